@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "job_acceptance.h"
+#include "mac_address.h"
+#include "platform_file.h"
+
+namespace quillmark {
+
+// What the batch writer needs of whoever runs it (the dialog, the
+// command-line tool). All calls come from the writer's own thread.
+class BatchHost {
+ public:
+  // Asked once, when the run starts.
+  virtual std::string GetOutputDirectory() = 0;
+  // The whole text of the status line.
+  virtual void SetStatus(std::string text) = 0;
+  // The writer's last call: finished is true only when every device's
+  // file was written.
+  virtual void OnRunFinished(bool finished) = 0;
+  // Asked before every device; true ends the run before that device.
+  virtual bool StopRequested() = 0;
+  // After each device: its file stands complete under its name, or not.
+  virtual void OnDeviceDone(const MacAddress& firstAddress, bool written);
+
+ protected:
+  ~BatchHost() = default;
+};
+
+struct WriterOptions {
+  bool durable = false;  // each file on disk before its rename, the directory at the end
+};
+
+struct BatchOutcome {
+  std::int32_t devicesWritten = 0;
+  std::int32_t devicesFailed = 0;
+  bool stopped = false;   // the host asked the run to stop
+  bool finished = false;  // every device's file was written
+};
+
+// Writes one image per device of an accepted job into the output
+// directory. The MAC records go into the job's image bytes in place.
+BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles& files,
+                              WriterOptions options = {});
+BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, WriterOptions options = {});
+
+}  // namespace quillmark

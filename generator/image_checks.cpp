@@ -1,0 +1,46 @@
+#include "image_checks.h"
+
+#include <cstring>
+
+namespace quillmark {
+namespace {
+
+struct SignatureByte {
+  std::uint32_t offset;
+  std::uint8_t value;
+};
+
+// Checked in this order; the first that differs rejects the image.
+constexpr SignatureByte kSignature[] = {
+    {0x1C000, 0xD3}, {0x1C001, 0x57}, {0x1C060, 0x00}, {0x20000, 0x53},
+    {0x20001, 0x70}, {0x20002, 0xEB}, {0x20003, 0x67},
+};
+
+constexpr std::uint32_t kLinkTextOffset = 0x20183;
+constexpr char kLinkText[] = "link";  // compared with its terminating zero
+constexpr std::uint32_t kBuildStampOffset = 0x20158;
+constexpr std::uint32_t kOldestLinkBuild = 0x59F54B00;
+
+std::uint32_t ReadBigEndian32(const std::uint8_t* bytes) {
+  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+         std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[3]};
+}
+
+}  // namespace
+
+bool IsAcceptedImageSize(std::uint64_t size) {
+  return size == 0x400000 || size == 0x800000 || size == 0x1000000;
+}
+
+ImageVerdict CheckImageContents(const std::uint8_t* image) {
+  for (const SignatureByte& expected : kSignature) {
+    if (image[expected.offset] != expected.value) return ImageVerdict::Unparsable;
+  }
+  if (std::memcmp(image + kLinkTextOffset, kLinkText, sizeof kLinkText) == 0 &&
+      ReadBigEndian32(image + kBuildStampOffset) < kOldestLinkBuild) {
+    return ImageVerdict::BuildTooOld;
+  }
+  return ImageVerdict::Accepted;
+}
+
+}  // namespace quillmark

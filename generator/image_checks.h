@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quillmark {
+
+inline constexpr std::int64_t kMacBlockSize = 0x10000;  // the last 64 KiB of an image
+
+bool IsAcceptedImageSize(std::uint64_t size);
+
+enum class ImageVerdict {
+  Accepted,
+  Unparsable,      // a signature byte differs
+  BuildTooOld,     // "link" build stamp below the oldest supported one
+};
+
+// Looks only at the signature bytes and the build stamp; image must hold
+// an accepted size's worth of bytes.
+ImageVerdict CheckImageContents(const std::uint8_t* image);
+
+}  // namespace quillmark

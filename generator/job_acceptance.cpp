@@ -1,0 +1,106 @@
+#include "job_acceptance.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "image_checks.h"
+#include "text_scan.h"
+
+namespace quillmark {
+namespace {
+
+JobVerdict Reject(std::string message, MessageStyle style = MessageStyle::Plain) {
+  return JobVerdict{false, std::move(message), style};
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+bool ReadCount(const std::string& text, std::int32_t low, std::int32_t high, std::int32_t& count) {
+  const std::optional<std::int32_t> value = ReadDecimalInt32(text);
+  count = value.value_or(0);
+  return value && *value >= low && *value <= high;
+}
+
+// Reads and checks the image behind an open file. The file stays open;
+// the caller closes it whatever the outcome.
+JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) {
+  const std::optional<std::uint64_t> size = files.SizeOf(file);
+  if (!size || !IsAcceptedImageSize(*size)) {
+    // The whole 64-bit size is shown, so a 4 GiB + 4 MiB file is not
+    // mistaken for a 4 MiB image.
+    return Reject(Format("文件大小错误！%" PRIu64, size.value_or(0)));
+  }
+  std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
+  if (!bytes) return Reject("内存不足。", MessageStyle::Warning);
+
+  const std::uint64_t read = files.ReadOnce(file, bytes.get(), *size);
+  if (read != *size) {
+    return Reject(Format("读取文件出错！%" PRId64 "/%" PRId64, static_cast<std::int64_t>(read),
+                         static_cast<std::int64_t>(*size)));
+  }
+  switch (CheckImageContents(bytes.get())) {
+    case ImageVerdict::Unparsable:
+      return Reject("无法解析的文件！");
+    case ImageVerdict::BuildTooOld:
+      return Reject("解析文件出错！");
+    case ImageVerdict::Accepted:
+      break;
+  }
+  job.imageBytes = std::move(bytes);
+  job.imageSize = static_cast<std::int32_t>(*size);
+  return JobVerdict{true, {}, MessageStyle::Plain};
+}
+
+}  // namespace
+
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
+                            PlatformFiles& files) {
+  job.imageBytes.reset();
+  job.outputDirectory = texts.outputDirectory;
+
+  std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
+  if (!start || !start->IsValidStart()) return Reject("起始MAC地址输入错误！");
+  job.startMac = *start;
+
+  if (!ReadCount(texts.deviceCount, 1, 65535, job.deviceCount)) {
+    return Reject("生成数量输入错误！");
+  }
+  if (!ReadCount(texts.macsPerDevice, 1, 4, job.macsPerDevice)) {
+    return Reject("每设备分配MAC数量错误！");
+  }
+
+  const FileHandle file = files.OpenForReading(texts.imagePath);
+  if (file == kNoFile) return Reject("读取文件错误！");
+  JobVerdict verdict = LoadImage(job, file, files);
+  files.Close(file);
+  if (!verdict.accepted) return verdict;
+
+  // The image stays loaded when only the directory fails; the next
+  // request releases it first.
+  if (!EnsureOutputDirectory(job.outputDirectory, files)) return Reject("输出目录错误！");
+  return verdict;
+}
+
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
+  SystemFiles files;
+  return AcceptJobRequest(job, texts, files);
+}
+
+bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
+  if (path.empty()) return false;
+  if (path.back() == kPathSeparator) path.pop_back();
+  if (path.empty()) return false;
+  if (DirectoryExists(path, files)) return true;
+  return files.MakeDirectory(path);
+}
+
+bool DirectoryExists(const std::string& path, PlatformFiles& files) {
+  return files.IsDirectory(path);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "mac_address.h"
+#include "platform_file.h"
+
+namespace quillmark {
+
+// One start request's validated values and loaded image.
+struct GenerationJob {
+  MacAddress startMac;
+  std::int32_t deviceCount = 0;
+  std::int32_t macsPerDevice = 0;
+  std::unique_ptr<std::uint8_t[]> imageBytes;  // none until an image is accepted
+  std::int32_t imageSize = 0;
+  std::string outputDirectory;  // as the user gave it, trailing separator included
+};
+
+// The five texts of a start request, exactly as typed or chosen.
+struct JobRequestTexts {
+  std::string startMac;
+  std::string deviceCount;
+  std::string macsPerDevice;
+  std::string imagePath;
+  std::string outputDirectory;
+};
+
+enum class MessageStyle {
+  Plain,    // message box without an icon
+  Warning,  // exclamation icon, modal for the whole application
+};
+
+struct JobVerdict {
+  bool accepted = false;
+  std::string message;  // what to show when rejected
+  MessageStyle style = MessageStyle::Plain;
+};
+
+// Checks the texts and the image in a fixed order and stops at the first
+// failure. On acceptance every field of job is set, the image is loaded
+// and the output directory exists.
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
+                            PlatformFiles& files);
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
+
+// True when the directory exists or was just created; one trailing
+// separator is ignored, parents are never created.
+bool EnsureOutputDirectory(std::string path, PlatformFiles& files);
+bool DirectoryExists(const std::string& path, PlatformFiles& files);
+
+}  // namespace quillmark

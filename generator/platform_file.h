@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillmark {
+
+// An open file of the platform; kNoFile when an open or create failed.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// The separator that joins a directory and a file name.
+inline constexpr char kPathSeparator = '/';
+
+// The few file operations the core needs. SystemFiles is the platform's
+// (one source file per platform); tests put their own in its place to make
+// faults the machine cannot make on demand.
+class PlatformFiles {
+ public:
+  virtual ~PlatformFiles() = default;
+
+  // Opens an existing regular file for reading; anything else (a
+  // directory, a FIFO, a device) fails at once without blocking.
+  virtual FileHandle OpenForReading(const std::string& path) = 0;
+  virtual std::optional<std::uint64_t> SizeOf(FileHandle file) = 0;
+  // One read request for size bytes; returns how many arrived.
+  virtual std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) = 0;
+
+  // Creates a new file for writing; fails if anything, a link included,
+  // already stands under the name.
+  virtual FileHandle CreateExclusive(const std::string& path) = 0;
+  // One write request for size bytes; returns how many were written.
+  virtual std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data,
+                                  std::uint64_t size) = 0;
+  // Forces the file's data to the disk.
+  virtual bool FlushToDisk(FileHandle file) = 0;
+  // False when the platform reports an error on close (data may be lost).
+  virtual bool Close(FileHandle file) = 0;
+  // Replaces whatever stands under to (a link itself, never its target).
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  // True when nothing stands under the name afterwards.
+  virtual bool Remove(const std::string& path) = 0;
+
+  virtual bool IsDirectory(const std::string& path) = 0;
+  // Creates one directory (not its parents) with default permissions.
+  virtual bool MakeDirectory(const std::string& path) = 0;
+  virtual bool FlushDirectory(const std::string& path) = 0;
+  // A relative path joined to the current directory; absolute ones as given.
+  virtual std::string AbsolutePath(const std::string& path) = 0;
+  // Bytes an unprivileged writer may still use on the directory's volume.
+  virtual std::optional<std::uint64_t> AvailableBytes(const std::string& directory) = 0;
+  // Size of an existing regular file, empty when there is none.
+  virtual std::optional<std::uint64_t> ExistingFileSize(const std::string& path) = 0;
+
+  // Memory for a whole image; null when it cannot be had.
+  virtual std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t size);
+};
+
+class SystemFiles final : public PlatformFiles {
+ public:
+  FileHandle OpenForReading(const std::string& path) override;
+  std::optional<std::uint64_t> SizeOf(FileHandle file) override;
+  std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
+  FileHandle CreateExclusive(const std::string& path) override;
+  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
+  bool FlushToDisk(FileHandle file) override;
+  bool Close(FileHandle file) override;
+  bool Rename(const std::string& from, const std::string& to) override;
+  bool Remove(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  bool MakeDirectory(const std::string& path) override;
+  bool FlushDirectory(const std::string& path) override;
+  std::string AbsolutePath(const std::string& path) override;
+  std::optional<std::uint64_t> AvailableBytes(const std::string& directory) override;
+  std::optional<std::uint64_t> ExistingFileSize(const std::string& path) override;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,132 @@
+// The only core file that calls the operating system (POSIX).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "platform_file.h"
+
+namespace quillmark {
+namespace {
+
+int Fd(FileHandle file) { return static_cast<int>(file); }
+
+// A single read or write call moves at most this much on Linux.
+constexpr std::uint64_t kMaxTransfer = 0x7ffff000;
+
+}  // namespace
+
+FileHandle SystemFiles::OpenForReading(const std::string& path) {
+  // O_NONBLOCK keeps a FIFO without a writer from blocking the open; the
+  // type check then turns it away.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return kNoFile;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
+  struct stat info {};
+  if (::fstat(Fd(file), &info) != 0 || info.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+  // A regular file delivers a whole request unless it ends first or a
+  // signal intervenes; keep asking until then, as one request would.
+  std::uint64_t done = 0;
+  while (done < size) {
+    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
+    const ssize_t got = ::read(Fd(file), buffer + done, chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::uint64_t>(got);
+  }
+  return done;
+}
+
+FileHandle SystemFiles::CreateExclusive(const std::string& path) {
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  return fd < 0 ? kNoFile : fd;
+}
+
+std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
+                                     std::uint64_t size) {
+  // Continue only after partial writes; an error or a zero write ends it.
+  std::uint64_t done = 0;
+  while (done < size) {
+    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
+    const ssize_t put = ::write(Fd(file), data + done, chunk);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<std::uint64_t>(put);
+  }
+  return done;
+}
+
+bool SystemFiles::FlushToDisk(FileHandle file) { return ::fsync(Fd(file)) == 0; }
+
+bool SystemFiles::Close(FileHandle file) {
+  // Linux releases the descriptor even when close reports EINTR, so it is
+  // never retried; any error is reported, as data may not have reached the file.
+  return ::close(Fd(file)) == 0;
+}
+
+bool SystemFiles::Rename(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool SystemFiles::Remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool SystemFiles::IsDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool SystemFiles::MakeDirectory(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool SystemFiles::FlushDirectory(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
+}
+
+std::string SystemFiles::AbsolutePath(const std::string& path) {
+  if (!path.empty() && path.front() == kPathSeparator) return path;
+  std::vector<char> buffer(PATH_MAX + 1);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return path;
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data()) + kPathSeparator + path;
+}
+
+std::optional<std::uint64_t> SystemFiles::AvailableBytes(const std::string& directory) {
+  struct statvfs info {};
+  if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+}  // namespace quillmark

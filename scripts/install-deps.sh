@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a purpose needs, only those that are missing.
+#   install-deps.sh run|test|bench
+set -euo pipefail
+
+purpose="${1:-test}"
+packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-translations-l10n
+          fonts-wqy-microhei libgl-dev)
+case "$purpose" in
+  run) ;;
+  test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
+                   desktop-file-utils) ;;
+  bench) packages+=(time hyperfine python3 xfsprogs e2fsprogs) ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi

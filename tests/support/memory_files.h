@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform_file.h"
+
+namespace quillmark::test {
+
+// A file system held in memory, for faults the machine cannot make on
+// demand (a short read, no memory) and for fuzzing without disk traffic.
+class MemoryFiles final : public PlatformFiles {
+ public:
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  std::set<std::string> directories;
+  std::optional<std::uint64_t> readLimit;  // a read delivers at most this many bytes
+  bool refuseAllocation = false;
+  int openFiles = 0;  // files opened and not yet closed
+
+  FileHandle OpenForReading(const std::string& path) override;
+  std::optional<std::uint64_t> SizeOf(FileHandle file) override;
+  std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
+  FileHandle CreateExclusive(const std::string& path) override;
+  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
+  bool FlushToDisk(FileHandle) override { return true; }
+  bool Close(FileHandle file) override;
+  bool Rename(const std::string& from, const std::string& to) override;
+  bool Remove(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override { return directories.count(path) > 0; }
+  bool MakeDirectory(const std::string& path) override;
+  bool FlushDirectory(const std::string&) override { return true; }
+  std::string AbsolutePath(const std::string& path) override { return path; }
+  std::optional<std::uint64_t> AvailableBytes(const std::string&) override { return 1ull << 40; }
+  std::optional<std::uint64_t> ExistingFileSize(const std::string& path) override;
+  std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t size) override;
+
+ private:
+  struct OpenFile {
+    std::string path;
+    std::uint64_t position = 0;
+  };
+  std::map<FileHandle, OpenFile> m_open;
+  FileHandle m_next = 3;
+};
+
+}  // namespace quillmark::test
