@@ -9,7 +9,8 @@ namespace {
 constexpr int kRecordSize = 6;
 
 void WriteRecord(std::uint8_t* record, const MacAddress& address) {
-  for (int i = 0; i < kRecordSize; ++i) record[i] = static_cast<std::uint8_t>(address.octets[i]);
+  for (int i = 0; i < kRecordSize; ++i)
+    record[i] = static_cast<std::uint8_t>(address.octets[i]);
 }
 
 // Keeps the status line's last text, so a failure a later text replaced
@@ -26,7 +27,8 @@ class StatusLine {
     Set(std::move(text));
   }
   void ShowLastFailureAgain() {
-    if (!m_lastFailure.empty() && m_current != m_lastFailure) Set(m_lastFailure);
+    if (!m_lastFailure.empty() && m_current != m_lastFailure)
+      Set(m_lastFailure);
   }
 
  private:
@@ -87,7 +89,8 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     status.Fail("写入文件出错: " + directory);
   }
   outcome.finished = !outcome.stopped && !creationFailed && outcome.devicesFailed == 0;
-  if (!outcome.finished) status.ShowLastFailureAgain();
+  if (!outcome.finished)
+    status.ShowLastFailureAgain();
   host.OnRunFinished(outcome.finished);
   return outcome;
 }

@@ -13,7 +13,8 @@ ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
   // exclusive create then refuses anything planted under the name.
   files.Remove(tempPath);
   const FileHandle file = files.CreateExclusive(tempPath);
-  if (file == kNoFile) return ReplaceOutcome::CreateFailed;
+  if (file == kNoFile)
+    return ReplaceOutcome::CreateFailed;
 
   const bool written = files.WriteOnce(file, data, size) == size;
   const bool flushed = !durable || (written && files.FlushToDisk(file));

@@ -34,7 +34,8 @@ bool IsAcceptedImageSize(std::uint64_t size) {
 
 ImageVerdict CheckImageContents(const std::uint8_t* image) {
   for (const SignatureByte& expected : kSignature) {
-    if (image[expected.offset] != expected.value) return ImageVerdict::Unparsable;
+    if (image[expected.offset] != expected.value)
+      return ImageVerdict::Unparsable;
   }
   if (std::memcmp(image + kLinkTextOffset, kLinkText, sizeof kLinkText) == 0 &&
       ReadBigEndian32(image + kBuildStampOffset) < kOldestLinkBuild) {

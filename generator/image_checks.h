@@ -10,8 +10,8 @@ bool IsAcceptedImageSize(std::uint64_t size);
 
 enum class ImageVerdict {
   Accepted,
-  Unparsable,      // a signature byte differs
-  BuildTooOld,     // "link" build stamp below the oldest supported one
+  Unparsable,   // a signature byte differs
+  BuildTooOld,  // "link" build stamp below the oldest supported one
 };
 
 // Looks only at the signature bytes and the build stamp; image must hold

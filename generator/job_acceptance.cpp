@@ -36,7 +36,8 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
     return Reject(Format("文件大小错误！%" PRIu64, size.value_or(0)));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
-  if (!bytes) return Reject("内存不足。", MessageStyle::Warning);
+  if (!bytes)
+    return Reject("内存不足。", MessageStyle::Warning);
 
   const std::uint64_t read = files.ReadOnce(file, bytes.get(), *size);
   if (read != *size) {
@@ -64,7 +65,8 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
   job.outputDirectory = texts.outputDirectory;
 
   std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
-  if (!start || !start->IsValidStart()) return Reject("起始MAC地址输入错误！");
+  if (!start || !start->IsValidStart())
+    return Reject("起始MAC地址输入错误！");
   job.startMac = *start;
 
   if (!ReadCount(texts.deviceCount, 1, 65535, job.deviceCount)) {
@@ -75,14 +77,17 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
   }
 
   const FileHandle file = files.OpenForReading(texts.imagePath);
-  if (file == kNoFile) return Reject("读取文件错误！");
+  if (file == kNoFile)
+    return Reject("读取文件错误！");
   JobVerdict verdict = LoadImage(job, file, files);
   files.Close(file);
-  if (!verdict.accepted) return verdict;
+  if (!verdict.accepted)
+    return verdict;
 
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
-  if (!EnsureOutputDirectory(job.outputDirectory, files)) return Reject("输出目录错误！");
+  if (!EnsureOutputDirectory(job.outputDirectory, files))
+    return Reject("输出目录错误！");
   return verdict;
 }
 
@@ -92,10 +97,14 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
 }
 
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
-  if (path.empty()) return false;
-  if (path.back() == kPathSeparator) path.pop_back();
-  if (path.empty()) return false;
-  if (DirectoryExists(path, files)) return true;
+  if (path.empty())
+    return false;
+  if (path.back() == kPathSeparator)
+    path.pop_back();
+  if (path.empty())
+    return false;
+  if (DirectoryExists(path, files))
+    return true;
   return files.MakeDirectory(path);
 }
 

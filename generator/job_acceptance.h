@@ -42,8 +42,7 @@ struct JobVerdict {
 // Checks the texts and the image in a fixed order and stops at the first
 // failure. On acceptance every field of job is set, the image is loaded
 // and the output directory exists.
-JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
-                            PlatformFiles& files);
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files);
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
 
 // True when the directory exists or was just created; one trailing

@@ -8,9 +8,12 @@ namespace quillmark {
 namespace {
 
 int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   return -1;
 }
 
@@ -31,12 +34,14 @@ bool ReadOctetField(std::string_view text, std::size_t& pos, std::int32_t& octet
   int digits = 0;
   while (digits < places && pos < text.size()) {
     const int digit = HexDigitValue(text[pos]);
-    if (digit < 0) break;
+    if (digit < 0)
+      break;
     value = value * 16 + digit;
     ++digits;
     ++pos;
   }
-  if (digits == 0) return false;
+  if (digits == 0)
+    return false;
   octet = value;
   return true;
 }
@@ -48,10 +53,12 @@ std::optional<MacAddress> MacAddress::Parse(std::string_view text) {
   std::size_t pos = 0;
   for (std::size_t field = 0; field < address.octets.size(); ++field) {
     if (field > 0) {
-      if (pos >= text.size() || text[pos] != ':') return std::nullopt;
+      if (pos >= text.size() || text[pos] != ':')
+        return std::nullopt;
       ++pos;
     }
-    if (!ReadOctetField(text, pos, address.octets[field])) return std::nullopt;
+    if (!ReadOctetField(text, pos, address.octets[field]))
+      return std::nullopt;
   }
   return address;
 }
@@ -68,7 +75,8 @@ void MacAddress::Increment() {
     octets[i] = 0;
     ++octets[i - 1];
   }
-  if (octets[0] > 0xff) octets[0] = 0;
+  if (octets[0] > 0xff)
+    octets[0] = 0;
 }
 
 std::string MacAddress::ToColonText() const {

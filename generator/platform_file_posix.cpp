@@ -13,7 +13,9 @@
 namespace quillmark {
 namespace {
 
-int Fd(FileHandle file) { return static_cast<int>(file); }
+int Fd(FileHandle file) {
+  return static_cast<int>(file);
+}
 
 // A single read or write call moves at most this much on Linux.
 constexpr std::uint64_t kMaxTransfer = 0x7ffff000;
@@ -24,20 +26,23 @@ FileHandle SystemFiles::OpenForReading(const std::string& path) {
   // O_NONBLOCK keeps a FIFO without a writer from blocking the open; the
   // type check then turns it away.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return kNoFile;
+  if (fd < 0)
+    return kNoFile;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return kNoFile;
   }
   const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (flags >= 0)
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
 }
 
 std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
   struct stat info {};
-  if (::fstat(Fd(file), &info) != 0 || info.st_size < 0) return std::nullopt;
+  if (::fstat(Fd(file), &info) != 0 || info.st_size < 0)
+    return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
@@ -48,8 +53,10 @@ std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::
   while (done < size) {
     const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
     const ssize_t got = ::read(Fd(file), buffer + done, chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      break;
     done += static_cast<std::uint64_t>(got);
   }
   return done;
@@ -68,14 +75,18 @@ std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
   while (done < size) {
     const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
     const ssize_t put = ::write(Fd(file), data + done, chunk);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put <= 0)
+      break;
     done += static_cast<std::uint64_t>(put);
   }
   return done;
 }
 
-bool SystemFiles::FlushToDisk(FileHandle file) { return ::fsync(Fd(file)) == 0; }
+bool SystemFiles::FlushToDisk(FileHandle file) {
+  return ::fsync(Fd(file)) == 0;
+}
 
 bool SystemFiles::Close(FileHandle file) {
   // Linux releases the descriptor even when close reports EINTR, so it is
@@ -102,16 +113,19 @@ bool SystemFiles::MakeDirectory(const std::string& path) {
 
 bool SystemFiles::FlushDirectory(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   const bool flushed = ::fsync(fd) == 0;
   return ::close(fd) == 0 && flushed;
 }
 
 std::string SystemFiles::AbsolutePath(const std::string& path) {
-  if (!path.empty() && path.front() == kPathSeparator) return path;
+  if (!path.empty() && path.front() == kPathSeparator)
+    return path;
   std::vector<char> buffer(PATH_MAX + 1);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return path;
+    if (errno != ERANGE)
+      return path;
     buffer.resize(buffer.size() * 2);
   }
   return std::string(buffer.data()) + kPathSeparator + path;
@@ -119,13 +133,15 @@ std::string SystemFiles::AbsolutePath(const std::string& path) {
 
 std::optional<std::uint64_t> SystemFiles::AvailableBytes(const std::string& directory) {
   struct statvfs info {};
-  if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
+  if (::statvfs(directory.c_str(), &info) != 0)
+    return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
 std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -9,7 +9,8 @@ bool IsCSpace(char c) {
 }
 
 std::size_t SkipCSpace(std::string_view text, std::size_t pos) {
-  while (pos < text.size() && IsCSpace(text[pos])) ++pos;
+  while (pos < text.size() && IsCSpace(text[pos]))
+    ++pos;
   return pos;
 }
 
@@ -25,7 +26,8 @@ std::optional<std::int32_t> ReadDecimalInt32(std::string_view text) {
   std::int64_t magnitude = 0;
   for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
     magnitude = magnitude * 10 + (text[pos] - '0');
-    if (magnitude > limit) return std::nullopt;
+    if (magnitude > limit)
+      return std::nullopt;
   }
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }

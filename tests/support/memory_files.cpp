@@ -6,7 +6,8 @@
 namespace quillmark::test {
 
 FileHandle MemoryFiles::OpenForReading(const std::string& path) {
-  if (files.count(path) == 0) return kNoFile;
+  if (files.count(path) == 0)
+    return kNoFile;
   ++openFiles;
   m_open[m_next] = OpenFile{path, 0};
   return m_next++;
@@ -14,7 +15,8 @@ FileHandle MemoryFiles::OpenForReading(const std::string& path) {
 
 std::optional<std::uint64_t> MemoryFiles::SizeOf(FileHandle file) {
   const auto it = m_open.find(file);
-  if (it == m_open.end()) return std::nullopt;
+  if (it == m_open.end())
+    return std::nullopt;
   return files[it->second.path].size();
 }
 
@@ -22,14 +24,17 @@ std::uint64_t MemoryFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::
   OpenFile& open = m_open.at(file);
   const std::vector<std::uint8_t>& bytes = files[open.path];
   std::uint64_t count = std::min<std::uint64_t>(size, bytes.size() - open.position);
-  if (readLimit) count = std::min(count, *readLimit);
-  if (count > 0) std::memcpy(buffer, bytes.data() + open.position, count);
+  if (readLimit)
+    count = std::min(count, *readLimit);
+  if (count > 0)
+    std::memcpy(buffer, bytes.data() + open.position, count);
   open.position += count;
   return count;
 }
 
 FileHandle MemoryFiles::CreateExclusive(const std::string& path) {
-  if (files.count(path) || directories.count(path)) return kNoFile;
+  if (files.count(path) || directories.count(path))
+    return kNoFile;
   files[path];
   ++openFiles;
   m_open[m_next] = OpenFile{path, 0};
@@ -44,14 +49,16 @@ std::uint64_t MemoryFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
 }
 
 bool MemoryFiles::Close(FileHandle file) {
-  if (m_open.erase(file) == 0) return false;
+  if (m_open.erase(file) == 0)
+    return false;
   --openFiles;
   return true;
 }
 
 bool MemoryFiles::Rename(const std::string& from, const std::string& to) {
   const auto it = files.find(from);
-  if (it == files.end() || directories.count(to)) return false;
+  if (it == files.end() || directories.count(to))
+    return false;
   files[to] = std::move(it->second);
   files.erase(from);
   return true;
@@ -63,19 +70,22 @@ bool MemoryFiles::Remove(const std::string& path) {
 }
 
 bool MemoryFiles::MakeDirectory(const std::string& path) {
-  if (files.count(path) || directories.count(path)) return false;
+  if (files.count(path) || directories.count(path))
+    return false;
   directories.insert(path);
   return true;
 }
 
 std::optional<std::uint64_t> MemoryFiles::ExistingFileSize(const std::string& path) {
   const auto it = files.find(path);
-  if (it == files.end()) return std::nullopt;
+  if (it == files.end())
+    return std::nullopt;
   return it->second.size();
 }
 
 std::unique_ptr<std::uint8_t[]> MemoryFiles::AllocateImage(std::size_t size) {
-  if (refuseAllocation) return nullptr;
+  if (refuseAllocation)
+    return nullptr;
   return PlatformFiles::AllocateImage(size);
 }
 

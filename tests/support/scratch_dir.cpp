@@ -9,11 +9,13 @@ namespace quillmark::test {
 ScratchDir::ScratchDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillmark-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+  if (::mkdtemp(pattern.data()) != nullptr)
+    m_path = pattern;
 }
 
 ScratchDir::~ScratchDir() {
-  if (m_path.empty()) return;
+  if (m_path.empty())
+    return;
   std::error_code ignored;
   // Tests may leave read-only folders behind; make them removable first.
   for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
