@@ -59,7 +59,7 @@ class PlatformFiles {
   virtual std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t size);
 };
 
-class SystemFiles final : public PlatformFiles {
+class SystemFiles : public PlatformFiles {
  public:
   FileHandle OpenForReading(const std::string& path) override;
   std::optional<std::uint64_t> SizeOf(FileHandle file) override;

@@ -1,1 +1,326 @@
+#include "batch_writer.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "fixture_image.h"
+#include "scratch_dir.h"
+
+namespace quillmark {
+namespace {
+
+using test::k16MiB;
+using test::k4MiB;
+using test::ScratchDir;
+
+// Records every call in order, so tests can check the exact sequence.
+class RecordingHost : public BatchHost {
+ public:
+  explicit RecordingHost(std::string directory) : m_directory(std::move(directory)) {}
+  std::string GetOutputDirectory() override {
+    calls.push_back("dir");
+    return m_directory;
+  }
+  void SetStatus(std::string text) override {
+    calls.push_back(text);
+    if (onStatus)
+      onStatus(text);
+  }
+  void OnRunFinished(bool finished) override {
+    calls.push_back(finished ? "finished(true)" : "finished(false)");
+  }
+  bool StopRequested() override { return ++asked > stopAfter; }
+  void OnDeviceDone(const MacAddress& first, bool written) override {
+    done.push_back(first.ToFileName() + (written ? "" : " failed"));
+  }
+
+  std::vector<std::string> calls;
+  std::vector<std::string> done;
+  std::function<void(const std::string&)> onStatus;
+  int stopAfter = 1 << 30;
+  int asked = 0;
+
+ private:
+  std::string m_directory;
+};
+
+GenerationJob MakeJob(const char* start, int devices, int perDevice, std::uint32_t size,
+                      std::string directory) {
+  GenerationJob job;
+  job.startMac = *MacAddress::Parse(start);
+  job.deviceCount = devices;
+  job.macsPerDevice = perDevice;
+  const std::vector<std::uint8_t> image = test::MakeValidImage(size);
+  job.imageBytes.reset(new std::uint8_t[size]);
+  std::memcpy(job.imageBytes.get(), image.data(), size);
+  job.imageSize = static_cast<std::int32_t>(size);
+  job.outputDirectory = std::move(directory);
+  return job;
+}
+
+std::vector<std::uint8_t> Octets(const char* colonText) {
+  const MacAddress address = *MacAddress::Parse(colonText);
+  return std::vector<std::uint8_t>(address.octets.begin(), address.octets.end());
+}
+
+// The file must be the fixture image with perDevice records from first on.
+void ExpectDeviceFile(const std::string& path, std::uint32_t size, const char* first,
+                      int perDevice) {
+  static std::map<std::uint32_t, std::vector<std::uint8_t>> images;
+  if (images.count(size) == 0)
+    images[size] = test::MakeValidImage(size);
+  const std::vector<std::uint8_t> expected =
+      test::ExpectedDeviceImage(images[size], Octets(first), perDevice);
+  const std::vector<std::uint8_t> actual = test::ReadFileBytes(path);
+  ASSERT_EQ(actual.size(), expected.size()) << path;
+  EXPECT_TRUE(actual == expected) << path << " differs from the image with its records";
+}
+
+class BatchWriterTest : public testing::Test {
+ protected:
+  ScratchDir m_dir;
+  SystemFiles m_files;
+};
+
+TEST_F(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 255, 1, k4MiB, m_dir / "out");
+  ASSERT_EQ(::mkdir(job.outputDirectory.c_str(), 0777), 0);
+  RecordingHost host(job.outputDirectory);
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+
+  std::vector<std::string> expectedCalls{"dir"};
+  std::vector<std::string> expectedNames;
+  for (int device = 0; device < 255; ++device) {
+    char address[18], name[21];
+    std::snprintf(address, sizeof address, "04:57:55:00:00:%02x", device);
+    std::snprintf(name, sizeof name, "fw_045755_0000%02x.img", device);
+    expectedCalls.push_back(std::string("保存MAC固件: ") + address);
+    expectedNames.push_back(name);
+    ExpectDeviceFile(m_dir / "out/" + name, k4MiB, address, 1);
+  }
+  expectedCalls.push_back("finished(true)");
+  EXPECT_EQ(host.calls, expectedCalls);
+  EXPECT_EQ(m_dir.List("out"), expectedNames);  // no temporary file is left
+  EXPECT_EQ(host.done, expectedNames);
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.devicesWritten, 255);
+  // The records of the last device stay in the job's image.
+  EXPECT_EQ(job.imageBytes[k4MiB - 0x10000 + 5], 0xfe);
+  EXPECT_EQ(job.startMac, *MacAddress::Parse("04:57:55:00:00:00"));
+}
+
+TEST_F(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
+  struct Case {
+    const char* start;
+    int perDevice;
+    std::uint32_t size;
+    std::vector<std::pair<const char*, const char*>> files;  // name, first address
+  } cases[] = {
+      {"04:57:55:00:00:00",
+       2,
+       k4MiB,
+       {{"fw_045755_000000.img", "04:57:55:00:00:00"},
+        {"fw_045755_000002.img", "04:57:55:00:00:02"}}},
+      {"04:57:55:00:00:ff",
+       2,
+       k4MiB,
+       {{"fw_045755_0000ff.img", "04:57:55:00:00:ff"},
+        {"fw_045755_000101.img", "04:57:55:00:01:01"}}},
+      {"00:ff:fe:ff:ff:ff",
+       1,
+       k4MiB,
+       {{"fw_00fffe_ffffff.img", "00:ff:fe:ff:ff:ff"},
+        {"fw_00ffff_000000.img", "00:ff:ff:00:00:00"}}},
+      {"fc:00:00:ff:ff:fe",
+       4,
+       k16MiB,
+       {{"fw_fc0000_fffffe.img", "fc:00:00:ff:ff:fe"},
+        {"fw_fc0001_000002.img", "fc:00:01:00:00:02"}}},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    GenerationJob job = MakeJob(c.start, 2, c.perDevice, c.size, dir.path());
+    RecordingHost host(dir.path());
+    EXPECT_TRUE(GenerationWorker(job, host, m_files).finished);
+    ASSERT_EQ(host.calls.size(), 4u);
+    for (std::size_t i = 0; i < c.files.size(); ++i) {
+      EXPECT_EQ(host.calls[1 + i], std::string("保存MAC固件: ") + c.files[i].second);
+      ExpectDeviceFile(dir / c.files[i].first, c.size, c.files[i].second, c.perDevice);
+    }
+  }
+}
+
+TEST_F(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, m_dir.path());
+  test::WriteFileBytes(m_dir / "victim", {'k', 'e', 'e', 'p'});
+  // A longer old image, a link planted under a final name and one planted
+  // under a temporary name: none may be written through.
+  test::WriteFileBytes(m_dir / "fw_045755_000000.img", std::vector<std::uint8_t>(k4MiB + 99, 1));
+  ASSERT_EQ(::symlink((m_dir / "victim").c_str(), (m_dir / "fw_045755_000001.img").c_str()), 0);
+  ASSERT_EQ(::symlink((m_dir / "victim").c_str(), (m_dir / ".fw_045755_000002.img.part").c_str()),
+            0);
+  RecordingHost host(m_dir.path());
+  EXPECT_TRUE(GenerationWorker(job, host, m_files).finished);
+  ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 1);
+  ExpectDeviceFile(m_dir / "fw_045755_000001.img", k4MiB, "04:57:55:00:00:01", 1);
+  ExpectDeviceFile(m_dir / "fw_045755_000002.img", k4MiB, "04:57:55:00:00:02", 1);
+  EXPECT_EQ(test::ReadFileBytes(m_dir / "victim"), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000001.img",
+                                                    "fw_045755_000002.img", "victim"}));
+}
+
+TEST_F(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
+  // A directory standing under a device's name makes its file impossible
+  // to put in place, for root too. The separator the user typed is kept.
+  for (int failing : {3, 10}) {
+    ScratchDir dir;
+    GenerationJob job = MakeJob("04:57:55:00:00:00", 10, 1, k4MiB, dir.path() + "/");
+    char name[21];
+    std::snprintf(name, sizeof name, "fw_045755_0000%02x.img", failing - 1);
+    ASSERT_EQ(::mkdir((dir / name).c_str(), 0777), 0);
+    RecordingHost host(job.outputDirectory);
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_EQ(outcome.devicesWritten, failing - 1);
+    ASSERT_GE(host.calls.size(), 2u);
+    EXPECT_EQ(host.calls[host.calls.size() - 2], "创建文件出错: " + dir.path() + "//" + name);
+    EXPECT_EQ(host.calls.back(), "finished(false)");
+    EXPECT_EQ(host.calls.size(), 1u + failing + 2u);
+    EXPECT_EQ(dir.List().size(), std::size_t(failing));  // earlier files and the directory
+  }
+}
+
+TEST_F(BatchWriterTest, OneDeviceCreationFailureIsNotFinished) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 1, 1, k4MiB, m_dir / "gone");
+  RecordingHost host(job.outputDirectory);
+  EXPECT_FALSE(GenerationWorker(job, host, m_files).finished);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{
+                            "dir", "保存MAC固件: 04:57:55:00:00:00",
+                            "创建文件出错: " + m_dir.path() + "/gone/fw_045755_000000.img",
+                            "finished(false)"}));
+}
+
+TEST_F(BatchWriterTest, RelativeDirectoryIsResolvedOnceAtTheStart) {
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ScratchDir elsewhere;
+  ASSERT_EQ(::chdir(m_dir.path().c_str()), 0);
+  ASSERT_EQ(::mkdir("out", 0777), 0);
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, "out");
+  RecordingHost host("out");
+  // Moving the current directory mid-run (as the image picker does) must
+  // not redirect the rest of the run.
+  host.onStatus = [&](const std::string&) { (void)::chdir(elsewhere.path().c_str()); };
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+  ASSERT_EQ(::chdir(previous), 0);
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(m_dir.List("out").size(), 3u);
+  EXPECT_TRUE(elsewhere.List().empty());
+}
+
+TEST_F(BatchWriterTest, StopEndsTheRunBeforeTheNextDevice) {
+  for (int stopAfter : {0, 2}) {
+    ScratchDir dir;
+    GenerationJob job = MakeJob("04:57:55:00:00:00", 5, 1, k4MiB, dir.path());
+    RecordingHost host(dir.path());
+    host.stopAfter = stopAfter;
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_EQ(outcome.devicesWritten, stopAfter);
+    EXPECT_EQ(dir.List().size(), std::size_t(stopAfter));
+    EXPECT_EQ(host.calls.back(), "finished(false)");
+    EXPECT_EQ(host.calls.size(), 1u + stopAfter + 1u);
+  }
+}
+
+// A short write made real: the file-size limit stops every write short.
+TEST_F(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 1, k4MiB, m_dir.path());
+  test::WriteFileBytes(m_dir / "fw_045755_000000.img", {1, 2, 3});  // an older image
+  RecordingHost host(m_dir.path());
+  const auto runUnderFileSizeLimit = [&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{k4MiB / 2, k4MiB / 2};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+    const std::vector<std::string> expected{
+        "dir",
+        "保存MAC固件: 04:57:55:00:00:00",
+        "写入文件出错: " + m_dir.path() + "/fw_045755_000000.img",
+        "保存MAC固件: 04:57:55:00:00:01",
+        "写入文件出错: " + m_dir.path() + "/fw_045755_000001.img",
+        "finished(false)"};
+    const bool asExpected =
+        host.calls == expected && !outcome.finished && outcome.devicesFailed == 2;
+    std::_Exit(asExpected ? 0 : 1);
+  };
+  EXPECT_EXIT(runUnderFileSizeLimit(), testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(m_dir.List().empty());
+}
+
+// Faults the machine cannot aim at one device: a write cut short or a
+// close that reports an error, for the second of three devices only.
+class FailingSecondFile : public SystemFiles {
+ public:
+  enum class Fault { ShortWrite, CloseError } fault;
+  explicit FailingSecondFile(Fault f) : fault(f) {}
+  FileHandle CreateExclusive(const std::string& path) override {
+    ++m_created;
+    return SystemFiles::CreateExclusive(path);
+  }
+  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
+    const bool cut = m_created == 2 && fault == Fault::ShortWrite;
+    return SystemFiles::WriteOnce(file, data, cut ? size - 1 : size);
+  }
+  bool Close(FileHandle file) override {
+    const bool closed = SystemFiles::Close(file);
+    return closed && !(m_created == 2 && fault == Fault::CloseError);
+  }
+
+ private:
+  int m_created = 0;
+};
+
+TEST_F(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
+  for (auto fault : {FailingSecondFile::Fault::ShortWrite, FailingSecondFile::Fault::CloseError}) {
+    ScratchDir dir;
+    GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, dir.path());
+    FailingSecondFile files(fault);
+    RecordingHost host(dir.path());
+    const BatchOutcome outcome = GenerationWorker(job, host, files);
+    const std::string failure = "写入文件出错: " + dir.path() + "/fw_045755_000001.img";
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{
+                  "dir", "保存MAC固件: 04:57:55:00:00:00", "保存MAC固件: 04:57:55:00:00:01",
+                  failure, "保存MAC固件: 04:57:55:00:00:02", failure, "finished(false)"}));
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_EQ(dir.List(),
+              (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000002.img"}));
+    EXPECT_EQ(host.done,
+              (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000001.img failed",
+                                        "fw_045755_000002.img"}));
+    ExpectDeviceFile(dir / "fw_045755_000002.img", k4MiB, "04:57:55:00:00:02", 1);
+  }
+}
+
+TEST_F(BatchWriterTest, DurableRunWritesTheSameFiles) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 3, k4MiB, m_dir.path());
+  RecordingHost host(m_dir.path());
+  EXPECT_TRUE(GenerationWorker(job, host, m_files, WriterOptions{true}).finished);
+  ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 3);
+  ExpectDeviceFile(m_dir / "fw_045755_000003.img", k4MiB, "04:57:55:00:00:03", 3);
+  EXPECT_EQ(m_dir.List().size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillmark
