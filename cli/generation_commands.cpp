@@ -1,0 +1,94 @@
+#include "generation_commands.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "batch_writer.h"
+#include "console_host.h"
+#include "exit_codes.h"
+#include "manifest.h"
+#include "signals.h"
+#include "space_check.h"
+
+namespace quillmark::cli {
+namespace {
+
+void PrintError(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+int Refuse(const std::string& message) {
+  PrintError(message);
+  return kExitRejected;
+}
+
+// Acceptance exactly as the dialog's start button does it, then the
+// manifest's folder, so a manifest that cannot be written stops the
+// request before anything is written.
+int AcceptRequest(const CliOptions& options, GenerationJob& job, PlatformFiles& files) {
+  const JobVerdict verdict = AcceptJobRequest(job, options.texts, files);
+  if (!verdict.accepted)
+    return Refuse(verdict.message);
+  if (options.hasManifest && !CanWriteManifest(options.manifestPath, files)) {
+    return Refuse("清单文件无法写入！" + options.manifestPath);
+  }
+  return kExitSuccess;
+}
+
+bool SaveManifest(const CliOptions& options, const std::string& text, PlatformFiles& files) {
+  if (!options.hasManifest)
+    return true;
+  if (WriteManifest(options.manifestPath, text, options.durable, files))
+    return true;
+  PrintError("清单文件写入出错！" + options.manifestPath);
+  return false;
+}
+
+}  // namespace
+
+int RunGeneration(const CliOptions& options) {
+  if (!InstallStopHandlers())
+    PrintError("无法安装信号处理程序，SIGINT和SIGTERM将立即结束程序");
+  SystemFiles files;
+  GenerationJob job;
+  if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
+    return refused;
+  }
+  if (const SpaceVerdict space = CheckFreeSpace(job, files); !space.fits) {
+    return Refuse(space.message);
+  }
+
+  const ConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
+  ConsoleHost host(job.outputDirectory, job.deviceCount, mode);
+  const BatchOutcome outcome = GenerationWorker(job, host, files, WriterOptions{options.durable});
+  const bool manifestSaved =
+      SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
+
+  if (outcome.stopped) {
+    PrintError("运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
+               std::to_string(job.deviceCount) + "个）");
+    return kExitSignalBase + StopSignal();
+  }
+  return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
+}
+
+int RunDryRun(const CliOptions& options) {
+  SystemFiles files;
+  GenerationJob job;
+  if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
+    return refused;
+  }
+  const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
+  const bool printed =
+      std::fwrite(plan.data(), 1, plan.size(), stdout) == plan.size() && std::fflush(stdout) == 0;
+  if (!printed) {
+    PrintError("标准输出写入出错！");
+    return kExitRunFailed;
+  }
+  return SaveManifest(options, plan, files) ? kExitSuccess : kExitRunFailed;
+}
+
+}  // namespace quillmark::cli

@@ -1,0 +1,87 @@
+#include "manifest.h"
+
+#include "file_replacement.h"
+
+namespace quillmark::cli {
+namespace {
+
+struct ManifestLocation {
+  std::string directory;  // "" for the root, "." for a bare file name
+  std::string fileName;
+};
+
+ManifestLocation Locate(const std::string& path) {
+  const std::size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string::npos)
+    return {".", path};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool IsUsableFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != "..";
+}
+
+void Advance(MacAddress& address, std::int32_t times) {
+  for (std::int32_t i = 0; i < times; ++i)
+    address.Increment();
+}
+
+}  // namespace
+
+std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
+                         std::int32_t macsPerDevice) {
+  std::string text = "file";
+  for (std::int32_t j = 1; j <= macsPerDevice; ++j)
+    text += ",mac" + std::to_string(j);
+  text += '\n';
+  for (const MacAddress& first : firstAddresses) {
+    text += first.ToFileName();
+    MacAddress address = first;
+    for (std::int32_t j = 0; j < macsPerDevice; ++j) {
+      text += ',' + address.ToColonText();
+      address.Increment();
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
+  std::vector<MacAddress> devices;
+  devices.reserve(static_cast<std::size_t>(job.deviceCount > 0 ? job.deviceCount : 0));
+  MacAddress address = job.startMac;
+  for (std::int32_t device = 0; device < job.deviceCount; ++device) {
+    devices.push_back(address);
+    Advance(address, job.macsPerDevice);
+  }
+  return devices;
+}
+
+bool CanWriteManifest(const std::string& path, PlatformFiles& files) {
+  const ManifestLocation location = Locate(path);
+  // A directory under the name would only refuse the final rename.
+  if (!IsUsableFileName(location.fileName) || files.IsDirectory(path))
+    return false;
+  const std::string tempPath = TemporaryPathFor(location.directory, location.fileName);
+  files.Remove(tempPath);
+  const FileHandle probe = files.CreateExclusive(tempPath);
+  if (probe == kNoFile)
+    return false;
+  const bool closed = files.Close(probe);
+  return files.Remove(tempPath) && closed;
+}
+
+bool WriteManifest(const std::string& path, const std::string& text, bool durable,
+                   PlatformFiles& files) {
+  const ManifestLocation location = Locate(path);
+  if (!IsUsableFileName(location.fileName))
+    return false;
+  const ReplaceOutcome outcome =
+      ReplaceFileWith(files, path, TemporaryPathFor(location.directory, location.fileName),
+                      reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), durable);
+  if (outcome != ReplaceOutcome::Replaced)
+    return false;
+  return !durable || files.FlushDirectory(location.directory.empty() ? "/" : location.directory);
+}
+
+}  // namespace quillmark::cli

@@ -1,0 +1,56 @@
+#include "space_check.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+namespace quillmark::cli {
+namespace {
+
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+long long AsPrintable(std::uint64_t bytes) {
+  return bytes > static_cast<std::uint64_t>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(bytes);
+}
+
+// Bytes the files under the devices' names take now; each is freed when
+// its device's file is renamed over it.
+std::uint64_t ReplaceableBytes(const GenerationJob& job, const std::string& directory,
+                               PlatformFiles& files) {
+  std::uint64_t total = 0;
+  MacAddress address = job.startMac;
+  for (std::int32_t device = 0; device < job.deviceCount; ++device) {
+    const std::string path = directory + kPathSeparator + address.ToFileName();
+    total = SaturatingAdd(total, files.ExistingFileSize(path).value_or(0));
+    for (std::int32_t j = 0; j < job.macsPerDevice; ++j)
+      address.Increment();
+  }
+  return total;
+}
+
+}  // namespace
+
+SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
+  const std::string directory = files.AbsolutePath(job.outputDirectory);
+  const std::optional<std::uint64_t> available = files.AvailableBytes(directory);
+  // Without a figure the run goes ahead: the writer still reports a full
+  // disk per file and leaves no partial image under a device's name.
+  if (!available)
+    return {};
+  const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
+  const std::uint64_t batchBytes = static_cast<std::uint64_t>(job.deviceCount) * imageSize;
+  const std::uint64_t needed = batchBytes + imageSize;
+  if (*available >= needed)
+    return {};
+  if (SaturatingAdd(*available, ReplaceableBytes(job, directory, files)) >= needed)
+    return {};
+
+  char message[160];
+  std::snprintf(message, sizeof message, "输出目录空间不足！需要%lld字节，可用%lld字节",
+                AsPrintable(batchBytes), AsPrintable(*available));
+  return {false, message};
+}
+
+}  // namespace quillmark::cli

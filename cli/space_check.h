@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "job_acceptance.h"
+#include "platform_file.h"
+
+namespace quillmark::cli {
+
+struct SpaceVerdict {
+  bool fits = true;
+  std::string message;  // one line, when the batch does not fit
+};
+
+// Before any device: the batch fits when the free space of the output
+// directory's volume, plus what the files it will replace take now, holds
+// every image and one more (the temporary file being written).
+SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files);
+
+}  // namespace quillmark::cli
