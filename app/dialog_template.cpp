@@ -1,0 +1,70 @@
+#include "dialog_template.h"
+
+#include "app_icon.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace quillmark {
+namespace {
+
+QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
+  const QString text = QString::fromUtf8(control.text);
+  switch (control.kind) {
+    case ControlKind::DefaultButton:
+    case ControlKind::Button: {
+      auto* button = new QPushButton(text, &dialog);
+      // In a dialog every push button is auto-default; only the start
+      // button may answer Enter.
+      button->setAutoDefault(control.kind == ControlKind::DefaultButton);
+      button->setDefault(control.kind == ControlKind::DefaultButton);
+      return button;
+    }
+    case ControlKind::Label:
+    case ControlKind::SunkenLabel: {
+      auto* label = new QLabel(text, &dialog);
+      label->setTextFormat(Qt::PlainText);
+      if (control.kind == ControlKind::SunkenLabel)
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      return label;
+    }
+    case ControlKind::Edit:
+      return new QLineEdit(text, &dialog);
+    case ControlKind::Icon: {
+      auto* label = new QLabel(&dialog);
+      label->setPixmap(ApplicationIcon().pixmap(32, 32));
+      return label;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height) {
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                        Qt::MSWindowsFixedSizeDialogHint);
+  dialog.setWindowTitle(QString::fromUtf8(title));
+  dialog.setFont(DialogFont());
+  const DialogBaseUnits units = BaseUnitsOf(dialog.font());
+  dialog.setFixedSize(DialogSizeToPixels(units, width, height));
+  return units;
+}
+
+QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
+                            const TemplateControl& control) {
+  QWidget* widget = CreateWidget(dialog, control);
+  if (widget == nullptr)
+    return nullptr;
+  widget->setObjectName(QString::fromUtf8(control.objectName));
+  widget->setProperty("controlId", control.id);
+  QRect area = DialogRectToPixels(units, control.x, control.y, control.width, control.height);
+  if (control.kind == ControlKind::Icon)
+    area.setSize(QSize(32, 32));  // an icon keeps its size
+  widget->setGeometry(area);
+  return widget;
+}
+
+}  // namespace quillmark

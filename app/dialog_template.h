@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+
+#include "dialog_units.h"
+
+namespace quillmark {
+
+enum class ControlKind {
+  DefaultButton,  // pressed by Enter
+  Button,         // never pressed by Enter, even while it has the focus
+  Label,          // text shown as it stands: no mnemonic, no markup
+  SunkenLabel,    // a label with a sunken edge, for a path the user chooses
+  Edit,           // any text may be typed; checks happen at start
+  Icon,           // the application icon at its large size
+};
+
+// One control of a dialog template; positions and sizes in dialog units.
+struct TemplateControl {
+  ControlKind kind;
+  int id;            // -1 for a label the code never addresses
+  const char* text;  // UTF-8
+  int x, y, width, height;
+  const char* objectName;
+};
+
+// A fixed-size dialog of width x height dialog units in the dialog font,
+// with a caption and a close button but no minimize or maximize button.
+// Returns the base units to place its controls with.
+DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height);
+
+// Creates the control as a child of dialog. Controls take the keyboard
+// focus in the order they are created, so create them in template order.
+QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
+                            const TemplateControl& control);
+
+}  // namespace quillmark

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <optional>
+
+namespace quillmark {
+
+inline constexpr quint32 kMainDialogHelpTopic = 0x20066;
+inline constexpr quint32 kAboutDialogHelpTopic = 0x20064;
+
+// Makes window answer help requests with topic, and F1 (without Shift,
+// Ctrl or Alt) in it ask for help.
+void InstallHelp(QWidget& window, quint32 topic);
+
+// The topic of the first window that answers, asking in turn the window
+// holding the mouse capture, the focus window and the active window, each
+// with its parents; none when no window answers.
+std::optional<quint32> FindHelpTopic();
+
+// The user guide shipped beside the executable: its path with the
+// extension replaced by ".html".
+QString HelpPagePath(const QString& executablePath);
+QUrl HelpTopicUrl(const QString& pagePath, quint32 topic);
+
+// Opens the guide at the topic; false when the page is missing or could
+// not be opened.
+bool OpenHelpTopic(const QString& pagePath, quint32 topic);
+
+// What F1 does: finds the topic and opens it, or says that help could not
+// be started.
+void OnHelp(QWidget* owner);
+
+}  // namespace quillmark

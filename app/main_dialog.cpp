@@ -1,0 +1,87 @@
+#include "main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QShortcut>
+#include <QStyle>
+
+#include "about_dialog.h"
+#include "app_icon.h"
+#include "help.h"
+#include "icon_placement.h"
+#include "system_menu.h"
+
+namespace quillmark {
+
+CMainDialog::CMainDialog(QWidget* pParent)
+    : QDialog(pParent), m_hIcon(ApplicationIcon()), m_pickers(PlatformPickers()) {
+  m_controls = BuildMainDialogTemplate(*this);
+  connect(m_controls.startButton, &QPushButton::clicked, this, &CMainDialog::OnOK);
+  connect(m_controls.chooseImageButton, &QPushButton::clicked, this, &CMainDialog::OnChooseImage);
+  connect(m_controls.chooseDirectoryButton, &QPushButton::clicked, this,
+          &CMainDialog::OnChooseOutputDirectory);
+  auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+  connect(systemMenuKey, &QShortcut::activated, this,
+          [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+  InstallHelp(*this, kMainDialogHelpTopic);
+  OnInitDialog();
+}
+
+void CMainDialog::OnInitDialog() {
+  setWindowIcon(m_hIcon);
+  m_job.imageBytes.reset();
+  m_controls.startMacEdit->setText(QStringLiteral("04:57:55:00:00:00"));
+  m_controls.deviceCountEdit->setText(QStringLiteral("255"));
+  m_controls.macsPerDeviceEdit->setText(QStringLiteral("1"));
+  m_controls.startButton->setFocus();
+}
+
+void CMainDialog::OnSysCommand(unsigned nID, qintptr) {
+  if (IsAboutCommand(nID)) {
+    CAboutDialog about(this);
+    about.exec();
+  } else if (IsCloseCommand(nID)) {
+    close();
+  }
+}
+
+void CMainDialog::ShowSystemMenu(const QPoint& globalPosition) {
+  std::unique_ptr<QMenu> menu =
+      BuildSystemMenu(this, [this](unsigned command) { OnSysCommand(command); });
+  menu->exec(globalPosition);
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  ShowSystemMenu(event->globalPos());
+}
+
+void CMainDialog::paintEvent(QPaintEvent* event) {
+  if (!isMinimized()) {
+    QDialog::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
+  const int side = style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, this);
+  const QPoint at = MinimizedIconPosition(size(), QSize(side, side));
+  m_hIcon.paint(&painter, QRect(at, QSize(side, side)));
+}
+
+void CMainDialog::OnChooseImage() {
+  const std::optional<QString> path = m_pickers.chooseImage(this);
+  if (!path)
+    return;
+  m_controls.imagePathLabel->setText(*path);
+  // A relative output directory is then found beside the chosen image.
+  QDir::setCurrent(QFileInfo(*path).absolutePath());
+}
+
+void CMainDialog::OnChooseOutputDirectory() {
+  const std::optional<QString> path = m_pickers.chooseDirectory(this);
+  if (path)
+    m_controls.outputDirectoryLabel->setText(*path);
+}
+
+}  // namespace quillmark

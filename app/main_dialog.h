@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <string>
+
+#include "batch_writer.h"
+#include "job_acceptance.h"
+#include "main_dialog_layout.h"
+#include "pickers.h"
+
+namespace quillmark {
+
+// The tool's one working window: the job's fields, the start button and
+// the status line. A run goes on a worker thread that reports back
+// through the BatchHost calls.
+class CMainDialog : public QDialog, public BatchHost {
+  Q_OBJECT
+
+ public:
+  explicit CMainDialog(QWidget* pParent = nullptr);
+  ~CMainDialog() override;
+
+  // The start command: checks the fields and the image, then starts a run.
+  void OnOK();
+  void OnChooseImage();
+  void OnChooseOutputDirectory();
+  // Opens the about box for the about command; closes for Close.
+  void OnSysCommand(unsigned nID, qintptr lParam = 0);
+
+  // BatchHost: called on the worker's thread, applied on the dialog's.
+  std::string GetOutputDirectory() override;
+  void SetStatus(std::string text) override;
+  void OnRunFinished(bool finished) override;
+  bool StopRequested() override;
+  void OnDeviceDone(const MacAddress& firstAddress, bool written) override;
+
+  void SetPickers(DialogPickers pickers) { m_pickers = std::move(pickers); }
+  // The worker's stack in bytes, 0 for the platform's default. A size the
+  // platform refuses makes the run fail to start.
+  void SetWorkerStackSize(unsigned nBytes) { m_nWorkerStackSize = nBytes; }
+  QThread* WorkerThread() const { return m_pWorkerThread; }
+
+ public slots:
+  // Esc, the caption's close button and the Close command. During a run
+  // the worker is asked to stop and the dialog closes once it returned.
+  void reject() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void ShowSystemMenu(const QPoint& globalPosition);
+  void StartWorker();
+  void OnWorkerReturned();
+  void WaitForWorkersWhileServingThem();
+  template <typename Apply>
+  void OnDialogThread(Apply apply);
+
+  GenerationJob m_job;
+  QPointer<QThread> m_pWorkerThread;
+  QIcon m_hIcon;
+  MainDialogControls m_controls;
+  DialogPickers m_pickers;
+  unsigned m_nWorkerStackSize = 0;
+  bool m_bRunActive = false;     // from acceptance until OnRunFinished
+  bool m_bClosePending = false;  // closing waits for the worker to return
+  std::atomic<bool> m_bStopRequested{false};
+  std::atomic<int> m_nDevicesDone{0};
+  std::atomic<bool> m_bProgressQueued{false};
+};
+
+}  // namespace quillmark

@@ -1,0 +1,65 @@
+#include "main_dialog_layout.h"
+
+#include "dialog_template.h"
+
+namespace quillmark {
+namespace {
+
+using K = ControlKind;
+
+// Template order is also the tab order.
+constexpr TemplateControl kMainDialogControls[] = {
+    {K::DefaultButton, 1, "确定", 253, 53, 50, 35, "startButton"},
+    {K::Label, -1, "镜像文件：", 16, 14, 41, 8, "imageFileCaption"},
+    {K::SunkenLabel, 1001, "（请选择）", 58, 13, 191, 12, "imagePathLabel"},
+    {K::Button, 1000, "选择文件", 253, 12, 50, 14, "chooseImageButton"},
+    {K::Edit, 1002, "", 69, 54, 122, 14, "startMacEdit"},
+    {K::Label, -1, "起始MAC地址：", 15, 57, 53, 8, "startMacCaption"},
+    {K::Label, -1, "生成数量：", 16, 77, 41, 8, "deviceCountCaption"},
+    {K::Edit, 1003, "", 69, 76, 40, 14, "deviceCountEdit"},
+    {K::Label, -1, "状态：", 15, 96, 25, 8, "statusCaption"},
+    {K::Label, 1004, "", 46, 96, 240, 8, "statusLabel"},
+    {K::SunkenLabel, 1005, "out", 57, 31, 191, 12, "outputDirectoryLabel"},
+    {K::Label, -1, "输出目录：", 16, 33, 41, 8, "outputDirectoryCaption"},
+    {K::Button, 1006, "选择目录", 253, 30, 50, 14, "chooseDirectoryButton"},
+    {K::Edit, 1007, "", 185, 75, 40, 14, "macsPerDeviceEdit"},
+    {K::Label, -1, "每设备MAC数量：", 122, 78, 61, 8, "macsPerDeviceCaption"},
+};
+
+// The progress bar is the tool's own addition: a thin strip under the
+// status line, inside the template's height.
+constexpr int kProgressX = 15, kProgressY = 107, kProgressWidth = 288, kProgressHeight = 4;
+
+template <typename Widget>
+Widget* Find(QDialog& dialog, const char* name) {
+  return dialog.findChild<Widget*>(QString::fromUtf8(name), Qt::FindDirectChildrenOnly);
+}
+
+}  // namespace
+
+MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
+  const DialogBaseUnits units = ApplyDialogTemplate(dialog, "Quillmark", 320, 119);
+  for (const TemplateControl& control : kMainDialogControls) {
+    AddTemplateControl(dialog, units, control);
+  }
+  MainDialogControls controls;
+  controls.startButton = Find<QPushButton>(dialog, "startButton");
+  controls.chooseImageButton = Find<QPushButton>(dialog, "chooseImageButton");
+  controls.imagePathLabel = Find<QLabel>(dialog, "imagePathLabel");
+  controls.startMacEdit = Find<QLineEdit>(dialog, "startMacEdit");
+  controls.deviceCountEdit = Find<QLineEdit>(dialog, "deviceCountEdit");
+  controls.statusLabel = Find<QLabel>(dialog, "statusLabel");
+  controls.outputDirectoryLabel = Find<QLabel>(dialog, "outputDirectoryLabel");
+  controls.chooseDirectoryButton = Find<QPushButton>(dialog, "chooseDirectoryButton");
+  controls.macsPerDeviceEdit = Find<QLineEdit>(dialog, "macsPerDeviceEdit");
+
+  controls.progressBar = new QProgressBar(&dialog);
+  controls.progressBar->setObjectName(QStringLiteral("progressBar"));
+  controls.progressBar->setTextVisible(false);
+  controls.progressBar->setGeometry(
+      DialogRectToPixels(units, kProgressX, kProgressY, kProgressWidth, kProgressHeight));
+  controls.progressBar->hide();
+  return controls;
+}
+
+}  // namespace quillmark

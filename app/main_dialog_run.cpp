@@ -1,0 +1,143 @@
+// The run as the dialog sees it: the start command, the worker thread,
+// the worker's reports and closing while a run goes on.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include "main_dialog.h"
+#include "message_box.h"
+
+namespace quillmark {
+namespace {
+
+std::string TextOf(const QString& text) {
+  return text.toStdString();
+}
+
+}  // namespace
+
+void CMainDialog::OnOK() {
+  // The job and its image belong to the running worker until it is done.
+  if (m_bRunActive)
+    return;
+  JobRequestTexts texts;
+  texts.startMac = TextOf(m_controls.startMacEdit->text());
+  texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
+  texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
+  texts.imagePath = TextOf(m_controls.imagePathLabel->text());
+  texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
+  const JobVerdict verdict = AcceptJobRequest(m_job, texts);
+  if (!verdict.accepted) {
+    ShowMessage(this, QString::fromStdString(verdict.message), verdict.style);
+    return;
+  }
+  m_controls.startButton->setEnabled(false);
+  StartWorker();
+}
+
+void CMainDialog::StartWorker() {
+  m_bRunActive = true;
+  m_bStopRequested = false;
+  m_nDevicesDone = 0;
+  m_controls.progressBar->setRange(0, m_job.deviceCount);
+  m_controls.progressBar->setValue(0);
+  m_controls.progressBar->show();
+
+  QThread* worker = QThread::create([this] { GenerationWorker(m_job, *this); });
+  worker->setParent(this);
+  worker->setStackSize(m_nWorkerStackSize);
+  connect(worker, &QThread::finished, this, &CMainDialog::OnWorkerReturned);
+  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  worker->start();
+  if (!worker->isRunning() && !worker->isFinished()) {
+    delete worker;
+    m_pWorkerThread = nullptr;
+    OnRunFinished(false);
+    return;
+  }
+  m_pWorkerThread = worker;
+}
+
+template <typename Apply>
+void CMainDialog::OnDialogThread(Apply apply) {
+  if (QThread::currentThread() == thread()) {
+    apply();
+    return;
+  }
+  // The worker waits until the dialog's thread has applied the change, so
+  // what it reports appears in its order; that thread never waits for it.
+  QMetaObject::invokeMethod(this, std::move(apply), Qt::BlockingQueuedConnection);
+}
+
+std::string CMainDialog::GetOutputDirectory() {
+  return m_job.outputDirectory;
+}
+
+void CMainDialog::SetStatus(std::string text) {
+  OnDialogThread(
+      [this, status = QString::fromStdString(text)] { m_controls.statusLabel->setText(status); });
+}
+
+void CMainDialog::OnRunFinished(bool finished) {
+  OnDialogThread([this, finished] {
+    m_controls.startButton->setEnabled(true);
+    if (finished)
+      m_controls.statusLabel->setText(QStringLiteral("运行结束"));
+    m_controls.progressBar->hide();
+    m_bRunActive = false;
+  });
+}
+
+bool CMainDialog::StopRequested() {
+  return m_bStopRequested;
+}
+
+void CMainDialog::OnDeviceDone(const MacAddress&, bool) {
+  ++m_nDevicesDone;
+  // At most one update waits in the queue, however fast devices finish.
+  if (m_bProgressQueued.exchange(true))
+    return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        m_bProgressQueued = false;
+        m_controls.progressBar->setValue(m_nDevicesDone);
+      },
+      Qt::QueuedConnection);
+}
+
+void CMainDialog::reject() {
+  if (m_pWorkerThread && !m_pWorkerThread->isFinished()) {
+    m_bStopRequested = true;
+    m_bClosePending = true;
+    return;
+  }
+  QDialog::reject();
+}
+
+void CMainDialog::OnWorkerReturned() {
+  if (m_bClosePending) {
+    m_bClosePending = false;
+    QDialog::reject();
+  }
+}
+
+// Only reached when the dialog goes while a worker still runs (closing
+// waits for it, so only an owner deleting the dialog does this). The
+// worker may be waiting for this thread to apply a report, so events are
+// served between short waits.
+void CMainDialog::WaitForWorkersWhileServingThem() {
+  m_bStopRequested = true;
+  QList<QPointer<QThread>> workers;
+  for (QThread* worker : findChildren<QThread*>(Qt::FindDirectChildrenOnly))
+    workers.append(worker);
+  for (const QPointer<QThread>& worker : workers) {
+    while (worker && !worker->wait(QDeadlineTimer(20)))
+      QCoreApplication::processEvents();
+  }
+}
+
+CMainDialog::~CMainDialog() {
+  WaitForWorkersWhileServingThem();
+}
+
+}  // namespace quillmark
