@@ -1,0 +1,114 @@
+// The free-space check before device 1, on a small file system of its own.
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli_fixture.h"
+
+namespace quillmark::test {
+namespace {
+
+constexpr std::uint64_t kVolumeSize = 16 << 20;
+
+class FreeSpaceTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    ASSERT_EQ(::mkdir((m_dir / "vol").c_str(), 0777), 0);
+    if (::mount("tmpfs", (m_dir / "vol").c_str(), "tmpfs", 0, "size=16m") != 0) {
+      GTEST_SKIP() << "a 16 MiB tmpfs cannot be mounted here (needs root): "
+                   << std::strerror(errno);
+    }
+    m_mounted = true;
+    ASSERT_EQ(::mkdir((m_dir / "vol/out").c_str(), 0777), 0);
+    ASSERT_EQ(Available(), kVolumeSize);
+  }
+  void TearDown() override {
+    if (m_mounted)
+      ::umount2((m_dir / "vol").c_str(), MNT_DETACH);
+  }
+
+  std::uint64_t Available() const {
+    struct statvfs info {};
+    if (::statvfs((m_dir / "vol").c_str(), &info) != 0)
+      return 0;
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+  }
+
+  CliResult RunOnVolume(int count, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--image=image.img", "--out=vol/out",
+                                  "--count=" + std::to_string(count)};
+    args.insert(args.end(), more.begin(), more.end());
+    return Run(args);
+  }
+
+  bool m_mounted = false;
+};
+
+TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
+  // Four images and the temporary file need 20 MiB of the 16.
+  const CliResult refused = RunOnVolume(4);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "输出目录空间不足！需要16777216字节，可用16777216字节\n");
+  EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{});
+
+  const CliResult planned = RunOnVolume(4, {"--dry-run"});
+  EXPECT_EQ(planned.exitCode, 0);
+  EXPECT_EQ(Lines(planned.out).size(), 5u);
+}
+
+// The files a batch replaces are freed one by one as it goes, so they
+// count as space; files it does not replace do not.
+TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
+  EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);  // exactly fits: 3 images and the temporary
+  ASSERT_EQ(Available(), kVolumeSize / 4);
+  const CliResult again = RunOnVolume(3, {"--quiet"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(again.out, "运行结束\n");
+
+  const CliResult more = RunOnVolume(4);
+  EXPECT_EQ(more.exitCode, 1);
+  EXPECT_EQ(more.err, "输出目录空间不足！需要16777216字节，可用4194304字节\n");
+}
+
+class RepeatedFailureTest : public FreeSpaceTest, public testing::WithParamInterface<bool> {};
+
+// The volume is full, but device 1's old file is big enough for the
+// batch. Its write fails, the stale file goes, and device 2 fits: the
+// failure, replaced by device 2's saving text, is shown again at the end.
+// Quiet output has no saving text between, so it shows it once.
+TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
+  const bool quiet = GetParam();
+  WriteFileBytes(m_dir / "vol/filler", std::vector<std::uint8_t>(kVolumeSize / 4));
+  WriteFileBytes(m_dir / "vol/out/fw_045755_000000.img",
+                 std::vector<std::uint8_t>(kVolumeSize / 4 * 3));
+  ASSERT_EQ(Available(), 0u);
+
+  std::vector<std::string> more{"--manifest=list.csv"};
+  if (quiet)
+    more.push_back("--quiet");
+  const CliResult result = RunOnVolume(2, more);
+  EXPECT_EQ(result.exitCode, 3);
+  const std::string failure = "写入文件出错: " + m_root + "/vol/out/fw_045755_000000.img";
+  if (quiet) {
+    EXPECT_EQ(Lines(result.out), std::vector<std::string>{failure});
+  } else {
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{"保存MAC固件: 04:57:55:00:00:00", failure,
+                                        "保存MAC固件: 04:57:55:00:00:01", failure}));
+  }
+  EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{"fw_045755_000001.img"});
+  EXPECT_EQ(ReadFileBytes(m_dir / "vol/out/fw_045755_000001.img"), DeviceImage(0x045755000001, 1));
+  const std::vector<std::uint8_t> manifest = ReadFileBytes(m_dir / "list.csv");
+  EXPECT_EQ(std::string(manifest.begin(), manifest.end()),
+            "file,mac1\nfw_045755_000001.img,04:57:55:00:00:01\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(QuietOrNot, RepeatedFailureTest, testing::Bool());
+
+}  // namespace
+}  // namespace quillmark::test

@@ -1,0 +1,54 @@
+// The manifest that label printers read, and the dry run that prints the
+// plan of a batch without writing it.
+#include "cli_fixture.h"
+
+namespace quillmark::test {
+namespace {
+
+using ManifestTest = CliTest;
+
+std::string ReadText(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+const char* const kThreeDevicesTwoEach =
+    "file,mac1,mac2\n"
+    "fw_045755_0000fe.img,04:57:55:00:00:fe,04:57:55:00:00:ff\n"
+    "fw_045755_000100.img,04:57:55:00:01:00,04:57:55:00:01:01\n"
+    "fw_045755_000102.img,04:57:55:00:01:02,04:57:55:00:01:03\n";
+
+TEST_F(ManifestTest, RunReplacesTheManifestWithTheWrittenDevices) {
+  WriteFileBytes(m_dir / "list.csv", {'o', 'l', 'd', '\n'});
+  const CliResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
+                                "--macs-per-device=2", "--manifest=list.csv", "--quiet"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadText(m_dir / "list.csv"), kThreeDevicesTwoEach);
+  // Written under a temporary name and renamed: nothing else is left.
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "list.csv", "out"}));
+}
+
+TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
+  const CliResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
+                                "--macs-per-device=2", "--manifest=plan.csv", "--dry-run"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, kThreeDevicesTwoEach);
+  EXPECT_EQ(ReadText(m_dir / "plan.csv"), kThreeDevicesTwoEach);
+  // Acceptance made the output directory, as it does for the dialog.
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "out", "plan.csv"}));
+  EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
+}
+
+TEST_F(ManifestTest, DryRunWithTheDialogsDefaultsPlans255Devices) {
+  const CliResult result = Run({"--image=image.img", "--dry-run"});
+  EXPECT_EQ(result.exitCode, 0);
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 256u);
+  EXPECT_EQ(lines[0], "file,mac1");
+  EXPECT_EQ(lines[1], "fw_045755_000000.img,04:57:55:00:00:00");
+  EXPECT_EQ(lines[255], "fw_045755_0000fe.img,04:57:55:00:00:fe");
+}
+
+}  // namespace
+}  // namespace quillmark::test

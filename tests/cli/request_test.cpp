@@ -1,0 +1,177 @@
+// What the tool does with its command line before any device: the
+// dialog's rejections, usage errors, and values passed on as given.
+#include "cli_fixture.h"
+
+namespace quillmark::test {
+namespace {
+
+using RequestTest = CliTest;
+
+// Images that fail acceptance, written next to the valid one.
+void WriteRejectedImages(const ScratchDir& dir) {
+  WriteFileBytes(dir / "long.img", std::vector<std::uint8_t>(k4MiB + 1));
+  std::vector<std::uint8_t> unparsable = MakeValidImage(k4MiB);
+  unparsable[0x1C060] = 0x01;
+  WriteFileBytes(dir / "unparsable.img", unparsable);
+  std::vector<std::uint8_t> old = MakeValidImage(k4MiB);
+  SetLinkStamp(old, "link", 0x59F54AFF);
+  WriteFileBytes(dir / "old.img", old);
+}
+
+struct RejectionCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string message;
+};
+
+void PrintTo(const RejectionCase& rejection, std::ostream* os) {
+  *os << rejection.name;
+}
+
+class RejectionTest : public CliTest, public testing::WithParamInterface<RejectionCase> {};
+
+// Each rejection is the dialog's message box text as one line on standard
+// error, nothing on standard output, exit 1, and no device file.
+TEST_P(RejectionTest, PrintsTheDialogsMessageAndExitsOne) {
+  WriteRejectedImages(m_dir);
+  const CliResult result = Run(GetParam().args);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, GetParam().message + "\n");
+  EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RejectionTest,
+    testing::Values(
+        RejectionCase{"FiveFields",
+                      {"--image=image.img", "--start-mac=04:57:55:00:00"},
+                      "起始MAC地址输入错误！"},
+        RejectionCase{"GroupAddressBeforeABadCount",
+                      {"--image=image.img", "--start-mac=01:00:00:00:00:00", "--count=0"},
+                      "起始MAC地址输入错误！"},
+        RejectionCase{
+            "CountTooLarge", {"--image=image.img", "--count=65536"}, "生成数量输入错误！"},
+        RejectionCase{"FiveMacsPerDevice",
+                      {"--image=image.img", "--macs-per-device=5"},
+                      "每设备分配MAC数量错误！"},
+        RejectionCase{"MissingImage", {"--image=none.img"}, "读取文件错误！"},
+        RejectionCase{"DirectoryAsImage", {"--image=."}, "读取文件错误！"},
+        RejectionCase{"WrongSize", {"--image=long.img"}, "文件大小错误！4194305"},
+        RejectionCase{"SignatureByte", {"--image=unparsable.img"}, "无法解析的文件！"},
+        RejectionCase{"BuildTooOld", {"--image=old.img"}, "解析文件出错！"},
+        RejectionCase{
+            "OutputParentMissing", {"--image=image.img", "--out=none/out"}, "输出目录错误！"},
+        RejectionCase{"ManifestFolderMissing",
+                      {"--image=image.img", "--manifest=none/list.csv"},
+                      "清单文件无法写入！none/list.csv"},
+        RejectionCase{"ManifestIsADirectory",
+                      {"--image=image.img", "--manifest=out"},
+                      "清单文件无法写入！out"},
+        RejectionCase{
+            "DryRun", {"--image=image.img", "--dry-run", "--count=abc"}, "生成数量输入错误！"}),
+    [](const testing::TestParamInfo<RejectionCase>& info) { return info.param.name; });
+
+struct ValueCase {
+  const char* name;
+  std::vector<std::string> args;  // besides --image=image.img
+  std::string error;              // empty: the run succeeds
+  std::vector<std::string> files;
+  std::string outDir = "out";
+};
+
+void PrintTo(const ValueCase& value, std::ostream* os) {
+  *os << value.name;
+}
+
+class ValueTest : public CliTest, public testing::WithParamInterface<ValueCase> {};
+
+// The tool parses none of the request's values: each reaches the core as
+// given, in either option form, and the core judges it as the dialog's.
+TEST_P(ValueTest, ReachesTheCoreUnchanged) {
+  const ValueCase& value = GetParam();
+  std::vector<std::string> args{"--image=image.img"};
+  args.insert(args.end(), value.args.begin(), value.args.end());
+  const CliResult result = Run(args);
+  if (value.error.empty()) {
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+  } else {
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, value.error + "\n");
+  }
+  EXPECT_EQ(m_dir.List(value.outDir), value.files);
+}
+
+const std::vector<std::string> kTwoDevices{"fw_045755_000000.img", "fw_045755_000001.img"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ValueTest,
+    testing::Values(
+        ValueCase{"TrailingLetters", {"--count=2abc"}, "", kTwoDevices},
+        ValueCase{"LeadingSpace", {"--count= 2"}, "", kTwoDevices},
+        ValueCase{"LeadingSpaceSeparate", {"--count", " 2"}, "", kTwoDevices},
+        ValueCase{"EmptyCount", {"--count="}, "生成数量输入错误！", {}},
+        ValueCase{"NegativeCountSeparate", {"--count", "-2"}, "生成数量输入错误！", {}},
+        ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, "起始MAC地址输入错误！", {}},
+        ValueCase{"TabBeforeMac",
+                  {"--start-mac=\t04:57:55:00:00:10", "--count=1"},
+                  "",
+                  {"fw_045755_000010.img"}},
+        ValueCase{"FractionPerDevice",
+                  {"--macs-per-device=1.9", "--count=1"},
+                  "",
+                  {"fw_045755_000000.img"}},
+        ValueCase{"NegativePerDevice", {"--macs-per-device=-1"}, "每设备分配MAC数量错误！", {}},
+        ValueCase{"EmptyOutput", {"--out=", "--count=1"}, "输出目录错误！", {}},
+        ValueCase{"OutputStartingWithMinus",
+                  {"--out=-x", "--count=1"},
+                  "",
+                  {"fw_045755_000000.img"},
+                  "-x"},
+        ValueCase{
+            "EqualsInOutput", {"--out=a=b", "--count=1"}, "", {"fw_045755_000000.img"}, "a=b"}),
+    [](const testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
+
+TEST_F(RequestTest, EmptyImageValueIsGivenAndFailsToOpen) {
+  const CliResult result = Run({"--image="});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "读取文件错误！\n");
+}
+
+TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
+  const std::vector<std::vector<std::string>> commandLines = {
+      {},
+      {"--count=3"},
+      {"--image=image.img", "--bogus"},
+      {"--image=image.img", "extra"},
+      {"--image=image.img", "--", "--count=3"},
+      {"--image=image.img", "--count"},
+      {"--image=image.img", "--count=1", "--count=2"},
+  };
+  for (const std::vector<std::string>& args : commandLines) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    const CliResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
+  }
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"image.img"});
+}
+
+TEST_F(RequestTest, VersionAndHelp) {
+  const CliResult version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "quillmark-cli 1.0.0.1\n");
+
+  const CliResult help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* option : {"--image", "--out", "--start-mac", "--count", "--macs-per-device",
+                             "--manifest", "--dry-run", "--quiet", "--durable", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_NE(help.out.find("输出目录"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillmark::test
