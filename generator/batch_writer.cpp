@@ -1,5 +1,6 @@
 #include "batch_writer.h"
 
+#include "device_file_writer.h"
 #include "file_replacement.h"
 #include "image_checks.h"
 
@@ -53,6 +54,13 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   MacAddress running = job.startMac;
   std::uint8_t* const macBlock = image + imageSize - kMacBlockSize;
 
+  DeviceFileWriter::Options writing;
+  writing.recordOffset = imageSize - kMacBlockSize;
+  writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * recordsPerDevice;
+  writing.durable = options.durable;
+  writing.allowCloning = options.cloning;
+  DeviceFileWriter writer(files, directory, image, imageSize, writing);
+
   StatusLine status(host);
   BatchOutcome outcome;
   bool creationFailed = false;
@@ -69,8 +77,7 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     status.Set("保存MAC固件: " + first.ToColonText());
     const std::string fileName = first.ToFileName();
     const std::string path = directory + kPathSeparator + fileName;
-    const ReplaceOutcome result = ReplaceFileWith(
-        files, path, TemporaryPathFor(directory, fileName), image, imageSize, options.durable);
+    const ReplaceOutcome result = writer.Write(path, TemporaryPathFor(directory, fileName));
     host.OnDeviceDone(first, result == ReplaceOutcome::Replaced);
     if (result == ReplaceOutcome::Replaced) {
       ++outcome.devicesWritten;

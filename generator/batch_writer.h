@@ -31,6 +31,9 @@ class BatchHost {
 
 struct WriterOptions {
   bool durable = false;  // each file on disk before its rename, the directory at the end
+  // Clone each file from one private copy of the image where the file
+  // system shares data between files; off, every file is written whole.
+  bool cloning = true;
 };
 
 struct BatchOutcome {

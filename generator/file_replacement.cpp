@@ -6,22 +6,13 @@ std::string TemporaryPathFor(const std::string& directory, const std::string& fi
   return directory + kPathSeparator + '.' + fileName + ".part";
 }
 
-ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
-                               const std::string& tempPath, const std::uint8_t* data,
-                               std::uint64_t size, bool durable) {
-  // A stale temporary file from an interrupted run is removed first; the
-  // exclusive create then refuses anything planted under the name.
-  files.Remove(tempPath);
-  const FileHandle file = files.CreateExclusive(tempPath);
-  if (file == kNoFile)
-    return ReplaceOutcome::CreateFailed;
-
-  const bool written = files.WriteOnce(file, data, size) == size;
+ReplaceOutcome FinishReplacement(PlatformFiles& files, FileHandle file, const std::string& path,
+                                 const std::string& tempPath, bool written, bool durable) {
   const bool flushed = !durable || (written && files.FlushToDisk(file));
   const bool closed = files.Close(file);
   if (!written || !flushed || !closed) {
     files.Remove(tempPath);
-    // An older image under the device's name would now be stale.
+    // An older file under the final name would now be stale.
     files.Remove(path);
     return ReplaceOutcome::WriteFailed;
   }
@@ -30,6 +21,14 @@ ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
     return ReplaceOutcome::CreateFailed;
   }
   return ReplaceOutcome::Replaced;
+}
+
+ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
+                               const std::string& tempPath, const std::uint8_t* data,
+                               std::uint64_t size, bool durable) {
+  return ReplaceFileBy(
+      files, path, tempPath,
+      [&](FileHandle file) { return files.WriteOnce(file, data, size) == size; }, durable);
 }
 
 }  // namespace quillmark

@@ -16,11 +16,34 @@ enum class ReplaceOutcome {
 // The hidden name a file is written under until all of it is there.
 std::string TemporaryPathFor(const std::string& directory, const std::string& fileName);
 
-// Writes data under tempPath and renames it onto path only once all of it
-// is written, so a reader (or a crash) never finds a partial file under
-// path. With durable, the data reaches the disk before the rename.
+// Puts a file in place under path: creates tempPath exclusively (after
+// removing a stale one, so nothing planted under it is written through),
+// lets fill put the bytes in (fill(file) is true when all of them are
+// there) and renames it onto path only then, so a reader (or a crash)
+// never finds a partial file under path. With durable, the data reaches
+// the disk before the rename.
+template <class Fill>
+ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
+                             const std::string& tempPath, Fill&& fill, bool durable);
+
+// The same with the file's bytes written from data in one request.
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable);
+
+// After fill: flush, close, rename, or remove what must not remain.
+ReplaceOutcome FinishReplacement(PlatformFiles& files, FileHandle file, const std::string& path,
+                                 const std::string& tempPath, bool written, bool durable);
+
+template <class Fill>
+ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
+                             const std::string& tempPath, Fill&& fill, bool durable) {
+  files.Remove(tempPath);
+  const FileHandle file = files.CreateExclusive(tempPath);
+  if (file == kNoFile)
+    return ReplaceOutcome::CreateFailed;
+  const bool written = fill(file);
+  return FinishReplacement(files, file, path, tempPath, written, durable);
+}
 
 }  // namespace quillmark

@@ -8,4 +8,17 @@ std::unique_ptr<std::uint8_t[]> PlatformFiles::AllocateImage(std::size_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
+FileHandle PlatformFiles::CreateUnnamed(const std::string&) {
+  return kNoFile;
+}
+
+CloneResult PlatformFiles::CloneFile(FileHandle, FileHandle) {
+  return CloneResult::Refused;
+}
+
+std::uint64_t PlatformFiles::WriteAt(FileHandle, std::uint64_t, const std::uint8_t*,
+                                     std::uint64_t) {
+  return 0;
+}
+
 }  // namespace quillmark

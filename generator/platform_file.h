@@ -15,6 +15,13 @@ inline constexpr FileHandle kNoFile = -1;
 // The separator that joins a directory and a file name.
 inline constexpr char kPathSeparator = '/';
 
+// How a request to share one file's data with another ended.
+enum class CloneResult {
+  Cloned,   // the target now holds the source's bytes
+  Refused,  // the file system cannot do it at all; it will not start to
+  Failed,   // it can, but this one did not work (no space, an I/O error)
+};
+
 // The few file operations the core needs. SystemFiles is the platform's
 // (one source file per platform); tests put their own in its place to make
 // faults the machine cannot make on demand.
@@ -44,6 +51,18 @@ class PlatformFiles {
   // True when nothing stands under the name afterwards.
   virtual bool Remove(const std::string& path) = 0;
 
+  // Cloning, where the file system can share data between files. The
+  // defaults say it cannot, so a platform without it needs nothing more.
+  //
+  // A new file without a name in the directory, for reading and writing;
+  // it is gone once closed.
+  virtual FileHandle CreateUnnamed(const std::string& directory);
+  // Makes target, a new empty file, hold all of source's bytes.
+  virtual CloneResult CloneFile(FileHandle target, FileHandle source);
+  // Writes size bytes at offset; returns how many were written.
+  virtual std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                                std::uint64_t size);
+
   virtual bool IsDirectory(const std::string& path) = 0;
   // Creates one directory (not its parents) with default permissions.
   virtual bool MakeDirectory(const std::string& path) = 0;
@@ -70,6 +89,10 @@ class SystemFiles : public PlatformFiles {
   bool Close(FileHandle file) override;
   bool Rename(const std::string& from, const std::string& to) override;
   bool Remove(const std::string& path) override;
+  FileHandle CreateUnnamed(const std::string& directory) override;
+  CloneResult CloneFile(FileHandle target, FileHandle source) override;
+  std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                        std::uint64_t size) override;
   bool IsDirectory(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string& path) override;

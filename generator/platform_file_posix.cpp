@@ -1,5 +1,7 @@
 // The only core file that calls the operating system (POSIX).
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -100,6 +102,43 @@ bool SystemFiles::Rename(const std::string& from, const std::string& to) {
 
 bool SystemFiles::Remove(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+FileHandle SystemFiles::CreateUnnamed(const std::string& directory) {
+  // Old kernels and some file systems refuse O_TMPFILE; the caller then
+  // does without cloning.
+  const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  return fd < 0 ? kNoFile : fd;
+}
+
+CloneResult SystemFiles::CloneFile(FileHandle target, FileHandle source) {
+  if (::ioctl(Fd(target), FICLONE, Fd(source)) == 0)
+    return CloneResult::Cloned;
+  switch (errno) {
+    case EXDEV:       // different file systems
+    case ENOSYS:      // kernel without it
+    case EOPNOTSUPP:  // file system without shared extents (ext4, tmpfs)
+    case ENOTTY:      // file system without the ioctl at all
+    case EINVAL:      // sizes or alignment it cannot share
+      return CloneResult::Refused;
+    default:
+      return CloneResult::Failed;
+  }
+}
+
+std::uint64_t SystemFiles::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                                   std::uint64_t size) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
+    const ssize_t put = ::pwrite(Fd(file), data + done, chunk, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put <= 0)
+      break;
+    done += static_cast<std::uint64_t>(put);
+  }
+  return done;
 }
 
 bool SystemFiles::IsDirectory(const std::string& path) {
