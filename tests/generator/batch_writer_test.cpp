@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
 
 #include "fixture_image.h"
 #include "scratch_dir.h"
+#include "whole_copy.h"
 
 namespace quillmark {
 namespace {
@@ -84,17 +86,141 @@ void ExpectDeviceFile(const std::string& path, std::uint32_t size, const char* f
   EXPECT_TRUE(actual == expected) << path << " differs from the image with its records";
 }
 
-class BatchWriterTest : public testing::Test {
- protected:
-  ScratchDir m_dir;
-  SystemFiles m_files;
+// Every behaviour holds on each way a file can be put in place.
+enum class WritePath {
+  Whole,      // each file written whole from the buffer
+  SeamClone,  // cloned through the seam (an in-kernel copy stands in for sharing)
+  XfsClone,   // cloned for real, on a loop-mounted XFS made with reflinks (root only)
 };
 
-TEST_F(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
+std::string PathName(const testing::TestParamInfo<WritePath>& info) {
+  switch (info.param) {
+    case WritePath::Whole:
+      return "Whole";
+    case WritePath::SeamClone:
+      return "SeamClone";
+    case WritePath::XfsClone:
+      return "XfsClone";
+  }
+  return "";
+}
+
+// The system's files, cloning as the write path asks, counting clones and
+// open handles, and able to fail one file's write or close.
+class TestFiles : public SystemFiles {
+ public:
+  enum class Fault { None, ShortWrite, CloseError };
+  explicit TestFiles(WritePath path, Fault fault = Fault::None) : m_path(path), m_fault(fault) {}
+
+  FileHandle CreateExclusive(const std::string& path) override {
+    ++m_created;
+    return Opened(SystemFiles::CreateExclusive(path));
+  }
+  FileHandle CreateUnnamed(const std::string& directory) override {
+    return Opened(SystemFiles::CreateUnnamed(directory));
+  }
+  CloneResult CloneFile(FileHandle target, FileHandle source) override {
+    const CloneResult result = m_path != WritePath::SeamClone
+                                   ? SystemFiles::CloneFile(target, source)
+                               : test::CopyWholeFile(target, source) ? CloneResult::Cloned
+                                                                     : CloneResult::Failed;
+    clones += result == CloneResult::Cloned;
+    return result;
+  }
+  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
+    return SystemFiles::WriteOnce(file, data, Cut(size));
+  }
+  std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                        std::uint64_t size) override {
+    return SystemFiles::WriteAt(file, offset, data, Cut(size));
+  }
+  bool Close(FileHandle file) override {
+    --openFiles;
+    const bool closed = SystemFiles::Close(file);
+    return closed && !(m_fault == Fault::CloseError && m_created == 2);
+  }
+
+  int clones = 0;
+  int openFiles = 0;
+
+ private:
+  FileHandle Opened(FileHandle file) {
+    openFiles += file != kNoFile;
+    return file;
+  }
+  // The second device's file is cut one byte short.
+  std::uint64_t Cut(std::uint64_t size) const {
+    return m_fault == Fault::ShortWrite && m_created == 2 ? size - 1 : size;
+  }
+
+  WritePath m_path;
+  Fault m_fault;
+  int m_created = 0;
+};
+
+// A small XFS with shared extents, mounted for one test and unmounted after
+// it; ScratchDir folders land on it while it stands.
+class XfsMount {
+ public:
+  explicit XfsMount(bool wanted) {
+    if (!wanted || ::geteuid() != 0)
+      return;
+    const std::string image = m_holder / "xfs.img";
+    const std::string point = m_holder / "mnt";
+    const std::string make = "truncate -s 512M '" + image + "' && mkfs.xfs -q -m reflink=1 '" +
+                             image + "' >/dev/null 2>&1 && mkdir '" + point +
+                             "' && mount -o loop '" + image + "' '" + point + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0)
+      return;
+    m_point = point;
+    const char* previous = std::getenv("TMPDIR");
+    m_previousTmp = previous ? previous : "";
+    ::setenv("TMPDIR", m_point.c_str(), 1);
+  }
+  ~XfsMount() {
+    if (m_point.empty())
+      return;
+    m_previousTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_previousTmp.c_str(), 1);
+    (void)std::system(("umount '" + m_point + "'").c_str());
+  }
+  bool mounted() const { return !m_point.empty(); }
+
+ private:
+  ScratchDir m_holder;
+  std::string m_point;
+  std::string m_previousTmp;
+};
+
+class BatchWriterTest : public testing::TestWithParam<WritePath> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == WritePath::XfsClone && !m_xfs.mounted())
+      GTEST_SKIP() << "needs root and a loop-mounted XFS with reflinks";
+  }
+  // The writer's options for this path, durable as asked.
+  WriterOptions Options(bool durable = false) const {
+    return WriterOptions{durable, GetParam() != WritePath::Whole};
+  }
+  // All device files were cloned where the path clones.
+  void ExpectClonedFiles(const TestFiles& files, int devices) const {
+    if (GetParam() != WritePath::Whole)
+      EXPECT_GE(files.clones, devices);
+    else
+      EXPECT_EQ(files.clones, 0);
+    EXPECT_EQ(files.openFiles, 0);  // the private copy of the image is closed too
+  }
+
+  XfsMount m_xfs{GetParam() == WritePath::XfsClone};
+  ScratchDir m_dir;
+  TestFiles m_files{GetParam()};
+};
+
+TEST_P(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 255, 1, k4MiB, m_dir / "out");
   ASSERT_EQ(::mkdir(job.outputDirectory.c_str(), 0777), 0);
   RecordingHost host(job.outputDirectory);
-  const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  ExpectClonedFiles(m_files, 255);
 
   std::vector<std::string> expectedCalls{"dir"};
   std::vector<std::string> expectedNames;
@@ -117,7 +243,7 @@ TEST_F(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
   EXPECT_EQ(job.startMac, *MacAddress::Parse("04:57:55:00:00:00"));
 }
 
-TEST_F(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
+TEST_P(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
   struct Case {
     const char* start;
     int perDevice;
@@ -149,7 +275,9 @@ TEST_F(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
     ScratchDir dir;
     GenerationJob job = MakeJob(c.start, 2, c.perDevice, c.size, dir.path());
     RecordingHost host(dir.path());
-    EXPECT_TRUE(GenerationWorker(job, host, m_files).finished);
+    TestFiles files(GetParam());
+    EXPECT_TRUE(GenerationWorker(job, host, files, Options()).finished);
+    ExpectClonedFiles(files, 2);
     ASSERT_EQ(host.calls.size(), 4u);
     for (std::size_t i = 0; i < c.files.size(); ++i) {
       EXPECT_EQ(host.calls[1 + i], std::string("保存MAC固件: ") + c.files[i].second);
@@ -158,7 +286,7 @@ TEST_F(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
   }
 }
 
-TEST_F(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
+TEST_P(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, m_dir.path());
   test::WriteFileBytes(m_dir / "victim", {'k', 'e', 'e', 'p'});
   // A longer old image, a link planted under a final name and one planted
@@ -168,7 +296,8 @@ TEST_F(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
   ASSERT_EQ(::symlink((m_dir / "victim").c_str(), (m_dir / ".fw_045755_000002.img.part").c_str()),
             0);
   RecordingHost host(m_dir.path());
-  EXPECT_TRUE(GenerationWorker(job, host, m_files).finished);
+  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
+  ExpectClonedFiles(m_files, 3);
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 1);
   ExpectDeviceFile(m_dir / "fw_045755_000001.img", k4MiB, "04:57:55:00:00:01", 1);
   ExpectDeviceFile(m_dir / "fw_045755_000002.img", k4MiB, "04:57:55:00:00:02", 1);
@@ -177,7 +306,7 @@ TEST_F(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
                                                     "fw_045755_000002.img", "victim"}));
 }
 
-TEST_F(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
+TEST_P(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
   // A directory standing under a device's name makes its file impossible
   // to put in place, for root too. The separator the user typed is kept.
   for (int failing : {3, 10}) {
@@ -187,7 +316,8 @@ TEST_F(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
     std::snprintf(name, sizeof name, "fw_045755_0000%02x.img", failing - 1);
     ASSERT_EQ(::mkdir((dir / name).c_str(), 0777), 0);
     RecordingHost host(job.outputDirectory);
-    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+    EXPECT_EQ(m_files.openFiles, 0);
 
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(outcome.devicesWritten, failing - 1);
@@ -199,17 +329,17 @@ TEST_F(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
   }
 }
 
-TEST_F(BatchWriterTest, OneDeviceCreationFailureIsNotFinished) {
+TEST_P(BatchWriterTest, OneDeviceCreationFailureIsNotFinished) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 1, 1, k4MiB, m_dir / "gone");
   RecordingHost host(job.outputDirectory);
-  EXPECT_FALSE(GenerationWorker(job, host, m_files).finished);
+  EXPECT_FALSE(GenerationWorker(job, host, m_files, Options()).finished);
   EXPECT_EQ(host.calls, (std::vector<std::string>{
                             "dir", "保存MAC固件: 04:57:55:00:00:00",
                             "创建文件出错: " + m_dir.path() + "/gone/fw_045755_000000.img",
                             "finished(false)"}));
 }
 
-TEST_F(BatchWriterTest, RelativeDirectoryIsResolvedOnceAtTheStart) {
+TEST_P(BatchWriterTest, RelativeDirectoryIsResolvedOnceAtTheStart) {
   char previous[4096];
   ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
   ScratchDir elsewhere;
@@ -220,20 +350,21 @@ TEST_F(BatchWriterTest, RelativeDirectoryIsResolvedOnceAtTheStart) {
   // Moving the current directory mid-run (as the image picker does) must
   // not redirect the rest of the run.
   host.onStatus = [&](const std::string&) { (void)::chdir(elsewhere.path().c_str()); };
-  const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
   ASSERT_EQ(::chdir(previous), 0);
   EXPECT_TRUE(outcome.finished);
   EXPECT_EQ(m_dir.List("out").size(), 3u);
   EXPECT_TRUE(elsewhere.List().empty());
 }
 
-TEST_F(BatchWriterTest, StopEndsTheRunBeforeTheNextDevice) {
+TEST_P(BatchWriterTest, StopEndsTheRunBeforeTheNextDevice) {
   for (int stopAfter : {0, 2}) {
     ScratchDir dir;
     GenerationJob job = MakeJob("04:57:55:00:00:00", 5, 1, k4MiB, dir.path());
     RecordingHost host(dir.path());
     host.stopAfter = stopAfter;
-    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+    EXPECT_EQ(m_files.openFiles, 0);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(outcome.devicesWritten, stopAfter);
@@ -244,7 +375,7 @@ TEST_F(BatchWriterTest, StopEndsTheRunBeforeTheNextDevice) {
 }
 
 // A short write made real: the file-size limit stops every write short.
-TEST_F(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
+TEST_P(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 1, k4MiB, m_dir.path());
   test::WriteFileBytes(m_dir / "fw_045755_000000.img", {1, 2, 3});  // an older image
   RecordingHost host(m_dir.path());
@@ -252,7 +383,7 @@ TEST_F(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{k4MiB / 2, k4MiB / 2};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const BatchOutcome outcome = GenerationWorker(job, host, m_files);
+    const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
     const std::vector<std::string> expected{
         "dir",
         "保存MAC固件: 04:57:55:00:00:00",
@@ -270,34 +401,14 @@ TEST_F(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
 
 // Faults the machine cannot aim at one device: a write cut short or a
 // close that reports an error, for the second of three devices only.
-class FailingSecondFile : public SystemFiles {
- public:
-  enum class Fault { ShortWrite, CloseError } fault;
-  explicit FailingSecondFile(Fault f) : fault(f) {}
-  FileHandle CreateExclusive(const std::string& path) override {
-    ++m_created;
-    return SystemFiles::CreateExclusive(path);
-  }
-  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
-    const bool cut = m_created == 2 && fault == Fault::ShortWrite;
-    return SystemFiles::WriteOnce(file, data, cut ? size - 1 : size);
-  }
-  bool Close(FileHandle file) override {
-    const bool closed = SystemFiles::Close(file);
-    return closed && !(m_created == 2 && fault == Fault::CloseError);
-  }
-
- private:
-  int m_created = 0;
-};
-
-TEST_F(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
-  for (auto fault : {FailingSecondFile::Fault::ShortWrite, FailingSecondFile::Fault::CloseError}) {
+TEST_P(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
+  for (auto fault : {TestFiles::Fault::ShortWrite, TestFiles::Fault::CloseError}) {
     ScratchDir dir;
     GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, dir.path());
-    FailingSecondFile files(fault);
+    TestFiles files(GetParam(), fault);
     RecordingHost host(dir.path());
-    const BatchOutcome outcome = GenerationWorker(job, host, files);
+    const BatchOutcome outcome = GenerationWorker(job, host, files, Options());
+    ExpectClonedFiles(files, 3);
     const std::string failure = "写入文件出错: " + dir.path() + "/fw_045755_000001.img";
     EXPECT_EQ(host.calls,
               (std::vector<std::string>{
@@ -313,14 +424,20 @@ TEST_F(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
   }
 }
 
-TEST_F(BatchWriterTest, DurableRunWritesTheSameFiles) {
+TEST_P(BatchWriterTest, DurableRunWritesTheSameFiles) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 3, k4MiB, m_dir.path());
   RecordingHost host(m_dir.path());
-  EXPECT_TRUE(GenerationWorker(job, host, m_files, WriterOptions{true}).finished);
+  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options(true)).finished);
+  ExpectClonedFiles(m_files, 2);
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 3);
   ExpectDeviceFile(m_dir / "fw_045755_000003.img", k4MiB, "04:57:55:00:00:03", 3);
   EXPECT_EQ(m_dir.List().size(), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, BatchWriterTest,
+                         testing::Values(WritePath::Whole, WritePath::SeamClone,
+                                         WritePath::XfsClone),
+                         PathName);
 
 }  // namespace
 }  // namespace quillmark
