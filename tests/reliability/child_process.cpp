@@ -1,0 +1,195 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace quillmark::test {
+namespace {
+
+void CloseIfOpen(int& fd) {
+  if (fd >= 0)
+    ::close(fd);
+  fd = -1;
+}
+
+// Only async-signal-safe calls between fork and exec.
+[[noreturn]] void ExecChild(char* const* argv, const ChildOptions& options, int out, int err) {
+  if (options.workingDirectoryFd >= 0 && ::fchdir(options.workingDirectoryFd) != 0)
+    ::_exit(126);
+  if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
+    ::_exit(126);
+  if (options.fileSizeLimit) {
+    const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      ::_exit(126);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  const int in = ::open("/dev/null", O_RDONLY);
+  if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+    ::_exit(126);
+  ::execvp(argv[0], argv);
+  ::_exit(127);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(std::vector<std::string> argv, const ChildOptions& options) {
+  std::vector<char*> pointers;
+  for (std::string& text : argv)
+    pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+
+  int outPipe[2] = {-1, -1};
+  int errPipe[2] = {-1, -1};
+  if (::pipe2(outPipe, O_CLOEXEC) != 0)
+    return;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    CloseIfOpen(outPipe[0]);
+    CloseIfOpen(outPipe[1]);
+    return;
+  }
+  m_pid = ::fork();
+  if (m_pid == 0)
+    ExecChild(pointers.data(), options, outPipe[1], errPipe[1]);
+  CloseIfOpen(outPipe[1]);
+  CloseIfOpen(errPipe[1]);
+  m_out = outPipe[0];
+  m_err = errPipe[0];
+  if (m_pid < 0) {
+    CloseIfOpen(m_out);
+    CloseIfOpen(m_err);
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (m_pid > 0 && !m_endStatus) {
+    ::kill(m_pid, SIGKILL);
+    ::kill(m_pid, SIGCONT);
+    ::waitpid(m_pid, nullptr, 0);
+  }
+  CloseIfOpen(m_out);
+  CloseIfOpen(m_err);
+}
+
+// Reads whatever either output has until the deadline or until something
+// arrived; false when nothing more can come.
+bool ChildProcess::Pump(std::chrono::steady_clock::time_point deadline) {
+  if (m_out < 0 && m_err < 0)
+    return false;
+  pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  const int ready = ::poll(fds, 2, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+  if (ready < 0)
+    return errno == EINTR;
+  if (ready == 0)
+    return false;
+  int* const ends[2] = {&m_out, &m_err};
+  std::string* const into[2] = {&m_result.out, &m_result.err};
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i].fd < 0 || fds[i].revents == 0)
+      continue;
+    char buffer[4096];
+    const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+    if (got > 0)
+      into[i]->append(buffer, static_cast<std::size_t>(got));
+    else if (got == 0 || errno != EINTR)
+      CloseIfOpen(*ends[i]);
+  }
+  return true;
+}
+
+std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const std::size_t end = m_result.out.find('\n', m_linesTaken);
+    if (end != std::string::npos) {
+      std::string line = m_result.out.substr(m_linesTaken, end - m_linesTaken);
+      m_linesTaken = end + 1;
+      return line;
+    }
+    if (!Pump(deadline))
+      return std::nullopt;
+  }
+}
+
+bool ChildProcess::Signal(int signalNumber) {
+  // A child reaped already may have passed its number on to another process.
+  return m_pid > 0 && !m_endStatus && ::kill(m_pid, signalNumber) == 0;
+}
+
+bool ChildProcess::Pause() {
+  if (m_endStatus || !Signal(SIGSTOP))
+    return false;
+  int status = 0;
+  if (::waitpid(m_pid, &status, WUNTRACED) != m_pid)
+    return false;
+  if (WIFSTOPPED(status))
+    return true;
+  m_endStatus = status;
+  return false;
+}
+
+bool ChildProcess::Resume() {
+  return Signal(SIGCONT);
+}
+
+ChildResult ChildProcess::Finish(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (m_out >= 0 || m_err >= 0) {
+    if (Pump(deadline))
+      continue;
+    if (std::chrono::steady_clock::now() < deadline)
+      continue;
+    // A child past its time is a hang: end it, then collect what it left.
+    m_result.timedOut = true;
+    Signal(SIGKILL);
+    Signal(SIGCONT);
+    while (Pump(std::chrono::steady_clock::now() + std::chrono::seconds(5))) {
+    }
+    break;
+  }
+  int status = m_endStatus.value_or(0);
+  if (m_endStatus || (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid)) {
+    m_result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m_result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  }
+  m_pid = -1;
+  return m_result;
+}
+
+std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{QUILLMARK_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+ChildResult RunCli(const std::vector<std::string>& args, const ChildOptions& options,
+                   std::chrono::milliseconds timeout) {
+  ChildProcess child(CliCommand(args), options);
+  if (!child.started())
+    return ChildResult{};
+  return child.Finish(timeout);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace quillmark::test
