@@ -10,7 +10,7 @@ case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
                    desktop-file-utils) ;;
-  bench) packages+=(time hyperfine python3 xfsprogs e2fsprogs) ;;
+  bench) packages+=(time python3 xfsprogs) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 

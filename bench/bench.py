@@ -1,0 +1,340 @@
+#!/usr/bin/env python3
+"""Runs the batch writers side by side and prints a table per job.
+
+Each candidate writes the same batch into an emptied folder; candidates
+take turns (the order rotates every round), the previous output is
+deleted right before each run and outside the timed part, and every
+candidate's output is checked byte for byte once. Wall time is the
+median over the rounds, with the spread; CPU time and peak resident
+memory come from /usr/bin/time.
+
+Deleting right before a run matters here: the machine hands freed memory
+back to its host after a few seconds, and page cache built on memory
+that came back costs several times more system time, so a run that
+starts a while after a large delete is slowed for reasons of its own.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+START = "04:57:55:00:00:00"
+MAC_BLOCK = 0x10000
+MIB = 1 << 20
+
+
+class Job:
+    def __init__(self, name, count, mib, per_device, rounds):
+        self.name, self.count, self.mib, self.per_device = name, count, mib, per_device
+        self.rounds = rounds
+
+    def title(self):
+        return "%d × %d MiB, %d per device" % (self.count, self.mib, self.per_device)
+
+
+def candidates(args, image, out, job, include_extra):
+    """(name, argv, is_peer) for each writer."""
+    common = [image, out, START, str(job.count), str(job.per_device)]
+    cli = [os.path.join(args.bin, "quillmark-cli"), "--image", image, "--out", out,
+           "--start-mac", START, "--count", str(job.count),
+           "--macs-per-device", str(job.per_device), "--quiet"]
+    here = os.path.dirname(os.path.abspath(__file__))
+    result = [
+        ("quillmark-cli", cli, False),
+        ("reference", [os.path.join(args.bin, "quillmark-reference-writer")] + common, False),
+        ("peer: python", [sys.executable, os.path.join(here, "peer_writer.py")] + common, True),
+        ("peer: cp + dd", ["bash", os.path.join(here, "peer_writer.sh")] + common, True),
+    ]
+    if include_extra:
+        result.append(("quillmark-cli --durable", cli + ["--durable"], False))
+    for mode in args.experiment:
+        result.append(("reference " + mode,
+                       [os.path.join(args.bin, "quillmark-reference-writer")] + common + [mode],
+                       False))
+    return result
+
+
+def empty_folder(path):
+    if os.path.isdir(path):
+        with os.scandir(path) as entries:
+            for entry in entries:
+                os.unlink(entry.path)
+    else:
+        os.makedirs(path)
+
+
+def timed_run(argv, env=None):
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
+        begin = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report.name] + argv,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        wall = time.perf_counter() - begin
+        fields = report.read().split()
+    user, system, rss_kib = float(fields[-3]), float(fields[-2]), int(fields[-1])
+    return {"ok": done.returncode == 0, "wall": wall, "cpu": user + system, "user": user,
+            "sys": system, "rss": rss_kib * 1024, "stdout": done.stdout.decode(errors="replace"),
+            "error": done.stderr.decode(errors="replace").strip()}
+
+
+def expected_files(image, job):
+    """(name, image bytes with the device's records) for each device, lazily."""
+    at = len(image) - MAC_BLOCK
+    mac = int(START.replace(":", ""), 16)
+    buffer = bytearray(image)
+    for _ in range(job.count):
+        first = mac
+        for j in range(job.per_device):
+            buffer[at + 6 * j:at + 6 * j + 6] = mac.to_bytes(6, "big")
+            mac = (mac + 1) & 0xFFFFFFFFFFFF
+        yield "fw_%06x_%06x.img" % (first >> 24, first & 0xFFFFFF), buffer
+
+
+def check_output(out, image, job):
+    """Empty when the folder holds exactly the expected files, else why not."""
+    names = []
+    for name, expected in expected_files(image, job):
+        names.append(name)
+        try:
+            with open(os.path.join(out, name), "rb") as produced:
+                if produced.read() != expected:
+                    return "%s differs" % name
+        except OSError as error:
+            return str(error)
+    extra = sorted(set(os.listdir(out)) - set(names))
+    return "unexpected files: %s" % extra[:3] if extra else ""
+
+
+def run_job(args, job, out, image_path, include_extra=True, label=None):
+    with open(image_path, "rb") as source:
+        image = source.read()
+    writers = candidates(args, image_path, out, job, include_extra)
+    results = {name: [] for name, _, _ in writers}
+    checks = {}
+    # One untimed run first: memory the host took back is touched once
+    # before any candidate is timed on it.
+    empty_folder(out)
+    timed_run(writers[1][1])
+    for round_number in range(job.rounds):
+        shift = round_number % len(writers)
+        for name, argv, _ in writers[shift:] + writers[:shift]:
+            empty_folder(out)
+            result = timed_run(argv)
+            results[name].append(result)
+            if name not in checks:
+                checks[name] = check_output(out, image, job) if result["ok"] else (
+                    "failed: " + result["error"][:120])
+            print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
+                                                  "" if result["ok"] else " (failed)"),
+                  file=sys.stderr, flush=True)
+    empty_folder(out)
+    return summarise(label or job.title(), writers, results, checks)
+
+
+def summarise(title, writers, results, checks):
+    rows = []
+    for name, _, is_peer in writers:
+        runs = [r for r in results[name] if r["ok"]]
+        if not runs:
+            rows.append({"name": name, "peer": is_peer, "failed": checks[name]})
+            continue
+        walls = [r["wall"] for r in runs]
+        rows.append({"name": name, "peer": is_peer, "wall": statistics.median(walls),
+                     "low": min(walls), "high": max(walls),
+                     "cpu": statistics.median(r["cpu"] for r in runs),
+                     "sys": statistics.median(r["sys"] for r in runs),
+                     "rss": max(r["rss"] for r in runs), "runs": len(runs),
+                     "check": checks[name] or "ok"})
+    return title, rows
+
+
+def format_table(title, rows):
+    by_name = {row["name"]: row for row in rows if "wall" in row}
+    reference = by_name.get("reference", {}).get("wall")
+    peers = [row["wall"] for row in rows if row["peer"] and "wall" in row]
+    fastest_peer = min(peers) if peers else None
+    lines = ["### " + title, "",
+             "| writer | wall median (min–max) | CPU (sys) | peak RSS | × reference "
+             "| × fastest peer | output |",
+             "|---|---|---|---|---|---|---|"]
+    for row in rows:
+        if "wall" not in row:
+            lines.append("| %s | – | – | – | – | – | %s |" % (row["name"], row["failed"]))
+            continue
+        ratio = lambda base: "%.2f" % (row["wall"] / base) if base else "–"
+        lines.append("| %s | %.3f s (%.3f–%.3f) | %.2f s (%.2f s) | %.1f MiB | %s | %s | %s |" % (
+            row["name"], row["wall"], row["low"], row["high"], row["cpu"], row["sys"],
+            row["rss"] / MIB, ratio(reference), ratio(fastest_peer), row["check"]))
+    return "\n".join(lines) + "\n"
+
+
+def used_bytes(path):
+    subprocess.run(["sync", "-f", path], check=False)
+    info = os.statvfs(path)
+    return (info.f_blocks - info.f_bfree) * info.f_frsize
+
+
+def run_xfs_job(args, image_path):
+    """The 4096 × 16 MiB batch on a loop-mounted XFS with shared extents."""
+    if os.geteuid() != 0 or shutil.which("mkfs.xfs") is None:
+        return "### XFS with reflinks\n\nSkipped: needs root and mkfs.xfs.\n"
+    backing = os.path.join(args.work, "xfs.img")
+    mount_point = os.path.join(args.work, "xfs")
+    os.makedirs(mount_point, exist_ok=True)
+    with open(backing, "wb") as disk:
+        disk.truncate(4 << 30)
+    made = subprocess.run(["mkfs.xfs", "-q", "-f", "-m", "reflink=1", backing],
+                          capture_output=True)
+    mounted = made.returncode == 0 and subprocess.run(
+        ["mount", "-o", "loop", backing, mount_point], capture_output=True).returncode == 0
+    try:
+        if not mounted:
+            return "### XFS with reflinks\n\nSkipped: the loop file system could not be made " \
+                   "or mounted here.\n"
+        # cp can share data only within one file system: the image goes
+        # there first, as a user would put it.
+        local_image = os.path.join(mount_point, "image.bin")
+        shutil.copyfile(image_path, local_image)
+        return xfs_table(args, local_image, mount_point)
+    finally:
+        if mounted:
+            subprocess.run(["umount", mount_point], check=False)
+        os.unlink(backing)
+
+
+def xfs_table(args, image_path, mount_point):
+    job = Job("xfs", 4096, 16, 1, args.rounds_xfs)
+    out = os.path.join(mount_point, "out")
+    common = [image_path, out, START, str(job.count), str(job.per_device)]
+    here = os.path.dirname(os.path.abspath(__file__))
+    writers = [
+        ("quillmark-cli", [os.path.join(args.bin, "quillmark-cli"), "--image", image_path,
+                           "--out", out, "--start-mac", START, "--count", str(job.count),
+                           "--macs-per-device", "1", "--quiet"], False),
+        ("core batch writer", [os.path.join(args.bin, "quillmark-core-batch")] + common, False),
+        ("peer: cp --reflink=always + dd",
+         ["bash", os.path.join(here, "peer_writer.sh")] + common + ["--reflink=always"], True),
+    ]
+    with open(image_path, "rb") as source:
+        image = source.read()
+    results = {name: [] for name, _, _ in writers}
+    checks, space = {}, {}
+    for round_number in range(job.rounds):
+        shift = round_number % len(writers)
+        for name, argv, _ in writers[shift:] + writers[:shift]:
+            empty_folder(out)
+            before = used_bytes(mount_point)
+            result = timed_run(argv)
+            results[name].append(result)
+            if result["ok"]:
+                space[name] = max(space.get(name, 0), used_bytes(mount_point) - before)
+            if name not in checks:
+                checks[name] = check_output(out, image, job) if result["ok"] else (
+                    "failed: " + result["error"][:120])
+            print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
+                                                  "" if result["ok"] else " (failed)"),
+                  file=sys.stderr, flush=True)
+    empty_folder(out)
+    title, rows = summarise("XFS with reflinks: 4096 × 16 MiB, 1 per device (64 GiB of images "
+                            "in a 4 GiB file system)", writers, results, checks)
+    for row in rows:
+        if row["name"] in space:
+            row["check"] += "; took %.0f MiB of the file system" % (space[row["name"]] / MIB)
+    return format_table(title, rows)
+
+
+def run_dialog(args, image_path, out):
+    """The dialog's run driven offscreen, beside the command-line tool."""
+    dialog = os.path.join(args.bin, "quillmark-dialog-bench")
+    if not os.access(dialog, os.X_OK):
+        return "### Dialog\n\nNot measured: quillmark-dialog-bench is not built yet.\n"
+    job = Job("dialog", 255, 4, 1, args.rounds_small)
+    options = ["--image", image_path, "--out", out, "--start-mac", START, "--count", "255",
+               "--macs-per-device", "1"]
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    runs = {"quillmark-cli": [], "dialog": []}
+    reports = []
+    for round_number in range(job.rounds):
+        order = [("quillmark-cli", [os.path.join(args.bin, "quillmark-cli")] + options +
+                  ["--quiet"]), ("dialog", [dialog] + options)]
+        for name, argv in order if round_number % 2 == 0 else order[::-1]:
+            empty_folder(out)
+            result = timed_run(argv, env)
+            runs[name].append(result["wall"])
+            if name == "dialog":
+                reports.append(dict(line.split("=", 1) for line in result["stdout"].splitlines()
+                                    if "=" in line))
+    empty_folder(out)
+    cli, dialog_wall = statistics.median(runs["quillmark-cli"]), statistics.median(runs["dialog"])
+    lines = ["### Dialog: 255 × 4 MiB, 1 per device", "",
+             "| process wall, median | quillmark-cli | dialog | dialog ÷ cli |", "|---|---|---|---|",
+             "| | %.3f s | %.3f s | %.2f |" % (cli, dialog_wall, dialog_wall / cli), ""]
+    keys = sorted({key for report in reports for key in report})
+    for key in keys:
+        values = [report[key] for report in reports if key in report]
+        try:
+            lines.append("- %s: median %s" % (key, statistics.median(float(v) for v in values)))
+        except ValueError:
+            lines.append("- %s: %s" % (key, values[0]))
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True, help="folder with the built programs")
+    parser.add_argument("--work", required=True, help="scratch folder on the disk to measure")
+    parser.add_argument("--jobs", default="small,medium,large,xfs,dialog")
+    parser.add_argument("--rounds-small", type=int, default=11)
+    parser.add_argument("--rounds-medium", type=int, default=7)
+    parser.add_argument("--rounds-large", type=int, default=3)
+    parser.add_argument("--rounds-xfs", type=int, default=3)
+    parser.add_argument("--experiment", action="append", default=[],
+                        help="also run the reference writer in this mode (writeback, copy)")
+    parser.add_argument("--no-durable", action="store_true", help="leave out --durable runs")
+    parser.add_argument("--markdown", help="also write the tables to this file")
+    args = parser.parse_args()
+    args.bin = os.path.abspath(args.bin)
+    args.work = os.path.abspath(args.work)
+    os.makedirs(args.work, exist_ok=True)
+    wanted = args.jobs.split(",")
+    here = os.path.dirname(os.path.abspath(__file__))
+    images = {}
+    for mib in (4, 16):
+        images[mib] = os.path.join(args.work, "image_%dmib.bin" % mib)
+        if not os.path.exists(images[mib]):
+            subprocess.run([sys.executable, os.path.join(here, "make_fixture.py"), images[mib],
+                            str(mib)], check=True)
+    out = os.path.join(args.work, "out")
+    jobs = [Job("small", 255, 4, 1, args.rounds_small),
+            Job("medium", 255, 16, 4, args.rounds_medium),
+            Job("large", 1024, 16, 1, args.rounds_large)]
+    load = os.getloadavg()
+    tables = ["Load average at the start: %.2f %.2f %.2f; %d CPUs.\n" % (load + (os.cpu_count(),))]
+    for job in jobs:
+        if job.name not in wanted:
+            continue
+        if job.name == "large" and shutil.disk_usage(args.work).free < 20 << 30:
+            tables.append("### %s\n\nSkipped: less than 20 GiB free.\n" % job.title())
+            continue
+        print(job.title(), file=sys.stderr, flush=True)
+        title, rows = run_job(args, job, out, images[job.mib], include_extra=not args.no_durable)
+        tables.append(format_table(title, rows))
+        print(tables[-1], flush=True)
+    if "xfs" in wanted:
+        print("XFS with reflinks", file=sys.stderr, flush=True)
+        tables.append(run_xfs_job(args, images[16]))
+        print(tables[-1], flush=True)
+    if "dialog" in wanted:
+        tables.append(run_dialog(args, images[4], out))
+        print(tables[-1], flush=True)
+    shutil.rmtree(out, ignore_errors=True)
+    if args.markdown:
+        with open(args.markdown, "w") as report:
+            report.write("\n".join(tables))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The benchmark in one command: installs what it needs, builds a release
+# build of its own, makes fixture images and runs every job, printing the
+# tables (also kept in build/bench/results.md). Extra arguments go to
+# bench.py, e.g. --jobs small,medium or --rounds-small 21.
+# The XFS job needs root (it loop-mounts a file system); without root it
+# says so and is skipped. Run it on a quiet machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh bench
+
+build=build/bench
+app=OFF
+targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch)
+if [[ -f bench/dialog/CMakeLists.txt ]]; then
+  app=ON
+  targets+=(quillmark-dialog-bench)
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \
+  -DQUILLMARK_BUILD_APP="$app" >/dev/null
+ninja -C "$build" -j2 "${targets[@]}"
+
+python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md" "$@"
