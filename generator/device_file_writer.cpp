@@ -3,6 +3,29 @@
 #include <utility>
 
 namespace quillmark {
+namespace {
+
+// Cloning an empty file costs nothing and shows whether the file system
+// can clone at all, before any image is written for it.
+bool TrialClone(PlatformFiles& files, const std::string& directory, FileHandle source) {
+  const FileHandle trial = files.CreateUnnamed(directory);
+  if (trial == kNoFile)
+    return false;
+  const bool cloned = files.CloneFile(trial, source) == CloneResult::Cloned;
+  files.Close(trial);
+  return cloned;
+}
+
+}  // namespace
+
+bool DirectorySharesData(PlatformFiles& files, const std::string& directory) {
+  const FileHandle source = files.CreateUnnamed(directory);
+  if (source == kNoFile)
+    return false;
+  const bool shares = TrialClone(files, directory, source);
+  files.Close(source);
+  return shares;
+}
 
 DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, std::string directory,
                                    const std::uint8_t* image, std::uint64_t size, Options options)
@@ -29,15 +52,10 @@ bool DeviceFileWriter::PrepareSource() {
   m_source = m_files.CreateUnnamed(m_directory);
   if (m_source == kNoFile)
     return false;
-  // Trying with two empty files first spares writing the image once more
-  // where cloning is refused (ext4, tmpfs).
-  const FileHandle trial = m_files.CreateUnnamed(m_directory);
-  bool usable = trial != kNoFile && m_files.CloneFile(trial, m_source) == CloneResult::Cloned;
-  if (trial != kNoFile)
-    m_files.Close(trial);
   // The records of the device at hand are in the image already; every
   // clone gets its own written over them.
-  usable = usable && m_files.WriteOnce(m_source, m_image, m_size) == m_size;
+  const bool usable = TrialClone(m_files, m_directory, m_source) &&
+                      m_files.WriteOnce(m_source, m_image, m_size) == m_size;
   if (!usable)
     StopCloning();
   return usable;

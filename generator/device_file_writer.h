@@ -53,4 +53,9 @@ class DeviceFileWriter {
   FileHandle m_source = kNoFile;
 };
 
+// True when new files in directory can share data with one another, as
+// the batch writer's clones do: a batch there takes about one image's
+// space and a few blocks per device, not an image per device.
+bool DirectorySharesData(PlatformFiles& files, const std::string& directory);
+
 }  // namespace quillmark

@@ -1,7 +1,9 @@
 #include "batch_writer.h"
 
+#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <map>
 
+#include "device_file_writer.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
 #include "whole_copy.h"
@@ -432,6 +435,20 @@ TEST_P(BatchWriterTest, DurableRunWritesTheSameFiles) {
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 3);
   ExpectDeviceFile(m_dir / "fw_045755_000003.img", k4MiB, "04:57:55:00:00:03", 3);
   EXPECT_EQ(m_dir.List().size(), 2u);
+}
+
+// What the command-line tool's free-space check may ask before a batch.
+TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
+  SystemFiles files;
+  struct statfs info {};
+  ASSERT_EQ(::statfs(m_dir.path().c_str(), &info), 0);
+  if (GetParam() == WritePath::XfsClone) {
+    EXPECT_TRUE(DirectorySharesData(files, m_dir.path()));
+  } else if (info.f_type == EXT4_SUPER_MAGIC || info.f_type == TMPFS_MAGIC) {
+    EXPECT_FALSE(DirectorySharesData(files, m_dir.path()));
+  }
+  EXPECT_FALSE(DirectorySharesData(files, m_dir / "missing"));
+  EXPECT_TRUE(m_dir.List().empty());  // the trial leaves nothing behind
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, BatchWriterTest,
