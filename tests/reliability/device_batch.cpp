@@ -1,7 +1,9 @@
 #include "device_batch.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -96,10 +98,18 @@ FolderState InspectOutputFolder(const std::string& folder, const DeviceBatch& ba
 }
 
 std::vector<std::string> ListNames(const std::string& folder) {
+  return ListNamesAt(AT_FDCWD, folder);
+}
+
+std::vector<std::string> ListNamesAt(int parent, const std::string& folder) {
   std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
-  if (!dir)
+  const int fd = ::openat(parent, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr, &::closedir);
+  if (!dir) {
+    if (fd >= 0)
+      ::close(fd);
     return names;
+  }
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..")

@@ -30,5 +30,7 @@ FolderState InspectOutputFolder(const std::string& folder, const DeviceBatch& ba
 
 // The names in a folder, sorted, without "." and ".."; empty when it is missing.
 std::vector<std::string> ListNames(const std::string& folder);
+// The same for a folder named relative to an open one (paths past PATH_MAX).
+std::vector<std::string> ListNamesAt(int parent, const std::string& folder);
 
 }  // namespace quillmark::test

@@ -18,29 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool HasTemporaryFile(const std::string& folder) {
-  const std::vector<std::string> names = ListNames(folder);
-  return std::any_of(names.begin(), names.end(),
-                     [](const std::string& name) { return name.front() == '.'; });
-}
-
-int CountImages(const std::string& folder) {
-  const std::vector<std::string> names = ListNames(folder);
-  return static_cast<int>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
-    return name.rfind("fw_", 0) == 0;
-  }));
-}
-
-// Starts a batch and pauses it right after its first saving text, when at
-// most the first few devices can be done.
-void StartAndPause(ChildProcess& cli) {
-  ASSERT_TRUE(cli.started());
-  const std::optional<std::string> first = cli.ReadLine(20s);
-  ASSERT_TRUE(first) << "no saving text came";
-  ASSERT_EQ(first->rfind(kSavingPrefix, 0), 0u) << *first;
-  ASSERT_TRUE(cli.Pause()) << "the run ended before it could be paused";
-}
-
 using KillTest = ReliabilityTest;
 
 // The saving text of a device comes before its file is created, so a kill

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -31,5 +33,28 @@ class ReliabilityTest : public testing::Test {
   ScratchDir m_dir;
   DeviceBatch m_batch;
 };
+
+inline bool HasTemporaryFile(const std::string& folder) {
+  const std::vector<std::string> names = ListNames(folder);
+  return std::any_of(names.begin(), names.end(),
+                     [](const std::string& name) { return name.front() == '.'; });
+}
+
+inline int CountImages(const std::string& folder) {
+  const std::vector<std::string> names = ListNames(folder);
+  return static_cast<int>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+    return name.rfind("fw_", 0) == 0;
+  }));
+}
+
+// Starts a batch and pauses it right after its first saving text, when at
+// most the first few devices can be done.
+inline void StartAndPause(ChildProcess& cli) {
+  ASSERT_TRUE(cli.started());
+  const std::optional<std::string> first = cli.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(first) << "no saving text came";
+  ASSERT_EQ(first->rfind(kSavingPrefix, 0), 0u) << *first;
+  ASSERT_TRUE(cli.Pause()) << "the run ended before it could be paused";
+}
 
 }  // namespace quillmark::test
