@@ -62,6 +62,10 @@ TEST_F(KillTest, KillInTheMiddleOfAWriteLeavesNoPartialImage) {
 
 enum class FolderFate { Removed, ReplacedByFile };
 
+void PrintTo(FolderFate fate, std::ostream* os) {
+  *os << (fate == FolderFate::Removed ? "Removed" : "ReplacedByFile");
+}
+
 class TakenFolderTest : public ReliabilityTest, public testing::WithParamInterface<FolderFate> {};
 
 // The run must stop at the first device it cannot create, name that
@@ -103,14 +107,16 @@ TEST_P(TakenFolderTest, RunStopsWithTheCreationMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Fates, TakenFolderTest,
                          testing::Values(FolderFate::Removed, FolderFate::ReplacedByFile),
-                         [](const auto& info) {
-                           return info.param == FolderFate::Removed ? "Removed" : "ReplacedByFile";
-                         });
+                         [](const auto& info) { return testing::PrintToString(info.param); });
 
 enum class ImageChange { TruncatedToZero, TruncatedHalfway, RewrittenInPlace, ReplacedByRename };
 
 const char* const kChangeNames[] = {"TruncatedToZero", "TruncatedHalfway", "RewrittenInPlace",
                                     "ReplacedByRename"};
+
+void PrintTo(ImageChange change, std::ostream* os) {
+  *os << kChangeNames[int(change)];
+}
 
 class ChangedImageTest : public ReliabilityTest, public testing::WithParamInterface<ImageChange> {};
 
@@ -155,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Changes, ChangedImageTest,
                                          ImageChange::TruncatedHalfway,
                                          ImageChange::RewrittenInPlace,
                                          ImageChange::ReplacedByRename),
-                         [](const auto& info) { return kChangeNames[int(info.param)]; });
+                         [](const auto& info) { return testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace quillmark::test
