@@ -2,7 +2,7 @@
 """Runs the batch writers side by side and prints a table per job.
 
 Each candidate writes the same batch into an emptied folder; candidates
-take turns (the order rotates every round), the previous output is
+take turns (in an order shuffled every round), the previous output is
 deleted right before each run and outside the timed part, and every
 candidate's output is checked byte for byte once. Wall time is the
 median over the rounds, with the spread; CPU time and peak resident
@@ -15,6 +15,7 @@ starts a while after a large delete is slowed for reasons of its own.
 """
 import argparse
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -36,26 +37,27 @@ class Job:
         return "%d × %d MiB, %d per device" % (self.count, self.mib, self.per_device)
 
 
-def candidates(args, image, out, job, include_extra):
+def candidates(args, image, out, job):
     """(name, argv, is_peer) for each writer."""
     common = [image, out, START, str(job.count), str(job.per_device)]
-    cli = [os.path.join(args.bin, "quillmark-cli"), "--image", image, "--out", out,
-           "--start-mac", START, "--count", str(job.count),
-           "--macs-per-device", str(job.per_device), "--quiet"]
     here = os.path.dirname(os.path.abspath(__file__))
     result = [
-        ("quillmark-cli", cli, False),
+        ("quillmark-cli", cli_command(args, image, out, job), False),
         ("reference", [os.path.join(args.bin, "quillmark-reference-writer")] + common, False),
         ("peer: python", [sys.executable, os.path.join(here, "peer_writer.py")] + common, True),
         ("peer: cp + dd", ["bash", os.path.join(here, "peer_writer.sh")] + common, True),
     ]
-    if include_extra:
-        result.append(("quillmark-cli --durable", cli + ["--durable"], False))
     for mode in args.experiment:
         result.append(("reference " + mode,
                        [os.path.join(args.bin, "quillmark-reference-writer")] + common + [mode],
                        False))
     return result
+
+
+def cli_command(args, image, out, job):
+    return [os.path.join(args.bin, "quillmark-cli"), "--image", image, "--out", out,
+            "--start-mac", START, "--count", str(job.count),
+            "--macs-per-device", str(job.per_device), "--quiet"]
 
 
 def empty_folder(path):
@@ -108,30 +110,44 @@ def check_output(out, image, job):
     return "unexpected files: %s" % extra[:3] if extra else ""
 
 
-def run_job(args, job, out, image_path, include_extra=True, label=None):
-    with open(image_path, "rb") as source:
-        image = source.read()
-    writers = candidates(args, image_path, out, job, include_extra)
-    results = {name: [] for name, _, _ in writers}
-    checks = {}
-    # One untimed run first: memory the host took back is touched once
-    # before any candidate is timed on it.
-    empty_folder(out)
-    timed_run(writers[1][1])
-    for round_number in range(job.rounds):
-        shift = round_number % len(writers)
-        for name, argv, _ in writers[shift:] + writers[:shift]:
+def run_rounds(writers, job, out, image, results, checks, rounds):
+    """Runs every writer once per round, in an order shuffled afresh each
+    round, so that no writer always follows the same one (deleting files
+    that reached the disk costs the next run a discard on this disk)."""
+    for round_number in range(rounds):
+        order = list(writers)
+        random.Random(round_number).shuffle(order)
+        for name, argv, _ in order:
             empty_folder(out)
             result = timed_run(argv)
-            results[name].append(result)
+            results.setdefault(name, []).append(result)
             if name not in checks:
                 checks[name] = check_output(out, image, job) if result["ok"] else (
                     "failed: " + result["error"][:120])
             print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
                                                   "" if result["ok"] else " (failed)"),
                   file=sys.stderr, flush=True)
+
+
+def run_job(args, job, out, image_path, durable=True):
+    with open(image_path, "rb") as source:
+        image = source.read()
+    writers = candidates(args, image_path, out, job)
+    results, checks = {}, {}
+    # One untimed run first: memory the host took back is touched once
+    # before any candidate is timed on it.
     empty_folder(out)
-    return summarise(label or job.title(), writers, results, checks)
+    timed_run(writers[1][1])
+    run_rounds(writers, job, out, image, results, checks, job.rounds)
+    if durable:
+        # Measured apart: its files are on the disk, and deleting them
+        # slows whichever run comes next.
+        durable_writer = [("quillmark-cli --durable",
+                           cli_command(args, image_path, out, job) + ["--durable"], False)]
+        run_rounds(durable_writer, job, out, image, results, checks, max(3, job.rounds // 2))
+        writers += durable_writer
+    empty_folder(out)
+    return summarise(job.title(), writers, results, checks)
 
 
 def summarise(title, writers, results, checks):
@@ -149,6 +165,29 @@ def summarise(title, writers, results, checks):
                      "rss": max(r["rss"] for r in runs), "runs": len(runs),
                      "check": checks[name] or "ok"})
     return title, rows
+
+
+def goal_lines(title, rows, image_bytes):
+    """The command-line tool's goals on one job, each met or not."""
+    by_name = {row["name"]: row for row in rows if "wall" in row}
+    cli = by_name.get("quillmark-cli")
+    if cli is None:
+        return ["- %s: quillmark-cli did not complete" % title]
+    lines = []
+    reference = by_name.get("reference")
+    if reference:
+        ratio = cli["wall"] / reference["wall"]
+        lines.append("- %s: %.2f × the reference (goal ≤ 1.05): %s"
+                     % (title, ratio, "met" if ratio <= 1.05 else "NOT met"))
+    peers = [row["wall"] for row in rows if row["peer"] and "wall" in row]
+    if peers:
+        ratio = cli["wall"] / min(peers)
+        lines.append("- %s: %.2f × the fastest peer (goal ≤ 0.95): %s"
+                     % (title, ratio, "met" if ratio <= 0.95 else "NOT met"))
+    limit = image_bytes + 8 * MIB
+    lines.append("- %s: peak memory %.1f MiB (goal ≤ %.0f MiB): %s"
+                 % (title, cli["rss"] / MIB, limit / MIB, "met" if cli["rss"] <= limit else "NOT met"))
+    return lines
 
 
 def format_table(title, rows):
@@ -223,8 +262,9 @@ def xfs_table(args, image_path, mount_point):
     results = {name: [] for name, _, _ in writers}
     checks, space = {}, {}
     for round_number in range(job.rounds):
-        shift = round_number % len(writers)
-        for name, argv, _ in writers[shift:] + writers[:shift]:
+        order = list(writers)
+        random.Random(round_number).shuffle(order)
+        for name, argv, _ in order:
             empty_folder(out)
             before = used_bytes(mount_point)
             result = timed_run(argv)
@@ -240,10 +280,17 @@ def xfs_table(args, image_path, mount_point):
     empty_folder(out)
     title, rows = summarise("XFS with reflinks: 4096 × 16 MiB, 1 per device (64 GiB of images "
                             "in a 4 GiB file system)", writers, results, checks)
+    goals = []
     for row in rows:
         if row["name"] in space:
             row["check"] += "; took %.0f MiB of the file system" % (space[row["name"]] / MIB)
-    return format_table(title, rows)
+        if "wall" in row and not row["peer"]:
+            met = row["wall"] < 5 and space[row["name"]] < 1 << 30
+            goals.append("- %s: %.2f s and %.0f MiB (goal < 5 s and < 1024 MiB): %s" % (
+                row["name"], row["wall"], space[row["name"]] / MIB, "met" if met else "NOT met"))
+        elif not row["peer"]:
+            goals.append("- %s: did not complete" % row["name"])
+    return format_table(title, rows) + "\n" + "\n".join(goals) + "\n"
 
 
 def run_dialog(args, image_path, out):
@@ -312,6 +359,7 @@ def main():
             Job("medium", 255, 16, 4, args.rounds_medium),
             Job("large", 1024, 16, 1, args.rounds_large)]
     load = os.getloadavg()
+    goals = []
     tables = ["Load average at the start: %.2f %.2f %.2f; %d CPUs.\n" % (load + (os.cpu_count(),))]
     for job in jobs:
         if job.name not in wanted:
@@ -320,8 +368,9 @@ def main():
             tables.append("### %s\n\nSkipped: less than 20 GiB free.\n" % job.title())
             continue
         print(job.title(), file=sys.stderr, flush=True)
-        title, rows = run_job(args, job, out, images[job.mib], include_extra=not args.no_durable)
+        title, rows = run_job(args, job, out, images[job.mib], durable=not args.no_durable)
         tables.append(format_table(title, rows))
+        goals += goal_lines(title, rows, job.mib * MIB)
         print(tables[-1], flush=True)
     if "xfs" in wanted:
         print("XFS with reflinks", file=sys.stderr, flush=True)
@@ -331,6 +380,10 @@ def main():
         tables.append(run_dialog(args, images[4], out))
         print(tables[-1], flush=True)
     shutil.rmtree(out, ignore_errors=True)
+    load = os.getloadavg()
+    tables.append("### Goals of quillmark-cli\n\n" + "\n".join(goals) +
+                  "\n\nLoad average at the end: %.2f %.2f %.2f.\n" % load)
+    print(tables[-1], flush=True)
     if args.markdown:
         with open(args.markdown, "w") as report:
             report.write("\n".join(tables))
