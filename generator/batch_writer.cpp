@@ -59,6 +59,9 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * recordsPerDevice;
   writing.durable = options.durable;
   writing.allowCloning = options.cloning;
+  // A durable run waits for every file anyway.
+  writing.steadyMemory = !options.durable && static_cast<std::uint64_t>(deviceCount) * imageSize >
+                                                 options.steadyMemoryAbove;
   DeviceFileWriter writer(files, directory, image, imageSize, writing);
 
   StatusLine status(host);

@@ -34,6 +34,10 @@ struct WriterOptions {
   // Clone each file from one private copy of the image where the file
   // system shares data between files; off, every file is written whole.
   bool cloning = true;
+  // Batches of more bytes than this are written with steady memory use:
+  // each file goes to the disk while the next is written and then leaves
+  // the cache, instead of filling the cache until the system throttles.
+  std::uint64_t steadyMemoryAbove = std::uint64_t{4} << 30;
 };
 
 struct BatchOutcome {

@@ -38,14 +38,20 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, std::string directory,
 
 DeviceFileWriter::~DeviceFileWriter() {
   StopCloning();
+  ReleasePrevious();
 }
 
 ReplaceOutcome DeviceFileWriter::Write(const std::string& path, const std::string& tempPath) {
   // Prepared with the first device, so a run stopped before it costs nothing.
   if (m_mode == Mode::Untried)
     m_mode = PrepareSource() ? Mode::Cloning : Mode::Writing;
-  return ReplaceFileBy(
+  const ReplaceOutcome outcome = ReplaceFileBy(
       m_files, path, tempPath, [this](FileHandle file) { return Fill(file); }, m_options.durable);
+  // The previous file went to the disk while this one was written.
+  ReleasePrevious();
+  m_previous = m_written;
+  m_written = kNoFile;
+  return outcome;
 }
 
 bool DeviceFileWriter::PrepareSource() {
@@ -77,7 +83,20 @@ bool DeviceFileWriter::Fill(FileHandle file) {
         break;
     }
   }
-  return m_files.WriteOnce(file, m_image, m_size) == m_size;
+  const bool written = m_files.WriteOnce(file, m_image, m_size) == m_size;
+  if (written && m_options.steadyMemory) {
+    m_files.StartWriteback(file);
+    m_written = m_files.Duplicate(file);
+  }
+  return written;
+}
+
+void DeviceFileWriter::ReleasePrevious() {
+  if (m_previous == kNoFile)
+    return;
+  m_files.ReleaseWhenWritten(m_previous);
+  m_files.Close(m_previous);
+  m_previous = kNoFile;
 }
 
 void DeviceFileWriter::StopCloning() {

@@ -22,6 +22,10 @@ class DeviceFileWriter {
     std::uint64_t recordSize = 0;    // how many there are; the same for every device
     bool durable = false;
     bool allowCloning = true;
+    // For batches larger than the cache can hold dirty: each file written
+    // whole goes to the disk at once, and leaves the cache once there,
+    // while the next one is written.
+    bool steadyMemory = false;
   };
 
   // image must hold size bytes and outlive the writer; between devices
@@ -43,6 +47,7 @@ class DeviceFileWriter {
   bool PrepareSource();
   bool Fill(FileHandle file);
   void StopCloning();
+  void ReleasePrevious();
 
   PlatformFiles& m_files;
   std::string m_directory;
@@ -51,6 +56,8 @@ class DeviceFileWriter {
   Options m_options;
   Mode m_mode;
   FileHandle m_source = kNoFile;
+  FileHandle m_written = kNoFile;   // the file just written, on its way to the disk
+  FileHandle m_previous = kNoFile;  // the one before it
 };
 
 // True when new files in directory can share data with one another, as

@@ -21,4 +21,12 @@ std::uint64_t PlatformFiles::WriteAt(FileHandle, std::uint64_t, const std::uint8
   return 0;
 }
 
+FileHandle PlatformFiles::Duplicate(FileHandle) {
+  return kNoFile;
+}
+
+void PlatformFiles::StartWriteback(FileHandle) {}
+
+void PlatformFiles::ReleaseWhenWritten(FileHandle) {}
+
 }  // namespace quillmark

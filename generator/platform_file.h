@@ -63,6 +63,17 @@ class PlatformFiles {
   virtual std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                                 std::uint64_t size);
 
+  // Keeping a long batch's memory use steady. The defaults do nothing,
+  // leaving it all to the platform's cache.
+  //
+  // A second handle to the same open file, closed on its own.
+  virtual FileHandle Duplicate(FileHandle file);
+  // Starts writing the file's data to the disk without waiting for it.
+  virtual void StartWriteback(FileHandle file);
+  // Waits until the file's data is on the disk, then lets the platform
+  // drop it from its cache.
+  virtual void ReleaseWhenWritten(FileHandle file);
+
   virtual bool IsDirectory(const std::string& path) = 0;
   // Creates one directory (not its parents) with default permissions.
   virtual bool MakeDirectory(const std::string& path) = 0;
@@ -93,6 +104,9 @@ class SystemFiles : public PlatformFiles {
   CloneResult CloneFile(FileHandle target, FileHandle source) override;
   std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                         std::uint64_t size) override;
+  FileHandle Duplicate(FileHandle file) override;
+  void StartWriteback(FileHandle file) override;
+  void ReleaseWhenWritten(FileHandle file) override;
   bool IsDirectory(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string& path) override;

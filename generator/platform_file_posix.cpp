@@ -141,6 +141,23 @@ std::uint64_t SystemFiles::WriteAt(FileHandle file, std::uint64_t offset, const 
   return done;
 }
 
+FileHandle SystemFiles::Duplicate(FileHandle file) {
+  const int fd = ::fcntl(Fd(file), F_DUPFD_CLOEXEC, 0);
+  return fd < 0 ? kNoFile : fd;
+}
+
+void SystemFiles::StartWriteback(FileHandle file) {
+  // Only a head start; the writer does not wait for the disk unless durable.
+  ::sync_file_range(Fd(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void SystemFiles::ReleaseWhenWritten(FileHandle file) {
+  ::sync_file_range(
+      Fd(file), 0, 0,
+      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+  ::posix_fadvise(Fd(file), 0, 0, POSIX_FADV_DONTNEED);
+}
+
 bool SystemFiles::IsDirectory(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

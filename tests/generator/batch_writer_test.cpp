@@ -92,6 +92,7 @@ void ExpectDeviceFile(const std::string& path, std::uint32_t size, const char* f
 // Every behaviour holds on each way a file can be put in place.
 enum class WritePath {
   Whole,      // each file written whole from the buffer
+  Steady,     // written whole, each sent to the disk and out of the cache behind the next
   SeamClone,  // cloned through the seam (an in-kernel copy stands in for sharing)
   XfsClone,   // cloned for real, on a loop-mounted XFS made with reflinks (root only)
 };
@@ -100,6 +101,8 @@ std::string PathName(const testing::TestParamInfo<WritePath>& info) {
   switch (info.param) {
     case WritePath::Whole:
       return "Whole";
+    case WritePath::Steady:
+      return "Steady";
     case WritePath::SeamClone:
       return "SeamClone";
     case WritePath::XfsClone:
@@ -137,6 +140,11 @@ class TestFiles : public SystemFiles {
                         std::uint64_t size) override {
     return SystemFiles::WriteAt(file, offset, data, Cut(size));
   }
+  FileHandle Duplicate(FileHandle file) override { return Opened(SystemFiles::Duplicate(file)); }
+  void ReleaseWhenWritten(FileHandle file) override {
+    ++released;
+    SystemFiles::ReleaseWhenWritten(file);
+  }
   bool Close(FileHandle file) override {
     --openFiles;
     const bool closed = SystemFiles::Close(file);
@@ -144,6 +152,7 @@ class TestFiles : public SystemFiles {
   }
 
   int clones = 0;
+  int released = 0;
   int openFiles = 0;
 
  private:
@@ -200,17 +209,22 @@ class BatchWriterTest : public testing::TestWithParam<WritePath> {
     if (GetParam() == WritePath::XfsClone && !m_xfs.mounted())
       GTEST_SKIP() << "needs root and a loop-mounted XFS with reflinks";
   }
+  bool Clones() const {
+    return GetParam() == WritePath::SeamClone || GetParam() == WritePath::XfsClone;
+  }
   // The writer's options for this path, durable as asked.
   WriterOptions Options(bool durable = false) const {
-    return WriterOptions{durable, GetParam() != WritePath::Whole};
+    WriterOptions options{durable, Clones()};
+    if (GetParam() == WritePath::Steady)
+      options.steadyMemoryAbove = 0;
+    return options;
   }
-  // All device files were cloned where the path clones.
-  void ExpectClonedFiles(const TestFiles& files, int devices) const {
-    if (GetParam() != WritePath::Whole)
-      EXPECT_GE(files.clones, devices);
-    else
-      EXPECT_EQ(files.clones, 0);
-    EXPECT_EQ(files.openFiles, 0);  // the private copy of the image is closed too
+  // The files went the path's way, and no handle is left open (neither
+  // the private copy of the image nor a file on its way to the disk).
+  void ExpectPathTaken(const TestFiles& files, int devices) const {
+    EXPECT_EQ(files.clones >= devices, Clones());
+    EXPECT_EQ(files.released >= devices - 1, GetParam() == WritePath::Steady);
+    EXPECT_EQ(files.openFiles, 0);
   }
 
   XfsMount m_xfs{GetParam() == WritePath::XfsClone};
@@ -223,7 +237,7 @@ TEST_P(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
   ASSERT_EQ(::mkdir(job.outputDirectory.c_str(), 0777), 0);
   RecordingHost host(job.outputDirectory);
   const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
-  ExpectClonedFiles(m_files, 255);
+  ExpectPathTaken(m_files, 255);
 
   std::vector<std::string> expectedCalls{"dir"};
   std::vector<std::string> expectedNames;
@@ -280,7 +294,7 @@ TEST_P(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
     RecordingHost host(dir.path());
     TestFiles files(GetParam());
     EXPECT_TRUE(GenerationWorker(job, host, files, Options()).finished);
-    ExpectClonedFiles(files, 2);
+    ExpectPathTaken(files, 2);
     ASSERT_EQ(host.calls.size(), 4u);
     for (std::size_t i = 0; i < c.files.size(); ++i) {
       EXPECT_EQ(host.calls[1 + i], std::string("保存MAC固件: ") + c.files[i].second);
@@ -300,7 +314,7 @@ TEST_P(BatchWriterTest, ReplacesWhateverStandsUnderADeviceName) {
             0);
   RecordingHost host(m_dir.path());
   EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
-  ExpectClonedFiles(m_files, 3);
+  ExpectPathTaken(m_files, 3);
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 1);
   ExpectDeviceFile(m_dir / "fw_045755_000001.img", k4MiB, "04:57:55:00:00:01", 1);
   ExpectDeviceFile(m_dir / "fw_045755_000002.img", k4MiB, "04:57:55:00:00:02", 1);
@@ -411,7 +425,7 @@ TEST_P(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
     TestFiles files(GetParam(), fault);
     RecordingHost host(dir.path());
     const BatchOutcome outcome = GenerationWorker(job, host, files, Options());
-    ExpectClonedFiles(files, 3);
+    ExpectPathTaken(files, 3);
     const std::string failure = "写入文件出错: " + dir.path() + "/fw_045755_000001.img";
     EXPECT_EQ(host.calls,
               (std::vector<std::string>{
@@ -431,7 +445,8 @@ TEST_P(BatchWriterTest, DurableRunWritesTheSameFiles) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 3, k4MiB, m_dir.path());
   RecordingHost host(m_dir.path());
   EXPECT_TRUE(GenerationWorker(job, host, m_files, Options(true)).finished);
-  ExpectClonedFiles(m_files, 2);
+  EXPECT_EQ(m_files.clones >= 2, Clones());
+  EXPECT_EQ(m_files.openFiles, 0);
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 3);
   ExpectDeviceFile(m_dir / "fw_045755_000003.img", k4MiB, "04:57:55:00:00:03", 3);
   EXPECT_EQ(m_dir.List().size(), 2u);
@@ -452,7 +467,7 @@ TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, BatchWriterTest,
-                         testing::Values(WritePath::Whole, WritePath::SeamClone,
+                         testing::Values(WritePath::Whole, WritePath::Steady, WritePath::SeamClone,
                                          WritePath::XfsClone),
                          PathName);
 
