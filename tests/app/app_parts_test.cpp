@@ -1,0 +1,162 @@
+// The small pieces of the dialog application that need no window, and the
+// caption of a renamed executable.
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <cstdio>
+
+#include "app_test_support.h"
+#include "dialog_units.h"
+#include "generator_app.h"
+#include "help.h"
+#include "icon_placement.h"
+#include "main_dialog.h"
+#include "message_box.h"
+#include "scratch_dir.h"
+#include "system_menu.h"
+
+using namespace quillmark;
+
+namespace {
+
+constexpr char kCaptionChildVariable[] = "QUILLMARK_CAPTION_CHILD";
+
+// In the renamed copy: presses Enter on a fresh dialog and prints the
+// caption of the message box that answers.
+int PrintRejectionCaption(int argc, char** argv) {
+  CGeneratorApp app(argc, argv);
+  CMainDialog dialog;
+  dialog.show();
+  test::MessageBoxCloser closer;
+  QTest::keyClick(&dialog, Qt::Key_Return);
+  if (closer.seen.size() != 1)
+    return 1;
+  std::printf("caption=%s\n", closer.seen.front().title.toUtf8().constData());
+  return 0;
+}
+
+}  // namespace
+
+class AppPartsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void mulDivRoundsHalvesAwayFromZero_data() {
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("c");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("exact") << 320 << 6 << 4 << 480;
+    QTest::newRow("half up") << 5 << 1 << 2 << 3;
+    QTest::newRow("below half") << 119 << 13 << 8 << 193;  // 193.375
+    QTest::newRow("above half") << 119 << 15 << 8 << 223;  // 223.125
+    QTest::newRow("negative half") << -5 << 1 << 2 << -3;
+    QTest::newRow("large product") << 40000 << 60000 << 100 << 24000000;
+  }
+  void mulDivRoundsHalvesAwayFromZero() {
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, c);
+    QFETCH(int, expected);
+    QCOMPARE(MulDiv(a, b, c), expected);
+  }
+
+  void dialogUnitsScaleByQuarterWidthAndEighthHeight() {
+    const DialogBaseUnits simsun{6, 12};  // 宋体 9 pt at 96 dpi
+    QCOMPARE(DialogSizeToPixels(simsun, 320, 119), QSize(480, 179));
+    QCOMPARE(DialogRectToPixels(simsun, 253, 53, 50, 35), QRect(380, 80, 75, 53));
+    const DialogBaseUnits wide{7, 14};
+    QCOMPARE(DialogRectToPixels(wide, 58, 13, 191, 12), QRect(102, 23, 334, 21));
+  }
+
+  void minimizedIconIsCentredDroppingTheFractionTowardZero_data() {
+    QTest::addColumn<int>("client");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("36 wide") << 36 << 2;   // 2.5
+    QTest::newRow("30 wide") << 30 << 0;   // -0.5, not -1
+    QTest::newRow("29 wide") << 29 << -1;  // -1
+    QTest::newRow("as wide") << 32 << 0;
+    QTest::newRow("100 wide") << 100 << 34;  // 34.5
+  }
+  void minimizedIconIsCentredDroppingTheFractionTowardZero() {
+    QFETCH(int, client);
+    QFETCH(int, expected);
+    QCOMPARE(CentredIconOffset(client, 32), expected);
+    QCOMPARE(MinimizedIconPosition(QSize(client, 36), QSize(32, 32)), QPoint(expected, 2));
+  }
+
+  void systemCommandsMatchWithTheirLowBitsCleared() {
+    for (unsigned command = 0x0010; command <= 0x001F; ++command) {
+      QVERIFY2(IsAboutCommand(command), qPrintable(QString::number(command, 16)));
+    }
+    for (unsigned command : {0x0000u, 0x000Fu, 0x0020u, 0x0030u, 0xF060u}) {
+      QVERIFY2(!IsAboutCommand(command), qPrintable(QString::number(command, 16)));
+    }
+    QVERIFY(IsCloseCommand(0xF061));
+  }
+
+  void systemMenuOffersCloseThenASeparatorThenAbout() {
+    std::vector<unsigned> sent;
+    std::unique_ptr<QMenu> menu =
+        BuildSystemMenu(nullptr, [&sent](unsigned command) { sent.push_back(command); });
+    const QList<QAction*> items = menu->actions();
+    QCOMPARE(items.size(), 3);
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QStringLiteral("关于 Quillmark(&A)..."));
+    items[2]->trigger();
+    items[0]->trigger();
+    QCOMPARE(sent, (std::vector<unsigned>{kAboutCommand, kCloseCommand}));
+  }
+
+  void namesComeFromTheExecutableWithoutItsExtension_data() {
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("helpPage");
+    QTest::newRow("no extension") << "/opt/q/Quillmark"
+                                  << "Quillmark"
+                                  << "/opt/q/Quillmark.html";
+    QTest::newRow("windows") << "/opt/q/Quillmark.EXE"
+                             << "Quillmark"
+                             << "/opt/q/Quillmark.html";
+    QTest::newRow("dots in name") << "/opt/q.d/Line 3.v2.exe"
+                                  << "Line 3.v2"
+                                  << "/opt/q.d/Line 3.v2.html";
+  }
+  void namesComeFromTheExecutableWithoutItsExtension() {
+    QFETCH(QString, executable);
+    QFETCH(QString, name);
+    QFETCH(QString, helpPage);
+    QCOMPARE(ApplicationNameFor(executable), name);
+    QCOMPARE(HelpPagePath(executable), helpPage);
+  }
+
+  void applicationCarriesVersionAndItsOwnName() {
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("quillmark_app_parts_test"));
+    QVERIFY(!QApplication::windowIcon().isNull());
+  }
+
+  void captionFollowsARenamedExecutable() {
+    test::ScratchDir scratch;
+    const QString copy = QString::fromStdString(scratch / "Line 3 Tool.bin");
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kCaptionChildVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.start(copy, {});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(),
+             QStringLiteral("caption=Line 3 Tool"));
+  }
+};
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsSet(kCaptionChildVariable))
+    return PrintRejectionCaption(argc, argv);
+  AppPartsTest test;
+  return test::RunAppTest(test, argc, argv);
+}
+
+#include "app_parts_test.moc"

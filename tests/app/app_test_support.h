@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace quillmark::test {
+
+// Runs a QtTest object with the tool's own application object, so the
+// tests see the caption, icon and translation the tool has.
+int RunAppTest(QObject& test, int argc, char** argv);
+
+#define QUILLMARK_APP_TEST_MAIN(TestClass)                \
+  int main(int argc, char** argv) {                       \
+    TestClass test;                                       \
+    return quillmark::test::RunAppTest(test, argc, argv); \
+  }
+
+// Hands every modal window of the given class that opens while it lives
+// to handle, once. It polls, since the window opens inside a call that
+// blocks the test. A dialog the handler leaves open (a check in it
+// failed) is rejected, so the test reports the failure instead of
+// blocking.
+class ModalWatcher {
+ public:
+  ModalWatcher(const QMetaObject& windowClass, std::function<void(QWidget*)> handle);
+  ~ModalWatcher();
+  ModalWatcher(const ModalWatcher&) = delete;
+  ModalWatcher& operator=(const ModalWatcher&) = delete;
+
+ private:
+  QTimer m_timer;
+  std::vector<QPointer<QWidget>> m_handled;  // a closed window drops out
+};
+
+// What a message box showed.
+struct SeenMessage {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  Qt::WindowModality modality = Qt::NonModal;
+  QWidget* parent = nullptr;
+  QList<QAbstractButton*>::size_type buttonCount = 0;
+};
+
+// Closes every message box that opens with its OK button and keeps what
+// it showed.
+class MessageBoxCloser {
+ public:
+  MessageBoxCloser();
+  std::vector<SeenMessage> seen;
+
+ private:
+  ModalWatcher m_watcher;
+};
+
+}  // namespace quillmark::test

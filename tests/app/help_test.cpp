@@ -1,0 +1,70 @@
+// F1 opens the guide beside the executable at the topic of the dialog
+// that has the focus. The build places a guide beside this test.
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QTest>
+#include <QUrl>
+
+#include "about_dialog.h"
+#include "app_test_support.h"
+#include "help.h"
+#include "main_dialog.h"
+#include "system_menu.h"
+
+using namespace quillmark;
+using quillmark::test::MessageBoxCloser;
+using quillmark::test::ModalWatcher;
+
+// Takes the place of the desktop's browser for file: links.
+class OpenedUrls : public QObject {
+  Q_OBJECT
+
+ public:
+  OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+  ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+  QList<QUrl> urls;
+
+ public slots:
+  void Open(const QUrl& url) { urls.append(url); }
+};
+
+class HelpTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void f1OpensTheTopicOfTheDialogInFront() {
+    const QString page = HelpPagePath(QCoreApplication::applicationFilePath());
+    QVERIFY2(QFileInfo(page).isFile(), qPrintable(page));
+    OpenedUrls opened;
+    MessageBoxCloser closer;
+    CMainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    ModalWatcher watcher(CAboutDialog::staticMetaObject, [](QWidget* window) {
+      QTRY_VERIFY(window->isActiveWindow());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+      qobject_cast<QDialog*>(window)->accept();
+    });
+    dialog.OnSysCommand(kAboutCommand);
+
+    QCOMPARE(closer.seen.size(), size_t{0});
+    QCOMPARE(opened.urls.size(), 2);
+    QCOMPARE(opened.urls[0].toLocalFile(), QFileInfo(page).absoluteFilePath());
+    QCOMPARE(opened.urls[0].fragment(), QStringLiteral("topic-0x20066"));
+    QCOMPARE(opened.urls[1].fragment(), QStringLiteral("topic-0x20064"));
+  }
+
+  void theGuideHasAnAnchorForEveryTopic() {
+    QFile page(HelpPagePath(QCoreApplication::applicationFilePath()));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    for (quint32 topic : {kMainDialogHelpTopic, kAboutDialogHelpTopic}) {
+      const QString anchor = HelpTopicUrl(page.fileName(), topic).fragment();
+      QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(anchor)), qPrintable(anchor));
+    }
+  }
+};
+
+QUILLMARK_APP_TEST_MAIN(HelpTest)
+#include "help_test.moc"

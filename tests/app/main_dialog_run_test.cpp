@@ -1,0 +1,224 @@
+// Runs started from the dialog: the whole batch, what stays usable while
+// it goes, closing during it, and a worker that cannot start.
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QTest>
+#include <atomic>
+
+#include "about_dialog.h"
+#include "app_test_support.h"
+#include "fixture_image.h"
+#include "main_dialog.h"
+#include "scratch_dir.h"
+#include "system_menu.h"
+
+using namespace quillmark;
+using quillmark::test::MessageBoxCloser;
+using quillmark::test::ModalWatcher;
+
+namespace {
+
+// Holds the worker inside its first status report until the test opens
+// it, so the test acts while a run is surely going on.
+struct Gate {
+  QSemaphore open;
+  std::atomic<bool> armed{true};
+};
+
+class GatedDialog : public CMainDialog {
+ public:
+  explicit GatedDialog(Gate& gate) : m_gate(gate) {}
+  // A test that failed before opening the gate must not leave the worker
+  // waiting for it.
+  ~GatedDialog() override { m_gate.open.release(); }
+  void SetStatus(std::string text) override {
+    CMainDialog::SetStatus(std::move(text));
+    if (m_gate.armed.exchange(false))
+      m_gate.open.acquire();
+  }
+
+ private:
+  Gate& m_gate;
+};
+
+// The test moves the process's current directory through the picker;
+// the next test starts from where this one did.
+class CurrentDirectoryRestorer {
+ public:
+  ~CurrentDirectoryRestorer() { QDir::setCurrent(m_saved); }
+
+ private:
+  QString m_saved = QDir::currentPath();
+};
+
+struct Fixture {
+  test::ScratchDir scratch;
+  // Characters a label could take for markup or a mnemonic, so the path
+  // must be shown and read back exactly.
+  std::string folder = scratch / "R&D <b>1</b>";
+  std::string imagePath = folder + "/fw image.bin";
+  std::vector<std::uint8_t> image = test::MakeValidImage(test::k4MiB);
+  CurrentDirectoryRestorer restorer;
+
+  Fixture() {
+    QDir().mkpath(QString::fromStdString(folder));
+    test::WriteFileBytes(imagePath, image);
+  }
+
+  // Chooses the image through the picker as a user would, then sets the
+  // counts.
+  void Prepare(CMainDialog& dialog, const char* count, const char* macsPerDevice) {
+    const QString path = QString::fromStdString(imagePath);
+    dialog.SetPickers(DialogPickers{[path](QWidget*) { return std::optional<QString>(path); },
+                                    [](QWidget*) { return std::optional<QString>(); }});
+    QTest::mouseClick(Control<QPushButton>(dialog, "chooseImageButton"), Qt::LeftButton);
+    Control<QLineEdit>(dialog, "deviceCountEdit")->setText(QString::fromLatin1(count));
+    Control<QLineEdit>(dialog, "macsPerDeviceEdit")->setText(QString::fromLatin1(macsPerDevice));
+    dialog.show();
+  }
+
+  template <typename Widget>
+  static Widget* Control(QWidget& dialog, const char* name) {
+    return dialog.findChild<Widget*>(QString::fromLatin1(name));
+  }
+  static QString Status(QWidget& dialog) { return Control<QLabel>(dialog, "statusLabel")->text(); }
+  static bool StartEnabled(QWidget& dialog) {
+    return Control<QPushButton>(dialog, "startButton")->isEnabled();
+  }
+  static void PressStart(QWidget& dialog) {
+    QTest::mouseClick(Control<QPushButton>(dialog, "startButton"), Qt::LeftButton);
+  }
+
+  // Every name in the output folder (hidden ones included) and each
+  // device's file as it must be.
+  void ExpectDevices(const std::vector<int>& firstLastOctets, int macsPerDevice) {
+    std::vector<std::string> expectedNames;
+    for (int octet : firstLastOctets) {
+      char name[32];
+      std::snprintf(name, sizeof name, "fw_045755_0000%02x.img", octet);
+      expectedNames.push_back(name);
+      const std::vector<std::uint8_t> first = {0x04, 0x57, 0x55,
+                                               0,    0,    static_cast<std::uint8_t>(octet)};
+      QVERIFY2(test::ReadFileBytes(folder + "/out/" + name) ==
+                   test::ExpectedDeviceImage(image, first, macsPerDevice),
+               name);
+    }
+    QCOMPARE(scratch.List("R&D <b>1</b>/out"), expectedNames);
+  }
+};
+
+}  // namespace
+
+class MainDialogRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void wholeRunWritesEveryDeviceBesideTheChosenImage() {
+    Fixture fixture;
+    Gate gate;
+    GatedDialog dialog(gate);
+    fixture.Prepare(dialog, "3", "2");
+    QCOMPARE(Fixture::Control<QLabel>(dialog, "imagePathLabel")->text(),
+             QString::fromStdString(fixture.imagePath));
+    QCOMPARE(QDir::currentPath(), QString::fromStdString(fixture.folder));
+
+    Fixture::PressStart(dialog);
+    QVERIFY(!Fixture::StartEnabled(dialog));
+    QTRY_COMPARE(Fixture::Status(dialog), QStringLiteral("保存MAC固件: 04:57:55:00:00:00"));
+    QVERIFY(Fixture::Control<QProgressBar>(dialog, "progressBar")->isVisible());
+
+    // While the run goes on: Enter starts nothing, the about box opens,
+    // and new field values or another image folder wait for the next run.
+    MessageBoxCloser closer;
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    int aboutBoxes = 0;
+    {
+      ModalWatcher watcher(CAboutDialog::staticMetaObject, [&](QWidget* window) {
+        ++aboutBoxes;
+        qobject_cast<QDialog*>(window)->accept();
+      });
+      dialog.OnSysCommand(kAboutCommand);
+    }
+    QCOMPARE(aboutBoxes, 1);
+    Fixture::Control<QLineEdit>(dialog, "deviceCountEdit")->setText(QStringLiteral("1"));
+    QVERIFY(QDir::setCurrent(QString::fromStdString(fixture.scratch.path())));
+    QVERIFY(!Fixture::StartEnabled(dialog));
+
+    gate.open.release();
+    QTRY_COMPARE_WITH_TIMEOUT(Fixture::Status(dialog), QStringLiteral("运行结束"), 60000);
+    QVERIFY(Fixture::StartEnabled(dialog));
+    QVERIFY(!Fixture::Control<QProgressBar>(dialog, "progressBar")->isVisible());
+    QCOMPARE(closer.seen.size(), size_t{0});
+    fixture.ExpectDevices({0x00, 0x02, 0x04}, 2);
+    QVERIFY(!QDir(QString::fromStdString(fixture.scratch / "out")).exists());
+  }
+
+  void closingDuringARunStopsAfterTheCurrentDevice_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("Esc") << 0;
+    QTest::newRow("close button") << 1;
+    QTest::newRow("Close command") << 2;
+  }
+  void closingDuringARunStopsAfterTheCurrentDevice() {
+    QFETCH(int, way);
+    Fixture fixture;
+    Gate gate;
+    GatedDialog dialog(gate);
+    fixture.Prepare(dialog, "5", "1");
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    Fixture::PressStart(dialog);
+    QTRY_COMPARE(Fixture::Status(dialog), QStringLiteral("保存MAC固件: 04:57:55:00:00:00"));
+
+    if (way == 0)
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    if (way == 1)
+      dialog.close();
+    if (way == 2)
+      dialog.OnSysCommand(kCloseCommand);
+    QTest::qWait(50);
+    QVERIFY(dialog.isVisible());  // stays, serving events, until the worker returned
+
+    gate.open.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 60000);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.WorkerThread() || dialog.WorkerThread()->wait(10000));
+    fixture.ExpectDevices({0x00}, 1);
+  }
+
+  void aWorkerThatCannotStartLeavesTheDialogIdle() {
+    Fixture fixture;
+    CMainDialog dialog;
+    fixture.Prepare(dialog, "2", "1");
+    dialog.SetWorkerStackSize(1);  // below any platform's minimum
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("QThread::start")));
+    MessageBoxCloser closer;
+    Fixture::PressStart(dialog);
+    QVERIFY(Fixture::StartEnabled(dialog));
+    QCOMPARE(Fixture::Status(dialog), QString());
+    QVERIFY(dialog.WorkerThread() == nullptr);
+    QTest::qWait(50);
+    QCOMPARE(closer.seen.size(), size_t{0});
+    fixture.ExpectDevices({}, 1);
+  }
+
+  void destroyingTheDialogDuringARunLeavesOnlyCompleteFiles() {
+    Fixture fixture;
+    auto* dialog = new CMainDialog;
+    fixture.Prepare(*dialog, "255", "1");
+    Fixture::PressStart(*dialog);
+    QVERIFY(!Fixture::StartEnabled(*dialog));
+    delete dialog;  // returns once the worker has stopped
+    const std::vector<std::string> names = fixture.scratch.List("R&D <b>1</b>/out");
+    QVERIFY(names.size() <= 1);
+    if (!names.empty())
+      fixture.ExpectDevices({0x00}, 1);
+  }
+};
+
+QUILLMARK_APP_TEST_MAIN(MainDialogRunTest)
+#include "main_dialog_run_test.moc"
