@@ -16,8 +16,9 @@ std::string TextOf(const QString& text) {
 }  // namespace
 
 void CMainDialog::OnOK() {
-  // The job and its image belong to the running worker until it is done.
-  if (m_bRunActive)
+  // The job and its image belong to the running worker until it is done,
+  // and a dialog that is closing starts nothing new.
+  if (m_bRunActive || m_bClosePending)
     return;
   JobRequestTexts texts;
   texts.startMac = TextOf(m_controls.startMacEdit->text());
@@ -121,10 +122,9 @@ void CMainDialog::OnWorkerReturned() {
   }
 }
 
-// Only reached when the dialog goes while a worker still runs (closing
-// waits for it, so only an owner deleting the dialog does this). The
-// worker may be waiting for this thread to apply a report, so events are
-// served between short waits.
+// Closing waits for the worker, so one still runs here only when an owner
+// deletes the dialog during a run. That worker may be waiting for this
+// thread to apply a report, so events are served between short waits.
 void CMainDialog::WaitForWorkersWhileServingThem() {
   m_bStopRequested = true;
   QList<QPointer<QThread>> workers;
