@@ -136,7 +136,7 @@ class AppPartsTest : public QObject {
     QVERIFY(!QApplication::windowIcon().isNull());
   }
 
-  void captionFollowsARenamedExecutable() {
+  void captionFollowsARenamedExecutableAndArgumentsChangeNothing() {
     test::ScratchDir scratch;
     const QString copy = QString::fromStdString(scratch / "Line 3 Tool.bin");
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
@@ -144,7 +144,10 @@ class AppPartsTest : public QObject {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kCaptionChildVariable), QStringLiteral("1"));
     child.setProcessEnvironment(environment);
-    child.start(copy, {});
+    // Arguments Qt would act on, had the tool handed them over: an unknown
+    // platform plugin would end the child at once.
+    child.start(copy, {QStringLiteral("-platform"), QStringLiteral("no-such-platform"),
+                       QStringLiteral("-reverse")});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(),
