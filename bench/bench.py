@@ -11,7 +11,10 @@ memory come from /usr/bin/time.
 Deleting right before a run matters here: the machine hands freed memory
 back to its host after a few seconds, and page cache built on memory
 that came back costs several times more system time, so a run that
-starts a while after a large delete is slowed for reasons of its own.
+starts a while after a large delete is slowed for reasons of its own;
+so is a run after a writer that left nothing in the cache to free. So
+before each run the benchmark touches and frees as much memory as the
+run may take, outside the timed part.
 """
 import argparse
 import os
@@ -47,11 +50,15 @@ def candidates(args, image, out, job):
         ("peer: python", [sys.executable, os.path.join(here, "peer_writer.py")] + common, True),
         ("peer: cp + dd", ["bash", os.path.join(here, "peer_writer.sh")] + common, True),
     ]
-    for mode in args.experiment:
-        result.append(("reference " + mode,
-                       [os.path.join(args.bin, "quillmark-reference-writer")] + common + [mode],
-                       False))
     return result
+
+
+def experiments(args, image, out, job):
+    """The reference writer's experimental modes, run in rounds of their own."""
+    common = [image, out, START, str(job.count), str(job.per_device)]
+    return [("reference " + mode,
+             [os.path.join(args.bin, "quillmark-reference-writer")] + common + [mode], False)
+            for mode in args.experiment]
 
 
 def cli_command(args, image, out, job):
@@ -67,6 +74,26 @@ def empty_folder(path):
                 os.unlink(entry.path)
     else:
         os.makedirs(path)
+
+
+def available_memory():
+    with open("/proc/meminfo") as info:
+        for line in info:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def warm_memory(job):
+    """Touches, then frees, as much memory as the next run's page cache
+    may take, so that every run starts on memory the host has backed, not
+    on memory it took back while the previous writer left none in the
+    cache (or ran for a while)."""
+    wanted = job.count * job.mib * MIB
+    size = max(0, min(wanted, available_memory() - (2 << 30)))
+    chunk = 256 * MIB
+    blocks = [b"\x01" * chunk for _ in range(size // chunk)]
+    del blocks
 
 
 def timed_run(argv, env=None):
@@ -119,6 +146,7 @@ def run_rounds(writers, job, out, image, results, checks, rounds):
         random.Random(round_number).shuffle(order)
         for name, argv, _ in order:
             empty_folder(out)
+            warm_memory(job)
             result = timed_run(argv)
             results.setdefault(name, []).append(result)
             if name not in checks:
@@ -146,6 +174,10 @@ def run_job(args, job, out, image_path, durable=True):
                            cli_command(args, image_path, out, job) + ["--durable"], False)]
         run_rounds(durable_writer, job, out, image, results, checks, max(3, job.rounds // 2))
         writers += durable_writer
+    trials = experiments(args, image_path, out, job)
+    if trials:
+        run_rounds(trials, job, out, image, results, checks, max(3, job.rounds // 2))
+        writers += trials
     empty_folder(out)
     return summarise(job.title(), writers, results, checks)
 
