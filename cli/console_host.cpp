@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "signals.h"
+#include "utf8_text.h"
 
 namespace quillmark::cli {
 namespace {
@@ -14,7 +15,8 @@ bool IsSavingText(const std::string& text) {
   return text.rfind(kSavingPrefix, 0) == 0;
 }
 
-void Emit(const std::string& text) {
+void Emit(const std::string& raw) {
+  const std::string text = ToValidUtf8(raw);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }

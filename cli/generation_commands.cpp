@@ -11,12 +11,13 @@
 #include "manifest.h"
 #include "signals.h"
 #include "space_check.h"
+#include "utf8_text.h"
 
 namespace quillmark::cli {
 namespace {
 
 void PrintError(const std::string& line) {
-  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
   std::fflush(stderr);
 }
 

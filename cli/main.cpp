@@ -7,6 +7,7 @@
 #include "generation_commands.h"
 #include "options.h"
 #include "signals.h"
+#include "utf8_text.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ int Run(int argc, const char* const* argv) {
       std::fputs(VersionText().c_str(), stdout);
       return kExitSuccess;
     case CommandLineAction::UsageError:
-      std::fprintf(stderr, "quillmark-cli: %s\n", parsed.error.c_str());
+      std::fprintf(stderr, "quillmark-cli: %s\n", ToValidUtf8(parsed.error).c_str());
       return kExitUsage;
     case CommandLineAction::Run:
       break;
