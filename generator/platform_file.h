@@ -82,7 +82,9 @@ class PlatformFiles {
   virtual std::string AbsolutePath(const std::string& path) = 0;
   // Bytes an unprivileged writer may still use on the directory's volume.
   virtual std::optional<std::uint64_t> AvailableBytes(const std::string& directory) = 0;
-  // Size of an existing regular file, empty when there is none.
+  // Bytes that replacing an existing regular file would give back: its
+  // allocated blocks (a sparse file frees little), none while another link
+  // keeps it; empty when no regular file stands there.
   virtual std::optional<std::uint64_t> ExistingFileSize(const std::string& path) = 0;
 
   // Memory for a whole image; null when it cannot be had.

@@ -198,7 +198,9 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
     return std::nullopt;
-  return static_cast<std::uint64_t>(info.st_size);
+  if (info.st_nlink > 1)
+    return 0;
+  return static_cast<std::uint64_t>(info.st_blocks) * 512;
 }
 
 }  // namespace quillmark

@@ -75,6 +75,23 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
   EXPECT_EQ(more.err, "输出目录空间不足！需要16777216字节，可用4194304字节\n");
 }
 
+// Only what replacing a file really gives back counts: a sparse file under
+// a device's name frees next to nothing, and a file another link keeps
+// frees nothing at all.
+TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
+  EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);
+  ASSERT_EQ(::unlink((m_dir / "vol/out/fw_045755_000000.img").c_str()), 0);
+  WriteFileBytes(m_dir / "vol/out/fw_045755_000000.img", {});
+  ASSERT_EQ(::truncate((m_dir / "vol/out/fw_045755_000000.img").c_str(), 4 << 20), 0);
+  ASSERT_EQ(::link((m_dir / "vol/out/fw_045755_000001.img").c_str(), (m_dir / "vol/keep").c_str()),
+            0);
+  // Free: 8 MiB; of the files replaced only device 3's gives back its
+  // 4 MiB. Needed: three images and the temporary one, 16 MiB.
+  const CliResult refused = RunOnVolume(3);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err, "输出目录空间不足！需要12582912字节，可用8388608字节\n");
+}
+
 class RepeatedFailureTest : public FreeSpaceTest, public testing::WithParamInterface<bool> {};
 
 // The volume is full, but device 1's old file is big enough for the
