@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "device_file_writer.h"
+#include "image_checks.h"
+
 namespace quillmark::cli {
 namespace {
 
@@ -40,8 +43,15 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   if (!available)
     return {};
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
-  const std::uint64_t batchBytes = static_cast<std::uint64_t>(job.deviceCount) * imageSize;
-  const std::uint64_t needed = batchBytes + imageSize;
+  const std::uint64_t devices = static_cast<std::uint64_t>(job.deviceCount);
+  std::uint64_t batchBytes = devices * imageSize;
+  std::uint64_t needed = batchBytes + imageSize;
+  if (DirectorySharesData(files, directory)) {
+    // Every file shares the image's data with one private copy; each takes
+    // only the block its records are written into (a whole 64 KiB counted).
+    batchBytes = imageSize + devices * kMacBlockSize;
+    needed = batchBytes;
+  }
   if (*available >= needed)
     return {};
   if (SaturatingAdd(*available, ReplaceableBytes(job, directory, files)) >= needed)

@@ -14,7 +14,8 @@ struct SpaceVerdict {
 
 // Before any device: the batch fits when the free space of the output
 // directory's volume, plus what the files it will replace take now, holds
-// every image and one more (the temporary file being written).
+// every image and one more (the temporary file being written). Where the
+// files share their data, the batch needs one image and a block per device.
 SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files);
 
 }  // namespace quillmark::cli

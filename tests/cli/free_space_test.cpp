@@ -127,5 +127,40 @@ TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
 
 INSTANTIATE_TEST_SUITE_P(QuietOrNot, RepeatedFailureTest, testing::Bool());
 
+// Where files share their data, a batch far larger than the volume fits:
+// each file takes one private copy's data and a block of its own.
+class SharedDataVolumeTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    if (::geteuid() != 0)
+      GTEST_SKIP() << "mounting an XFS with shared extents needs root";
+    const std::string image = m_dir / "xfs.img";
+    const std::string make = "truncate -s 512M '" + image + "' && mkfs.xfs -q -m reflink=1 '" +
+                             image + "' >/dev/null 2>&1 && mkdir '" + (m_dir / "xfs") +
+                             "' && mount -o loop '" + image + "' '" + (m_dir / "xfs") +
+                             "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0)
+      GTEST_SKIP() << "no loop-mounted XFS with shared extents here";
+    m_mounted = true;
+  }
+  void TearDown() override {
+    if (m_mounted)
+      (void)std::system(("umount '" + (m_dir / "xfs") + "'").c_str());
+  }
+  bool m_mounted = false;
+};
+
+TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
+  const CliResult run = Run({"--image=image.img", "--out=xfs/out", "--count=200", "--quiet"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "运行结束\n");
+  EXPECT_EQ(m_dir.List("xfs/out").size(), 200u);
+  EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_000000.img") ==
+              DeviceImage(0x045755000000, 1));
+  EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_0000c7.img") ==
+              DeviceImage(0x0457550000c7, 1));
+}
+
 }  // namespace
 }  // namespace quillmark::test
