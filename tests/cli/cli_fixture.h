@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "cli_process.h"
+#include "child_process.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
 
 namespace quillmark::test {
+
+// The tool under test with the given arguments.
+inline std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
+  return CommandLine(QUILLMARK_CLI_PATH, args);
+}
 
 // A scratch folder holding a valid 4 MiB image as "image.img"; the tool
 // runs with this folder as its current directory.
@@ -28,10 +33,10 @@ class CliTest : public testing::Test {
     m_root = real.get();
   }
 
-  CliResult Run(const std::vector<std::string>& args, CliLaunch launch = {}) {
-    if (launch.workingDirectory.empty())
-      launch.workingDirectory = m_root;
-    return RunCli(args, launch);
+  ChildResult Run(const std::vector<std::string>& args, ChildOptions options = {}) {
+    if (options.workingDirectory.empty() && options.workingDirectoryFd < 0)
+      options.workingDirectory = m_root;
+    return RunChild(CliCommand(args), options);
   }
 
   // The image a device whose first address is first (a 48-bit number)

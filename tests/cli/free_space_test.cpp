@@ -38,7 +38,7 @@ class FreeSpaceTest : public CliTest {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
   }
 
-  CliResult RunOnVolume(int count, std::vector<std::string> more = {}) {
+  ChildResult RunOnVolume(int count, std::vector<std::string> more = {}) {
     std::vector<std::string> args{"--image=image.img", "--out=vol/out",
                                   "--count=" + std::to_string(count)};
     args.insert(args.end(), more.begin(), more.end());
@@ -50,13 +50,13 @@ class FreeSpaceTest : public CliTest {
 
 TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
   // Four images and the temporary file need 20 MiB of the 16.
-  const CliResult refused = RunOnVolume(4);
+  const ChildResult refused = RunOnVolume(4);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err, "输出目录空间不足！需要16777216字节，可用16777216字节\n");
   EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{});
 
-  const CliResult planned = RunOnVolume(4, {"--dry-run"});
+  const ChildResult planned = RunOnVolume(4, {"--dry-run"});
   EXPECT_EQ(planned.exitCode, 0);
   EXPECT_EQ(Lines(planned.out).size(), 5u);
 }
@@ -66,11 +66,11 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
 TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);  // exactly fits: 3 images and the temporary
   ASSERT_EQ(Available(), kVolumeSize / 4);
-  const CliResult again = RunOnVolume(3, {"--quiet"});
+  const ChildResult again = RunOnVolume(3, {"--quiet"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, "运行结束\n");
 
-  const CliResult more = RunOnVolume(4);
+  const ChildResult more = RunOnVolume(4);
   EXPECT_EQ(more.exitCode, 1);
   EXPECT_EQ(more.err, "输出目录空间不足！需要16777216字节，可用4194304字节\n");
 }
@@ -87,7 +87,7 @@ TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
             0);
   // Free: 8 MiB; of the files replaced only device 3's gives back its
   // 4 MiB. Needed: three images and the temporary one, 16 MiB.
-  const CliResult refused = RunOnVolume(3);
+  const ChildResult refused = RunOnVolume(3);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, "输出目录空间不足！需要12582912字节，可用8388608字节\n");
 }
@@ -108,7 +108,7 @@ TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
   std::vector<std::string> more{"--manifest=list.csv"};
   if (quiet)
     more.push_back("--quiet");
-  const CliResult result = RunOnVolume(2, more);
+  const ChildResult result = RunOnVolume(2, more);
   EXPECT_EQ(result.exitCode, 3);
   const std::string failure = "写入文件出错: " + m_root + "/vol/out/fw_045755_000000.img";
   if (quiet) {
@@ -152,7 +152,7 @@ class SharedDataVolumeTest : public CliTest {
 };
 
 TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
-  const CliResult run = Run({"--image=image.img", "--out=xfs/out", "--count=200", "--quiet"});
+  const ChildResult run = Run({"--image=image.img", "--out=xfs/out", "--count=200", "--quiet"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "运行结束\n");
   EXPECT_EQ(m_dir.List("xfs/out").size(), 200u);

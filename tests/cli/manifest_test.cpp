@@ -20,8 +20,8 @@ const char* const kThreeDevicesTwoEach =
 
 TEST_F(ManifestTest, RunReplacesTheManifestWithTheWrittenDevices) {
   WriteFileBytes(m_dir / "list.csv", {'o', 'l', 'd', '\n'});
-  const CliResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
-                                "--macs-per-device=2", "--manifest=list.csv", "--quiet"});
+  const ChildResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
+                                  "--macs-per-device=2", "--manifest=list.csv", "--quiet"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(ReadText(m_dir / "list.csv"), kThreeDevicesTwoEach);
   // Written under a temporary name and renamed: nothing else is left.
@@ -29,8 +29,8 @@ TEST_F(ManifestTest, RunReplacesTheManifestWithTheWrittenDevices) {
 }
 
 TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
-  const CliResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
-                                "--macs-per-device=2", "--manifest=plan.csv", "--dry-run"});
+  const ChildResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
+                                  "--macs-per-device=2", "--manifest=plan.csv", "--dry-run"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, kThreeDevicesTwoEach);
@@ -41,7 +41,7 @@ TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
 }
 
 TEST_F(ManifestTest, DryRunWithTheDialogsDefaultsPlans255Devices) {
-  const CliResult result = Run({"--image=image.img", "--dry-run"});
+  const ChildResult result = Run({"--image=image.img", "--dry-run"});
   EXPECT_EQ(result.exitCode, 0);
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 256u);

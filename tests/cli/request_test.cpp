@@ -34,7 +34,7 @@ class RejectionTest : public CliTest, public testing::WithParamInterface<Rejecti
 // error, nothing on standard output, exit 1, and no device file.
 TEST_P(RejectionTest, PrintsTheDialogsMessageAndExitsOne) {
   WriteRejectedImages(m_dir);
-  const CliResult result = Run(GetParam().args);
+  const ChildResult result = Run(GetParam().args);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, GetParam().message + "\n");
@@ -92,7 +92,7 @@ TEST_P(ValueTest, ReachesTheCoreUnchanged) {
   const ValueCase& value = GetParam();
   std::vector<std::string> args{"--image=image.img"};
   args.insert(args.end(), value.args.begin(), value.args.end());
-  const CliResult result = Run(args);
+  const ChildResult result = Run(args);
   if (value.error.empty()) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
 
 TEST_F(RequestTest, EmptyImageValueIsGivenAndFailsToOpen) {
-  const CliResult result = Run({"--image="});
+  const ChildResult result = Run({"--image="});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, "读取文件错误！\n");
 }
@@ -151,7 +151,7 @@ TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
   };
   for (const std::vector<std::string>& args : commandLines) {
     SCOPED_TRACE(testing::PrintToString(args));
-    const CliResult result = Run(args);
+    const ChildResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
@@ -160,11 +160,11 @@ TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
 }
 
 TEST_F(RequestTest, VersionAndHelp) {
-  const CliResult version = Run({"--version"});
+  const ChildResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "quillmark-cli 1.0.0.1\n");
 
-  const CliResult help = Run({"--help"});
+  const ChildResult help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* option : {"--image", "--out", "--start-mac", "--count", "--macs-per-device",
                              "--manifest", "--dry-run", "--quiet", "--durable", "--version"}) {

@@ -16,8 +16,8 @@ std::string Saving(const char* address) {
 }
 
 TEST_F(RunTest, WritesEveryDeviceByteForByteAndEndsWithTheFinalText) {
-  const CliResult result = Run({"--image=image.img", "--out=out", "--start-mac=04:57:55:00:00:ff",
-                                "--count=3", "--macs-per-device=2"});
+  const ChildResult result = Run({"--image=image.img", "--out=out", "--start-mac=04:57:55:00:00:ff",
+                                  "--count=3", "--macs-per-device=2"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(Lines(result.out),
@@ -32,7 +32,7 @@ TEST_F(RunTest, WritesEveryDeviceByteForByteAndEndsWithTheFinalText) {
 }
 
 TEST_F(RunTest, QuietAndDurableRunPrintsOnlyTheFinalText) {
-  const CliResult result = Run({"--image", "image.img", "--count", "2", "--quiet", "--durable"});
+  const ChildResult result = Run({"--image", "image.img", "--count", "2", "--quiet", "--durable"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "运行结束\n");
   EXPECT_EQ(ReadFileBytes(Out("fw_045755_000001.img")), DeviceImage(kDefaultStart + 1, 1));
@@ -58,7 +58,7 @@ TEST_P(CreationFailureTest, StopsAtTheDeviceAndReportsItLast) {
   const std::string blockedName = "fw_045755_00000" + std::to_string(blocked - 1) + ".img";
   ASSERT_EQ(::mkdir((m_dir / "out/" + blockedName).c_str(), 0777), 0);
 
-  const CliResult result =
+  const ChildResult result =
       Run({"--image=image.img", "--count=" + std::to_string(count), "--manifest=list.csv"});
   EXPECT_EQ(result.exitCode, 3);
   const std::vector<std::string> lines = Lines(result.out);
@@ -91,10 +91,11 @@ INSTANTIATE_TEST_SUITE_P(MiddleAndLast, CreationFailureTest,
 TEST_F(RunTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
   ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0777), 0);
   WriteFileBytes(m_dir / "out/fw_045755_000001.img", {'o', 'l', 'd'});
-  CliLaunch launch;
-  launch.fileSizeLimit = 1 << 20;
+  ChildOptions options;
+  options.fileSizeLimit = 1 << 20;
 
-  const CliResult result = Run({"--image=image.img", "--count=2", "--manifest=list.csv"}, launch);
+  const ChildResult result =
+      Run({"--image=image.img", "--count=2", "--manifest=list.csv"}, options);
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_EQ(result.termSignal, 0);
   EXPECT_EQ(Lines(result.out),

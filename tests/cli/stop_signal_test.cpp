@@ -30,16 +30,17 @@ class StopSignalTest : public CliTest, public testing::WithParamInterface<StopCa
 // The file being written completes; the devices written so far are the
 // first ones, complete, and exactly those in the manifest.
 TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
-  CliLaunch launch;
-  launch.workingDirectory = m_root;
-  CliProcess tool({"--image=image.img", "--count=" + std::to_string(kCount), "--manifest=list.csv"},
-                  launch);
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(
+      CliCommand({"--image=image.img", "--count=" + std::to_string(kCount), "--manifest=list.csv"}),
+      options);
   ASSERT_TRUE(tool.started());
-  const std::optional<std::string> first = tool.ReadOutLine();
+  const std::optional<std::string> first = tool.ReadLine(kChildTimeout);
   ASSERT_TRUE(first.has_value());
   ASSERT_EQ(*first, "保存MAC固件: 04:57:55:00:00:00");
   tool.Signal(GetParam().signalNumber);
-  const CliResult result = tool.Wait();
+  const ChildResult result = tool.Finish(kChildTimeout);
 
   EXPECT_EQ(result.exitCode, GetParam().exitCode);
   const std::vector<std::string> written = m_dir.List("out");
@@ -73,14 +74,15 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignalTest,
 using InterruptTest = CliTest;
 
 TEST_F(InterruptTest, SecondInterruptLeavesNoPartialImageUnderADeviceName) {
-  CliLaunch launch;
-  launch.workingDirectory = m_root;
-  CliProcess tool({"--image=image.img", "--count=" + std::to_string(kCount)}, launch);
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(CliCommand({"--image=image.img", "--count=" + std::to_string(kCount)}),
+                    options);
   ASSERT_TRUE(tool.started());
-  ASSERT_TRUE(tool.ReadOutLine().has_value());
+  ASSERT_TRUE(tool.ReadLine(kChildTimeout).has_value());
   tool.Signal(SIGINT);
   tool.Signal(SIGINT);
-  const CliResult result = tool.Wait();
+  const ChildResult result = tool.Finish(kChildTimeout);
 
   EXPECT_TRUE(result.termSignal == SIGINT || result.exitCode == 130)
       << result.exitCode << " " << result.termSignal;

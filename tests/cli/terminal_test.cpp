@@ -26,9 +26,9 @@ std::vector<std::string> VisibleLines(const std::string& output) {
 using TerminalTest = CliTest;
 
 TEST_F(TerminalTest, ProgressUpdatesInPlaceAndTheFinalTextHasItsOwnLine) {
-  CliLaunch launch;
-  launch.terminal = true;
-  const CliResult result = Run({"--image=image.img", "--count=3"}, launch);
+  ChildOptions options;
+  options.terminal = true;
+  const ChildResult result = Run({"--image=image.img", "--count=3"}, options);
   EXPECT_EQ(result.exitCode, 0);
   const std::vector<std::string> lines = VisibleLines(result.out);
   ASSERT_EQ(lines.size(), 2u) << result.out;
@@ -39,9 +39,9 @@ TEST_F(TerminalTest, ProgressUpdatesInPlaceAndTheFinalTextHasItsOwnLine) {
 TEST_F(TerminalTest, AnErrorReplacesTheProgressLineAndKeepsItsOwn) {
   ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0777), 0);
   ASSERT_EQ(::mkdir((m_dir / "out/fw_045755_000001.img").c_str(), 0777), 0);
-  CliLaunch launch;
-  launch.terminal = true;
-  const CliResult result = Run({"--image=image.img", "--count=3"}, launch);
+  ChildOptions options;
+  options.terminal = true;
+  const ChildResult result = Run({"--image=image.img", "--count=3"}, options);
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_EQ(VisibleLines(result.out),
             std::vector<std::string>{"创建文件出错: " + Out("fw_045755_000001.img")});

@@ -24,8 +24,7 @@ bool RunTool(const std::vector<std::string>& argv, std::string& error) {
     error = "tool not found";
     return false;
   }
-  ChildProcess tool(argv);
-  const ChildResult result = tool.Finish(std::chrono::seconds(60));
+  const ChildResult result = RunChild(argv, {}, std::chrono::seconds(60));
   error = result.err;
   return result.exitCode == 0;
 }

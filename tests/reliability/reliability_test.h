@@ -19,6 +19,15 @@ inline const std::string kCreationFailurePrefix = "创建文件出错: ";
 inline const std::string kWriteFailurePrefix = "写入文件出错: ";
 inline const std::vector<std::string> kNothing;
 
+// The tool under test with the given arguments, and that run to its end.
+inline std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
+  return CommandLine(QUILLMARK_CLI_PATH, args);
+}
+inline ChildResult RunCli(const std::vector<std::string>& args, const ChildOptions& options = {},
+                          std::chrono::milliseconds timeout = kChildTimeout) {
+  return RunChild(CliCommand(args), options, timeout);
+}
+
 // A scratch folder holding a valid 4 MiB input image, and a batch on it.
 class ReliabilityTest : public testing::Test {
  protected:

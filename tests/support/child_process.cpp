@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace quillmark::test {
 namespace {
@@ -15,6 +18,26 @@ void CloseIfOpen(int& fd) {
   if (fd >= 0)
     ::close(fd);
   fd = -1;
+}
+
+void CloseBoth(int (&ends)[2]) {
+  CloseIfOpen(ends[0]);
+  CloseIfOpen(ends[1]);
+}
+
+// The read end and the child's end of standard output: a pipe, or a
+// pseudo-terminal for a child that must believe it writes to one.
+bool OpenOutput(bool terminal, int (&ends)[2]) {
+  if (!terminal)
+    return ::pipe2(ends, O_CLOEXEC) == 0;
+  // A raw terminal passes the bytes through as the child wrote them.
+  termios raw{};
+  ::cfmakeraw(&raw);
+  if (::openpty(&ends[0], &ends[1], nullptr, &raw, nullptr) != 0)
+    return false;
+  ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+  return true;
 }
 
 // Only async-signal-safe calls between fork and exec.
@@ -46,22 +69,21 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const ChildOptions& op
     pointers.push_back(text.data());
   pointers.push_back(nullptr);
 
-  int outPipe[2] = {-1, -1};
-  int errPipe[2] = {-1, -1};
-  if (::pipe2(outPipe, O_CLOEXEC) != 0)
+  int outEnds[2] = {-1, -1};
+  int errEnds[2] = {-1, -1};
+  if (!OpenOutput(options.terminal, outEnds))
     return;
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    CloseIfOpen(outPipe[0]);
-    CloseIfOpen(outPipe[1]);
+  if (::pipe2(errEnds, O_CLOEXEC) != 0) {
+    CloseBoth(outEnds);
     return;
   }
   m_pid = ::fork();
   if (m_pid == 0)
-    ExecChild(pointers.data(), options, outPipe[1], errPipe[1]);
-  CloseIfOpen(outPipe[1]);
-  CloseIfOpen(errPipe[1]);
-  m_out = outPipe[0];
-  m_err = errPipe[0];
+    ExecChild(pointers.data(), options, outEnds[1], errEnds[1]);
+  CloseIfOpen(outEnds[1]);
+  CloseIfOpen(errEnds[1]);
+  m_out = outEnds[0];
+  m_err = errEnds[0];
   if (m_pid < 0) {
     CloseIfOpen(m_out);
     CloseIfOpen(m_err);
@@ -79,7 +101,8 @@ ChildProcess::~ChildProcess() {
 }
 
 // Reads whatever either output has until the deadline or until something
-// arrived; false when nothing more can come.
+// arrived; false when nothing more can come. Both outputs are drained
+// together, so a child blocked on one cannot hold back the other.
 bool ChildProcess::Pump(std::chrono::steady_clock::time_point deadline) {
   if (m_out < 0 && m_err < 0)
     return false;
@@ -101,7 +124,7 @@ bool ChildProcess::Pump(std::chrono::steady_clock::time_point deadline) {
     if (got > 0)
       into[i]->append(buffer, static_cast<std::size_t>(got));
     else if (got == 0 || errno != EINTR)
-      CloseIfOpen(*ends[i]);
+      CloseIfOpen(*ends[i]);  // the end of a pipe, or EIO once a terminal's other side closed
   }
   return true;
 }
@@ -165,17 +188,15 @@ ChildResult ChildProcess::Finish(std::chrono::milliseconds timeout) {
   return m_result;
 }
 
-std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
-  std::vector<std::string> argv{QUILLMARK_CLI_PATH};
+std::vector<std::string> CommandLine(std::string program, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{std::move(program)};
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
 }
 
-ChildResult RunCli(const std::vector<std::string>& args, const ChildOptions& options,
-                   std::chrono::milliseconds timeout) {
-  ChildProcess child(CliCommand(args), options);
-  if (!child.started())
-    return ChildResult{};
+ChildResult RunChild(std::vector<std::string> argv, const ChildOptions& options,
+                     std::chrono::milliseconds timeout) {
+  ChildProcess child(std::move(argv), options);
   return child.Finish(timeout);
 }
 

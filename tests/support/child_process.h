@@ -14,6 +14,7 @@ struct ChildOptions {
   int workingDirectoryFd = -1;          // the child starts here when set (paths past PATH_MAX)
   std::string workingDirectory;         // or here, when not empty
   std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE in the child
+  bool terminal = false;                // standard output on a pseudo-terminal
 };
 
 struct ChildResult {
@@ -62,12 +63,16 @@ class ChildProcess {
 
 inline constexpr std::chrono::seconds kChildTimeout{60};
 
-// The tool under test, with the given arguments, run to its end.
-ChildResult RunCli(const std::vector<std::string>& args, const ChildOptions& options = {},
-                   std::chrono::milliseconds timeout = kChildTimeout);
-std::vector<std::string> CliCommand(const std::vector<std::string>& args);
+// A program followed by its arguments.
+std::vector<std::string> CommandLine(std::string program, const std::vector<std::string>& args);
 
-// The lines of a text whose lines end in LF.
+// Runs argv[0] with the rest as its arguments to its end (see Finish); a
+// child that could not be started gives exit code -1 and no output.
+ChildResult RunChild(std::vector<std::string> argv, const ChildOptions& options = {},
+                     std::chrono::milliseconds timeout = kChildTimeout);
+
+// The lines of a text whose lines end in LF; a last line without one is
+// kept too.
 std::vector<std::string> Lines(const std::string& text);
 
 }  // namespace quillmark::test
