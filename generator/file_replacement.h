@@ -16,8 +16,8 @@ enum class ReplaceOutcome {
 // The hidden name a file is written under until all of it is there.
 std::string TemporaryPathFor(const std::string& directory, const std::string& fileName);
 
-// Puts a file in place under path: creates tempPath exclusively (after
-// removing a stale one, so nothing planted under it is written through),
+// Puts a file in place under path: creates tempPath exclusively (removing
+// a stale one first if needed, so nothing planted under it is written through),
 // lets fill put the bytes in (fill(file) is true when all of them are
 // there) and renames it onto path only then, so a reader (or a crash)
 // never finds a partial file under path. With durable, the data reaches
@@ -38,8 +38,14 @@ ReplaceOutcome FinishReplacement(PlatformFiles& files, FileHandle file, const st
 template <class Fill>
 ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
                              const std::string& tempPath, Fill&& fill, bool durable) {
-  files.Remove(tempPath);
-  const FileHandle file = files.CreateExclusive(tempPath);
+  FileHandle file = files.CreateExclusive(tempPath);
+  if (file == kNoFile) {
+    // Most likely a stale temporary file from an interrupted run, or
+    // something planted under the name: it goes, and the exclusive create
+    // is tried once more. Trying first spares a removal per file.
+    files.Remove(tempPath);
+    file = files.CreateExclusive(tempPath);
+  }
   if (file == kNoFile)
     return ReplaceOutcome::CreateFailed;
   const bool written = fill(file);
