@@ -3,7 +3,9 @@
 // Used where the command-line tool's free-space check refuses a batch
 // that only a file system sharing data between files can hold.
 //   quillmark-core-batch IMAGE OUTDIR START_MAC COUNT MACS_PER_DEVICE [--no-clone]
+//                        [--steady-above BYTES]
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -30,7 +32,9 @@ class SilentHost : public quillmark::BatchHost {
 
 int main(int argc, char** argv) {
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s IMAGE OUTDIR START_MAC COUNT MACS_PER_DEVICE [--no-clone]\n",
+    std::fprintf(stderr,
+                 "usage: %s IMAGE OUTDIR START_MAC COUNT MACS_PER_DEVICE [--no-clone] "
+                 "[--steady-above BYTES]\n",
                  argv[0]);
     return 2;
   }
@@ -42,7 +46,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   quillmark::WriterOptions options;
-  options.cloning = !(argc > 6 && std::strcmp(argv[6], "--no-clone") == 0);
+  for (int i = 6; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-clone") == 0)
+      options.cloning = false;
+    else if (std::strcmp(argv[i], "--steady-above") == 0 && i + 1 < argc)
+      options.steadyMemoryAbove = std::strtoull(argv[++i], nullptr, 10);
+  }
   SilentHost host(job.outputDirectory);
   const quillmark::BatchOutcome outcome = quillmark::GenerationWorker(job, host, options);
   if (!outcome.finished) {
