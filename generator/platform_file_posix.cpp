@@ -22,6 +22,23 @@ int Fd(FileHandle file) {
 // A single read or write call moves at most this much on Linux.
 constexpr std::uint64_t kMaxTransfer = 0x7ffff000;
 
+// Repeats a read or write until size bytes have moved; an interrupted call
+// is retried, an error or a zero count ends it. Returns the bytes moved.
+template <class Transfer>
+std::uint64_t TransferAll(std::uint64_t size, Transfer transfer) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
+    const ssize_t moved = transfer(done, chunk);
+    if (moved < 0 && errno == EINTR)
+      continue;
+    if (moved <= 0)
+      break;
+    done += static_cast<std::uint64_t>(moved);
+  }
+  return done;
+}
+
 }  // namespace
 
 FileHandle SystemFiles::OpenForReading(const std::string& path) {
@@ -51,17 +68,9 @@ std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
 std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
   // A regular file delivers a whole request unless it ends first or a
   // signal intervenes; keep asking until then, as one request would.
-  std::uint64_t done = 0;
-  while (done < size) {
-    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
-    const ssize_t got = ::read(Fd(file), buffer + done, chunk);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0)
-      break;
-    done += static_cast<std::uint64_t>(got);
-  }
-  return done;
+  return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
+    return ::read(Fd(file), buffer + done, chunk);
+  });
 }
 
 FileHandle SystemFiles::CreateExclusive(const std::string& path) {
@@ -73,17 +82,9 @@ FileHandle SystemFiles::CreateExclusive(const std::string& path) {
 std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
                                      std::uint64_t size) {
   // Continue only after partial writes; an error or a zero write ends it.
-  std::uint64_t done = 0;
-  while (done < size) {
-    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
-    const ssize_t put = ::write(Fd(file), data + done, chunk);
-    if (put < 0 && errno == EINTR)
-      continue;
-    if (put <= 0)
-      break;
-    done += static_cast<std::uint64_t>(put);
-  }
-  return done;
+  return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
+    return ::write(Fd(file), data + done, chunk);
+  });
 }
 
 bool SystemFiles::FlushToDisk(FileHandle file) {
@@ -128,17 +129,9 @@ CloneResult SystemFiles::CloneFile(FileHandle target, FileHandle source) {
 
 std::uint64_t SystemFiles::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                                    std::uint64_t size) {
-  std::uint64_t done = 0;
-  while (done < size) {
-    const std::uint64_t chunk = size - done < kMaxTransfer ? size - done : kMaxTransfer;
-    const ssize_t put = ::pwrite(Fd(file), data + done, chunk, static_cast<off_t>(offset + done));
-    if (put < 0 && errno == EINTR)
-      continue;
-    if (put <= 0)
-      break;
-    done += static_cast<std::uint64_t>(put);
-  }
-  return done;
+  return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
+    return ::pwrite(Fd(file), data + done, chunk, static_cast<off_t>(offset + done));
+  });
 }
 
 FileHandle SystemFiles::Duplicate(FileHandle file) {

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build (warnings as
-# errors), then the core and the command-line tool under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then each fuzz target for a short while.
+# Checks the formatting, then builds everything and runs every test: the
+# normal build (warnings as errors), then the core, the command-line tool
+# and their tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh test
+
+# The code follows .clang-format; a file that does not fails the run.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+fi
 
 cmake --preset dev
 cmake --build --preset dev
