@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds everything and runs every test: the
-# normal build (warnings as errors), then the core, the command-line tool
-# and their tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then each fuzz target for a short while.
+# normal build (warnings as errors), then each fuzz target for a short
+# while, then the core, the command-line tool and their tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,10 +17,11 @@ cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --parallel 2
 
+if [[ -x scripts/fuzz-smoke.sh ]]; then
+  bash scripts/fuzz-smoke.sh
+fi
+
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan --parallel 2
 
-if [[ -x scripts/fuzz-smoke.sh ]]; then
-  bash scripts/fuzz-smoke.sh
-fi
