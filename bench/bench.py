@@ -137,6 +137,16 @@ def check_output(out, image, job):
     return "unexpected files: %s" % extra[:3] if extra else ""
 
 
+def note_run(name, result, round_number, checks, out, image, job):
+    """Checks a writer's output the first time it runs, and reports the run."""
+    if name not in checks:
+        checks[name] = check_output(out, image, job) if result["ok"] else (
+            "failed: " + result["error"][:120])
+    print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
+                                          "" if result["ok"] else " (failed)"),
+          file=sys.stderr, flush=True)
+
+
 def run_rounds(writers, job, out, image, results, checks, rounds):
     """Runs every writer once per round, in an order shuffled afresh each
     round, so that no writer always follows the same one (deleting files
@@ -149,12 +159,7 @@ def run_rounds(writers, job, out, image, results, checks, rounds):
             warm_memory(job)
             result = timed_run(argv)
             results.setdefault(name, []).append(result)
-            if name not in checks:
-                checks[name] = check_output(out, image, job) if result["ok"] else (
-                    "failed: " + result["error"][:120])
-            print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
-                                                  "" if result["ok"] else " (failed)"),
-                  file=sys.stderr, flush=True)
+            note_run(name, result, round_number, checks, out, image, job)
 
 
 def run_job(args, job, out, image_path, durable=True):
@@ -303,12 +308,7 @@ def xfs_table(args, image_path, mount_point):
             results[name].append(result)
             if result["ok"]:
                 space[name] = max(space.get(name, 0), used_bytes(mount_point) - before)
-            if name not in checks:
-                checks[name] = check_output(out, image, job) if result["ok"] else (
-                    "failed: " + result["error"][:120])
-            print("  %-26s round %d: %.3f s%s" % (name, round_number + 1, result["wall"],
-                                                  "" if result["ok"] else " (failed)"),
-                  file=sys.stderr, flush=True)
+            note_run(name, result, round_number, checks, out, image, job)
     empty_folder(out)
     title, rows = summarise("XFS with reflinks: 4096 × 16 MiB, 1 per device (64 GiB of images "
                             "in a 4 GiB file system)", writers, results, checks)

@@ -52,10 +52,11 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   // run (the image picker does) can redirect it.
   const std::string directory = files.AbsolutePath(host.GetOutputDirectory());
   MacAddress running = job.startMac;
-  std::uint8_t* const macBlock = image + imageSize - kMacBlockSize;
+  const std::uint64_t recordOffset = imageSize - kMacBlockSize;
+  std::uint8_t* const macBlock = image + recordOffset;
 
   DeviceFileWriter::Options writing;
-  writing.recordOffset = imageSize - kMacBlockSize;
+  writing.recordOffset = recordOffset;
   writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * recordsPerDevice;
   writing.durable = options.durable;
   writing.allowCloning = options.cloning;

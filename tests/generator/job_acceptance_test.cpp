@@ -222,43 +222,45 @@ TEST_F(JobAcceptanceTest, UnusableOutputDirectoryKeepsTheImageUntilTheNextReques
   EXPECT_EQ(m_job.imageBytes, nullptr);
 }
 
-TEST(JobAcceptanceFaultTest, OutOfMemoryIsAWarningAndLeavesNoImage) {
-  test::MemoryFiles files;
-  files.files["image"] = MakeValidImage(k4MiB);
-  files.directories.insert("out");
-  files.refuseAllocation = true;
-  GenerationJob job;
-  const JobVerdict verdict =
-      AcceptJobRequest(job, {"04:57:55:00:00:00", "1", "1", "image", "out"}, files);
+// Faults the machine cannot make on demand, through an in-memory seam.
+class JobAcceptanceFaultTest : public testing::Test {
+ protected:
+  JobAcceptanceFaultTest() {
+    m_files.files["image"] = MakeValidImage(k4MiB);
+    m_files.directories.insert("out");
+  }
+  JobVerdict Accept(const char* directory = "out") {
+    return AcceptJobRequest(m_job, {"04:57:55:00:00:00", "1", "1", "image", directory}, m_files);
+  }
+
+  test::MemoryFiles m_files;
+  GenerationJob m_job;
+};
+
+TEST_F(JobAcceptanceFaultTest, OutOfMemoryIsAWarningAndLeavesNoImage) {
+  m_files.refuseAllocation = true;
+  const JobVerdict verdict = Accept();
   EXPECT_FALSE(verdict.accepted);
   EXPECT_EQ(verdict.message, "内存不足。");
   EXPECT_EQ(verdict.style, MessageStyle::Warning);
-  EXPECT_EQ(job.imageBytes, nullptr);
-  EXPECT_EQ(files.openFiles, 0);
+  EXPECT_EQ(m_job.imageBytes, nullptr);
+  EXPECT_EQ(m_files.openFiles, 0);
 }
 
-TEST(JobAcceptanceFaultTest, ShortReadReportsBothCountsAndReleasesTheImage) {
-  test::MemoryFiles files;
-  files.files["image"] = MakeValidImage(k4MiB);
-  files.directories.insert("out");
-  files.readLimit = 100;
-  GenerationJob job;
-  const JobVerdict verdict =
-      AcceptJobRequest(job, {"04:57:55:00:00:00", "1", "1", "image", "out"}, files);
+TEST_F(JobAcceptanceFaultTest, ShortReadReportsBothCountsAndReleasesTheImage) {
+  m_files.readLimit = 100;
+  const JobVerdict verdict = Accept();
   EXPECT_FALSE(verdict.accepted);
   EXPECT_EQ(verdict.message, "读取文件出错！100/4194304");
   EXPECT_EQ(verdict.style, MessageStyle::Plain);
-  EXPECT_EQ(job.imageBytes, nullptr);
-  EXPECT_EQ(files.openFiles, 0);
+  EXPECT_EQ(m_job.imageBytes, nullptr);
+  EXPECT_EQ(m_files.openFiles, 0);
 }
 
-TEST(JobAcceptanceFaultTest, TheImageFileIsClosedBeforeTheDirectoryStep) {
-  test::MemoryFiles files;
-  files.files["image"] = MakeValidImage(k4MiB);
-  GenerationJob job;
+TEST_F(JobAcceptanceFaultTest, TheImageFileIsClosedBeforeTheDirectoryStep) {
   for (const char* directory : {"out", "missing/child"}) {
-    AcceptJobRequest(job, {"04:57:55:00:00:00", "1", "1", "image", directory}, files);
-    EXPECT_EQ(files.openFiles, 0);
+    Accept(directory);
+    EXPECT_EQ(m_files.openFiles, 0);
   }
 }
 
