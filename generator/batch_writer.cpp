@@ -1,17 +1,25 @@
 #include "batch_writer.h"
 
+#include <optional>
+
 #include "device_file_writer.h"
 #include "file_replacement.h"
 #include "image_checks.h"
+#include "write_ahead.h"
 
 namespace quillmark {
 namespace {
 
 constexpr int kRecordSize = 6;
 
-void WriteRecord(std::uint8_t* record, const MacAddress& address) {
-  for (int i = 0; i < kRecordSize; ++i)
-    record[i] = static_cast<std::uint8_t>(address.octets[i]);
+// Writes a device's records from address on, leaving address at the
+// next device's first.
+void WriteRecords(std::uint8_t* records, std::int32_t count, MacAddress& address) {
+  for (std::int32_t j = 0; j < count; ++j) {
+    for (int i = 0; i < kRecordSize; ++i)
+      records[kRecordSize * j + i] = static_cast<std::uint8_t>(address.octets[i]);
+    address.Increment();
+  }
 }
 
 // Keeps the status line's last text, so a failure a later text replaced
@@ -38,6 +46,20 @@ class StatusLine {
   std::string m_lastFailure;
 };
 
+// A file written ahead stands on the disk beside the one before it for a
+// moment: one more image per lane than writing each file in its turn.
+// Where the volume could not hold that beside the whole batch, nothing is
+// written ahead, so a nearly full disk fails no device it would not
+// otherwise fail (the command-line tool's free-space check counts on it).
+int LanesTheSpaceAllows(PlatformFiles& files, const std::string& directory,
+                        std::uint64_t batchBytes, std::uint64_t imageSize, int lanes) {
+  if (lanes < 2)
+    return 1;
+  const std::optional<std::uint64_t> available = files.AvailableBytes(directory);
+  const std::uint64_t extra = imageSize * static_cast<std::uint64_t>(lanes);
+  return available && *available >= extra && *available - extra >= batchBytes ? lanes : 1;
+}
+
 }  // namespace
 
 void BatchHost::OnDeviceDone(const MacAddress&, bool) {}
@@ -63,25 +85,48 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   // A durable run waits for every file anyway.
   writing.steadyMemory = !options.durable && static_cast<std::uint64_t>(deviceCount) * imageSize >
                                                  options.steadyMemoryAbove;
+  writing.lanes =
+      LanesTheSpaceAllows(files, directory, static_cast<std::uint64_t>(deviceCount) * imageSize,
+                          imageSize, options.lanes);
   DeviceFileWriter writer(files, directory, image, imageSize, writing);
+  WriteAhead ahead(writer);
+
+  // Devices are begun ahead of their turn, in order, from their own copy
+  // of the records.
+  MacAddress nextToBegin = job.startMac;
+  std::int32_t begun = 0;
+  const auto beginNext = [&] {
+    DeviceTicket ticket;
+    ticket.tempPath = TemporaryPathFor(directory, nextToBegin.ToFileName());
+    WriteRecords(ticket.records.data(), recordsPerDevice, nextToBegin);
+    ahead.Begin(begun++, std::move(ticket));
+  };
 
   StatusLine status(host);
   BatchOutcome outcome;
   bool creationFailed = false;
-  for (std::int32_t device = 0; device < deviceCount; ++device) {
+  std::int32_t device = 0;
+  for (; device < deviceCount; ++device) {
     if (host.StopRequested()) {
       outcome.stopped = true;
       break;
     }
-    const MacAddress first = running;
-    for (std::int32_t j = 0; j < recordsPerDevice; ++j) {
-      WriteRecord(macBlock + kRecordSize * j, running);
-      running.Increment();
+    if (device == 0) {
+      // Prepared with the first device, so a run stopped before it costs nothing.
+      writer.Start();
+      while (begun < deviceCount && begun < ahead.Depth())
+        beginNext();
     }
+    const MacAddress first = running;
+    WriteRecords(macBlock, recordsPerDevice, running);
     status.Set("保存MAC固件: " + first.ToColonText());
-    const std::string fileName = first.ToFileName();
-    const std::string path = directory + kPathSeparator + fileName;
-    const ReplaceOutcome result = writer.Write(path, TemporaryPathFor(directory, fileName));
+    const std::string path = directory + kPathSeparator + first.ToFileName();
+    const DeviceTicket& ticket = ahead.Finish(device);
+    const StagedFile staged = ticket.staged;
+    const std::string tempPath = ticket.tempPath;
+    if (begun < deviceCount)
+      beginNext();
+    const ReplaceOutcome result = CommitStagedFile(files, staged, path, tempPath);
     host.OnDeviceDone(first, result == ReplaceOutcome::Replaced);
     if (result == ReplaceOutcome::Replaced) {
       ++outcome.devicesWritten;
@@ -91,9 +136,15 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     if (result == ReplaceOutcome::CreateFailed) {
       status.Fail("创建文件出错: " + path);
       creationFailed = true;
+      ++device;
       break;
     }
     status.Fail("写入文件出错: " + path);
+  }
+  // Files staged ahead of a stop or a failed creation are not the run's.
+  for (; device < begun; ++device) {
+    const DeviceTicket& ticket = ahead.Finish(device);
+    DropStagedFile(files, ticket.staged, ticket.tempPath);
   }
   if (options.durable && outcome.devicesWritten > 0 && !files.FlushDirectory(directory)) {
     ++outcome.devicesFailed;

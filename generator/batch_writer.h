@@ -38,6 +38,10 @@ struct WriterOptions {
   // each file goes to the disk while the next is written and then leaves
   // the cache, instead of filling the cache until the system throttles.
   std::uint64_t steadyMemoryAbove = std::uint64_t{4} << 30;
+  // Files written at once, one thread each: the next devices' files are
+  // written ahead while the current one is announced and renamed, which
+  // the host never sees. One writes each file in its turn.
+  int lanes = 2;
 };
 
 struct BatchOutcome {

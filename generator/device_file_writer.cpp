@@ -1,5 +1,7 @@
 #include "device_file_writer.h"
 
+#include <cstring>
+#include <new>
 #include <utility>
 
 namespace quillmark {
@@ -33,77 +35,107 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, std::string directory,
       m_directory(std::move(directory)),
       m_image(image),
       m_size(size),
-      m_options(options),
-      m_mode(options.allowCloning ? Mode::Untried : Mode::Writing) {}
-
-DeviceFileWriter::~DeviceFileWriter() {
-  StopCloning();
-  ReleasePrevious();
+      m_options(options) {
+  const std::uint64_t tailSize = m_size - m_options.recordOffset;
+  m_lanes.resize(1);
+  for (int i = 0; i < m_options.lanes && m_options.lanes > 1; ++i) {
+    std::unique_ptr<std::uint8_t[]> tail(new (std::nothrow) std::uint8_t[tailSize]);
+    if (!tail)
+      break;
+    std::memcpy(tail.get(), m_image + m_options.recordOffset, tailSize);
+    if (i > 0)
+      m_lanes.emplace_back();
+    m_lanes.back().tail = std::move(tail);
+  }
+  if (m_lanes.size() == 1)
+    m_lanes.front().tail.reset();  // the image's own records serve the one lane
 }
 
-ReplaceOutcome DeviceFileWriter::Write(const std::string& path, const std::string& tempPath) {
-  // Prepared with the first device, so a run stopped before it costs nothing.
-  if (m_mode == Mode::Untried)
-    m_mode = PrepareSource() ? Mode::Cloning : Mode::Writing;
-  const ReplaceOutcome outcome = ReplaceFileBy(
-      m_files, path, tempPath, [this](FileHandle file) { return Fill(file); }, m_options.durable);
-  // The previous file went to the disk while this one was written.
-  ReleasePrevious();
-  m_previous = m_written;
-  m_written = kNoFile;
-  return outcome;
+DeviceFileWriter::~DeviceFileWriter() {
+  for (Lane& lane : m_lanes) {
+    ReleasePrevious(lane);
+    lane.previous = lane.written;
+    ReleasePrevious(lane);
+  }
+  if (m_source != kNoFile)
+    m_files.Close(m_source);
+}
+
+void DeviceFileWriter::Start() {
+  if (m_options.allowCloning)
+    m_cloning = PrepareSource();
+}
+
+StagedFile DeviceFileWriter::Stage(int lane, const std::string& tempPath,
+                                   const std::uint8_t* records) {
+  Lane& own = m_lanes[static_cast<std::size_t>(lane)];
+  if (own.tail)
+    std::memcpy(own.tail.get(), records, m_options.recordSize);
+  const StagedFile staged = StageFile(
+      m_files, tempPath, [&](FileHandle file) { return Fill(own, file); }, m_options.durable);
+  // The lane's previous file went to the disk while this one was written.
+  ReleasePrevious(own);
+  own.previous = own.written;
+  own.written = kNoFile;
+  return staged;
 }
 
 bool DeviceFileWriter::PrepareSource() {
   m_source = m_files.CreateUnnamed(m_directory);
   if (m_source == kNoFile)
     return false;
-  // The records of the device at hand are in the image already; every
-  // clone gets its own written over them.
+  // Every clone gets its own records written over the ones copied here.
   const bool usable = TrialClone(m_files, m_directory, m_source) &&
                       m_files.WriteOnce(m_source, m_image, m_size) == m_size;
-  if (!usable)
-    StopCloning();
+  if (!usable) {
+    m_files.Close(m_source);
+    m_source = kNoFile;
+  }
   return usable;
 }
 
-bool DeviceFileWriter::Fill(FileHandle file) {
-  if (m_mode == Mode::Cloning) {
+bool DeviceFileWriter::Fill(Lane& lane, FileHandle file) {
+  if (Cloning()) {
     switch (m_files.CloneFile(file, m_source)) {
       case CloneResult::Cloned: {
         const std::uint64_t offset = m_options.recordOffset;
         const std::uint64_t size = m_options.recordSize;
-        return m_files.WriteAt(file, offset, m_image + offset, size) == size;
+        const std::uint8_t* records = lane.tail ? lane.tail.get() : m_image + offset;
+        return m_files.WriteAt(file, offset, records, size) == size;
       }
       case CloneResult::Refused:
-        StopCloning();
+        // The private copy stays open until the end: another lane may be
+        // cloning from it right now.
+        m_cloning = false;
         break;
       case CloneResult::Failed:
         // Whatever part was shared is overwritten by the whole write.
         break;
     }
   }
-  const bool written = m_files.WriteOnce(file, m_image, m_size) == m_size;
+  const bool written = WriteWhole(lane, file);
   if (written && m_options.steadyMemory) {
     m_files.StartWriteback(file);
-    m_written = m_files.Duplicate(file);
+    lane.written = m_files.Duplicate(file);
   }
   return written;
 }
 
-void DeviceFileWriter::ReleasePrevious() {
-  if (m_previous == kNoFile)
-    return;
-  m_files.ReleaseWhenWritten(m_previous);
-  m_files.Close(m_previous);
-  m_previous = kNoFile;
+bool DeviceFileWriter::WriteWhole(Lane& lane, FileHandle file) {
+  if (!lane.tail)
+    return m_files.WriteOnce(file, m_image, m_size) == m_size;
+  const std::uint64_t head = m_options.recordOffset;
+  const std::uint64_t tail = m_size - head;
+  return m_files.WriteOnce(file, m_image, head) == head &&
+         m_files.WriteOnce(file, lane.tail.get(), tail) == tail;
 }
 
-void DeviceFileWriter::StopCloning() {
-  if (m_source != kNoFile)
-    m_files.Close(m_source);
-  m_source = kNoFile;
-  m_mode = Mode::Writing;
+void DeviceFileWriter::ReleasePrevious(Lane& lane) {
+  if (lane.previous == kNoFile)
+    return;
+  m_files.ReleaseWhenWritten(lane.previous);
+  m_files.Close(lane.previous);
+  lane.previous = kNoFile;
 }
 
 }  // namespace quillmark

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "file_replacement.h"
 #include "platform_file.h"
 
 namespace quillmark {
 
-// Puts each device's image in place for the batch writer. Where the file
-// system can share data between files, every file is a clone of one
-// private, unnamed copy of the image (written once, from the run's own
-// checked buffer, never from the input path) with only the device's
-// record bytes written over it; a batch then costs next to no time or
-// space. Elsewhere, or as soon as the file system refuses, each file is
-// written whole from the buffer in one request.
+// Stages each device's image for the batch writer. Where the file system
+// can share data between files, every file is a clone of one private,
+// unnamed copy of the image (written once, from the run's own checked
+// buffer, never from the input path) with only the device's record bytes
+// written over it; a batch then costs next to no time or space. Elsewhere,
+// or as soon as the file system refuses, each file is written whole.
+//
+// Files can be staged on several lanes at once, one thread per lane. With
+// one lane the device's records are read from the image itself; with more,
+// each lane keeps its own copy of the image's last block, so the shared
+// image is never written while the lanes read it.
 class DeviceFileWriter {
  public:
   struct Options {
@@ -26,38 +33,47 @@ class DeviceFileWriter {
     // whole goes to the disk at once, and leaves the cache once there,
     // while the next one is written.
     bool steadyMemory = false;
+    int lanes = 1;
   };
 
-  // image must hold size bytes and outlive the writer; between devices
-  // only the record bytes may change.
+  // image must hold size bytes and outlive the writer. With one lane only
+  // the record bytes may change between devices; with more, none may.
   DeviceFileWriter(PlatformFiles& files, std::string directory, const std::uint8_t* image,
                    std::uint64_t size, Options options);
   ~DeviceFileWriter();
   DeviceFileWriter(const DeviceFileWriter&) = delete;
   DeviceFileWriter& operator=(const DeviceFileWriter&) = delete;
 
-  // Writes the image as it stands now under tempPath, then renames it onto path.
-  ReplaceOutcome Write(const std::string& path, const std::string& tempPath);
+  // Lanes that can stage files; fewer than asked when memory was short.
+  int Lanes() const { return static_cast<int>(m_lanes.size()); }
+  // Makes the private copy for cloning; called once, before the first file.
+  void Start();
+  // Stages one device's file under tempPath, its records (recordSize
+  // bytes) in place; lanes other than this one may be staging meanwhile.
+  StagedFile Stage(int lane, const std::string& tempPath, const std::uint8_t* records);
   // True while files are being cloned (once the first one was written).
-  bool Cloning() const { return m_mode == Mode::Cloning; }
+  bool Cloning() const { return m_cloning.load(std::memory_order_relaxed); }
 
  private:
-  enum class Mode { Untried, Cloning, Writing };
+  struct Lane {
+    std::unique_ptr<std::uint8_t[]> tail;  // the image from recordOffset on; null with one lane
+    FileHandle written = kNoFile;          // the file just written, on its way to the disk
+    FileHandle previous = kNoFile;         // the one before it
+  };
 
   bool PrepareSource();
-  bool Fill(FileHandle file);
-  void StopCloning();
-  void ReleasePrevious();
+  bool Fill(Lane& lane, FileHandle file);
+  bool WriteWhole(Lane& lane, FileHandle file);
+  void ReleasePrevious(Lane& lane);
 
   PlatformFiles& m_files;
   std::string m_directory;
   const std::uint8_t* m_image;
   std::uint64_t m_size;
   Options m_options;
-  Mode m_mode;
+  std::vector<Lane> m_lanes;
+  std::atomic<bool> m_cloning{false};
   FileHandle m_source = kNoFile;
-  FileHandle m_written = kNoFile;   // the file just written, on its way to the disk
-  FileHandle m_previous = kNoFile;  // the one before it
 };
 
 // True when new files in directory can share data with one another, as

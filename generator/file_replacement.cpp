@@ -6,21 +6,37 @@ std::string TemporaryPathFor(const std::string& directory, const std::string& fi
   return directory + kPathSeparator + '.' + fileName + ".part";
 }
 
-ReplaceOutcome FinishReplacement(PlatformFiles& files, FileHandle file, const std::string& path,
-                                 const std::string& tempPath, bool written, bool durable) {
+StagedFile FinishStaging(PlatformFiles& files, FileHandle file, const std::string& tempPath,
+                         bool written, bool durable) {
   const bool flushed = !durable || (written && files.FlushToDisk(file));
   const bool closed = files.Close(file);
-  if (!written || !flushed || !closed) {
-    files.Remove(tempPath);
-    // An older file under the final name would now be stale.
-    files.Remove(path);
-    return ReplaceOutcome::WriteFailed;
+  if (written && flushed && closed)
+    return StagedFile::Complete;
+  files.Remove(tempPath);
+  return StagedFile::WriteFailed;
+}
+
+ReplaceOutcome CommitStagedFile(PlatformFiles& files, StagedFile staged, const std::string& path,
+                                const std::string& tempPath) {
+  switch (staged) {
+    case StagedFile::CreateFailed:
+      return ReplaceOutcome::CreateFailed;
+    case StagedFile::WriteFailed:
+      files.Remove(path);
+      return ReplaceOutcome::WriteFailed;
+    case StagedFile::Complete:
+      break;
   }
   if (!files.Rename(tempPath, path)) {
     files.Remove(tempPath);
     return ReplaceOutcome::CreateFailed;
   }
   return ReplaceOutcome::Replaced;
+}
+
+void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& tempPath) {
+  if (staged == StagedFile::Complete)
+    files.Remove(tempPath);
 }
 
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,

@@ -13,31 +13,52 @@ enum class ReplaceOutcome {
   WriteFailed,   // short write, failed flush or close; nothing is left under the final name
 };
 
+// A file written under its hidden name and not yet renamed into place.
+enum class StagedFile {
+  Complete,      // closed, every byte there (on the disk too, when durable)
+  CreateFailed,  // nothing could be created under the hidden name
+  WriteFailed,   // its bytes did not all arrive; the hidden name was removed again
+};
+
 // The hidden name a file is written under until all of it is there.
 std::string TemporaryPathFor(const std::string& directory, const std::string& fileName);
 
-// Puts a file in place under path: creates tempPath exclusively (removing
-// a stale one first if needed, so nothing planted under it is written through),
+// Writes a file under tempPath: creates it exclusively (removing a stale
+// one first if needed, so nothing planted under it is written through),
 // lets fill put the bytes in (fill(file) is true when all of them are
-// there) and renames it onto path only then, so a reader (or a crash)
-// never finds a partial file under path. With durable, the data reaches
-// the disk before the rename.
+// there) and closes it. The final name is not touched, so a file may be
+// staged ahead of its turn.
+template <class Fill>
+StagedFile StageFile(PlatformFiles& files, const std::string& tempPath, Fill&& fill, bool durable);
+
+// Puts a staged file in place under path by renaming it, so a reader (or
+// a crash) never finds a partial file under path. A file that failed
+// takes the older one under path with it, which would now be stale.
+ReplaceOutcome CommitStagedFile(PlatformFiles& files, StagedFile staged, const std::string& path,
+                                const std::string& tempPath);
+// Removes a staged file whose turn did not come.
+void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& tempPath);
+
+// Stages and commits in one go. With durable, the data reaches the disk
+// before the rename.
 template <class Fill>
 ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
-                             const std::string& tempPath, Fill&& fill, bool durable);
+                             const std::string& tempPath, Fill&& fill, bool durable) {
+  const StagedFile staged = StageFile(files, tempPath, fill, durable);
+  return CommitStagedFile(files, staged, path, tempPath);
+}
 
 // The same with the file's bytes written from data in one request.
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable);
 
-// After fill: flush, close, rename, or remove what must not remain.
-ReplaceOutcome FinishReplacement(PlatformFiles& files, FileHandle file, const std::string& path,
-                                 const std::string& tempPath, bool written, bool durable);
+// After fill: flush and close, or remove what must not remain.
+StagedFile FinishStaging(PlatformFiles& files, FileHandle file, const std::string& tempPath,
+                         bool written, bool durable);
 
 template <class Fill>
-ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
-                             const std::string& tempPath, Fill&& fill, bool durable) {
+StagedFile StageFile(PlatformFiles& files, const std::string& tempPath, Fill&& fill, bool durable) {
   FileHandle file = files.CreateExclusive(tempPath);
   if (file == kNoFile) {
     // Most likely a stale temporary file from an interrupted run, or
@@ -47,9 +68,9 @@ ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
     file = files.CreateExclusive(tempPath);
   }
   if (file == kNoFile)
-    return ReplaceOutcome::CreateFailed;
+    return StagedFile::CreateFailed;
   const bool written = fill(file);
-  return FinishReplacement(files, file, path, tempPath, written, durable);
+  return FinishStaging(files, file, tempPath, written, durable);
 }
 
 }  // namespace quillmark

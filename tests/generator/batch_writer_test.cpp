@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "device_file_writer.h"
 #include "fixture_image.h"
@@ -97,30 +99,37 @@ enum class WritePath {
   XfsClone,   // cloned for real, on a loop-mounted XFS made with reflinks (root only)
 };
 
-std::string PathName(const testing::TestParamInfo<WritePath>& info) {
-  switch (info.param) {
+// ...with one lane, each file in its turn, and with two, writing ahead.
+using Way = std::tuple<WritePath, int>;
+
+std::string WayName(const testing::TestParamInfo<Way>& info) {
+  const std::string lanes = std::get<1>(info.param) == 1 ? "OneLane" : "TwoLanes";
+  switch (std::get<0>(info.param)) {
     case WritePath::Whole:
-      return "Whole";
+      return "Whole" + lanes;
     case WritePath::Steady:
-      return "Steady";
+      return "Steady" + lanes;
     case WritePath::SeamClone:
-      return "SeamClone";
+      return "SeamClone" + lanes;
     case WritePath::XfsClone:
-      return "XfsClone";
+      return "XfsClone" + lanes;
   }
   return "";
 }
 
 // The system's files, cloning as the write path asks, counting clones and
-// open handles, and able to fail one file's write or close.
+// open handles, and able to fail the second device's write or close.
+// Several lanes call it at once.
 class TestFiles : public SystemFiles {
  public:
   enum class Fault { None, ShortWrite, CloseError };
   explicit TestFiles(WritePath path, Fault fault = Fault::None) : m_path(path), m_fault(fault) {}
 
   FileHandle CreateExclusive(const std::string& path) override {
-    ++m_created;
-    return Opened(SystemFiles::CreateExclusive(path));
+    const FileHandle file = Opened(SystemFiles::CreateExclusive(path));
+    if (path.find("_000001.img") != std::string::npos)
+      m_faulty = file;
+    return file;
   }
   FileHandle CreateUnnamed(const std::string& directory) override {
     return Opened(SystemFiles::CreateUnnamed(directory));
@@ -130,44 +139,48 @@ class TestFiles : public SystemFiles {
                                    ? SystemFiles::CloneFile(target, source)
                                : test::CopyWholeFile(target, source) ? CloneResult::Cloned
                                                                      : CloneResult::Failed;
-    clones += result == CloneResult::Cloned;
+    m_clones += result == CloneResult::Cloned;
     return result;
   }
   std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
-    return SystemFiles::WriteOnce(file, data, Cut(size));
+    return SystemFiles::WriteOnce(file, data, Cut(file, size));
   }
   std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                         std::uint64_t size) override {
-    return SystemFiles::WriteAt(file, offset, data, Cut(size));
+    return SystemFiles::WriteAt(file, offset, data, Cut(file, size));
   }
   FileHandle Duplicate(FileHandle file) override { return Opened(SystemFiles::Duplicate(file)); }
   void ReleaseWhenWritten(FileHandle file) override {
-    ++released;
+    ++m_released;
     SystemFiles::ReleaseWhenWritten(file);
   }
   bool Close(FileHandle file) override {
-    --openFiles;
-    const bool closed = SystemFiles::Close(file);
-    return closed && !(m_fault == Fault::CloseError && m_created == 2);
+    --m_openFiles;
+    if (file != m_faulty)
+      return SystemFiles::Close(file);
+    m_faulty = kNoFile;  // before its number can come back for another file
+    return SystemFiles::Close(file) && m_fault != Fault::CloseError;
   }
 
-  int clones = 0;
-  int released = 0;
-  int openFiles = 0;
+  int clones() const { return m_clones; }
+  int released() const { return m_released; }
+  int openFiles() const { return m_openFiles; }
 
  private:
   FileHandle Opened(FileHandle file) {
-    openFiles += file != kNoFile;
+    m_openFiles += file != kNoFile;
     return file;
   }
-  // The second device's file is cut one byte short.
-  std::uint64_t Cut(std::uint64_t size) const {
-    return m_fault == Fault::ShortWrite && m_created == 2 ? size - 1 : size;
+  std::uint64_t Cut(FileHandle file, std::uint64_t size) const {
+    return m_fault == Fault::ShortWrite && file == m_faulty ? size - 1 : size;
   }
 
   WritePath m_path;
   Fault m_fault;
-  int m_created = 0;
+  std::atomic<FileHandle> m_faulty{kNoFile};
+  std::atomic<int> m_clones{0};
+  std::atomic<int> m_released{0};
+  std::atomic<int> m_openFiles{0};
 };
 
 // A small XFS with shared extents, mounted for one test and unmounted after
@@ -203,33 +216,33 @@ class XfsMount {
   std::string m_previousTmp;
 };
 
-class BatchWriterTest : public testing::TestWithParam<WritePath> {
+class BatchWriterTest : public testing::TestWithParam<Way> {
  protected:
+  static WritePath Path() { return std::get<0>(GetParam()); }
   void SetUp() override {
-    if (GetParam() == WritePath::XfsClone && !m_xfs.mounted())
+    if (Path() == WritePath::XfsClone && !m_xfs.mounted())
       GTEST_SKIP() << "needs root and a loop-mounted XFS with reflinks";
   }
-  bool Clones() const {
-    return GetParam() == WritePath::SeamClone || GetParam() == WritePath::XfsClone;
-  }
+  bool Clones() const { return Path() == WritePath::SeamClone || Path() == WritePath::XfsClone; }
   // The writer's options for this path, durable as asked.
   WriterOptions Options(bool durable = false) const {
     WriterOptions options{durable, Clones()};
-    if (GetParam() == WritePath::Steady)
+    if (Path() == WritePath::Steady)
       options.steadyMemoryAbove = 0;
+    options.lanes = std::get<1>(GetParam());
     return options;
   }
   // The files went the path's way, and no handle is left open (neither
   // the private copy of the image nor a file on its way to the disk).
   void ExpectPathTaken(const TestFiles& files, int devices) const {
-    EXPECT_EQ(files.clones >= devices, Clones());
-    EXPECT_EQ(files.released >= devices - 1, GetParam() == WritePath::Steady);
-    EXPECT_EQ(files.openFiles, 0);
+    EXPECT_EQ(files.clones() >= devices, Clones());
+    EXPECT_EQ(files.released() >= devices - 1, Path() == WritePath::Steady);
+    EXPECT_EQ(files.openFiles(), 0);
   }
 
-  XfsMount m_xfs{GetParam() == WritePath::XfsClone};
+  XfsMount m_xfs{Path() == WritePath::XfsClone};
   ScratchDir m_dir;
-  TestFiles m_files{GetParam()};
+  TestFiles m_files{Path()};
 };
 
 TEST_P(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
@@ -292,7 +305,7 @@ TEST_P(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
     ScratchDir dir;
     GenerationJob job = MakeJob(c.start, 2, c.perDevice, c.size, dir.path());
     RecordingHost host(dir.path());
-    TestFiles files(GetParam());
+    TestFiles files(Path());
     EXPECT_TRUE(GenerationWorker(job, host, files, Options()).finished);
     ExpectPathTaken(files, 2);
     ASSERT_EQ(host.calls.size(), 4u);
@@ -334,7 +347,7 @@ TEST_P(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
     ASSERT_EQ(::mkdir((dir / name).c_str(), 0777), 0);
     RecordingHost host(job.outputDirectory);
     const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
-    EXPECT_EQ(m_files.openFiles, 0);
+    EXPECT_EQ(m_files.openFiles(), 0);
 
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(outcome.devicesWritten, failing - 1);
@@ -381,7 +394,7 @@ TEST_P(BatchWriterTest, StopEndsTheRunBeforeTheNextDevice) {
     RecordingHost host(dir.path());
     host.stopAfter = stopAfter;
     const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
-    EXPECT_EQ(m_files.openFiles, 0);
+    EXPECT_EQ(m_files.openFiles(), 0);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(outcome.devicesWritten, stopAfter);
@@ -422,7 +435,7 @@ TEST_P(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
   for (auto fault : {TestFiles::Fault::ShortWrite, TestFiles::Fault::CloseError}) {
     ScratchDir dir;
     GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, dir.path());
-    TestFiles files(GetParam(), fault);
+    TestFiles files(Path(), fault);
     RecordingHost host(dir.path());
     const BatchOutcome outcome = GenerationWorker(job, host, files, Options());
     ExpectPathTaken(files, 3);
@@ -445,8 +458,8 @@ TEST_P(BatchWriterTest, DurableRunWritesTheSameFiles) {
   GenerationJob job = MakeJob("04:57:55:00:00:00", 2, 3, k4MiB, m_dir.path());
   RecordingHost host(m_dir.path());
   EXPECT_TRUE(GenerationWorker(job, host, m_files, Options(true)).finished);
-  EXPECT_EQ(m_files.clones >= 2, Clones());
-  EXPECT_EQ(m_files.openFiles, 0);
+  EXPECT_EQ(m_files.clones() >= 2, Clones());
+  EXPECT_EQ(m_files.openFiles(), 0);
   ExpectDeviceFile(m_dir / "fw_045755_000000.img", k4MiB, "04:57:55:00:00:00", 3);
   ExpectDeviceFile(m_dir / "fw_045755_000003.img", k4MiB, "04:57:55:00:00:03", 3);
   EXPECT_EQ(m_dir.List().size(), 2u);
@@ -457,7 +470,7 @@ TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
   SystemFiles files;
   struct statfs info {};
   ASSERT_EQ(::statfs(m_dir.path().c_str(), &info), 0);
-  if (GetParam() == WritePath::XfsClone) {
+  if (Path() == WritePath::XfsClone) {
     EXPECT_TRUE(DirectorySharesData(files, m_dir.path()));
   } else if (info.f_type == EXT4_SUPER_MAGIC || info.f_type == TMPFS_MAGIC) {
     EXPECT_FALSE(DirectorySharesData(files, m_dir.path()));
@@ -466,10 +479,12 @@ TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
   EXPECT_TRUE(m_dir.List().empty());  // the trial leaves nothing behind
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, BatchWriterTest,
-                         testing::Values(WritePath::Whole, WritePath::Steady, WritePath::SeamClone,
-                                         WritePath::XfsClone),
-                         PathName);
+INSTANTIATE_TEST_SUITE_P(EveryWay, BatchWriterTest,
+                         testing::Combine(testing::Values(WritePath::Whole, WritePath::Steady,
+                                                          WritePath::SeamClone,
+                                                          WritePath::XfsClone),
+                                          testing::Values(1, 2)),
+                         WayName);
 
 }  // namespace
 }  // namespace quillmark

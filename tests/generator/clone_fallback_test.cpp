@@ -3,11 +3,13 @@
 // rest of the run, and leaves no private copy of the image open.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
 #include "batch_writer.h"
 #include "fixture_image.h"
+#include "image_checks.h"
 #include "scratch_dir.h"
 #include "whole_copy.h"
 
@@ -17,7 +19,8 @@ namespace {
 using test::k4MiB;
 
 // Clones by copying, answering each clone request (counted from 1, the
-// writer's trial with two empty files included) as the case says.
+// writer's trial with two empty files included) as the case says. With
+// two lanes the requests come from two threads at once.
 class ScriptedClones : public SystemFiles {
  public:
   std::function<CloneResult(int request)> answer = [](int) { return CloneResult::Cloned; };
@@ -28,7 +31,8 @@ class ScriptedClones : public SystemFiles {
     if (noUnnamedFiles)
       return kNoFile;
     const FileHandle file = SystemFiles::CreateUnnamed(directory);
-    m_source = m_source == kNoFile ? file : m_source;  // the first is the image's copy
+    if (m_source == kNoFile)
+      m_source = file;  // the first is the image's copy
     openFiles += file != kNoFile;
     return file;
   }
@@ -46,24 +50,25 @@ class ScriptedClones : public SystemFiles {
   std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
     if (file == m_source)
       ++sourceWrites;
-    else
+    else if (size > kMacBlockSize)  // a file written whole, its last block included
       ++wholeWrites;
     const bool cut = file == m_source && shortSourceWrite;
     return SystemFiles::WriteOnce(file, data, cut ? size / 2 : size);
   }
   bool Close(FileHandle file) override {
     --openFiles;
-    m_source = file == m_source ? kNoFile : m_source;  // its number may come back
+    if (file == m_source)
+      m_source = kNoFile;  // its number may come back
     return SystemFiles::Close(file);
   }
 
-  int requests = 0;
-  int sourceWrites = 0;
-  int wholeWrites = 0;
-  int openFiles = 0;
+  std::atomic<int> requests{0};
+  std::atomic<int> sourceWrites{0};
+  std::atomic<int> wholeWrites{0};
+  std::atomic<int> openFiles{0};
 
  private:
-  FileHandle m_source = kNoFile;
+  std::atomic<FileHandle> m_source{kNoFile};
 };
 
 class QuietHost : public BatchHost {
@@ -104,37 +109,47 @@ TEST(CloneFallbackTest, EveryFileIsExactWhateverTheFileSystemAnswers) {
        1, kDevices},
   };
   const std::vector<std::uint8_t> image = test::MakeValidImage(k4MiB);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::ScratchDir dir;
-    GenerationJob job;
-    job.startMac = *MacAddress::Parse("04:57:55:00:00:fe");
-    job.deviceCount = kDevices;
-    job.macsPerDevice = 3;
-    job.imageBytes.reset(new std::uint8_t[k4MiB]);
-    std::memcpy(job.imageBytes.get(), image.data(), k4MiB);
-    job.imageSize = static_cast<std::int32_t>(k4MiB);
-    job.outputDirectory = dir.path();
-    ScriptedClones files;
-    c.setUp(files);
-    QuietHost host(dir.path());
+  for (const Case& c : cases)
+    for (int lanes : {1, 2}) {
+      SCOPED_TRACE(std::string(c.name) + (lanes == 1 ? ", one lane" : ", two lanes"));
+      test::ScratchDir dir;
+      GenerationJob job;
+      job.startMac = *MacAddress::Parse("04:57:55:00:00:fe");
+      job.deviceCount = kDevices;
+      job.macsPerDevice = 3;
+      job.imageBytes.reset(new std::uint8_t[k4MiB]);
+      std::memcpy(job.imageBytes.get(), image.data(), k4MiB);
+      job.imageSize = static_cast<std::int32_t>(k4MiB);
+      job.outputDirectory = dir.path();
+      ScriptedClones files;
+      c.setUp(files);
+      QuietHost host(dir.path());
 
-    const BatchOutcome outcome = GenerationWorker(job, host, files);
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(files.requests, c.requests);
-    EXPECT_EQ(files.wholeWrites, c.wholeWrites);
-    EXPECT_LE(files.sourceWrites, 1);  // the image is copied at most once
-    EXPECT_EQ(files.openFiles, 0);
-    ASSERT_EQ(dir.List().size(), std::size_t(kDevices));
-    MacAddress first = job.startMac;
-    for (int device = 0; device < kDevices; ++device) {
-      const std::vector<std::uint8_t> expected = test::ExpectedDeviceImage(
-          image, std::vector<std::uint8_t>(first.octets.begin(), first.octets.end()), 3);
-      EXPECT_TRUE(test::ReadFileBytes(dir / first.ToFileName()) == expected) << first.ToFileName();
-      for (int j = 0; j < 3; ++j)
-        first.Increment();
+      WriterOptions options;
+      options.lanes = lanes;
+      const BatchOutcome outcome = GenerationWorker(job, host, files, options);
+      EXPECT_TRUE(outcome.finished);
+      // Two lanes may both ask before either hears a refusal.
+      if (lanes == 1) {
+        EXPECT_EQ(files.requests, c.requests);
+        EXPECT_EQ(files.wholeWrites, c.wholeWrites);
+      } else {
+        EXPECT_LE(files.requests, c.requests + 1);
+        EXPECT_GE(files.wholeWrites, c.wholeWrites);
+      }
+      EXPECT_LE(files.sourceWrites, 1);  // the image is copied at most once
+      EXPECT_EQ(files.openFiles, 0);
+      ASSERT_EQ(dir.List().size(), std::size_t(kDevices));
+      MacAddress first = job.startMac;
+      for (int device = 0; device < kDevices; ++device) {
+        const std::vector<std::uint8_t> expected = test::ExpectedDeviceImage(
+            image, std::vector<std::uint8_t>(first.octets.begin(), first.octets.end()), 3);
+        EXPECT_TRUE(test::ReadFileBytes(dir / first.ToFileName()) == expected)
+            << first.ToFileName();
+        for (int j = 0; j < 3; ++j)
+          first.Increment();
+      }
     }
-  }
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#include "write_ahead.h"
+
+#include <system_error>
+
+namespace quillmark {
+
+WriteAhead::WriteAhead(DeviceFileWriter& writer) : m_writer(writer) {
+  const int wanted = writer.Lanes() < kMaxLanes ? writer.Lanes() : kMaxLanes;
+  if (wanted < 2)
+    return;
+  // A thread the system will not give only leaves fewer lanes running.
+  int started = 0;
+  try {
+    for (; started < wanted; ++started)
+      m_lanes[static_cast<std::size_t>(started)].thread =
+          std::thread(&WriteAhead::Serve, this, started);
+  } catch (const std::system_error&) {
+  }
+  m_depth = started;
+  m_threaded = true;
+  if (started < 2)
+    StopLanes();
+}
+
+WriteAhead::~WriteAhead() {
+  StopLanes();
+}
+
+void WriteAhead::StopLanes() {
+  if (!m_threaded)
+    return;
+  for (int i = 0; i < m_depth; ++i) {
+    Lane& lane = m_lanes[static_cast<std::size_t>(i)];
+    if (lane.busy)
+      lane.done.acquire();
+    lane.busy = false;
+    lane.quit = true;
+    lane.go.release();
+    lane.thread.join();
+  }
+  m_threaded = false;
+  m_depth = 1;
+}
+void WriteAhead::Begin(std::int32_t device, DeviceTicket ticket) {
+  Lane& lane = LaneOf(device);
+  lane.ticket = std::move(ticket);
+  lane.busy = true;
+  if (m_threaded)
+    lane.go.release();
+}
+
+const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
+  Lane& lane = LaneOf(device);
+  if (m_threaded) {
+    lane.done.acquire();
+  } else {
+    lane.ticket.staged = m_writer.Stage(0, lane.ticket.tempPath, lane.ticket.records.data());
+  }
+  lane.busy = false;
+  return lane.ticket;
+}
+
+void WriteAhead::Serve(int index) {
+  Lane& lane = m_lanes[static_cast<std::size_t>(index)];
+  for (;;) {
+    lane.go.acquire();
+    if (lane.quit)
+      return;
+    lane.ticket.staged = m_writer.Stage(index, lane.ticket.tempPath, lane.ticket.records.data());
+    lane.done.release();
+  }
+}
+
+}  // namespace quillmark
