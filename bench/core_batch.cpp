@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   if (argc < 6) {
     std::fprintf(stderr,
                  "usage: %s IMAGE OUTDIR START_MAC COUNT MACS_PER_DEVICE [--no-clone] "
-                 "[--steady-above BYTES]\n",
+                 "[--steady-above BYTES] [--lanes N]\n",
                  argv[0]);
     return 2;
   }
@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
       options.cloning = false;
     else if (std::strcmp(argv[i], "--steady-above") == 0 && i + 1 < argc)
       options.steadyMemoryAbove = std::strtoull(argv[++i], nullptr, 10);
+    else if (std::strcmp(argv[i], "--lanes") == 0 && i + 1 < argc)
+      options.lanes = std::atoi(argv[++i]);
   }
   SilentHost host(job.outputDirectory);
   const quillmark::BatchOutcome outcome = quillmark::GenerationWorker(job, host, options);

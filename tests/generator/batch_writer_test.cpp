@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <system_error>
+#include <thread>
 #include <tuple>
 
 #include "device_file_writer.h"
@@ -477,6 +480,44 @@ TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
   }
   EXPECT_FALSE(DirectorySharesData(files, m_dir / "missing"));
   EXPECT_TRUE(m_dir.List().empty());  // the trial leaves nothing behind
+}
+
+// Where the system gives no thread for a second lane, every file is
+// written in its turn on the writer's own thread, just as exactly. A
+// process limit makes it real; root is exempt, so the child runs as nobody.
+TEST(WriteAheadTest, WithoutThreadsEveryFileIsWrittenInItsTurn) {
+  ScratchDir dir;
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 4, 2, k4MiB, dir.path());
+  const std::vector<std::uint8_t> image = test::MakeValidImage(k4MiB);
+  enum Exit { kExact = 0, kWrong = 1, kCannotDropRoot = 2, kThreadsStillStart = 3 };
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (::geteuid() == 0 &&
+        (::chmod(dir.path().c_str(), 0777) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      std::_Exit(kCannotDropRoot);
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_NPROC, &none);
+    try {
+      std::thread([] {}).join();
+      std::_Exit(kThreadsStillStart);
+    } catch (const std::system_error&) {
+    }
+    RecordingHost host(dir.path());
+    bool exact = GenerationWorker(job, host).finished && dir.List().size() == 4u;
+    MacAddress first = *MacAddress::Parse("04:57:55:00:00:00");
+    for (int device = 0; device < 4; ++device, first.Increment(), first.Increment()) {
+      exact = exact && test::ReadFileBytes(dir / first.ToFileName()) ==
+                           test::ExpectedDeviceImage(image, Octets(first.ToColonText().c_str()), 2);
+    }
+    std::_Exit(exact ? kExact : kWrong);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == kCannotDropRoot || WEXITSTATUS(status) == kThreadsStillStart)
+    GTEST_SKIP() << "threads could not be denied here";
+  EXPECT_EQ(WEXITSTATUS(status), kExact);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, BatchWriterTest,
