@@ -143,8 +143,8 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   }
   // Files staged ahead of a stop or a failed creation are not the run's.
   for (; device < begun; ++device) {
-    const DeviceTicket& ticket = ahead.Finish(device);
-    DropStagedFile(files, ticket.staged, ticket.tempPath);
+    if (const DeviceTicket* ticket = ahead.Abandon(device))
+      DropStagedFile(files, ticket->staged, ticket->tempPath);
   }
   if (options.durable && outcome.devicesWritten > 0 && !files.FlushDirectory(directory)) {
     ++outcome.devicesFailed;

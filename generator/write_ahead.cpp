@@ -60,6 +60,15 @@ const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
   return lane.ticket;
 }
 
+const DeviceTicket* WriteAhead::Abandon(std::int32_t device) {
+  Lane& lane = LaneOf(device);
+  lane.busy = false;
+  if (!m_threaded)
+    return nullptr;
+  lane.done.acquire();
+  return &lane.ticket;
+}
+
 void WriteAhead::Serve(int index) {
   Lane& lane = m_lanes[static_cast<std::size_t>(index)];
   for (;;) {

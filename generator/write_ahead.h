@@ -41,6 +41,9 @@ class WriteAhead {
   void Begin(std::int32_t device, DeviceTicket ticket);
   // Waits until the device's file is staged.
   const DeviceTicket& Finish(std::int32_t device);
+  // For a begun device whose turn will not come: waits for its file if
+  // one is being staged; null when nothing was started for it.
+  const DeviceTicket* Abandon(std::int32_t device);
 
  private:
   struct Lane {
