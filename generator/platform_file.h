@@ -24,7 +24,8 @@ enum class CloneResult {
 
 // The few file operations the core needs. SystemFiles is the platform's
 // (one source file per platform); tests put their own in its place to make
-// faults the machine cannot make on demand.
+// faults the machine cannot make on demand. The batch writer calls it from
+// several threads at once, each on files of its own.
 class PlatformFiles {
  public:
   virtual ~PlatformFiles() = default;
