@@ -2,12 +2,16 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace quillmark::cli {
 namespace {
 
-volatile std::sig_atomic_t g_stopSignal = 0;
+// The batch writer's helper threads may take the signal, so the flag must
+// be safe across threads, not only against its own thread's handler.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the flag is set inside a signal handler");
 
 bool SetDisposition(int signalNumber, void (*handler)(int)) {
   struct sigaction action {};
@@ -17,8 +21,8 @@ bool SetDisposition(int signalNumber, void (*handler)(int)) {
 }
 
 void OnStopSignal(int signalNumber) {
-  if (g_stopSignal == 0)
-    g_stopSignal = signalNumber;
+  int none = 0;
+  g_stopSignal.compare_exchange_strong(none, signalNumber);
   // sigaction is async-signal-safe; the next SIGINT takes its default course.
   SetDisposition(SIGINT, SIG_DFL);
 }
