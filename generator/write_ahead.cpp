@@ -41,6 +41,7 @@ void WriteAhead::StopLanes() {
   m_threaded = false;
   m_depth = 1;
 }
+
 void WriteAhead::Begin(std::int32_t device, DeviceTicket ticket) {
   Lane& lane = LaneOf(device);
   lane.ticket = std::move(ticket);
