@@ -36,19 +36,22 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, std::string directory,
       m_image(image),
       m_size(size),
       m_options(options) {
+  // One lane reads the records from the image itself; several need a copy
+  // of the last block each, and without memory for two there is one.
   const std::uint64_t tailSize = m_size - m_options.recordOffset;
-  m_lanes.resize(1);
-  for (int i = 0; i < m_options.lanes && m_options.lanes > 1; ++i) {
-    std::unique_ptr<std::uint8_t[]> tail(new (std::nothrow) std::uint8_t[tailSize]);
-    if (!tail)
+  std::vector<Lane> lanes(static_cast<std::size_t>(m_options.lanes > 1 ? m_options.lanes : 0));
+  for (Lane& lane : lanes) {
+    lane.tail.reset(new (std::nothrow) std::uint8_t[tailSize]);
+    if (!lane.tail)
       break;
-    std::memcpy(tail.get(), m_image + m_options.recordOffset, tailSize);
-    if (i > 0)
-      m_lanes.emplace_back();
-    m_lanes.back().tail = std::move(tail);
+    std::memcpy(lane.tail.get(), m_image + m_options.recordOffset, tailSize);
   }
-  if (m_lanes.size() == 1)
-    m_lanes.front().tail.reset();  // the image's own records serve the one lane
+  while (!lanes.empty() && !lanes.back().tail)
+    lanes.pop_back();
+  if (lanes.size() > 1)
+    m_lanes = std::move(lanes);
+  else
+    m_lanes.resize(1);
 }
 
 DeviceFileWriter::~DeviceFileWriter() {

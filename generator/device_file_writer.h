@@ -51,8 +51,6 @@ class DeviceFileWriter {
   // Stages one device's file under tempPath, its records (recordSize
   // bytes) in place; lanes other than this one may be staging meanwhile.
   StagedFile Stage(int lane, const std::string& tempPath, const std::uint8_t* records);
-  // True while files are being cloned (once the first one was written).
-  bool Cloning() const { return m_cloning.load(std::memory_order_relaxed); }
 
  private:
   struct Lane {
@@ -61,6 +59,8 @@ class DeviceFileWriter {
     FileHandle previous = kNoFile;         // the one before it
   };
 
+  // True while files are being cloned.
+  bool Cloning() const { return m_cloning.load(std::memory_order_relaxed); }
   bool PrepareSource();
   bool Fill(Lane& lane, FileHandle file);
   bool WriteWhole(Lane& lane, FileHandle file);

@@ -42,9 +42,10 @@ void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& 
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable) {
-  return ReplaceFileBy(
-      files, path, tempPath,
-      [&](FileHandle file) { return files.WriteOnce(file, data, size) == size; }, durable);
+  const StagedFile staged = StageFile(
+      files, tempPath, [&](FileHandle file) { return files.WriteOnce(file, data, size) == size; },
+      durable);
+  return CommitStagedFile(files, staged, path, tempPath);
 }
 
 }  // namespace quillmark

@@ -39,16 +39,8 @@ ReplaceOutcome CommitStagedFile(PlatformFiles& files, StagedFile staged, const s
 // Removes a staged file whose turn did not come.
 void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& tempPath);
 
-// Stages and commits in one go. With durable, the data reaches the disk
-// before the rename.
-template <class Fill>
-ReplaceOutcome ReplaceFileBy(PlatformFiles& files, const std::string& path,
-                             const std::string& tempPath, Fill&& fill, bool durable) {
-  const StagedFile staged = StageFile(files, tempPath, fill, durable);
-  return CommitStagedFile(files, staged, path, tempPath);
-}
-
-// The same with the file's bytes written from data in one request.
+// Stages a file written from data in one request and commits it. With
+// durable, the data reaches the disk before the rename.
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable);

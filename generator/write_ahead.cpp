@@ -17,7 +17,6 @@ WriteAhead::WriteAhead(DeviceFileWriter& writer) : m_writer(writer) {
   } catch (const std::system_error&) {
   }
   m_depth = started;
-  m_threaded = true;
   if (started < 2)
     StopLanes();
 }
@@ -27,10 +26,9 @@ WriteAhead::~WriteAhead() {
 }
 
 void WriteAhead::StopLanes() {
-  if (!m_threaded)
-    return;
-  for (int i = 0; i < m_depth; ++i) {
-    Lane& lane = m_lanes[static_cast<std::size_t>(i)];
+  for (Lane& lane : m_lanes) {
+    if (!lane.thread.joinable())
+      continue;
     if (lane.busy)
       lane.done.acquire();
     lane.busy = false;
@@ -38,7 +36,6 @@ void WriteAhead::StopLanes() {
     lane.go.release();
     lane.thread.join();
   }
-  m_threaded = false;
   m_depth = 1;
 }
 
@@ -46,13 +43,13 @@ void WriteAhead::Begin(std::int32_t device, DeviceTicket ticket) {
   Lane& lane = LaneOf(device);
   lane.ticket = std::move(ticket);
   lane.busy = true;
-  if (m_threaded)
+  if (Threaded())
     lane.go.release();
 }
 
 const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
   Lane& lane = LaneOf(device);
-  if (m_threaded) {
+  if (Threaded()) {
     lane.done.acquire();
   } else {
     lane.ticket.staged = m_writer.Stage(0, lane.ticket.tempPath, lane.ticket.records.data());
@@ -64,7 +61,7 @@ const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
 const DeviceTicket* WriteAhead::Abandon(std::int32_t device) {
   Lane& lane = LaneOf(device);
   lane.busy = false;
-  if (!m_threaded)
+  if (!Threaded())
     return nullptr;
   lane.done.acquire();
   return &lane.ticket;

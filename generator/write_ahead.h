@@ -57,12 +57,12 @@ class WriteAhead {
 
   void Serve(int index);
   void StopLanes();
+  bool Threaded() const { return m_depth > 1; }
   Lane& LaneOf(std::int32_t device) { return m_lanes[static_cast<std::size_t>(device % m_depth)]; }
 
   DeviceFileWriter& m_writer;
   std::array<Lane, kMaxLanes> m_lanes;
-  int m_depth = 1;
-  bool m_threaded = false;
+  int m_depth = 1;  // above one, each lane runs on a thread of its own
 };
 
 }  // namespace quillmark
