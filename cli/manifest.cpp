@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include "batch_manifest.h"
 #include "file_replacement.h"
 
 namespace quillmark::cli {
@@ -30,19 +31,9 @@ void Advance(MacAddress& address, std::int32_t times) {
 
 std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
                          std::int32_t macsPerDevice) {
-  std::string text = "file";
-  for (std::int32_t j = 1; j <= macsPerDevice; ++j)
-    text += ",mac" + std::to_string(j);
-  text += '\n';
-  for (const MacAddress& first : firstAddresses) {
-    text += first.ToFileName();
-    MacAddress address = first;
-    for (std::int32_t j = 0; j < macsPerDevice; ++j) {
-      text += ',' + address.ToColonText();
-      address.Increment();
-    }
-    text += '\n';
-  }
+  std::string text = ManifestHeader(macsPerDevice) + '\n';
+  for (const MacAddress& first : firstAddresses)
+    text += ManifestRow(first, macsPerDevice) + '\n';
   return text;
 }
 

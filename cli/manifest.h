@@ -10,10 +10,8 @@
 
 namespace quillmark::cli {
 
-// The CSV that label printers and traceability systems read: the header
-// "file,mac1,…,macN", then one row per device, its file name and its
-// addresses in colon form; UTF-8 without a byte-order mark, every line
-// ending in LF.
+// The batch manifest (batch_manifest.h) of the devices with these first
+// addresses, for label printers and traceability systems.
 std::string ManifestText(const std::vector<MacAddress>& firstAddresses, std::int32_t macsPerDevice);
 
 // The first address of every device of the job, in device order.
