@@ -59,8 +59,8 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
 
 }  // namespace
 
-JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
-                            PlatformFiles& files) {
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files,
+                            OutputDirectoryRule rule) {
   job.imageBytes.reset();
   job.outputDirectory = texts.outputDirectory;
 
@@ -76,18 +76,26 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts,
     return Reject("每设备分配MAC数量错误！");
   }
 
-  const FileHandle file = files.OpenForReading(texts.imagePath);
-  if (file == kNoFile)
-    return Reject("读取文件错误！");
-  JobVerdict verdict = LoadImage(job, file, files);
-  files.Close(file);
+  JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
   if (!verdict.accepted)
     return verdict;
 
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
-  if (!EnsureOutputDirectory(job.outputDirectory, files))
+  const bool directoryReady = rule == OutputDirectoryRule::CreateIfMissing
+                                  ? EnsureOutputDirectory(job.outputDirectory, files)
+                                  : DirectoryExists(job.outputDirectory, files);
+  if (!directoryReady)
     return Reject("输出目录错误！");
+  return verdict;
+}
+
+JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files) {
+  const FileHandle file = files.OpenForReading(imagePath);
+  if (file == kNoFile)
+    return Reject("读取文件错误！");
+  JobVerdict verdict = LoadImage(job, file, files);
+  files.Close(file);
   return verdict;
 }
 

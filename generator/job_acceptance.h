@@ -39,10 +39,20 @@ struct JobVerdict {
   MessageStyle style = MessageStyle::Plain;
 };
 
+// What acceptance does about the output directory: a run creates it when
+// its parent exists; reading a batch back only requires it.
+enum class OutputDirectoryRule { CreateIfMissing, MustExist };
+
 // Checks the texts and the image in a fixed order and stops at the first
 // failure. On acceptance every field of job is set, the image is loaded
 // and the output directory exists.
-JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files);
+JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files,
+                            OutputDirectoryRule rule = OutputDirectoryRule::CreateIfMissing);
+
+// The image steps of acceptance alone: opens, reads and checks the image
+// into imageBytes and imageSize, with the same messages; the file is
+// closed whatever the outcome.
+JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files);
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
 
 // True when the directory exists or was just created; one trailing

@@ -29,4 +29,26 @@ void PlatformFiles::StartWriteback(FileHandle) {}
 
 void PlatformFiles::ReleaseWhenWritten(FileHandle) {}
 
+PathKind PlatformFiles::KindOf(const std::string& path) {
+  if (IsDirectory(path))
+    return PathKind::Directory;
+  const FileHandle file = OpenForReading(path);
+  if (file == kNoFile)
+    return PathKind::None;
+  Close(file);
+  return PathKind::RegularFile;
+}
+
+std::optional<std::vector<std::string>> PlatformFiles::ListDirectory(const std::string&) {
+  return std::nullopt;
+}
+
+std::uint64_t PlatformFiles::ReadAt(FileHandle, std::uint64_t, std::uint8_t*, std::uint64_t) {
+  return 0;
+}
+
+bool PlatformFiles::DropCachedPages(FileHandle) {
+  return false;
+}
+
 }  // namespace quillmark

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillmark {
 
@@ -14,6 +15,16 @@ inline constexpr FileHandle kNoFile = -1;
 
 // The separator that joins a directory and a file name.
 inline constexpr char kPathSeparator = '/';
+
+// What stands under a name, the name itself looked at (a link is a link).
+enum class PathKind {
+  None,  // nothing
+  RegularFile,
+  Directory,
+  Link,
+  Other,    // a FIFO, a socket, a device
+  Unknown,  // the platform could not say (no permission, an I/O error)
+};
 
 // How a request to share one file's data with another ended.
 enum class CloneResult {
@@ -90,6 +101,23 @@ class PlatformFiles {
 
   // Memory for a whole image; null when it cannot be had.
   virtual std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t size);
+
+  // Reading a batch back. The defaults do what the operations above allow:
+  // no link is recognised, no folder is listed, nothing is read out of
+  // order, and the cache cannot be bypassed.
+  //
+  // Never follows a link.
+  virtual PathKind KindOf(const std::string& path);
+  // The names in a directory, without "." and ".."; empty when it cannot
+  // be listed.
+  virtual std::optional<std::vector<std::string>> ListDirectory(const std::string& path);
+  // Reads size bytes at offset; returns how many arrived.
+  virtual std::uint64_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
+                               std::uint64_t size);
+  // Writes the file's changed data to the disk, then drops its pages from
+  // the platform's cache, so the next read comes from the disk. False when
+  // that cannot be promised.
+  virtual bool DropCachedPages(FileHandle file);
 };
 
 class SystemFiles : public PlatformFiles {
@@ -116,6 +144,11 @@ class SystemFiles : public PlatformFiles {
   std::string AbsolutePath(const std::string& path) override;
   std::optional<std::uint64_t> AvailableBytes(const std::string& directory) override;
   std::optional<std::uint64_t> ExistingFileSize(const std::string& path) override;
+  PathKind KindOf(const std::string& path) override;
+  std::optional<std::vector<std::string>> ListDirectory(const std::string& path) override;
+  std::uint64_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
+                       std::uint64_t size) override;
+  bool DropCachedPages(FileHandle file) override;
 };
 
 }  // namespace quillmark

@@ -1,4 +1,5 @@
 // The only core file that calls the operating system (POSIX).
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -194,6 +195,48 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
   if (info.st_nlink > 1)
     return 0;
   return static_cast<std::uint64_t>(info.st_blocks) * 512;
+}
+
+PathKind SystemFiles::KindOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::None : PathKind::Unknown;
+  if (S_ISREG(info.st_mode))
+    return PathKind::RegularFile;
+  if (S_ISDIR(info.st_mode))
+    return PathKind::Directory;
+  return S_ISLNK(info.st_mode) ? PathKind::Link : PathKind::Other;
+}
+
+std::optional<std::vector<std::string>> SystemFiles::ListDirectory(const std::string& path) {
+  DIR* directory = ::opendir(path.c_str());
+  if (directory == nullptr)
+    return std::nullopt;
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  // readdir reports an error only through errno.
+  const bool complete = errno == 0;
+  ::closedir(directory);
+  if (!complete)
+    return std::nullopt;
+  return names;
+}
+
+std::uint64_t SystemFiles::ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
+                                  std::uint64_t size) {
+  return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
+    return ::pread(Fd(file), buffer + done, chunk, static_cast<off_t>(offset + done));
+  });
+}
+
+bool SystemFiles::DropCachedPages(FileHandle file) {
+  // Dirty pages cannot be dropped, so they are written first.
+  return ::fdatasync(Fd(file)) == 0 && ::posix_fadvise(Fd(file), 0, 0, POSIX_FADV_DONTNEED) == 0;
 }
 
 }  // namespace quillmark

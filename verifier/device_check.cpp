@@ -1,0 +1,174 @@
+#include "device_check.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "image_checks.h"
+
+namespace quillmark {
+
+struct DeviceGroupCheck::OpenDevice {
+  DeviceResult result;
+  FileHandle file = kNoFile;
+  std::uint8_t records[24] = {};  // what its records must hold
+  bool done = false;
+};
+
+namespace {
+
+std::uint64_t RecordOffset(const ExpectedBatch& batch) {
+  return batch.imageSize - static_cast<std::uint64_t>(kMacBlockSize);
+}
+
+std::uint64_t RecordLength(const ExpectedBatch& batch) {
+  return 6 * static_cast<std::uint64_t>(batch.macsPerDevice);
+}
+
+void PutRecords(const MacAddress& first, std::int32_t count, std::uint8_t* records) {
+  MacAddress address = first;
+  for (std::int32_t j = 0; j < count; ++j, address.Increment()) {
+    for (std::size_t octet = 0; octet < 6; ++octet)
+      records[6 * j + octet] = static_cast<std::uint8_t>(address.octets[octet]);
+  }
+}
+
+std::vector<MacAddress> ReadRecords(const std::uint8_t* bytes, std::int32_t count) {
+  std::vector<MacAddress> addresses(static_cast<std::size_t>(count));
+  for (std::size_t j = 0; j < addresses.size(); ++j) {
+    for (std::size_t octet = 0; octet < 6; ++octet)
+      addresses[j].octets[octet] = bytes[6 * j + octet];
+  }
+  return addresses;
+}
+
+// The first offset where data differs from expected, both length bytes
+// long and standing at offset in the file.
+std::optional<std::uint64_t> FirstDifference(const std::uint8_t* data, const std::uint8_t* expected,
+                                             std::uint64_t offset, std::uint64_t length) {
+  if (length == 0 || std::memcmp(data, expected, length) == 0)
+    return std::nullopt;
+  std::uint64_t i = 0;
+  while (data[i] == expected[i])
+    ++i;
+  return offset + i;
+}
+
+}  // namespace
+
+DeviceGroupCheck::DeviceGroupCheck(const ExpectedBatch& batch, PlatformFiles& files,
+                                   ReadSettings settings)
+    : m_batch(batch),
+      m_files(files),
+      m_settings(settings),
+      m_buffer(new std::uint8_t[settings.readBytes]) {}
+
+std::optional<std::vector<DeviceResult>> DeviceGroupCheck::Check(std::size_t begin, std::size_t end,
+                                                                 const std::atomic<bool>& stop) {
+  std::vector<OpenDevice> devices(end - begin);
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    devices[i].result.index = begin + i;
+    devices[i].result.first = m_batch.devices[begin + i];
+    Open(devices[i]);
+  }
+  bool stopped = false;
+  for (std::uint64_t offset = 0; offset < m_batch.imageSize && !stopped;
+       offset += m_settings.readBytes) {
+    const std::uint64_t length =
+        std::min<std::uint64_t>(m_settings.readBytes, m_batch.imageSize - offset);
+    for (OpenDevice& device : devices) {
+      if (stop.load(std::memory_order_relaxed)) {
+        stopped = true;
+        break;
+      }
+      if (!device.done)
+        ReadNext(device, offset, length);
+    }
+  }
+  std::vector<DeviceResult> results;
+  for (OpenDevice& device : devices) {
+    Close(device);
+    results.push_back(std::move(device.result));
+  }
+  if (stopped)
+    return std::nullopt;
+  return results;
+}
+
+void DeviceGroupCheck::Open(OpenDevice& device) {
+  device.done = true;
+  const std::string path = m_batch.PathOf(device.result.first.ToFileName());
+  switch (m_files.KindOf(path)) {
+    case PathKind::None:
+      device.result.fault = DeviceFault::Missing;
+      return;
+    case PathKind::RegularFile:
+      break;
+    case PathKind::Unknown:
+      device.result.fault = DeviceFault::Unreadable;
+      return;
+    default:
+      device.result.fault = DeviceFault::NotRegularFile;
+      return;
+  }
+  device.file = m_files.OpenForReading(path);
+  const std::optional<std::uint64_t> size =
+      device.file == kNoFile ? std::nullopt : m_files.SizeOf(device.file);
+  if (!size || (m_settings.fromDisk && !m_files.DropCachedPages(device.file))) {
+    device.result.fault = DeviceFault::Unreadable;
+  } else if (*size != m_batch.imageSize) {
+    device.result.fault = DeviceFault::WrongSize;
+    device.result.size = *size;
+  } else {
+    PutRecords(device.result.first, m_batch.macsPerDevice, device.records);
+    device.done = false;
+  }
+}
+
+void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length) {
+  std::uint8_t* data = m_buffer.get();
+  if (m_files.ReadOnce(device.file, data, length) != length) {
+    device.result.fault = DeviceFault::Unreadable;
+    device.done = true;
+    return;
+  }
+  const std::uint64_t recordStart = RecordOffset(m_batch);
+  const std::uint64_t recordEnd = recordStart + RecordLength(m_batch);
+  const std::uint64_t end = offset + length;
+  // Up to three stretches: image, records, image.
+  const std::uint64_t imageEnd = std::clamp(recordStart, offset, end);
+  const std::uint64_t tailStart = std::clamp(recordEnd, offset, end);
+  std::optional<std::uint64_t> differs =
+      FirstDifference(data, m_batch.image + offset, offset, imageEnd - offset);
+  if (!differs && imageEnd < tailStart) {
+    differs = FirstDifference(data + (imageEnd - offset), device.records + (imageEnd - recordStart),
+                              imageEnd, tailStart - imageEnd);
+  }
+  if (!differs) {
+    differs = FirstDifference(data + (tailStart - offset), m_batch.image + tailStart, tailStart,
+                              end - tailStart);
+  }
+  if (!differs) {
+    device.done = end == m_batch.imageSize;
+    return;
+  }
+  device.done = true;
+  if (*differs >= recordStart && *differs < recordEnd) {
+    device.result.fault = DeviceFault::RecordsWrong;
+    device.result.heldAddresses = ReadRecords(data + (recordStart - offset), m_batch.macsPerDevice);
+  } else {
+    device.result.fault = DeviceFault::Differs;
+    device.result.offset = *differs;
+  }
+}
+
+void DeviceGroupCheck::Close(OpenDevice& device) {
+  if (device.file == kNoFile)
+    return;
+  // Takes out of the cache again what this reading brought in.
+  if (m_settings.fromDisk)
+    m_files.DropCachedPages(device.file);
+  m_files.Close(device.file);
+  device.file = kNoFile;
+}
+
+}  // namespace quillmark
