@@ -29,7 +29,7 @@ int Refuse(const std::string& message) {
 // Acceptance exactly as the dialog's start button does it, then the
 // manifest's folder, so a manifest that cannot be written stops the
 // request before anything is written.
-int AcceptRequest(const CliOptions& options, GenerationJob& job, PlatformFiles& files) {
+int AcceptRequest(const WriteOptions& options, GenerationJob& job, PlatformFiles& files) {
   const JobVerdict verdict = AcceptJobRequest(job, options.texts, files);
   if (!verdict.accepted)
     return Refuse(verdict.message);
@@ -39,7 +39,7 @@ int AcceptRequest(const CliOptions& options, GenerationJob& job, PlatformFiles& 
   return kExitSuccess;
 }
 
-bool SaveManifest(const CliOptions& options, const std::string& text, PlatformFiles& files) {
+bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
   if (!options.hasManifest)
     return true;
   if (WriteManifest(options.manifestPath, text, options.durable, files))
@@ -50,7 +50,7 @@ bool SaveManifest(const CliOptions& options, const std::string& text, PlatformFi
 
 }  // namespace
 
-int RunGeneration(const CliOptions& options) {
+int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
     PrintError("无法安装信号处理程序，SIGINT和SIGTERM将立即结束程序");
   SystemFiles files;
@@ -76,7 +76,7 @@ int RunGeneration(const CliOptions& options) {
   return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
 }
 
-int RunDryRun(const CliOptions& options) {
+int RunDryRun(const WriteOptions& options) {
   SystemFiles files;
   GenerationJob job;
   if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "options.h"
+#include "write_options.h"
 
 namespace quillmark::cli {
 
 // A real run: acceptance, the checks before device 1, the batch, the
 // manifest. Returns the process exit status.
-int RunGeneration(const CliOptions& options);
+int RunGeneration(const WriteOptions& options);
 
 // Acceptance, then the plan of the whole batch as a manifest on standard
 // output (and in the manifest file when one is named); no image is written.
-int RunDryRun(const CliOptions& options);
+int RunDryRun(const WriteOptions& options);
 
 }  // namespace quillmark::cli

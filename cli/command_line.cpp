@@ -1,0 +1,51 @@
+#include "command_line.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "exit_codes.h"
+#include "signals.h"
+#include "utf8_text.h"
+#include "write_command.h"
+
+namespace quillmark::cli {
+namespace {
+
+int Dispatch(const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    for (const Subcommand& subcommand : Subcommands()) {
+      if (args.front() == subcommand.name)
+        return subcommand.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+  }
+  return RunWriteCommand(args);
+}
+
+}  // namespace
+
+std::vector<Subcommand> Subcommands() {
+  return {};
+}
+
+int RunCommandLine(int argc, const char* const* argv) {
+  // The tool's own code throws nothing; this catches what the standard
+  // library may throw (running out of memory) at the one edge.
+  try {
+    IgnoreWriteSignals();
+    return Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "quillmark-cli: %s\n", error.what());
+    return kExitRunFailed;
+  }
+}
+
+int ReportUsageError(const std::string& text) {
+  std::fprintf(stderr, "quillmark-cli: %s\n", ToValidUtf8(text).c_str());
+  return kExitUsage;
+}
+
+std::string VersionText() {
+  return "quillmark-cli " QUILLMARK_VERSION "\n";
+}
+
+}  // namespace quillmark::cli

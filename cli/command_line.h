@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::cli {
+
+// A subcommand: "quillmark-cli NAME ARGS…" runs run(ARGS…), which returns
+// the process exit status.
+struct Subcommand {
+  std::string_view name;
+  std::string_view summary;  // one line in the help's list of subcommands
+  int (*run)(const std::vector<std::string>& args);
+};
+
+// Every subcommand, in the order the help lists them.
+std::vector<Subcommand> Subcommands();
+
+// The whole tool: the subcommand named by the first argument, or else the
+// write command with every argument.
+int RunCommandLine(int argc, const char* const* argv);
+
+// Prints "quillmark-cli: TEXT" on standard error; returns the usage exit status.
+int ReportUsageError(const std::string& text);
+
+std::string VersionText();
+
+}  // namespace quillmark::cli

@@ -1,0 +1,157 @@
+#include "option_table.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+
+namespace quillmark::cli {
+namespace {
+
+constexpr std::size_t kLineColumns = 80;
+constexpr std::size_t kHelpColumn = 26;
+
+const OptionRow* FindRow(const OptionTable& table, std::string_view name) {
+  const auto row =
+      std::find_if(table.begin(), table.end(), [&](const OptionRow& r) { return r.name == name; });
+  return row == table.end() ? nullptr : &*row;
+}
+
+bool TakesValue(const OptionTable& table, std::string_view name) {
+  const OptionRow* row = FindRow(table, name);
+  return row != nullptr && row->value != nullptr;
+}
+
+// CLI11 reads "--opt=" as "--opt" and then takes the next argument as the
+// value. Handing it "--opt" and the value as two arguments keeps every
+// value as given: it always takes the argument after a value option
+// verbatim, empty, blank or starting with "-".
+std::vector<std::string> SplitAttachedValues(const OptionTable& table,
+                                             const std::vector<std::string>& given) {
+  std::vector<std::string> args;
+  bool optionsEnded = false;
+  for (const std::string& arg : given) {
+    const std::size_t equals = arg.find('=');
+    if (!optionsEnded && equals != std::string::npos && TakesValue(table, arg.substr(0, equals))) {
+      args.emplace_back(arg.substr(0, equals));
+      args.emplace_back(arg.substr(equals + 1));
+      continue;
+    }
+    if (arg == "--")
+      optionsEnded = true;
+    args.emplace_back(arg);
+  }
+  std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+  return args;
+}
+
+std::string JoinArguments(const std::vector<std::string>& args) {
+  std::string joined;
+  for (const std::string& arg : args)
+    joined += (joined.empty() ? "" : " ") + arg;
+  return joined;
+}
+
+ParsedOptions UsageError(std::string text) {
+  ParsedOptions parsed;
+  parsed.error = std::move(text) + "；用 --help 查看用法";
+  return parsed;
+}
+
+// Columns a text takes on a terminal: two for each character beyond
+// ASCII (the Chinese ones), one for the rest.
+std::size_t Columns(std::string_view text) {
+  std::size_t columns = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80)
+      ++columns;
+    else if (byte >= 0xC0)
+      columns += 2;
+  }
+  return columns;
+}
+
+std::string SynopsisItem(const OptionRow& row) {
+  std::string item(row.name);
+  if (!row.valueName.empty())
+    item += " " + std::string(row.valueName);
+  return row.required ? item : "[" + item + "]";
+}
+
+}  // namespace
+
+bool ParsedOptions::Given(std::string_view name) const {
+  return std::find(given.begin(), given.end(), name) != given.end();
+}
+
+ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args) {
+  CLI::App app;
+  app.set_help_flag();  // each command's own help flag takes its place
+  app.allow_extras();   // unknown arguments are reported in Chinese below
+  std::vector<std::pair<std::string_view, CLI::Option*>> declared;
+  for (const OptionRow& row : table) {
+    const std::string name(row.name);
+    CLI::Option* option =
+        row.value != nullptr ? app.add_option(name, *row.value) : app.add_flag(name, *row.flag);
+    declared.emplace_back(row.name, option);
+  }
+
+  try {
+    std::vector<std::string> split = SplitAttachedValues(table, args);
+    app.parse(split);
+  } catch (const CLI::ArgumentMismatch& error) {
+    return UsageError(std::string("每个选项须带一个值，且只能给出一次（") + error.what() + "）");
+  } catch (const CLI::ParseError& error) {
+    return UsageError(std::string("命令行错误：") + error.what());
+  }
+  if (!app.remaining().empty())
+    return UsageError("无法识别的参数：" + JoinArguments(app.remaining()));
+
+  ParsedOptions parsed;
+  parsed.ok = true;
+  for (const auto& [name, option] : declared) {
+    if (option->count() > 0)
+      parsed.given.emplace_back(name);
+  }
+  return parsed;
+}
+
+std::string Synopsis(std::string_view command, const OptionTable& table) {
+  const std::string lead = "用法: " + std::string(command);
+  // Continuation lines start two columns past the command's name.
+  const std::string indent(Columns(lead) + 2, ' ');
+  std::string text = lead;
+  std::size_t column = Columns(lead);
+  bool lineEmpty = false;
+  for (const OptionRow& row : table) {
+    const std::string item = SynopsisItem(row);
+    if (!lineEmpty && column + 1 + item.size() > kLineColumns) {
+      text += "\n" + indent;
+      column = indent.size();
+      lineEmpty = true;
+    }
+    text += (lineEmpty ? "" : " ") + item;
+    column += (lineEmpty ? 0 : 1) + item.size();
+    lineEmpty = false;
+  }
+  return text + "\n";
+}
+
+std::string HelpRows(const OptionTable& table) {
+  std::string rows;
+  for (const OptionRow& row : table) {
+    std::string lead = "  " + std::string(row.name);
+    if (!row.valueName.empty())
+      lead += " " + std::string(row.valueName);
+    lead.resize(std::max(kHelpColumn, lead.size() + 2), ' ');
+    std::string help(row.help);
+    for (std::size_t newline = 0; (newline = help.find('\n', newline)) != std::string::npos;) {
+      help.insert(newline + 1, kHelpColumn, ' ');
+      newline += 1 + kHelpColumn;
+    }
+    rows += lead + help + "\n";
+  }
+  return rows;
+}
+
+}  // namespace quillmark::cli

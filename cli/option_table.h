@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::cli {
+
+// One option of a command. A command lists its options once, in a table
+// of these rows; the parser, the synopsis and the help rows all come from
+// that table.
+struct OptionRow {
+  std::string_view name{};       // "--image"
+  std::string_view valueName{};  // "PATH" for an option that takes a value; empty for a flag
+  std::string_view help{};       // its help text; a '\n' starts a continuation line
+  std::string* value = nullptr;  // a value option's text, exactly as given
+  bool* flag = nullptr;          // a flag, set when given
+  bool required = false;         // shown without brackets in the synopsis
+};
+
+using OptionTable = std::vector<OptionRow>;
+
+struct ParsedOptions {
+  bool ok = false;
+  std::string error;  // a usage error, one line, when not ok
+  std::vector<std::string> given;
+
+  bool Given(std::string_view name) const;
+};
+
+// Reads the arguments (the program's name and any subcommand name left
+// out) into the table's targets. Values are kept as given, the empty text
+// included.
+ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args);
+
+// "用法: quillmark-cli --image PATH [--out DIR] …" wrapped at 80 columns.
+std::string Synopsis(std::string_view command, const OptionTable& table);
+
+// One row per option: the option and its value name, then its help text
+// from column 26.
+std::string HelpRows(const OptionTable& table);
+
+}  // namespace quillmark::cli

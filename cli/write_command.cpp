@@ -1,0 +1,136 @@
+#include "write_command.h"
+
+#include <cstdio>
+
+#include "command_line.h"
+#include "exit_codes.h"
+#include "generation_commands.h"
+#include "option_table.h"
+
+namespace quillmark::cli {
+namespace {
+
+struct WriteCommandLine {
+  WriteOptions options;
+  bool help = false;
+  bool version = false;
+};
+
+OptionTable WriteOptionTable(WriteCommandLine& line) {
+  WriteOptions& o = line.options;
+  JobRequestTexts& texts = o.texts;
+  return {
+      {.name = "--image",
+       .valueName = "PATH",
+       .help = "输入固件映像，大小须为4、8或16 MiB（必需）",
+       .value = &texts.imagePath,
+       .required = true},
+      {.name = "--out",
+       .valueName = "DIR",
+       .help = "输出目录（默认 out）",
+       .value = &texts.outputDirectory},
+      {.name = "--start-mac",
+       .valueName = "TEXT",
+       .help = "起始MAC地址（默认 04:57:55:00:00:00）",
+       .value = &texts.startMac},
+      {.name = "--count",
+       .valueName = "TEXT",
+       .help = "生成数量，1到65535（默认 255）",
+       .value = &texts.deviceCount},
+      {.name = "--macs-per-device",
+       .valueName = "TEXT",
+       .help = "每设备分配MAC数量，1到4（默认 1）",
+       .value = &texts.macsPerDevice},
+      {.name = "--manifest",
+       .valueName = "FILE",
+       .help = "运行结束时写入CSV清单：表头 file,mac1,…,macN，\n"
+               "每个完整写入的文件一行（中途停止时也写入）",
+       .value = &o.manifestPath},
+      {.name = "--dry-run",
+       .help = "只检查请求，在标准输出打印整批的清单，不写映像文件",
+       .flag = &o.dryRun},
+      {.name = "--quiet", .help = "只打印错误信息和结束信息", .flag = &o.quiet},
+      {.name = "--durable",
+       .help = "每个文件先写入磁盘再改名，结束时同步输出目录",
+       .flag = &o.durable},
+      {.name = "--version", .help = "打印版本", .flag = &line.version},
+      {.name = "--help", .help = "打印本帮助", .flag = &line.help},
+  };
+}
+
+std::string SubcommandRows() {
+  const std::vector<Subcommand> subcommands = Subcommands();
+  if (subcommands.empty())
+    return "";
+  OptionTable rows;
+  for (const Subcommand& subcommand : subcommands)
+    rows.push_back({.name = subcommand.name, .help = subcommand.summary});
+  return "\n子命令（quillmark-cli 子命令 --help 查看其用法）:\n" + HelpRows(rows);
+}
+
+}  // namespace
+
+ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
+  WriteCommandLine line;
+  const OptionTable table = WriteOptionTable(line);
+  const ParsedOptions parsed = ParseOptions(table, args);
+  ParsedCommandLine result;
+  if (!parsed.ok) {
+    result.error = parsed.error;
+    return result;
+  }
+  result.options = line.options;
+  result.options.hasManifest = parsed.Given("--manifest");
+  if (line.help) {
+    result.action = CommandLineAction::ShowHelp;
+  } else if (line.version) {
+    result.action = CommandLineAction::ShowVersion;
+  } else if (!parsed.Given("--image")) {
+    result.error = "缺少必需的选项 --image；用 --help 查看用法";
+  } else {
+    result.action = CommandLineAction::Run;
+  }
+  return result;
+}
+
+std::string WriteHelpText() {
+  WriteCommandLine line;
+  const OptionTable table = WriteOptionTable(line);
+  return Synopsis("quillmark-cli", table) +
+         "\n"
+         "为一批网络设备生成固件：每台设备一份输入映像的副本，写入该设备连续的\n"
+         "MAC地址，文件以设备的第一个地址命名（fw_045755_000000.img）。\n"
+         "\n"
+         "选项:\n" +
+         HelpRows(table) +
+         "\n"
+         "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
+         "数值按对话框的规则读取：--count=12abc 生成12台设备。\n"
+         "\n"
+         "退出状态:\n"
+         "  0    每台设备的文件都已写入\n"
+         "  1    请求被拒绝（信息在标准错误输出），未写入任何设备文件\n"
+         "  2    命令行用法错误\n"
+         "  3    运行中出现错误（最后一行是最后一个错误）\n"
+         "  130  被SIGINT停止；143 被SIGTERM停止\n" +
+         SubcommandRows();
+}
+
+int RunWriteCommand(const std::vector<std::string>& args) {
+  const ParsedCommandLine parsed = ParseWriteCommandLine(args);
+  switch (parsed.action) {
+    case CommandLineAction::ShowHelp:
+      std::fputs(WriteHelpText().c_str(), stdout);
+      return kExitSuccess;
+    case CommandLineAction::ShowVersion:
+      std::fputs(VersionText().c_str(), stdout);
+      return kExitSuccess;
+    case CommandLineAction::UsageError:
+      return ReportUsageError(parsed.error);
+    case CommandLineAction::Run:
+      break;
+  }
+  return parsed.options.dryRun ? RunDryRun(parsed.options) : RunGeneration(parsed.options);
+}
+
+}  // namespace quillmark::cli

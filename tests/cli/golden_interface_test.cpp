@@ -1,0 +1,68 @@
+// The interface scripts rely on, byte for byte: the help page, the usage
+// errors and their exit statuses.
+#include <fstream>
+#include <sstream>
+
+#include "cli_fixture.h"
+#include "write_command.h"
+
+namespace quillmark::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+using GoldenInterfaceTest = CliTest;
+
+TEST_F(GoldenInterfaceTest, HelpPageIsTheKnownText) {
+  const std::string expected = ReadText(QUILLMARK_CLI_TEST_DATA "/help.txt");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(cli::WriteHelpText(), expected);
+  for (const auto& args : {std::vector<std::string>{"--help"},
+                           {"--help", "--version"},
+                           {"--version", "--help"},
+                           {"--image=image.img", "--help"}}) {
+    const ChildResult help = Run(args);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, expected);
+    EXPECT_EQ(help.err, "");
+  }
+}
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string error;  // after "quillmark-cli: ", before "；用 --help 查看用法"
+};
+
+TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
+  const UsageCase cases[] = {
+      {{}, "缺少必需的选项 --image"},
+      {{"--count=3"}, "缺少必需的选项 --image"},
+      {{"--help", "--bogus"}, "无法识别的参数：--bogus"},
+      {{"--image=image.img", "extra"}, "无法识别的参数：extra"},
+      {{"--image=image.img", "--", "--count=3"}, "无法识别的参数：-- --count=3"},
+      {{"--image=image.img", "-c", "1"}, "无法识别的参数：-c 1"},
+      {{"--image=image.img",
+        "\xff"
+        "x"},
+       "无法识别的参数：\xEF\xBF\xBDx"},
+      {{"--image=image.img", "--count"},
+       "每个选项须带一个值，且只能给出一次（--count: 1 required TEXT missing）"},
+      {{"--image=image.img", "--image=image.img"},
+       "每个选项须带一个值，且只能给出一次（--image: At Most 1 required but received 2）"},
+  };
+  for (const UsageCase& usage : cases) {
+    SCOPED_TRACE(testing::PrintToString(usage.args));
+    const ChildResult result = Run(usage.args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 --help 查看用法\n");
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::test

@@ -1,0 +1,80 @@
+#include "option_table.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmark::cli {
+namespace {
+
+struct Targets {
+  std::string name = "default";
+  std::string path;
+  bool force = false;
+};
+
+OptionTable Table(Targets& t) {
+  return {
+      {.name = "--name", .valueName = "TEXT", .help = "the name", .value = &t.name},
+      {.name = "--path",
+       .valueName = "FILE",
+       .help = "first line\nsecond line",
+       .value = &t.path,
+       .required = true},
+      {.name = "--force", .help = "go ahead", .flag = &t.force},
+  };
+}
+
+TEST(OptionTableTest, ValuesReachTheirTargetsAsGivenInEitherForm) {
+  Targets t;
+  const ParsedOptions parsed = ParseOptions(Table(t), {"--name=a=b", "--path", " x ", "--force"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(t.name, "a=b");
+  EXPECT_EQ(t.path, " x ");
+  EXPECT_TRUE(t.force);
+  EXPECT_TRUE(parsed.Given("--path"));
+  EXPECT_FALSE(parsed.Given("--other"));
+}
+
+TEST(OptionTableTest, AnEmptyAttachedValueIsKeptAndDefaultsStayUntilGiven) {
+  Targets t;
+  const ParsedOptions parsed = ParseOptions(Table(t), {"--path="});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(t.path, "");
+  EXPECT_TRUE(parsed.Given("--path"));
+  EXPECT_EQ(t.name, "default");
+  EXPECT_FALSE(parsed.Given("--name"));
+  EXPECT_FALSE(t.force);
+}
+
+TEST(OptionTableTest, UnknownArgumentsAreOneUsageLine) {
+  Targets t;
+  const ParsedOptions parsed = ParseOptions(Table(t), {"--path=x", "--bogus", "extra"});
+  EXPECT_FALSE(parsed.ok);
+  EXPECT_EQ(parsed.error, "无法识别的参数：--bogus extra；用 --help 查看用法");
+}
+
+TEST(OptionTableTest, HelpRowsAndSynopsisComeFromTheTable) {
+  Targets t;
+  EXPECT_EQ(HelpRows(Table(t)),
+            "  --name TEXT             the name\n"
+            "  --path FILE             first line\n"
+            "                          second line\n"
+            "  --force                 go ahead\n");
+  EXPECT_EQ(Synopsis("tool", Table(t)), "用法: tool [--name TEXT] --path FILE [--force]\n");
+}
+
+TEST(OptionTableTest, SynopsisWrapsAtEightyColumnsUnderTheOptions) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 8; ++i)
+    names.push_back("--option-number-" + std::to_string(i));
+  bool flag = false;
+  OptionTable table;
+  for (const std::string& name : names)
+    table.push_back({.name = name, .help = "", .flag = &flag});
+  EXPECT_EQ(Synopsis("tool", table),
+            "用法: tool [--option-number-0] [--option-number-1] [--option-number-2]\n"
+            "            [--option-number-3] [--option-number-4] [--option-number-5]\n"
+            "            [--option-number-6] [--option-number-7]\n");
+}
+
+}  // namespace
+}  // namespace quillmark::cli

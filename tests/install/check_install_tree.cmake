@@ -1,0 +1,47 @@
+# Installs the build in BUILD_DIR under DEST_DIR with the prefix /usr and
+# checks that the tree holds exactly the expected files.
+file(REMOVE_RECURSE ${DEST_DIR})
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${DEST_DIR}
+          ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr
+  RESULT_VARIABLE installed OUTPUT_QUIET)
+if(NOT installed EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${installed}")
+endif()
+
+set(expected usr/bin/quillmark-cli)
+if(WITH_APP)
+  list(APPEND expected
+    usr/bin/Quillmark
+    usr/bin/Quillmark.html
+    usr/share/applications/quillmark.desktop
+    usr/share/icons/hicolor/48x48/apps/quillmark.png)
+endif()
+list(SORT expected)
+file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${DEST_DIR} ${DEST_DIR}/*)
+list(SORT found)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "installed tree:\n  ${found}\nexpected:\n  ${expected}")
+endif()
+
+execute_process(COMMAND ${DEST_DIR}/usr/bin/quillmark-cli --version
+  OUTPUT_VARIABLE version RESULT_VARIABLE ran)
+if(NOT ran EQUAL 0 OR NOT version STREQUAL "quillmark-cli ${VERSION}\n")
+  message(FATAL_ERROR "installed quillmark-cli --version: ${ran} '${version}'")
+endif()
+
+if(WITH_APP)
+  foreach(program Quillmark quillmark-cli)
+    if(NOT IS_EXECUTABLE ${DEST_DIR}/usr/bin/${program})
+      message(FATAL_ERROR "usr/bin/${program} is not executable")
+    endif()
+  endforeach()
+  file(READ ${DEST_DIR}/usr/share/applications/quillmark.desktop entry)
+  if(NOT entry MATCHES "\nExec=Quillmark[ \n]" OR NOT entry MATCHES "\nIcon=quillmark\n")
+    message(FATAL_ERROR "the desktop entry does not start the installed Quillmark with its icon")
+  endif()
+  file(READ ${DEST_DIR}/usr/share/icons/hicolor/48x48/apps/quillmark.png png LIMIT 8 HEX)
+  if(NOT png STREQUAL "89504e470d0a1a0a")
+    message(FATAL_ERROR "the installed icon is not a PNG image")
+  endif()
+endif()
