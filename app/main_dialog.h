@@ -33,7 +33,7 @@ class CMainDialog : public QDialog, public BatchHost {
 
   // BatchHost: called on the worker's thread, applied on the dialog's.
   std::string GetOutputDirectory() override;
-  void SetStatus(std::string text) override;
+  void SetStatus(StatusKind kind, std::string text) override;
   void OnRunFinished(bool finished) override;
   bool StopRequested() override;
   void OnDeviceDone(const MacAddress& firstAddress, bool written) override;

@@ -73,7 +73,7 @@ std::string CMainDialog::GetOutputDirectory() {
   return m_job.outputDirectory;
 }
 
-void CMainDialog::SetStatus(std::string text) {
+void CMainDialog::SetStatus(StatusKind, std::string text) {
   OnDialogThread(
       [this, status = QString::fromStdString(text)] { m_controls.statusLabel->setText(status); });
 }
@@ -82,7 +82,8 @@ void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
     m_controls.startButton->setEnabled(true);
     if (finished)
-      m_controls.statusLabel->setText(QStringLiteral("运行结束"));
+      m_controls.statusLabel->setText(QString::fromUtf8(
+          kRunFinishedText.data(), static_cast<qsizetype>(kRunFinishedText.size())));
     m_controls.progressBar->hide();
     m_bRunActive = false;
   });

@@ -18,7 +18,7 @@ class SilentHost : public quillmark::BatchHost {
  public:
   explicit SilentHost(std::string directory) : m_directory(std::move(directory)) {}
   std::string GetOutputDirectory() override { return m_directory; }
-  void SetStatus(std::string text) override { m_last = std::move(text); }
+  void SetStatus(quillmark::StatusKind, std::string text) override { m_last = std::move(text); }
   void OnRunFinished(bool) override {}
   bool StopRequested() override { return false; }
   const std::string& last() const { return m_last; }

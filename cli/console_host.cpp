@@ -8,12 +8,7 @@
 namespace quillmark::cli {
 namespace {
 
-constexpr std::string_view kSavingPrefix = "保存MAC固件: ";
 constexpr const char* kEraseToEnd = "\x1b[K";
-
-bool IsSavingText(const std::string& text) {
-  return text.rfind(kSavingPrefix, 0) == 0;
-}
 
 void Emit(const std::string& raw) {
   const std::string text = ToValidUtf8(raw);
@@ -31,8 +26,8 @@ ConsoleHost::ConsoleHost(std::string outputDirectory, std::int32_t deviceCount, 
   m_written.reserve(static_cast<std::size_t>(deviceCount > 0 ? deviceCount : 0));
 }
 
-void ConsoleHost::SetStatus(std::string text) {
-  if (!IsSavingText(text)) {
+void ConsoleHost::SetStatus(StatusKind kind, std::string text) {
+  if (kind != StatusKind::Saving) {
     // Quiet output keeps no saving texts between two failures, so the
     // failure the writer repeats at the end would stand twice in a row.
     if (m_mode.quiet && text == m_lastPrinted)
@@ -53,7 +48,7 @@ void ConsoleHost::SetStatus(std::string text) {
 void ConsoleHost::OnRunFinished(bool finished) {
   EndProgressLine();
   if (finished)
-    PrintLine("运行结束");
+    PrintLine(std::string(kRunFinishedText));
 }
 
 bool ConsoleHost::StopRequested() {

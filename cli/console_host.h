@@ -23,7 +23,7 @@ class ConsoleHost final : public BatchHost {
   ConsoleHost(std::string outputDirectory, std::int32_t deviceCount, ConsoleMode mode);
 
   std::string GetOutputDirectory() override { return m_outputDirectory; }
-  void SetStatus(std::string text) override;
+  void SetStatus(StatusKind kind, std::string text) override;
   void OnRunFinished(bool finished) override;
   bool StopRequested() override;
   void OnDeviceDone(const MacAddress& firstAddress, bool written) override;

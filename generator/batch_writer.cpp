@@ -27,23 +27,25 @@ void WriteRecords(std::uint8_t* records, std::int32_t count, MacAddress& address
 class StatusLine {
  public:
   explicit StatusLine(BatchHost& host) : m_host(host) {}
-  void Set(std::string text) {
+  void Set(StatusKind kind, std::string text) {
     m_current = text;
-    m_host.SetStatus(std::move(text));
+    m_host.SetStatus(kind, std::move(text));
   }
-  void Fail(std::string text) {
+  void Fail(StatusKind kind, std::string text) {
     m_lastFailure = text;
-    Set(std::move(text));
+    m_lastFailureKind = kind;
+    Set(kind, std::move(text));
   }
   void ShowLastFailureAgain() {
     if (!m_lastFailure.empty() && m_current != m_lastFailure)
-      Set(m_lastFailure);
+      Set(m_lastFailureKind, m_lastFailure);
   }
 
  private:
   BatchHost& m_host;
   std::string m_current;
   std::string m_lastFailure;
+  StatusKind m_lastFailureKind = StatusKind::WriteFailed;
 };
 
 // A file written ahead stands on the disk beside the one before it for a
@@ -119,7 +121,7 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     }
     const MacAddress first = running;
     WriteRecords(macBlock, recordsPerDevice, running);
-    status.Set("保存MAC固件: " + first.ToColonText());
+    status.Set(StatusKind::Saving, SavingText(first));
     const std::string path = directory + kPathSeparator + first.ToFileName();
     const DeviceTicket& ticket = ahead.Finish(device);
     const StagedFile staged = ticket.staged;
@@ -134,12 +136,12 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     }
     ++outcome.devicesFailed;
     if (result == ReplaceOutcome::CreateFailed) {
-      status.Fail("创建文件出错: " + path);
+      status.Fail(StatusKind::CreationFailed, CreationFailedText(path));
       creationFailed = true;
       ++device;
       break;
     }
-    status.Fail("写入文件出错: " + path);
+    status.Fail(StatusKind::WriteFailed, WriteFailedText(path));
   }
   // Files staged ahead of a stop or a failed creation are not the run's.
   for (; device < begun; ++device) {
@@ -148,7 +150,7 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
   }
   if (options.durable && outcome.devicesWritten > 0 && !files.FlushDirectory(directory)) {
     ++outcome.devicesFailed;
-    status.Fail("写入文件出错: " + directory);
+    status.Fail(StatusKind::WriteFailed, WriteFailedText(directory));
   }
   outcome.finished = !outcome.stopped && !creationFailed && outcome.devicesFailed == 0;
   if (!outcome.finished)

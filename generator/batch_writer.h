@@ -6,6 +6,7 @@
 #include "job_acceptance.h"
 #include "mac_address.h"
 #include "platform_file.h"
+#include "status_texts.h"
 
 namespace quillmark {
 
@@ -15,10 +16,10 @@ class BatchHost {
  public:
   // Asked once, when the run starts.
   virtual std::string GetOutputDirectory() = 0;
-  // The whole text of the status line.
-  virtual void SetStatus(std::string text) = 0;
+  // The whole text of the status line, and what kind of text it is.
+  virtual void SetStatus(StatusKind kind, std::string text) = 0;
   // The writer's last call: finished is true only when every device's
-  // file was written.
+  // file was written; the host then shows kRunFinishedText.
   virtual void OnRunFinished(bool finished) = 0;
   // Asked before every device; true ends the run before that device.
   virtual bool StopRequested() = 0;

@@ -133,5 +133,5 @@ int main(int argc, char** argv) {
   std::printf("timer_lateness_p50_ms=%.3f\n", lateness.p50Ms);
   std::printf("timer_lateness_p99_ms=%.3f\n", lateness.p99Ms);
   std::printf("timer_lateness_max_ms=%.3f\n", lateness.maxMs);
-  return status == QStringLiteral("运行结束") ? 0 : 1;
+  return status.toStdString() == quillmark::kRunFinishedText ? 0 : 1;
 }

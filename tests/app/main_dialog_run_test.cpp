@@ -15,6 +15,7 @@
 #include "fixture_image.h"
 #include "main_dialog.h"
 #include "scratch_dir.h"
+#include "status_lines.h"
 #include "system_menu.h"
 
 using namespace quillmark;
@@ -36,8 +37,8 @@ class GatedDialog : public CMainDialog {
   // A test that failed before opening the gate must not leave the worker
   // waiting for it.
   ~GatedDialog() override { m_gate.open.release(); }
-  void SetStatus(std::string text) override {
-    CMainDialog::SetStatus(std::move(text));
+  void SetStatus(StatusKind kind, std::string text) override {
+    CMainDialog::SetStatus(kind, std::move(text));
     if (m_gate.armed.exchange(false))
       m_gate.open.acquire();
   }
@@ -129,7 +130,8 @@ class MainDialogRunTest : public QObject {
 
     Fixture::PressStart(dialog);
     QVERIFY(!Fixture::StartEnabled(dialog));
-    QTRY_COMPARE(Fixture::Status(dialog), QStringLiteral("保存MAC固件: 04:57:55:00:00:00"));
+    QTRY_COMPARE(Fixture::Status(dialog),
+                 QString::fromStdString(test::Saving("04:57:55:00:00:00")));
     QVERIFY(Fixture::Control<QProgressBar>(dialog, "progressBar")->isVisible());
 
     // While the run goes on: Enter starts nothing, the about box opens,
@@ -150,7 +152,8 @@ class MainDialogRunTest : public QObject {
     QVERIFY(!Fixture::StartEnabled(dialog));
 
     gate.open.release();
-    QTRY_COMPARE_WITH_TIMEOUT(Fixture::Status(dialog), QStringLiteral("运行结束"), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(Fixture::Status(dialog), QString::fromStdString(test::kFinishedLine),
+                              60000);
     QVERIFY(Fixture::StartEnabled(dialog));
     QVERIFY(!Fixture::Control<QProgressBar>(dialog, "progressBar")->isVisible());
     QCOMPARE(closer.seen.size(), size_t{0});
@@ -172,7 +175,8 @@ class MainDialogRunTest : public QObject {
     fixture.Prepare(dialog, "5", "1");
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     Fixture::PressStart(dialog);
-    QTRY_COMPARE(Fixture::Status(dialog), QStringLiteral("保存MAC固件: 04:57:55:00:00:00"));
+    QTRY_COMPARE(Fixture::Status(dialog),
+                 QString::fromStdString(test::Saving("04:57:55:00:00:00")));
 
     if (way == 0)
       QTest::keyClick(&dialog, Qt::Key_Escape);

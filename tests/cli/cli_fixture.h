@@ -11,6 +11,7 @@
 #include "child_process.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
+#include "status_lines.h"
 
 namespace quillmark::test {
 

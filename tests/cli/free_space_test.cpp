@@ -68,7 +68,7 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
   ASSERT_EQ(Available(), kVolumeSize / 4);
   const ChildResult again = RunOnVolume(3, {"--quiet"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_EQ(again.out, "运行结束\n");
+  EXPECT_EQ(again.out, kFinishedOutput);
 
   const ChildResult more = RunOnVolume(4);
   EXPECT_EQ(more.exitCode, 1);
@@ -110,13 +110,12 @@ TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
     more.push_back("--quiet");
   const ChildResult result = RunOnVolume(2, more);
   EXPECT_EQ(result.exitCode, 3);
-  const std::string failure = "写入文件出错: " + m_root + "/vol/out/fw_045755_000000.img";
+  const std::string failure = WriteFailedText(m_root + "/vol/out/fw_045755_000000.img");
   if (quiet) {
     EXPECT_EQ(Lines(result.out), std::vector<std::string>{failure});
   } else {
-    EXPECT_EQ(Lines(result.out),
-              (std::vector<std::string>{"保存MAC固件: 04:57:55:00:00:00", failure,
-                                        "保存MAC固件: 04:57:55:00:00:01", failure}));
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{Saving("04:57:55:00:00:00"), failure,
+                                                           Saving("04:57:55:00:00:01"), failure}));
   }
   EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{"fw_045755_000001.img"});
   EXPECT_EQ(ReadFileBytes(m_dir / "vol/out/fw_045755_000001.img"), DeviceImage(0x045755000001, 1));
@@ -154,7 +153,7 @@ class SharedDataVolumeTest : public CliTest {
 TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
   const ChildResult run = Run({"--image=image.img", "--out=xfs/out", "--count=200", "--quiet"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "运行结束\n");
+  EXPECT_EQ(run.out, kFinishedOutput);
   EXPECT_EQ(m_dir.List("xfs/out").size(), 200u);
   EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_000000.img") ==
               DeviceImage(0x045755000000, 1));

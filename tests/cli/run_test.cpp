@@ -11,10 +11,6 @@ using RunTest = CliTest;
 
 constexpr std::uint64_t kDefaultStart = 0x045755000000;
 
-std::string Saving(const char* address) {
-  return std::string("保存MAC固件: ") + address;
-}
-
 TEST_F(RunTest, WritesEveryDeviceByteForByteAndEndsWithTheFinalText) {
   const ChildResult result = Run({"--image=image.img", "--out=out", "--start-mac=04:57:55:00:00:ff",
                                   "--count=3", "--macs-per-device=2"});
@@ -22,7 +18,7 @@ TEST_F(RunTest, WritesEveryDeviceByteForByteAndEndsWithTheFinalText) {
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(Lines(result.out),
             (std::vector<std::string>{Saving("04:57:55:00:00:ff"), Saving("04:57:55:00:01:01"),
-                                      Saving("04:57:55:00:01:03"), "运行结束"}));
+                                      Saving("04:57:55:00:01:03"), kFinishedLine}));
   EXPECT_EQ(m_dir.List("out"),
             (std::vector<std::string>{"fw_045755_0000ff.img", "fw_045755_000101.img",
                                       "fw_045755_000103.img"}));
@@ -34,7 +30,7 @@ TEST_F(RunTest, WritesEveryDeviceByteForByteAndEndsWithTheFinalText) {
 TEST_F(RunTest, QuietAndDurableRunPrintsOnlyTheFinalText) {
   const ChildResult result = Run({"--image", "image.img", "--count", "2", "--quiet", "--durable"});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, "运行结束\n");
+  EXPECT_EQ(result.out, kFinishedOutput);
   EXPECT_EQ(ReadFileBytes(Out("fw_045755_000001.img")), DeviceImage(kDefaultStart + 1, 1));
 }
 
@@ -63,7 +59,7 @@ TEST_P(CreationFailureTest, StopsAtTheDeviceAndReportsItLast) {
   EXPECT_EQ(result.exitCode, 3);
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(blocked + 1)) << result.out;
-  EXPECT_EQ(lines.back(), "创建文件出错: " + Out(blockedName));
+  EXPECT_EQ(lines.back(), CreationFailedText(Out(blockedName)));
 
   std::vector<std::string> expectedNames;
   std::string expectedManifest = "file,mac1\n";
@@ -100,8 +96,8 @@ TEST_F(RunTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
   EXPECT_EQ(result.termSignal, 0);
   EXPECT_EQ(Lines(result.out),
             (std::vector<std::string>{
-                Saving("04:57:55:00:00:00"), "写入文件出错: " + Out("fw_045755_000000.img"),
-                Saving("04:57:55:00:00:01"), "写入文件出错: " + Out("fw_045755_000001.img")}));
+                Saving("04:57:55:00:00:00"), WriteFailedText(Out("fw_045755_000000.img")),
+                Saving("04:57:55:00:00:01"), WriteFailedText(Out("fw_045755_000001.img"))}));
   EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
   const std::vector<std::uint8_t> manifest = ReadFileBytes(m_dir / "list.csv");
   EXPECT_EQ(std::string(manifest.begin(), manifest.end()), "file,mac1\n");

@@ -38,7 +38,7 @@ TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
   ASSERT_TRUE(tool.started());
   const std::optional<std::string> first = tool.ReadLine(kChildTimeout);
   ASSERT_TRUE(first.has_value());
-  ASSERT_EQ(*first, "保存MAC固件: 04:57:55:00:00:00");
+  ASSERT_EQ(*first, Saving("04:57:55:00:00:00"));
   tool.Signal(GetParam().signalNumber);
   const ChildResult result = tool.Finish(kChildTimeout);
 
@@ -49,7 +49,7 @@ TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
   EXPECT_LT(count, kCount);
   EXPECT_EQ(result.err, "运行已停止：已写入" + std::to_string(count) + "个设备文件（共" +
                             std::to_string(kCount) + "个）\n");
-  EXPECT_EQ(result.out.find("运行结束"), std::string::npos);
+  EXPECT_EQ(result.out.find(kRunFinishedText), std::string::npos);
 
   std::string manifest = "file,mac1\n";
   for (int device = 0; device < count; ++device) {

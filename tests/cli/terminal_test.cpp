@@ -32,8 +32,8 @@ TEST_F(TerminalTest, ProgressUpdatesInPlaceAndTheFinalTextHasItsOwnLine) {
   EXPECT_EQ(result.exitCode, 0);
   const std::vector<std::string> lines = VisibleLines(result.out);
   ASSERT_EQ(lines.size(), 2u) << result.out;
-  EXPECT_EQ(lines[0].rfind("保存MAC固件: 04:57:55:00:00:02  3/3", 0), 0u) << lines[0];
-  EXPECT_EQ(lines[1], "运行结束");
+  EXPECT_EQ(lines[0].rfind(Saving("04:57:55:00:00:02") + "  3/3", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], kFinishedLine);
 }
 
 TEST_F(TerminalTest, AnErrorReplacesTheProgressLineAndKeepsItsOwn) {
@@ -44,7 +44,7 @@ TEST_F(TerminalTest, AnErrorReplacesTheProgressLineAndKeepsItsOwn) {
   const ChildResult result = Run({"--image=image.img", "--count=3"}, options);
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_EQ(VisibleLines(result.out),
-            std::vector<std::string>{"创建文件出错: " + Out("fw_045755_000001.img")});
+            std::vector<std::string>{CreationFailedText(Out("fw_045755_000001.img"))});
 }
 
 }  // namespace

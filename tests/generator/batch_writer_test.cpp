@@ -22,6 +22,7 @@
 #include "device_file_writer.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
+#include "status_lines.h"
 #include "whole_copy.h"
 
 namespace quillmark {
@@ -29,6 +30,7 @@ namespace {
 
 using test::k16MiB;
 using test::k4MiB;
+using test::Saving;
 using test::ScratchDir;
 
 // Records every call in order, so tests can check the exact sequence.
@@ -39,7 +41,8 @@ class RecordingHost : public BatchHost {
     calls.push_back("dir");
     return m_directory;
   }
-  void SetStatus(std::string text) override {
+  void SetStatus(StatusKind kind, std::string text) override {
+    kinds.push_back(kind);
     calls.push_back(text);
     if (onStatus)
       onStatus(text);
@@ -53,6 +56,7 @@ class RecordingHost : public BatchHost {
   }
 
   std::vector<std::string> calls;
+  std::vector<StatusKind> kinds;
   std::vector<std::string> done;
   std::function<void(const std::string&)> onStatus;
   int stopAfter = 1 << 30;
@@ -265,7 +269,7 @@ TEST_P(BatchWriterTest, DefaultJobWritesEveryDeviceExactly) {
     char address[18], name[21];
     std::snprintf(address, sizeof address, "04:57:55:00:00:%02x", device);
     std::snprintf(name, sizeof name, "fw_045755_0000%02x.img", device);
-    expectedCalls.push_back(std::string("保存MAC固件: ") + address);
+    expectedCalls.push_back(Saving(address));
     expectedNames.push_back(name);
     ExpectDeviceFile(m_dir / "out/" + name, k4MiB, address, 1);
   }
@@ -317,7 +321,7 @@ TEST_P(BatchWriterTest, AddressesRunOnAcrossDevicesWithCarry) {
     ExpectPathTaken(files, 2);
     ASSERT_EQ(host.calls.size(), 4u);
     for (std::size_t i = 0; i < c.files.size(); ++i) {
-      EXPECT_EQ(host.calls[1 + i], std::string("保存MAC固件: ") + c.files[i].second);
+      EXPECT_EQ(host.calls[1 + i], Saving(c.files[i].second));
       ExpectDeviceFile(dir / c.files[i].first, c.size, c.files[i].second, c.perDevice);
     }
   }
@@ -359,7 +363,7 @@ TEST_P(BatchWriterTest, CreationFailureEndsTheRunUnfinished) {
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(outcome.devicesWritten, failing - 1);
     ASSERT_GE(host.calls.size(), 2u);
-    EXPECT_EQ(host.calls[host.calls.size() - 2], "创建文件出错: " + dir.path() + "//" + name);
+    EXPECT_EQ(host.calls[host.calls.size() - 2], CreationFailedText(dir.path() + "//" + name));
     EXPECT_EQ(host.calls.back(), "finished(false)");
     EXPECT_EQ(host.calls.size(), 1u + failing + 2u);
     EXPECT_EQ(dir.List().size(), std::size_t(failing));  // earlier files and the directory
@@ -371,9 +375,10 @@ TEST_P(BatchWriterTest, OneDeviceCreationFailureIsNotFinished) {
   RecordingHost host(job.outputDirectory);
   EXPECT_FALSE(GenerationWorker(job, host, m_files, Options()).finished);
   EXPECT_EQ(host.calls, (std::vector<std::string>{
-                            "dir", "保存MAC固件: 04:57:55:00:00:00",
-                            "创建文件出错: " + m_dir.path() + "/gone/fw_045755_000000.img",
+                            "dir", Saving("04:57:55:00:00:00"),
+                            CreationFailedText(m_dir.path() + "/gone/fw_045755_000000.img"),
                             "finished(false)"}));
+  EXPECT_EQ(host.kinds, (std::vector<StatusKind>{StatusKind::Saving, StatusKind::CreationFailed}));
 }
 
 TEST_P(BatchWriterTest, RelativeDirectoryIsResolvedOnceAtTheStart) {
@@ -428,13 +433,12 @@ TEST_P(BatchWriterTest, ShortWriteLeavesNoImageUnderTheDeviceName) {
     const rlimit limit{k4MiB / 2, k4MiB / 2};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
-    const std::vector<std::string> expected{
-        "dir",
-        "保存MAC固件: 04:57:55:00:00:00",
-        "写入文件出错: " + m_dir.path() + "/fw_045755_000000.img",
-        "保存MAC固件: 04:57:55:00:00:01",
-        "写入文件出错: " + m_dir.path() + "/fw_045755_000001.img",
-        "finished(false)"};
+    const std::vector<std::string> expected{"dir",
+                                            Saving("04:57:55:00:00:00"),
+                                            WriteFailedText(m_dir.path() + "/fw_045755_000000.img"),
+                                            Saving("04:57:55:00:00:01"),
+                                            WriteFailedText(m_dir.path() + "/fw_045755_000001.img"),
+                                            "finished(false)"};
     const bool asExpected =
         host.calls == expected && !outcome.finished && outcome.devicesFailed == 2;
     std::_Exit(asExpected ? 0 : 1);
@@ -453,11 +457,13 @@ TEST_P(BatchWriterTest, FailedDeviceIsSkippedAndItsTextShownAgainAtTheEnd) {
     RecordingHost host(dir.path());
     const BatchOutcome outcome = GenerationWorker(job, host, files, Options());
     ExpectPathTaken(files, 3);
-    const std::string failure = "写入文件出错: " + dir.path() + "/fw_045755_000001.img";
-    EXPECT_EQ(host.calls,
-              (std::vector<std::string>{
-                  "dir", "保存MAC固件: 04:57:55:00:00:00", "保存MAC固件: 04:57:55:00:00:01",
-                  failure, "保存MAC固件: 04:57:55:00:00:02", failure, "finished(false)"}));
+    const std::string failure = WriteFailedText(dir.path() + "/fw_045755_000001.img");
+    EXPECT_EQ(host.calls, (std::vector<std::string>{
+                              "dir", Saving("04:57:55:00:00:00"), Saving("04:57:55:00:00:01"),
+                              failure, Saving("04:57:55:00:00:02"), failure, "finished(false)"}));
+    EXPECT_EQ(host.kinds, (std::vector<StatusKind>{StatusKind::Saving, StatusKind::Saving,
+                                                   StatusKind::WriteFailed, StatusKind::Saving,
+                                                   StatusKind::WriteFailed}));
     EXPECT_FALSE(outcome.finished);
     EXPECT_EQ(dir.List(),
               (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000002.img"}));

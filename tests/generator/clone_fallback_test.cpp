@@ -75,7 +75,7 @@ class QuietHost : public BatchHost {
  public:
   explicit QuietHost(std::string directory) : m_directory(std::move(directory)) {}
   std::string GetOutputDirectory() override { return m_directory; }
-  void SetStatus(std::string) override {}
+  void SetStatus(StatusKind, std::string) override {}
   void OnRunFinished(bool) override {}
   bool StopRequested() override { return false; }
 

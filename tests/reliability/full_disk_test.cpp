@@ -35,7 +35,7 @@ void TakeSpace(const std::string& path, std::uint64_t bytes) {
   ::close(fd);
 }
 
-int CountLinesStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+int CountLinesStartingWith(const std::vector<std::string>& lines, std::string_view prefix) {
   return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
     return line.rfind(prefix, 0) == 0;
   }));
@@ -73,9 +73,9 @@ TEST_F(FullDiskTest, DevicesThatFitAreExactAndTheRestHaveNoFile) {
   for (int device = 0; device < fitted; ++device)
     EXPECT_EQ(state.exactDevices[device], device);
   const std::vector<std::string> lines = Lines(result.out);
-  EXPECT_EQ(CountLinesStartingWith(lines, kWriteFailurePrefix), m_batch.deviceCount - fitted);
+  EXPECT_EQ(CountLinesStartingWith(lines, kWriteFailedPrefix), m_batch.deviceCount - fitted);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), kWriteFailurePrefix + out + "/" + lastName);
+  EXPECT_EQ(lines.back(), WriteFailedText(out + "/" + lastName));
 }
 
 class FileSizeLimitTest : public ReliabilityTest, public testing::WithParamInterface<bool> {};
@@ -98,9 +98,9 @@ TEST_P(FileSizeLimitTest, EveryShortWriteLeavesNoImageUnderItsName) {
   EXPECT_EQ(result.exitCode, 3) << result.err;
   EXPECT_EQ(ListNames(OutDir()), kNothing);
   const std::vector<std::string> lines = Lines(result.out);
-  EXPECT_EQ(CountLinesStartingWith(lines, kWriteFailurePrefix), 3);
+  EXPECT_EQ(CountLinesStartingWith(lines, kWriteFailedPrefix), 3);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), kWriteFailurePrefix + OutDir() + "/" + m_batch.FileName(2));
+  EXPECT_EQ(lines.back(), WriteFailedText(OutDir() + "/" + m_batch.FileName(2)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Writes, FileSizeLimitTest, testing::Bool(),

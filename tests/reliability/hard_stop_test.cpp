@@ -95,8 +95,7 @@ TEST_P(TakenFolderTest, RunStopsWithTheCreationMessage) {
   const auto saving = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
     return line.rfind(kSavingPrefix, 0) == 0;
   });
-  EXPECT_EQ(lines.back(),
-            kCreationFailurePrefix + OutDir() + "/" + m_batch.FileName(int(saving) - 1));
+  EXPECT_EQ(lines.back(), CreationFailedText(OutDir() + "/" + m_batch.FileName(int(saving) - 1)));
   if (GetParam() == FolderFate::Removed) {
     EXPECT_EQ(ListNames(m_dir.path()), (std::vector<std::string>{"image.bin"}));
     return;

@@ -102,7 +102,7 @@ TEST_F(FailureTextTest, StaysUtf8ForAFolderNameThatIsNot) {
 
   EXPECT_EQ(result.exitCode, 3);
   ASSERT_FALSE(Lines(result.out).empty());
-  EXPECT_EQ(Lines(result.out).back().rfind(kCreationFailurePrefix, 0), 0u);
+  EXPECT_EQ(Lines(result.out).back().rfind(kCreationFailedPrefix, 0), 0u);
   EXPECT_TRUE(IsUtf8(result.out)) << result.out;
   EXPECT_TRUE(IsUtf8(result.err)) << result.err;
 }

@@ -108,7 +108,7 @@ TEST_F(DeepFolderTest, RelativeOutputFolderUnderAPathPastPathMax) {
   } else {
     EXPECT_EQ(result.exitCode, 3);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().rfind(kCreationFailurePrefix + m_dir.path() + "/" + top, 0), 0u);
+    EXPECT_EQ(lines.back().rfind(CreationFailedText(m_dir.path() + "/" + top), 0), 0u);
     EXPECT_EQ(lines.back().substr(lines.back().size() - 25), "/out/" + m_batch.FileName(0));
     EXPECT_EQ(written, kNothing);
   }

@@ -11,12 +11,10 @@
 #include "device_batch.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
+#include "status_texts.h"
 
 namespace quillmark::test {
 
-inline const std::string kSavingPrefix = "保存MAC固件: ";
-inline const std::string kCreationFailurePrefix = "创建文件出错: ";
-inline const std::string kWriteFailurePrefix = "写入文件出错: ";
 inline const std::vector<std::string> kNothing;
 
 // The tool under test with the given arguments, and that run to its end.

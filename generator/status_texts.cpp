@@ -1,0 +1,17 @@
+#include "status_texts.h"
+
+namespace quillmark {
+
+std::string SavingText(const MacAddress& firstAddress) {
+  return std::string(kSavingPrefix) + firstAddress.ToColonText();
+}
+
+std::string CreationFailedText(const std::string& path) {
+  return std::string(kCreationFailedPrefix) + path;
+}
+
+std::string WriteFailedText(const std::string& path) {
+  return std::string(kWriteFailedPrefix) + path;
+}
+
+}  // namespace quillmark

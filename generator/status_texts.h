@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "mac_address.h"
+
+namespace quillmark {
+
+// The texts a run shows, in one place: the core builds them, the front
+// ends and the tests take them from here and never copy them.
+
+// What kind of text the batch writer sets in the status line, so a host
+// can treat them differently without reading the text.
+enum class StatusKind {
+  Saving,          // a device's file is about to be written
+  CreationFailed,  // a device's file could not be created; the run ends
+  WriteFailed,     // a file's bytes did not all arrive; the run goes on
+};
+
+inline constexpr std::string_view kSavingPrefix = "保存MAC固件: ";
+inline constexpr std::string_view kCreationFailedPrefix = "创建文件出错: ";
+inline constexpr std::string_view kWriteFailedPrefix = "写入文件出错: ";
+// Shown by the host when a run finished with every device written.
+inline constexpr std::string_view kRunFinishedText = "运行结束";
+
+// "保存MAC固件: 04:57:55:00:00:00"
+std::string SavingText(const MacAddress& firstAddress);
+// "创建文件出错: " and the full path of the file.
+std::string CreationFailedText(const std::string& path);
+// "写入文件出错: " and the full path of the file (or of the folder).
+std::string WriteFailedText(const std::string& path);
+
+}  // namespace quillmark
