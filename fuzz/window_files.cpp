@@ -21,7 +21,7 @@ std::optional<std::uint64_t> WindowFiles::SizeOf(FileHandle file) {
   return imageSize;
 }
 
-std::uint64_t WindowFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+std::uint64_t WindowFiles::ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
   Require(file == kImageHandle && openFiles == 1, "read from the open image");
   Require(size == imageSize, "one read request of the whole image");
   const std::uint64_t delivered = std::min(size, deliveredBytes.value_or(size));

@@ -34,9 +34,9 @@ class WindowFiles final : public PlatformFiles {
 
   FileHandle OpenForReading(const std::string& path) override;
   std::optional<std::uint64_t> SizeOf(FileHandle file) override;
-  std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
+  std::uint64_t ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
   FileHandle CreateExclusive(const std::string&) override { return kNoFile; }
-  std::uint64_t WriteOnce(FileHandle, const std::uint8_t*, std::uint64_t) override { return 0; }
+  std::uint64_t WriteAll(FileHandle, const std::uint8_t*, std::uint64_t) override { return 0; }
   bool FlushToDisk(FileHandle) override { return false; }
   bool Close(FileHandle file) override;
   bool Rename(const std::string&, const std::string&) override { return false; }

@@ -187,7 +187,7 @@ ManifestReading ReadManifest(const std::string& path, PlatformFiles& files) {
   }
   std::string text(*size, '\0');
   const std::uint64_t read =
-      files.ReadOnce(file, reinterpret_cast<std::uint8_t*>(text.data()), *size);
+      files.ReadAll(file, reinterpret_cast<std::uint8_t*>(text.data()), *size);
   files.Close(file);
   if (read != *size)
     return Refuse("读取清单文件错误！" + path);

@@ -89,7 +89,7 @@ bool DeviceFileWriter::PrepareSource() {
     return false;
   // Every clone gets its own records written over the ones copied here.
   const bool usable = TrialClone(m_files, m_directory, m_source) &&
-                      m_files.WriteOnce(m_source, m_image, m_size) == m_size;
+                      m_files.WriteAll(m_source, m_image, m_size) == m_size;
   if (!usable) {
     m_files.Close(m_source);
     m_source = kNoFile;
@@ -126,11 +126,11 @@ bool DeviceFileWriter::Fill(Lane& lane, FileHandle file) {
 
 bool DeviceFileWriter::WriteWhole(Lane& lane, FileHandle file) {
   if (!lane.tail)
-    return m_files.WriteOnce(file, m_image, m_size) == m_size;
+    return m_files.WriteAll(file, m_image, m_size) == m_size;
   const std::uint64_t head = m_options.recordOffset;
   const std::uint64_t tail = m_size - head;
-  return m_files.WriteOnce(file, m_image, head) == head &&
-         m_files.WriteOnce(file, lane.tail.get(), tail) == tail;
+  return m_files.WriteAll(file, m_image, head) == head &&
+         m_files.WriteAll(file, lane.tail.get(), tail) == tail;
 }
 
 void DeviceFileWriter::ReleasePrevious(Lane& lane) {

@@ -43,7 +43,7 @@ ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable) {
   const StagedFile staged = StageFile(
-      files, tempPath, [&](FileHandle file) { return files.WriteOnce(file, data, size) == size; },
+      files, tempPath, [&](FileHandle file) { return files.WriteAll(file, data, size) == size; },
       durable);
   return CommitStagedFile(files, staged, path, tempPath);
 }

@@ -39,7 +39,7 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
   if (!bytes)
     return Reject("内存不足。", MessageStyle::Warning);
 
-  const std::uint64_t read = files.ReadOnce(file, bytes.get(), *size);
+  const std::uint64_t read = files.ReadAll(file, bytes.get(), *size);
   if (read != *size) {
     return Reject(Format("读取文件出错！%" PRId64 "/%" PRId64, static_cast<std::int64_t>(read),
                          static_cast<std::int64_t>(*size)));

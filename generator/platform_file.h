@@ -45,15 +45,16 @@ class PlatformFiles {
   // directory, a FIFO, a device) fails at once without blocking.
   virtual FileHandle OpenForReading(const std::string& path) = 0;
   virtual std::optional<std::uint64_t> SizeOf(FileHandle file) = 0;
-  // One read request for size bytes; returns how many arrived.
-  virtual std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) = 0;
+  // Reads until size bytes arrived, the file ended or a read failed;
+  // returns how many arrived.
+  virtual std::uint64_t ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) = 0;
 
   // Creates a new file for writing; fails if anything, a link included,
   // already stands under the name.
   virtual FileHandle CreateExclusive(const std::string& path) = 0;
-  // One write request for size bytes; returns how many were written.
-  virtual std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data,
-                                  std::uint64_t size) = 0;
+  // Writes until size bytes are written or a write failed; returns how
+  // many were written.
+  virtual std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) = 0;
   // Forces the file's data to the disk.
   virtual bool FlushToDisk(FileHandle file) = 0;
   // False when the platform reports an error on close (data may be lost).
@@ -124,9 +125,9 @@ class SystemFiles : public PlatformFiles {
  public:
   FileHandle OpenForReading(const std::string& path) override;
   std::optional<std::uint64_t> SizeOf(FileHandle file) override;
-  std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
+  std::uint64_t ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
   FileHandle CreateExclusive(const std::string& path) override;
-  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
+  std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
   bool FlushToDisk(FileHandle file) override;
   bool Close(FileHandle file) override;
   bool Rename(const std::string& from, const std::string& to) override;

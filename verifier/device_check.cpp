@@ -126,7 +126,7 @@ void DeviceGroupCheck::Open(OpenDevice& device) {
 
 void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length) {
   std::uint8_t* data = m_buffer.get();
-  if (m_files.ReadOnce(device.file, data, length) != length) {
+  if (m_files.ReadAll(device.file, data, length) != length) {
     device.result.fault = DeviceFault::Unreadable;
     device.done = true;
     return;

@@ -150,8 +150,8 @@ class TestFiles : public SystemFiles {
     m_clones += result == CloneResult::Cloned;
     return result;
   }
-  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
-    return SystemFiles::WriteOnce(file, data, Cut(file, size));
+  std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
+    return SystemFiles::WriteAll(file, data, Cut(file, size));
   }
   std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                         std::uint64_t size) override {

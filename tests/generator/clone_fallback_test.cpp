@@ -47,13 +47,13 @@ class ScriptedClones : public SystemFiles {
       return CloneResult::Failed;
     return result;
   }
-  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
+  std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override {
     if (file == m_source)
       ++sourceWrites;
     else if (size > kMacBlockSize)  // a file written whole, its last block included
       ++wholeWrites;
     const bool cut = file == m_source && shortSourceWrite;
-    return SystemFiles::WriteOnce(file, data, cut ? size / 2 : size);
+    return SystemFiles::WriteAll(file, data, cut ? size / 2 : size);
   }
   bool Close(FileHandle file) override {
     --openFiles;

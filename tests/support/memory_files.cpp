@@ -20,7 +20,7 @@ std::optional<std::uint64_t> MemoryFiles::SizeOf(FileHandle file) {
   return files[it->second.path].size();
 }
 
-std::uint64_t MemoryFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+std::uint64_t MemoryFiles::ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
   OpenFile& open = m_open.at(file);
   const std::vector<std::uint8_t>& bytes = files[open.path];
   std::uint64_t count = std::min<std::uint64_t>(size, bytes.size() - open.position);
@@ -41,8 +41,7 @@ FileHandle MemoryFiles::CreateExclusive(const std::string& path) {
   return m_next++;
 }
 
-std::uint64_t MemoryFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
-                                     std::uint64_t size) {
+std::uint64_t MemoryFiles::WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) {
   std::vector<std::uint8_t>& bytes = files[m_open.at(file).path];
   bytes.insert(bytes.end(), data, data + size);
   return size;

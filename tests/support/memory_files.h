@@ -23,9 +23,9 @@ class MemoryFiles final : public PlatformFiles {
 
   FileHandle OpenForReading(const std::string& path) override;
   std::optional<std::uint64_t> SizeOf(FileHandle file) override;
-  std::uint64_t ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
+  std::uint64_t ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) override;
   FileHandle CreateExclusive(const std::string& path) override;
-  std::uint64_t WriteOnce(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
+  std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
   bool FlushToDisk(FileHandle) override { return true; }
   bool Close(FileHandle file) override;
   bool Rename(const std::string& from, const std::string& to) override;

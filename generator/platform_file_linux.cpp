@@ -1,4 +1,5 @@
-// The only core file that calls the operating system (POSIX).
+// The only core file that calls the operating system: the file seam on
+// Linux (FICLONE, O_TMPFILE and sync_file_range are Linux's own).
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -66,9 +67,9 @@ std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+std::uint64_t SystemFiles::ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
   // A regular file delivers a whole request unless it ends first or a
-  // signal intervenes; keep asking until then, as one request would.
+  // signal intervenes; keep asking until it ends.
   return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
     return ::read(Fd(file), buffer + done, chunk);
   });
@@ -80,8 +81,7 @@ FileHandle SystemFiles::CreateExclusive(const std::string& path) {
   return fd < 0 ? kNoFile : fd;
 }
 
-std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
-                                     std::uint64_t size) {
+std::uint64_t SystemFiles::WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) {
   // Continue only after partial writes; an error or a zero write ends it.
   return TransferAll(size, [&](std::uint64_t done, std::uint64_t chunk) {
     return ::write(Fd(file), data + done, chunk);
