@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "signals.h"
 #include "utf8_text.h"
+#include "verify_command.h"
 #include "write_command.h"
 
 namespace quillmark::cli {
@@ -24,7 +25,9 @@ int Dispatch(const std::vector<std::string>& args) {
 }  // namespace
 
 std::vector<Subcommand> Subcommands() {
-  return {};
+  return {
+      {"verify", "读回一批映像文件并逐台校验", &RunVerifyCommand},
+  };
 }
 
 int RunCommandLine(int argc, const char* const* argv) {

@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "generation_commands.h"
 #include "option_table.h"
+#include "request_options.h"
 
 namespace quillmark::cli {
 namespace {
@@ -18,29 +19,8 @@ struct WriteCommandLine {
 
 OptionTable WriteOptionTable(WriteCommandLine& line) {
   WriteOptions& o = line.options;
-  JobRequestTexts& texts = o.texts;
-  return {
-      {.name = "--image",
-       .valueName = "PATH",
-       .help = "输入固件映像，大小须为4、8或16 MiB（必需）",
-       .value = &texts.imagePath,
-       .required = true},
-      {.name = "--out",
-       .valueName = "DIR",
-       .help = "输出目录（默认 out）",
-       .value = &texts.outputDirectory},
-      {.name = "--start-mac",
-       .valueName = "TEXT",
-       .help = "起始MAC地址（默认 04:57:55:00:00:00）",
-       .value = &texts.startMac},
-      {.name = "--count",
-       .valueName = "TEXT",
-       .help = "生成数量，1到65535（默认 255）",
-       .value = &texts.deviceCount},
-      {.name = "--macs-per-device",
-       .valueName = "TEXT",
-       .help = "每设备分配MAC数量，1到4（默认 1）",
-       .value = &texts.macsPerDevice},
+  OptionTable table = RequestOptionRows(o.texts);
+  OptionTable own = {
       {.name = "--manifest",
        .valueName = "FILE",
        .help = "运行结束时写入CSV清单：表头 file,mac1,…,macN，\n"
@@ -56,6 +36,8 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
       {.name = "--version", .help = "打印版本", .flag = &line.version},
       {.name = "--help", .help = "打印本帮助", .flag = &line.help},
   };
+  table.insert(table.end(), own.begin(), own.end());
+  return table;
 }
 
 std::string SubcommandRows() {

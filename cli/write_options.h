@@ -3,13 +3,13 @@
 #include <string>
 
 #include "job_acceptance.h"
+#include "request_options.h"
 
 namespace quillmark::cli {
 
 // What the write command (quillmark-cli without a subcommand) was asked.
 struct WriteOptions {
-  // The dialog's defaults; the image has none.
-  JobRequestTexts texts{"04:57:55:00:00:00", "255", "1", "", "out"};
+  JobRequestTexts texts = DialogDefaults();
   bool hasManifest = false;
   std::string manifestPath;
   bool dryRun = false;

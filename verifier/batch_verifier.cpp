@@ -41,8 +41,9 @@ class SharedWork {
     m_changed.notify_all();
   }
 
-  // Hands the results that follow on from the ones handed out to deliver;
-  // with wait, first waits a little for one.
+  // Hands the results that follow on from the ones handed out to
+  // deliver, until it returns false; with wait, first waits a little for
+  // one.
   template <class Deliver>
   void DeliverReady(Deliver&& deliver, bool wait) {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -56,18 +57,20 @@ class SharedWork {
         return;
       DeviceResult result = std::move(found->second);
       m_ready.erase(found);
-      ++m_delivered;
       lock.unlock();
-      deliver(result);
+      if (!deliver(result))
+        return;
       lock.lock();
+      ++m_delivered;
     }
   }
 
   // No group is being checked and none will be.
   bool Over() const { return m_groupsOut == 0 && (m_next >= m_deviceCount || stop.load()); }
-  bool AllDelivered() {
+  // Nothing more will be handed out: all of it was, or it stopped.
+  bool Done() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_delivered == m_deviceCount || (Over() && m_ready.count(m_delivered) == 0);
+    return m_delivered == m_deviceCount || stop.load();
   }
 
   std::atomic<bool> stop{false};
@@ -113,14 +116,19 @@ VerifyOutcome VerifyBatch(const ExpectedBatch& batch, VerifyHost& host, Platform
                           VerifierOptions options) {
   SharedWork work(batch.devices.size(), static_cast<std::size_t>(std::max(options.filesAtOnce, 1)));
   VerifyOutcome outcome;
-  const auto deliver = [&](const DeviceResult& result) {
-    ++outcome.devicesChecked;
-    ++(result.fault == DeviceFault::None ? outcome.devicesExact : outcome.devicesFailed);
-    host.OnDeviceChecked(result);
-  };
   const auto pollStop = [&] {
     if (!work.stop.load() && host.StopRequested())
       work.stop.store(true);
+    return work.stop.load();
+  };
+  // A result not handed to the host before a stop counts as unchecked.
+  const auto deliver = [&](const DeviceResult& result) {
+    if (pollStop())
+      return false;
+    ++outcome.devicesChecked;
+    ++(result.fault == DeviceFault::None ? outcome.devicesExact : outcome.devicesFailed);
+    host.OnDeviceChecked(result);
+    return true;
   };
 
   // The helpers check groups on their own threads; the calling thread
@@ -141,11 +149,10 @@ VerifyOutcome VerifyBatch(const ExpectedBatch& batch, VerifyHost& host, Platform
   {
     Lane own(batch, files, options.read, work);
     do {
-      pollStop();
       work.DeliverReady(deliver, false);
-    } while (own.CheckOneGroup());
+    } while (!pollStop() && own.CheckOneGroup());
   }
-  while (!work.AllDelivered()) {
+  while (!work.Done()) {
     pollStop();
     work.DeliverReady(deliver, true);
   }

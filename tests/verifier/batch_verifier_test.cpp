@@ -44,13 +44,12 @@ class RecordingHost final : public VerifyHost {
     for (const FolderFinding& finding : scan.findings)
       lines.push_back(FindingText(m_batch, finding));
   }
-  bool StopRequested() override { return ++asked > stopAfter; }
+  bool StopRequested() override { return order.size() >= stopAfterDevices; }
 
   std::vector<std::size_t> order;
   std::vector<std::string> lines;
   int scans = 0;
-  int asked = 0;
-  int stopAfter = 1 << 30;
+  std::size_t stopAfterDevices = 1000;
 
  private:
   const ExpectedBatch& m_batch;
@@ -241,16 +240,21 @@ INSTANTIATE_TEST_SUITE_P(
                     Options{"FromDiskThreeLanesWholeFiles", {{true, k4MiB}, 3, 2}}),
     [](const testing::TestParamInfo<Options>& info) { return info.param.name; });
 
-TEST_F(VerifierTest, AStopEndsTheCheckWithTheDevicesFinishedSoFar) {
-  RecordingHost host(m_batch);
-  host.stopAfter = 1;
-  const VerifyOutcome outcome = Verify(host, VerifierOptions{{}, 1, 2});
-  EXPECT_TRUE(outcome.stopped);
-  EXPECT_FALSE(outcome.Passed());
-  EXPECT_EQ(outcome.devicesChecked, 2);
-  EXPECT_EQ(host.order, (std::vector<std::size_t>{0, 1}));
-  EXPECT_EQ(host.scans, 0);
-  EXPECT_EQ(SummaryText(outcome, 6), "校验已停止：已校验2台（共6台），完好2台，失败0台");
+// The devices handed to the host before the stop are the ones counted;
+// results a second lane finished later are dropped with the rest.
+TEST_F(VerifierTest, AStopEndsTheCheckWithTheDevicesHandedOverSoFar) {
+  for (const int lanes : {1, 2}) {
+    SCOPED_TRACE(lanes);
+    RecordingHost host(m_batch);
+    host.stopAfterDevices = 2;
+    const VerifyOutcome outcome = Verify(host, VerifierOptions{{}, lanes, 1});
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_FALSE(outcome.Passed());
+    EXPECT_EQ(outcome.devicesChecked, 2);
+    EXPECT_EQ(host.order, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(host.scans, 0);
+    EXPECT_EQ(SummaryText(outcome, 6), "校验已停止：已校验2台（共6台），完好2台，失败0台");
+  }
 }
 
 TEST_F(VerifierTest, SummaryCountsDevicesAndDuplicates) {

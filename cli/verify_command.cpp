@@ -1,0 +1,165 @@
+#include "verify_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "batch_manifest.h"
+#include "command_line.h"
+#include "exit_codes.h"
+#include "manifest.h"
+#include "option_table.h"
+#include "request_options.h"
+#include "signals.h"
+#include "utf8_text.h"
+#include "verify_console.h"
+
+namespace quillmark::cli {
+namespace {
+
+struct VerifyOptions {
+  JobRequestTexts texts = DialogDefaults();
+  std::string manifestPath;
+  std::string reportPath;
+  bool fromDisk = false;
+  bool quiet = false;
+  bool help = false;
+  bool hasManifest = false;
+  bool hasReport = false;
+};
+
+OptionTable VerifyOptionTable(VerifyOptions& o) {
+  OptionTable table = RequestOptionRows(o.texts);
+  OptionTable own = {
+      {.name = "--manifest",
+       .valueName = "FILE",
+       .help = "按写入时生成的清单校验（代替 --start-mac、--count、\n"
+               "--macs-per-device）",
+       .value = &o.manifestPath},
+      {.name = "--report",
+       .valueName = "FILE",
+       .help = "写入CSV校验报告：表头 file,result,detail",
+       .value = &o.reportPath},
+      {.name = "--from-disk",
+       .help = "从磁盘读取，不用缓存中的数据\n（每个文件先写回磁盘并清除其缓存）",
+       .flag = &o.fromDisk},
+      {.name = "--quiet", .help = "只打印失败信息和总结", .flag = &o.quiet},
+      {.name = "--help", .help = "打印本帮助", .flag = &o.help},
+  };
+  table.insert(table.end(), own.begin(), own.end());
+  return table;
+}
+
+void PrintError(const std::string& line) {
+  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  std::fflush(stderr);
+}
+
+int Refuse(const std::string& message) {
+  PrintError(message);
+  return kExitRejected;
+}
+
+// The batch to expect, judged as a write judges its request (the image
+// the same way), except that the output directory must already exist:
+// a check creates nothing. Empty with the exit status when refused.
+std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, GenerationJob& job,
+                                         PlatformFiles& files, int& refused) {
+  if (!options.hasManifest) {
+    const JobVerdict verdict =
+        AcceptJobRequest(job, options.texts, files, OutputDirectoryRule::MustExist);
+    refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+    return verdict.accepted ? std::optional(BatchOfJob(job)) : std::nullopt;
+  }
+  const ManifestReading reading = ReadManifest(options.manifestPath, files);
+  if (!reading.manifest) {
+    refused = Refuse(reading.error);
+    return std::nullopt;
+  }
+  if (reading.manifest->devices.empty()) {
+    refused = Refuse("清单文件中没有设备！" + options.manifestPath);
+    return std::nullopt;
+  }
+  job.outputDirectory = options.texts.outputDirectory;
+  JobVerdict verdict = LoadJobImage(job, options.texts.imagePath, files);
+  if (verdict.accepted && !DirectoryExists(job.outputDirectory, files))
+    verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain};
+  refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+  return verdict.accepted ? std::optional(BatchOfManifest(job, *reading.manifest)) : std::nullopt;
+}
+
+int RunVerify(const VerifyOptions& options) {
+  if (!InstallStopHandlers())
+    PrintError("无法安装信号处理程序，SIGINT和SIGTERM将立即结束程序");
+  SystemFiles files;
+  GenerationJob job;
+  int refused = kExitSuccess;
+  const std::optional<ExpectedBatch> batch = AcceptBatch(options, job, files, refused);
+  if (!batch)
+    return refused;
+  if (options.hasReport && !CanWriteManifest(options.reportPath, files))
+    return Refuse("报告文件无法写入！" + options.reportPath);
+
+  const VerifyConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
+  VerifyConsoleHost host(*batch, mode);
+  VerifierOptions verifierOptions;
+  verifierOptions.read.fromDisk = options.fromDisk;
+  const VerifyOutcome outcome = VerifyBatch(*batch, host, files, verifierOptions);
+  host.Finish(outcome);
+
+  bool reported = true;
+  if (options.hasReport && !WriteManifest(options.reportPath, host.Report().Text(), false, files)) {
+    PrintError("报告文件写入出错！" + options.reportPath);
+    reported = false;
+  }
+  if (outcome.stopped)
+    return kExitSignalBase + StopSignal();
+  return outcome.Passed() && reported ? kExitSuccess : kExitRunFailed;
+}
+
+}  // namespace
+
+std::string VerifyHelpText() {
+  VerifyOptions options;
+  const OptionTable table = VerifyOptionTable(options);
+  return Synopsis("quillmark-cli verify", table) +
+         "\n"
+         "读回输出目录中的一批映像文件，逐台校验：文件存在且是普通文件，大小与\n"
+         "输入映像相同，除MAC记录外与映像逐字节一致，MAC记录正好是该设备的地址。\n"
+         "目录中残留的临时文件和不属于本批的 fw_*.img 文件各报告一行；其中含有\n"
+         "本批MAC地址的文件算作校验失败。最后一行是总结。\n"
+         "\n"
+         "选项:\n" +
+         HelpRows(table) +
+         "\n"
+         "退出状态:\n"
+         "  0    每台设备的文件都完好\n"
+         "  1    请求或清单被拒绝（信息在标准错误输出），未校验任何文件\n"
+         "  2    命令行用法错误\n"
+         "  3    有设备的文件不完好，或发现MAC地址重复的文件\n"
+         "  130  被SIGINT停止；143 被SIGTERM停止（总结说明校验到哪里）\n";
+}
+
+int RunVerifyCommand(const std::vector<std::string>& args) {
+  VerifyOptions options;
+  const OptionTable table = VerifyOptionTable(options);
+  const ParsedOptions parsed = ParseOptions(table, args);
+  if (!parsed.ok)
+    return ReportUsageError(parsed.error);
+  if (options.help) {
+    std::fputs(VerifyHelpText().c_str(), stdout);
+    return kExitSuccess;
+  }
+  if (!parsed.Given("--image"))
+    return ReportUsageError("缺少必需的选项 --image；用 --help 查看用法");
+  options.hasManifest = parsed.Given("--manifest");
+  options.hasReport = parsed.Given("--report");
+  if (options.hasManifest && (parsed.Given("--start-mac") || parsed.Given("--count") ||
+                              parsed.Given("--macs-per-device"))) {
+    return ReportUsageError(
+        "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 --help 查看用法");
+  }
+  return RunVerify(options);
+}
+
+}  // namespace quillmark::cli
