@@ -1,0 +1,113 @@
+#include "ledger_location.h"
+
+#include <libpq-fe.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace quillmark::ledger {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// "service=NAME", "host=… dbname=…": a keyword, then "=".
+bool LooksLikeKeywordValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+    ++i;
+  const std::size_t start = i;
+  while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+    ++i;
+  if (i == start)
+    return false;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+    ++i;
+  return i < text.size() && text[i] == '=';
+}
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_dir;
+  return "";
+}
+
+// A value as libpq's keyword/value form reads it back.
+std::string QuotedValue(const std::string& value) {
+  bool plain = !value.empty();
+  for (const char c : value)
+    plain = plain && !std::isspace(static_cast<unsigned char>(c)) && c != '\'' && c != '\\';
+  if (plain)
+    return value;
+  std::string quoted = "'";
+  for (const char c : value) {
+    if (c == '\'' || c == '\\')
+      quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+}  // namespace
+
+Result<std::string> DefaultLedgerPath() {
+  std::string base;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
+    base = data;
+  } else {
+    const std::string home = HomeFolder();
+    if (home.empty())
+      return Fault(LedgerFault::InvalidRequest, "无法确定默认账本的位置！HOME 未设置");
+    base = home + "/.local/share";
+  }
+  return base + "/quillmark/ledger.sqlite3";
+}
+
+Result<LedgerLocation> ParseLedgerLocation(std::string_view text) {
+  if (text.empty())
+    return Fault(LedgerFault::InvalidRequest, "账本位置为空！");
+  if (text == "default") {
+    Result<std::string> path = DefaultLedgerPath();
+    if (!path)
+      return path.error();
+    return LedgerLocation{LedgerKind::SQLite, path.value()};
+  }
+  if (StartsWith(text, "postgresql://") || StartsWith(text, "postgres://") ||
+      LooksLikeKeywordValue(text)) {
+    return LedgerLocation{LedgerKind::PostgreSQL, std::string(text)};
+  }
+  return LedgerLocation{LedgerKind::SQLite, std::string(text)};
+}
+
+std::string ConnectionTextWithoutPassword(const std::string& conninfo) {
+  char* parseError = nullptr;
+  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
+      PQconninfoParse(conninfo.c_str(), &parseError), &PQconninfoFree);
+  PQfreemem(parseError);
+  if (!options)
+    return "（无法解析的连接字符串）";
+  std::string shown;
+  for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
+    if (option->val == nullptr || std::string_view(option->keyword) == "password")
+      continue;
+    shown +=
+        (shown.empty() ? "" : " ") + std::string(option->keyword) + "=" + QuotedValue(option->val);
+  }
+  return shown;
+}
+
+std::string LedgerLocation::Display() const {
+  return kind == LedgerKind::SQLite ? target : ConnectionTextWithoutPassword(target);
+}
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ledger_result.h"
+
+namespace quillmark::ledger {
+
+enum class LedgerKind { SQLite, PostgreSQL };
+
+// Where a ledger lives: an SQLite file, or a PostgreSQL database named by
+// a connection string that libpq reads.
+struct LedgerLocation {
+  LedgerKind kind = LedgerKind::SQLite;
+  std::string target;  // the file path, or the connection string as given
+
+  // What may be shown: the path, or the connection string without its
+  // password.
+  std::string Display() const;
+};
+
+// "default" is $XDG_DATA_HOME/quillmark/ledger.sqlite3 (~/.local/share/…);
+// "postgresql://…", "postgres://…" or "keyword=value …" (e.g.
+// "service=NAME") is PostgreSQL; anything else is an SQLite file path.
+Result<LedgerLocation> ParseLedgerLocation(std::string_view text);
+
+// $XDG_DATA_HOME/quillmark/ledger.sqlite3, falling back to
+// $HOME/.local/share when XDG_DATA_HOME is unset, empty or relative.
+Result<std::string> DefaultLedgerPath();
+
+// The connection string with its password left out, as libpq reads it.
+std::string ConnectionTextWithoutPassword(const std::string& conninfo);
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ledger_result.h"
+#include "ledger_types.h"
+
+namespace quillmark::ledger {
+
+// What the ledger's rules read and write, inside one transaction that a
+// back end holds open (and alone holds, when it writes) while they run.
+class RuleStore {
+ public:
+  virtual Result<std::optional<Pool>> FindPool(const std::string& name) = 0;
+  // The pool that holds the whole range, if one does.
+  virtual Result<std::optional<Pool>> PoolHolding(const MacRange& range) = 0;
+  virtual Result<bool> HasPools() = 0;
+  // The lowest start in the pool from which size addresses are free.
+  virtual Result<std::optional<std::uint64_t>> NextFreeStart(const Pool& pool,
+                                                             std::uint64_t size) = 0;
+  // The batch of exactly these devices, voided or not.
+  virtual Result<std::optional<BatchSummary>> SameDevices(std::uint64_t firstMac,
+                                                          std::int32_t deviceCount,
+                                                          std::int32_t macsPerDevice) = 0;
+  // The batch with the lowest addresses among those overlapping the range.
+  virtual Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) = 0;
+  virtual Result<std::int64_t> InsertBatch(const BatchRequest& request, std::uint64_t firstMac,
+                                           const std::string& pool) = 0;
+  virtual Result<std::int64_t> InsertWrite(std::int64_t batchId, const BatchRequest& request) = 0;
+
+  // The pool with the lowest addresses among those overlapping the range.
+  virtual Result<std::optional<Pool>> FirstOverlappingPool(const MacRange& range) = 0;
+  virtual Result<Pool> InsertPool(const std::string& name, const MacRange& macs) = 0;
+  virtual Result<std::optional<BatchSummary>> FindBatch(std::int64_t id) = 0;
+  virtual Status InsertVoid(std::int64_t batchId, const std::string& reason) = 0;
+
+ protected:
+  ~RuleStore() = default;
+};
+
+// The values a request must have before any database is asked.
+std::optional<LedgerError> ValidateRequest(const BatchRequest& request);
+// A date or time as listings take it: "2024-05-01" or "2024-05-01T10:22:03Z".
+std::optional<LedgerError> ValidateFilter(const BatchFilter& filter);
+
+// Decides a request: the range (the pool's next free one when no first
+// address is given), its pool, then the same devices recorded before or a
+// batch in the way. With record set the batch, or another write of it, is
+// inserted; without, nothing is written.
+Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& request, bool record);
+
+// A new pool: a name not taken, and addresses that overlap no other pool
+// and that may each start a batch (one octet 1, never octets 2 and 3 both
+// ff), so the next free range is always a valid start.
+Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRange& macs);
+
+// Voids a batch once, with a reason; the batch stays and keeps its range.
+Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason);
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ledger_result.h"
+#include "ledger_types.h"
+
+namespace quillmark::ledger {
+
+// The one place the ledger's texts live: each refusal is one line that the
+// command-line tool prints and the dialog shows as it stands.
+
+// "批次 12：04:57:55:00:00:00 至 04:57:55:00:00:fe，工位 line3，2024-05-01T10:22:03Z"
+std::string BatchText(const BatchSummary& batch);
+
+LedgerError OverlapError(const BatchSummary& batch);
+LedgerError VoidedBatchError(const BatchSummary& batch);
+LedgerError OutsidePoolError(const MacRange& range, const Pool* pool);
+LedgerError UnknownPoolError(const std::string& name);
+LedgerError PoolFullError(const Pool& pool, std::uint64_t size);
+LedgerError NoSuchBatchError(std::int64_t id);
+LedgerError AlreadyVoidError(const BatchSummary& batch);
+LedgerError InvalidRequestError(const std::string& what);
+
+// The names of the endings in exports and listings.
+std::string_view EndingName(Ending ending);  // "finished", "stopped", "failed", ""
+std::optional<Ending> ParseEnding(std::string_view name);
+// How a listing describes a batch's state: its void, else its last write.
+std::string StateText(const BatchDetails& details);
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,32 @@
+#include <unistd.h>
+
+#include <array>
+
+#include "ledger.h"
+#include "postgres_ledger.h"
+#include "sqlite_ledger.h"
+
+namespace quillmark::ledger {
+
+Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location) {
+  if (location.kind == LedgerKind::PostgreSQL)
+    return PostgresLedger::Open(location);
+  return SqliteLedger::Open(location.target);
+}
+
+Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion) {
+  if (targetVersion < 1 || targetVersion > kLedgerSchemaVersion)
+    return Fault(LedgerFault::InvalidRequest, "没有这个账本结构版本！");
+  if (location.kind == LedgerKind::PostgreSQL)
+    return PostgresLedger::Init(location, targetVersion);
+  return SqliteLedger::Init(location.target, targetVersion);
+}
+
+std::string DefaultStationName() {
+  std::array<char, 256> name{};
+  if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0')
+    return "localhost";
+  return name.data();
+}
+
+}  // namespace quillmark::ledger

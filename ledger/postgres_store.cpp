@@ -1,0 +1,254 @@
+#include "postgres_store.h"
+
+#include <map>
+
+#include "ledger_texts.h"
+
+namespace quillmark::ledger {
+namespace {
+
+#define QUILLMARK_UTC(column) \
+  "to_char(" column " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')"
+
+constexpr std::string_view kBatchColumns =
+    "SELECT b.id, b.first_mac, b.device_count, b.macs_per_device, b.pool, b.station,"
+    " b.recorded_by, " QUILLMARK_UTC("b.recorded_at") ", v.batch_id IS NOT NULL, v.reason,"
+    " v.voided_by, " QUILLMARK_UTC("v.voided_at")
+    " FROM quillmark.batches b LEFT JOIN quillmark.voids v ON v.batch_id = b.id ";
+
+constexpr std::string_view kPoolColumns =
+    "SELECT name, lower(macs), upper(macs), created_by, " QUILLMARK_UTC(
+        "created_at") " FROM quillmark.pools ";
+
+constexpr std::string_view kWriteColumns =
+    "SELECT id, batch_id, station, image_sha256, output_folder, written_by, " QUILLMARK_UTC(
+        "started_at") ", " QUILLMARK_UTC("ended_at") ", devices_written, devices_failed, ending"
+    " FROM quillmark.batch_writes ";
+
+constexpr std::string_view kFilter =
+    " WHERE ($1::bigint IS NULL OR b.id = $1) AND ($2::text IS NULL OR b.pool = $2)"
+    " AND ($3::timestamptz IS NULL OR b.recorded_at >= $3)";
+
+std::string Sql(std::string_view head, std::string_view tail) {
+  return std::string(head) + std::string(tail);
+}
+
+std::string Number(std::uint64_t value) {
+  return std::to_string(value);
+}
+
+std::optional<std::string> Nullable(const std::string& text) {
+  if (text.empty())
+    return std::nullopt;
+  return text;
+}
+
+BatchSummary ReadBatch(const PqResult& rows, int row) {
+  BatchSummary batch;
+  batch.id = rows.Int64(row, 0);
+  batch.firstMac = static_cast<std::uint64_t>(rows.Int64(row, 1));
+  batch.deviceCount = static_cast<std::int32_t>(rows.Int64(row, 2));
+  batch.macsPerDevice = static_cast<std::int32_t>(rows.Int64(row, 3));
+  batch.pool = rows.Text(row, 4);
+  batch.station = rows.Text(row, 5);
+  batch.recordedBy = rows.Text(row, 6);
+  batch.recordedAt = rows.Text(row, 7);
+  batch.voided = rows.Bool(row, 8);
+  batch.voidReason = rows.Text(row, 9);
+  batch.voidedBy = rows.Text(row, 10);
+  batch.voidedAt = rows.Text(row, 11);
+  return batch;
+}
+
+Pool ReadPool(const PqResult& rows, int row) {
+  const auto first = static_cast<std::uint64_t>(rows.Int64(row, 1));
+  const auto end = static_cast<std::uint64_t>(rows.Int64(row, 2));
+  return Pool{rows.Text(row, 0), MacRange{first, end - first}, rows.Text(row, 3),
+              rows.Text(row, 4)};
+}
+
+WriteRecord ReadWrite(const PqResult& rows, int row) {
+  WriteRecord write;
+  write.id = rows.Int64(row, 0);
+  write.batchId = rows.Int64(row, 1);
+  write.station = rows.Text(row, 2);
+  write.imageSha256 = rows.Text(row, 3);
+  write.outputFolder = rows.Text(row, 4);
+  write.writtenBy = rows.Text(row, 5);
+  write.startedAt = rows.Text(row, 6);
+  write.endedAt = rows.Text(row, 7);
+  write.devicesWritten = static_cast<std::int32_t>(rows.Int64(row, 8));
+  write.devicesFailed = static_cast<std::int32_t>(rows.Int64(row, 9));
+  write.ending = ParseEnding(rows.Text(row, 10)).value_or(Ending::None);
+  return write;
+}
+
+PqParams FilterParams(const BatchFilter& filter) {
+  return {filter.id ? std::optional<std::string>(std::to_string(*filter.id)) : std::nullopt,
+          Nullable(filter.pool), Nullable(filter.since)};
+}
+
+}  // namespace
+
+Result<std::optional<BatchSummary>> PostgresRuleStore::OneBatch(std::string_view where,
+                                                                const PqParams& params) {
+  Result<PqResult> rows = m_db.Exec(Sql(kBatchColumns, where), params);
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<BatchSummary>();
+  return std::optional<BatchSummary>(ReadBatch(rows.value(), 0));
+}
+
+Result<std::optional<Pool>> PostgresRuleStore::OnePool(std::string_view where,
+                                                       const PqParams& params) {
+  Result<PqResult> rows = m_db.Exec(Sql(kPoolColumns, where), params);
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<Pool>();
+  return std::optional<Pool>(ReadPool(rows.value(), 0));
+}
+
+Result<std::optional<Pool>> PostgresRuleStore::FindPool(const std::string& name) {
+  return OnePool("WHERE name = $1", {name});
+}
+
+Result<std::optional<Pool>> PostgresRuleStore::PoolHolding(const MacRange& range) {
+  return OnePool("WHERE macs @> int8range($1::bigint, $2::bigint)",
+                 {Number(range.first), Number(range.end())});
+}
+
+Result<bool> PostgresRuleStore::HasPools() {
+  Result<PqResult> rows = m_db.Exec("SELECT EXISTS (SELECT FROM quillmark.pools)");
+  if (!rows)
+    return rows.error();
+  return rows->Bool(0, 0);
+}
+
+Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStart(const Pool& pool,
+                                                                      std::uint64_t size) {
+  // The gaps between the batches in the pool, in address order, and the
+  // one after the last; the lowest one wide enough wins. The batches are
+  // read from the one that may straddle the pool's start onwards.
+  Result<PqResult> rows =
+      m_db.Exec(R"sql(
+    WITH used AS (
+      SELECT first_mac AS lo, least(upper(macs), $2::bigint) AS hi FROM quillmark.batches
+      WHERE first_mac < $2::bigint AND upper(macs) > $1::bigint
+        AND first_mac >= coalesce((SELECT first_mac FROM quillmark.batches
+                                   WHERE first_mac <= $1::bigint
+                                   ORDER BY first_mac DESC LIMIT 1), $1::bigint)
+    ),
+    gaps AS (
+      SELECT greatest(coalesce(lag(hi) OVER (ORDER BY lo), $1::bigint), $1::bigint) AS gap_lo,
+             lo AS gap_hi FROM used
+      UNION ALL
+      SELECT greatest(coalesce(max(hi), $1::bigint), $1::bigint), $2::bigint FROM used
+    )
+    SELECT gap_lo FROM gaps WHERE gap_hi - gap_lo >= $3::bigint ORDER BY gap_lo LIMIT 1)sql",
+                {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<std::uint64_t>();
+  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(rows->Int64(0, 0)));
+}
+
+Result<std::optional<BatchSummary>> PostgresRuleStore::SameDevices(std::uint64_t firstMac,
+                                                                   std::int32_t deviceCount,
+                                                                   std::int32_t macsPerDevice) {
+  return OneBatch(
+      "WHERE b.first_mac = $1::bigint AND b.device_count = $2::int AND b.macs_per_device = $3::int",
+      {Number(firstMac), std::to_string(deviceCount), std::to_string(macsPerDevice)});
+}
+
+Result<std::optional<BatchSummary>> PostgresRuleStore::FirstOverlap(const MacRange& range) {
+  return OneBatch("WHERE b.macs && int8range($1::bigint, $2::bigint) ORDER BY b.first_mac LIMIT 1",
+                  {Number(range.first), Number(range.end())});
+}
+
+Result<std::int64_t> PostgresRuleStore::InsertBatch(const BatchRequest& request,
+                                                    std::uint64_t firstMac,
+                                                    const std::string& pool) {
+  Result<PqResult> rows = m_db.Exec(
+      "INSERT INTO quillmark.batches (first_mac, device_count, macs_per_device, pool, station)"
+      " VALUES ($1, $2, $3, $4, $5) RETURNING id",
+      {Number(firstMac), std::to_string(request.deviceCount), std::to_string(request.macsPerDevice),
+       Nullable(pool), request.station});
+  if (!rows)
+    return rows.error();
+  return rows->Int64(0, 0);
+}
+
+Result<std::int64_t> PostgresRuleStore::InsertWrite(std::int64_t batchId,
+                                                    const BatchRequest& request) {
+  Result<PqResult> rows = m_db.Exec(
+      "INSERT INTO quillmark.batch_writes (batch_id, station, image_sha256, output_folder)"
+      " VALUES ($1, $2, $3, $4) RETURNING id",
+      {std::to_string(batchId), request.station, request.imageSha256, request.outputFolder});
+  if (!rows)
+    return rows.error();
+  return rows->Int64(0, 0);
+}
+
+Result<std::optional<Pool>> PostgresRuleStore::FirstOverlappingPool(const MacRange& range) {
+  return OnePool("WHERE macs && int8range($1::bigint, $2::bigint) ORDER BY lower(macs) LIMIT 1",
+                 {Number(range.first), Number(range.end())});
+}
+
+Result<Pool> PostgresRuleStore::InsertPool(const std::string& name, const MacRange& macs) {
+  Result<PqResult> rows = m_db.Exec(
+      "INSERT INTO quillmark.pools (name, macs) VALUES ($1, int8range($2::bigint, $3::bigint))"
+      " RETURNING name, lower(macs), upper(macs), created_by, " QUILLMARK_UTC("created_at"),
+      {name, Number(macs.first), Number(macs.end())});
+  if (!rows)
+    return rows.error();
+  return ReadPool(rows.value(), 0);
+}
+
+Result<std::optional<BatchSummary>> PostgresRuleStore::FindBatch(std::int64_t id) {
+  return OneBatch("WHERE b.id = $1::bigint", {std::to_string(id)});
+}
+
+Status PostgresRuleStore::InsertVoid(std::int64_t batchId, const std::string& reason) {
+  return m_db.Run("INSERT INTO quillmark.voids (batch_id, reason) VALUES ($1, $2)",
+                  {std::to_string(batchId), reason});
+}
+
+Result<std::vector<Pool>> PostgresRuleStore::AllPools() {
+  Result<PqResult> rows = m_db.Exec(Sql(kPoolColumns, "ORDER BY lower(macs)"));
+  if (!rows)
+    return rows.error();
+  std::vector<Pool> pools;
+  for (int row = 0; row < rows->Rows(); ++row)
+    pools.push_back(ReadPool(rows.value(), row));
+  return pools;
+}
+
+Result<std::vector<BatchDetails>> PostgresRuleStore::Batches(const BatchFilter& filter) {
+  const PqParams params = FilterParams(filter);
+  Result<PqResult> batches = m_db.Exec(Sql(kBatchColumns, Sql(kFilter, " ORDER BY b.id")), params);
+  if (!batches)
+    return batches.error();
+  Result<PqResult> writes =
+      m_db.Exec(Sql(kWriteColumns, Sql("WHERE batch_id IN (SELECT b.id FROM quillmark.batches b",
+                                       Sql(kFilter, ") ORDER BY id"))),
+                params);
+  if (!writes)
+    return writes.error();
+  std::vector<BatchDetails> details;
+  std::map<std::int64_t, std::size_t> byId;
+  for (int row = 0; row < batches->Rows(); ++row) {
+    byId[batches->Int64(row, 0)] = details.size();
+    details.push_back(BatchDetails{ReadBatch(batches.value(), row), {}});
+  }
+  for (int row = 0; row < writes->Rows(); ++row) {
+    WriteRecord write = ReadWrite(writes.value(), row);
+    if (auto found = byId.find(write.batchId); found != byId.end())
+      details[found->second].writes.push_back(std::move(write));
+  }
+  return details;
+}
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ledger_rules.h"
+#include "pq_handle.h"
+
+namespace quillmark::ledger {
+
+// The ledger's rules' reads and writes on PostgreSQL, inside the
+// transaction its caller holds.
+class PostgresRuleStore final : public RuleStore {
+ public:
+  explicit PostgresRuleStore(PqConnection& connection) : m_db(connection) {}
+
+  Result<std::optional<Pool>> FindPool(const std::string& name) override;
+  Result<std::optional<Pool>> PoolHolding(const MacRange& range) override;
+  Result<bool> HasPools() override;
+  Result<std::optional<std::uint64_t>> NextFreeStart(const Pool& pool, std::uint64_t size) override;
+  Result<std::optional<BatchSummary>> SameDevices(std::uint64_t firstMac, std::int32_t deviceCount,
+                                                  std::int32_t macsPerDevice) override;
+  Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) override;
+  Result<std::int64_t> InsertBatch(const BatchRequest& request, std::uint64_t firstMac,
+                                   const std::string& pool) override;
+  Result<std::int64_t> InsertWrite(std::int64_t batchId, const BatchRequest& request) override;
+  Result<std::optional<Pool>> FirstOverlappingPool(const MacRange& range) override;
+  Result<Pool> InsertPool(const std::string& name, const MacRange& macs) override;
+  Result<std::optional<BatchSummary>> FindBatch(std::int64_t id) override;
+  Status InsertVoid(std::int64_t batchId, const std::string& reason) override;
+
+  Result<std::vector<Pool>> AllPools();
+  Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter);
+
+ private:
+  Result<std::optional<BatchSummary>> OneBatch(std::string_view where, const PqParams& params);
+  Result<std::optional<Pool>> OnePool(std::string_view where, const PqParams& params);
+
+  PqConnection& m_db;
+};
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,292 @@
+// The same cases on both back ends: what is recorded, what is refused and
+// how the refusal names the batch in the way.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ledger_fixture.h"
+#include "ledger_texts.h"
+#include "mac_number.h"
+
+namespace quillmark::test {
+namespace {
+
+using namespace ledger;
+using testing::HasSubstr;
+using testing::MatchesRegex;
+
+constexpr const char* kUtcTime = "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z";
+
+TEST_P(LedgerTest, RecordsABatchWithItsStationImageFolderUserAndTime) {
+  const Reservation reserved = Reserve(Request(kVendor, 10, 2));
+  EXPECT_GT(reserved.batchId, 0);
+  EXPECT_GT(reserved.writeId, 0);
+  EXPECT_EQ(reserved.macs, (MacRange{kVendor, 20}));
+  EXPECT_FALSE(reserved.rewrite);
+
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 1u);
+  const BatchSummary& batch = batches[0].batch;
+  EXPECT_EQ(batch.id, reserved.batchId);
+  EXPECT_EQ(batch.firstMac, kVendor);
+  EXPECT_EQ(batch.deviceCount, 10);
+  EXPECT_EQ(batch.macsPerDevice, 2);
+  EXPECT_EQ(batch.station, "line3-a");
+  EXPECT_FALSE(batch.recordedBy.empty());
+  EXPECT_THAT(batch.recordedAt, MatchesRegex(kUtcTime));
+  ASSERT_EQ(batches[0].writes.size(), 1u);
+  const WriteRecord& write = batches[0].writes[0];
+  EXPECT_EQ(write.id, reserved.writeId);
+  EXPECT_EQ(write.imageSha256, kDigest);
+  EXPECT_EQ(write.outputFolder, "/srv/line3/lot-0412");
+  EXPECT_EQ(write.ending, Ending::None);  // reserved: a crash now leaves it so, still blocking
+  EXPECT_EQ(StateText(batches[0]), "已预留");
+}
+
+TEST_P(LedgerTest, TheOutcomeIsRecordedOnceAtTheEnd) {
+  const Reservation reserved = Reserve(Request(kVendor, 10));
+  Status recorded = m_ledger->RecordOutcome(reserved.writeId, WriteOutcome{7, 1, true, false});
+  ASSERT_TRUE(recorded) << recorded.error().message;
+  const WriteRecord write = AllBatches()[0].writes[0];
+  EXPECT_EQ(write.ending, Ending::Stopped);
+  EXPECT_EQ(write.devicesWritten, 7);
+  EXPECT_EQ(write.devicesFailed, 1);
+  EXPECT_THAT(write.endedAt, MatchesRegex(kUtcTime));
+
+  Status again = m_ledger->RecordOutcome(reserved.writeId, WriteOutcome{10, 0, false, true});
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.error().fault, LedgerFault::NoSuchBatch);
+  EXPECT_EQ(AllBatches()[0].writes[0].ending, Ending::Stopped);
+  EXPECT_FALSE(m_ledger->RecordOutcome(reserved.writeId + 100, WriteOutcome{}));
+}
+
+struct OverlapCase {
+  const char* name;
+  std::uint64_t first;
+  std::int32_t count;
+  std::int32_t n;
+  bool refused;
+};
+
+// Against one recorded batch of the addresses [100, 200).
+const OverlapCase kOverlapCases[] = {
+    {"inside", 150, 10, 1, true},
+    {"across the lower edge", 90, 20, 1, true},
+    {"across the upper edge", 190, 20, 1, true},
+    {"enclosing", 50, 100, 4, true},
+    {"same first address, fewer devices", 100, 50, 1, true},
+    {"same addresses, other devices", 100, 50, 2, true},
+    {"last address only", 199, 1, 1, true},
+    {"first address only", 50, 51, 1, true},
+    {"just below", 90, 10, 1, false},
+    {"just above", 200, 5, 2, false},
+};
+
+TEST_P(LedgerTest, OverlapsAreRefusedNamingTheBatchInTheWay) {
+  const Reservation first = Reserve(Request(kVendor + 100, 100));
+  for (const OverlapCase& c : kOverlapCases) {
+    SCOPED_TRACE(c.name);
+    Result<Reservation> attempt = m_ledger->Reserve(Request(kVendor + c.first, c.count, c.n));
+    if (!c.refused) {
+      EXPECT_TRUE(attempt) << attempt.error().message;
+      continue;
+    }
+    ASSERT_FALSE(attempt);
+    EXPECT_EQ(attempt.error().fault, LedgerFault::Overlap);
+    ASSERT_TRUE(attempt.error().batch);
+    EXPECT_EQ(attempt.error().batch->id, first.batchId);
+    EXPECT_THAT(
+        attempt.error().message,
+        MatchesRegex("MAC地址范围与账本中的批次重叠！批次 " + std::to_string(first.batchId) +
+                     "：04:57:55:00:00:64 至 04:57:55:00:00:c7，工位 line3-a，" + kUtcTime));
+  }
+  EXPECT_EQ(AllBatches().size(), 3u);  // the two that did not overlap, and the first
+}
+
+TEST_P(LedgerTest, AnOverlapNamesTheLowestBatchInTheWay) {
+  Reserve(Request(kVendor + 300, 10));
+  const Reservation lower = Reserve(Request(kVendor + 100, 10));
+  Result<Reservation> attempt = m_ledger->Reserve(Request(kVendor, 1000));
+  ASSERT_FALSE(attempt);
+  EXPECT_EQ(attempt.error().batch->id, lower.batchId);
+}
+
+TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOfTheirBatch) {
+  const Reservation first = Reserve(Request(kVendor, 255, 2));
+  BatchRequest again = Request(kVendor, 255, 2);
+  again.station = "line4-b";
+  again.imageSha256 = std::string(64, 'b');
+  const Reservation second = Reserve(again);
+  EXPECT_TRUE(second.rewrite);
+  EXPECT_EQ(second.batchId, first.batchId);
+  EXPECT_NE(second.writeId, first.writeId);
+
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 1u);
+  ASSERT_EQ(batches[0].writes.size(), 2u);
+  EXPECT_EQ(batches[0].writes[1].station, "line4-b");
+  EXPECT_EQ(batches[0].writes[1].imageSha256, std::string(64, 'b'));
+  EXPECT_EQ(batches[0].batch.station, "line3-a");
+}
+
+TEST_P(LedgerTest, CheckAnswersAsReserveWouldAndChangesNothing) {
+  const Reservation first = Reserve(Request(kVendor, 10));
+  Result<Reservation> fresh = m_ledger->Check(Request(kVendor + 10, 10));
+  ASSERT_TRUE(fresh) << fresh.error().message;
+  EXPECT_EQ(fresh->batchId, 0);
+  EXPECT_EQ(fresh->writeId, 0);
+  Result<Reservation> same = m_ledger->Check(Request(kVendor, 10));
+  ASSERT_TRUE(same);
+  EXPECT_TRUE(same->rewrite);
+  EXPECT_EQ(same->batchId, first.batchId);
+  Result<Reservation> overlap = m_ledger->Check(Request(kVendor + 5, 10));
+  ASSERT_FALSE(overlap);
+  EXPECT_EQ(overlap.error().fault, LedgerFault::Overlap);
+
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].writes.size(), 1u);
+}
+
+TEST_P(LedgerTest, RequestsTheLedgerCannotRecordAreRefusedBeforeTheDatabase) {
+  BatchRequest badDigest = Request(kVendor, 1);
+  badDigest.imageSha256 = std::string(64, 'A');
+  BatchRequest noStation = Request(kVendor, 1);
+  noStation.station.clear();
+  for (const BatchRequest& request :
+       {Request(kVendor, 0), Request(kVendor, 65536), Request(kVendor, 1, 5), badDigest, noStation,
+        Request(kMacSpace - 3, 2, 2)}) {
+    Result<Reservation> attempt = m_ledger->Reserve(request);
+    ASSERT_FALSE(attempt);
+    EXPECT_EQ(attempt.error().fault, LedgerFault::InvalidRequest);
+  }
+  EXPECT_TRUE(m_ledger->Reserve(Request(kMacSpace - 4, 2, 2)));  // up to ff:ff:ff:ff:ff:ff
+  EXPECT_EQ(AllBatches().size(), 1u);
+}
+
+TEST_P(LedgerTest, TheNextFreeRangeIsTheLowestGapWideEnough) {
+  AddPool("line3", kVendor, 1000);
+  EXPECT_EQ(Reserve(NextRequest("line3", 10)).macs, (MacRange{kVendor, 10}));
+  EXPECT_EQ(Reserve(NextRequest("line3", 5, 2)).macs, (MacRange{kVendor + 10, 10}));
+  Reserve(Request(kVendor + 25, 5));  // leaves a gap of 5 at 20
+  EXPECT_EQ(Reserve(NextRequest("line3", 6)).macs, (MacRange{kVendor + 30, 6}));
+  const Reservation gap = Reserve(NextRequest("line3", 5));
+  EXPECT_EQ(gap.macs, (MacRange{kVendor + 20, 5}));
+  EXPECT_EQ(gap.pool, "line3");
+  EXPECT_EQ(Reserve(NextRequest("line3", 964)).macs, (MacRange{kVendor + 36, 964}));
+
+  Result<Reservation> full = m_ledger->Reserve(NextRequest("line3", 1));
+  ASSERT_FALSE(full);
+  EXPECT_EQ(full.error().fault, LedgerFault::PoolFull);
+  EXPECT_EQ(full.error().message, "地址池中没有足够的连续空闲地址！地址池 line3，需要 1 个");
+  Result<Reservation> unknown = m_ledger->Reserve(NextRequest("line9", 1));
+  ASSERT_FALSE(unknown);
+  EXPECT_EQ(unknown.error().message, "地址池不存在！line9");
+  EXPECT_EQ(m_ledger->Reserve(NextRequest("", 1)).error().fault, LedgerFault::InvalidRequest);
+}
+
+TEST_P(LedgerTest, TheNextFreeRangeSkipsABatchStraddlingThePoolsStart) {
+  Reserve(Request(kVendor + 90, 20));  // recorded before any pool: 90 to 109
+  AddPool("line3", kVendor + 100, 100);
+  EXPECT_EQ(Reserve(NextRequest("line3", 10)).macs, (MacRange{kVendor + 110, 10}));
+  Reserve(Request(kVendor + 120, 80));
+  EXPECT_EQ(m_ledger->Reserve(NextRequest("line3", 1)).error().fault, LedgerFault::PoolFull);
+}
+
+TEST_P(LedgerTest, WherePoolsExistABatchMustLieInsideOne) {
+  const std::uint64_t oui = 0x045755000000;
+  AddPool("vendor", oui, 0x1000000);  // 04:57:55:00:00:00 to 04:57:55:ff:ff:ff
+  // The increment carries out of the last three octets into the vendor's.
+  Result<Reservation> carry = m_ledger->Reserve(Request(oui + 0xfffff0, 16, 2));
+  ASSERT_FALSE(carry);
+  EXPECT_EQ(carry.error().fault, LedgerFault::OutsidePool);
+  EXPECT_EQ(carry.error().message,
+            "MAC地址范围不在任何地址池内！04:57:55:ff:ff:f0 至 04:57:56:00:00:0f");
+  BatchRequest named = Request(oui + 0xfffff0, 16, 2);
+  named.pool = "vendor";
+  EXPECT_EQ(m_ledger->Reserve(named).error().message,
+            "MAC地址范围超出地址池！04:57:55:ff:ff:f0 至 04:57:56:00:00:0f，"
+            "地址池 vendor：04:57:55:00:00:00 至 04:57:55:ff:ff:ff");
+  EXPECT_EQ(m_ledger->Reserve(Request(0x001122000000, 1)).error().fault, LedgerFault::OutsidePool);
+
+  const Reservation inside = Reserve(Request(oui + 0xfffff0, 8, 2));
+  EXPECT_EQ(inside.pool, "vendor");
+  AddPool("other", 0x001122000000, 100);
+  BatchRequest wrongPool = Request(oui, 1);
+  wrongPool.pool = "other";
+  EXPECT_EQ(m_ledger->Reserve(wrongPool).error().fault, LedgerFault::OutsidePool);
+  EXPECT_EQ(AllBatches().size(), 1u);
+}
+
+TEST_P(LedgerTest, PoolsNeitherOverlapNorShareANameNorHoldAnInvalidStart) {
+  const Pool pool = AddPool("line3", kVendor, 1000);
+  EXPECT_EQ(pool.macs, (MacRange{kVendor, 1000}));
+  EXPECT_FALSE(pool.createdBy.empty());
+  EXPECT_EQ(m_ledger->AddPool("line3", MacRange{kVendor + 5000, 10}).error().message,
+            "地址池名称已存在！line3");
+  EXPECT_EQ(m_ledger->AddPool("line4", MacRange{kVendor + 999, 10}).error().message,
+            "地址池与已有地址池重叠！line3：04:57:55:00:00:00 至 04:57:55:00:03:e7");
+  for (const MacRange& invalid : {MacRange{0x04ffffffff00, 0x200},      // on into 05:…
+                                  MacRange{0x010000000000, 10},         // group address
+                                  MacRange{0x04fffe000000, 0x2000000},  // reaches 04:ff:ff
+                                  MacRange{kVendor, 0}}) {
+    EXPECT_EQ(m_ledger->AddPool("bad", invalid).error().fault, LedgerFault::InvalidRequest);
+  }
+  EXPECT_EQ(m_ledger->AddPool("", MacRange{kVendor + 5000, 10}).error().fault,
+            LedgerFault::InvalidRequest);
+  Result<std::vector<Pool>> pools = m_ledger->Pools();
+  ASSERT_TRUE(pools);
+  ASSERT_EQ(pools->size(), 1u);
+  EXPECT_EQ(pools->at(0).name, "line3");
+}
+
+TEST_P(LedgerTest, AVoidedBatchStaysAndKeepsBlockingItsRange) {
+  AddPool("line3", kVendor, 100);
+  const Reservation first = Reserve(NextRequest("line3", 10));
+  Result<BatchSummary> voided = m_ledger->Void(first.batchId, "  image was wrong  ");
+  ASSERT_TRUE(voided) << voided.error().message;
+  EXPECT_TRUE(voided->voided);
+  EXPECT_EQ(voided->voidReason, "image was wrong");
+  EXPECT_FALSE(voided->voidedBy.empty());
+
+  Result<Reservation> same = m_ledger->Reserve(Request(kVendor, 10));
+  ASSERT_FALSE(same);
+  EXPECT_EQ(same.error().fault, LedgerFault::VoidedBatch);
+  EXPECT_THAT(same.error().message, HasSubstr("；作废原因：image was wrong"));
+  EXPECT_EQ(m_ledger->Reserve(Request(kVendor + 5, 1)).error().fault, LedgerFault::Overlap);
+  EXPECT_EQ(Reserve(NextRequest("line3", 10)).macs.first, kVendor + 10);
+
+  EXPECT_EQ(m_ledger->Void(first.batchId, "again").error().fault, LedgerFault::AlreadyVoid);
+  EXPECT_EQ(m_ledger->Void(first.batchId + 100, "x").error().message,
+            "账本中没有该批次！" + std::to_string(first.batchId + 100));
+  EXPECT_EQ(m_ledger->Void(first.batchId + 1, " ").error().fault, LedgerFault::InvalidRequest);
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 2u);
+  EXPECT_EQ(StateText(batches[0]), "已作废");
+}
+
+TEST_P(LedgerTest, ListingsFilterByIdPoolAndDate) {
+  AddPool("a", kVendor, 100);
+  AddPool("b", kVendor + 1000, 100);
+  const Reservation inA = Reserve(NextRequest("a", 1));
+  const Reservation inB = Reserve(NextRequest("b", 1));
+  Result<std::vector<BatchDetails>> onlyB = m_ledger->Batches(BatchFilter{std::nullopt, "b", ""});
+  ASSERT_TRUE(onlyB);
+  ASSERT_EQ(onlyB->size(), 1u);
+  EXPECT_EQ(onlyB->at(0).batch.id, inB.batchId);
+  EXPECT_EQ(onlyB->at(0).writes.size(), 1u);
+  Result<std::vector<BatchDetails>> byId = m_ledger->Batches(BatchFilter{inA.batchId, "", ""});
+  ASSERT_TRUE(byId);
+  ASSERT_EQ(byId->size(), 1u);
+  EXPECT_EQ(byId->at(0).batch.pool, "a");
+
+  EXPECT_EQ(m_ledger->Batches(BatchFilter{std::nullopt, "", "2000-01-01"})->size(), 2u);
+  EXPECT_EQ(m_ledger->Batches(BatchFilter{std::nullopt, "", "9999-01-01T00:00:00Z"})->size(), 0u);
+  EXPECT_EQ(m_ledger->Batches(BatchFilter{std::nullopt, "", "yesterday"}).error().fault,
+            LedgerFault::InvalidRequest);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBackends, LedgerTest,
+                         testing::Values(Backend::SQLite, Backend::PostgreSQL), BackendName);
+
+}  // namespace
+}  // namespace quillmark::test

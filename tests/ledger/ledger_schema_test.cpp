@@ -1,0 +1,176 @@
+// The schema: created and upgraded by init only, and the rules kept by the
+// database itself, whoever writes to it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ledger_fixture.h"
+#include "sqlite_handle.h"
+
+namespace quillmark::test {
+namespace {
+
+using namespace ledger;
+using testing::HasSubstr;
+
+class LedgerSchemaTest : public testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override { ASSERT_EQ(m_place.error(), ""); }
+  const LedgerLocation& location() const { return m_place.location(); }
+
+  FreshLedgerPlace m_place{GetParam()};
+};
+
+BatchRequest Batch(std::uint64_t first, std::int32_t count) {
+  BatchRequest request;
+  request.firstMac = first;
+  request.deviceCount = count;
+  request.macsPerDevice = 1;
+  request.station = "line3-a";
+  request.imageSha256 = kDigest;
+  request.outputFolder = "out";
+  return request;
+}
+
+TEST_P(LedgerSchemaTest, OpeningCreatesNothingAndAsksForInit) {
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(location());
+  ASSERT_FALSE(opened);
+  EXPECT_EQ(opened.error().fault, LedgerFault::NotInitialized);
+  EXPECT_THAT(opened.error().message, HasSubstr("quillmark-cli ledger init"));
+  if (GetParam() == Backend::SQLite) {
+    EXPECT_FALSE(std::filesystem::exists(location().target));
+  }
+}
+
+TEST_P(LedgerSchemaTest, InitCreatesThenLeavesACurrentLedgerAsItIs) {
+  Result<InitReport> created = InitLedger(location());
+  ASSERT_TRUE(created) << created.error().message;
+  EXPECT_EQ(created->versionBefore, 0);
+  EXPECT_EQ(created->versionAfter, kLedgerSchemaVersion);
+  ASSERT_TRUE(OpenLedger(location()).value()->Reserve(Batch(kVendor, 10)));
+  Result<InitReport> again = InitLedger(location());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->versionBefore, kLedgerSchemaVersion);
+  EXPECT_EQ(again->versionAfter, kLedgerSchemaVersion);
+  EXPECT_EQ(OpenLedger(location()).value()->Batches({})->size(), 1u);
+}
+
+TEST_P(LedgerSchemaTest, UpgradesFromTheFirstVersionKeepingEveryBatch) {
+  ASSERT_TRUE(InitLedger(location(), 1));
+  // A batch recorded by the first version, and the write of it.
+  const std::string user = GetParam() == Backend::SQLite ? ", recorded_by" : "";
+  const std::string userValue = GetParam() == Backend::SQLite ? ", 'old'" : "";
+  ASSERT_EQ(
+      m_place.RawSql("INSERT INTO " + m_place.Table("batches") +
+                     " (first_mac, device_count, macs_per_device, station" + user + ") VALUES (" +
+                     std::to_string(kVendor) + ", 100, 2, 'line1'" + userValue + ")"),
+      "");
+  Result<std::unique_ptr<Ledger>> old = OpenLedger(location());
+  ASSERT_FALSE(old);
+  EXPECT_EQ(old.error().fault, LedgerFault::SchemaOutdated);
+
+  Result<InitReport> upgraded = InitLedger(location());
+  ASSERT_TRUE(upgraded) << upgraded.error().message;
+  EXPECT_EQ(upgraded->versionBefore, 1);
+  EXPECT_EQ(upgraded->versionAfter, kLedgerSchemaVersion);
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(location());
+  ASSERT_TRUE(opened) << opened.error().message;
+  Ledger& ledger = *opened.value();
+  const std::vector<BatchDetails> batches = ledger.Batches({}).value();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].batch.station, "line1");
+  EXPECT_EQ(batches[0].batch.macs(), (MacRange{kVendor, 200}));
+  EXPECT_EQ(ledger.Reserve(Batch(kVendor + 199, 1)).error().fault, LedgerFault::Overlap);
+  ASSERT_TRUE(ledger.AddPool("line1", MacRange{kVendor, 1000}));
+  BatchRequest next = Batch(0, 10);
+  next.firstMac.reset();
+  next.pool = "line1";
+  EXPECT_EQ(ledger.Reserve(next)->macs.first, kVendor + 200);
+  EXPECT_TRUE(ledger.Void(batches[0].batch.id, "recorded by hand"));
+}
+
+TEST_P(LedgerSchemaTest, ALedgerFromANewerProgramIsLeftAlone) {
+  ASSERT_TRUE(InitLedger(location()));
+  const std::string newer = GetParam() == Backend::SQLite
+                                ? "PRAGMA user_version = 3"
+                                : "UPDATE quillmark.schema_version SET version = 3";
+  ASSERT_EQ(m_place.RawSql(newer), "");
+  EXPECT_EQ(OpenLedger(location()).error().fault, LedgerFault::SchemaTooNew);
+  EXPECT_EQ(InitLedger(location()).error().fault, LedgerFault::SchemaTooNew);
+}
+
+// Raw SQL, past the library's own checks, still cannot break the rules.
+TEST_P(LedgerSchemaTest, TheDatabaseItselfRefusesOverlapsChangesAndDeletions) {
+  ASSERT_TRUE(InitLedger(location()));
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(location());
+  ASSERT_TRUE(opened);
+  const Reservation reserved = opened.value()->Reserve(Batch(kVendor + 100, 100)).value();
+  const std::string batches = m_place.Table("batches");
+  const std::string user = GetParam() == Backend::SQLite ? ", recorded_by" : "";
+  const std::string userValue = GetParam() == Backend::SQLite ? ", 'x'" : "";
+  auto insert = [&](std::uint64_t first, int count) {
+    return m_place.RawSql("INSERT INTO " + batches +
+                          " (first_mac, device_count, macs_per_device, station" + user +
+                          ") VALUES (" + std::to_string(first) + ", " + std::to_string(count) +
+                          ", 1, 'raw'" + userValue + ")");
+  };
+  for (const auto& [first, count] :
+       {std::pair{kVendor + 150, 1}, {kVendor + 50, 51}, {kVendor + 199, 10}, {kVendor, 1000}}) {
+    EXPECT_NE(insert(first, count), "") << first << " " << count;
+  }
+  EXPECT_EQ(insert(kVendor + 200, 10), "");
+  const std::string id = std::to_string(reserved.batchId);
+  EXPECT_NE(
+      m_place.RawSql("UPDATE " + batches + " SET first_mac = first_mac + 50 WHERE id = " + id), "");
+  EXPECT_NE(m_place.RawSql("DELETE FROM " + batches + " WHERE id = " + id), "");
+  EXPECT_NE(m_place.RawSql("DELETE FROM " + m_place.Table("batch_writes")), "");
+  EXPECT_NE(m_place.RawSql("UPDATE " + m_place.Table("batch_writes") + " SET station = 'x'"), "");
+  ASSERT_TRUE(opened.value()->AddPool("line3", MacRange{kVendor, 1000}));
+  EXPECT_NE(m_place.RawSql("DELETE FROM " + m_place.Table("pools")), "");
+  EXPECT_NE(insert(kVendor + 5000, 1), "");  // outside the only pool
+  EXPECT_EQ(opened.value()->Batches({})->size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBackends, LedgerSchemaTest,
+                         testing::Values(Backend::SQLite, Backend::PostgreSQL), BackendName);
+
+TEST(SqliteLedgerFile, AFileThatIsNotALedgerIsNeitherOpenedNorChanged) {
+  ScratchDir dir;
+  const std::string text = dir / "notes.txt";
+  std::ofstream(text) << "not a database at all, but long enough to have a header......\n";
+  EXPECT_EQ(OpenLedger(LedgerLocation{LedgerKind::SQLite, text}).error().fault,
+            LedgerFault::NotALedger);
+  EXPECT_EQ(InitLedger(LedgerLocation{LedgerKind::SQLite, text}).error().fault,
+            LedgerFault::NotALedger);
+
+  const std::string other = dir / "other.sqlite3";
+  {
+    Result<SqliteDatabase> db = SqliteDatabase::Open(other, true);
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(db->Exec("CREATE TABLE things (x INTEGER)"));
+  }
+  const auto size = std::filesystem::file_size(other);
+  Result<InitReport> init = InitLedger(LedgerLocation{LedgerKind::SQLite, other});
+  ASSERT_FALSE(init);
+  EXPECT_EQ(init.error().fault, LedgerFault::NotALedger);
+  EXPECT_EQ(init.error().message, "该文件不是账本！" + other);
+  EXPECT_EQ(std::filesystem::file_size(other), size);
+  EXPECT_FALSE(std::filesystem::exists(other + "-wal"));
+}
+
+TEST(SqliteLedgerFile, InitMakesTheFoldersAndAWalFile) {
+  ScratchDir dir;
+  const LedgerLocation location{LedgerKind::SQLite, dir / "a/b/ledger.sqlite3"};
+  ASSERT_TRUE(InitLedger(location));
+  Result<SqliteDatabase> db = SqliteDatabase::Open(location.target, false);
+  ASSERT_TRUE(db);
+  Result<SqliteStatement> mode = db->Prepare("PRAGMA journal_mode");
+  ASSERT_TRUE(mode);
+  ASSERT_EQ(mode->Step(), SQLITE_ROW);
+  EXPECT_EQ(mode->Text(0), "wal");
+}
+
+}  // namespace
+}  // namespace quillmark::test
