@@ -36,12 +36,13 @@ LedgerError Outdated(const LedgerLocation& location, int version) {
                "账本需要升级！" + location.Display() + "（运行 quillmark-cli ledger init 升级）");
 }
 
-// Where the owner role of roles.sql exists and this user is a member, the
-// schema's objects are made as that role, so they belong to it.
+// Once roles.sql gave the schema to its owner role, an upgrade by a member
+// of that role makes its objects as that role, so they belong to it too.
 constexpr std::string_view kBecomeOwnerIfMember = R"sql(
   DO $$
   BEGIN
-    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillmark_owner') THEN
+    IF EXISTS (SELECT FROM pg_namespace n JOIN pg_roles r ON r.oid = n.nspowner
+               WHERE n.nspname = 'quillmark' AND r.rolname = 'quillmark_owner') THEN
       IF pg_has_role(current_user, 'quillmark_owner', 'MEMBER') THEN
         SET LOCAL ROLE quillmark_owner;
       END IF;
