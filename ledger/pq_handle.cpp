@@ -70,7 +70,8 @@ Result<PqConnection> PqConnection::Connect(const std::string& conninfo, std::str
   if (connection.Lost())
     return connection.ConnectionError();
   // The server's notices ("already exists, skipping") are not for the user.
-  PQsetNoticeProcessor(connection.m_conn, [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      connection.m_conn, [](void*, const char*) {}, nullptr);
   if (Status prepared = connection.PrepareSession(); !prepared)
     return prepared.error();
   return connection;
