@@ -6,10 +6,7 @@
 #include "app_icon.h"
 #include "main_dialog.h"
 #include "message_box.h"
-
-#ifndef QUILLMARK_VERSION
-#define QUILLMARK_VERSION "1.0.0.1"
-#endif
+#include "quillmark_version.h"
 
 namespace quillmark {
 

@@ -18,7 +18,7 @@ if [[ -f bench/dialog/CMakeLists.txt ]]; then
   targets+=(quillmark-dialog-bench)
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \
-  -DQUILLMARK_BUILD_APP="$app" >/dev/null
+  -DQUILLMARK_BUILD_APP="$app" -DQUILLMARK_BUILD_BENCHMARKS=ON >/dev/null
 ninja -C "$build" -j2 "${targets[@]}"
 
 python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md" "$@"

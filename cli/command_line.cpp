@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "exit_codes.h"
+#include "quillmark_version.h"
 #include "signals.h"
 #include "utf8_text.h"
 #include "verify_command.h"

@@ -11,10 +11,8 @@ seconds="${1:-20}"
 build=build/fuzz
 targets=(mac_address_fuzzer decimal_count_fuzzer image_checks_fuzzer)
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLMARK_BUILD_FUZZERS=ON -DQUILLMARK_BUILD_APP=OFF -DQUILLMARK_BUILD_TESTS=OFF \
-  -DQUILLMARK_BUILD_CLI=OFF >/dev/null
-cmake --build "$build" -j 2 --target "${targets[@]}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j 2
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

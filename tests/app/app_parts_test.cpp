@@ -12,6 +12,7 @@
 #include "icon_placement.h"
 #include "main_dialog.h"
 #include "message_box.h"
+#include "quillmark_version.h"
 #include "scratch_dir.h"
 #include "system_menu.h"
 
@@ -131,7 +132,7 @@ class AppPartsTest : public QObject {
   }
 
   void applicationCarriesVersionAndItsOwnName() {
-    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(QUILLMARK_VERSION));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("quillmark_app_parts_test"));
     QVERIFY(!QApplication::windowIcon().isNull());
   }

@@ -1,6 +1,7 @@
 // What the tool does with its command line before any device: the
 // dialog's rejections, usage errors, and values passed on as given.
 #include "cli_fixture.h"
+#include "quillmark_version.h"
 
 namespace quillmark::test {
 namespace {
@@ -162,7 +163,7 @@ TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
 TEST_F(RequestTest, VersionAndHelp) {
   const ChildResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "quillmark-cli 1.0.0.1\n");
+  EXPECT_EQ(version.out, "quillmark-cli " QUILLMARK_VERSION "\n");
 
   const ChildResult help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);

@@ -31,7 +31,7 @@ bool RunTool(const std::vector<std::string>& argv, std::string& error) {
 
 }  // namespace
 
-LoopMount::LoopMount(const std::string& folder, std::uint64_t sizeBytes) {
+LoopMount::LoopMount(const std::string& folder, std::uint64_t sizeBytes, std::uint32_t inodeCount) {
   if (::geteuid() != 0) {
     Fail("mounting a file system needs root");
     return;
@@ -47,7 +47,11 @@ LoopMount::LoopMount(const std::string& folder, std::uint64_t sizeBytes) {
   }
   std::string error;
   // No blocks reserved for root, so the space left is the space the tool can use.
-  if (!RunTool({FindProgram("mkfs.ext4"), "-q", "-F", "-m", "0", imageFile}, error)) {
+  std::vector<std::string> mkfs{FindProgram("mkfs.ext4"), "-q", "-F", "-m", "0"};
+  if (inodeCount > 0)
+    mkfs.insert(mkfs.end(), {"-N", std::to_string(inodeCount)});
+  mkfs.push_back(imageFile);
+  if (!RunTool(mkfs, error)) {
     Fail("mkfs.ext4 failed: " + error);
     return;
   }
