@@ -48,8 +48,10 @@ class [[nodiscard]] Result {
 
   bool ok() const { return m_value.index() == 0; }
   explicit operator bool() const { return ok(); }
-  T& value() { return std::get<0>(m_value); }
-  const T& value() const { return std::get<0>(m_value); }
+  T& value() & { return std::get<0>(m_value); }
+  const T& value() const& { return std::get<0>(m_value); }
+  // Moved out of a temporary, so `for (x : Load().value())` owns what it reads.
+  T value() && { return std::move(std::get<0>(m_value)); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
   const LedgerError& error() const { return std::get<1>(m_value); }
