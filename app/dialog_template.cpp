@@ -1,6 +1,7 @@
 #include "dialog_template.h"
 
 #include "app_icon.h"
+#include "elided_label.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,16 +16,21 @@ QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
     case ControlKind::DefaultButton:
     case ControlKind::Button: {
       auto* button = new QPushButton(text, &dialog);
-      // In a dialog every push button is auto-default; only the start
-      // button may answer Enter.
-      button->setAutoDefault(control.kind == ControlKind::DefaultButton);
+      // A focused button takes the default role, so Enter presses the
+      // button the user is on; elsewhere Enter presses the default one.
+      button->setAutoDefault(true);
       button->setDefault(control.kind == ControlKind::DefaultButton);
       return button;
     }
-    case ControlKind::Label:
-    case ControlKind::SunkenLabel: {
+    case ControlKind::Label: {
       auto* label = new QLabel(text, &dialog);
       label->setTextFormat(Qt::PlainText);
+      return label;
+    }
+    case ControlKind::ElidedLabel:
+    case ControlKind::SunkenLabel: {
+      auto* label = new ElidedLabel(&dialog);
+      label->setText(text);
       if (control.kind == ControlKind::SunkenLabel)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       return label;

@@ -8,10 +8,11 @@
 namespace quillmark {
 
 enum class ControlKind {
-  DefaultButton,  // pressed by Enter
-  Button,         // never pressed by Enter, even while it has the focus
-  Label,          // text shown as it stands: no mnemonic, no markup
-  SunkenLabel,    // a label with a sunken edge, for a path the user chooses
+  DefaultButton,  // pressed by Enter, unless another button has the focus
+  Button,         // pressed by Enter while it has the focus
+  Label,          // a fixed text, shown as it stands: no mnemonic, no markup
+  ElidedLabel,    // a changing text (the status line), elided in the middle
+  SunkenLabel,    // an elided label with a sunken edge, for a chosen path
   Edit,           // any text may be typed; checks happen at start
   Icon,           // the application icon at its large size
 };

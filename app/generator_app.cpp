@@ -2,6 +2,7 @@
 
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 
 #include "app_icon.h"
 #include "main_dialog.h"
@@ -9,6 +10,20 @@
 #include "quillmark_version.h"
 
 namespace quillmark {
+namespace {
+
+// The tool keeps no state between its runs, but Qt's own choosers keep
+// theirs (recent folders, the last one visited) in the user's settings
+// and open where they were last. Settings go below a file instead, where
+// none can be read or created.
+void KeepNoSettings() {
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+      QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+  }
+}
+
+}  // namespace
 
 ProgramNameOnly::ProgramNameOnly(char* program) {
   m_argv[0] = program != nullptr ? program : m_fallbackName;
@@ -16,6 +31,7 @@ ProgramNameOnly::ProgramNameOnly(char* program) {
 
 CGeneratorApp::CGeneratorApp(int argc, char** argv)
     : ProgramNameOnly(argc > 0 ? argv[0] : nullptr), QApplication(m_argc, m_argv) {
+  KeepNoSettings();
   setApplicationName(ApplicationNameFor(applicationFilePath()));
   setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
   setWindowIcon(ApplicationIcon());

@@ -12,12 +12,16 @@
 #include "help.h"
 #include "icon_placement.h"
 #include "system_menu.h"
+#include "window_placement.h"
 
 namespace quillmark {
 
 CMainDialog::CMainDialog(QWidget* pParent)
-    : QDialog(pParent), m_hIcon(ApplicationIcon()), m_pickers(PlatformPickers()) {
-  m_controls = BuildMainDialogTemplate(*this);
+    : QDialog(pParent),
+      m_hIcon(ApplicationIcon()),
+      m_controls(BuildMainDialogTemplate(*this)),
+      m_progress(m_controls.progressBar, m_controls.failureCountLabel),
+      m_pickers(PlatformPickers()) {
   connect(m_controls.startButton, &QPushButton::clicked, this, &CMainDialog::OnOK);
   connect(m_controls.chooseImageButton, &QPushButton::clicked, this, &CMainDialog::OnChooseImage);
   connect(m_controls.chooseDirectoryButton, &QPushButton::clicked, this,
@@ -26,6 +30,7 @@ CMainDialog::CMainDialog(QWidget* pParent)
   connect(systemMenuKey, &QShortcut::activated, this,
           [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
   InstallHelp(*this, kMainDialogHelpTopic);
+  CentreOnScreenWhenShown(*this);
   OnInitDialog();
 }
 
@@ -79,9 +84,8 @@ void CMainDialog::OnChooseImage() {
 }
 
 void CMainDialog::OnChooseOutputDirectory() {
-  const std::optional<QString> path = m_pickers.chooseDirectory(this);
-  if (path)
-    m_controls.outputDirectoryLabel->setText(*path);
+  m_pickers.chooseDirectory(
+      *this, [this](const QString& path) { m_controls.outputDirectoryLabel->setText(path); });
 }
 
 }  // namespace quillmark

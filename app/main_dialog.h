@@ -11,6 +11,7 @@
 #include "job_acceptance.h"
 #include "main_dialog_layout.h"
 #include "pickers.h"
+#include "run_progress.h"
 
 namespace quillmark {
 
@@ -66,13 +67,12 @@ class CMainDialog : public QDialog, public BatchHost {
   QPointer<QThread> m_pWorkerThread;
   QIcon m_hIcon;
   MainDialogControls m_controls;
+  RunProgress m_progress;
   DialogPickers m_pickers;
   unsigned m_nWorkerStackSize = 0;
   bool m_bRunActive = false;     // from acceptance until OnRunFinished
   bool m_bClosePending = false;  // closing waits for the worker to return
   std::atomic<bool> m_bStopRequested{false};
-  std::atomic<int> m_nDevicesDone{0};
-  std::atomic<bool> m_bProgressQueued{false};
 };
 
 }  // namespace quillmark

@@ -18,7 +18,7 @@ constexpr TemplateControl kMainDialogControls[] = {
     {K::Label, -1, "生成数量：", 16, 77, 41, 8, "deviceCountCaption"},
     {K::Edit, 1003, "", 69, 76, 40, 14, "deviceCountEdit"},
     {K::Label, -1, "状态：", 15, 96, 25, 8, "statusCaption"},
-    {K::Label, 1004, "", 46, 96, 240, 8, "statusLabel"},
+    {K::ElidedLabel, 1004, "", 46, 96, 240, 8, "statusLabel"},
     {K::SunkenLabel, 1005, "out", 57, 31, 191, 12, "outputDirectoryLabel"},
     {K::Label, -1, "输出目录：", 16, 33, 41, 8, "outputDirectoryCaption"},
     {K::Button, 1006, "选择目录", 253, 30, 50, 14, "chooseDirectoryButton"},
@@ -26,9 +26,11 @@ constexpr TemplateControl kMainDialogControls[] = {
     {K::Label, -1, "每设备MAC数量：", 122, 78, 61, 8, "macsPerDeviceCaption"},
 };
 
-// The progress bar is the tool's own addition: a thin strip under the
-// status line, inside the template's height.
-constexpr int kProgressX = 15, kProgressY = 107, kProgressWidth = 288, kProgressHeight = 4;
+// The tool's own additions, in a row under the status line inside the
+// template's height: a thin progress bar, and at its end, under the
+// buttons' column, how many devices failed.
+constexpr int kProgressX = 15, kProgressY = 107, kProgressWidth = 234, kProgressHeight = 4;
+constexpr int kFailuresX = 253, kFailuresY = 105, kFailuresWidth = 50, kFailuresHeight = 8;
 
 template <typename Widget>
 Widget* Find(QDialog& dialog, const char* name) {
@@ -59,6 +61,13 @@ MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
   controls.progressBar->setGeometry(
       DialogRectToPixels(units, kProgressX, kProgressY, kProgressWidth, kProgressHeight));
   controls.progressBar->hide();
+
+  controls.failureCountLabel = new QLabel(&dialog);
+  controls.failureCountLabel->setObjectName(QStringLiteral("failureCountLabel"));
+  controls.failureCountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  controls.failureCountLabel->setGeometry(
+      DialogRectToPixels(units, kFailuresX, kFailuresY, kFailuresWidth, kFailuresHeight));
+  controls.failureCountLabel->hide();
   return controls;
 }
 

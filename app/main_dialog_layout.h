@@ -20,6 +20,7 @@ struct MainDialogControls {
   QPushButton* chooseDirectoryButton = nullptr;  // 1006
   QLineEdit* macsPerDeviceEdit = nullptr;        // 1007
   QProgressBar* progressBar = nullptr;           // devices done while a run goes on
+  QLabel* failureCountLabel = nullptr;           // devices without a file, once one failed
 };
 
 // Sizes the dialog and creates its controls as the main dialog's template

@@ -38,10 +38,7 @@ void CMainDialog::OnOK() {
 void CMainDialog::StartWorker() {
   m_bRunActive = true;
   m_bStopRequested = false;
-  m_nDevicesDone = 0;
-  m_controls.progressBar->setRange(0, m_job.deviceCount);
-  m_controls.progressBar->setValue(0);
-  m_controls.progressBar->show();
+  m_progress.Begin(m_job.deviceCount);
 
   QThread* worker = QThread::create([this] { GenerationWorker(m_job, *this); });
   worker->setParent(this);
@@ -84,7 +81,7 @@ void CMainDialog::OnRunFinished(bool finished) {
     if (finished)
       m_controls.statusLabel->setText(QString::fromUtf8(
           kRunFinishedText.data(), static_cast<qsizetype>(kRunFinishedText.size())));
-    m_controls.progressBar->hide();
+    m_progress.End(finished);
     m_bRunActive = false;
   });
 }
@@ -93,18 +90,8 @@ bool CMainDialog::StopRequested() {
   return m_bStopRequested;
 }
 
-void CMainDialog::OnDeviceDone(const MacAddress&, bool) {
-  ++m_nDevicesDone;
-  // At most one update waits in the queue, however fast devices finish.
-  if (m_bProgressQueued.exchange(true))
-    return;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        m_bProgressQueued = false;
-        m_controls.progressBar->setValue(m_nDevicesDone);
-      },
-      Qt::QueuedConnection);
+void CMainDialog::OnDeviceDone(const MacAddress&, bool written) {
+  m_progress.DeviceDone(written);
 }
 
 void CMainDialog::reject() {

@@ -1,5 +1,8 @@
 #include "pickers.h"
 
+#include "folder_chooser.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 
@@ -25,6 +28,9 @@ std::optional<QString> ChooseImageFile(QWidget* owner) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
+  // Where the last choice moved the current directory, never a folder
+  // remembered elsewhere: the tool keeps no state.
+  dialog.setDirectory(QDir::currentPath());
   dialog.setNameFilter(QString::fromUtf8(kImageFilter));
   // Qt separates the patterns of a filter with spaces and would read
   // "*.img;*.bin" as one pattern; the filter keeps its text and matches
@@ -35,16 +41,11 @@ std::optional<QString> ChooseImageFile(QWidget* owner) {
   return RunForOnePath(dialog);
 }
 
-std::optional<QString> ChooseOutputDirectory(QWidget* owner) {
-  QFileDialog dialog(owner, QStringLiteral("修改保存目录"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  return RunForOnePath(dialog);
-}
-
 DialogPickers PlatformPickers() {
-  return DialogPickers{ChooseImageFile, ChooseOutputDirectory};
+  return DialogPickers{ChooseImageFile,
+                       [](QDialog& dialog, std::function<void(const QString&)> chosen) {
+                         FolderChooser::Of(dialog).Open(std::move(chosen));
+                       }};
 }
 
 }  // namespace quillmark

@@ -70,7 +70,9 @@ class TimedDialog : public quillmark::CMainDialog {
 void Fill(TimedDialog& dialog, const BenchArguments& arguments) {
   dialog.SetPickers(quillmark::DialogPickers{
       [&arguments](QWidget*) { return std::optional<QString>(arguments.image); },
-      [&arguments](QWidget*) { return std::optional<QString>(arguments.out); }});
+      [&arguments](QDialog&, std::function<void(const QString&)> chosen) {
+        chosen(arguments.out);
+      }});
   dialog.findChild<QAbstractButton*>(QStringLiteral("chooseImageButton"))->click();
   dialog.findChild<QAbstractButton*>(QStringLiteral("chooseDirectoryButton"))->click();
   dialog.findChild<QLineEdit*>(QStringLiteral("deviceCountEdit"))->setText(arguments.count);

@@ -1,9 +1,12 @@
 // The small pieces of the dialog application that need no window, and the
 // caption of a renamed executable.
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QProgressBar>
 #include <QTest>
 #include <cstdio>
+#include <thread>
 
 #include "app_test_support.h"
 #include "dialog_units.h"
@@ -13,6 +16,7 @@
 #include "main_dialog.h"
 #include "message_box.h"
 #include "quillmark_version.h"
+#include "run_progress.h"
 #include "scratch_dir.h"
 #include "system_menu.h"
 
@@ -107,6 +111,45 @@ class AppPartsTest : public QObject {
     items[2]->trigger();
     items[0]->trigger();
     QCOMPARE(sent, (std::vector<unsigned>{kAboutCommand, kCloseCommand}));
+  }
+
+  // The failure count as devices finish on another thread: the issue's
+  // ten devices, five of them failing, then runs cut short and whole.
+  void runProgressCountsDevicesWithoutAFile() {
+    QWidget window;
+    auto* bar = new QProgressBar(&window);
+    auto* failures = new QLabel(&window);
+    RunProgress progress(bar, failures);
+    window.show();
+    progress.Begin(10);
+    QVERIFY(bar->isVisible());
+    QVERIFY(failures->isHidden());
+    std::thread worker([&progress] {
+      for (int device = 0; device < 10; ++device)
+        progress.DeviceDone(device < 5);
+    });
+    worker.join();
+    QTRY_COMPARE(bar->value(), 10);
+    QCOMPARE(failures->text(), QStringLiteral("失败 5 / 10"));
+    QVERIFY(failures->isVisible());
+    progress.End(false);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(failures->text(), QStringLiteral("失败 5 / 10"));
+    QCOMPARE(failures->toolTip(), QStringLiteral("10 台设备中有 5 台没有写成镜像文件"));
+
+    progress.Begin(3);
+    QVERIFY(failures->isHidden());
+    progress.DeviceDone(true);
+    progress.End(false);  // stopped after its first device
+    QCOMPARE(failures->text(), QStringLiteral("失败 2 / 3"));
+
+    progress.Begin(2);
+    progress.DeviceDone(true);
+    progress.DeviceDone(true);
+    progress.End(true);
+    QTest::qWait(20);  // the queued update changes nothing after the end
+    QVERIFY(failures->isHidden());
+    QCOMPARE(failures->text(), QString());
   }
 
   void namesComeFromTheExecutableWithoutItsExtension_data() {

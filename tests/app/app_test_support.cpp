@@ -37,6 +37,26 @@ ModalWatcher::~ModalWatcher() {
   m_timer.stop();
 }
 
+DialogPickers ScriptedPickers::Get() {
+  const auto next = [](std::vector<std::optional<QString>>& answers) {
+    std::optional<QString> answer;
+    if (!answers.empty()) {
+      answer = answers.front();
+      answers.erase(answers.begin());
+    }
+    return answer;
+  };
+  return DialogPickers{[this, next](QWidget*) {
+                         ++imagesAsked;
+                         return next(images);
+                       },
+                       [this, next](QDialog&, std::function<void(const QString&)> chosen) {
+                         ++foldersAsked;
+                         if (std::optional<QString> folder = next(directories))
+                           chosen(*folder);
+                       }};
+}
+
 MessageBoxCloser::MessageBoxCloser()
     : m_watcher(QMessageBox::staticMetaObject, [this](QWidget* window) {
         auto* box = static_cast<QMessageBox*>(window);

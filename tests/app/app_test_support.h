@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
+
+#include "pickers.h"
 
 namespace quillmark::test {
 
@@ -36,6 +39,25 @@ class ModalWatcher {
  private:
   QTimer m_timer;
   std::vector<QPointer<QWidget>> m_handled;  // a closed window drops out
+};
+
+// The dialog's control of that object name; a missing one ends the test.
+template <typename Widget>
+Widget* Control(QWidget& dialog, const char* name) {
+  auto* widget = dialog.findChild<Widget*>(QString::fromLatin1(name));
+  if (widget == nullptr)
+    qFatal("no control %s", name);
+  return widget;
+}
+
+// Pickers that answer from a list (nothing once it is used up) and count
+// how often they were asked.
+struct ScriptedPickers {
+  std::vector<std::optional<QString>> images, directories;
+  int imagesAsked = 0;
+  int foldersAsked = 0;
+  int asked() const { return imagesAsked + foldersAsked; }
+  DialogPickers Get();
 };
 
 // What a message box showed.

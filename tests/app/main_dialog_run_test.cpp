@@ -12,6 +12,7 @@
 
 #include "about_dialog.h"
 #include "app_test_support.h"
+#include "elided_label.h"
 #include "fixture_image.h"
 #include "main_dialog.h"
 #include "scratch_dir.h"
@@ -60,8 +61,10 @@ class CurrentDirectoryRestorer {
 struct Fixture {
   test::ScratchDir scratch;
   // Characters a label could take for markup or a mnemonic, so the path
-  // must be shown and read back exactly.
-  std::string folder = scratch / "R&D <b>1</b>";
+  // must be shown and read back exactly, and deep enough that a status
+  // naming a device's file must be elided.
+  std::string relative = "R&D <b>1</b>/production_line_3_firmware_release_2026_12_b";
+  std::string folder = scratch / relative;
   std::string imagePath = folder + "/fw image.bin";
   std::vector<std::uint8_t> image = test::MakeValidImage(test::k4MiB);
   CurrentDirectoryRestorer restorer;
@@ -76,7 +79,7 @@ struct Fixture {
   void Prepare(CMainDialog& dialog, const char* count, const char* macsPerDevice) {
     const QString path = QString::fromStdString(imagePath);
     dialog.SetPickers(DialogPickers{[path](QWidget*) { return std::optional<QString>(path); },
-                                    [](QWidget*) { return std::optional<QString>(); }});
+                                    [](QDialog&, std::function<void(const QString&)>) {}});
     QTest::mouseClick(Control<QPushButton>(dialog, "chooseImageButton"), Qt::LeftButton);
     Control<QLineEdit>(dialog, "deviceCountEdit")->setText(QString::fromLatin1(count));
     Control<QLineEdit>(dialog, "macsPerDeviceEdit")->setText(QString::fromLatin1(macsPerDevice));
@@ -109,7 +112,7 @@ struct Fixture {
                    test::ExpectedDeviceImage(image, first, macsPerDevice),
                name);
     }
-    QCOMPARE(scratch.List("R&D <b>1</b>/out"), expectedNames);
+    QCOMPARE(scratch.List(relative + "/out"), expectedNames);
   }
 };
 
@@ -159,6 +162,45 @@ class MainDialogRunTest : public QObject {
     QCOMPARE(closer.seen.size(), size_t{0});
     fixture.ExpectDevices({0x00, 0x02, 0x04}, 2);
     QVERIFY(!QDir(QString::fromStdString(fixture.scratch / "out")).exists());
+  }
+
+  // A directory standing at device 3's name stops the run there: the
+  // status keeps the creation text whole, shows the file's name, and the
+  // count says how many devices have no file, until the next run starts.
+  void failedDevicesAreCountedUntilTheNextRunStarts() {
+    Fixture fixture;
+    const std::string out = fixture.folder + "/out";
+    QVERIFY(QDir().mkpath(QString::fromStdString(out + "/fw_045755_000002.img/keep")));
+    Gate gate;
+    gate.armed = false;
+    GatedDialog dialog(gate);
+    fixture.Prepare(dialog, "5", "1");
+    auto* failures = Fixture::Control<QLabel>(dialog, "failureCountLabel");
+    Fixture::PressStart(dialog);
+    const QString creationText =
+        QString::fromStdString(CreationFailedText(out + "/fw_045755_000002.img"));
+    QTRY_VERIFY_WITH_TIMEOUT(Fixture::StartEnabled(dialog), 60000);
+    QCOMPARE(Fixture::Status(dialog), creationText);
+    auto* status = Fixture::Control<ElidedLabel>(dialog, "statusLabel");
+    QVERIFY(status->IsElided());
+    QVERIFY(status->ShownText().endsWith(QStringLiteral("fw_045755_000002.img")));
+    QVERIFY(failures->isVisible());
+    QCOMPARE(failures->text(), QStringLiteral("失败 3 / 5"));
+    QCOMPARE(failures->toolTip(), QStringLiteral("5 台设备中有 3 台没有写成镜像文件"));
+
+    // The next run clears the count as it starts and, writing every
+    // device, shows none.
+    QVERIFY(QDir(QString::fromStdString(out + "/fw_045755_000002.img")).removeRecursively());
+    gate.armed = true;
+    Fixture::PressStart(dialog);
+    QTRY_COMPARE(Fixture::Status(dialog),
+                 QString::fromStdString(test::Saving("04:57:55:00:00:00")));
+    QVERIFY(failures->isHidden());
+    gate.open.release();
+    QTRY_COMPARE_WITH_TIMEOUT(Fixture::Status(dialog), QString::fromStdString(test::kFinishedLine),
+                              60000);
+    QVERIFY(failures->isHidden());
+    fixture.ExpectDevices({0, 1, 2, 3, 4}, 1);
   }
 
   void closingDuringARunStopsAfterTheCurrentDevice_data() {
@@ -217,7 +259,7 @@ class MainDialogRunTest : public QObject {
     Fixture::PressStart(*dialog);
     QVERIFY(!Fixture::StartEnabled(*dialog));
     delete dialog;  // returns once the worker has stopped
-    const std::vector<std::string> names = fixture.scratch.List("R&D <b>1</b>/out");
+    const std::vector<std::string> names = fixture.scratch.List(fixture.relative + "/out");
     QVERIFY(names.size() <= 1);
     if (!names.empty())
       fixture.ExpectDevices({0x00}, 1);

@@ -3,26 +3,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "about_dialog.h"
 #include "app_test_support.h"
 #include "dialog_units.h"
+#include "elided_label.h"
 #include "main_dialog.h"
 #include "message_box.h"
+#include "status_lines.h"
 
 using namespace quillmark;
+using quillmark::test::Control;
 using quillmark::test::MessageBoxCloser;
 using quillmark::test::ModalWatcher;
+using quillmark::test::ScriptedPickers;
 
 namespace {
-
-template <typename Widget>
-Widget* Control(QWidget& dialog, const char* name) {
-  auto* widget = dialog.findChild<Widget*>(QString::fromLatin1(name));
-  if (widget == nullptr)
-    qFatal("no control %s", name);
-  return widget;
-}
 
 QString TextOf(QWidget& dialog, const char* name) {
   QWidget* widget = Control<QWidget>(dialog, name);
@@ -33,24 +31,39 @@ QString TextOf(QWidget& dialog, const char* name) {
   return qobject_cast<QPushButton*>(widget)->text();
 }
 
-// Pickers that answer from a list and count how often they were asked.
-struct ScriptedPickers {
-  std::vector<std::optional<QString>> images, directories;
-  int asked = 0;
-  DialogPickers Get() {
-    auto next = [this](std::vector<std::optional<QString>>& answers) {
-      ++asked;
-      std::optional<QString> answer;
-      if (!answers.empty()) {
-        answer = answers.front();
-        answers.erase(answers.begin());
-      }
-      return answer;
-    };
-    return DialogPickers{[this, next](QWidget*) mutable { return next(images); },
-                         [this, next](QWidget*) mutable { return next(directories); }};
+// The tooltip a hover over the label shows, as plain text; empty when
+// none shows.
+QString ToolTipShownFor(QWidget& widget) {
+  QToolTip::hideText();  // goes after a short delay
+  if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+    return QStringLiteral("(an earlier tooltip stays)");
+  QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), widget.mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(&widget, &hover);
+  if (!QToolTip::isVisible())
+    return QString();
+  QTextDocument document;
+  document.setHtml(QToolTip::text());
+  return document.toPlainText();
+}
+
+// How far right a label's text reaches when it shows text: the rightmost
+// column inside its frame that differs from its background.
+int InkRightEdge(QLabel& label, const QString& text) {
+  const QString saved = label.text();
+  label.setText(text);
+  const QImage image = label.grab().toImage();
+  label.setText(saved);
+  const QRect inside = label.contentsRect().adjusted(1, 1, -1, -1);
+  const QRgb background = image.pixel(inside.right(), inside.center().y());
+  int right = -1;
+  for (int y = inside.top(); y <= inside.bottom(); ++y) {
+    for (int x = inside.left(); x <= inside.right(); ++x) {
+      if (image.pixel(x, y) != background)
+        right = std::max(right, x);
+    }
   }
-};
+  return right;
+}
 
 }  // namespace
 
@@ -102,57 +115,6 @@ class MainDialogTest : public QObject {
              DialogRectToPixels(units, 185, 75, 40, 14));
   }
 
-  void focusStartsOnTheStartButtonAndTabsInTemplateOrder() {
-    CMainDialog dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(dialog, "startButton"));
-    QStringList order;
-    for (int i = 0; i < 6; ++i) {
-      order << QApplication::focusWidget()->objectName();
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(order, (QStringList{"startButton", "chooseImageButton", "startMacEdit",
-                                 "deviceCountEdit", "chooseDirectoryButton", "macsPerDeviceEdit"}));
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("startButton"));
-  }
-
-  void enterWithTheDefaultsCannotOpenThePlaceholderPath() {
-    CMainDialog dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    MessageBoxCloser closer;
-    QTest::keyClick(&dialog, Qt::Key_Return);
-    QCOMPARE(closer.seen.size(), size_t{1});
-    const test::SeenMessage& box = closer.seen.front();
-    QCOMPARE(box.text, QStringLiteral("读取文件错误！"));
-    QCOMPARE(box.title, QStringLiteral("quillmark_main_dialog_test"));
-    QCOMPARE(box.icon, QMessageBox::NoIcon);
-    QCOMPARE(box.parent, &dialog);
-    QCOMPARE(box.buttonCount, 1);
-    QVERIFY(dialog.isVisible());  // the start command never ends the dialog
-    QVERIFY(Control<QWidget>(dialog, "startButton")->isEnabled());
-  }
-
-  void enterOnAFocusedPickerButtonStartsRatherThanPicks() {
-    CMainDialog dialog;
-    ScriptedPickers pickers;
-    dialog.SetPickers(pickers.Get());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    for (const char* name : {"chooseImageButton", "chooseDirectoryButton"}) {
-      QWidget* button = Control<QWidget>(dialog, name);
-      dialog.activateWindow();
-      QVERIFY(QTest::qWaitForWindowActive(&dialog));
-      button->setFocus();
-      QTRY_COMPARE(QApplication::focusWidget(), button);
-      MessageBoxCloser closer;
-      QTest::keyClick(button, Qt::Key_Return);
-      QCOMPARE(closer.seen.size(), size_t{1});
-      QCOMPARE(pickers.asked, 0);
-    }
-  }
-
   void warningMessagesBlockTheWholeApplication() {
     CMainDialog dialog;
     MessageBoxCloser closer;
@@ -181,7 +143,60 @@ class MainDialogTest : public QObject {
     dialog.OnChooseOutputDirectory();
     dialog.OnChooseOutputDirectory();
     QCOMPARE(TextOf(dialog, "outputDirectoryLabel"), QStringLiteral("/"));
-    QCOMPARE(pickers.asked, 5);
+    QCOMPARE(pickers.asked(), 5);
+  }
+
+  // A long status keeps its beginning and the file's name in view; the
+  // whole text is in the tooltip, and the text itself is unchanged.
+  void longStatusIsElidedInTheMiddleWithTheWholeTextAsTooltip() {
+    CMainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* status = Control<ElidedLabel>(dialog, "statusLabel");
+    const std::string path =
+        "/srv/line3/R&D <b>deep</b>/production_line_3_firmware_release_2026_12_b/output/"
+        "fw_045755_000009.img";
+    const QString text = QString::fromStdString(CreationFailedText(path));
+    dialog.SetStatus(StatusKind::CreationFailed, text.toStdString());
+    QCOMPARE(status->text(), text);
+    const QString shown = status->ShownText();
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY2(shown.startsWith(QString::fromStdString(CreationFailedText("/srv/"))),
+             qPrintable(shown));
+    QVERIFY2(shown.endsWith(QStringLiteral("/fw_045755_000009.img")), qPrintable(shown));
+    QVERIFY(status->fontMetrics().horizontalAdvance(shown) <= status->contentsRect().width());
+    QCOMPARE(ToolTipShownFor(*status), text);
+
+    dialog.SetStatus(StatusKind::Saving, test::Saving("04:57:55:00:00:0a"));
+    QVERIFY(!status->IsElided());
+    QCOMPARE(ToolTipShownFor(*status), QString());
+  }
+
+  // "&" and markup in a path show as they stand, in every label that
+  // shows a path, elided or not.
+  void ampersandAndMarkupInPathsShowLiterally() {
+    CMainDialog dialog;
+    ScriptedPickers pickers;
+    const QString image = QStringLiteral("/lab/R&D 产线/<b>fw</b>.img");
+    pickers.images = {image};
+    pickers.directories = {QStringLiteral("/lab/R&D 产线/out")};
+    dialog.SetPickers(pickers.Get());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.OnChooseImage();
+    dialog.OnChooseOutputDirectory();
+    dialog.SetStatus(StatusKind::WriteFailed,
+                     WriteFailedText("/lab/R&D 产线/out/fw_045755_000000.img"));
+    for (const char* name : {"imagePathLabel", "outputDirectoryLabel", "statusLabel"}) {
+      auto* label = Control<ElidedLabel>(dialog, name);
+      QCOMPARE(label->textFormat(), Qt::PlainText);
+      QVERIFY2(!label->IsElided(), name);
+      QCOMPARE(label->ShownText(), label->text());
+      QVERIFY2(label->text().contains(QStringLiteral("R&D 产线")), name);
+      // Taken for a mnemonic, "&" would vanish and underline the "D".
+      QVERIFY2(InkRightEdge(*label, "R&D") > InkRightEdge(*label, "RD"), name);
+    }
+    QCOMPARE(TextOf(dialog, "imagePathLabel"), image);
   }
 
   void aboutCommandsOpenTheAboutBox() {

@@ -1,0 +1,62 @@
+#include "run_progress.h"
+
+#include <QMetaObject>
+
+namespace quillmark {
+
+RunProgress::RunProgress(QProgressBar* bar, QLabel* failureCount)
+    : m_bar(bar), m_failureCount(failureCount) {}
+
+void RunProgress::Begin(int deviceCount) {
+  m_deviceCount = deviceCount;
+  m_running = true;
+  m_written = 0;
+  m_failed = 0;
+  m_bar->setRange(0, deviceCount);
+  m_bar->setValue(0);
+  m_bar->show();
+  ShowFailures(0);
+}
+
+void RunProgress::End(bool finished) {
+  m_running = false;
+  m_bar->hide();
+  // A run cut short leaves the devices after its last one without a file
+  // as well: the operator needs every device that has none.
+  ShowFailures(finished ? 0 : m_deviceCount - m_written);
+}
+
+void RunProgress::DeviceDone(bool written) {
+  ++(written ? m_written : m_failed);
+  // At most one update waits in the queue, however fast devices finish;
+  // it shows the counts as they are when it runs, unless the run has
+  // ended by then.
+  if (m_updateQueued.exchange(true))
+    return;
+  QMetaObject::invokeMethod(
+      m_bar,
+      [this] {
+        m_updateQueued = false;
+        if (!m_running)
+          return;
+        const int failed = m_failed;
+        m_bar->setValue(failed + m_written);
+        ShowFailures(failed);
+      },
+      Qt::QueuedConnection);
+}
+
+void RunProgress::ShowFailures(int failed) {
+  if (failed <= 0) {
+    m_failureCount->clear();
+    m_failureCount->setToolTip(QString());
+    m_failureCount->hide();
+    return;
+  }
+  m_failureCount->setText(QStringLiteral("失败 %1 / %2").arg(failed).arg(m_deviceCount));
+  m_failureCount->setToolTip(
+      QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件").arg(m_deviceCount).arg(failed));
+  m_failureCount->show();
+}
+
+}  // namespace quillmark
