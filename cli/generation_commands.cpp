@@ -52,7 +52,7 @@ bool SaveManifest(const WriteOptions& options, const std::string& text, Platform
 
 int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
-    PrintError("无法安装信号处理程序，SIGINT和SIGTERM将立即结束程序");
+    PrintError(kNoStopHandlersText);
   SystemFiles files;
   GenerationJob job;
   if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {

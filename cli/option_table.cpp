@@ -44,6 +44,36 @@ std::vector<std::string> SplitAttachedValues(const OptionTable& table,
   return args;
 }
 
+bool StartsWithDash(const std::string& arg) {
+  return !arg.empty() && arg.front() == '-';
+}
+
+// In the separate form a value option takes the next argument, whatever
+// it is: one that begins with "-" is far more likely the next option
+// after a forgotten value, so it is refused (the "--opt=VALUE" form takes
+// any text). A flag takes no value: "--dry-run=false" must not run a
+// real batch.
+std::string MisusedForm(const OptionTable& table, const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--")
+      break;
+    const std::size_t equals = arg.find('=');
+    const OptionRow* row = FindRow(table, std::string_view(arg).substr(0, equals));
+    if (row == nullptr)
+      continue;
+    const std::string name(row->name);
+    if (row->flag != nullptr && equals != std::string::npos)
+      return "选项 " + name + " 不带值（" + arg + "）";
+    if (row->value != nullptr && equals == std::string::npos && i + 1 < args.size()) {
+      if (StartsWithDash(args[i + 1]))
+        return "选项 " + name + " 缺少值（以“-”开头的值请写成 " + name + "=VALUE 的形式）";
+      ++i;
+    }
+  }
+  return "";
+}
+
 std::string JoinArguments(const std::vector<std::string>& args) {
   std::string joined;
   for (const std::string& arg : args)
@@ -96,6 +126,8 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
     declared.emplace_back(row.name, option);
   }
 
+  if (const std::string misused = MisusedForm(table, args); !misused.empty())
+    return UsageError(misused);
   try {
     std::vector<std::string> split = SplitAttachedValues(table, args);
     app.parse(split);

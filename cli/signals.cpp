@@ -20,11 +20,10 @@ bool SetDisposition(int signalNumber, void (*handler)(int)) {
   return ::sigaction(signalNumber, &action, nullptr) == 0;
 }
 
+// The first signal is kept: the exit status names it.
 void OnStopSignal(int signalNumber) {
   int none = 0;
   g_stopSignal.compare_exchange_strong(none, signalNumber);
-  // sigaction is async-signal-safe; the next SIGINT takes its default course.
-  SetDisposition(SIGINT, SIG_DFL);
 }
 
 }  // namespace
@@ -34,7 +33,8 @@ bool IgnoreWriteSignals() {
 }
 
 bool InstallStopHandlers() {
-  return SetDisposition(SIGINT, OnStopSignal) && SetDisposition(SIGTERM, OnStopSignal);
+  return SetDisposition(SIGINT, OnStopSignal) && SetDisposition(SIGTERM, OnStopSignal) &&
+         SetDisposition(SIGHUP, OnStopSignal);
 }
 
 int StopSignal() {

@@ -6,11 +6,16 @@ namespace quillmark::cli {
 // not end the process in the middle of a batch.
 bool IgnoreWriteSignals();
 
-// SIGINT and SIGTERM only ask the run to stop before its next device.
-// After the first of them a second SIGINT ends the process at once.
+// SIGINT, SIGTERM and SIGHUP (the terminal or the ssh session closed) only
+// ask the run to stop before its next device, however many arrive and in
+// whatever order: a second one must not cut the orderly stop short.
 bool InstallStopHandlers();
 
-// The signal that asked for a stop, or 0 while none has arrived.
+// Printed when InstallStopHandlers fails.
+inline constexpr const char* kNoStopHandlersText =
+    "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序";
+
+// The first signal that asked for a stop, or 0 while none has arrived.
 int StopSignal();
 
 }  // namespace quillmark::cli

@@ -90,7 +90,7 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
 
 int RunVerify(const VerifyOptions& options) {
   if (!InstallStopHandlers())
-    PrintError("无法安装信号处理程序，SIGINT和SIGTERM将立即结束程序");
+    PrintError(kNoStopHandlersText);
   SystemFiles files;
   GenerationJob job;
   int refused = kExitSuccess;
@@ -137,7 +137,7 @@ std::string VerifyHelpText() {
          "  1    请求或清单被拒绝（信息在标准错误输出），未校验任何文件\n"
          "  2    命令行用法错误\n"
          "  3    有设备的文件不完好，或发现MAC地址重复的文件\n"
-         "  130  被SIGINT停止；143 被SIGTERM停止（总结说明校验到哪里）\n";
+         "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止（总结说明校验到哪里）\n";
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {

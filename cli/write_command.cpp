@@ -94,7 +94,7 @@ std::string WriteHelpText() {
          "  1    请求被拒绝（信息在标准错误输出），未写入任何设备文件\n"
          "  2    命令行用法错误\n"
          "  3    运行中出现错误（最后一行是最后一个错误）\n"
-         "  130  被SIGINT停止；143 被SIGTERM停止\n" +
+         "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止\n" +
          SubcommandRows();
 }
 

@@ -64,5 +64,32 @@ TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
   }
 }
 
+// A value option followed by the next option has lost its value: taking
+// the option as the value wrote a manifest named "--dry-run" and a real
+// batch where a plan was asked for. A value on a flag ran the real batch.
+TEST_F(GoldenInterfaceTest, AMissingValueOrAValueOnAFlagTouchesNothing) {
+  const UsageCase cases[] = {
+      {{"--image", "image.img", "--count=2", "--manifest", "--dry-run"},
+       "选项 --manifest 缺少值（以“-”开头的值请写成 --manifest=VALUE 的形式）"},
+      {{"--image=image.img", "--count", "-2"},
+       "选项 --count 缺少值（以“-”开头的值请写成 --count=VALUE 的形式）"},
+      {{"--image", "-", "--count=2"},
+       "选项 --image 缺少值（以“-”开头的值请写成 --image=VALUE 的形式）"},
+      {{"--image=image.img", "--count=2", "--dry-run=false"},
+       "选项 --dry-run 不带值（--dry-run=false）"},
+      {{"--image=image.img", "--count=2", "--dry-run=no"}, "选项 --dry-run 不带值（--dry-run=no）"},
+      {{"--image=image.img", "--count=2", "--quiet=1"}, "选项 --quiet 不带值（--quiet=1）"},
+      {{"--image=image.img", "--help=yes"}, "选项 --help 不带值（--help=yes）"},
+  };
+  for (const UsageCase& usage : cases) {
+    SCOPED_TRACE(testing::PrintToString(usage.args));
+    const ChildResult result = Run(usage.args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 --help 查看用法\n");
+  }
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"image.img"});
+}
+
 }  // namespace
 }  // namespace quillmark::test

@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"LeadingSpace", {"--count= 2"}, "", kTwoDevices},
         ValueCase{"LeadingSpaceSeparate", {"--count", " 2"}, "", kTwoDevices},
         ValueCase{"EmptyCount", {"--count="}, "生成数量输入错误！", {}},
-        ValueCase{"NegativeCountSeparate", {"--count", "-2"}, "生成数量输入错误！", {}},
+        ValueCase{"NegativeCount", {"--count=-2"}, "生成数量输入错误！", {}},
         ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, "起始MAC地址输入错误！", {}},
         ValueCase{"TabBeforeMac",
                   {"--start-mac=\t04:57:55:00:00:10", "--count=1"},
