@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "quillmark_version.h"
 #include "signals.h"
+#include "standard_streams.h"
 #include "utf8_text.h"
 #include "verify_command.h"
 #include "write_command.h"
@@ -35,6 +36,10 @@ int RunCommandLine(int argc, const char* const* argv) {
   // The tool's own code throws nothing; this catches what the standard
   // library may throw (running out of memory) at the one edge.
   try {
+    if (!OpenClosedStandardStreams()) {
+      std::fputs("quillmark-cli: 无法在关闭的标准输入输出上打开 /dev/null\n", stderr);
+      return kExitRejected;
+    }
     IgnoreWriteSignals();
     return Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   } catch (const std::exception& error) {
