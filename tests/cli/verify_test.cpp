@@ -294,6 +294,41 @@ TEST_F(VerifyTest, OnATerminalTheProgressSharesOneLine) {
   EXPECT_EQ(visible[2], "校验结束：已校验6台，完好5台，失败1台");
 }
 
+struct SizeCase {
+  std::uint32_t imageSize;
+  int macsPerDevice;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) {
+  *os << (c.imageSize >> 20) << " MiB, " << c.macsPerDevice << " per device";
+}
+
+class CleanBatchTest : public CliTest, public testing::WithParamInterface<SizeCase> {};
+
+// A batch straight from the writer is exact, checked through the fields
+// that wrote it and through the manifest of the run that wrote it.
+TEST_P(CleanBatchTest, VerifiesWithExitZero) {
+  WriteFileBytes(m_dir / "image.img", MakeValidImage(GetParam().imageSize));
+  const std::vector<std::string> fields = {
+      "--image=image.img", "--start-mac=04:57:55:ff:ff:fe", "--count=4",
+      "--macs-per-device=" + std::to_string(GetParam().macsPerDevice)};
+  ASSERT_EQ(Run(With(fields, {"--manifest=lot.csv", "--quiet"})).exitCode, 0);
+  const std::string summary = "校验结束：已校验4台，完好4台，失败0台\n";
+  for (const std::vector<std::string>& request :
+       {fields, std::vector<std::string>{"--image=image.img", "--manifest=lot.csv"}}) {
+    const ChildResult result = Run(With(With({"verify"}, request), {"--quiet"}));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, summary);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ImageSizes, CleanBatchTest,
+                         testing::Values(SizeCase{k4MiB, 1}, SizeCase{k8MiB, 2},
+                                         SizeCase{k16MiB, 4}),
+                         [](const testing::TestParamInfo<SizeCase>& info) {
+                           return std::to_string(info.param.imageSize >> 20) + "MiB";
+                         });
+
 // The output of a large batch fills the pipe while the test reads nothing,
 // so the check is surely still running when the signal comes.
 class VerifyStopTest : public CliTest, public testing::WithParamInterface<int> {};
