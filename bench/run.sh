@@ -2,7 +2,8 @@
 # The benchmark in one command: installs what it needs, builds a release
 # build of its own, makes fixture images and runs every job, printing the
 # tables (also kept in build/bench/results.md). Extra arguments go to
-# bench.py, e.g. --jobs small,medium or --rounds-small 21.
+# bench.py, e.g. --jobs small,medium or --rounds-small 21; the verify jobs
+# (bench/verify_bench.py) run after them.
 # The XFS job needs root (it loop-mounts a file system); without root it
 # says so and is skipped. Run it on a quiet machine.
 set -euo pipefail
@@ -12,7 +13,7 @@ bash scripts/install-deps.sh bench
 
 build=build/bench
 app=OFF
-targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch)
+targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch quillmark-read-limit)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)
@@ -22,3 +23,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TES
 ninja -C "$build" -j2 "${targets[@]}"
 
 python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md" "$@"
+# quillmark-cli verify against the read limit and a cmp loop; its tables
+# are added to the same results.
+python3 bench/verify_bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md"
