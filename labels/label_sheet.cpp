@@ -1,0 +1,181 @@
+#include "label_sheet.h"
+
+#include <cairo-pdf.h>
+
+#include <algorithm>
+#include <bitset>
+#include <optional>
+#include <thread>
+
+#include "code_ahead.h"
+#include "file_replacement.h"
+#include "label_design.h"
+#include "label_font.h"
+#include "pdf_sink.h"
+#include "text_metrics.h"
+
+namespace quillmark::labels {
+namespace {
+
+struct PathParts {
+  std::string directory;
+  std::string fileName;
+};
+
+PathParts SplitPath(const std::string& path) {
+  const std::size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string::npos)
+    return {".", path};
+  return {slash == 0 ? "" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// Every character the sheet will show, once: the font must have them all.
+std::string CharactersShown(const std::string& title, std::span<const DeviceLabel> devices) {
+  std::bitset<128> ascii;
+  std::string text = title;
+  auto add = [&](const std::string& shown) {
+    for (unsigned char c : shown) {
+      if (c >= 0x80) {
+        text += shown;  // rare: the font check decodes it whole
+        return;
+      }
+      if (!ascii[c]) {
+        ascii[c] = true;
+        text += static_cast<char>(c);
+      }
+    }
+  };
+  for (const DeviceLabel& device : devices) {
+    add(device.fileName);
+    for (const std::string& address : device.addresses)
+      add(address);
+  }
+  return text;
+}
+
+std::string FontProblem(const FontChoice& choice) {
+  if (choice.invalidText)
+    return "标签文字不是有效的UTF-8文本！";
+  if (!choice.missing.empty())
+    return "没有字体含有这些字符：" + choice.missing + "！";
+  return "没有一种字体含有标签上的全部字符！";
+}
+
+// One helper per further core: the drawing thread encodes too when it is
+// ahead, so the cores stay busy without more threads than cores.
+unsigned Helpers() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 1 ? cores - 1 : 1;
+}
+
+struct Document {
+  LabelSheetOutcome outcome;
+  bool drawn = false;
+};
+
+// Draws every label onto a PDF written into file; the first failure ends it.
+Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetRequest& request,
+                      const LabelPainter& painter, std::span<const DeviceLabel> devices) {
+  const LabelLayout& layout = *request.layout;
+  PdfSink sink(files, file);
+  cairo_surface_t* pdf =
+      cairo_pdf_surface_create_for_stream(&PdfSink::Write, &sink, layout.pageWidth * kPointsPerMillimetre,
+                                          layout.pageHeight * kPointsPerMillimetre);
+  if (!request.title.empty())
+    cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, request.title.c_str());
+  cairo_t* cr = cairo_create(pdf);
+  cairo_scale(cr, kPointsPerMillimetre, kPointsPerMillimetre);
+
+  Document document;
+  const std::string layoutName(layout.name);
+  CodeAhead codes(
+      request.code, devices.size(),
+      [&](std::size_t i) { return CodePayload(request.code, devices[i].addresses); }, Helpers());
+  int cell = request.firstCell - 1;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (cell == layout.CellCount()) {
+      cairo_show_page(cr);
+      ++document.outcome.pages;
+      cell = 0;
+    }
+    document.outcome.error = painter.Paint(cr, layout.CellLeft(cell), layout.CellTop(cell),
+                                           devices[i], codes.Take(i), layoutName);
+    if (!document.outcome.error.empty() || sink.failed())
+      break;
+    ++cell;
+  }
+  if (document.outcome.error.empty()) {
+    cairo_show_page(cr);
+    ++document.outcome.pages;
+  }
+  cairo_destroy(cr);
+  cairo_surface_finish(pdf);
+  const bool complete = cairo_surface_status(pdf) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(pdf);
+  document.drawn = document.outcome.error.empty() && complete && sink.Flush();
+  return document;
+}
+
+}  // namespace
+
+LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRequest& request,
+                                  std::span<const DeviceLabel> devices, PlatformFiles& files) {
+  LabelSheetOutcome failed;
+  const LabelLayout& layout = *request.layout;
+  if (request.firstCell < 1 || request.firstCell > layout.CellCount()) {
+    failed.error = "起始标签位置超出范围！";
+    return failed;
+  }
+  if (devices.empty()) {
+    failed.error = "没有需要打印的标签！";
+    return failed;
+  }
+  FontChoice font = FindLabelFont(CharactersShown(request.title, devices));
+  if (!font.font) {
+    failed.error = FontProblem(font);
+    return failed;
+  }
+  std::size_t addressCount = 1;
+  for (const DeviceLabel& device : devices)
+    addressCount = std::max(addressCount, device.addresses.size());
+  const TextMetrics metrics(font.font->face.get());
+  const DesignResult design = DesignLabel(layout, request.code, static_cast<int>(addressCount),
+                                          request.title, metrics);
+  if (!design.design) {
+    failed.error = design.error;
+    return failed;
+  }
+  const LabelPainter painter(*design.design, font.font->face.get(), request.title);
+
+  const PathParts parts = SplitPath(pdfPath);
+  const std::string tempPath = TemporaryPathFor(parts.directory, parts.fileName);
+  const std::string unwritable = "标签文件无法写入！" + pdfPath;
+  if (parts.fileName.empty() || files.IsDirectory(pdfPath)) {
+    failed.error = unwritable;
+    return failed;
+  }
+  Document document;
+  const StagedFile staged = StageFile(
+      files, tempPath,
+      [&](FileHandle file) {
+        document = DrawDocument(files, file, request, painter, devices);
+        return document.drawn;
+      },
+      false);
+  if (staged == StagedFile::CreateFailed || (staged == StagedFile::WriteFailed &&
+                                             document.outcome.error.empty())) {
+    failed.error = unwritable;
+    return failed;
+  }
+  if (staged == StagedFile::WriteFailed)
+    return document.outcome;
+  if (CommitStagedFile(files, staged, pdfPath, tempPath) != ReplaceOutcome::Replaced) {
+    failed.error = unwritable;
+    return failed;
+  }
+  document.outcome.written = true;
+  document.outcome.font = font.font->file;
+  return document.outcome;
+}
+
+}  // namespace quillmark::labels

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "label_code.h"
+#include "label_layout.h"
+#include "label_painter.h"
+#include "platform_file.h"
+
+namespace quillmark::labels {
+
+struct LabelSheetRequest {
+  const LabelLayout* layout = nullptr;
+  CodeKind code = CodeKind::Qr;
+  std::string title;  // UTF-8
+  int firstCell = 1;  // the cell of the first sheet that takes the first label, from 1
+};
+
+struct LabelSheetOutcome {
+  bool written = false;
+  std::string error;  // one line, when nothing was written
+  int pages = 0;
+  std::string font;   // the font file the text is set in
+};
+
+// Writes one label per device, in order, into a PDF at pdfPath: pages are
+// drawn and written one at a time, under a hidden temporary name that is
+// renamed onto pdfPath only when the whole document is there. On any
+// failure nothing new is left under either name.
+LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRequest& request,
+                                  std::span<const DeviceLabel> devices, PlatformFiles& files);
+
+}  // namespace quillmark::labels
