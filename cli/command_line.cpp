@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "exit_codes.h"
+#include "labels_command.h"
 #include "quillmark_version.h"
 #include "signals.h"
 #include "standard_streams.h"
@@ -29,6 +30,7 @@ int Dispatch(const std::vector<std::string>& args) {
 std::vector<Subcommand> Subcommands() {
   return {
       {"verify", "读回一批映像文件并逐台校验", &RunVerifyCommand},
+      {"labels", "按清单生成设备标签的PDF", &RunLabelsCommand},
   };
 }
 

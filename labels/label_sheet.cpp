@@ -2,8 +2,6 @@
 
 #include <cairo-pdf.h>
 
-#include <algorithm>
-#include <bitset>
 #include <optional>
 #include <thread>
 
@@ -11,6 +9,7 @@
 #include "file_replacement.h"
 #include "label_design.h"
 #include "label_font.h"
+#include "label_painter.h"
 #include "pdf_sink.h"
 #include "text_metrics.h"
 
@@ -29,28 +28,18 @@ PathParts SplitPath(const std::string& path) {
   return {slash == 0 ? "" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// Every character the sheet will show, once: the font must have them all.
-std::string CharactersShown(const std::string& title, std::span<const DeviceLabel> devices) {
-  std::bitset<128> ascii;
-  std::string text = title;
-  auto add = [&](const std::string& shown) {
-    for (unsigned char c : shown) {
-      if (c >= 0x80) {
-        text += shown;  // rare: the font check decodes it whole
-        return;
-      }
-      if (!ascii[c]) {
-        ascii[c] = true;
-        text += static_cast<char>(c);
-      }
-    }
-  };
-  for (const DeviceLabel& device : devices) {
-    add(device.fileName);
-    for (const std::string& address : device.addresses)
-      add(address);
-  }
-  return text;
+// Every character the sheet shows: the title's, and those of addresses in
+// colon form and of the file names made from them.
+std::string CharactersShown(const std::string& title) {
+  return title + "0123456789abcdef:fw_.img";
+}
+
+DeviceLabel LabelOf(const BatchManifest& manifest, std::size_t i) {
+  const MacAddress& first = manifest.devices[i].first;
+  DeviceLabel label{first.ToFileName(), {}};
+  for (const MacAddress& address : DeviceAddresses(first, manifest.macsPerDevice))
+    label.addresses.push_back(address.ToColonText());
+  return label;
 }
 
 std::string FontProblem(const FontChoice& choice) {
@@ -75,7 +64,7 @@ struct Document {
 
 // Draws every label onto a PDF written into file; the first failure ends it.
 Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetRequest& request,
-                      const LabelPainter& painter, std::span<const DeviceLabel> devices) {
+                      const LabelPainter& painter, const BatchManifest& manifest) {
   const LabelLayout& layout = *request.layout;
   PdfSink sink(files, file);
   cairo_surface_t* pdf =
@@ -88,18 +77,20 @@ Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetReq
 
   Document document;
   const std::string layoutName(layout.name);
+  const std::size_t count = manifest.devices.size();
   CodeAhead codes(
-      request.code, devices.size(),
-      [&](std::size_t i) { return CodePayload(request.code, devices[i].addresses); }, Helpers());
+      request.code, count,
+      [&](std::size_t i) { return CodePayload(request.code, LabelOf(manifest, i).addresses); },
+      Helpers());
   int cell = request.firstCell - 1;
-  for (std::size_t i = 0; i < devices.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     if (cell == layout.CellCount()) {
       cairo_show_page(cr);
       ++document.outcome.pages;
       cell = 0;
     }
     document.outcome.error = painter.Paint(cr, layout.CellLeft(cell), layout.CellTop(cell),
-                                           devices[i], codes.Take(i), layoutName);
+                                           LabelOf(manifest, i), codes.Take(i), layoutName);
     if (!document.outcome.error.empty() || sink.failed())
       break;
     ++cell;
@@ -119,28 +110,25 @@ Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetReq
 }  // namespace
 
 LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRequest& request,
-                                  std::span<const DeviceLabel> devices, PlatformFiles& files) {
+                                  const BatchManifest& manifest, PlatformFiles& files) {
   LabelSheetOutcome failed;
   const LabelLayout& layout = *request.layout;
   if (request.firstCell < 1 || request.firstCell > layout.CellCount()) {
     failed.error = "起始标签位置超出范围！";
     return failed;
   }
-  if (devices.empty()) {
+  if (manifest.devices.empty()) {
     failed.error = "没有需要打印的标签！";
     return failed;
   }
-  FontChoice font = FindLabelFont(CharactersShown(request.title, devices));
+  FontChoice font = FindLabelFont(CharactersShown(request.title));
   if (!font.font) {
     failed.error = FontProblem(font);
     return failed;
   }
-  std::size_t addressCount = 1;
-  for (const DeviceLabel& device : devices)
-    addressCount = std::max(addressCount, device.addresses.size());
   const TextMetrics metrics(font.font->face.get());
-  const DesignResult design = DesignLabel(layout, request.code, static_cast<int>(addressCount),
-                                          request.title, metrics);
+  const DesignResult design =
+      DesignLabel(layout, request.code, manifest.macsPerDevice, request.title, metrics);
   if (!design.design) {
     failed.error = design.error;
     return failed;
@@ -158,7 +146,7 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   const StagedFile staged = StageFile(
       files, tempPath,
       [&](FileHandle file) {
-        document = DrawDocument(files, file, request, painter, devices);
+        document = DrawDocument(files, file, request, painter, manifest);
         return document.drawn;
       },
       false);

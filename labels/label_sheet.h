@@ -1,11 +1,10 @@
 #pragma once
 
-#include <span>
 #include <string>
 
+#include "batch_manifest.h"
 #include "label_code.h"
 #include "label_layout.h"
-#include "label_painter.h"
 #include "platform_file.h"
 
 namespace quillmark::labels {
@@ -24,11 +23,12 @@ struct LabelSheetOutcome {
   std::string font;   // the font file the text is set in
 };
 
-// Writes one label per device, in order, into a PDF at pdfPath: pages are
-// drawn and written one at a time, under a hidden temporary name that is
-// renamed onto pdfPath only when the whole document is there. On any
-// failure nothing new is left under either name.
+// Writes one label per device of the manifest, in its order, into a PDF at
+// pdfPath: pages are drawn and written one at a time, under a hidden
+// temporary name that is renamed onto pdfPath only when the whole document
+// is there. On any failure nothing new is left under either name, and a
+// file already under pdfPath stays as it was.
 LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRequest& request,
-                                  std::span<const DeviceLabel> devices, PlatformFiles& files);
+                                  const BatchManifest& manifest, PlatformFiles& files);
 
 }  // namespace quillmark::labels

@@ -1,0 +1,173 @@
+#include "labels_command.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "batch_manifest.h"
+#include "command_line.h"
+#include "exit_codes.h"
+#include "label_font.h"
+#include "label_sheet.h"
+#include "memory_reuse.h"
+#include "option_table.h"
+#include "utf8_text.h"
+
+namespace quillmark::cli {
+namespace {
+
+struct LabelsCommandLine {
+  std::string manifest;
+  std::string pdf;
+  std::string layout = std::string(labels::kDefaultLayoutName);
+  std::string code = "qr";
+  std::string title;
+  std::string firstCell = "1";
+  bool help = false;
+};
+
+OptionTable LabelsOptionTable(LabelsCommandLine& line) {
+  return {
+      {.name = "--manifest",
+       .valueName = "FILE",
+       .help = "写入时生成的清单（file,mac1,…,macN），必需",
+       .value = &line.manifest,
+       .required = true},
+      {.name = "--pdf", .valueName = "FILE", .help = "输出的PDF文件，必需", .value = &line.pdf,
+       .required = true},
+      {.name = "--layout",
+       .valueName = "NAME",
+       .help = "标签纸：a4-3x8（默认）、letter-3x10、roll-50x25",
+       .value = &line.layout},
+      {.name = "--code",
+       .valueName = "KIND",
+       .help = "条码：qr（默认，全部地址）、code128（第一个地址）、\ndatamatrix（全部地址）",
+       .value = &line.code},
+      {.name = "--title",
+       .valueName = "TEXT",
+       .help = "每个标签底部的小字，如产品和批次",
+       .value = &line.title},
+      {.name = "--first-cell",
+       .valueName = "N",
+       .help = "第一张纸从第N个标签位开始（默认 1）",
+       .value = &line.firstCell},
+      {.name = "--help", .help = "打印本帮助", .flag = &line.help},
+  };
+}
+
+// A cell number as typed: decimal digits only, within the sheet.
+std::optional<int> ReadCell(const std::string& text, int cells) {
+  if (text.empty() || text.size() > 6)
+    return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > cells)
+    return std::nullopt;
+  return value;
+}
+
+bool HasControlCharacter(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f)
+      return true;
+  }
+  return false;
+}
+
+struct Request {
+  labels::LabelSheetRequest sheet;
+  std::string error;  // a usage error
+};
+
+Request CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed) {
+  Request request;
+  if (!parsed.Given("--manifest") || !parsed.Given("--pdf")) {
+    request.error = "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法";
+    return request;
+  }
+  request.sheet.layout = labels::FindLayout(line.layout);
+  if (request.sheet.layout == nullptr) {
+    request.error = "未知的标签纸：" + line.layout + "（可用 a4-3x8、letter-3x10、roll-50x25）";
+    return request;
+  }
+  const std::optional<labels::CodeKind> code = labels::ParseCodeKind(line.code);
+  if (!code) {
+    request.error = "未知的条码：" + line.code + "（可用 qr、code128、datamatrix）";
+    return request;
+  }
+  request.sheet.code = *code;
+  const int cells = request.sheet.layout->CellCount();
+  const std::optional<int> cell = ReadCell(line.firstCell, cells);
+  if (!cell) {
+    request.error = "起始标签位须为1到" + std::to_string(cells) + "：" + line.firstCell;
+    return request;
+  }
+  request.sheet.firstCell = *cell;
+  if (!labels::DecodeUtf8(line.title) || HasControlCharacter(line.title)) {
+    request.error = "标题须为不含控制字符的UTF-8文本";
+    return request;
+  }
+  request.sheet.title = line.title;
+  return request;
+}
+
+int Refuse(const std::string& line) {
+  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  return kExitRejected;
+}
+
+}  // namespace
+
+std::string LabelsHelpText() {
+  LabelsCommandLine line;
+  const OptionTable table = LabelsOptionTable(line);
+  return Synopsis("quillmark-cli labels", table) +
+         "\n"
+         "按清单打印设备标签：每台设备一个标签，顺序同清单；第一个地址用大字，\n"
+         "其余地址用小字，条码和一行小字（标题与文件名）。\n"
+         "\n"
+         "选项:\n" +
+         HelpRows(table) +
+         "\n"
+         "退出状态:\n"
+         "  0    PDF已写入\n"
+         "  1    清单有误、条码或文字放不下、PDF无法写入（信息在标准错误输出），\n"
+         "       未留下任何文件\n"
+         "  2    命令行用法错误\n";
+}
+
+int RunLabelsCommand(const std::vector<std::string>& args) {
+  LabelsCommandLine line;
+  const OptionTable table = LabelsOptionTable(line);
+  const ParsedOptions parsed = ParseOptions(table, args);
+  if (!parsed.ok)
+    return ReportUsageError(parsed.error);
+  if (line.help) {
+    std::fputs(LabelsHelpText().c_str(), stdout);
+    return kExitSuccess;
+  }
+  const Request request = CheckRequest(line, parsed);
+  if (!request.error.empty())
+    return ReportUsageError(request.error);
+
+  SystemFiles files;
+  const ManifestReading reading = ReadManifest(line.manifest, files);
+  if (!reading.manifest)
+    return Refuse(reading.error);
+  if (reading.manifest->devices.empty())
+    return Refuse("清单中没有设备，没有可打印的标签！" + line.manifest);
+  KeepFreedMemoryForReuse();
+  const labels::LabelSheetOutcome outcome =
+      labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);
+  if (!outcome.written)
+    return Refuse(outcome.error);
+  std::printf("标签已写入：%zu个标签，%d页：%s\n", reading.manifest->devices.size(), outcome.pages,
+              ToValidUtf8(line.pdf).c_str());
+  return kExitSuccess;
+}
+
+}  // namespace quillmark::cli
