@@ -15,6 +15,14 @@
 namespace quillmark::cli {
 namespace {
 
+// "a4-3x8、letter-3x10、roll-50x25", from the layouts the library knows.
+std::string LayoutNames() {
+  std::string names;
+  for (const labels::LabelLayout& layout : labels::KnownLayouts())
+    names += (names.empty() ? "" : "、") + std::string(layout.name);
+  return names;
+}
+
 struct LabelsCommandLine {
   std::string manifest;
   std::string pdf;
@@ -23,6 +31,8 @@ struct LabelsCommandLine {
   std::string title;
   std::string firstCell = "1";
   bool help = false;
+  std::string layoutHelp =
+      "标签纸：" + LayoutNames() + "（默认 " + std::string(labels::kDefaultLayoutName) + "）";
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line) {
@@ -32,12 +42,12 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
        .help = "写入时生成的清单（file,mac1,…,macN），必需",
        .value = &line.manifest,
        .required = true},
-      {.name = "--pdf", .valueName = "FILE", .help = "输出的PDF文件，必需", .value = &line.pdf,
+      {.name = "--pdf",
+       .valueName = "FILE",
+       .help = "输出的PDF文件，必需",
+       .value = &line.pdf,
        .required = true},
-      {.name = "--layout",
-       .valueName = "NAME",
-       .help = "标签纸：a4-3x8（默认）、letter-3x10、roll-50x25",
-       .value = &line.layout},
+      {.name = "--layout", .valueName = "NAME", .help = line.layoutHelp, .value = &line.layout},
       {.name = "--code",
        .valueName = "KIND",
        .help = "条码：qr（默认，全部地址）、code128（第一个地址）、\ndatamatrix（全部地址）",
@@ -91,7 +101,7 @@ Request CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed)
   }
   request.sheet.layout = labels::FindLayout(line.layout);
   if (request.sheet.layout == nullptr) {
-    request.error = "未知的标签纸：" + line.layout + "（可用 a4-3x8、letter-3x10、roll-50x25）";
+    request.error = "未知的标签纸：" + line.layout + "（可用 " + LayoutNames() + "）";
     return request;
   }
   const std::optional<labels::CodeKind> code = labels::ParseCodeKind(line.code);

@@ -42,16 +42,15 @@ std::string LayoutSays(const LabelLayout& layout) {
 bool FitAddresses(LabelDesign& design, int addressCount, double width, double height,
                   const TextMetrics& metrics) {
   const double lines = 1 + kOtherRatio * (addressCount - 1);
-  design.firstSize = std::min({kMaxFirstSize, width / WidestAddress(metrics),
-                               height / (lines * metrics.LineHeight())});
+  design.firstSize = std::min(
+      {kMaxFirstSize, width / WidestAddress(metrics), height / (lines * metrics.LineHeight())});
   design.otherSize = kOtherRatio * design.firstSize;
   design.otherStep = design.otherSize * metrics.LineHeight();
   const double smallest = addressCount > 1 ? design.otherSize : design.firstSize;
   return smallest >= kMinAddressSize;
 }
 
-double AddressBlockHeight(const LabelDesign& design, int addressCount,
-                          const TextMetrics& metrics) {
+double AddressBlockHeight(const LabelDesign& design, int addressCount, const TextMetrics& metrics) {
   return design.firstSize * metrics.LineHeight() + (addressCount - 1) * design.otherStep;
 }
 
@@ -118,8 +117,7 @@ DesignResult DesignLabel(const LabelLayout& layout, CodeKind kind, int addressCo
   if (d.footerSize < kMinFooterSize)
     return {std::nullopt, "标题太长，" + LayoutSays(layout)};
   d.footerWidth = d.footerSize * footerAtOne;
-  const double footerTop =
-      layout.labelHeight - kLabelPadding - d.footerSize * metrics.LineHeight();
+  const double footerTop = layout.labelHeight - kLabelPadding - d.footerSize * metrics.LineHeight();
   d.footerBaseline = footerTop + d.footerSize * metrics.Ascent();
   d.codeTop = kLabelPadding;
   const double upper = footerTop - kFooterGap - d.codeTop;  // room above the title line

@@ -21,8 +21,8 @@ struct LabelFont {
 
 struct FontChoice {
   std::optional<LabelFont> font;
-  std::string missing;  // when none: the characters no installed font has, or "" if each
-                        // has some font but no one font has them all
+  std::string missing;       // when none: the characters no installed font has, or "" if each
+                             // has some font but no one font has them all
   bool invalidText = false;  // the text is not UTF-8
 };
 

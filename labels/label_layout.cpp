@@ -14,8 +14,8 @@ constexpr std::array<LabelLayout, 3> kLayouts{{
     // US Letter sheet of 30 address labels of 2 5/8 × 1 in (66.675 ×
     // 25.4 mm): 3/16 in side margins, 1/8 in between columns, 1/2 in top
     // and bottom margins, rows touching.
-    {"letter-3x10", 8.5 * kInch, 11.0 * kInch, 3, 10, 2.625 * kInch, 1.0 * kInch,
-     0.1875 * kInch, 0.5 * kInch, 2.75 * kInch, 1.0 * kInch},
+    {"letter-3x10", 8.5 * kInch, 11.0 * kInch, 3, 10, 2.625 * kInch, 1.0 * kInch, 0.1875 * kInch,
+     0.5 * kInch, 2.75 * kInch, 1.0 * kInch},
     // A roll of 50 × 25 mm labels: each label is a page of its own.
     {"roll-50x25", 50.0, 25.0, 1, 1, 50.0, 25.0, 0.0, 0.0, 50.0, 25.0},
 }};

@@ -28,12 +28,6 @@ PathParts SplitPath(const std::string& path) {
   return {slash == 0 ? "" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// Every character the sheet shows: the title's, and those of addresses in
-// colon form and of the file names made from them.
-std::string CharactersShown(const std::string& title) {
-  return title + "0123456789abcdef:fw_.img";
-}
-
 DeviceLabel LabelOf(const BatchManifest& manifest, std::size_t i) {
   const MacAddress& first = manifest.devices[i].first;
   DeviceLabel label{first.ToFileName(), {}};
@@ -67,9 +61,9 @@ Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetReq
                       const LabelPainter& painter, const BatchManifest& manifest) {
   const LabelLayout& layout = *request.layout;
   PdfSink sink(files, file);
-  cairo_surface_t* pdf =
-      cairo_pdf_surface_create_for_stream(&PdfSink::Write, &sink, layout.pageWidth * kPointsPerMillimetre,
-                                          layout.pageHeight * kPointsPerMillimetre);
+  cairo_surface_t* pdf = cairo_pdf_surface_create_for_stream(
+      &PdfSink::Write, &sink, layout.pageWidth * kPointsPerMillimetre,
+      layout.pageHeight * kPointsPerMillimetre);
   if (!request.title.empty())
     cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, request.title.c_str());
   cairo_t* cr = cairo_create(pdf);
@@ -108,6 +102,12 @@ Document DrawDocument(PlatformFiles& files, FileHandle file, const LabelSheetReq
 }
 
 }  // namespace
+
+// The title's characters, and those of addresses in colon form and of the
+// file names made from them.
+std::string CharactersShown(const std::string& title) {
+  return title + "0123456789abcdef:fw_.img";
+}
 
 LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRequest& request,
                                   const BatchManifest& manifest, PlatformFiles& files) {
@@ -150,8 +150,8 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
         return document.drawn;
       },
       false);
-  if (staged == StagedFile::CreateFailed || (staged == StagedFile::WriteFailed &&
-                                             document.outcome.error.empty())) {
+  if (staged == StagedFile::CreateFailed ||
+      (staged == StagedFile::WriteFailed && document.outcome.error.empty())) {
     failed.error = unwritable;
     return failed;
   }

@@ -20,8 +20,11 @@ struct LabelSheetOutcome {
   bool written = false;
   std::string error;  // one line, when nothing was written
   int pages = 0;
-  std::string font;   // the font file the text is set in
+  std::string font;  // the font file the text is set in
 };
+
+// Every character a sheet with this title shows; the font must have them all.
+std::string CharactersShown(const std::string& title);
 
 // Writes one label per device of the manifest, in its order, into a PDF at
 // pdfPath: pages are drawn and written one at a time, under a hidden

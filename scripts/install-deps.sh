@@ -5,11 +5,13 @@ set -euo pipefail
 
 purpose="${1:-test}"
 packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-translations-l10n
-          fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev libssl-dev)
+          fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev libssl-dev
+          libzint-dev libcairo2-dev libfontconfig-dev)
 case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
-                   desktop-file-utils postgresql) ;;
+                   desktop-file-utils postgresql
+                   poppler-utils zbar-tools dmtx-utils) ;;
   bench) packages+=(time python3 xfsprogs) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac

@@ -1,0 +1,180 @@
+// What quillmark-cli labels refuses, and that a refusal leaves nothing
+// behind: a bad manifest (the manifest reader's own verdict), a code too
+// dense for its label, an output that cannot be written, a bad command line.
+#include "batch_manifest.h"
+#include "labels_fixture.h"
+#include "page_scan.h"
+
+namespace quillmark::test {
+namespace {
+
+const std::string kGood =
+    "file,mac1,mac2\n"
+    "fw_045755_001000.img,04:57:55:00:10:00,04:57:55:00:10:01\n"
+    "fw_045755_001002.img,04:57:55:00:10:02,04:57:55:00:10:03\n";
+
+struct BadManifest {
+  std::string name;
+  std::string text;
+};
+
+void PrintTo(const BadManifest& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class BadManifestTest : public LabelsTest, public testing::WithParamInterface<BadManifest> {};
+
+TEST_P(BadManifestTest, IsRefusedWithTheReadersLineAndNoFile) {
+  WriteText(m_dir / "lot.csv", GetParam().text);
+  const ChildResult run = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf"});
+  EXPECT_EQ(run.exitCode, 1);
+  const ManifestReading reading = ParseManifest(GetParam().text);
+  ASSERT_FALSE(reading.manifest);
+  EXPECT_EQ(run.err, reading.error + "\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+}
+
+const BadManifest kBadManifests[] = {
+    {"HeaderWrong", "file,mac1,mac3\nfw_045755_001000.img,04:57:55:00:10:00,04:57:55:00:10:01\n"},
+    {"FieldMissing", "file,mac1,mac2\nfw_045755_001000.img,04:57:55:00:10:00\n"},
+    {"UpperCase", "file,mac1\nfw_045755_00100a.img,04:57:55:00:10:0A\n"},
+    {"NotConsecutive",
+     "file,mac1,mac2\nfw_045755_001000.img,04:57:55:00:10:00,04:57:55:00:10:02\n"},
+    {"GroupAddress", "file,mac1\nfw_015755_001000.img,01:57:55:00:10:00\n"},
+    {"FileNameOfAnotherDevice", "file,mac1\nfw_045755_001001.img,04:57:55:00:10:00\n"},
+    {"AddressTwice", kGood + "fw_045755_001001.img,04:57:55:00:10:01,04:57:55:00:10:02\n"},
+    {"CutShort", kGood.substr(0, kGood.size() - 1)},
+    {"CrLf", "file,mac1\r\nfw_045755_001000.img,04:57:55:00:10:00\r\n"},
+    {"ByteOrderMark", "\xEF\xBB\xBF" + kGood},
+    {"Empty", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Defects, BadManifestTest, testing::ValuesIn(kBadManifests),
+                         [](const testing::TestParamInfo<BadManifest>& info) {
+                           return info.param.name;
+                         });
+
+TEST_F(LabelsTest, MissingManifestAndManifestOfNoDeviceAreRefused) {
+  const ChildResult missing = Labels({"--manifest", "none.csv", "--pdf", "lot.pdf"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "读取清单文件错误！none.csv\n");
+  WriteText(m_dir / "lot.csv", "file,mac1\n");
+  const ChildResult none = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(none.err, "清单中没有设备，没有可打印的标签！lot.csv\n");
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+}
+
+// fc:ab:cd:ef:ab:cd has no digit pair Code 128 could pack: twelve
+// characters of 11 modules, 187 with start, check, stop and quiet zones,
+// 46.75 mm at 0.25 mm a module, where a 50 mm roll label less its edges
+// has 46 mm.
+TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1) +
+                                   ManifestText("fc:ab:cd:ef:ab:cd", 1, 1).substr(10));
+  WriteText(m_dir / "lot.pdf", "an older sheet");
+  const ChildResult run = Labels(
+      {"--manifest", "lot.csv", "--pdf", "lot.pdf", "--layout", "roll-50x25", "--code", "code128"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(
+      run.err,
+      "条码太密，roll-50x25 标签放不下：fw_fcabcd_efabcd.img 的 Code 128 在模块 0.25 毫米时需要 "
+      "46.75 毫米宽，标签上只有 46.00 毫米！\n");
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"lot.csv", "lot.pdf"}));
+  const std::vector<std::uint8_t> older = ReadFileBytes(m_dir / "lot.pdf");
+  EXPECT_EQ(std::string(older.begin(), older.end()), "an older sheet");
+
+  // The same device fits an A4 label, and a sheet replaces the older file.
+  const ChildResult a4 = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--code", "code128"});
+  EXPECT_EQ(a4.exitCode, 0) << a4.err;
+  EXPECT_EQ(PdfPageSizes(m_dir / "lot.pdf").size(), 1u);
+}
+
+TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 100, 2));
+  ASSERT_EQ(::mkdir((m_dir / "folder.pdf").c_str(), 0755), 0);
+  const std::vector<std::string> before = m_dir.List();
+
+  const ChildResult noParent = Labels({"--manifest", "lot.csv", "--pdf", "gone/lot.pdf"});
+  EXPECT_EQ(noParent.exitCode, 1);
+  EXPECT_EQ(noParent.err, "标签文件无法写入！gone/lot.pdf\n");
+
+  const ChildResult folder = Labels({"--manifest", "lot.csv", "--pdf", "folder.pdf"});
+  EXPECT_EQ(folder.exitCode, 1);
+  EXPECT_EQ(folder.err, "标签文件无法写入！folder.pdf\n");
+  EXPECT_EQ(m_dir.List("folder.pdf"), std::vector<std::string>{});
+
+  // The disk takes the first 32 KiB and no more: the write fails midway.
+  ChildOptions limited;
+  limited.fileSizeLimit = 32 * 1024;
+  const ChildResult cut = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf"}, limited);
+  EXPECT_EQ(cut.exitCode, 1);
+  EXPECT_EQ(cut.err, "标签文件无法写入！lot.pdf\n");
+  EXPECT_EQ(m_dir.List(), before);
+}
+
+TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
+  WriteText(m_dir / "lot.csv", kGood);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--pdf", "lot.pdf"}, "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法"},
+      {{"--manifest", "lot.csv"}, "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法"},
+      {{"--layout", "a5-2x4"}, "未知的标签纸：a5-2x4（可用 a4-3x8、letter-3x10、roll-50x25）"},
+      {{"--code", "pdf417"}, "未知的条码：pdf417（可用 qr、code128、datamatrix）"},
+      {{"--first-cell", "0"}, "起始标签位须为1到24：0"},
+      {{"--first-cell", "25"}, "起始标签位须为1到24：25"},
+      {{"--first-cell", "31", "--layout", "letter-3x10"}, "起始标签位须为1到30：31"},
+      {{"--first-cell", "2", "--layout", "roll-50x25"}, "起始标签位须为1到1：2"},
+      {{"--first-cell", "+3"}, "起始标签位须为1到24：+3"},
+      {{"--first-cell="}, "起始标签位须为1到24："},
+      {{"--title", "lot\n7"}, "标题须为不含控制字符的UTF-8文本"},
+      {{"--title", "lot \xff"}, "标题须为不含控制字符的UTF-8文本"},
+      {{"--bogus"}, "无法识别的参数：--bogus；用 --help 查看用法"},
+  };
+  for (const auto& [extra, error] : cases) {
+    SCOPED_TRACE(testing::PrintToString(extra));
+    std::vector<std::string> args = {"--manifest", "lot.csv", "--pdf", "lot.pdf"};
+    if (extra.front() == "--pdf" || extra.front() == "--manifest")
+      args = extra;
+    else
+      args.insert(args.end(), extra.begin(), extra.end());
+    const ChildResult run = Labels(args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "quillmark-cli: " + error + "\n");
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+  }
+}
+
+TEST_F(LabelsTest, ChineseTitleIsSetInAnEmbeddedFontOnEveryLabel) {
+  const std::string title = "产品A 批次0412（样品）";
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 5, 1));
+  const ChildResult run = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--title", title});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "标签已写入：5个标签，1页：lot.pdf\n");
+  const std::vector<PdfFont> fonts = PdfFonts(m_dir / "lot.pdf");
+  ASSERT_FALSE(fonts.empty());
+  for (const PdfFont& font : fonts)
+    EXPECT_TRUE(font.embedded) << font.name;
+  const std::string text = PdfText(m_dir / "lot.pdf");
+  std::size_t titles = 0;
+  for (std::size_t at = text.find(title); at != std::string::npos; at = text.find(title, at + 1))
+    ++titles;
+  EXPECT_EQ(titles, 5u) << text;
+}
+
+TEST_F(LabelsTest, TitleNoFontCanShowOrNoLabelCanHoldIsRefused) {
+  WriteText(m_dir / "lot.csv", kGood);
+  // U+10FFFD, a private-use character no font is made with.
+  const ChildResult glyph =
+      Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--title", "lot \xF4\x8F\xBF\xBD"});
+  EXPECT_EQ(glyph.exitCode, 1);
+  EXPECT_EQ(glyph.err, "没有字体含有这些字符：\xF4\x8F\xBF\xBD！\n");
+  const ChildResult wide = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--layout",
+                                   "roll-50x25", "--title", std::string(60, 'W')});
+  EXPECT_EQ(wide.exitCode, 1);
+  EXPECT_EQ(wide.err, "标题太长，roll-50x25 标签放不下！\n");
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+}
+
+}  // namespace
+}  // namespace quillmark::test
