@@ -26,6 +26,8 @@ import sys
 import tempfile
 import time
 
+import labels_bench
+
 START = "04:57:55:00:00:00"
 MAC_BLOCK = 0x10000
 MIB = 1 << 20
@@ -377,11 +379,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bin", required=True, help="folder with the built programs")
     parser.add_argument("--work", required=True, help="scratch folder on the disk to measure")
-    parser.add_argument("--jobs", default="small,medium,large,xfs,dialog")
+    parser.add_argument("--jobs", default="small,medium,large,xfs,dialog,labels")
     parser.add_argument("--rounds-small", type=int, default=11)
     parser.add_argument("--rounds-medium", type=int, default=7)
     parser.add_argument("--rounds-large", type=int, default=3)
     parser.add_argument("--rounds-xfs", type=int, default=3)
+    parser.add_argument("--rounds-labels", type=int, default=3)
     parser.add_argument("--experiment", action="append", default=[],
                         help="also run the reference writer in this mode (writeback, copy)")
     parser.add_argument("--no-durable", action="store_true", help="leave out --durable runs")
@@ -422,6 +425,10 @@ def main():
         print(tables[-1], flush=True)
     if "dialog" in wanted:
         tables.append(run_dialog(args, images[4], out))
+        print(tables[-1], flush=True)
+    if "labels" in wanted:
+        print("Label sheets", file=sys.stderr, flush=True)
+        tables.append(labels_bench.run(args, args.rounds_labels, timed_run))
         print(tables[-1], flush=True)
     shutil.rmtree(out, ignore_errors=True)
     load = os.getloadavg()

@@ -173,6 +173,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   KeepFreedMemoryForReuse();
   const labels::LabelSheetOutcome outcome =
       labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);
+  labels::ReleaseFontCaches();
   if (!outcome.written)
     return Refuse(outcome.error);
   std::printf("标签已写入：%zu个标签，%d页：%s\n", reading.manifest->devices.size(), outcome.pages,

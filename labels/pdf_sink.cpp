@@ -25,7 +25,7 @@ bool PdfSink::Flush() {
   if (m_failed)
     return false;
   if (!m_buffer.empty() &&
-      m_files.WriteOnce(m_file, m_buffer.data(), m_buffer.size()) != m_buffer.size())
+      m_files.WriteAll(m_file, m_buffer.data(), m_buffer.size()) != m_buffer.size())
     m_failed = true;
   m_buffer.clear();
   return !m_failed;
