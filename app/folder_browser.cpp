@@ -16,7 +16,7 @@ FolderBrowser::FolderBrowser(QWidget* parent)
       m_field(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("修改保存目录"));
   setFont(DialogFont());
-  resize(DialogSizeToPixels(BaseUnitsOf(font()), 220, 240));
+  resize(DialogSizeToPixels(BaseUnitsOf(font()), 200, 160));
 
   m_model->setFilter(QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot);
   m_model->setRootPath(QDir::rootPath());

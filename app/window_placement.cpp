@@ -76,6 +76,23 @@ QPoint CentredFramePosition(const QRect& workArea, const QSize& client, const QM
                 workArea.y() + (workArea.height() - height) / 2);
 }
 
+std::optional<QPoint> ClearOfPosition(const QRect& workArea, const QRect& avoid,
+                                      const QSize& frame) {
+  const int centredX = avoid.center().x() - frame.width() / 2;
+  const int centredY = avoid.center().y() - frame.height() / 2;
+  const QPoint candidates[] = {
+      {centredX, avoid.bottom() + 1},
+      {centredX, avoid.top() - frame.height()},
+      {avoid.right() + 1, centredY},
+      {avoid.left() - frame.width(), centredY},
+  };
+  for (const QPoint& at : candidates) {
+    if (workArea.contains(QRect(at, frame)))
+      return at;
+  }
+  return std::nullopt;
+}
+
 void CentreOnScreenWhenShown(QWidget& window) {
   new ScreenCentring(window);
 }

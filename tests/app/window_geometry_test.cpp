@@ -40,6 +40,25 @@ class WindowGeometryTest : public QObject {
     QCOMPARE(CentredFramePosition(workArea, client, frame), expected);
   }
 
+  void aWindowIsPlacedClearOfTheDialogWhereItFits_data() {
+    QTest::addColumn<QRect>("workArea");
+    QTest::addColumn<QPoint>("expected");  // (-1, -1): fits nowhere
+    // The dialog's frame, 562 x 229, centred on a 1280 x 800 screen, and a
+    // 352 x 301 chooser.
+    QTest::newRow("below") << QRect(0, 0, 1920, 1080) << QPoint(463, 514);
+    QTest::newRow("above") << QRect(0, -100, 1000, 620) << QPoint(463, -16);
+    QTest::newRow("right") << QRect(0, 0, 1280, 800) << QPoint(921, 249);
+    QTest::newRow("left") << QRect(-400, 0, 1321, 800) << QPoint(7, 249);
+    QTest::newRow("nowhere") << QRect(100, 0, 830, 560) << QPoint(-1, -1);
+  }
+  void aWindowIsPlacedClearOfTheDialogWhereItFits() {
+    QFETCH(QRect, workArea);
+    QFETCH(QPoint, expected);
+    const QRect dialog(359, 285, 562, 229);
+    const std::optional<QPoint> at = ClearOfPosition(workArea, dialog, QSize(352, 301));
+    QCOMPARE(at.value_or(QPoint(-1, -1)), expected);
+  }
+
   void mainDialogOpensCentredOnItsScreen() {
     CMainDialog dialog;
     dialog.show();
