@@ -269,11 +269,11 @@ TEST_F(VerifierTest, SummaryCountsDevicesAndDuplicates) {
 }
 
 TEST_F(VerifierTest, AFolderThatCannotBeListedFailsTheCheck) {
-  test::MemoryFiles files;  // lists no folder
+  test::MemoryFiles files;  // lists no folder; one lane, since it is not safe across threads
   for (const MacAddress& first : m_batch.devices)
     files.files[PathOf(first)] = DeviceImage(first);
   RecordingHost host(m_batch);
-  const VerifyOutcome outcome = VerifyBatch(m_batch, host, files);
+  const VerifyOutcome outcome = VerifyBatch(m_batch, host, files, VerifierOptions{{}, 1, 4});
   EXPECT_EQ(outcome.devicesExact, 6);
   EXPECT_FALSE(outcome.folderListed);
   EXPECT_FALSE(outcome.Passed());
@@ -287,7 +287,7 @@ TEST_F(VerifierTest, AShortReadIsAnUnreadableFile) {
   files.readLimit = 0x10000;
   RecordingHost host(m_batch);
   const VerifyOutcome outcome =
-      VerifyBatch(m_batch, host, files, VerifierOptions{{false, 0x20000}, 2, 4});
+      VerifyBatch(m_batch, host, files, VerifierOptions{{false, 0x20000}, 1, 4});
   EXPECT_EQ(outcome.devicesFailed, 6);
   EXPECT_EQ(host.lines.front(), "读取文件出错: " + m_dir.path() + "/fw_045755_0000fe.img");
   EXPECT_EQ(files.openFiles, 0);
