@@ -12,7 +12,7 @@ case "$purpose" in
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils) ;;
-  bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools) ;;
+  bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
