@@ -1,16 +1,26 @@
 #include "scratch_dir.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 
 namespace quillmark::test {
 
 ScratchDir::ScratchDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillmark-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) != nullptr)
-    m_path = pattern;
+  // TMPDIR, else /tmp (on Windows, the user's temporary folder).
+  std::error_code error;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error)
+    return;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        base / ("quillmark-test-" + std::to_string(random() % 100000000));
+    if (std::filesystem::create_directory(candidate, error)) {
+      m_path = candidate.string();
+      return;
+    }
+  }
 }
 
 ScratchDir::~ScratchDir() {

@@ -1,0 +1,250 @@
+// The only core file that calls the operating system (Windows). Paths are
+// UTF-8 and go to the wide-character calls as UTF-16.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "platform_file.h"
+#include "win32_block_cloning.h"
+#include "win32_path.h"
+
+namespace quillmark {
+namespace {
+
+HANDLE Win(FileHandle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+
+FileHandle Own(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+// One ReadFile or WriteFile moves at most a DWORD's worth; keep below it.
+constexpr std::uint64_t kMaxTransfer = 0x40000000;
+
+// Repeats a read or write until size bytes have moved; a failure or a zero
+// count ends it. Returns the bytes moved.
+template <class Transfer>
+std::uint64_t TransferAll(std::uint64_t size, Transfer transfer) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const DWORD chunk = static_cast<DWORD>(size - done < kMaxTransfer ? size - done : kMaxTransfer);
+    DWORD moved = 0;
+    if (!transfer(done, chunk, &moved) || moved == 0)
+      break;
+    done += moved;
+  }
+  return done;
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED position{};
+  position.Offset = static_cast<DWORD>(offset);
+  position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return position;
+}
+
+bool IsFileType(HANDLE file, bool wantDirectory) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info))
+    return false;
+  return ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == wantDirectory;
+}
+
+}  // namespace
+
+FileHandle SystemFiles::OpenForReading(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return kNoFile;
+  // Others may read the image while it is read, never write it.
+  const HANDLE file =
+      ::CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return kNoFile;
+  // Backup semantics opens folders too, and a device name (NUL, COM1)
+  // opens the device: only a file on a disk is an image.
+  if (!IsFileType(file, false)) {
+    ::CloseHandle(file);
+    return kNoFile;
+  }
+  return Own(file);
+}
+
+std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(Win(file), &size) || size.QuadPart < 0)
+    return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+  return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
+    return ::ReadFile(Win(file), buffer + done, chunk, moved, nullptr) != 0;
+  });
+}
+
+FileHandle SystemFiles::CreateExclusive(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return kNoFile;
+  // CREATE_NEW fails on anything standing under the name, a link too; no
+  // one else may open the file while it is written.
+  return Own(::CreateFileW(name->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
+                                     std::uint64_t size) {
+  return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
+    return ::WriteFile(Win(file), data + done, chunk, moved, nullptr) != 0;
+  });
+}
+
+bool SystemFiles::FlushToDisk(FileHandle file) {
+  return ::FlushFileBuffers(Win(file)) != 0;
+}
+
+bool SystemFiles::Close(FileHandle file) {
+  return ::CloseHandle(Win(file)) != 0;
+}
+
+bool SystemFiles::Rename(const std::string& from, const std::string& to) {
+  const std::optional<std::wstring> source = ToWidePath(from);
+  const std::optional<std::wstring> target = ToWidePath(to);
+  // The C library's rename does not replace an existing file here. Write
+  // through: the move is on the disk when the call returns.
+  return source && target &&
+         ::MoveFileExW(source->c_str(), target->c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool SystemFiles::Remove(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return false;
+  if (::DeleteFileW(name->c_str()))
+    return true;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+FileHandle SystemFiles::CreateUnnamed(const std::string& directory) {
+  // Windows has no file without a name: this one is hidden, and the
+  // system deletes it when its last handle closes, also when the process
+  // dies. Only a volume that can share blocks gets one.
+  if (!VolumeSharesBlocks(directory))
+    return kNoFile;
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string name = directory + "\\.quillmark-" + std::to_string(::GetCurrentProcessId()) +
+                             "-" + std::to_string(counter++) + ".tmp";
+    const std::optional<std::wstring> wide = ToWidePath(name);
+    if (!wide)
+      return kNoFile;
+    const HANDLE file = ::CreateFileW(
+        wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+      return Own(file);
+    if (::GetLastError() != ERROR_FILE_EXISTS)
+      return kNoFile;
+  }
+  return kNoFile;
+}
+
+CloneResult SystemFiles::CloneFile(FileHandle target, FileHandle source) {
+  return CloneBlocks(Win(target), Win(source));
+}
+
+std::uint64_t SystemFiles::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                                   std::uint64_t size) {
+  return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
+    OVERLAPPED position = At(offset + done);
+    return ::WriteFile(Win(file), data + done, chunk, moved, &position) != 0;
+  });
+}
+
+// The cache manager bounds a long batch's unwritten data by itself (it
+// holds writers back once too much waits); nothing is kept to release.
+FileHandle SystemFiles::Duplicate(FileHandle file) {
+  return PlatformFiles::Duplicate(file);
+}
+
+void SystemFiles::StartWriteback(FileHandle file) {
+  PlatformFiles::StartWriteback(file);
+}
+
+void SystemFiles::ReleaseWhenWritten(FileHandle file) {
+  PlatformFiles::ReleaseWhenWritten(file);
+}
+
+bool SystemFiles::IsDirectory(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return false;
+  const DWORD attributes = ::GetFileAttributesW(name->c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool SystemFiles::MakeDirectory(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  return name && ::CreateDirectoryW(name->c_str(), nullptr) != 0;
+}
+
+bool SystemFiles::FlushDirectory(const std::string& path) {
+  // Windows cannot flush a folder's entries; every rename was written
+  // through instead. What is left to confirm is that the folder is there.
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return false;
+  const HANDLE folder = ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE)
+    return false;
+  const bool isFolder = IsFileType(folder, true);
+  return ::CloseHandle(folder) != 0 && isFolder;
+}
+
+std::string SystemFiles::AbsolutePath(const std::string& path) {
+  return FullPath(path).value_or(path);
+}
+
+std::optional<std::uint64_t> SystemFiles::AvailableBytes(const std::string& directory) {
+  const std::optional<std::wstring> name = ToWidePath(directory);
+  ULARGE_INTEGER available{};
+  if (!name || !::GetDiskFreeSpaceExW(name->c_str(), &available, nullptr, nullptr))
+    return std::nullopt;
+  return available.QuadPart;
+}
+
+std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return std::nullopt;
+  // The name itself, never what a link points to.
+  const HANDLE file = ::CreateFileW(
+      name->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  const bool known =
+      ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+      ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard);
+  ::CloseHandle(file);
+  if (!known || standard.Directory || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+      standard.AllocationSize.QuadPart < 0)
+    return std::nullopt;
+  if (standard.NumberOfLinks > 1)
+    return 0;
+  return static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
+}
+
+}  // namespace quillmark

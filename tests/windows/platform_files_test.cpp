@@ -1,0 +1,182 @@
+// The core's file layer on Windows, against the real system calls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device_file_writer.h"
+#include "fixture_image.h"
+#include "platform_file.h"
+#include "scratch_dir.h"
+#include "win32_path.h"
+#include "windows_test_support.h"
+
+namespace quillmark {
+namespace {
+
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+const std::vector<std::uint8_t> kOld{'o', 'l', 'd'};
+const std::vector<std::uint8_t> kNew{'n', 'e', 'w', '!'};
+
+class PlatformFilesTest : public ::testing::Test {
+ protected:
+  // A file created through the seam, holding data.
+  void Create(const std::string& path, const std::vector<std::uint8_t>& data) {
+    const FileHandle file = m_files.CreateExclusive(path);
+    ASSERT_NE(file, kNoFile) << path;
+    EXPECT_EQ(m_files.WriteOnce(file, data.data(), data.size()), data.size());
+    EXPECT_TRUE(m_files.Close(file));
+  }
+
+  test::ScratchDir m_dir;
+  SystemFiles m_files;
+};
+
+TEST_F(PlatformFilesTest, ExclusiveCreateRefusesWhateverStandsUnderTheName) {
+  Create(m_dir / "taken", kOld);
+  ASSERT_TRUE(m_files.MakeDirectory(m_dir / "folder"));
+  for (const char* name : {"taken", "folder"}) {
+    EXPECT_EQ(m_files.CreateExclusive(m_dir / name), kNoFile) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(m_dir / "taken"), kOld);
+}
+
+TEST_F(PlatformFilesTest, RenameReplacesAnExistingFile) {
+  Create(m_dir / "final", kOld);
+  Create(m_dir / "staged", kNew);
+  ASSERT_TRUE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  EXPECT_EQ(ReadFileBytes(m_dir / "final"), kNew);
+  EXPECT_EQ(m_dir.List(), std::vector<std::string>{"final"});
+}
+
+TEST_F(PlatformFilesTest, RenameOverAFileHeldOpenFailsAndLeavesBothAsTheyWere) {
+  Create(m_dir / "final", kOld);
+  Create(m_dir / "staged", kNew);
+  // A reader that does not share deletion (an editor, a virus scanner).
+  const test::OpenedFile held(m_dir / "final", FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_TRUE(held.IsOpen());
+  EXPECT_FALSE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ReadFileBytes(m_dir / "final"), kOld);
+  EXPECT_EQ(ReadFileBytes(m_dir / "staged"), kNew);
+}
+
+TEST_F(PlatformFilesTest, RenameOntoAFolderFails) {
+  Create(m_dir / "staged", kNew);
+  ASSERT_TRUE(m_files.MakeDirectory(m_dir / "final"));
+  EXPECT_FALSE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  EXPECT_TRUE(m_files.IsDirectory(m_dir / "final"));
+}
+
+TEST_F(PlatformFilesTest, RemoveTakesAFileAndCountsAMissingOneAsGone) {
+  Create(m_dir / "file", kOld);
+  EXPECT_TRUE(m_files.Remove(m_dir / "file"));
+  EXPECT_TRUE(m_files.Remove(m_dir / "file"));
+  EXPECT_TRUE(m_files.Remove(m_dir / "missing\\file"));
+  EXPECT_TRUE(m_dir.List().empty());
+}
+
+TEST_F(PlatformFilesTest, Utf8NamesAndBothSeparatorsReachTheFileSystem) {
+  const std::string folder = m_dir.path() + "\\输出";
+  ASSERT_TRUE(m_files.MakeDirectory(folder));
+  EXPECT_TRUE(m_files.IsDirectory(m_dir.path() + "/输出"));
+  Create(folder + "/固件.img", kNew);
+  EXPECT_EQ(test::WideNames(*ToWide(folder)), std::vector<std::wstring>{L"固件.img"});
+  EXPECT_EQ(ReadFileBytes(folder + "\\固件.img"), kNew);
+  // Text that is not UTF-8 names no file.
+  EXPECT_EQ(m_files.CreateExclusive(folder + "\\\xff.img"), kNoFile);
+}
+
+TEST_F(PlatformFilesTest, AbsolutePathJoinsTheCurrentFolderWithBackslashes) {
+  const test::CurrentFolder here(m_dir.path());
+  const std::string current = *FullPath(".");
+  EXPECT_EQ(m_files.AbsolutePath("out"), current + "\\out");
+  EXPECT_EQ(m_files.AbsolutePath("out/sub\\"), current + "\\out\\sub\\");
+  EXPECT_EQ(m_files.AbsolutePath("C:\\"), "C:\\");
+  EXPECT_EQ(m_files.AbsolutePath("C:/lot/../out"), "C:\\out");
+}
+
+TEST_F(PlatformFilesTest, PathsPastTheClassicLimitWork) {
+  std::string folder = m_dir.path();
+  while (folder.size() < 300) {
+    folder += "\\" + std::string(60, 'd');
+    ASSERT_TRUE(m_files.MakeDirectory(folder)) << folder.size();
+  }
+  Create(folder + "\\.fw.img.part", kNew);
+  ASSERT_TRUE(m_files.Rename(folder + "\\.fw.img.part", folder + "/fw.img"));
+  const FileHandle file = m_files.OpenForReading(folder + "\\fw.img");
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(m_files.SizeOf(file), kNew.size());
+  EXPECT_TRUE(m_files.Close(file));
+  EXPECT_TRUE(m_files.Remove(folder + "\\fw.img"));
+}
+
+TEST_F(PlatformFilesTest, OnlyAFileOnADiskOpensAsAnImage) {
+  Create(m_dir / "image", kNew);
+  const FileHandle file = m_files.OpenForReading(m_dir / "image");
+  ASSERT_NE(file, kNoFile);
+  std::vector<std::uint8_t> bytes(8);
+  EXPECT_EQ(m_files.ReadOnce(file, bytes.data(), bytes.size()), kNew.size());
+  EXPECT_TRUE(m_files.Close(file));
+  for (const std::string& path :
+       {m_dir.path(), std::string("NUL"), std::string("\\\\.\\NUL"), m_dir / "missing"}) {
+    EXPECT_EQ(m_files.OpenForReading(path), kNoFile) << path;
+  }
+}
+
+TEST_F(PlatformFilesTest, ExistingFileSizeCountsOnlyAFileItsNameAloneHolds) {
+  WriteFileBytes(m_dir / "image", std::vector<std::uint8_t>(100000, 7));
+  EXPECT_GE(m_files.ExistingFileSize(m_dir / "image").value_or(0), 100000u);
+  ASSERT_TRUE(::CreateHardLinkW(ToWide(m_dir / "second")->c_str(), ToWide(m_dir / "image")->c_str(),
+                                nullptr));
+  EXPECT_EQ(m_files.ExistingFileSize(m_dir / "image"), 0u);
+  EXPECT_EQ(m_files.ExistingFileSize(m_dir.path()), std::nullopt);
+  EXPECT_EQ(m_files.ExistingFileSize(m_dir / "missing"), std::nullopt);
+}
+
+TEST_F(PlatformFilesTest, AvailableBytesOfTheVolume) {
+  ULARGE_INTEGER total{};
+  ASSERT_TRUE(::GetDiskFreeSpaceExW(ToWide(m_dir.path())->c_str(), nullptr, &total, nullptr));
+  const std::optional<std::uint64_t> available = m_files.AvailableBytes(m_dir.path());
+  ASSERT_TRUE(available.has_value());
+  EXPECT_GT(*available, 0u);
+  EXPECT_LE(*available, total.QuadPart);
+  EXPECT_EQ(m_files.AvailableBytes(m_dir / "missing"), std::nullopt);
+}
+
+TEST_F(PlatformFilesTest, AVolumeWithoutBlockCloningRefusesIt) {
+  // What a volume other than ReFS answers, and Wine's too.
+  EXPECT_FALSE(DirectorySharesData(m_files, m_dir.path()));
+  EXPECT_EQ(m_files.CreateUnnamed(m_dir.path()), kNoFile);
+  Create(m_dir / "source", kNew);
+  const FileHandle source = m_files.OpenForReading(m_dir / "source");
+  const FileHandle target = m_files.CreateExclusive(m_dir / "target");
+  ASSERT_NE(source, kNoFile);
+  ASSERT_NE(target, kNoFile);
+  EXPECT_EQ(m_files.CloneFile(target, source), CloneResult::Refused);
+  EXPECT_EQ(m_files.SizeOf(target), 0u);
+  // The fallback: the bytes written, then a record written in place.
+  EXPECT_EQ(m_files.WriteOnce(target, kNew.data(), kNew.size()), kNew.size());
+  EXPECT_EQ(m_files.WriteAt(target, 1, kOld.data(), 2), 2u);
+  EXPECT_TRUE(m_files.Close(target));
+  EXPECT_TRUE(m_files.Close(source));
+  EXPECT_EQ(ReadFileBytes(m_dir / "target"), (std::vector<std::uint8_t>{'n', 'o', 'l', '!'}));
+}
+
+TEST_F(PlatformFilesTest, FlushesReachTheFileAndItsFolder) {
+  const FileHandle file = m_files.CreateExclusive(m_dir / "durable");
+  ASSERT_NE(file, kNoFile);
+  EXPECT_EQ(m_files.WriteOnce(file, kNew.data(), kNew.size()), kNew.size());
+  EXPECT_TRUE(m_files.FlushToDisk(file));
+  EXPECT_TRUE(m_files.Close(file));
+  EXPECT_TRUE(m_files.FlushDirectory(m_dir.path()));
+  EXPECT_FALSE(m_files.FlushDirectory(m_dir / "durable"));
+  EXPECT_FALSE(m_files.FlushDirectory(m_dir / "missing"));
+}
+
+}  // namespace
+}  // namespace quillmark
