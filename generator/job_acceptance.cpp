@@ -107,7 +107,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
   if (path.empty())
     return false;
-  if (path.back() == kPathSeparator)
+  if (IsPathSeparator(path.back()))
     path.pop_back();
   if (path.empty())
     return false;

@@ -14,7 +14,17 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
 // The separator that joins a directory and a file name.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
+
+// True for a character that separates a path's parts: the separator, and
+// on Windows the slash too, which the system takes alike.
+inline constexpr bool IsPathSeparator(char c) {
+  return c == kPathSeparator || (kPathSeparator == '\\' && c == '/');
+}
 
 // What stands under a name, the name itself looked at (a link is a link).
 enum class PathKind {

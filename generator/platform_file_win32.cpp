@@ -6,6 +6,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform_file.h"
 #include "win32_block_cloning.h"
@@ -245,6 +246,66 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
   if (standard.NumberOfLinks > 1)
     return 0;
   return static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
+}
+
+PathKind SystemFiles::KindOf(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!name || !::GetFileAttributesExW(name->c_str(), GetFileExInfoStandard, &data)) {
+    const DWORD error = name ? ::GetLastError() : ERROR_INVALID_NAME;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                   error == ERROR_INVALID_NAME
+               ? PathKind::None
+               : PathKind::Unknown;
+  }
+  // A symbolic link or a junction, never followed.
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return PathKind::Link;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return PathKind::Directory;
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::Other
+                                                              : PathKind::RegularFile;
+}
+
+std::optional<std::vector<std::string>> SystemFiles::ListDirectory(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path + "\\*");
+  if (!name)
+    return std::nullopt;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search =
+      ::FindFirstFileExW(name->c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                         FIND_FIRST_EX_LARGE_FETCH);
+  std::vector<std::string> names;
+  if (search == INVALID_HANDLE_VALUE) {
+    // Only an empty drive root has not even "." and "..".
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(path))
+      return names;
+    return std::nullopt;
+  }
+  do {
+    const std::wstring entry = found.cFileName;
+    if (entry != L"." && entry != L"..")
+      names.push_back(ToUtf8(entry));
+  } while (::FindNextFileW(search, &found));
+  const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+  ::FindClose(search);
+  if (!complete)
+    return std::nullopt;
+  return names;
+}
+
+std::uint64_t SystemFiles::ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
+                                  std::uint64_t size) {
+  return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
+    OVERLAPPED position = At(offset + done);
+    return ::ReadFile(Win(file), buffer + done, chunk, moved, &position) != 0;
+  });
+}
+
+bool SystemFiles::DropCachedPages(FileHandle file) {
+  // Windows drops no single file's pages from its cache on request; a
+  // reading from the disk cannot be promised.
+  return PlatformFiles::DropCachedPages(file);
 }
 
 }  // namespace quillmark

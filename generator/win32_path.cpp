@@ -39,17 +39,16 @@ std::optional<std::wstring> ToWide(std::string_view utf8) {
   return wide;
 }
 
-std::optional<std::string> ToUtf8(std::wstring_view wide) {
+std::string ToUtf8(std::wstring_view wide) {
   if (wide.empty())
     return std::string();
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
-                            static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
   if (length <= 0)
-    return std::nullopt;
+    return std::string();
   std::string utf8(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        utf8.data(), length, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
+                        nullptr, nullptr);
   return utf8;
 }
 
@@ -77,7 +76,9 @@ std::optional<std::string> FullPath(const std::string& path) {
   if (!wide || wide->empty())
     return std::nullopt;
   const std::optional<std::wstring> full = FullWidePath(*wide);
-  return full ? ToUtf8(*full) : std::nullopt;
+  if (!full)
+    return std::nullopt;
+  return ToUtf8(*full);
 }
 
 }  // namespace quillmark

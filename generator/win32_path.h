@@ -6,10 +6,11 @@
 
 namespace quillmark {
 
-// Text conversions for the Windows calls; empty for text that is not
-// valid UTF-8 (or UTF-16), which no file name can match.
+// UTF-8 for the Windows calls; empty for text that is not valid UTF-8,
+// which no file name can match.
 std::optional<std::wstring> ToWide(std::string_view utf8);
-std::optional<std::string> ToUtf8(std::wstring_view wide);
+// What the system gives back, as UTF-8 (U+FFFD for a lone surrogate).
+std::string ToUtf8(std::wstring_view wide);
 
 // A UTF-8 path as the wide-character file calls take it. A path too long
 // for the classic limit goes in its \\?\ form, which has none.

@@ -4,6 +4,20 @@
 
 namespace quillmark {
 
+void Handover::Signal() {
+  {
+    const std::lock_guard lock(m_mutex);
+    m_ready = true;
+  }
+  m_signalled.notify_one();
+}
+
+void Handover::Wait() {
+  std::unique_lock lock(m_mutex);
+  m_signalled.wait(lock, [this] { return m_ready; });
+  m_ready = false;
+}
+
 WriteAhead::WriteAhead(DeviceFileWriter& writer) : m_writer(writer) {
   const int wanted = writer.Lanes() < kMaxLanes ? writer.Lanes() : kMaxLanes;
   if (wanted < 2)
@@ -30,10 +44,10 @@ void WriteAhead::StopLanes() {
     if (!lane.thread.joinable())
       continue;
     if (lane.busy)
-      lane.done.acquire();
+      lane.done.Wait();
     lane.busy = false;
     lane.quit = true;
-    lane.go.release();
+    lane.go.Signal();
     lane.thread.join();
   }
   m_depth = 1;
@@ -44,13 +58,13 @@ void WriteAhead::Begin(std::int32_t device, DeviceTicket ticket) {
   lane.ticket = std::move(ticket);
   lane.busy = true;
   if (Threaded())
-    lane.go.release();
+    lane.go.Signal();
 }
 
 const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
   Lane& lane = LaneOf(device);
   if (Threaded()) {
-    lane.done.acquire();
+    lane.done.Wait();
   } else {
     lane.ticket.staged = m_writer.Stage(0, lane.ticket.tempPath, lane.ticket.records.data());
   }
@@ -63,18 +77,18 @@ const DeviceTicket* WriteAhead::Abandon(std::int32_t device) {
   lane.busy = false;
   if (!Threaded())
     return nullptr;
-  lane.done.acquire();
+  lane.done.Wait();
   return &lane.ticket;
 }
 
 void WriteAhead::Serve(int index) {
   Lane& lane = m_lanes[static_cast<std::size_t>(index)];
   for (;;) {
-    lane.go.acquire();
+    lane.go.Wait();
     if (lane.quit)
       return;
     lane.ticket.staged = m_writer.Stage(index, lane.ticket.tempPath, lane.ticket.records.data());
-    lane.done.release();
+    lane.done.Signal();
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
-#include <semaphore>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -14,6 +15,20 @@ namespace quillmark {
 inline constexpr std::size_t kMaxRecordBytes = 24;
 // More lanes than this gain nothing: the memory bus is the limit.
 inline constexpr int kMaxLanes = 4;
+
+// One thread tells another that something is ready; each signal is taken
+// once. A mutex and a condition variable: std::binary_semaphore loses a
+// wake-up under mingw-w64's threads and stops a batch for good.
+class Handover {
+ public:
+  void Signal();
+  void Wait();
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_signalled;
+  bool m_ready = false;
+};
 
 // One device's file on its way: what to stage and how it went.
 struct DeviceTicket {
@@ -48,8 +63,8 @@ class WriteAhead {
  private:
   struct Lane {
     DeviceTicket ticket;
-    std::binary_semaphore go{0};
-    std::binary_semaphore done{0};
+    Handover go;
+    Handover done;
     bool busy = false;
     bool quit = false;
     std::thread thread;

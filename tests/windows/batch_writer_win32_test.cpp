@@ -1,0 +1,198 @@
+// The batch writer on Windows' own file calls: whole batches checked byte
+// for byte, the failures a production line meets, and many batches in a
+// row on two writing threads.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "batch_writer.h"
+#include "fixture_image.h"
+#include "scratch_dir.h"
+#include "win32_path.h"
+#include "windows_test_support.h"
+
+namespace quillmark {
+namespace {
+
+using test::k16MiB;
+using test::k4MiB;
+
+// Records the texts the writer sets, in order.
+class RecordingHost final : public BatchHost {
+ public:
+  explicit RecordingHost(std::string directory) : m_directory(std::move(directory)) {}
+  std::string GetOutputDirectory() override { return m_directory; }
+  void SetStatus(std::string text) override { texts.push_back(std::move(text)); }
+  void OnRunFinished(bool finished) override {
+    texts.push_back(finished ? "finished" : "unfinished");
+  }
+  bool StopRequested() override { return false; }
+
+  std::vector<std::string> texts;
+
+ private:
+  std::string m_directory;
+};
+
+GenerationJob MakeJob(int devices, int perDevice, std::uint32_t size, std::string directory) {
+  GenerationJob job;
+  job.startMac = *MacAddress::Parse("04:57:55:00:00:fe");
+  job.deviceCount = devices;
+  job.macsPerDevice = perDevice;
+  const std::vector<std::uint8_t> image = test::MakeValidImage(size);
+  job.imageBytes.reset(new std::uint8_t[size]);
+  std::memcpy(job.imageBytes.get(), image.data(), size);
+  job.imageSize = static_cast<std::int32_t>(size);
+  job.outputDirectory = std::move(directory);
+  return job;
+}
+
+// Device d's first address, from 04:57:55:00:00:fe on.
+std::vector<std::uint8_t> FirstAddress(int device, int perDevice) {
+  const std::uint32_t low = 0xfe + static_cast<std::uint32_t>(device * perDevice);
+  return {0x04,
+          0x57,
+          0x55,
+          static_cast<std::uint8_t>(low >> 16),
+          static_cast<std::uint8_t>(low >> 8),
+          static_cast<std::uint8_t>(low)};
+}
+
+std::string FileName(int device, int perDevice) {
+  const std::vector<std::uint8_t> a = FirstAddress(device, perDevice);
+  char name[32];
+  std::snprintf(name, sizeof name, "fw_%02x%02x%02x_%02x%02x%02x.img", a[0], a[1], a[2], a[3], a[4],
+                a[5]);
+  return name;
+}
+
+void ExpectDeviceFiles(const std::string& folder, int devices, int perDevice, std::uint32_t size) {
+  const std::vector<std::uint8_t> image = test::MakeValidImage(size);
+  for (int device = 0; device < devices; ++device) {
+    const std::string path = folder + "\\" + FileName(device, perDevice);
+    const std::vector<std::uint8_t> expected =
+        test::ExpectedDeviceImage(image, FirstAddress(device, perDevice), perDevice);
+    EXPECT_TRUE(test::ReadFileBytes(path) == expected) << path << " is not the device's image";
+  }
+}
+
+class WindowsBatchTest : public ::testing::TestWithParam<int> {
+ protected:
+  WriterOptions Options() const {
+    WriterOptions options;
+    options.lanes = GetParam();
+    return options;
+  }
+
+  test::ScratchDir m_dir;
+  SystemFiles m_files;
+};
+
+TEST_P(WindowsBatchTest, BatchIntoAChineseFolderIsExactAndNamedWithBackslashes) {
+  const std::string folder = m_dir.path() + "/输出/";
+  ASSERT_TRUE(m_files.MakeDirectory(folder));
+  GenerationJob job = MakeJob(6, 2, k4MiB, folder);
+  RecordingHost host(folder);
+  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
+  ExpectDeviceFiles(folder, 6, 2, k4MiB);
+  EXPECT_EQ(test::WideNames(*ToWide(folder)).size(), 6u);
+  EXPECT_EQ(host.texts.front(), "保存MAC固件: 04:57:55:00:00:fe");
+  EXPECT_EQ(host.texts.back(), "finished");
+}
+
+TEST_P(WindowsBatchTest, FilesUnderTheDevicesNamesAreReplaced) {
+  test::WriteFileBytes(m_dir / FileName(0, 1), std::vector<std::uint8_t>(k4MiB + 99, 1));
+  test::WriteFileBytes(m_dir / ("." + FileName(1, 1) + ".part"), {1, 2, 3});
+  GenerationJob job = MakeJob(3, 1, k4MiB, m_dir.path());
+  RecordingHost host(m_dir.path());
+  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
+  ExpectDeviceFiles(m_dir.path(), 3, 1, k4MiB);
+  EXPECT_EQ(m_dir.List().size(), 3u);
+}
+
+TEST_P(WindowsBatchTest, AFolderUnderADevicesNameEndsTheRunWithTheCreationText) {
+  ASSERT_TRUE(m_files.MakeDirectory(m_dir / FileName(2, 1)));
+  GenerationJob job = MakeJob(5, 1, k4MiB, m_dir.path());
+  RecordingHost host(m_dir.path());
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(outcome.devicesWritten, 2);
+  const std::string failure = "创建文件出错: " + *FullPath(m_dir.path()) + "\\" + FileName(2, 1);
+  EXPECT_EQ(host.texts, (std::vector<std::string>{
+                            "保存MAC固件: 04:57:55:00:00:fe", "保存MAC固件: 04:57:55:00:00:ff",
+                            "保存MAC固件: 04:57:55:00:01:00", failure, "unfinished"}));
+  ExpectDeviceFiles(m_dir.path(), 2, 1, k4MiB);
+  EXPECT_EQ(m_dir.List().size(), 3u);  // no temporary file of a device ahead stays
+}
+
+TEST_P(WindowsBatchTest, AnImageHeldOpenByAnotherProgramIsReportedAndKept) {
+  const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+  test::WriteFileBytes(m_dir / FileName(1, 1), old);
+  // A reader that does not share deletion: the replacing move must fail.
+  const test::OpenedFile held(m_dir / FileName(1, 1), FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_TRUE(held.IsOpen());
+  GenerationJob job = MakeJob(3, 1, k4MiB, m_dir.path());
+  RecordingHost host(m_dir.path());
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(outcome.devicesWritten, 1);
+  EXPECT_EQ(host.texts.at(2), "创建文件出错: " + *FullPath(m_dir.path()) + "\\" + FileName(1, 1));
+  EXPECT_EQ(test::ReadFileBytes(m_dir / FileName(1, 1)), old);
+  ExpectDeviceFiles(m_dir.path(), 1, 1, k4MiB);
+  EXPECT_EQ(m_dir.List().size(), 2u);  // nothing staged is left behind
+}
+
+// A real full volume: a 10 MiB file system (tmpfs) that the test's set-up
+// mounts holds two 4 MiB images, not three.
+TEST_P(WindowsBatchTest, AFullVolumeLeavesNoImageUnderTheDevicesName) {
+  const char* volume = std::getenv("QUILLMARK_SMALL_VOLUME");
+  ASSERT_NE(volume, nullptr) << "set by ctest: a 10 MiB volume";
+  const std::string folder = std::string(volume) + "\\batch-" + std::to_string(GetParam());
+  std::filesystem::remove_all(*ToWide(folder));
+  ASSERT_TRUE(m_files.MakeDirectory(folder));
+  test::WriteFileBytes(folder + "\\" + FileName(2, 1), {1, 2, 3});  // an older image
+  GenerationJob job = MakeJob(3, 1, k4MiB, folder);
+  RecordingHost host(folder);
+  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(outcome.devicesFailed, 1);
+  const std::string failure = "写入文件出错: " + *FullPath(folder) + "\\" + FileName(2, 1);
+  EXPECT_EQ(host.texts.at(3), failure);
+  EXPECT_EQ(host.texts.back(), "unfinished");
+  ExpectDeviceFiles(folder, 2, 1, k4MiB);
+  EXPECT_EQ(test::WideNames(*ToWide(folder)),
+            (std::vector<std::wstring>{*ToWide(FileName(0, 1)), *ToWide(FileName(1, 1))}));
+  std::filesystem::remove_all(*ToWide(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lanes, WindowsBatchTest, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 1 ? "OneLane" : "TwoLanes";
+                         });
+
+// The writing threads hand devices to one another twice per device; a
+// primitive that loses a wake-up under mingw-w64's threads stops a batch
+// for good. Twenty batches of fifty 16 MiB images, each checked by name
+// and size; ctest's time-out is what catches a hang.
+TEST(WindowsManyBatchesTest, TwentyBatchesOfFiftyOnTwoLanesAllFinish) {
+  for (int batch = 0; batch < 20; ++batch) {
+    test::ScratchDir dir;
+    GenerationJob job = MakeJob(50, 1, k16MiB, dir.path());
+    RecordingHost host(dir.path());
+    const BatchOutcome outcome = GenerationWorker(job, host, WriterOptions{});
+    ASSERT_TRUE(outcome.finished) << "batch " << batch;
+    ASSERT_EQ(dir.List().size(), 50u);
+    for (int device : {0, 49}) {
+      EXPECT_EQ(std::filesystem::file_size(*ToWide(dir / FileName(device, 1))), k16MiB);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillmark
