@@ -16,7 +16,8 @@ if(NOT QUILLMARK_BUILD_TESTS OR NOT CMAKE_CROSSCOMPILING)
 endif()
 
 find_program(QUILLMARK_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-find_program(QUILLMARK_WINESERVER NAMES wineserver NO_CMAKE_FIND_ROOT_PATH)
+find_program(QUILLMARK_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine
+             NO_CMAKE_FIND_ROOT_PATH)
 if(NOT QUILLMARK_WINE64 OR NOT QUILLMARK_WINESERVER)
   message(FATAL_ERROR "The Windows tests run under Wine: install wine64 "
                       "(bash scripts/install-deps.sh test), or configure with -DQUILLMARK_BUILD_TESTS=OFF")

@@ -83,7 +83,7 @@ std::optional<std::uint64_t> SystemFiles::SizeOf(FileHandle file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-std::uint64_t SystemFiles::ReadOnce(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
+std::uint64_t SystemFiles::ReadAll(FileHandle file, std::uint8_t* buffer, std::uint64_t size) {
   return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
     return ::ReadFile(Win(file), buffer + done, chunk, moved, nullptr) != 0;
   });
@@ -99,8 +99,7 @@ FileHandle SystemFiles::CreateExclusive(const std::string& path) {
                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-std::uint64_t SystemFiles::WriteOnce(FileHandle file, const std::uint8_t* data,
-                                     std::uint64_t size) {
+std::uint64_t SystemFiles::WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) {
   return TransferAll(size, [&](std::uint64_t done, DWORD chunk, DWORD* moved) {
     return ::WriteFile(Win(file), data + done, chunk, moved, nullptr) != 0;
   });

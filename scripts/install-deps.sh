@@ -11,7 +11,8 @@ case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
                    desktop-file-utils postgresql
-                   poppler-utils zbar-tools dmtx-utils) ;;
+                   poppler-utils zbar-tools dmtx-utils
+                   g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds everything and runs every test: the
-# normal build (warnings as errors), then each fuzz target for a short
-# while, then the batch writer's tests under ThreadSanitizer (its files are
+# normal build (warnings as errors), then the Windows build with its tests
+# under Wine, then each fuzz target for a short while, then the batch
+# writer's tests under ThreadSanitizer (its files are
 # written on two threads), then the core, the command-line tool and their
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -17,6 +18,12 @@ fi
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --parallel 2
+
+# The core and quillmark-cli for Windows, cross-built with mingw-w64; their
+# tests run under Wine.
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows --parallel 2
 
 if [[ -x scripts/fuzz-smoke.sh ]]; then
   bash scripts/fuzz-smoke.sh

@@ -28,7 +28,7 @@ class PlatformFilesTest : public ::testing::Test {
   void Create(const std::string& path, const std::vector<std::uint8_t>& data) {
     const FileHandle file = m_files.CreateExclusive(path);
     ASSERT_NE(file, kNoFile) << path;
-    EXPECT_EQ(m_files.WriteOnce(file, data.data(), data.size()), data.size());
+    EXPECT_EQ(m_files.WriteAll(file, data.data(), data.size()), data.size());
     EXPECT_TRUE(m_files.Close(file));
   }
 
@@ -123,7 +123,7 @@ TEST_F(PlatformFilesTest, OnlyAFileOnADiskOpensAsAnImage) {
   const FileHandle file = m_files.OpenForReading(m_dir / "image");
   ASSERT_NE(file, kNoFile);
   std::vector<std::uint8_t> bytes(8);
-  EXPECT_EQ(m_files.ReadOnce(file, bytes.data(), bytes.size()), kNew.size());
+  EXPECT_EQ(m_files.ReadAll(file, bytes.data(), bytes.size()), kNew.size());
   EXPECT_TRUE(m_files.Close(file));
   for (const std::string& path :
        {m_dir.path(), std::string("NUL"), std::string("\\\\.\\NUL"), m_dir / "missing"}) {
@@ -163,7 +163,7 @@ TEST_F(PlatformFilesTest, AVolumeWithoutBlockCloningRefusesIt) {
   EXPECT_EQ(m_files.CloneFile(target, source), CloneResult::Refused);
   EXPECT_EQ(m_files.SizeOf(target), 0u);
   // The fallback: the bytes written, then a record written in place.
-  EXPECT_EQ(m_files.WriteOnce(target, kNew.data(), kNew.size()), kNew.size());
+  EXPECT_EQ(m_files.WriteAll(target, kNew.data(), kNew.size()), kNew.size());
   EXPECT_EQ(m_files.WriteAt(target, 1, kOld.data(), 2), 2u);
   EXPECT_TRUE(m_files.Close(target));
   EXPECT_TRUE(m_files.Close(source));
@@ -173,7 +173,7 @@ TEST_F(PlatformFilesTest, AVolumeWithoutBlockCloningRefusesIt) {
 TEST_F(PlatformFilesTest, FlushesReachTheFileAndItsFolder) {
   const FileHandle file = m_files.CreateExclusive(m_dir / "durable");
   ASSERT_NE(file, kNoFile);
-  EXPECT_EQ(m_files.WriteOnce(file, kNew.data(), kNew.size()), kNew.size());
+  EXPECT_EQ(m_files.WriteAll(file, kNew.data(), kNew.size()), kNew.size());
   EXPECT_TRUE(m_files.FlushToDisk(file));
   EXPECT_TRUE(m_files.Close(file));
   EXPECT_TRUE(m_files.FlushDirectory(m_dir.path()));
