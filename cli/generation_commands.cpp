@@ -58,9 +58,11 @@ int RunGeneration(const WriteOptions& options) {
   if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
     return refused;
   }
-  if (const SpaceVerdict space = CheckFreeSpace(job, files); !space.fits) {
+  const SpaceVerdict space = CheckFreeSpace(job, files);
+  if (!space.fits)
     return Refuse(space.message);
-  }
+  if (!space.checked)
+    PrintError(kSpaceNotCheckedText);
 
   const ConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
   ConsoleHost host(job.outputDirectory, job.deviceCount, mode);

@@ -41,7 +41,7 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   // Without a figure the run goes ahead: the writer still reports a full
   // disk per file and leaves no partial image under a device's name.
   if (!available)
-    return {};
+    return {.fits = true, .checked = false, .message = ""};
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
   const std::uint64_t devices = static_cast<std::uint64_t>(job.deviceCount);
   std::uint64_t batchBytes = devices * imageSize;
@@ -60,7 +60,7 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   char message[160];
   std::snprintf(message, sizeof message, "输出目录空间不足！需要%lld字节，可用%lld字节",
                 AsPrintable(batchBytes), AsPrintable(*available));
-  return {false, message};
+  return {.fits = false, .checked = true, .message = message};
 }
 
 }  // namespace quillmark::cli

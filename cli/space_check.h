@@ -9,8 +9,13 @@ namespace quillmark::cli {
 
 struct SpaceVerdict {
   bool fits = true;
+  bool checked = true;  // false where the volume gives no figures
   std::string message;  // one line, when the batch does not fit
 };
+
+// Said on standard error when the check could not be made.
+inline constexpr const char* kSpaceNotCheckedText =
+    "输出目录所在的文件系统未报告空间大小，未检查空间是否足够";
 
 // Before any device: the batch fits when the free space of the output
 // directory's volume, plus what the files it will replace take now, holds

@@ -103,7 +103,8 @@ class PlatformFiles {
   virtual bool FlushDirectory(const std::string& path) = 0;
   // A relative path joined to the current directory; absolute ones as given.
   virtual std::string AbsolutePath(const std::string& path) = 0;
-  // Bytes an unprivileged writer may still use on the directory's volume.
+  // Bytes an unprivileged writer may still use on the directory's volume;
+  // empty where the volume gives no figures.
   virtual std::optional<std::uint64_t> AvailableBytes(const std::string& directory) = 0;
   // Bytes that replacing an existing regular file would give back: its
   // allocated blocks (a sparse file frees little), none while another link

@@ -183,7 +183,9 @@ std::string SystemFiles::AbsolutePath(const std::string& path) {
 
 std::optional<std::uint64_t> SystemFiles::AvailableBytes(const std::string& directory) {
   struct statvfs info {};
-  if (::statvfs(directory.c_str(), &info) != 0)
+  // No block figures at all (f_blocks 0: tmpfs without a size, some FUSE
+  // file systems) is no figure, not a full volume.
+  if (::statvfs(directory.c_str(), &info) != 0 || info.f_blocks == 0)
     return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }

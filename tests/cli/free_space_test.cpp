@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "cli_fixture.h"
+#include "space_check.h"
 
 namespace quillmark::test {
 namespace {
@@ -159,6 +160,36 @@ TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
               DeviceImage(0x045755000000, 1));
   EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_0000c7.img") ==
               DeviceImage(0x0457550000c7, 1));
+}
+
+// A volume that gives no block figures at all (a tmpfs without a size, as
+// some FUSE file systems do) is not a full one: the check is skipped and
+// the tool says so.
+class NoFiguresVolumeTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    ASSERT_EQ(::mkdir((m_dir / "vol").c_str(), 0777), 0);
+    ASSERT_EQ(::mount("tmpfs", (m_dir / "vol").c_str(), "tmpfs", 0, "size=0"), 0)
+        << "mounting a tmpfs needs root: " << std::strerror(errno);
+    m_mounted = true;
+    struct statvfs info {};
+    ASSERT_EQ(::statvfs((m_dir / "vol").c_str(), &info), 0);
+    ASSERT_EQ(info.f_blocks, 0u);
+  }
+  void TearDown() override {
+    if (m_mounted)
+      ::umount2((m_dir / "vol").c_str(), MNT_DETACH);
+  }
+  bool m_mounted = false;
+};
+
+TEST_F(NoFiguresVolumeTest, WritesTheBatchAndSaysTheCheckWasSkipped) {
+  const ChildResult run = Run({"--image=image.img", "--out=vol/out", "--count=3", "--quiet"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, std::string(cli::kSpaceNotCheckedText) + "\n");
+  EXPECT_EQ(run.out, kFinishedOutput);
+  EXPECT_EQ(ReadFileBytes(m_dir / "vol/out/fw_045755_000002.img"), DeviceImage(0x045755000002, 1));
 }
 
 }  // namespace
