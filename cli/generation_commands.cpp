@@ -42,9 +42,12 @@ int AcceptRequest(const WriteOptions& options, GenerationJob& job, PlatformFiles
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
   if (!options.hasManifest)
     return true;
-  if (WriteManifest(options.manifestPath, text, options.durable, files))
+  const ManifestWrite written = WriteManifest(options.manifestPath, text, options.durable, files);
+  if (written == ManifestWrite::Written)
     return true;
   PrintError("清单文件写入出错！" + options.manifestPath);
+  if (written == ManifestWrite::FailedOlderRemains)
+    PrintError("旧清单文件无法删除！" + options.manifestPath);
   return false;
 }
 
@@ -91,7 +94,7 @@ int RunDryRun(const WriteOptions& options) {
     PrintError("标准输出写入出错！");
     return kExitRunFailed;
   }
-  return SaveManifest(options, plan, files) ? kExitSuccess : kExitRunFailed;
+  return kExitSuccess;
 }
 
 }  // namespace quillmark::cli

@@ -9,7 +9,8 @@ namespace quillmark::cli {
 int RunGeneration(const WriteOptions& options);
 
 // Acceptance, then the plan of the whole batch as a manifest on standard
-// output (and in the manifest file when one is named); no image is written.
+// output; no image is written. A manifest file lists only files written,
+// so the command line refuses --manifest with --dry-run.
 int RunDryRun(const WriteOptions& options);
 
 }  // namespace quillmark::cli

@@ -62,17 +62,24 @@ bool CanWriteManifest(const std::string& path, PlatformFiles& files) {
   return files.Remove(tempPath) && closed;
 }
 
-bool WriteManifest(const std::string& path, const std::string& text, bool durable,
-                   PlatformFiles& files) {
+ManifestWrite WriteManifest(const std::string& path, const std::string& text, bool durable,
+                            PlatformFiles& files) {
   const ManifestLocation location = Locate(path);
   if (!IsUsableFileName(location.fileName))
-    return false;
+    return ManifestWrite::Failed;
   const ReplaceOutcome outcome =
       ReplaceFileWith(files, path, TemporaryPathFor(location.directory, location.fileName),
                       reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), durable);
-  if (outcome != ReplaceOutcome::Replaced)
-    return false;
-  return !durable || files.FlushDirectory(location.directory.empty() ? "/" : location.directory);
+  if (outcome != ReplaceOutcome::Replaced) {
+    // A failed create or rename leaves the older file in place.
+    const PathKind older = files.KindOf(path);
+    if (older == PathKind::None || (older == PathKind::RegularFile && files.Remove(path)))
+      return ManifestWrite::Failed;
+    return ManifestWrite::FailedOlderRemains;
+  }
+  const bool flushed =
+      !durable || files.FlushDirectory(location.directory.empty() ? "/" : location.directory);
+  return flushed ? ManifestWrite::Written : ManifestWrite::Failed;
 }
 
 }  // namespace quillmark::cli

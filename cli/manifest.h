@@ -21,9 +21,16 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
 // cannot be written is refused before the first device.
 bool CanWriteManifest(const std::string& path, PlatformFiles& files);
 
+enum class ManifestWrite {
+  Written,
+  Failed,             // not (durably) written; no other run's file stands under the path
+  FailedOlderRemains  // not written, and an older file under the path could not be removed
+};
+
 // Writes under a temporary name and renames into place, so a reader never
-// sees half of it. False when it is not in place.
-bool WriteManifest(const std::string& path, const std::string& text, bool durable,
-                   PlatformFiles& files);
+// sees half of it. When it cannot be put in place, an older manifest
+// under the path goes too: the path never holds another run's manifest.
+ManifestWrite WriteManifest(const std::string& path, const std::string& text, bool durable,
+                            PlatformFiles& files);
 
 }  // namespace quillmark::cli

@@ -108,7 +108,8 @@ int RunVerify(const VerifyOptions& options) {
   host.Finish(outcome);
 
   bool reported = true;
-  if (options.hasReport && !WriteManifest(options.reportPath, host.Report().Text(), false, files)) {
+  if (options.hasReport && WriteManifest(options.reportPath, host.Report().Text(), false, files) !=
+                               ManifestWrite::Written) {
     PrintError("报告文件写入出错！" + options.reportPath);
     reported = false;
   }

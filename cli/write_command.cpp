@@ -27,7 +27,8 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                "每个完整写入的文件一行（中途停止时也写入）",
        .value = &o.manifestPath},
       {.name = "--dry-run",
-       .help = "只检查请求，在标准输出打印整批的清单，不写映像文件",
+       .help = "只检查请求，在标准输出打印整批的清单，不写映像文件；\n"
+               "不能与 --manifest 同用（清单只列出真正写入的文件）",
        .flag = &o.dryRun},
       {.name = "--quiet", .help = "只打印错误信息和结束信息", .flag = &o.quiet},
       {.name = "--durable",
@@ -69,6 +70,8 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
     result.action = CommandLineAction::ShowVersion;
   } else if (!parsed.Given("--image")) {
     result.error = "缺少必需的选项 --image；用 --help 查看用法";
+  } else if (result.options.dryRun && result.options.hasManifest) {
+    result.error = "--dry-run 不能与 --manifest 同用：计划只打印在标准输出上；用 --help 查看用法";
   } else {
     result.action = CommandLineAction::Run;
   }

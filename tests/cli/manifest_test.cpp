@@ -30,14 +30,28 @@ TEST_F(ManifestTest, RunReplacesTheManifestWithTheWrittenDevices) {
 
 TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
   const ChildResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
-                                  "--macs-per-device=2", "--manifest=plan.csv", "--dry-run"});
+                                  "--macs-per-device=2", "--dry-run"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, kThreeDevicesTwoEach);
-  EXPECT_EQ(ReadText(m_dir / "plan.csv"), kThreeDevicesTwoEach);
   // Acceptance made the output directory, as it does for the dialog.
-  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "out", "plan.csv"}));
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "out"}));
   EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
+}
+
+// A manifest lists the files written; a plan in one would label devices
+// that have no image. The pair is refused before anything is touched.
+TEST_F(ManifestTest, DryRunRefusesAManifestFile) {
+  WriteFileBytes(m_dir / "plan.csv", {'o', 'l', 'd', '\n'});
+  const ChildResult result =
+      Run({"--image=image.img", "--count=3", "--manifest=plan.csv", "--dry-run"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "quillmark-cli: --dry-run 不能与 --manifest 同用：计划只打印在标准输出上；用 --help "
+            "查看用法\n");
+  EXPECT_EQ(ReadText(m_dir / "plan.csv"), "old\n");
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "plan.csv"}));
 }
 
 TEST_F(ManifestTest, DryRunWithTheDialogsDefaultsPlans255Devices) {
