@@ -1,5 +1,6 @@
 // The small pieces of the dialog application that need no window, and the
 // caption of a renamed executable.
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -178,6 +179,25 @@ class AppPartsTest : public QObject {
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(QUILLMARK_VERSION));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("quillmark_app_parts_test"));
     QVERIFY(!QApplication::windowIcon().isNull());
+  }
+
+  // Started with its standard descriptors closed, the tool opens them on
+  // the null device before any file can take their numbers.
+  void closedStandardDescriptorsAreOpenedOnTheNullDevice() {
+    QProcess shell;
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("exec \"$0\" <&- >&- 2>&-"),
+                 QStringLiteral(QUILLMARK_DIALOG_EXECUTABLE)});
+    QVERIFY(shell.waitForStarted(10000));
+    const QString fds = QStringLiteral("/proc/%1/fd/").arg(shell.processId());
+    // Up once the dialog's window exists, by then fonts and more are open.
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(fds).entryList(QDir::Files | QDir::System).size() > 6, 30000);
+    QStringList targets;
+    for (int fd = 0; fd < 3; ++fd)
+      targets << QFile::symLinkTarget(fds + QString::number(fd));
+    shell.kill();
+    QVERIFY(shell.waitForFinished(10000));
+    QCOMPARE(targets, (QStringList{"/dev/null", "/dev/null", "/dev/null"}));
   }
 
   void captionFollowsARenamedExecutableAndArgumentsChangeNothing() {
