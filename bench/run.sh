@@ -13,7 +13,8 @@ bash scripts/install-deps.sh bench
 
 build=build/bench
 app=OFF
-targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch quillmark-read-limit)
+targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch quillmark-read-limit
+         quillmark-ledger-bench)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)
@@ -26,3 +27,7 @@ python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$buil
 # quillmark-cli verify against the read limit and a cmp loop; its tables
 # are added to the same results.
 python3 bench/verify_bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md"
+
+# The MAC ledger: recording a batch and the next free range, on SQLite and
+# on a PostgreSQL server of its own.
+bash bench/ledger_bench.sh "$build/bin" | tee -a "$build/results.md"

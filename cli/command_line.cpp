@@ -5,6 +5,7 @@
 
 #include "exit_codes.h"
 #include "labels_command.h"
+#include "ledger_command.h"
 #include "quillmark_version.h"
 #include "signals.h"
 #include "standard_streams.h"
@@ -31,6 +32,7 @@ std::vector<Subcommand> Subcommands() {
   return {
       {"verify", "读回一批映像文件并逐台校验", &RunVerifyCommand},
       {"labels", "按清单生成设备标签的PDF", &RunLabelsCommand},
+      {"ledger", "MAC账本：初始化、地址池、列出、查看、检查、作废、导出", &RunLedgerCommand},
   };
 }
 

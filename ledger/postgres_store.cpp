@@ -128,25 +128,27 @@ Result<bool> PostgresRuleStore::HasPools() {
 
 Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStart(const Pool& pool,
                                                                       std::uint64_t size) {
-  // The gaps between the batches in the pool, in address order, and the
-  // one after the last; the lowest one wide enough wins. The batches are
-  // read from the one that may straddle the pool's start onwards.
+  // One pass over the batches in the pool in address order (from the one
+  // that may straddle its start): the gap before each, from the end of the
+  // one before it; then the gap after the last, found by one index seek.
+  // The lowest gap wide enough wins.
   Result<PqResult> rows =
       m_db.Exec(R"sql(
-    WITH used AS (
-      SELECT first_mac AS lo, least(upper(macs), $2::bigint) AS hi FROM quillmark.batches
-      WHERE first_mac < $2::bigint AND upper(macs) > $1::bigint
+    SELECT gap_lo FROM (
+      SELECT greatest(coalesce(lag(least(upper(macs), $2::bigint)) OVER (ORDER BY first_mac),
+                               $1::bigint), $1::bigint) AS gap_lo,
+             first_mac AS gap_hi
+      FROM quillmark.batches
+      WHERE first_mac < $2::bigint
         AND first_mac >= coalesce((SELECT first_mac FROM quillmark.batches
                                    WHERE first_mac <= $1::bigint
                                    ORDER BY first_mac DESC LIMIT 1), $1::bigint)
-    ),
-    gaps AS (
-      SELECT greatest(coalesce(lag(hi) OVER (ORDER BY lo), $1::bigint), $1::bigint) AS gap_lo,
-             lo AS gap_hi FROM used
       UNION ALL
-      SELECT greatest(coalesce(max(hi), $1::bigint), $1::bigint), $2::bigint FROM used
-    )
-    SELECT gap_lo FROM gaps WHERE gap_hi - gap_lo >= $3::bigint ORDER BY gap_lo LIMIT 1)sql",
+      SELECT greatest(coalesce((SELECT least(upper(macs), $2::bigint) FROM quillmark.batches
+                                WHERE first_mac < $2::bigint ORDER BY first_mac DESC LIMIT 1),
+                               $1::bigint), $1::bigint), $2::bigint
+    ) AS gaps
+    WHERE gap_hi - gap_lo >= $3::bigint ORDER BY gap_lo LIMIT 1)sql",
                 {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
   if (!rows)
     return rows.error();

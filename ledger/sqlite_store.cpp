@@ -119,22 +119,23 @@ Result<bool> SqliteRuleStore::HasPools() {
 
 Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStart(const Pool& pool,
                                                                     std::uint64_t size) {
-  // The gaps between the batches in the pool, in address order, and the
-  // one after the last; the lowest one wide enough wins. The batches are
-  // read from the one that may straddle the pool's start onwards.
+  // One pass over the batches in the pool in address order (from the one
+  // that may straddle its start): the gap before each, from the end of the
+  // one before it; then the gap after the last, found by one index seek.
+  // The lowest gap wide enough wins.
   Result<SqliteStatement> statement = m_db.Prepare(R"sql(
-    WITH used AS (
-      SELECT first_mac AS lo, min(end_mac, :hi) AS hi FROM batches
-      WHERE first_mac < :hi AND end_mac > :lo
+    SELECT gap_lo FROM (
+      SELECT max(coalesce(lag(min(end_mac, :hi)) OVER (ORDER BY first_mac), :lo), :lo) AS gap_lo,
+             first_mac AS gap_hi
+      FROM batches
+      WHERE first_mac < :hi
         AND first_mac >= coalesce((SELECT first_mac FROM batches WHERE first_mac <= :lo
                                    ORDER BY first_mac DESC LIMIT 1), :lo)
-    ),
-    gaps AS (
-      SELECT max(coalesce(lag(hi) OVER (ORDER BY lo), :lo), :lo) AS gap_lo, lo AS gap_hi FROM used
       UNION ALL
-      SELECT max(coalesce(max(hi), :lo), :lo), :hi FROM used
+      SELECT max(coalesce((SELECT min(end_mac, :hi) FROM batches WHERE first_mac < :hi
+                           ORDER BY first_mac DESC LIMIT 1), :lo), :lo), :hi
     )
-    SELECT gap_lo FROM gaps WHERE gap_hi - gap_lo >= :size ORDER BY gap_lo LIMIT 1)sql");
+    WHERE gap_hi - gap_lo >= :size ORDER BY gap_lo LIMIT 1)sql");
   if (!statement)
     return statement.error();
   statement->Bind(":lo", std::int64_t(pool.macs.first))

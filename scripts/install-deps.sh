@@ -13,7 +13,7 @@ case "$purpose" in
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils
                    g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
-  bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils) ;;
+  bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 

@@ -1,0 +1,224 @@
+#include "ledger_command.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "command_line.h"
+#include "exit_codes.h"
+#include "ledger.h"
+#include "ledger_csv.h"
+#include "ledger_listing.h"
+#include "ledger_texts.h"
+#include "mac_number.h"
+#include "option_table.h"
+#include "utf8_text.h"
+
+namespace quillmark::cli {
+namespace {
+
+using namespace ledger;
+
+struct LedgerOptions {
+  std::string location;
+  std::string pool;
+  std::string since;
+  std::string reason;
+  std::string startMac;
+  std::string count = "1";
+  std::string macsPerDevice = "1";
+  bool help = false;
+};
+
+OptionTable LedgerOptionTable(LedgerOptions& o) {
+  return {
+      {.name = "--ledger",
+       .valueName = "LOCATION",
+       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .value = &o.location},
+      {.name = "--pool", .valueName = "NAME", .help = "地址池", .value = &o.pool},
+      {.name = "--since",
+       .valueName = "DATE",
+       .help = "list：此日期（UTC）以来",
+       .value = &o.since},
+      {.name = "--reason", .valueName = "TEXT", .help = "void：作废原因", .value = &o.reason},
+      {.name = "--start-mac",
+       .valueName = "TEXT",
+       .help = "check：起始MAC地址",
+       .value = &o.startMac},
+      {.name = "--count", .valueName = "TEXT", .help = "check：设备数量", .value = &o.count},
+      {.name = "--macs-per-device",
+       .valueName = "TEXT",
+       .help = "check：每设备MAC数量",
+       .value = &o.macsPerDevice},
+      {.name = "--help", .help = "打印本帮助", .flag = &o.help},
+  };
+}
+
+void Print(const std::string& text) {
+  std::fputs(ToValidUtf8(text).c_str(), stdout);
+}
+
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "%s\n", ToValidUtf8(message).c_str());
+  return kExitRejected;
+}
+
+Result<LedgerLocation> Location(const std::string& given) {
+  std::string text = given;
+  if (text.empty()) {
+    const char* env = std::getenv("QUILLMARK_LEDGER");
+    text = env != nullptr ? env : "";
+  }
+  if (text.empty())
+    return Fault(LedgerFault::InvalidRequest,
+                 "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
+  return ParseLedgerLocation(text);
+}
+
+std::optional<std::uint64_t> MacArgument(const std::string& text) {
+  const std::optional<MacAddress> mac = MacAddress::Parse(text);
+  if (!mac)
+    return std::nullopt;
+  return MacNumber(*mac);
+}
+
+// A batch's id: a positive decimal number, or 0 for anything else.
+std::int64_t IdArgument(const std::string& text) {
+  char* end = nullptr;
+  const long long id = std::strtoll(text.c_str(), &end, 10);
+  return text.empty() || *end != '\0' || id <= 0 ? 0 : id;
+}
+
+int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
+  Result<LedgerLocation> location = Location(words.size() > 1 ? words[1] : o.location);
+  if (!location)
+    return Refuse(location.error().message);
+  Result<InitReport> report = InitLedger(location.value());
+  if (!report)
+    return Refuse(report.error().message);
+  Print(InitText(location->Display(), report.value()));
+  return kExitSuccess;
+}
+
+int Pools(Ledger& ledger, const std::vector<std::string>& words) {
+  if (words.size() == 2 && words[1] == "list") {
+    Result<std::vector<Pool>> pools = ledger.Pools();
+    if (!pools)
+      return Refuse(pools.error().message);
+    Print(PoolListing(pools.value()));
+    return kExitSuccess;
+  }
+  if (words.size() != 5 || words[1] != "add")
+    return ReportUsageError("用法: quillmark-cli ledger pool add NAME FIRST LAST | pool list");
+  const std::optional<std::uint64_t> first = MacArgument(words[3]);
+  const std::optional<std::uint64_t> last = MacArgument(words[4]);
+  if (!first || !last || *last < *first)
+    return Refuse("地址池范围输入错误！" + words[3] + " " + words[4]);
+  Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
+  if (!pool)
+    return Refuse(pool.error().message);
+  Print(PoolListing({pool.value()}));
+  return kExitSuccess;
+}
+
+int Check(Ledger& ledger, const LedgerOptions& o) {
+  BatchRequest request;
+  if (o.startMac != "next") {
+    request.firstMac = MacArgument(o.startMac);
+    if (!request.firstMac)
+      return Refuse("起始MAC地址输入错误！");
+  }
+  request.deviceCount = std::atoi(o.count.c_str());
+  request.macsPerDevice = std::atoi(o.macsPerDevice.c_str());
+  request.pool = o.pool;
+  request.station = DefaultStationName();
+  request.imageSha256 = std::string(64, '0');  // no image: the range alone is checked
+  Result<Reservation> verdict = ledger.Check(request);
+  if (!verdict)
+    return Refuse(verdict.error().message);
+  Print(CheckText(verdict.value()));
+  return kExitSuccess;
+}
+
+int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
+  const std::string& command = words[0];
+  if (command == "pool")
+    return Pools(ledger, words);
+  if (command == "check")
+    return Check(ledger, o);
+  if (command == "list" || command == "export") {
+    Result<std::vector<BatchDetails>> batches =
+        ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
+    if (!batches)
+      return Refuse(batches.error().message);
+    Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
+    return kExitSuccess;
+  }
+  const std::int64_t id = words.size() == 2 ? IdArgument(words[1]) : 0;
+  if ((command != "show" && command != "void") || id == 0)
+    return ReportUsageError("无法识别的账本命令；用 quillmark-cli ledger --help 查看用法");
+  if (command == "void") {
+    if (o.reason.empty())
+      return ReportUsageError("作废须用 --reason 写明原因");
+    Result<BatchSummary> voided = ledger.Void(id, o.reason);
+    if (!voided)
+      return Refuse(voided.error().message);
+  }
+  Result<std::vector<BatchDetails>> batch = ledger.Batches(BatchFilter{id, "", ""});
+  if (!batch)
+    return Refuse(batch.error().message);
+  if (batch->empty())
+    return Refuse(NoSuchBatchError(id).message);
+  Print(BatchDetailsText(batch->front()));
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunLedgerCommand(const std::vector<std::string>& args) {
+  // The command's words come first, then the options.
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  for (; i < args.size() && args[i].rfind("--", 0) != 0; ++i)
+    words.push_back(args[i]);
+  LedgerOptions o;
+  const ParsedOptions parsed =
+      ParseOptions(LedgerOptionTable(o), std::vector<std::string>(args.begin() + i, args.end()));
+  if (!parsed.ok)
+    return ReportUsageError(parsed.error);
+  if (o.help || words.empty()) {
+    Print(LedgerHelpText());
+    return o.help ? kExitSuccess : kExitUsage;
+  }
+  if (words[0] == "init")
+    return Init(o, words);
+  Result<LedgerLocation> location = Location(o.location);
+  if (!location)
+    return Refuse(location.error().message);
+  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
+  if (!ledger)
+    return Refuse(ledger.error().message);
+  return OnLedger(*ledger.value(), o, words);
+}
+
+std::string LedgerHelpText() {
+  LedgerOptions o;
+  return "用法: quillmark-cli ledger init [LOCATION]\n"
+         "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
+         "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
+         "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
+         "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
+         "                                  [--macs-per-device N] [--pool NAME]\n"
+         "\n"
+         "MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
+         "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"
+         "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
+         "\n"
+         "选项:\n" +
+         HelpRows(LedgerOptionTable(o)) +
+         "\n"
+         "退出状态: 0 完成；1 被账本拒绝或账本无法访问；2 命令行用法错误\n";
+}
+
+}  // namespace quillmark::cli

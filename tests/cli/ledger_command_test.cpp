@@ -1,0 +1,113 @@
+// quillmark-cli ledger …: the ledger's own commands, end to end on an
+// SQLite file and on a PostgreSQL database of the tests' server.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "child_process.h"
+#include "ledger.h"
+#include "postgres_server.h"
+#include "scratch_dir.h"
+
+namespace quillmark::test {
+namespace {
+
+using testing::HasSubstr;
+using testing::MatchesRegex;
+using testing::Not;
+
+ChildResult Ledger(const std::vector<std::string>& args) {
+  std::vector<std::string> all{"ledger"};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunChild(CommandLine(QUILLMARK_CLI_PATH, all));
+}
+
+// A batch as a run records it (the write command's part).
+std::int64_t RecordBatch(const std::string& location, std::uint64_t first, int count) {
+  auto ledger = ledger::OpenLedger(ledger::ParseLedgerLocation(location).value());
+  EXPECT_TRUE(ledger) << ledger.error().message;
+  ledger::BatchRequest request{first, count, 1, "", "line3-a", std::string(64, 'f'), "out"};
+  auto reserved = ledger.value()->Reserve(request);
+  EXPECT_TRUE(reserved) << reserved.error().message;
+  return reserved ? reserved->batchId : 0;
+}
+
+TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
+  ScratchDir dir;
+  const std::string file = dir / "ledger.sqlite3";
+  ChildResult init = Ledger({"init", file});
+  EXPECT_EQ(init.exitCode, 0) << init.err;
+  EXPECT_EQ(init.out, "账本已创建：" + file + "（结构版本 2）\n");
+  EXPECT_EQ(Ledger({"init", "--ledger", file}).out, "账本已是最新：" + file + "（结构版本 2）\n");
+
+  ChildResult pool =
+      Ledger({"pool", "add", "line3", "04:57:55:00:00:00", "04:57:55:00:ff:ff", "--ledger", file});
+  EXPECT_EQ(pool.exitCode, 0) << pool.err;
+  EXPECT_THAT(pool.out, HasSubstr("line3  04:57:55:00:00:00 至 04:57:55:00:ff:ff  65536个地址"));
+  EXPECT_EQ(Ledger({"pool", "list", "--ledger", file}).out, pool.out);
+
+  const std::int64_t id = RecordBatch(file, 0x045755000000, 16);
+  ChildResult check = Ledger({"check", "--start-mac", "next", "--count", "4", "--macs-per-device",
+                              "2", "--pool", "line3", "--ledger", file});
+  EXPECT_EQ(check.exitCode, 0) << check.err;
+  EXPECT_EQ(check.out,
+            "账本可以记录：新批次，04:57:55:00:00:10 至 04:57:55:00:00:17（地址池 line3）\n");
+  ChildResult overlap = Ledger({"check", "--start-mac", "04:57:55:00:00:0f", "--ledger", file});
+  EXPECT_EQ(overlap.exitCode, 1);
+  EXPECT_THAT(overlap.err,
+              MatchesRegex("MAC地址范围与账本中的批次重叠！批次 " + std::to_string(id) +
+                           "：04:57:55:00:00:00 至 04:57:55:00:00:0f，工位 line3-a，"
+                           "[0-9T:Z-]+\n"));
+
+  ChildResult voided =
+      Ledger({"void", std::to_string(id), "--reason", "wrong image", "--ledger", file});
+  EXPECT_EQ(voided.exitCode, 0) << voided.err;
+  EXPECT_THAT(voided.out, HasSubstr("已作废"));
+  EXPECT_THAT(voided.out, HasSubstr("wrong image"));
+  EXPECT_THAT(Ledger({"list", "--ledger", file}).out,
+              MatchesRegex(std::to_string(id) + "  04:57:55:00:00:00 至 04:57:55:00:00:0f  16台×1"
+                                                "  池 line3  工位 line3-a  [0-9T:Z-]+  已作废\n"));
+  const std::vector<std::string> csv = Lines(Ledger({"export", "--ledger", file}).out);
+  ASSERT_EQ(csv.size(), 2u);
+  EXPECT_THAT(csv[1], HasSubstr(",wrong image,"));
+  EXPECT_EQ(Ledger({"show", "999", "--ledger", file}).err, "账本中没有该批次！999\n");
+  EXPECT_EQ(Ledger({"void", std::to_string(id), "--ledger", file}).exitCode, 2);  // no reason
+}
+
+TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
+  ScratchDir dir;
+  ::unsetenv("QUILLMARK_LEDGER");
+  ChildResult none = Ledger({"list"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(none.err, "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER\n");
+  const std::string missing = dir / "typo.sqlite3";
+  ::setenv("QUILLMARK_LEDGER", missing.c_str(), 1);
+  ChildResult typo = Ledger({"list"});
+  ::unsetenv("QUILLMARK_LEDGER");
+  EXPECT_EQ(typo.exitCode, 1);
+  EXPECT_THAT(typo.err, HasSubstr("账本不存在！" + missing));
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_EQ(Ledger({"frobnicate", "--ledger", missing}).exitCode, 1);
+}
+
+TEST(LedgerCommand, APostgresLedgerIsShownWithoutItsPassword) {
+  PostgresServer& server = SharedPostgresServer();
+  ASSERT_TRUE(server.running()) << server.error();
+  const std::string database = server.CreateDatabase();
+  ASSERT_FALSE(database.empty()) << server.error();
+  const std::string location = server.ConnectionString(database) + " password=s3cret";
+  ChildResult init = Ledger({"init", location});
+  EXPECT_EQ(init.exitCode, 0) << init.err;
+  EXPECT_THAT(init.out, HasSubstr("账本已创建：user=quillmark_test dbname=" + database));
+  EXPECT_THAT(init.out + init.err, Not(HasSubstr("s3cret")));
+  ::setenv("QUILLMARK_LEDGER", location.c_str(), 1);
+  RecordBatch(location, 0x045755000000, 8);
+  ChildResult list = Ledger({"list"});
+  ::unsetenv("QUILLMARK_LEDGER");
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_THAT(list.out, HasSubstr("04:57:55:00:00:00 至 04:57:55:00:00:07  8台×1"));
+}
+
+}  // namespace
+}  // namespace quillmark::test
