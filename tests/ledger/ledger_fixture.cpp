@@ -26,10 +26,15 @@ FreshLedgerPlace::FreshLedgerPlace(Backend backend) : m_backend(backend) {
     m_error = server.error();
     return;
   }
-  const std::string database = server.CreateDatabase();
-  if (database.empty())
+  m_database = server.CreateDatabase();
+  if (m_database.empty())
     m_error = server.error();
-  m_location = LedgerLocation{LedgerKind::PostgreSQL, server.ConnectionString(database)};
+  m_location = LedgerLocation{LedgerKind::PostgreSQL, server.ConnectionString(m_database)};
+}
+
+FreshLedgerPlace::~FreshLedgerPlace() {
+  if (!m_database.empty())
+    SharedPostgresServer().Execute("postgres", "DROP DATABASE " + m_database + " WITH (FORCE)");
 }
 
 std::string FreshLedgerPlace::RawSql(const std::string& sql) const {

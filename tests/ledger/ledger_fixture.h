@@ -21,6 +21,9 @@ void PrintTo(Backend backend, std::ostream* out);
 class FreshLedgerPlace {
  public:
   explicit FreshLedgerPlace(Backend backend);
+  ~FreshLedgerPlace();  // drops the database, so a long run does not fill the disk
+  FreshLedgerPlace(const FreshLedgerPlace&) = delete;
+  FreshLedgerPlace& operator=(const FreshLedgerPlace&) = delete;
   const ledger::LedgerLocation& location() const { return m_location; }
   const std::string& error() const { return m_error; }
   // Runs SQL on the ledger past the library (as the database's superuser
@@ -33,6 +36,7 @@ class FreshLedgerPlace {
   Backend m_backend;
   ScratchDir m_dir;
   ledger::LedgerLocation m_location;
+  std::string m_database;
   std::string m_error;
 };
 
