@@ -1,7 +1,8 @@
 // Starts and stops the PostgreSQL server that a CTest fixture shares among
 // the tests: "start FILE" makes one and writes its folder into FILE,
-// "stop FILE" stops it and removes both. A server left by an interrupted
-// run is stopped first.
+// "stop FILE" stops it and removes both. A server still running is kept
+// (ctest --repeat runs the start again while tests use it); one that is
+// not is cleared away first.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -18,6 +19,13 @@ void StopNamedServer(const std::string& file) {
   std::remove(file.c_str());
 }
 
+bool NamedServerRuns(const std::string& file) {
+  std::ifstream in(file);
+  std::string folder;
+  return std::getline(in, folder) && !folder.empty() &&
+         quillmark::test::PostgresServer::Attach(folder).Execute("postgres", "SELECT 1").empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -27,6 +35,8 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const std::string file = argv[2];
+  if (command == "start" && NamedServerRuns(file))
+    return 0;
   StopNamedServer(file);
   if (command == "stop")
     return 0;
