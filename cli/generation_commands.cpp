@@ -33,7 +33,14 @@ int AcceptRequest(const WriteOptions& options, GenerationJob& job, PlatformFiles
   const JobVerdict verdict = AcceptJobRequest(job, options.texts, files);
   if (!verdict.accepted)
     return Refuse(verdict.message);
-  if (options.hasManifest && !CanWriteManifest(options.manifestPath, files)) {
+  if (!options.hasManifest)
+    return kExitSuccess;
+  if (const std::string refusal =
+          ManifestPathRefusal(options.manifestPath, options.texts.imagePath, job, files);
+      !refusal.empty()) {
+    return Refuse(refusal);
+  }
+  if (!CanWriteManifest(options.manifestPath, files)) {
     return Refuse("清单文件无法写入！" + options.manifestPath);
   }
   return kExitSuccess;

@@ -48,6 +48,38 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
   return devices;
 }
 
+namespace {
+
+bool IsFileOfTheBatch(const ManifestLocation& location, const GenerationJob& job,
+                      PlatformFiles& files) {
+  const std::optional<FileIdentity> folder = files.IdentityOf(location.directory);
+  if (!folder || folder != files.IdentityOf(job.outputDirectory))
+    return false;
+  const std::string manifest = location.directory + kPathSeparator + location.fileName;
+  for (const MacAddress& first : PlannedDevices(job)) {
+    const std::string device = first.ToFileName();
+    if (location.fileName == device || manifest == TemporaryPathFor(location.directory, device)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
+                                const GenerationJob& job, PlatformFiles& files) {
+  const PathKind kind = files.KindOf(path);
+  if (kind != PathKind::None && kind != PathKind::RegularFile && kind != PathKind::Directory)
+    return "清单文件已存在且不是普通文件！" + path;
+  const std::optional<FileIdentity> existing = files.IdentityOf(path);
+  if (existing && existing == files.IdentityOf(imagePath))
+    return "清单文件不能是输入映像！" + path;
+  if (IsFileOfTheBatch(Locate(path), job, files))
+    return "清单文件不能使用本批设备文件的名称！" + path;
+  return "";
+}
+
 bool CanWriteManifest(const std::string& path, PlatformFiles& files) {
   const ManifestLocation location = Locate(path);
   // A directory under the name would only refuse the final rename.

@@ -17,6 +17,13 @@ std::string ManifestText(const std::vector<MacAddress>& firstAddresses, std::int
 // The first address of every device of the job, in device order.
 std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
 
+// Before device 1: the message that refuses path as the manifest, or
+// empty. A manifest must not replace the input image, a file of the batch
+// (a device's image or its temporary file in the output folder) or
+// anything that is not a regular file (a link, a device node).
+std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
+                                const GenerationJob& job, PlatformFiles& files);
+
 // Creates and removes a temporary file next to path, so a manifest that
 // cannot be written is refused before the first device.
 bool CanWriteManifest(const std::string& path, PlatformFiles& files);

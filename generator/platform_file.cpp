@@ -29,6 +29,10 @@ void PlatformFiles::StartWriteback(FileHandle) {}
 
 void PlatformFiles::ReleaseWhenWritten(FileHandle) {}
 
+std::optional<FileIdentity> PlatformFiles::IdentityOf(const std::string&) {
+  return std::nullopt;
+}
+
 PathKind PlatformFiles::KindOf(const std::string& path) {
   if (IsDirectory(path))
     return PathKind::Directory;

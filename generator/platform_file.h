@@ -36,6 +36,14 @@ enum class PathKind {
   Unknown,  // the platform could not say (no permission, an I/O error)
 };
 
+// Which file or directory a path leads to: two paths lead to the same one
+// exactly when their identities are equal.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // How a request to share one file's data with another ended.
 enum class CloneResult {
   Cloned,   // the target now holds the source's bytes
@@ -120,6 +128,8 @@ class PlatformFiles {
   //
   // Never follows a link.
   virtual PathKind KindOf(const std::string& path);
+  // Follows links; empty when nothing is there or the platform cannot say.
+  virtual std::optional<FileIdentity> IdentityOf(const std::string& path);
   // The names in a directory, without "." and ".."; empty when it cannot
   // be listed.
   virtual std::optional<std::vector<std::string>> ListDirectory(const std::string& path);
@@ -157,6 +167,7 @@ class SystemFiles : public PlatformFiles {
   std::optional<std::uint64_t> AvailableBytes(const std::string& directory) override;
   std::optional<std::uint64_t> ExistingFileSize(const std::string& path) override;
   PathKind KindOf(const std::string& path) override;
+  std::optional<FileIdentity> IdentityOf(const std::string& path) override;
   std::optional<std::vector<std::string>> ListDirectory(const std::string& path) override;
   std::uint64_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
                        std::uint64_t size) override;

@@ -199,6 +199,14 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
   return static_cast<std::uint64_t>(info.st_blocks) * 512;
 }
 
+std::optional<FileIdentity> SystemFiles::IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+}
+
 PathKind SystemFiles::KindOf(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0)

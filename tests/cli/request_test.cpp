@@ -1,5 +1,8 @@
 // What the tool does with its command line before any device: the
 // dialog's rejections, usage errors, and values passed on as given.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cli_fixture.h"
 #include "quillmark_version.h"
 
@@ -17,6 +20,10 @@ void WriteRejectedImages(const ScratchDir& dir) {
   std::vector<std::uint8_t> old = MakeValidImage(k4MiB);
   SetLinkStamp(old, "link", 0x59F54AFF);
   WriteFileBytes(dir / "old.img", old);
+  // Not regular files, where a manifest must not go (the rename would
+  // replace them); made here, never a real device node of the machine.
+  ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("old.img", (dir / "link.csv").c_str()), 0);
 }
 
 struct RejectionCase {
@@ -66,6 +73,22 @@ INSTANTIATE_TEST_SUITE_P(
         RejectionCase{"ManifestFolderMissing",
                       {"--image=image.img", "--manifest=none/list.csv"},
                       "清单文件无法写入！none/list.csv"},
+        RejectionCase{"ManifestIsTheImage",
+                      {"--image=image.img", "--manifest=./image.img"},
+                      "清单文件不能是输入映像！./image.img"},
+        RejectionCase{"ManifestIsADeviceFile",
+                      {"--image=image.img", "--count=5", "--manifest=out/fw_045755_000003.img"},
+                      "清单文件不能使用本批设备文件的名称！out/fw_045755_000003.img"},
+        RejectionCase{
+            "ManifestIsATemporaryFile",
+            {"--image=image.img", "--count=5", "--manifest=out/.fw_045755_000001.img.part"},
+            "清单文件不能使用本批设备文件的名称！out/.fw_045755_000001.img.part"},
+        RejectionCase{"ManifestIsAFifo",
+                      {"--image=image.img", "--manifest=fifo.csv"},
+                      "清单文件已存在且不是普通文件！fifo.csv"},
+        RejectionCase{"ManifestIsALink",
+                      {"--image=image.img", "--manifest=link.csv"},
+                      "清单文件已存在且不是普通文件！link.csv"},
         RejectionCase{"ManifestIsADirectory",
                       {"--image=image.img", "--manifest=out"},
                       "清单文件无法写入！out"},
