@@ -41,7 +41,12 @@ std::optional<quint32> FindHelpTopic() {
 
 QString HelpPagePath(const QString& executablePath) {
   const QFileInfo executable(executablePath);
-  return executable.dir().filePath(executable.completeBaseName() + QStringLiteral(".html"));
+  const QString name = executable.completeBaseName() + QStringLiteral(".html");
+  const QString beside = executable.dir().filePath(name);
+  const QString installed =
+      QDir::cleanPath(executable.dir().filePath(QStringLiteral(QUILLMARK_DOC_DIR_FROM_BIN)) +
+                      QLatin1Char('/') + name);
+  return QFileInfo(beside).isFile() || !QFileInfo(installed).isFile() ? beside : installed;
 }
 
 QUrl HelpTopicUrl(const QString& pagePath, quint32 topic) {

@@ -19,8 +19,10 @@ void InstallHelp(QWidget& window, quint32 topic);
 // with its parents; none when no window answers.
 std::optional<quint32> FindHelpTopic();
 
-// The user guide shipped beside the executable: its path with the
-// extension replaced by ".html".
+// The user guide: the executable's path with the extension replaced by
+// ".html" (in a build), or that name in the installed documentation
+// folder when no guide stands beside the executable. The path beside the
+// executable when neither exists.
 QString HelpPagePath(const QString& executablePath);
 QUrl HelpTopicUrl(const QString& pagePath, quint32 topic);
 

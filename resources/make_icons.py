@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the application icon in the 16 standard colours and writes it as
-PNG files (16, 32 and 48 pixels) and as a Windows icon (16 and 32 pixels,
-4 bits per pixel). Run it from this folder after changing the picture; its
+PNG files in the sizes of the desktop's icon theme (16 to 256 pixels) and as
+a Windows icon (16 and 32 pixels, 4 bits per pixel). Run it from this folder after changing the picture; its
 outputs are committed so a build needs no Python."""
 
 import struct
@@ -123,8 +123,13 @@ def ico(images):
     return directory + entries + data
 
 
+# The sizes a desktop's hicolor theme asks for; the dialog itself uses the
+# three smallest.
+PNG_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def main():
-    for size in (16, 32, 48):
+    for size in PNG_SIZES:
         with open(f"quillmark-{size}.png", "wb") as out:
             out.write(png(render(size)))
     with open("quillmark.ico", "wb") as out:

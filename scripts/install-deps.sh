@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a purpose needs, only those that are missing.
-#   install-deps.sh run|test|bench
+#   install-deps.sh run|test|bench|package
 set -euo pipefail
 
 purpose="${1:-test}"
@@ -12,9 +12,11 @@ case "$purpose" in
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils
-                   g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
+                   g++-mingw-w64-x86-64-posix googletest wine wine64
+                   dpkg-dev file lintian appstream man-db groff-base) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  package) packages+=(dpkg-dev file) ;;
+  *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
 missing=()

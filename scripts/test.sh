@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds everything and runs every test: the
-# normal build (warnings as errors), then the Windows build with its tests
+# normal build (warnings as errors), then the Debian package (built,
+# installed, checked and purged), then the Windows build with its tests
 # under Wine, then each fuzz target for a short while, then the batch
 # writer's tests under ThreadSanitizer (its files are
 # written on two threads), then the core, the command-line tool and their
@@ -18,6 +19,12 @@ fi
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev --parallel 2
+
+# The Debian package: built by the packaging script, checked with lintian,
+# installed into this machine with apt, checked there and purged (root or
+# sudo; CI runs on a throwaway machine).
+deb="$(bash scripts/package.sh)"
+bash tests/package/install_test.sh "$deb" build/dev/lib/quillmark_help_probe.so
 
 # The core and quillmark-cli for Windows, cross-built with mingw-w64; their
 # tests run under Wine.

@@ -1,8 +1,11 @@
-// F1 opens the guide beside the executable at the topic of the dialog
-// that has the focus. The build places a guide beside this test.
+// F1 opens the guide beside the executable, or installed in the
+// documentation folder, at the topic of the dialog that has the focus.
+// The build places a guide beside this test.
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -91,6 +94,34 @@ class HelpTest : public QObject {
     QTest::mouseClick(dialog.windowHandle(), Qt::RightButton, Qt::NoModifier, inside);
     QTRY_COMPARE(aboutBoxes, 1);
     QCOMPARE(items.last(), QStringLiteral("关于 Quillmark(&A)..."));
+  }
+
+  // Installed, the guide is in the documentation folder, not beside the
+  // executable; a guide beside it (a build) still comes first.
+  void theGuideIsFoundBesideTheExecutableOrInTheDocumentationFolder_data() {
+    QTest::addColumn<bool>("beside");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("build tree") << true << false << "bin/Quillmark.html";
+    QTest::newRow("installed") << false << true << "share/doc/quillmark/Quillmark.html";
+    QTest::newRow("both") << true << true << "bin/Quillmark.html";
+    QTest::newRow("neither") << false << false << "bin/Quillmark.html";
+  }
+  void theGuideIsFoundBesideTheExecutableOrInTheDocumentationFolder() {
+    QFETCH(bool, beside);
+    QFETCH(bool, installed);
+    QFETCH(QString, expected);
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QDir root(prefix.path());
+    QVERIFY(root.mkpath(QStringLiteral("bin")) &&
+            root.mkpath(QStringLiteral("share/doc/quillmark")));
+    for (auto [wanted, page] : {std::pair{beside, "bin/Quillmark.html"},
+                                std::pair{installed, "share/doc/quillmark/Quillmark.html"}}) {
+      QFile file(root.filePath(QString::fromLatin1(page)));
+      QVERIFY(!wanted || file.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(HelpPagePath(root.filePath(QStringLiteral("bin/Quillmark"))), root.filePath(expected));
   }
 
   void theGuideHasAnAnchorForEveryTopic() {
