@@ -9,13 +9,22 @@ if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${installed}")
 endif()
 
-set(expected usr/bin/quillmark-cli)
+set(expected
+  usr/bin/quillmark-cli
+  usr/share/doc/quillmark/changelog.gz
+  usr/share/doc/quillmark/copyright
+  usr/share/man/man1/quillmark-cli.1.gz)
 if(WITH_APP)
   list(APPEND expected
     usr/bin/Quillmark
-    usr/bin/Quillmark.html
     usr/share/applications/quillmark.desktop
-    usr/share/icons/hicolor/48x48/apps/quillmark.png)
+    usr/share/doc-base/quillmark
+    usr/share/doc/quillmark/Quillmark.html
+    usr/share/man/man1/Quillmark.1.gz
+    usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml)
+  foreach(size 16 22 24 32 48 64 128 256)
+    list(APPEND expected usr/share/icons/hicolor/${size}x${size}/apps/quillmark.png)
+  endforeach()
 endif()
 list(SORT expected)
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${DEST_DIR} ${DEST_DIR}/*)
