@@ -14,6 +14,10 @@ set(expected
   usr/share/doc/quillmark/changelog.gz
   usr/share/doc/quillmark/copyright
   usr/share/man/man1/quillmark-cli.1.gz)
+file(GLOB ledger_sql RELATIVE ${SOURCE_DIR}/ledger/sql ${SOURCE_DIR}/ledger/sql/postgresql/*.sql)
+foreach(file IN LISTS ledger_sql)
+  list(APPEND expected usr/share/quillmark/sql/${file})
+endforeach()
 if(WITH_APP)
   list(APPEND expected
     usr/bin/Quillmark
