@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "batch_writer.h"
@@ -32,8 +33,9 @@ class CMainDialog : public QDialog, public BatchHost {
   // Opens the about box for the about command; closes for Close.
   void OnSysCommand(unsigned nID, qintptr lParam = 0);
 
+  // The output folder of the job, as the start command claims it.
+  std::string GetOutputDirectory();
   // BatchHost: called on the worker's thread, applied on the dialog's.
-  std::string GetOutputDirectory() override;
   void SetStatus(StatusKind kind, std::string text) override;
   void OnRunFinished(bool finished) override;
   bool StopRequested() override;
@@ -64,6 +66,7 @@ class CMainDialog : public QDialog, public BatchHost {
   void OnDialogThread(Apply apply);
 
   GenerationJob m_job;
+  std::unique_ptr<OutputFolder> m_pRunFolder;  // held from the start command to OnRunFinished
   QPointer<QThread> m_pWorkerThread;
   QIcon m_hIcon;
   MainDialogControls m_controls;

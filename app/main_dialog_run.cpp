@@ -31,6 +31,14 @@ void CMainDialog::OnOK() {
     ShowMessage(this, QString::fromStdString(verdict.message), verdict.style);
     return;
   }
+  // No other run, of this tool or another, may write into the folder
+  // while this one does.
+  FolderClaim claim = ClaimOutputFolder(GetOutputDirectory());
+  if (!claim.folder) {
+    ShowMessage(this, QString::fromStdString(claim.refusal), MessageStyle::Plain);
+    return;
+  }
+  m_pRunFolder = std::move(claim.folder);
   m_controls.startButton->setEnabled(false);
   StartWorker();
 }
@@ -40,7 +48,7 @@ void CMainDialog::StartWorker() {
   m_bStopRequested = false;
   m_progress.Begin(m_job.deviceCount);
 
-  QThread* worker = QThread::create([this] { GenerationWorker(m_job, *this); });
+  QThread* worker = QThread::create([this] { GenerationWorker(m_job, *this, *m_pRunFolder); });
   worker->setParent(this);
   worker->setStackSize(m_nWorkerStackSize);
   connect(worker, &QThread::finished, this, &CMainDialog::OnWorkerReturned);
@@ -77,6 +85,7 @@ void CMainDialog::SetStatus(StatusKind, std::string text) {
 
 void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
+    m_pRunFolder.reset();
     m_controls.startButton->setEnabled(true);
     if (finished)
       m_controls.statusLabel->setText(QString::fromUtf8(

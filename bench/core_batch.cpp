@@ -16,15 +16,12 @@ namespace {
 
 class SilentHost : public quillmark::BatchHost {
  public:
-  explicit SilentHost(std::string directory) : m_directory(std::move(directory)) {}
-  std::string GetOutputDirectory() override { return m_directory; }
   void SetStatus(quillmark::StatusKind, std::string text) override { m_last = std::move(text); }
   void OnRunFinished(bool) override {}
   bool StopRequested() override { return false; }
   const std::string& last() const { return m_last; }
 
  private:
-  std::string m_directory;
   std::string m_last;
 };
 
@@ -54,8 +51,14 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--lanes") == 0 && i + 1 < argc)
       options.lanes = std::atoi(argv[++i]);
   }
-  SilentHost host(job.outputDirectory);
-  const quillmark::BatchOutcome outcome = quillmark::GenerationWorker(job, host, options);
+  const quillmark::FolderClaim claim = quillmark::ClaimOutputFolder(job.outputDirectory);
+  if (!claim.folder) {
+    std::fprintf(stderr, "%s\n", claim.refusal.c_str());
+    return 1;
+  }
+  SilentHost host;
+  const quillmark::BatchOutcome outcome =
+      quillmark::GenerationWorker(job, host, *claim.folder, options);
   if (!outcome.finished) {
     std::fprintf(stderr, "%s\n", host.last().c_str());
     return 1;

@@ -18,11 +18,8 @@ void Emit(const std::string& raw) {
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(std::string outputDirectory, std::int32_t deviceCount, ConsoleMode mode)
-    : m_outputDirectory(std::move(outputDirectory)),
-      m_deviceCount(deviceCount),
-      m_mode(mode),
-      m_start(std::chrono::steady_clock::now()) {
+ConsoleHost::ConsoleHost(std::int32_t deviceCount, ConsoleMode mode)
+    : m_deviceCount(deviceCount), m_mode(mode), m_start(std::chrono::steady_clock::now()) {
   m_written.reserve(static_cast<std::size_t>(deviceCount > 0 ? deviceCount : 0));
 }
 

@@ -20,9 +20,8 @@ struct ConsoleMode {
 // the devices whose files were written are kept for the manifest.
 class ConsoleHost final : public BatchHost {
  public:
-  ConsoleHost(std::string outputDirectory, std::int32_t deviceCount, ConsoleMode mode);
+  ConsoleHost(std::int32_t deviceCount, ConsoleMode mode);
 
-  std::string GetOutputDirectory() override { return m_outputDirectory; }
   void SetStatus(StatusKind kind, std::string text) override;
   void OnRunFinished(bool finished) override;
   bool StopRequested() override;
@@ -36,7 +35,6 @@ class ConsoleHost final : public BatchHost {
   void ShowProgress();
   void EndProgressLine();
 
-  std::string m_outputDirectory;
   std::int32_t m_deviceCount;
   ConsoleMode m_mode;
   std::vector<MacAddress> m_written;

@@ -68,6 +68,10 @@ int RunGeneration(const WriteOptions& options) {
   if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
     return refused;
   }
+  // Held to the end: no other run writes into the folder meanwhile.
+  const FolderClaim claim = ClaimOutputFolder(files, job.outputDirectory);
+  if (!claim.folder)
+    return Refuse(claim.refusal);
   const SpaceVerdict space = CheckFreeSpace(job, files);
   if (!space.fits)
     return Refuse(space.message);
@@ -75,8 +79,9 @@ int RunGeneration(const WriteOptions& options) {
     PrintError(kSpaceNotCheckedText);
 
   const ConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
-  ConsoleHost host(job.outputDirectory, job.deviceCount, mode);
-  const BatchOutcome outcome = GenerationWorker(job, host, files, WriterOptions{options.durable});
+  ConsoleHost host(job.deviceCount, mode);
+  const BatchOutcome outcome =
+      GenerationWorker(job, host, *claim.folder, WriterOptions{options.durable});
   const bool manifestSaved =
       SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
 

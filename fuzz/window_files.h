@@ -39,8 +39,15 @@ class WindowFiles final : public PlatformFiles {
   std::uint64_t WriteAll(FileHandle, const std::uint8_t*, std::uint64_t) override { return 0; }
   bool FlushToDisk(FileHandle) override { return false; }
   bool Close(FileHandle file) override;
-  bool Rename(const std::string&, const std::string&) override { return false; }
   bool Remove(const std::string&) override { return false; }
+  FolderHandle OpenFolder(const std::string&) override { return kNoFolder; }
+  void CloseFolder(FolderHandle) override {}
+  FolderLock LockFolder(FolderHandle) override { return FolderLock::Unsupported; }
+  bool FolderStillAt(FolderHandle, const std::string&) override { return false; }
+  FileHandle CreateExclusiveIn(FolderHandle, const std::string&) override { return kNoFile; }
+  bool RenameIn(FolderHandle, const std::string&, const std::string&) override { return false; }
+  bool RemoveIn(FolderHandle, const std::string&) override { return false; }
+  bool FlushFolder(FolderHandle) override { return false; }
   bool IsDirectory(const std::string& path) override { return path == kOutputDirectory; }
   bool MakeDirectory(const std::string&) override { return false; }
   bool FlushDirectory(const std::string&) override { return false; }

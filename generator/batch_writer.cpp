@@ -62,51 +62,52 @@ int LanesTheSpaceAllows(PlatformFiles& files, const std::string& directory,
   return available && *available >= extra && *available - extra >= batchBytes ? lanes : 1;
 }
 
-}  // namespace
-
-void BatchHost::OnDeviceDone(const MacAddress&, bool) {}
-
-BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles& files,
-                              WriterOptions options) {
-  const std::int32_t recordsPerDevice = job.macsPerDevice;
-  const std::int32_t deviceCount = job.deviceCount;
-  std::uint8_t* const image = job.imageBytes.get();
+// How the writer makes the files of this job.
+DeviceFileWriter::Options WritingOptions(const GenerationJob& job, const OutputFolder& folder,
+                                         const WriterOptions& options) {
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
-  // Resolved once, so nothing that moves the current directory during the
-  // run (the image picker does) can redirect it.
-  const std::string directory = files.AbsolutePath(host.GetOutputDirectory());
-  MacAddress running = job.startMac;
-  const std::uint64_t recordOffset = imageSize - kMacBlockSize;
-  std::uint8_t* const macBlock = image + recordOffset;
-
+  const std::uint64_t batchBytes = static_cast<std::uint64_t>(job.deviceCount) * imageSize;
   DeviceFileWriter::Options writing;
-  writing.recordOffset = recordOffset;
-  writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * recordsPerDevice;
+  writing.recordOffset = imageSize - kMacBlockSize;
+  writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * job.macsPerDevice;
   writing.durable = options.durable;
   writing.allowCloning = options.cloning;
   // A durable run waits for every file anyway.
-  writing.steadyMemory = !options.durable && static_cast<std::uint64_t>(deviceCount) * imageSize >
-                                                 options.steadyMemoryAbove;
+  writing.steadyMemory = !options.durable && batchBytes > options.steadyMemoryAbove;
   writing.lanes =
-      LanesTheSpaceAllows(files, directory, static_cast<std::uint64_t>(deviceCount) * imageSize,
-                          imageSize, options.lanes);
-  DeviceFileWriter writer(files, directory, image, imageSize, writing);
+      LanesTheSpaceAllows(folder.Files(), folder.Path(), batchBytes, imageSize, options.lanes);
+  return writing;
+}
+
+// The device loop. Returns with every file of the run closed and every
+// lane's thread ended, so the host's last call finds nothing in use.
+BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& folder,
+                          const WriterOptions& options, StatusLine& status) {
+  const std::int32_t recordsPerDevice = job.macsPerDevice;
+  const std::int32_t deviceCount = job.deviceCount;
+  PlatformFiles& files = folder.Files();
+  const FolderHandle handle = folder.Handle();
+  MacAddress running = job.startMac;
+  std::uint8_t* const macBlock = job.imageBytes.get() + job.imageSize - kMacBlockSize;
+
+  DeviceFileWriter writer(files, handle, job.imageBytes.get(),
+                          static_cast<std::uint64_t>(job.imageSize),
+                          WritingOptions(job, folder, options));
   WriteAhead ahead(writer);
 
   // Devices are begun ahead of their turn, in order, from their own copy
-  // of the records.
+  // of the records. A device is begun only once the one Depth() before it
+  // is renamed: at most Depth() temporary files stand at any moment.
   MacAddress nextToBegin = job.startMac;
   std::int32_t begun = 0;
   const auto beginNext = [&] {
     DeviceTicket ticket;
-    ticket.tempPath = TemporaryPathFor(directory, nextToBegin.ToFileName());
+    ticket.tempName = TemporaryNameFor(nextToBegin.ToFileName());
     WriteRecords(ticket.records.data(), recordsPerDevice, nextToBegin);
     ahead.Begin(begun++, std::move(ticket));
   };
 
-  StatusLine status(host);
   BatchOutcome outcome;
-  bool creationFailed = false;
   std::int32_t device = 0;
   for (; device < deviceCount; ++device) {
     if (host.StopRequested()) {
@@ -122,46 +123,57 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles
     const MacAddress first = running;
     WriteRecords(macBlock, recordsPerDevice, running);
     status.Set(StatusKind::Saving, SavingText(first));
-    const std::string path = directory + kPathSeparator + first.ToFileName();
+    const std::string name = first.ToFileName();
     const DeviceTicket& ticket = ahead.Finish(device);
-    const StagedFile staged = ticket.staged;
-    const std::string tempPath = ticket.tempPath;
-    if (begun < deviceCount)
-      beginNext();
-    const ReplaceOutcome result = CommitStagedFile(files, staged, path, tempPath);
+    // A folder moved away or replaced since the run began takes no more
+    // files: the run ends as if this one could not be created.
+    const ReplaceOutcome result =
+        folder.StillInPlace()
+            ? CommitStagedFile(files, handle, ticket.staged, name, ticket.tempName)
+            : RefuseStagedFile(files, handle, ticket.staged, name, ticket.tempName);
     host.OnDeviceDone(first, result == ReplaceOutcome::Replaced);
     if (result == ReplaceOutcome::Replaced) {
       ++outcome.devicesWritten;
-      continue;
+    } else {
+      ++outcome.devicesFailed;
     }
-    ++outcome.devicesFailed;
     if (result == ReplaceOutcome::CreateFailed) {
-      status.Fail(StatusKind::CreationFailed, CreationFailedText(path));
-      creationFailed = true;
+      status.Fail(StatusKind::CreationFailed, CreationFailedText(folder.PathOf(name)));
+      outcome.creationFailed = true;
       ++device;
       break;
     }
-    status.Fail(StatusKind::WriteFailed, WriteFailedText(path));
+    if (result == ReplaceOutcome::WriteFailed)
+      status.Fail(StatusKind::WriteFailed, WriteFailedText(folder.PathOf(name)));
+    if (begun < deviceCount)
+      beginNext();
   }
   // Files staged ahead of a stop or a failed creation are not the run's.
   for (; device < begun; ++device) {
     if (const DeviceTicket* ticket = ahead.Abandon(device))
-      DropStagedFile(files, ticket->staged, ticket->tempPath);
+      DropStagedFile(files, handle, ticket->staged, ticket->tempName);
   }
-  if (options.durable && outcome.devicesWritten > 0 && !files.FlushDirectory(directory)) {
+  return outcome;
+}
+
+}  // namespace
+
+void BatchHost::OnDeviceDone(const MacAddress&, bool) {}
+
+BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, OutputFolder& folder,
+                              WriterOptions options) {
+  StatusLine status(host);
+  BatchOutcome outcome = WriteDevices(job, host, folder, options, status);
+  if (options.durable && outcome.devicesWritten > 0 &&
+      !folder.Files().FlushFolder(folder.Handle())) {
     ++outcome.devicesFailed;
-    status.Fail(StatusKind::WriteFailed, WriteFailedText(directory));
+    status.Fail(StatusKind::WriteFailed, WriteFailedText(folder.Path()));
   }
-  outcome.finished = !outcome.stopped && !creationFailed && outcome.devicesFailed == 0;
+  outcome.finished = !outcome.stopped && !outcome.creationFailed && outcome.devicesFailed == 0;
   if (!outcome.finished)
     status.ShowLastFailureAgain();
   host.OnRunFinished(outcome.finished);
   return outcome;
-}
-
-BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, WriterOptions options) {
-  SystemFiles files;
-  return GenerationWorker(job, host, files, options);
 }
 
 }  // namespace quillmark

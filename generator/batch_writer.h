@@ -5,6 +5,7 @@
 
 #include "job_acceptance.h"
 #include "mac_address.h"
+#include "output_folder.h"
 #include "platform_file.h"
 #include "status_texts.h"
 
@@ -14,12 +15,12 @@ namespace quillmark {
 // command-line tool). All calls come from the writer's own thread.
 class BatchHost {
  public:
-  // Asked once, when the run starts.
-  virtual std::string GetOutputDirectory() = 0;
   // The whole text of the status line, and what kind of text it is.
   virtual void SetStatus(StatusKind kind, std::string text) = 0;
   // The writer's last call: finished is true only when every device's
-  // file was written; the host then shows kRunFinishedText.
+  // file was written; the host then shows kRunFinishedText. Every file of
+  // the run is closed by then and the folder no longer used, so the host
+  // may release the folder here.
   virtual void OnRunFinished(bool finished) = 0;
   // Asked before every device; true ends the run before that device.
   virtual bool StopRequested() = 0;
@@ -48,14 +49,15 @@ struct WriterOptions {
 struct BatchOutcome {
   std::int32_t devicesWritten = 0;
   std::int32_t devicesFailed = 0;
-  bool stopped = false;   // the host asked the run to stop
-  bool finished = false;  // every device's file was written
+  bool stopped = false;         // the host asked the run to stop
+  bool creationFailed = false;  // a device's file could not be created, which ended the run
+  bool finished = false;        // every device's file was written
 };
 
-// Writes one image per device of an accepted job into the output
-// directory. The MAC records go into the job's image bytes in place.
-BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, PlatformFiles& files,
+// Writes one image per device of an accepted job into the output folder
+// the caller claimed for this run (ClaimOutputFolder). The MAC records go
+// into the job's image bytes in place.
+BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, OutputFolder& folder,
                               WriterOptions options = {});
-BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, WriterOptions options = {});
 
 }  // namespace quillmark

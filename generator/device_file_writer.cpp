@@ -9,8 +9,8 @@ namespace {
 
 // Cloning an empty file costs nothing and shows whether the file system
 // can clone at all, before any image is written for it.
-bool TrialClone(PlatformFiles& files, const std::string& directory, FileHandle source) {
-  const FileHandle trial = files.CreateUnnamed(directory);
+bool TrialClone(PlatformFiles& files, FolderHandle folder, FileHandle source) {
+  const FileHandle trial = files.CreateUnnamedIn(folder);
   if (trial == kNoFile)
     return false;
   const bool cloned = files.CloneFile(trial, source) == CloneResult::Cloned;
@@ -21,21 +21,20 @@ bool TrialClone(PlatformFiles& files, const std::string& directory, FileHandle s
 }  // namespace
 
 bool DirectorySharesData(PlatformFiles& files, const std::string& directory) {
-  const FileHandle source = files.CreateUnnamed(directory);
-  if (source == kNoFile)
+  const FolderHandle folder = files.OpenFolder(directory);
+  if (folder == kNoFolder)
     return false;
-  const bool shares = TrialClone(files, directory, source);
-  files.Close(source);
+  const FileHandle source = files.CreateUnnamedIn(folder);
+  const bool shares = source != kNoFile && TrialClone(files, folder, source);
+  if (source != kNoFile)
+    files.Close(source);
+  files.CloseFolder(folder);
   return shares;
 }
 
-DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, std::string directory,
+DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
                                    const std::uint8_t* image, std::uint64_t size, Options options)
-    : m_files(files),
-      m_directory(std::move(directory)),
-      m_image(image),
-      m_size(size),
-      m_options(options) {
+    : m_files(files), m_folder(folder), m_image(image), m_size(size), m_options(options) {
   // One lane reads the records from the image itself; several need a copy
   // of the last block each, and without memory for two there is one.
   const std::uint64_t tailSize = m_size - m_options.recordOffset;
@@ -69,13 +68,14 @@ void DeviceFileWriter::Start() {
     m_cloning = PrepareSource();
 }
 
-StagedFile DeviceFileWriter::Stage(int lane, const std::string& tempPath,
+StagedFile DeviceFileWriter::Stage(int lane, const std::string& tempName,
                                    const std::uint8_t* records) {
   Lane& own = m_lanes[static_cast<std::size_t>(lane)];
   if (own.tail)
     std::memcpy(own.tail.get(), records, m_options.recordSize);
   const StagedFile staged = StageFile(
-      m_files, tempPath, [&](FileHandle file) { return Fill(own, file); }, m_options.durable);
+      m_files, m_folder, tempName, [&](FileHandle file) { return Fill(own, file); },
+      m_options.durable);
   // The lane's previous file went to the disk while this one was written.
   ReleasePrevious(own);
   own.previous = own.written;
@@ -84,11 +84,11 @@ StagedFile DeviceFileWriter::Stage(int lane, const std::string& tempPath,
 }
 
 bool DeviceFileWriter::PrepareSource() {
-  m_source = m_files.CreateUnnamed(m_directory);
+  m_source = m_files.CreateUnnamedIn(m_folder);
   if (m_source == kNoFile)
     return false;
   // Every clone gets its own records written over the ones copied here.
-  const bool usable = TrialClone(m_files, m_directory, m_source) &&
+  const bool usable = TrialClone(m_files, m_folder, m_source) &&
                       m_files.WriteAll(m_source, m_image, m_size) == m_size;
   if (!usable) {
     m_files.Close(m_source);

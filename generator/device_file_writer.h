@@ -36,9 +36,11 @@ class DeviceFileWriter {
     int lanes = 1;
   };
 
-  // image must hold size bytes and outlive the writer. With one lane only
-  // the record bytes may change between devices; with more, none may.
-  DeviceFileWriter(PlatformFiles& files, std::string directory, const std::uint8_t* image,
+  // Files are made in folder, held open by the caller for the writer's
+  // whole life. image must hold size bytes and outlive the writer. With
+  // one lane only the record bytes may change between devices; with
+  // more, none may.
+  DeviceFileWriter(PlatformFiles& files, FolderHandle folder, const std::uint8_t* image,
                    std::uint64_t size, Options options);
   ~DeviceFileWriter();
   DeviceFileWriter(const DeviceFileWriter&) = delete;
@@ -48,9 +50,9 @@ class DeviceFileWriter {
   int Lanes() const { return static_cast<int>(m_lanes.size()); }
   // Makes the private copy for cloning; called once, before the first file.
   void Start();
-  // Stages one device's file under tempPath, its records (recordSize
+  // Stages one device's file under tempName, its records (recordSize
   // bytes) in place; lanes other than this one may be staging meanwhile.
-  StagedFile Stage(int lane, const std::string& tempPath, const std::uint8_t* records);
+  StagedFile Stage(int lane, const std::string& tempName, const std::uint8_t* records);
 
  private:
   struct Lane {
@@ -67,7 +69,7 @@ class DeviceFileWriter {
   void ReleasePrevious(Lane& lane);
 
   PlatformFiles& m_files;
-  std::string m_directory;
+  FolderHandle m_folder;
   const std::uint8_t* m_image;
   std::uint64_t m_size;
   Options m_options;

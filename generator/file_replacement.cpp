@@ -1,51 +1,82 @@
 #include "file_replacement.h"
 
 namespace quillmark {
+namespace {
 
-std::string TemporaryPathFor(const std::string& directory, const std::string& fileName) {
-  return directory + kPathSeparator + '.' + fileName + ".part";
+// The folder part of a path ("." for a bare name, "/" for the root) and
+// the name in it.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const std::size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string::npos)
+    return {".", path};
+  return {slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash),
+          path.substr(slash + 1)};
 }
 
-StagedFile FinishStaging(PlatformFiles& files, FileHandle file, const std::string& tempPath,
-                         bool written, bool durable) {
+}  // namespace
+
+std::string TemporaryNameFor(const std::string& fileName) {
+  return '.' + fileName + ".part";
+}
+
+std::string TemporaryPathFor(const std::string& directory, const std::string& fileName) {
+  return directory + kPathSeparator + TemporaryNameFor(fileName);
+}
+
+StagedFile FinishStaging(PlatformFiles& files, FolderHandle folder, FileHandle file,
+                         const std::string& tempName, bool written, bool durable) {
   const bool flushed = !durable || (written && files.FlushToDisk(file));
   const bool closed = files.Close(file);
   if (written && flushed && closed)
     return StagedFile::Complete;
-  files.Remove(tempPath);
+  files.RemoveIn(folder, tempName);
   return StagedFile::WriteFailed;
 }
 
-ReplaceOutcome CommitStagedFile(PlatformFiles& files, StagedFile staged, const std::string& path,
-                                const std::string& tempPath) {
+ReplaceOutcome CommitStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                                const std::string& name, const std::string& tempName) {
   switch (staged) {
     case StagedFile::CreateFailed:
-      return ReplaceOutcome::CreateFailed;
+      return RefuseStagedFile(files, folder, staged, name, tempName);
     case StagedFile::WriteFailed:
-      files.Remove(path);
+      files.RemoveIn(folder, name);
       return ReplaceOutcome::WriteFailed;
     case StagedFile::Complete:
       break;
   }
-  if (!files.Rename(tempPath, path)) {
-    files.Remove(tempPath);
-    return ReplaceOutcome::CreateFailed;
-  }
+  if (!files.RenameIn(folder, tempName, name))
+    return RefuseStagedFile(files, folder, staged, name, tempName);
   return ReplaceOutcome::Replaced;
 }
 
-void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& tempPath) {
+ReplaceOutcome RefuseStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                                const std::string& name, const std::string& tempName) {
+  DropStagedFile(files, folder, staged, tempName);
+  // Removes a file only: a folder standing under the name stays.
+  files.RemoveIn(folder, name);
+  return ReplaceOutcome::CreateFailed;
+}
+
+void DropStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                    const std::string& tempName) {
   if (staged == StagedFile::Complete)
-    files.Remove(tempPath);
+    files.RemoveIn(folder, tempName);
 }
 
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable) {
+  const auto [directory, name] = SplitPath(path);
+  const FolderHandle folder = files.OpenFolder(directory);
+  if (folder == kNoFolder)
+    return ReplaceOutcome::CreateFailed;
+  const std::string tempName = SplitPath(tempPath).second;
   const StagedFile staged = StageFile(
-      files, tempPath, [&](FileHandle file) { return files.WriteAll(file, data, size) == size; },
-      durable);
-  return CommitStagedFile(files, staged, path, tempPath);
+      files, folder, tempName,
+      [&](FileHandle file) { return files.WriteAll(file, data, size) == size; }, durable);
+  const ReplaceOutcome outcome = CommitStagedFile(files, folder, staged, name, tempName);
+  files.CloseFolder(folder);
+  return outcome;
 }
 
 }  // namespace quillmark

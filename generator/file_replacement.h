@@ -10,7 +10,7 @@ namespace quillmark {
 enum class ReplaceOutcome {
   Replaced,      // every byte is in place under the final name
   CreateFailed,  // the file could not be created or renamed into place
-  WriteFailed,   // short write, failed flush or close; nothing is left under the final name
+  WriteFailed,   // short write, failed flush or close
 };
 
 // A file written under its hidden name and not yet renamed into place.
@@ -21,48 +21,59 @@ enum class StagedFile {
 };
 
 // The hidden name a file is written under until all of it is there.
+std::string TemporaryNameFor(const std::string& fileName);
 std::string TemporaryPathFor(const std::string& directory, const std::string& fileName);
 
-// Writes a file under tempPath: creates it exclusively (removing a stale
-// one first if needed, so nothing planted under it is written through),
-// lets fill put the bytes in (fill(file) is true when all of them are
-// there) and closes it. The final name is not touched, so a file may be
-// staged ahead of its turn.
+// Writes a file under tempName in folder: creates it exclusively (removing
+// a stale one first if needed, so nothing planted under it is written
+// through), lets fill put the bytes in (fill(file) is true when all of
+// them are there) and closes it. The final name is not touched, so a file
+// may be staged ahead of its turn.
 template <class Fill>
-StagedFile StageFile(PlatformFiles& files, const std::string& tempPath, Fill&& fill, bool durable);
+StagedFile StageFile(PlatformFiles& files, FolderHandle folder, const std::string& tempName,
+                     Fill&& fill, bool durable);
 
-// Puts a staged file in place under path by renaming it, so a reader (or
-// a crash) never finds a partial file under path. A file that failed
-// takes the older one under path with it, which would now be stale.
-ReplaceOutcome CommitStagedFile(PlatformFiles& files, StagedFile staged, const std::string& path,
-                                const std::string& tempPath);
+// Puts a staged file in place under name by renaming it, so a reader (or
+// a crash) never finds a partial file under the name. Whatever fails
+// takes the older file under the name with it: it is not this lot's, and
+// would otherwise pass for it.
+ReplaceOutcome CommitStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                                const std::string& name, const std::string& tempName);
+// A file that may not be put in place after all: its staged file goes, and
+// the older file under its name with it. Always a creation failure.
+ReplaceOutcome RefuseStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                                const std::string& name, const std::string& tempName);
 // Removes a staged file whose turn did not come.
-void DropStagedFile(PlatformFiles& files, StagedFile staged, const std::string& tempPath);
+void DropStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
+                    const std::string& tempName);
 
-// Stages a file written from data in one request and commits it. With
-// durable, the data reaches the disk before the rename.
+// Stages a file written from data in one request and commits it, both in
+// path's folder (tempPath must be in it too). With durable, the data
+// reaches the disk before the rename.
 ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
                                const std::string& tempPath, const std::uint8_t* data,
                                std::uint64_t size, bool durable);
 
 // After fill: flush and close, or remove what must not remain.
-StagedFile FinishStaging(PlatformFiles& files, FileHandle file, const std::string& tempPath,
-                         bool written, bool durable);
+StagedFile FinishStaging(PlatformFiles& files, FolderHandle folder, FileHandle file,
+                         const std::string& tempName, bool written, bool durable);
 
 template <class Fill>
-StagedFile StageFile(PlatformFiles& files, const std::string& tempPath, Fill&& fill, bool durable) {
-  FileHandle file = files.CreateExclusive(tempPath);
+StagedFile StageFile(PlatformFiles& files, FolderHandle folder, const std::string& tempName,
+                     Fill&& fill, bool durable) {
+  FileHandle file = files.CreateExclusiveIn(folder, tempName);
   if (file == kNoFile) {
-    // Most likely a stale temporary file from an interrupted run, or
-    // something planted under the name: it goes, and the exclusive create
-    // is tried once more. Trying first spares a removal per file.
-    files.Remove(tempPath);
-    file = files.CreateExclusive(tempPath);
+    // Most likely a stale temporary file from an interrupted run (no other
+    // run works in a folder this one holds), or something planted under
+    // the name: it goes, and the exclusive create is tried once more.
+    // Trying first spares a removal per file.
+    files.RemoveIn(folder, tempName);
+    file = files.CreateExclusiveIn(folder, tempName);
   }
   if (file == kNoFile)
     return StagedFile::CreateFailed;
   const bool written = fill(file);
-  return FinishStaging(files, file, tempPath, written, durable);
+  return FinishStaging(files, folder, file, tempName, written, durable);
 }
 
 }  // namespace quillmark

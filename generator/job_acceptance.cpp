@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "image_checks.h"
+#include "status_texts.h"
 #include "text_scan.h"
 
 namespace quillmark {
@@ -86,7 +87,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
                                   ? EnsureOutputDirectory(job.outputDirectory, files)
                                   : DirectoryExists(job.outputDirectory, files);
   if (!directoryReady)
-    return Reject("输出目录错误！");
+    return Reject(std::string(kOutputDirectoryErrorText));
   return verdict;
 }
 

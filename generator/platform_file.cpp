@@ -8,7 +8,7 @@ std::unique_ptr<std::uint8_t[]> PlatformFiles::AllocateImage(std::size_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
-FileHandle PlatformFiles::CreateUnnamed(const std::string&) {
+FileHandle PlatformFiles::CreateUnnamedIn(FolderHandle) {
   return kNoFile;
 }
 

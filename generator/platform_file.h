@@ -13,6 +13,21 @@ namespace quillmark {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
+// A folder held open for a run; kNoFolder when it could not be opened. On
+// Linux it is a directory descriptor. A platform that cannot work relative
+// to an open folder may make it stand for its own record of the folder's
+// path and identity instead, and check that identity before each
+// operation on it.
+using FolderHandle = std::intptr_t;
+inline constexpr FolderHandle kNoFolder = -1;
+
+// How a request for a folder's exclusive lock ended.
+enum class FolderLock {
+  Locked,       // the handle holds it until it is closed or its process ends
+  Busy,         // another holder has it
+  Unsupported,  // the platform or the file system keeps no such lock here
+};
+
 // The separator that joins a directory and a file name.
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
@@ -77,17 +92,38 @@ class PlatformFiles {
   virtual bool FlushToDisk(FileHandle file) = 0;
   // False when the platform reports an error on close (data may be lost).
   virtual bool Close(FileHandle file) = 0;
-  // Replaces whatever stands under to (a link itself, never its target).
-  virtual bool Rename(const std::string& from, const std::string& to) = 0;
   // True when nothing stands under the name afterwards.
   virtual bool Remove(const std::string& path) = 0;
+
+  // A run's files are created, renamed and removed by their names in a
+  // folder held open, never by a path, so a folder moved or swapped
+  // meanwhile takes nothing of the run elsewhere.
+  //
+  // Opens a folder; links on the way are followed, as a path would.
+  virtual FolderHandle OpenFolder(const std::string& path) = 0;
+  // Closes it; a lock it held is released.
+  virtual void CloseFolder(FolderHandle folder) = 0;
+  // Takes the folder's exclusive lock without waiting. It keeps out every
+  // other holder, in this process or another, and the system releases it
+  // when its process ends, however that ends.
+  virtual FolderLock LockFolder(FolderHandle folder) = 0;
+  // True while path names the very folder the handle holds.
+  virtual bool FolderStillAt(FolderHandle folder, const std::string& path) = 0;
+  // CreateExclusive for a name in the folder.
+  virtual FileHandle CreateExclusiveIn(FolderHandle folder, const std::string& name) = 0;
+  // Replaces whatever stands under to (a link itself, never its target).
+  virtual bool RenameIn(FolderHandle folder, const std::string& from, const std::string& to) = 0;
+  // True when nothing stands under the name afterwards.
+  virtual bool RemoveIn(FolderHandle folder, const std::string& name) = 0;
+  // Forces the folder's entries (new names, renames) to the disk.
+  virtual bool FlushFolder(FolderHandle folder) = 0;
 
   // Cloning, where the file system can share data between files. The
   // defaults say it cannot, so a platform without it needs nothing more.
   //
-  // A new file without a name in the directory, for reading and writing;
-  // it is gone once closed.
-  virtual FileHandle CreateUnnamed(const std::string& directory);
+  // A new file without a name in the folder, for reading and writing; it
+  // is gone once closed.
+  virtual FileHandle CreateUnnamedIn(FolderHandle folder);
   // Makes target, a new empty file, hold all of source's bytes.
   virtual CloneResult CloneFile(FileHandle target, FileHandle source);
   // Writes size bytes at offset; returns how many were written.
@@ -151,9 +187,16 @@ class SystemFiles : public PlatformFiles {
   std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
   bool FlushToDisk(FileHandle file) override;
   bool Close(FileHandle file) override;
-  bool Rename(const std::string& from, const std::string& to) override;
   bool Remove(const std::string& path) override;
-  FileHandle CreateUnnamed(const std::string& directory) override;
+  FolderHandle OpenFolder(const std::string& path) override;
+  void CloseFolder(FolderHandle folder) override;
+  FolderLock LockFolder(FolderHandle folder) override;
+  bool FolderStillAt(FolderHandle folder, const std::string& path) override;
+  FileHandle CreateExclusiveIn(FolderHandle folder, const std::string& name) override;
+  bool RenameIn(FolderHandle folder, const std::string& from, const std::string& to) override;
+  bool RemoveIn(FolderHandle folder, const std::string& name) override;
+  bool FlushFolder(FolderHandle folder) override;
+  FileHandle CreateUnnamedIn(FolderHandle folder) override;
   CloneResult CloneFile(FileHandle target, FileHandle source) override;
   std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                         std::uint64_t size) override;

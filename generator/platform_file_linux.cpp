@@ -98,19 +98,8 @@ bool SystemFiles::Close(FileHandle file) {
   return ::close(Fd(file)) == 0;
 }
 
-bool SystemFiles::Rename(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
 bool SystemFiles::Remove(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
-FileHandle SystemFiles::CreateUnnamed(const std::string& directory) {
-  // Old kernels and some file systems refuse O_TMPFILE; the caller then
-  // does without cloning.
-  const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  return fd < 0 ? kNoFile : fd;
 }
 
 CloneResult SystemFiles::CloneFile(FileHandle target, FileHandle source) {

@@ -2,6 +2,10 @@
 
 namespace quillmark {
 
+std::string FolderBusyText(const std::string& directory) {
+  return "输出目录正被另一个运行使用！" + directory;
+}
+
 std::string SavingText(const MacAddress& firstAddress) {
   return std::string(kSavingPrefix) + firstAddress.ToColonText();
 }

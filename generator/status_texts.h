@@ -24,6 +24,15 @@ inline constexpr std::string_view kWriteFailedPrefix = "写入文件出错: ";
 // Shown by the host when a run finished with every device written.
 inline constexpr std::string_view kRunFinishedText = "运行结束";
 
+// Refusals before a run's first device, shown as the request's other
+// rejections are (a message box, a line on standard error).
+//
+// The output folder is missing or cannot be opened.
+inline constexpr std::string_view kOutputDirectoryErrorText = "输出目录错误！";
+// "输出目录正被另一个运行使用！" and the folder as the job names it: another
+// run holds the folder.
+std::string FolderBusyText(const std::string& directory);
+
 // "保存MAC固件: 04:57:55:00:00:00"
 std::string SavingText(const MacAddress& firstAddress);
 // "创建文件出错: " and the full path of the file.

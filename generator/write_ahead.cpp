@@ -66,7 +66,7 @@ const DeviceTicket& WriteAhead::Finish(std::int32_t device) {
   if (Threaded()) {
     lane.done.Wait();
   } else {
-    lane.ticket.staged = m_writer.Stage(0, lane.ticket.tempPath, lane.ticket.records.data());
+    lane.ticket.staged = m_writer.Stage(0, lane.ticket.tempName, lane.ticket.records.data());
   }
   lane.busy = false;
   return lane.ticket;
@@ -87,7 +87,7 @@ void WriteAhead::Serve(int index) {
     lane.go.Wait();
     if (lane.quit)
       return;
-    lane.ticket.staged = m_writer.Stage(index, lane.ticket.tempPath, lane.ticket.records.data());
+    lane.ticket.staged = m_writer.Stage(index, lane.ticket.tempName, lane.ticket.records.data());
     lane.done.Signal();
   }
 }

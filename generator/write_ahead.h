@@ -32,7 +32,7 @@ class Handover {
 
 // One device's file on its way: what to stage and how it went.
 struct DeviceTicket {
-  std::string tempPath;
+  std::string tempName;
   std::array<std::uint8_t, kMaxRecordBytes> records{};
   StagedFile staged = StagedFile::CreateFailed;
 };

@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-transla
           libzint-dev libcairo2-dev libfontconfig-dev)
 case "$purpose" in
   run) ;;
-  test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs
+  test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils
                    g++-mingw-w64-x86-64-posix googletest wine wine64

@@ -252,6 +252,22 @@ class MainDialogRunTest : public QObject {
     fixture.ExpectDevices({}, 1);
   }
 
+  void aFolderAnotherRunHoldsIsRefusedWithOneMessage() {
+    Fixture fixture;
+    CMainDialog dialog;
+    fixture.Prepare(dialog, "2", "1");
+    QVERIFY(QDir().mkpath(QString::fromStdString(fixture.folder + "/out")));
+    const FolderClaim otherRun = ClaimOutputFolder(fixture.folder + "/out");
+    QVERIFY(otherRun.folder);
+    MessageBoxCloser closer;
+    Fixture::PressStart(dialog);
+    QTRY_COMPARE(closer.seen.size(), size_t{1});
+    QCOMPARE(closer.seen[0].text, QString::fromStdString(FolderBusyText("out")));
+    QVERIFY(Fixture::StartEnabled(dialog));
+    QVERIFY(dialog.WorkerThread() == nullptr);
+    fixture.ExpectDevices({}, 1);
+  }
+
   void destroyingTheDialogDuringARunLeavesOnlyCompleteFiles() {
     Fixture fixture;
     auto* dialog = new CMainDialog;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
 #include <thread>
 
 #include "reliability_test.h"
@@ -102,11 +103,15 @@ TEST_P(TakenFolderTest, RunStopsWithTheCreationMessage) {
   }
   EXPECT_EQ(ListNames(m_dir.path()), (std::vector<std::string>{"image.bin", "moved", "out"}));
   EXPECT_EQ(ReadFileBytes(OutDir()).size(), 12u);
-  // The files being written when the folder moved stay behind it, under
-  // their temporary names only.
+  // The moved folder keeps the complete files of the devices announced
+  // before the stop, and nothing else of the run: the files written ahead
+  // went with it, and were removed there.
   const FolderState state = InspectOutputFolder(moved, m_batch);
   EXPECT_EQ(state.problems, kNothing);
-  EXPECT_LE(state.temporaryFiles.size(), kWriteLanes);
+  EXPECT_EQ(state.temporaryFiles, kNothing);
+  std::vector<int> announcedBefore(std::size_t(saving) - 1);
+  std::iota(announcedBefore.begin(), announcedBefore.end(), 0);
+  EXPECT_EQ(state.exactDevices, announcedBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fates, TakenFolderTest,

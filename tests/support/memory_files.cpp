@@ -54,18 +54,56 @@ bool MemoryFiles::Close(FileHandle file) {
   return true;
 }
 
-bool MemoryFiles::Rename(const std::string& from, const std::string& to) {
-  const auto it = files.find(from);
-  if (it == files.end() || directories.count(to))
-    return false;
-  files[to] = std::move(it->second);
-  files.erase(from);
-  return true;
-}
-
 bool MemoryFiles::Remove(const std::string& path) {
   files.erase(path);
   return directories.count(path) == 0;
+}
+
+FolderHandle MemoryFiles::OpenFolder(const std::string& path) {
+  if (directories.count(path) == 0)
+    return kNoFolder;
+  m_folders[m_next] = OpenFolderState{path, false};
+  return m_next++;
+}
+
+void MemoryFiles::CloseFolder(FolderHandle folder) {
+  m_folders.erase(folder);
+}
+
+FolderLock MemoryFiles::LockFolder(FolderHandle folder) {
+  OpenFolderState& state = m_folders.at(folder);
+  for (const auto& [handle, other] : m_folders) {
+    if (handle != folder && other.locked && other.path == state.path)
+      return FolderLock::Busy;
+  }
+  state.locked = true;
+  return FolderLock::Locked;
+}
+
+bool MemoryFiles::FolderStillAt(FolderHandle folder, const std::string& path) {
+  return m_folders.at(folder).path == path && directories.count(path) > 0;
+}
+
+std::string MemoryFiles::PathIn(FolderHandle folder, const std::string& name) const {
+  return m_folders.at(folder).path + kPathSeparator + name;
+}
+
+FileHandle MemoryFiles::CreateExclusiveIn(FolderHandle folder, const std::string& name) {
+  return CreateExclusive(PathIn(folder, name));
+}
+
+bool MemoryFiles::RenameIn(FolderHandle folder, const std::string& from, const std::string& to) {
+  const auto it = files.find(PathIn(folder, from));
+  if (it == files.end() || directories.count(PathIn(folder, to)))
+    return false;
+  std::vector<std::uint8_t> bytes = std::move(it->second);
+  files.erase(it);
+  files[PathIn(folder, to)] = std::move(bytes);
+  return true;
+}
+
+bool MemoryFiles::RemoveIn(FolderHandle folder, const std::string& name) {
+  return Remove(PathIn(folder, name));
 }
 
 bool MemoryFiles::MakeDirectory(const std::string& path) {

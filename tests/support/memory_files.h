@@ -28,8 +28,15 @@ class MemoryFiles final : public PlatformFiles {
   std::uint64_t WriteAll(FileHandle file, const std::uint8_t* data, std::uint64_t size) override;
   bool FlushToDisk(FileHandle) override { return true; }
   bool Close(FileHandle file) override;
-  bool Rename(const std::string& from, const std::string& to) override;
   bool Remove(const std::string& path) override;
+  FolderHandle OpenFolder(const std::string& path) override;
+  void CloseFolder(FolderHandle folder) override;
+  FolderLock LockFolder(FolderHandle folder) override;
+  bool FolderStillAt(FolderHandle folder, const std::string& path) override;
+  FileHandle CreateExclusiveIn(FolderHandle folder, const std::string& name) override;
+  bool RenameIn(FolderHandle folder, const std::string& from, const std::string& to) override;
+  bool RemoveIn(FolderHandle folder, const std::string& name) override;
+  bool FlushFolder(FolderHandle) override { return true; }
   bool IsDirectory(const std::string& path) override { return directories.count(path) > 0; }
   bool MakeDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string&) override { return true; }
@@ -43,7 +50,14 @@ class MemoryFiles final : public PlatformFiles {
     std::string path;
     std::uint64_t position = 0;
   };
+  struct OpenFolderState {
+    std::string path;
+    bool locked = false;
+  };
+  std::string PathIn(FolderHandle folder, const std::string& name) const;
+
   std::map<FileHandle, OpenFile> m_open;
+  std::map<FolderHandle, OpenFolderState> m_folders;
   FileHandle m_next = 3;
 };
 
