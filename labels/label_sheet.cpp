@@ -136,15 +136,26 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   const LabelPainter painter(*design.design, font.font->face.get(), request.title);
 
   const PathParts parts = SplitPath(pdfPath);
-  const std::string tempPath = TemporaryPathFor(parts.directory, parts.fileName);
+  const std::string tempName = TemporaryNameFor(parts.fileName);
   const std::string unwritable = "标签文件无法写入！" + pdfPath;
-  if (parts.fileName.empty() || files.IsDirectory(pdfPath)) {
+  // The sheet is written and renamed in its folder, held open meanwhile.
+  struct HeldFolder {
+    PlatformFiles& files;
+    FolderHandle handle;
+    ~HeldFolder() {
+      if (handle != kNoFolder)
+        files.CloseFolder(handle);
+    }
+  } const folder{files, parts.fileName.empty()
+                            ? kNoFolder
+                            : files.OpenFolder(parts.directory.empty() ? "/" : parts.directory)};
+  if (folder.handle == kNoFolder || files.IsDirectory(pdfPath)) {
     failed.error = unwritable;
     return failed;
   }
   Document document;
   const StagedFile staged = StageFile(
-      files, tempPath,
+      files, folder.handle, tempName,
       [&](FileHandle file) {
         document = DrawDocument(files, file, request, painter, manifest);
         return document.drawn;
@@ -157,7 +168,8 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   }
   if (staged == StagedFile::WriteFailed)
     return document.outcome;
-  if (CommitStagedFile(files, staged, pdfPath, tempPath) != ReplaceOutcome::Replaced) {
+  if (CommitStagedFile(files, folder.handle, staged, parts.fileName, tempName) !=
+      ReplaceOutcome::Replaced) {
     failed.error = unwritable;
     return failed;
   }
