@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,16 +112,6 @@ bool SystemFiles::Close(FileHandle file) {
   return ::CloseHandle(Win(file)) != 0;
 }
 
-bool SystemFiles::Rename(const std::string& from, const std::string& to) {
-  const std::optional<std::wstring> source = ToWidePath(from);
-  const std::optional<std::wstring> target = ToWidePath(to);
-  // The C library's rename does not replace an existing file here. Write
-  // through: the move is on the disk when the call returns.
-  return source && target &&
-         ::MoveFileExW(source->c_str(), target->c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
 bool SystemFiles::Remove(const std::string& path) {
   const std::optional<std::wstring> name = ToWidePath(path);
   if (!name)
@@ -131,30 +120,6 @@ bool SystemFiles::Remove(const std::string& path) {
     return true;
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-FileHandle SystemFiles::CreateUnnamed(const std::string& directory) {
-  // Windows has no file without a name: this one is hidden, and the
-  // system deletes it when its last handle closes, also when the process
-  // dies. Only a volume that can share blocks gets one.
-  if (!VolumeSharesBlocks(directory))
-    return kNoFile;
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string name = directory + "\\.quillmark-" + std::to_string(::GetCurrentProcessId()) +
-                             "-" + std::to_string(counter++) + ".tmp";
-    const std::optional<std::wstring> wide = ToWidePath(name);
-    if (!wide)
-      return kNoFile;
-    const HANDLE file = ::CreateFileW(
-        wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-      return Own(file);
-    if (::GetLastError() != ERROR_FILE_EXISTS)
-      return kNoFile;
-  }
-  return kNoFile;
 }
 
 CloneResult SystemFiles::CloneFile(FileHandle target, FileHandle source) {
@@ -245,6 +210,24 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
   if (standard.NumberOfLinks > 1)
     return 0;
   return static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
+}
+
+std::optional<FileIdentity> SystemFiles::IdentityOf(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return std::nullopt;
+  const HANDLE file = ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  if (!known)
+    return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 PathKind SystemFiles::KindOf(const std::string& path) {

@@ -13,6 +13,7 @@
 
 #include "batch_writer.h"
 #include "fixture_image.h"
+#include "output_folder.h"
 #include "scratch_dir.h"
 #include "win32_path.h"
 #include "windows_test_support.h"
@@ -26,8 +27,6 @@ using test::k4MiB;
 // Records the texts the writer sets, in order.
 class RecordingHost final : public BatchHost {
  public:
-  explicit RecordingHost(std::string directory) : m_directory(std::move(directory)) {}
-  std::string GetOutputDirectory() override { return m_directory; }
   void SetStatus(StatusKind, std::string text) override { texts.push_back(std::move(text)); }
   void OnRunFinished(bool finished) override {
     texts.push_back(finished ? "finished" : "unfinished");
@@ -35,10 +34,17 @@ class RecordingHost final : public BatchHost {
   bool StopRequested() override { return false; }
 
   std::vector<std::string> texts;
-
- private:
-  std::string m_directory;
 };
+
+// Claims the job's folder as a front end does, then writes the batch.
+BatchOutcome WriteBatch(GenerationJob& job, BatchHost& host, PlatformFiles& files,
+                        WriterOptions options) {
+  FolderClaim claim = ClaimOutputFolder(files, job.outputDirectory);
+  EXPECT_NE(claim.folder, nullptr) << claim.refusal;
+  if (!claim.folder)
+    return {};
+  return GenerationWorker(job, host, *claim.folder, options);
+}
 
 GenerationJob MakeJob(int devices, int perDevice, std::uint32_t size, std::string directory) {
   GenerationJob job;
@@ -102,8 +108,8 @@ TEST_P(WindowsBatchTest, BatchIntoAChineseFolderIsExactAndNamedWithBackslashes) 
   const std::string folder = m_dir.path() + "/输出/";
   ASSERT_TRUE(m_files.MakeDirectory(folder));
   GenerationJob job = MakeJob(6, 2, k4MiB, folder);
-  RecordingHost host(folder);
-  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
+  RecordingHost host;
+  EXPECT_TRUE(WriteBatch(job, host, m_files, Options()).finished);
   ExpectDeviceFiles(folder, 6, 2, k4MiB);
   EXPECT_EQ(test::WideNames(*ToWide(folder)).size(), 6u);
   EXPECT_EQ(host.texts.front(), SavingText(job.startMac));
@@ -114,8 +120,8 @@ TEST_P(WindowsBatchTest, FilesUnderTheDevicesNamesAreReplaced) {
   test::WriteFileBytes(m_dir / FileName(0, 1), std::vector<std::uint8_t>(k4MiB + 99, 1));
   test::WriteFileBytes(m_dir / ("." + FileName(1, 1) + ".part"), {1, 2, 3});
   GenerationJob job = MakeJob(3, 1, k4MiB, m_dir.path());
-  RecordingHost host(m_dir.path());
-  EXPECT_TRUE(GenerationWorker(job, host, m_files, Options()).finished);
+  RecordingHost host;
+  EXPECT_TRUE(WriteBatch(job, host, m_files, Options()).finished);
   ExpectDeviceFiles(m_dir.path(), 3, 1, k4MiB);
   EXPECT_EQ(m_dir.List().size(), 3u);
 }
@@ -123,8 +129,8 @@ TEST_P(WindowsBatchTest, FilesUnderTheDevicesNamesAreReplaced) {
 TEST_P(WindowsBatchTest, AFolderUnderADevicesNameEndsTheRunWithTheCreationText) {
   ASSERT_TRUE(m_files.MakeDirectory(m_dir / FileName(2, 1)));
   GenerationJob job = MakeJob(5, 1, k4MiB, m_dir.path());
-  RecordingHost host(m_dir.path());
-  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  RecordingHost host;
+  const BatchOutcome outcome = WriteBatch(job, host, m_files, Options());
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesWritten, 2);
   const std::string failure = CreationFailedText(*FullPath(m_dir.path()) + "\\" + FileName(2, 1));
@@ -142,8 +148,8 @@ TEST_P(WindowsBatchTest, AnImageHeldOpenByAnotherProgramIsReportedAndKept) {
   const test::OpenedFile held(m_dir / FileName(1, 1), FILE_SHARE_READ | FILE_SHARE_WRITE);
   ASSERT_TRUE(held.IsOpen());
   GenerationJob job = MakeJob(3, 1, k4MiB, m_dir.path());
-  RecordingHost host(m_dir.path());
-  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  RecordingHost host;
+  const BatchOutcome outcome = WriteBatch(job, host, m_files, Options());
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesWritten, 1);
   EXPECT_EQ(host.texts.at(2), CreationFailedText(*FullPath(m_dir.path()) + "\\" + FileName(1, 1)));
@@ -162,8 +168,8 @@ TEST_P(WindowsBatchTest, AFullVolumeLeavesNoImageUnderTheDevicesName) {
   ASSERT_TRUE(m_files.MakeDirectory(folder));
   test::WriteFileBytes(folder + "\\" + FileName(2, 1), {1, 2, 3});  // an older image
   GenerationJob job = MakeJob(3, 1, k4MiB, folder);
-  RecordingHost host(folder);
-  const BatchOutcome outcome = GenerationWorker(job, host, m_files, Options());
+  RecordingHost host;
+  const BatchOutcome outcome = WriteBatch(job, host, m_files, Options());
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesFailed, 1);
   const std::string failure = WriteFailedText(*FullPath(folder) + "\\" + FileName(2, 1));
@@ -188,12 +194,13 @@ TEST(WindowsManyBatchesTest, TwentyBatchesOfFiftyOnTwoLanesAllFinish) {
   const char* volume = std::getenv("QUILLMARK_ROOMY_VOLUME");
   ASSERT_NE(volume, nullptr) << "set by ctest: a volume in memory";
   const std::wstring folder = *ToWide(std::string(volume) + "\\many");
+  SystemFiles files;
   for (int batch = 0; batch < 20; ++batch) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directory(folder);
     GenerationJob job = MakeJob(50, 1, k16MiB, ToUtf8(folder));
-    RecordingHost host(job.outputDirectory);
-    const BatchOutcome outcome = GenerationWorker(job, host, WriterOptions{});
+    RecordingHost host;
+    const BatchOutcome outcome = WriteBatch(job, host, files, WriterOptions{});
     ASSERT_TRUE(outcome.finished) << "batch " << batch;
     const std::vector<std::wstring> names = test::WideNames(folder);
     ASSERT_EQ(names.size(), 50u);

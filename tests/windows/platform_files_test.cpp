@@ -32,6 +32,19 @@ class PlatformFilesTest : public ::testing::Test {
     EXPECT_TRUE(m_files.Close(file));
   }
 
+  // Renames within the scratch folder through a held folder; the error of
+  // the move stays the thread's last error.
+  bool RenameInScratch(const std::string& from, const std::string& to) {
+    const FolderHandle folder = m_files.OpenFolder(m_dir.path());
+    if (folder == kNoFolder)
+      return false;
+    const bool moved = m_files.RenameIn(folder, from, to);
+    const DWORD error = ::GetLastError();
+    m_files.CloseFolder(folder);
+    ::SetLastError(error);
+    return moved;
+  }
+
   test::ScratchDir m_dir;
   SystemFiles m_files;
 };
@@ -48,7 +61,7 @@ TEST_F(PlatformFilesTest, ExclusiveCreateRefusesWhateverStandsUnderTheName) {
 TEST_F(PlatformFilesTest, RenameReplacesAnExistingFile) {
   Create(m_dir / "final", kOld);
   Create(m_dir / "staged", kNew);
-  ASSERT_TRUE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  ASSERT_TRUE(RenameInScratch("staged", "final"));
   EXPECT_EQ(ReadFileBytes(m_dir / "final"), kNew);
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"final"});
 }
@@ -59,7 +72,7 @@ TEST_F(PlatformFilesTest, RenameOverAFileHeldOpenFailsAndLeavesBothAsTheyWere) {
   // A reader that does not share deletion (an editor, a virus scanner).
   const test::OpenedFile held(m_dir / "final", FILE_SHARE_READ | FILE_SHARE_WRITE);
   ASSERT_TRUE(held.IsOpen());
-  EXPECT_FALSE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  EXPECT_FALSE(RenameInScratch("staged", "final"));
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(ReadFileBytes(m_dir / "final"), kOld);
   EXPECT_EQ(ReadFileBytes(m_dir / "staged"), kNew);
@@ -68,7 +81,7 @@ TEST_F(PlatformFilesTest, RenameOverAFileHeldOpenFailsAndLeavesBothAsTheyWere) {
 TEST_F(PlatformFilesTest, RenameOntoAFolderFails) {
   Create(m_dir / "staged", kNew);
   ASSERT_TRUE(m_files.MakeDirectory(m_dir / "final"));
-  EXPECT_FALSE(m_files.Rename(m_dir / "staged", m_dir / "final"));
+  EXPECT_FALSE(RenameInScratch("staged", "final"));
   EXPECT_TRUE(m_files.IsDirectory(m_dir / "final"));
 }
 
@@ -107,7 +120,10 @@ TEST_F(PlatformFilesTest, PathsPastTheClassicLimitWork) {
     ASSERT_TRUE(m_files.MakeDirectory(folder)) << folder.size();
   }
   Create(folder + "\\.fw.img.part", kNew);
-  ASSERT_TRUE(m_files.Rename(folder + "\\.fw.img.part", folder + "/fw.img"));
+  const FolderHandle held = m_files.OpenFolder(folder);
+  ASSERT_NE(held, kNoFolder);
+  ASSERT_TRUE(m_files.RenameIn(held, ".fw.img.part", "fw.img"));
+  m_files.CloseFolder(held);
   const FileHandle file = m_files.OpenForReading(folder + "\\fw.img");
   ASSERT_NE(file, kNoFile);
   EXPECT_EQ(m_files.SizeOf(file), kNew.size());
@@ -154,7 +170,10 @@ TEST_F(PlatformFilesTest, AvailableBytesOfTheVolume) {
 TEST_F(PlatformFilesTest, AVolumeWithoutBlockCloningRefusesIt) {
   // What a volume other than ReFS answers, and Wine's too.
   EXPECT_FALSE(DirectorySharesData(m_files, m_dir.path()));
-  EXPECT_EQ(m_files.CreateUnnamed(m_dir.path()), kNoFile);
+  const FolderHandle folder = m_files.OpenFolder(m_dir.path());
+  ASSERT_NE(folder, kNoFolder);
+  EXPECT_EQ(m_files.CreateUnnamedIn(folder), kNoFile);
+  m_files.CloseFolder(folder);
   Create(m_dir / "source", kNew);
   const FileHandle source = m_files.OpenForReading(m_dir / "source");
   const FileHandle target = m_files.CreateExclusive(m_dir / "target");
@@ -179,6 +198,39 @@ TEST_F(PlatformFilesTest, FlushesReachTheFileAndItsFolder) {
   EXPECT_TRUE(m_files.FlushDirectory(m_dir.path()));
   EXPECT_FALSE(m_files.FlushDirectory(m_dir / "durable"));
   EXPECT_FALSE(m_files.FlushDirectory(m_dir / "missing"));
+}
+
+TEST_F(PlatformFilesTest, AHeldFolderIsLockedAgainstASecondRunAndFreedWhenClosed) {
+  const FolderHandle first = m_files.OpenFolder(m_dir.path());
+  const FolderHandle second = m_files.OpenFolder(m_dir.path() + "/");
+  ASSERT_NE(first, kNoFolder);
+  ASSERT_NE(second, kNoFolder);
+  EXPECT_EQ(m_files.LockFolder(first), FolderLock::Locked);
+  EXPECT_EQ(m_files.LockFolder(second), FolderLock::Busy);
+  m_files.CloseFolder(first);
+  EXPECT_EQ(m_files.LockFolder(second), FolderLock::Locked);
+  m_files.CloseFolder(second);
+  EXPECT_TRUE(m_dir.List().empty());  // the lock leaves nothing behind
+}
+
+TEST_F(PlatformFilesTest, AHeldFolderKnowsWhetherItsPathStillNamesIt) {
+  ASSERT_TRUE(m_files.MakeDirectory(m_dir / "out"));
+  const FolderHandle folder = m_files.OpenFolder(m_dir / "out");
+  ASSERT_NE(folder, kNoFolder);
+  EXPECT_TRUE(m_files.FolderStillAt(folder, m_dir / "out"));
+  EXPECT_FALSE(m_files.FolderStillAt(folder, m_dir.path()));
+  EXPECT_FALSE(m_files.FolderStillAt(folder, m_dir / "missing"));
+  const FileHandle file = m_files.CreateExclusiveIn(folder, "name");
+  ASSERT_NE(file, kNoFile);
+  EXPECT_TRUE(m_files.Close(file));
+  EXPECT_TRUE(m_files.RemoveIn(folder, "name"));
+  EXPECT_TRUE(m_files.RemoveIn(folder, "name"));  // a missing file counts as gone
+  // Windows refuses to move a folder held without shared deletion; Wine
+  // moves it. Either way the held folder tells where it stands.
+  const bool moved =
+      ::MoveFileExW(ToWide(m_dir / "out")->c_str(), ToWide(m_dir / "moved")->c_str(), 0) != 0;
+  EXPECT_EQ(m_files.FolderStillAt(folder, m_dir / "out"), !moved);
+  m_files.CloseFolder(folder);
 }
 
 }  // namespace
