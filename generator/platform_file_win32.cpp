@@ -164,12 +164,7 @@ bool SystemFiles::MakeDirectory(const std::string& path) {
 bool SystemFiles::FlushDirectory(const std::string& path) {
   // Windows cannot flush a folder's entries; every rename was written
   // through instead. What is left to confirm is that the folder is there.
-  const std::optional<std::wstring> name = ToWidePath(path);
-  if (!name)
-    return false;
-  const HANDLE folder = ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE folder = OpenForQuery(path);
   if (folder == INVALID_HANDLE_VALUE)
     return false;
   const bool isFolder = IsFileType(folder, true);
@@ -213,12 +208,7 @@ std::optional<std::uint64_t> SystemFiles::ExistingFileSize(const std::string& pa
 }
 
 std::optional<FileIdentity> SystemFiles::IdentityOf(const std::string& path) {
-  const std::optional<std::wstring> name = ToWidePath(path);
-  if (!name)
-    return std::nullopt;
-  const HANDLE file = ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE file = OpenForQuery(path);
   if (file == INVALID_HANDLE_VALUE)
     return std::nullopt;
   BY_HANDLE_FILE_INFORMATION info{};

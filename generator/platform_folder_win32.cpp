@@ -97,11 +97,7 @@ FolderLock SystemFiles::LockFolder(FolderHandle folder) {
 
 bool SystemFiles::FolderStillAt(FolderHandle folder, const std::string& path) {
   const std::optional<std::string> full = FullPath(path);
-  const std::optional<std::wstring> wide = full ? ToWidePath(*full) : std::nullopt;
-  if (!wide)
-    return false;
-  const HANDLE handle =
-      OpenFolderHandle(*wide, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const HANDLE handle = full ? OpenForQuery(*full) : INVALID_HANDLE_VALUE;
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   const std::optional<FolderIdentity> identity = IdentityOfFolder(handle);

@@ -49,12 +49,7 @@ CloneResult Refuse(HANDLE target) {
 }  // namespace
 
 bool VolumeSharesBlocks(const std::string& directory) {
-  const std::optional<std::wstring> name = ToWidePath(directory);
-  if (!name)
-    return false;
-  const HANDLE folder = ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE folder = OpenForQuery(directory);
   if (folder == INVALID_HANDLE_VALUE)
     return false;
   const bool shares = HandleSharesBlocks(folder);

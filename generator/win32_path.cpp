@@ -81,4 +81,13 @@ std::optional<std::string> FullPath(const std::string& path) {
   return ToUtf8(*full);
 }
 
+HANDLE OpenForQuery(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return INVALID_HANDLE_VALUE;
+  return ::CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 }  // namespace quillmark

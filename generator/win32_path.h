@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,5 +21,9 @@ std::optional<std::wstring> ToWidePath(const std::string& path);
 // The full path: relative paths joined to the current folder, both
 // separators made backslashes, "." and ".." resolved.
 std::optional<std::string> FullPath(const std::string& path);
+
+// Opens a file or folder only to ask about it; others may go on using,
+// moving or removing it meanwhile. INVALID_HANDLE_VALUE when it cannot.
+HANDLE OpenForQuery(const std::string& path);
 
 }  // namespace quillmark
