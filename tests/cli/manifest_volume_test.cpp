@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "cli_fixture.h"
-#include "loop_mount.h"
+#include "test_mount.h"
 
 namespace quillmark::test {
 namespace {
@@ -35,7 +35,7 @@ void TakeEveryInode(const std::string& folder) {
 }
 
 TEST_P(ManifestVolumeTest, AManifestThatCannotBeCreatedTakesThePreviousOneAway) {
-  const LoopMount volume(m_dir.path(), 8 << 20, 64);
+  const TestMount volume(m_dir.path(), TestMount::Kind::Ext4, 8 << 20, "", 64);
   ASSERT_TRUE(volume.mounted()) << volume.failure();
   const std::string manifest = volume.mountPoint() + "/lot.csv";
   WriteFileBytes(manifest, {'f', 'i', 'l', 'e', ',', 'm', 'a', 'c', '1', '\n'});

@@ -7,8 +7,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "loop_mount.h"
 #include "reliability_test.h"
+#include "test_mount.h"
 
 namespace quillmark::test {
 namespace {
@@ -46,7 +46,7 @@ using FullDiskTest = ReliabilityTest;
 // The run passes the free-space check; then another writer leaves room for
 // two more images and no third.
 TEST_F(FullDiskTest, DevicesThatFitAreExactAndTheRestHaveNoFile) {
-  const LoopMount disk(m_dir.path(), 48 * kMiB);
+  const TestMount disk(m_dir.path(), TestMount::Kind::Ext4, 48 * kMiB);
   if (!disk.mounted())
     GTEST_SKIP() << disk.failure();
   const std::string out = disk.mountPoint() + "/out";

@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "loop_mount.h"
 #include "reliability_test.h"
+#include "test_mount.h"
 
 namespace quillmark::test {
 namespace {
@@ -49,7 +49,7 @@ std::size_t ResidentPagesOfBatch(const std::string& out) {
 using VerifyFromDiskTest = ReliabilityTest;
 
 TEST_F(VerifyFromDiskTest, NoPageOfTheFilesIsCachedAfterwards) {
-  const LoopMount disk(m_dir.path(), 96 * kMiB);
+  const TestMount disk(m_dir.path(), TestMount::Kind::Ext4, 96 * kMiB);
   ASSERT_TRUE(disk.mounted()) << disk.failure();
   const std::string out = disk.mountPoint() + "/out";
   m_batch.deviceCount = 8;

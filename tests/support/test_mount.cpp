@@ -53,7 +53,7 @@ const char* KindName(TestMount::Kind kind) {
 }
 
 TestMount::TestMount(const std::string& folder, Kind kind, std::uint64_t sizeBytes,
-                     const std::string& options) {
+                     const std::string& options, std::uint32_t ext4Inodes) {
   if (::geteuid() != 0) {
     m_failure = std::string("mounting ") + KindName(kind) + " needs root";
     return;
@@ -75,14 +75,15 @@ TestMount::TestMount(const std::string& folder, Kind kind, std::uint64_t sizeByt
     return;
   }
   const std::string imageFile = folder + "/filesystem.img";
-  if (!MakeDiskImage(imageFile, kind, sizeBytes))
+  if (!MakeDiskImage(imageFile, kind, sizeBytes, ext4Inodes))
     return;
   std::vector<std::string> args{"-o", options.empty() ? "loop" : "loop," + options, imageFile,
                                 m_mountPoint};
   m_mounted = RunTool("mount", args, m_failure);
 }
 
-bool TestMount::MakeDiskImage(const std::string& imageFile, Kind kind, std::uint64_t sizeBytes) {
+bool TestMount::MakeDiskImage(const std::string& imageFile, Kind kind, std::uint64_t sizeBytes,
+                              std::uint32_t ext4Inodes) {
   const int fd = ::open(imageFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   const bool sized = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(sizeBytes)) == 0;
   if (fd >= 0)
@@ -91,8 +92,13 @@ bool TestMount::MakeDiskImage(const std::string& imageFile, Kind kind, std::uint
     m_failure = "cannot make the file system's file: " + std::string(std::strerror(errno));
     return false;
   }
-  if (kind == Kind::Ext4)
-    return RunTool("mkfs.ext4", {"-q", "-F", "-m", "0", imageFile}, m_failure);
+  if (kind == Kind::Ext4) {
+    std::vector<std::string> args{"-q", "-F", "-m", "0"};
+    if (ext4Inodes > 0)
+      args.insert(args.end(), {"-N", std::to_string(ext4Inodes)});
+    args.push_back(imageFile);
+    return RunTool("mkfs.ext4", args, m_failure);
+  }
   return RunTool("mkfs.xfs", {"-q", "-m", "reflink=1", imageFile}, m_failure);
 }
 

@@ -18,8 +18,10 @@ class TestMount {
     Tmpfs,  // in memory; options such as "nr_inodes=12" add to its size
   };
 
+  // options go to the mount; ext4Inodes, when not 0, is how many inodes
+  // an ext4 gets, for a disk that runs out of them first.
   TestMount(const std::string& folder, Kind kind, std::uint64_t sizeBytes,
-            const std::string& options = "");
+            const std::string& options = "", std::uint32_t ext4Inodes = 0);
   ~TestMount();
   TestMount(const TestMount&) = delete;
   TestMount& operator=(const TestMount&) = delete;
@@ -29,7 +31,8 @@ class TestMount {
   const std::string& failure() const { return m_failure; }
 
  private:
-  bool MakeDiskImage(const std::string& imageFile, Kind kind, std::uint64_t sizeBytes);
+  bool MakeDiskImage(const std::string& imageFile, Kind kind, std::uint64_t sizeBytes,
+                     std::uint32_t ext4Inodes);
 
   std::string m_mountPoint;
   std::string m_failure;
