@@ -12,6 +12,7 @@
 #include "signals.h"
 #include "space_check.h"
 #include "utf8_text.h"
+#include "write_ledger.h"
 
 namespace quillmark::cli {
 namespace {
@@ -26,13 +27,15 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
-// Acceptance exactly as the dialog's start button does it, then the
-// manifest's folder, so a manifest that cannot be written stops the
-// request before anything is written.
-int AcceptRequest(const WriteOptions& options, GenerationJob& job, PlatformFiles& files) {
-  const JobVerdict verdict = AcceptJobRequest(job, options.texts, files);
-  if (!verdict.accepted)
-    return Refuse(verdict.message);
+// Acceptance exactly as the dialog's start button does it.
+int AcceptJob(const WriteOptions& options, GenerationJob& job, PlatformFiles& files) {
+  const JobVerdict verdict = AcceptJobRequest(job, AcceptanceTexts(options), files);
+  return verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+}
+
+// The manifest's path and folder, so a manifest that cannot be written
+// stops the request before anything is written.
+int CheckManifestPath(const WriteOptions& options, const GenerationJob& job, PlatformFiles& files) {
   if (!options.hasManifest)
     return kExitSuccess;
   if (const std::string refusal =
@@ -43,6 +46,15 @@ int AcceptRequest(const WriteOptions& options, GenerationJob& job, PlatformFiles
   if (!CanWriteManifest(options.manifestPath, files)) {
     return Refuse("清单文件无法写入！" + options.manifestPath);
   }
+  return kExitSuccess;
+}
+
+// Room on the output volume for the batch's files.
+int CheckSpace(const GenerationJob& job, PlatformFiles& files, bool& spaceChecked) {
+  const SpaceVerdict space = CheckFreeSpace(job, files);
+  if (!space.fits)
+    return Refuse(space.message);
+  spaceChecked = space.checked;
   return kExitSuccess;
 }
 
@@ -65,23 +77,42 @@ int RunGeneration(const WriteOptions& options) {
     PrintError(kNoStopHandlersText);
   SystemFiles files;
   GenerationJob job;
-  if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
+  WriteLedger ledger;
+  if (const int refused = AcceptJob(options, job, files); refused != kExitSuccess)
     return refused;
-  }
+  if (!ledger.Open(options) || !ledger.PlanNextFree(job))
+    return kExitRejected;
+  if (const int refused = CheckManifestPath(options, job, files); refused != kExitSuccess)
+    return refused;
   // Held to the end: no other run writes into the folder meanwhile.
   const FolderClaim claim = ClaimOutputFolder(files, job.outputDirectory);
   if (!claim.folder)
     return Refuse(claim.refusal);
-  const SpaceVerdict space = CheckFreeSpace(job, files);
-  if (!space.fits)
-    return Refuse(space.message);
-  if (!space.checked)
+  bool spaceChecked = true;
+  if (const int refused = CheckSpace(job, files, spaceChecked); refused != kExitSuccess)
+    return refused;
+  const MacAddress planned = job.startMac;
+  if (!ledger.Reserve(job, options.quiet))
+    return kExitRejected;
+  // Another station took the planned range meanwhile: the range recorded
+  // is judged anew, and recorded as unused when it is refused.
+  if (!(job.startMac == planned)) {
+    int refused = CheckManifestPath(options, job, files);
+    if (refused == kExitSuccess)
+      refused = CheckSpace(job, files, spaceChecked);
+    if (refused != kExitSuccess) {
+      ledger.RecordOutcome(BatchOutcome{});
+      return refused;
+    }
+  }
+  if (!spaceChecked)
     PrintError(kSpaceNotCheckedText);
 
   const ConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
   ConsoleHost host(job.deviceCount, mode);
   const BatchOutcome outcome =
       GenerationWorker(job, host, *claim.folder, WriterOptions{options.durable});
+  ledger.RecordOutcome(outcome);
   const bool manifestSaved =
       SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
 
@@ -96,9 +127,12 @@ int RunGeneration(const WriteOptions& options) {
 int RunDryRun(const WriteOptions& options) {
   SystemFiles files;
   GenerationJob job;
-  if (const int refused = AcceptRequest(options, job, files); refused != kExitSuccess) {
+  if (const int refused = AcceptJob(options, job, files); refused != kExitSuccess)
     return refused;
-  }
+  // The ledger is asked, never changed.
+  WriteLedger ledger;
+  if (!ledger.Open(options) || !ledger.Check(job))
+    return kExitRejected;
   const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
   const bool printed =
       std::fwrite(plan.data(), 1, plan.size(), stdout) == plan.size() && std::fflush(stdout) == 0;

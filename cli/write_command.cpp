@@ -1,6 +1,7 @@
 #include "write_command.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "command_line.h"
 #include "exit_codes.h"
@@ -13,6 +14,7 @@ namespace {
 
 struct WriteCommandLine {
   WriteOptions options;
+  bool noLedger = false;
   bool help = false;
   bool version = false;
 };
@@ -34,6 +36,24 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
       {.name = "--durable",
        .help = "每个文件先写入磁盘再改名，结束时同步输出目录",
        .flag = &o.durable},
+      {.name = "--ledger",
+       .valueName = "LOCATION",
+       .help = "先在MAC账本中记录本批次，与已发出的地址重叠则拒绝；\n"
+               "SQLite 文件路径、default 或 PostgreSQL 连接字符串\n"
+               "（默认取环境变量 QUILLMARK_LEDGER）",
+       .value = &o.ledgerLocation},
+      {.name = "--no-ledger",
+       .help = "不使用账本，即使设置了 QUILLMARK_LEDGER",
+       .flag = &line.noLedger},
+      {.name = "--station",
+       .valueName = "NAME",
+       .help = "账本中记录的工位名称（默认主机名）",
+       .value = &o.station},
+      {.name = "--pool",
+       .valueName = "NAME",
+       .help = "批次须在此地址池内；与 --start-mac=next 同用时\n"
+               "取地址池中最低的一段空闲地址，并在第1台设备前打印",
+       .value = &o.pool},
       {.name = "--version", .help = "打印版本", .flag = &line.version},
       {.name = "--help", .help = "打印本帮助", .flag = &line.help},
   };
@@ -51,6 +71,28 @@ std::string SubcommandRows() {
   return "\n子命令（quillmark-cli 子命令 --help 查看其用法）:\n" + HelpRows(rows);
 }
 
+// Whether the run uses a ledger, and where: --ledger, else a non-empty
+// QUILLMARK_LEDGER, unless --no-ledger. Returns a usage error or "".
+std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
+  WriteOptions& o = line.options;
+  if (line.noLedger && parsed.Given("--ledger"))
+    return "--no-ledger 不能与 --ledger 同用";
+  if (parsed.Given("--ledger")) {
+    o.useLedger = true;
+  } else if (const char* env = std::getenv("QUILLMARK_LEDGER");
+             !line.noLedger && env != nullptr && *env != '\0') {
+    o.useLedger = true;
+    o.ledgerLocation = env;
+  }
+  const bool next = o.texts.startMac == kNextFreeStart;
+  if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
+    return "--pool、--station 和 --start-mac=next 须与账本同用（--ledger 或环境变量 "
+           "QUILLMARK_LEDGER）";
+  if (next && !parsed.Given("--pool"))
+    return "--start-mac=next 须与 --pool 同用";
+  return "";
+}
+
 }  // namespace
 
 ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
@@ -62,6 +104,7 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
     result.error = parsed.error;
     return result;
   }
+  const std::string ledgerError = ResolveLedger(line, parsed);
   result.options = line.options;
   result.options.hasManifest = parsed.Given("--manifest");
   if (line.help) {
@@ -70,6 +113,8 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
     result.action = CommandLineAction::ShowVersion;
   } else if (!parsed.Given("--image")) {
     result.error = "缺少必需的选项 --image；用 --help 查看用法";
+  } else if (!ledgerError.empty()) {
+    result.error = ledgerError + "；用 --help 查看用法";
   } else if (result.options.dryRun && result.options.hasManifest) {
     result.error = "--dry-run 不能与 --manifest 同用：计划只打印在标准输出上；用 --help 查看用法";
   } else {

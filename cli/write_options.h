@@ -7,6 +7,9 @@
 
 namespace quillmark::cli {
 
+// The --start-mac value that asks the ledger for the pool's lowest free range.
+inline constexpr const char* kNextFreeStart = "next";
+
 // What the write command (quillmark-cli without a subcommand) was asked.
 struct WriteOptions {
   JobRequestTexts texts = DialogDefaults();
@@ -15,6 +18,13 @@ struct WriteOptions {
   bool dryRun = false;
   bool quiet = false;
   bool durable = false;
+  // The MAC ledger: --ledger, else QUILLMARK_LEDGER, unless --no-ledger.
+  bool useLedger = false;
+  std::string ledgerLocation;
+  std::string station;  // empty: the host name
+  std::string pool;     // empty: whichever pool holds the batch
+
+  bool NextFreeStart() const { return useLedger && texts.startMac == kNextFreeStart; }
 };
 
 }  // namespace quillmark::cli

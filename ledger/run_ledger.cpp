@@ -1,0 +1,83 @@
+#include "run_ledger.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "ledger_texts.h"
+#include "mac_number.h"
+#include "sha256.h"
+
+namespace quillmark::ledger {
+namespace {
+
+// The folder as an absolute path, so the record says where the images
+// went whatever the working directory was.
+std::string RecordedFolder(const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  return error ? folder : absolute.lexically_normal().string();
+}
+
+}  // namespace
+
+Result<RunLedger> RunLedger::Open(const RunLedgerSettings& settings) {
+  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(settings.location);
+  if (!ledger)
+    return ledger.error();
+  std::string station = settings.station.empty() ? DefaultStationName() : settings.station;
+  return RunLedger(std::move(ledger.value()), settings, std::move(station));
+}
+
+RunLedger::RunLedger(std::unique_ptr<Ledger> ledger, RunLedgerSettings settings,
+                     std::string station)
+    : m_ledger(std::move(ledger)), m_settings(std::move(settings)), m_station(std::move(station)) {}
+
+BatchRequest RunLedger::Request(const GenerationJob& job) {
+  // Taken before the writer puts any device's addresses into the bytes.
+  if (m_digest.empty() && job.imageBytes)
+    m_digest = Sha256Hex(job.imageBytes.get(), static_cast<std::size_t>(job.imageSize));
+  BatchRequest request;
+  if (!m_settings.nextFree)
+    request.firstMac = MacNumber(job.startMac);
+  request.deviceCount = job.deviceCount;
+  request.macsPerDevice = job.macsPerDevice;
+  request.pool = m_settings.pool;
+  request.station = m_station;
+  request.imageSha256 = m_digest;
+  request.outputFolder = RecordedFolder(job.outputDirectory);
+  return request;
+}
+
+Result<Reservation> RunLedger::Check(const GenerationJob& job) {
+  return m_ledger->Check(Request(job));
+}
+
+Result<Reservation> RunLedger::Reserve(const GenerationJob& job) {
+  Result<Reservation> reserved = m_ledger->Reserve(Request(job));
+  if (reserved)
+    m_writeId = reserved->writeId;
+  return reserved;
+}
+
+Status RunLedger::RecordOutcome(const BatchOutcome& outcome) {
+  return m_ledger->RecordOutcome(m_writeId, OutcomeOf(outcome));
+}
+
+std::string ReservationText(const Reservation& reservation) {
+  const std::string range = RangeText(reservation.macs) +
+                            (reservation.pool.empty() ? "" : "（地址池 " + reservation.pool + "）");
+  if (reservation.rewrite)
+    return "账本已记录：批次 " + std::to_string(reservation.batchId) + " 的又一次写入，" + range;
+  return "账本已记录：新批次 " + std::to_string(reservation.batchId) + "，" + range;
+}
+
+WriteOutcome OutcomeOf(const BatchOutcome& outcome) {
+  WriteOutcome recorded;
+  recorded.devicesWritten = outcome.devicesWritten;
+  recorded.devicesFailed = outcome.devicesFailed;
+  recorded.stopped = outcome.stopped;
+  recorded.finished = outcome.finished;
+  return recorded;
+}
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "batch_writer.h"
+#include "job_acceptance.h"
+#include "ledger.h"
+
+namespace quillmark::ledger {
+
+// What a front end asks of the ledger for its runs.
+struct RunLedgerSettings {
+  LedgerLocation location;
+  std::string station;    // empty: the host name
+  std::string pool;       // empty: whichever pool holds the batch
+  bool nextFree = false;  // the pool's lowest free range instead of the job's start
+};
+
+// The ledger's part in one run of the batch writer: asked once before
+// device 1, told the outcome once at the end. The connection stays open
+// between the two, but no transaction does.
+class RunLedger {
+ public:
+  static Result<RunLedger> Open(const RunLedgerSettings& settings);
+
+  // What Reserve would answer now, for the accepted job; changes nothing.
+  // With nextFree, the range it would take.
+  Result<Reservation> Check(const GenerationJob& job);
+  // Records the job's batch (or another write of it) as reserved. With
+  // nextFree the ledger picks the range: the caller then writes from its
+  // first address.
+  Result<Reservation> Reserve(const GenerationJob& job);
+  // Once, after a successful Reserve.
+  Status RecordOutcome(const BatchOutcome& outcome);
+
+  const std::string& station() const { return m_station; }
+
+ private:
+  RunLedger(std::unique_ptr<Ledger> ledger, RunLedgerSettings settings, std::string station);
+  BatchRequest Request(const GenerationJob& job);
+
+  std::unique_ptr<Ledger> m_ledger;
+  RunLedgerSettings m_settings;
+  std::string m_station;
+  std::string m_digest;  // of the job's image, taken once
+  std::int64_t m_writeId = 0;
+};
+
+// The line a front end shows before device 1: the range recorded, and
+// whether it is a new batch or another write of one.
+std::string ReservationText(const Reservation& reservation);
+
+// How a run ended, as the ledger records it.
+WriteOutcome OutcomeOf(const BatchOutcome& outcome);
+
+}  // namespace quillmark::ledger

@@ -1,0 +1,289 @@
+// A write with the MAC ledger, end to end through quillmark-cli on an
+// SQLite file and on a PostgreSQL database of the tests' server: the batch
+// is recorded before device 1, refused when it overlaps, and its outcome
+// recorded at the end.
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include "cli_fixture.h"
+#include "ledger_fixture.h"
+#include "sha256.h"
+
+namespace quillmark::test {
+namespace {
+
+using ledger::BatchDetails;
+using ledger::Ending;
+using testing::HasSubstr;
+using testing::MatchesRegex;
+
+constexpr std::uint64_t kStart = 0x045755000000;
+
+class LedgerWriteTest : public CliTest, public testing::WithParamInterface<Backend> {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    m_place = std::make_unique<FreshLedgerPlace>(GetParam());
+    ASSERT_EQ(m_place->error(), "");
+    auto init = ledger::InitLedger(m_place->location());
+    ASSERT_TRUE(init) << init.error().message;
+    auto opened = ledger::OpenLedger(m_place->location());
+    ASSERT_TRUE(opened) << opened.error().message;
+    m_ledger = std::move(opened.value());
+  }
+
+  const std::string& Location() const { return m_place->location().target; }
+
+  // The tool with the request's arguments and this test's ledger.
+  std::vector<std::string> WithLedger(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--image=image.img", "--ledger", Location()});
+    return args;
+  }
+  ChildResult Write(const std::vector<std::string>& args) { return Run(WithLedger(args)); }
+
+  std::vector<BatchDetails> Batches() {
+    auto batches = m_ledger->Batches({});
+    EXPECT_TRUE(batches) << batches.error().message;
+    return batches ? batches.value() : std::vector<BatchDetails>{};
+  }
+
+  // A batch another station recorded.
+  std::int64_t RecordElsewhere(std::uint64_t first, std::int32_t count) {
+    auto reserved =
+        m_ledger->Reserve({first, count, 1, "", "line9", std::string(64, 'b'), "/srv/other"});
+    EXPECT_TRUE(reserved) << reserved.error().message;
+    return reserved ? reserved->batchId : 0;
+  }
+
+  void AddPool(const std::string& name, std::uint64_t first, std::uint64_t count) {
+    auto pool = m_ledger->AddPool(name, {first, count});
+    ASSERT_TRUE(pool) << pool.error().message;
+  }
+
+  std::string ImageDigest() const { return ledger::Sha256Hex(m_image.data(), m_image.size()); }
+
+  std::unique_ptr<FreshLedgerPlace> m_place;
+  std::unique_ptr<ledger::Ledger> m_ledger;
+};
+
+TEST_P(LedgerWriteTest, RecordsTheBatchBeforeDeviceOneAndItsOutcomeAtTheEnd) {
+  const ChildResult result = Write({"--count=3", "--macs-per-device=2", "--station=line3-b"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 5u) << result.out;
+  EXPECT_EQ(lines[0], "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:05");
+  EXPECT_EQ(lines[1], Saving("04:57:55:00:00:00"));
+  EXPECT_EQ(lines[4], kFinishedLine);
+  EXPECT_EQ(ReadFileBytes(Out("fw_045755_000004.img")), DeviceImage(kStart + 4, 2));
+
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].batch.macs(), (ledger::MacRange{kStart, 6}));
+  EXPECT_EQ(batches[0].batch.station, "line3-b");
+  ASSERT_EQ(batches[0].writes.size(), 1u);
+  const ledger::WriteRecord& write = batches[0].writes[0];
+  EXPECT_EQ(write.station, "line3-b");
+  EXPECT_EQ(write.imageSha256, ImageDigest());
+  EXPECT_EQ(write.outputFolder, m_root + "/out");
+  EXPECT_EQ(write.ending, Ending::Finished);
+  EXPECT_EQ(write.devicesWritten, 3);
+  EXPECT_EQ(write.devicesFailed, 0);
+  EXPECT_FALSE(write.endedAt.empty());
+  EXPECT_FALSE(write.writtenBy.empty());
+}
+
+// Inside, across either edge and enclosing: one line naming the batch in
+// the way, exit 1, no device file, nothing new in the ledger.
+TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
+  const std::int64_t id = RecordElsewhere(kStart + 0x10, 16);
+  for (const auto& [start, count] :
+       std::vector<std::pair<const char*, const char*>>{{"04:57:55:00:00:14", "2"},
+                                                        {"04:57:55:00:00:0e", "3"},
+                                                        {"04:57:55:00:00:1f", "5"},
+                                                        {"04:57:55:00:00:00", "40"}}) {
+    SCOPED_TRACE(start);
+    const ChildResult result =
+        Write({std::string("--start-mac=") + start, std::string("--count=") + count});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_THAT(result.err,
+                MatchesRegex("MAC地址范围与账本中的批次重叠！批次 " + std::to_string(id) +
+                             "：04:57:55:00:00:10 至 04:57:55:00:00:1f，"
+                             "工位 line9，[0-9T:Z-]+\n"));
+    EXPECT_TRUE(m_dir.List("out").empty());
+  }
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].writes.size(), 1u);
+}
+
+TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOfIt) {
+  ASSERT_EQ(Write({"--count=2", "--quiet"}).exitCode, 0);
+  const ChildResult again = Write({"--count=2", "--out=again"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(Lines(again.out).front(),
+            "账本已记录：批次 1 的又一次写入，04:57:55:00:00:00 至 04:57:55:00:00:01");
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  ASSERT_EQ(batches[0].writes.size(), 2u);
+  EXPECT_EQ(batches[0].writes[1].outputFolder, m_root + "/again");
+  EXPECT_EQ(batches[0].writes[1].ending, Ending::Finished);
+  // Other counts from the same address are other devices: refused.
+  EXPECT_EQ(Write({"--count=3", "--out=more"}).exitCode, 1);
+}
+
+// The lowest free range of the pool, printed before device 1 even when
+// quiet, and written.
+TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
+  AddPool("line3", kStart, 0x100);
+  RecordElsewhere(kStart, 4);
+  RecordElsewhere(kStart + 6, 10);
+  const ChildResult result =
+      Write({"--start-mac=next", "--pool=line3", "--count=3", "--macs-per-device=2", "--quiet"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "账本已记录：新批次 3，04:57:55:00:00:10 至 04:57:55:00:00:15（地址池 line3）\n" +
+                kFinishedOutput);
+  EXPECT_EQ(m_dir.List("out"),
+            (std::vector<std::string>{"fw_045755_000010.img", "fw_045755_000012.img",
+                                      "fw_045755_000014.img"}));
+  EXPECT_EQ(ReadFileBytes(Out("fw_045755_000012.img")), DeviceImage(kStart + 0x12, 2));
+  // The two free addresses left below are taken by a batch that fits.
+  const ChildResult small = Write({"--start-mac=next", "--pool=line3", "--count=2"});
+  EXPECT_EQ(Lines(small.out).front(),
+            "账本已记录：新批次 4，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）");
+}
+
+// Where pools exist a batch must lie inside one; the increment would
+// otherwise carry out of the last three octets into the vendor's.
+TEST_P(LedgerWriteTest, ABatchOutsideEveryPoolIsRefused) {
+  AddPool("vendor", kStart, 0x1000000);
+  const ChildResult carry = Write({"--start-mac=04:57:55:ff:ff:fe", "--count=3"});
+  EXPECT_EQ(carry.exitCode, 1);
+  EXPECT_EQ(carry.err, "MAC地址范围不在任何地址池内！04:57:55:ff:ff:fe 至 04:57:56:00:00:00\n");
+  AddPool("small", kStart + 0x1000000, 4);
+  const ChildResult tooBig = Write({"--start-mac=next", "--pool=small", "--count=5"});
+  EXPECT_EQ(tooBig.exitCode, 1);
+  EXPECT_EQ(tooBig.err, "地址池中没有足够的连续空闲地址！地址池 small，需要 5 个\n");
+  EXPECT_TRUE(m_dir.List("out").empty());
+  EXPECT_TRUE(Batches().empty());
+}
+
+TEST_P(LedgerWriteTest, ADryRunSaysWhatTheLedgerWouldDoAndChangesNothing) {
+  AddPool("line3", kStart, 0x100);
+  const std::int64_t id = RecordElsewhere(kStart, 4);
+  const ChildResult next = Write({"--start-mac=next", "--pool=line3", "--count=2", "--dry-run"});
+  EXPECT_EQ(next.exitCode, 0) << next.err;
+  EXPECT_EQ(next.err,
+            "账本可以记录：新批次，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）\n");
+  EXPECT_EQ(next.out,
+            "file,mac1\nfw_045755_000004.img,04:57:55:00:00:04\n"
+            "fw_045755_000005.img,04:57:55:00:00:05\n");
+  const ChildResult overlap = Write({"--count=5", "--dry-run"});
+  EXPECT_EQ(overlap.exitCode, 1);
+  EXPECT_EQ(overlap.out, "");
+  EXPECT_THAT(overlap.err, HasSubstr("批次 " + std::to_string(id) + "："));
+  const ChildResult rerun = Write({"--count=4", "--dry-run"});
+  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
+  EXPECT_THAT(rerun.err, HasSubstr("批次 " + std::to_string(id) + " 的又一次写入"));
+
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].writes.size(), 1u);
+  EXPECT_TRUE(m_dir.List("out").empty());
+}
+
+// A failed device and a stop both leave their outcome in the ledger.
+TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
+  ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0777), 0);
+  ASSERT_EQ(::mkdir((m_dir / "out/fw_045755_000001.img").c_str(), 0777), 0);
+  EXPECT_EQ(Write({"--count=3"}).exitCode, 3);
+
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(
+      CliCommand(WithLedger({"--start-mac=04:57:55:00:10:00", "--count=40", "--out=stopped"})),
+      options);
+  ASSERT_TRUE(tool.started());
+  ASSERT_TRUE(tool.ReadLine(kChildTimeout).has_value());  // the ledger's line
+  ASSERT_EQ(tool.ReadLine(kChildTimeout), Saving("04:57:55:00:10:00"));
+  tool.Signal(SIGINT);
+  const ChildResult stopped = tool.Finish(kChildTimeout);
+  EXPECT_EQ(stopped.exitCode, 130);
+
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 2u);
+  ASSERT_EQ(batches[0].writes.size(), 1u);
+  EXPECT_EQ(batches[0].writes[0].ending, Ending::Failed);
+  EXPECT_EQ(batches[0].writes[0].devicesWritten, 1);
+  EXPECT_EQ(batches[0].writes[0].devicesFailed, 1);
+  ASSERT_EQ(batches[1].writes.size(), 1u);
+  EXPECT_EQ(batches[1].writes[0].ending, Ending::Stopped);
+  EXPECT_EQ(batches[1].writes[0].devicesWritten, static_cast<int>(m_dir.List("stopped").size()));
+  EXPECT_LT(batches[1].writes[0].devicesWritten, 40);
+}
+
+// QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
+TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
+  ::setenv("QUILLMARK_LEDGER", Location().c_str(), 1);
+  const ChildResult viaEnvironment = Run({"--image=image.img", "--count=2"});
+  const ChildResult turnedOff =
+      Run({"--image=image.img", "--count=2", "--quiet", "--no-ledger", "--out=off"});
+  const ChildResult both = Run({"--image=image.img", "--no-ledger", "--ledger", Location()});
+  ::unsetenv("QUILLMARK_LEDGER");
+  EXPECT_EQ(viaEnvironment.exitCode, 0) << viaEnvironment.err;
+  EXPECT_EQ(Lines(viaEnvironment.out).front(),
+            "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:01");
+  EXPECT_EQ(turnedOff.exitCode, 0) << turnedOff.err;
+  EXPECT_EQ(turnedOff.out, kFinishedOutput);
+  EXPECT_EQ(both.exitCode, 2);
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].writes.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, LedgerWriteTest,
+                         testing::Values(Backend::SQLite, Backend::PostgreSQL), BackendName);
+
+using LedgerWriteRefusalTest = CliTest;
+
+// A ledger that cannot be used stops the run before anything is written,
+// and a password in its connection string is never shown.
+TEST_F(LedgerWriteRefusalTest, AnUnusableLedgerRefusesTheRun) {
+  const std::string missing = m_root + "/none.sqlite3";
+  const ChildResult absent = Run({"--image=image.img", "--ledger", missing});
+  EXPECT_EQ(absent.exitCode, 1);
+  EXPECT_THAT(absent.err, HasSubstr("账本不存在！" + missing));
+  const ChildResult unreachable =
+      Run({"--image=image.img", "--ledger", "host=" + m_root + " dbname=none password=s3cret"});
+  EXPECT_EQ(unreachable.exitCode, 1);
+  EXPECT_THAT(unreachable.err, HasSubstr("dbname=none"));
+  EXPECT_THAT(unreachable.err, testing::Not(HasSubstr("s3cret")));
+  EXPECT_EQ(unreachable.out, "");
+  EXPECT_TRUE(m_dir.List("out").empty());
+}
+
+TEST_F(LedgerWriteRefusalTest, LedgerOptionsWithoutALedgerAreUsageErrors) {
+  ::unsetenv("QUILLMARK_LEDGER");
+  const std::string ledger = m_root + "/ledger.sqlite3";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--pool=line3"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
+      {{"--station=a"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
+      {{"--start-mac=next"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
+      {{"--start-mac=next", "--ledger", ledger}, "--start-mac=next 须与 --pool 同用"},
+      {{"--no-ledger", "--ledger", ledger}, "--no-ledger 不能与 --ledger 同用"},
+  };
+  for (const auto& [args, error] : cases) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    std::vector<std::string> all{"--image=image.img"};
+    all.insert(all.end(), args.begin(), args.end());
+    const ChildResult result = Run(all);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_THAT(result.err, HasSubstr("quillmark-cli: " + error));
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::test
