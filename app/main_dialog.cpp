@@ -47,14 +47,16 @@ void CMainDialog::OnSysCommand(unsigned nID, qintptr) {
   if (IsAboutCommand(nID)) {
     CAboutDialog about(this);
     about.exec();
+  } else if (IsVerifyCommand(nID)) {
+    OnVerifyOutputFolder();
   } else if (IsCloseCommand(nID)) {
     close();
   }
 }
 
 void CMainDialog::ShowSystemMenu(const QPoint& globalPosition) {
-  std::unique_ptr<QMenu> menu =
-      BuildSystemMenu(this, [this](unsigned command) { OnSysCommand(command); });
+  std::unique_ptr<QMenu> menu = BuildSystemMenu(
+      this, [this](unsigned command) { OnSysCommand(command); }, !m_bRunActive && !m_bClosePending);
   menu->exec(globalPosition);
 }
 

@@ -20,13 +20,7 @@ void CMainDialog::OnOK() {
   // and a dialog that is closing starts nothing new.
   if (m_bRunActive || m_bClosePending)
     return;
-  JobRequestTexts texts;
-  texts.startMac = TextOf(m_controls.startMacEdit->text());
-  texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
-  texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
-  texts.imagePath = TextOf(m_controls.imagePathLabel->text());
-  texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
-  const JobVerdict verdict = AcceptJobRequest(m_job, texts);
+  const JobVerdict verdict = AcceptJobRequest(m_job, FieldTexts());
   if (!verdict.accepted) {
     ShowMessage(this, QString::fromStdString(verdict.message), verdict.style);
     return;
@@ -39,16 +33,29 @@ void CMainDialog::OnOK() {
     return;
   }
   m_pRunFolder = std::move(claim.folder);
-  m_controls.startButton->setEnabled(false);
-  StartWorker();
+  if (!StartWorker(m_job.deviceCount, [this] { GenerationWorker(m_job, *this, *m_pRunFolder); }))
+    OnRunFinished(false);
 }
 
-void CMainDialog::StartWorker() {
+JobRequestTexts CMainDialog::FieldTexts() const {
+  JobRequestTexts texts;
+  texts.startMac = TextOf(m_controls.startMacEdit->text());
+  texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
+  texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
+  texts.imagePath = TextOf(m_controls.imagePathLabel->text());
+  texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
+  return texts;
+}
+
+// Runs work on a new worker thread with the dialog as during a run; false
+// when the thread could not be started, and the caller ends the run.
+bool CMainDialog::StartWorker(int deviceCount, std::function<void()> work) {
+  m_controls.startButton->setEnabled(false);
   m_bRunActive = true;
   m_bStopRequested = false;
-  m_progress.Begin(m_job.deviceCount);
+  m_progress.Begin(deviceCount);
 
-  QThread* worker = QThread::create([this] { GenerationWorker(m_job, *this, *m_pRunFolder); });
+  QThread* worker = QThread::create(std::move(work));
   worker->setParent(this);
   worker->setStackSize(m_nWorkerStackSize);
   connect(worker, &QThread::finished, this, &CMainDialog::OnWorkerReturned);
@@ -57,10 +64,10 @@ void CMainDialog::StartWorker() {
   if (!worker->isRunning() && !worker->isFinished()) {
     delete worker;
     m_pWorkerThread = nullptr;
-    OnRunFinished(false);
-    return;
+    return false;
   }
   m_pWorkerThread = worker;
+  return true;
 }
 
 template <typename Apply>
@@ -79,6 +86,10 @@ std::string CMainDialog::GetOutputDirectory() {
 }
 
 void CMainDialog::SetStatus(StatusKind, std::string text) {
+  ShowStatus(text);
+}
+
+void CMainDialog::ShowStatus(const std::string& text) {
   OnDialogThread(
       [this, status = QString::fromStdString(text)] { m_controls.statusLabel->setText(status); });
 }
@@ -113,6 +124,8 @@ void CMainDialog::reject() {
 }
 
 void CMainDialog::OnWorkerReturned() {
+  if (m_pVerifyBatch)
+    EndVerify();
   if (m_bClosePending) {
     m_bClosePending = false;
     QDialog::reject();

@@ -2,12 +2,16 @@
 
 namespace quillmark {
 
-std::unique_ptr<QMenu> BuildSystemMenu(QWidget* parent, std::function<void(unsigned)> send) {
+std::unique_ptr<QMenu> BuildSystemMenu(QWidget* parent, std::function<void(unsigned)> send,
+                                       bool verifyEnabled) {
   auto menu = std::make_unique<QMenu>(parent);
   menu->setSeparatorsCollapsible(false);
   QAction* close = menu->addAction(QStringLiteral("关闭(&C)"));
   close->setData(kCloseCommand);
   menu->addSeparator();
+  QAction* verify = menu->addAction(QString::fromUtf8(kVerifyMenuText));
+  verify->setData(kVerifyCommand);
+  verify->setEnabled(verifyEnabled);
   QAction* about = menu->addAction(QString::fromUtf8(kAboutMenuText));
   about->setData(kAboutCommand);
   QObject::connect(menu.get(), &QMenu::triggered, menu.get(),

@@ -57,6 +57,10 @@ std::string UnlistedFolderText(const ExpectedBatch& batch) {
   return "读取输出目录出错: " + batch.outputDirectory;
 }
 
+std::string MoreFailuresText(std::size_t count) {
+  return "……另有" + std::to_string(count) + "项失败";
+}
+
 std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount) {
   std::string text = outcome.stopped ? "校验已停止：" : "校验结束：";
   text += "已校验" + std::to_string(outcome.devicesChecked) + "台";

@@ -23,6 +23,9 @@ std::string FindingText(const ExpectedBatch& batch, const FolderFinding& finding
 // The line for a directory that could not be listed.
 std::string UnlistedFolderText(const ExpectedBatch& batch);
 
+// "……另有3项失败": the failures a short list leaves out.
+std::string MoreFailuresText(std::size_t count);
+
 // The last line: devices checked, exact and failed, and the files holding
 // one of the batch's addresses, or how far a stopped check got.
 std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount);

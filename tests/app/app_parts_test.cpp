@@ -101,17 +101,25 @@ class AppPartsTest : public QObject {
     QVERIFY(IsCloseCommand(0xF061));
   }
 
-  void systemMenuOffersCloseThenASeparatorThenAbout() {
+  void systemMenuOffersCloseThenASeparatorThenVerifyAndAbout() {
     std::vector<unsigned> sent;
     std::unique_ptr<QMenu> menu =
         BuildSystemMenu(nullptr, [&sent](unsigned command) { sent.push_back(command); });
     const QList<QAction*> items = menu->actions();
-    QCOMPARE(items.size(), 3);
+    QCOMPARE(items.size(), 4);
     QVERIFY(items[1]->isSeparator());
-    QCOMPARE(items[2]->text(), QStringLiteral("关于 Quillmark(&A)..."));
+    QCOMPARE(items[2]->text(), QStringLiteral("校验输出目录(&V)"));
+    QVERIFY(items[2]->isEnabled());
+    QCOMPARE(items[3]->text(), QStringLiteral("关于 Quillmark(&A)..."));
+    items[3]->trigger();
     items[2]->trigger();
     items[0]->trigger();
-    QCOMPARE(sent, (std::vector<unsigned>{kAboutCommand, kCloseCommand}));
+    QCOMPARE(sent, (std::vector<unsigned>{kAboutCommand, kVerifyCommand, kCloseCommand}));
+    QVERIFY(IsVerifyCommand(0x0021) && !IsVerifyCommand(kAboutCommand));
+
+    std::unique_ptr<QMenu> busy = BuildSystemMenu(
+        nullptr, [](unsigned) {}, false);
+    QVERIFY(!busy->actions()[2]->isEnabled());
   }
 
   // The failure count as devices finish on another thread: the issue's
