@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include "batch_files.h"
 #include "batch_manifest.h"
 #include "file_replacement.h"
 
@@ -22,11 +23,6 @@ bool IsUsableFileName(const std::string& name) {
   return !name.empty() && name != "." && name != "..";
 }
 
-void Advance(MacAddress& address, std::int32_t times) {
-  for (std::int32_t i = 0; i < times; ++i)
-    address.Increment();
-}
-
 }  // namespace
 
 std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
@@ -37,36 +33,6 @@ std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
   return text;
 }
 
-std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
-  std::vector<MacAddress> devices;
-  devices.reserve(static_cast<std::size_t>(job.deviceCount > 0 ? job.deviceCount : 0));
-  MacAddress address = job.startMac;
-  for (std::int32_t device = 0; device < job.deviceCount; ++device) {
-    devices.push_back(address);
-    Advance(address, job.macsPerDevice);
-  }
-  return devices;
-}
-
-namespace {
-
-bool IsFileOfTheBatch(const ManifestLocation& location, const GenerationJob& job,
-                      PlatformFiles& files) {
-  const std::optional<FileIdentity> folder = files.IdentityOf(location.directory);
-  if (!folder || folder != files.IdentityOf(job.outputDirectory))
-    return false;
-  const std::string manifest = location.directory + kPathSeparator + location.fileName;
-  for (const MacAddress& first : PlannedDevices(job)) {
-    const std::string device = first.ToFileName();
-    if (location.fileName == device || manifest == TemporaryPathFor(location.directory, device)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
                                 const GenerationJob& job, PlatformFiles& files) {
   const PathKind kind = files.KindOf(path);
@@ -75,8 +41,15 @@ std::string ManifestPathRefusal(const std::string& path, const std::string& imag
   const std::optional<FileIdentity> existing = files.IdentityOf(path);
   if (existing && existing == files.IdentityOf(imagePath))
     return "清单文件不能是输入映像！" + path;
-  if (IsFileOfTheBatch(Locate(path), job, files))
+  if (IsFileOfTheBatch(path, job, files))
     return "清单文件不能使用本批设备文件的名称！" + path;
+  // Its temporary file replaces whatever stands under that name.
+  const ManifestLocation location = Locate(path);
+  const std::optional<FileIdentity> temporary =
+      files.IdentityOf(TemporaryPathFor(location.directory, location.fileName));
+  if (temporary && temporary == files.IdentityOf(imagePath))
+    return "清单文件的临时文件不能是输入映像！" +
+           TemporaryPathFor(location.directory, location.fileName);
   return "";
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_files.h"
 #include "job_acceptance.h"
 #include "mac_address.h"
 #include "platform_file.h"
@@ -13,9 +14,6 @@ namespace quillmark::cli {
 // The batch manifest (batch_manifest.h) of the devices with these first
 // addresses, for label printers and traceability systems.
 std::string ManifestText(const std::vector<MacAddress>& firstAddresses, std::int32_t macsPerDevice);
-
-// The first address of every device of the job, in device order.
-std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
 
 // Before device 1: the message that refuses path as the manifest, or
 // empty. A manifest must not replace the input image, a file of the batch

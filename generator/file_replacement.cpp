@@ -1,20 +1,8 @@
 #include "file_replacement.h"
 
+#include "batch_files.h"
+
 namespace quillmark {
-namespace {
-
-// The folder part of a path ("." for a bare name, "/" for the root) and
-// the name in it.
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos)
-    return {".", path};
-  return {slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash),
-          path.substr(slash + 1)};
-}
-
-}  // namespace
-
 std::string TemporaryNameFor(const std::string& fileName) {
   return '.' + fileName + ".part";
 }

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "batch_files.h"
 #include "image_checks.h"
 #include "status_texts.h"
 #include "text_scan.h"
@@ -88,6 +89,10 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
                                   : DirectoryExists(job.outputDirectory, files);
   if (!directoryReady)
     return Reject(std::string(kOutputDirectoryErrorText));
+  // The run would replace or remove the image itself, and the operator's
+  // only copy of it with it.
+  if (rule == OutputDirectoryRule::CreateIfMissing && IsFileOfTheBatch(texts.imagePath, job, files))
+    return Reject(ImageIsFileOfTheBatchText(texts.imagePath));
   return verdict;
 }
 

@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "child_process.h"
+#include "cli_command.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
 #include "status_lines.h"
 
 namespace quillmark::test {
-
-// The tool under test with the given arguments.
-inline std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
-  return CommandLine(QUILLMARK_CLI_PATH, args);
-}
 
 // A scratch folder holding a valid 4 MiB image as "image.img"; the tool
 // runs with this folder as its current directory.

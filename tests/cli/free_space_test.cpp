@@ -1,52 +1,52 @@
 // The free-space check before device 1, on a small file system of its own.
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-#include <cerrno>
-#include <cstring>
+#include <memory>
 
 #include "cli_fixture.h"
 #include "space_check.h"
+#include "test_mount.h"
 
 namespace quillmark::test {
 namespace {
 
 constexpr std::uint64_t kVolumeSize = 16 << 20;
 
-class FreeSpaceTest : public CliTest {
+// The tests run the tool in a scratch folder; each mounts its volume at
+// "mnt" in it.
+class MountedVolumeTest : public CliTest {
+ protected:
+  void Mount(TestMount::Kind kind, std::uint64_t size) {
+    m_volume = std::make_unique<TestMount>(m_dir.path(), kind, size);
+    ASSERT_TRUE(m_volume->mounted()) << m_volume->failure();
+  }
+
+  std::unique_ptr<TestMount> m_volume;
+};
+
+class FreeSpaceTest : public MountedVolumeTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
-    ASSERT_EQ(::mkdir((m_dir / "vol").c_str(), 0777), 0);
-    if (::mount("tmpfs", (m_dir / "vol").c_str(), "tmpfs", 0, "size=16m") != 0) {
-      GTEST_SKIP() << "a 16 MiB tmpfs cannot be mounted here (needs root): "
-                   << std::strerror(errno);
-    }
-    m_mounted = true;
-    ASSERT_EQ(::mkdir((m_dir / "vol/out").c_str(), 0777), 0);
+    ASSERT_NO_FATAL_FAILURE(Mount(TestMount::Kind::Tmpfs, kVolumeSize));
+    ASSERT_EQ(::mkdir((m_dir / "mnt/out").c_str(), 0777), 0);
     ASSERT_EQ(Available(), kVolumeSize);
-  }
-  void TearDown() override {
-    if (m_mounted)
-      ::umount2((m_dir / "vol").c_str(), MNT_DETACH);
   }
 
   std::uint64_t Available() const {
     struct statvfs info {};
-    if (::statvfs((m_dir / "vol").c_str(), &info) != 0)
+    if (::statvfs((m_dir / "mnt").c_str(), &info) != 0)
       return 0;
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
   }
 
   ChildResult RunOnVolume(int count, std::vector<std::string> more = {}) {
-    std::vector<std::string> args{"--image=image.img", "--out=vol/out",
+    std::vector<std::string> args{"--image=image.img", "--out=mnt/out",
                                   "--count=" + std::to_string(count)};
     args.insert(args.end(), more.begin(), more.end());
     return Run(args);
   }
-
-  bool m_mounted = false;
 };
 
 TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
@@ -55,7 +55,7 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err, "输出目录空间不足！需要16777216字节，可用16777216字节\n");
-  EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{});
+  EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
 
   const ChildResult planned = RunOnVolume(4, {"--dry-run"});
   EXPECT_EQ(planned.exitCode, 0);
@@ -81,10 +81,10 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
 // frees nothing at all.
 TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);
-  ASSERT_EQ(::unlink((m_dir / "vol/out/fw_045755_000000.img").c_str()), 0);
-  WriteFileBytes(m_dir / "vol/out/fw_045755_000000.img", {});
-  ASSERT_EQ(::truncate((m_dir / "vol/out/fw_045755_000000.img").c_str(), 4 << 20), 0);
-  ASSERT_EQ(::link((m_dir / "vol/out/fw_045755_000001.img").c_str(), (m_dir / "vol/keep").c_str()),
+  ASSERT_EQ(::unlink((m_dir / "mnt/out/fw_045755_000000.img").c_str()), 0);
+  WriteFileBytes(m_dir / "mnt/out/fw_045755_000000.img", {});
+  ASSERT_EQ(::truncate((m_dir / "mnt/out/fw_045755_000000.img").c_str(), 4 << 20), 0);
+  ASSERT_EQ(::link((m_dir / "mnt/out/fw_045755_000001.img").c_str(), (m_dir / "mnt/keep").c_str()),
             0);
   // Free: 8 MiB; of the files replaced only device 3's gives back its
   // 4 MiB. Needed: three images and the temporary one, 16 MiB.
@@ -101,8 +101,8 @@ class RepeatedFailureTest : public FreeSpaceTest, public testing::WithParamInter
 // Quiet output has no saving text between, so it shows it once.
 TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
   const bool quiet = GetParam();
-  WriteFileBytes(m_dir / "vol/filler", std::vector<std::uint8_t>(kVolumeSize / 4));
-  WriteFileBytes(m_dir / "vol/out/fw_045755_000000.img",
+  WriteFileBytes(m_dir / "mnt/filler", std::vector<std::uint8_t>(kVolumeSize / 4));
+  WriteFileBytes(m_dir / "mnt/out/fw_045755_000000.img",
                  std::vector<std::uint8_t>(kVolumeSize / 4 * 3));
   ASSERT_EQ(Available(), 0u);
 
@@ -111,15 +111,15 @@ TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
     more.push_back("--quiet");
   const ChildResult result = RunOnVolume(2, more);
   EXPECT_EQ(result.exitCode, 3);
-  const std::string failure = WriteFailedText(m_root + "/vol/out/fw_045755_000000.img");
+  const std::string failure = WriteFailedText(m_root + "/mnt/out/fw_045755_000000.img");
   if (quiet) {
     EXPECT_EQ(Lines(result.out), std::vector<std::string>{failure});
   } else {
     EXPECT_EQ(Lines(result.out), (std::vector<std::string>{Saving("04:57:55:00:00:00"), failure,
                                                            Saving("04:57:55:00:00:01"), failure}));
   }
-  EXPECT_EQ(m_dir.List("vol/out"), std::vector<std::string>{"fw_045755_000001.img"});
-  EXPECT_EQ(ReadFileBytes(m_dir / "vol/out/fw_045755_000001.img"), DeviceImage(0x045755000001, 1));
+  EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{"fw_045755_000001.img"});
+  EXPECT_EQ(ReadFileBytes(m_dir / "mnt/out/fw_045755_000001.img"), DeviceImage(0x045755000001, 1));
   const std::vector<std::uint8_t> manifest = ReadFileBytes(m_dir / "list.csv");
   EXPECT_EQ(std::string(manifest.begin(), manifest.end()),
             "file,mac1\nfw_045755_000001.img,04:57:55:00:00:01\n");
@@ -129,67 +129,45 @@ INSTANTIATE_TEST_SUITE_P(QuietOrNot, RepeatedFailureTest, testing::Bool());
 
 // Where files share their data, a batch far larger than the volume fits:
 // each file takes one private copy's data and a block of its own.
-class SharedDataVolumeTest : public CliTest {
+class SharedDataVolumeTest : public MountedVolumeTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
-    if (::geteuid() != 0)
-      GTEST_SKIP() << "mounting an XFS with shared extents needs root";
-    const std::string image = m_dir / "xfs.img";
-    const std::string make = "truncate -s 512M '" + image + "' && mkfs.xfs -q -m reflink=1 '" +
-                             image + "' >/dev/null 2>&1 && mkdir '" + (m_dir / "xfs") +
-                             "' && mount -o loop '" + image + "' '" + (m_dir / "xfs") +
-                             "' 2>/dev/null";
-    if (std::system(make.c_str()) != 0)
-      GTEST_SKIP() << "no loop-mounted XFS with shared extents here";
-    m_mounted = true;
+    ASSERT_NO_FATAL_FAILURE(Mount(TestMount::Kind::Xfs, std::uint64_t{512} << 20));
   }
-  void TearDown() override {
-    if (m_mounted)
-      (void)std::system(("umount '" + (m_dir / "xfs") + "'").c_str());
-  }
-  bool m_mounted = false;
 };
 
 TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
-  const ChildResult run = Run({"--image=image.img", "--out=xfs/out", "--count=200", "--quiet"});
+  const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=200", "--quiet"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, kFinishedOutput);
-  EXPECT_EQ(m_dir.List("xfs/out").size(), 200u);
-  EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_000000.img") ==
+  EXPECT_EQ(m_dir.List("mnt/out").size(), 200u);
+  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_000000.img") ==
               DeviceImage(0x045755000000, 1));
-  EXPECT_TRUE(ReadFileBytes(m_dir / "xfs/out/fw_045755_0000c7.img") ==
+  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_0000c7.img") ==
               DeviceImage(0x0457550000c7, 1));
 }
 
 // A volume that gives no block figures at all (a tmpfs without a size, as
 // some FUSE file systems do) is not a full one: the check is skipped and
 // the tool says so.
-class NoFiguresVolumeTest : public CliTest {
+class NoFiguresVolumeTest : public MountedVolumeTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
-    ASSERT_EQ(::mkdir((m_dir / "vol").c_str(), 0777), 0);
-    ASSERT_EQ(::mount("tmpfs", (m_dir / "vol").c_str(), "tmpfs", 0, "size=0"), 0)
-        << "mounting a tmpfs needs root: " << std::strerror(errno);
-    m_mounted = true;
+    ASSERT_NO_FATAL_FAILURE(Mount(TestMount::Kind::Tmpfs, 0));  // size=0: no limit, no figures
     struct statvfs info {};
-    ASSERT_EQ(::statvfs((m_dir / "vol").c_str(), &info), 0);
+    ASSERT_EQ(::statvfs((m_dir / "mnt").c_str(), &info), 0);
     ASSERT_EQ(info.f_blocks, 0u);
   }
-  void TearDown() override {
-    if (m_mounted)
-      ::umount2((m_dir / "vol").c_str(), MNT_DETACH);
-  }
-  bool m_mounted = false;
 };
 
 TEST_F(NoFiguresVolumeTest, WritesTheBatchAndSaysTheCheckWasSkipped) {
-  const ChildResult run = Run({"--image=image.img", "--out=vol/out", "--count=3", "--quiet"});
+  const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=3", "--quiet"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, std::string(cli::kSpaceNotCheckedText) + "\n");
   EXPECT_EQ(run.out, kFinishedOutput);
-  EXPECT_EQ(ReadFileBytes(m_dir / "vol/out/fw_045755_000002.img"), DeviceImage(0x045755000002, 1));
+  EXPECT_EQ(ReadFileBytes(m_dir / "mnt/out/fw_045755_000002.img"), DeviceImage(0x045755000002, 1));
 }
 
 }  // namespace

@@ -197,5 +197,45 @@ TEST_F(RequestTest, VersionAndHelp) {
   EXPECT_NE(help.out.find("输出目录"), std::string::npos);
 }
 
+// An image standing where the run writes (a device's file or temporary
+// file of the batch, the manifest's temporary file) would be replaced or
+// removed by the run: the request is refused and the image stays.
+TEST_F(RequestTest, ImageWhereTheRunWritesIsRefusedAndKept) {
+  struct Case {
+    std::string imagePath;
+    std::vector<std::string> more;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {"out/fw_045755_000001.img",
+       {},
+       "输入映像不能使用本批设备文件的名称！out/fw_045755_000001.img"},
+      {"out/.fw_045755_000002.img.part",
+       {"--dry-run"},
+       "输入映像不能使用本批设备文件的名称！out/.fw_045755_000002.img.part"},
+      {".list.csv.part",
+       {"--manifest=list.csv"},
+       "清单文件的临时文件不能是输入映像！./.list.csv.part"},
+  };
+  ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0755), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.imagePath);
+    WriteFileBytes(m_dir / c.imagePath, m_image);
+    std::vector<std::string> args{"--image=" + c.imagePath, "--count=3"};
+    args.insert(args.end(), c.more.begin(), c.more.end());
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.message + "\n");
+    EXPECT_TRUE(ReadFileBytes(m_dir / c.imagePath) == m_image);
+    ASSERT_EQ(::unlink((m_dir / c.imagePath).c_str()), 0);
+    EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
+  }
+  // Outside the batch's names the folder is the image's like any other.
+  WriteFileBytes(m_dir / "out/fw_045755_000003.img", m_image);
+  EXPECT_EQ(Run({"--image=out/fw_045755_000003.img", "--count=3", "--quiet"}).exitCode, 0);
+  EXPECT_TRUE(ReadFileBytes(m_dir / "out/fw_045755_000003.img") == m_image);
+}
+
 }  // namespace
 }  // namespace quillmark::test

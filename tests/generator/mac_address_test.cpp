@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+#include <string>
+
 namespace quillmark {
 namespace {
 
@@ -14,6 +18,29 @@ struct ParseCase {
   const char* text;
   std::optional<MacAddress> expected;
 };
+
+// Shown by ctest and gtest as the text itself, not as raw bytes.
+void PrintTo(const ParseCase& c, std::ostream* out) {
+  static const char kHex[] = "0123456789abcdef";
+  *out << '"';
+  for (const char* p = c.text; *p != '\0'; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (std::isprint(byte))
+      *out << *p;
+    else
+      *out << "\\x" << kHex[byte >> 4] << kHex[byte & 15];
+  }
+  *out << '"';
+}
+
+// A test name from the text: its letters and digits, other characters as
+// '_', after the case's index (two texts may differ only in punctuation).
+std::string CaseName(const testing::TestParamInfo<ParseCase>& info) {
+  std::string name = std::to_string(info.index) + "_";
+  for (const char* p = info.param.text; *p != '\0'; ++p)
+    name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
 
 class MacParseTest : public testing::TestWithParam<ParseCase> {};
 
@@ -37,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{"04:57:55:00:00:00:77", kDefault},
                     ParseCase{"04:57:55:00:00:0g", kDefault},
                     ParseCase{"00:1A:2B:3C:4D:5E", Mac(0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e)},
-                    ParseCase{"ff:FF:fF:Ff:ff:ff", Mac(255, 255, 255, 255, 255, 255)}));
+                    ParseCase{"ff:FF:fF:Ff:ff:ff", Mac(255, 255, 255, 255, 255, 255)}),
+    CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, MacParseTest,
@@ -50,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"-4:57:55:00:00:00", std::nullopt}, ParseCase{"04:57:-5:00:00:00", std::nullopt},
         ParseCase{"+04:57:55:00:00:00", std::nullopt},
         ParseCase{"04::57:55:00:00:00", std::nullopt}, ParseCase{"g4:57:55:00:00:00", std::nullopt},
-        ParseCase{"++4:57:55:00:00:00", std::nullopt}));
+        ParseCase{"++4:57:55:00:00:00", std::nullopt}),
+    CaseName);
 
 TEST(MacAddressTest, NulByteEndsTheTextLikeAnyOtherNonDigit) {
   EXPECT_EQ(MacAddress::Parse(std::string_view("04:57:55:00:00:0\0"

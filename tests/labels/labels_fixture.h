@@ -8,6 +8,7 @@
 
 #include "batch_manifest.h"
 #include "child_process.h"
+#include "cli_command.h"
 #include "fixture_image.h"
 #include "mac_address.h"
 #include "scratch_dir.h"
@@ -49,7 +50,7 @@ class LabelsTest : public testing::Test {
   ChildResult Labels(std::vector<std::string> args, ChildOptions options = {}) {
     args.insert(args.begin(), "labels");
     options.workingDirectory = m_dir.path();
-    return RunChild(CommandLine(QUILLMARK_CLI_PATH, args), options);
+    return RunChild(CliCommand(args), options);
   }
 
   ScratchDir m_dir;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "cli_command.h"
 #include "device_batch.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
@@ -16,15 +17,6 @@
 namespace quillmark::test {
 
 inline const std::vector<std::string> kNothing;
-
-// The tool under test with the given arguments, and that run to its end.
-inline std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
-  return CommandLine(QUILLMARK_CLI_PATH, args);
-}
-inline ChildResult RunCli(const std::vector<std::string>& args, const ChildOptions& options = {},
-                          std::chrono::milliseconds timeout = kChildTimeout) {
-  return RunChild(CliCommand(args), options, timeout);
-}
 
 // A scratch folder holding a valid 4 MiB input image, and a batch on it.
 class ReliabilityTest : public testing::Test {

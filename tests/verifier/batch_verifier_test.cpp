@@ -99,6 +99,10 @@ struct Options {
   VerifierOptions options;
 };
 
+void PrintTo(const Options& options, std::ostream* out) {
+  *out << options.name;
+}
+
 class VerifierFaultTest : public VerifierTest, public testing::WithParamInterface<Options> {};
 
 TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
