@@ -10,6 +10,8 @@
 namespace quillmark::cli {
 namespace {
 
+constexpr std::uint64_t kAddressBytes = 6;  // one address's record in an image
+
 std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
   return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
@@ -46,10 +48,12 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   const std::uint64_t devices = static_cast<std::uint64_t>(job.deviceCount);
   std::uint64_t batchBytes = devices * imageSize;
   std::uint64_t needed = batchBytes + imageSize;
-  if (DirectorySharesData(files, directory)) {
-    // Every file shares the image's data with one private copy; each takes
-    // only the block its records are written into (a whole 64 KiB counted).
-    batchBytes = imageSize + devices * kMacBlockSize;
+  const std::uint64_t recordOffset = imageSize - kMacBlockSize;
+  const std::uint64_t recordSize = kAddressBytes * static_cast<std::uint64_t>(job.macsPerDevice);
+  if (const std::optional<std::uint64_t> perDevice =
+          SharedFileBytes(files, directory, recordOffset, recordSize)) {
+    // Every file shares the image's data with one private copy.
+    batchBytes = imageSize + devices * *perDevice;
     needed = batchBytes;
   }
   if (*available >= needed)

@@ -20,7 +20,8 @@ inline constexpr const char* kSpaceNotCheckedText =
 // Before any device: the batch fits when the free space of the output
 // directory's volume, plus what the files it will replace take now, holds
 // every image and one more (the temporary file being written). Where the
-// files share their data, the batch needs one image and a block per device.
+// files share their data, the batch needs one image and, per device, the
+// blocks its records are written into and its file's metadata.
 SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files);
 
 }  // namespace quillmark::cli

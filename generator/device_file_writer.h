@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,13 @@ class DeviceFileWriter {
 // the batch writer's clones do: a batch there takes about one image's
 // space and a few blocks per device, not an image per device.
 bool DirectorySharesData(PlatformFiles& files, const std::string& directory);
+
+// Where new files in directory can share data with one another, the
+// bytes each device's clone takes of the volume beside the one shared
+// image: the blocks its records are written into and its file's own
+// metadata, counted with room to spare. Empty where files cannot share
+// data there (each file then takes a whole image).
+std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::string& directory,
+                                             std::uint64_t recordOffset, std::uint64_t recordSize);
 
 }  // namespace quillmark

@@ -21,6 +21,10 @@ std::uint64_t PlatformFiles::WriteAt(FileHandle, std::uint64_t, const std::uint8
   return 0;
 }
 
+std::optional<std::uint64_t> PlatformFiles::NarrowSharedWrites(FileHandle) {
+  return std::nullopt;
+}
+
 FileHandle PlatformFiles::Duplicate(FileHandle) {
   return kNoFile;
 }

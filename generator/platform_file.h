@@ -129,6 +129,13 @@ class PlatformFiles {
   // Writes size bytes at offset; returns how many were written.
   virtual std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                                 std::uint64_t size);
+  // Asks the file system to set aside no more than one block for a later
+  // copy when a block this file shares is written: XFS sets aside 32 by
+  // default, and holds them long after the write. A clone of the whole
+  // file carries the setting. Returns the bytes each block written into
+  // shared data then takes; empty where the file system has no such
+  // setting or refuses it.
+  virtual std::optional<std::uint64_t> NarrowSharedWrites(FileHandle file);
 
   // Keeping a long batch's memory use steady. The defaults do nothing,
   // leaving it all to the platform's cache.
@@ -200,6 +207,7 @@ class SystemFiles : public PlatformFiles {
   CloneResult CloneFile(FileHandle target, FileHandle source) override;
   std::uint64_t WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                         std::uint64_t size) override;
+  std::optional<std::uint64_t> NarrowSharedWrites(FileHandle file) override;
   FileHandle Duplicate(FileHandle file) override;
   void StartWriteback(FileHandle file) override;
   void ReleaseWhenWritten(FileHandle file) override;

@@ -134,6 +134,12 @@ std::uint64_t SystemFiles::WriteAt(FileHandle file, std::uint64_t offset, const 
   });
 }
 
+// ReFS copies a shared cluster when it is written and sets nothing aside
+// beforehand.
+std::optional<std::uint64_t> SystemFiles::NarrowSharedWrites(FileHandle file) {
+  return PlatformFiles::NarrowSharedWrites(file);
+}
+
 // The cache manager bounds a long batch's unwritten data by itself (it
 // holds writers back once too much waits); nothing is kept to release.
 FileHandle SystemFiles::Duplicate(FileHandle file) {

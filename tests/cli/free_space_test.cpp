@@ -1,6 +1,8 @@
 // The free-space check before device 1, on a small file system of its own.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -127,25 +129,73 @@ TEST_P(RepeatedFailureTest, LastLineIsTheFailureAndQuietNeverRepeatsALine) {
 
 INSTANTIATE_TEST_SUITE_P(QuietOrNot, RepeatedFailureTest, testing::Bool());
 
-// Where files share their data, a batch far larger than the volume fits:
-// each file takes one private copy's data and a block of its own.
+// Where files share their data (an XFS made with reflinks), each device's
+// file takes only the block its records are written into and its own
+// metadata, about 5 KiB: a batch far larger than the volume fits, and the
+// check counts that, not a whole 64 KiB block per device.
 class SharedDataVolumeTest : public MountedVolumeTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
-    ASSERT_NO_FATAL_FAILURE(Mount(TestMount::Kind::Xfs, std::uint64_t{512} << 20));
+    ASSERT_NO_FATAL_FAILURE(Mount(TestMount::Kind::Xfs, 300 * kMiB));
   }
+
+  // Fills the volume until bytes remain for the batch.
+  void LeaveFree(std::uint64_t bytes) {
+    struct statvfs info {};
+    ASSERT_EQ(::statvfs((m_dir / "mnt").c_str(), &info), 0);
+    const std::uint64_t available = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    ASSERT_GT(available, bytes);
+    const int fd =
+        ::open((m_dir / "mnt/filler").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const int allocated = ::posix_fallocate(fd, 0, static_cast<off_t>(available - bytes));
+    ::close(fd);
+    ASSERT_EQ(allocated, 0);
+  }
+
+  ChildResult RunFourPerDevice(int count) {
+    return Run({"--image=image.img", "--out=mnt/out", "--count=" + std::to_string(count),
+                "--macs-per-device=4", "--quiet"});
+  }
+
+  static constexpr std::uint64_t kMiB = 1 << 20;
 };
 
 TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
-  const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=200", "--quiet"});
+  // 400 images of 4 MiB on a 300 MiB volume.
+  const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=400", "--quiet"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, kFinishedOutput);
-  EXPECT_EQ(m_dir.List("mnt/out").size(), 200u);
+  EXPECT_EQ(m_dir.List("mnt/out").size(), 400u);
   EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_000000.img") ==
               DeviceImage(0x045755000000, 1));
-  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_0000c7.img") ==
-              DeviceImage(0x0457550000c7, 1));
+  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_00018f.img") ==
+              DeviceImage(0x04575500018f, 1));
+}
+
+// 4000 devices with 40 MiB free: a whole 64 KiB block for each would be
+// 254 MiB, refused until the check counted what a clone really takes;
+// the files take about 23 MiB. 10000 devices cannot fit at all: their
+// record blocks alone take 39 MiB, beside the image and the inodes.
+TEST_F(SharedDataVolumeTest, CountsWhatEachCloneTakesAndRefusesWhatCannotFit) {
+  ASSERT_NO_FATAL_FAILURE(LeaveFree(40 * kMiB));
+  const ChildResult refused = RunFourPerDevice(10000);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err.rfind("输出目录空间不足！需要", 0), 0u) << refused.err;
+  EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
+
+  const ChildResult run = RunFourPerDevice(4000);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, kFinishedOutput);
+  const std::vector<std::string> names = m_dir.List("mnt/out");
+  EXPECT_EQ(names.size(), 4000u);
+  EXPECT_EQ(names.back(), "fw_045755_003e7c.img");  // the 4000th device's first address
+  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_000000.img") ==
+              DeviceImage(0x045755000000, 4));
+  EXPECT_TRUE(ReadFileBytes(m_dir / "mnt/out/fw_045755_003e7c.img") ==
+              DeviceImage(0x045755003e7c, 4));
 }
 
 // A volume that gives no block figures at all (a tmpfs without a size, as
