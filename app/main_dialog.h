@@ -74,6 +74,8 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   JobRequestTexts FieldTexts() const;
   bool StartWorker(int deviceCount, std::function<void()> work);
   void EndVerify();
+  // Says on the dialog's thread why a run's outcome is not in the ledger.
+  void OnLedgerOutcome(const std::string& failure);
   void OnWorkerReturned();
   void WaitForWorkersWhileServingThem();
   template <typename Apply>

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include "dialog_ledger.h"
 #include "main_dialog.h"
 #include "message_box.h"
 
@@ -32,9 +33,24 @@ void CMainDialog::OnOK() {
     ShowMessage(this, QString::fromStdString(claim.refusal), MessageStyle::Plain);
     return;
   }
+  // Last: a batch the ledger records is one the run is about to write.
+  DialogLedger ledger = ReserveInDialogLedger(m_job);
+  if (!ledger.refusal.empty()) {
+    ShowMessage(this, QString::fromStdString(ledger.refusal), MessageStyle::Plain);
+    return;
+  }
   m_pRunFolder = std::move(claim.folder);
-  if (!StartWorker(m_job.deviceCount, [this] { GenerationWorker(m_job, *this, *m_pRunFolder); }))
+  const std::shared_ptr<ledger::RunLedger> pLedger = std::move(ledger.ledger);
+  const bool started = StartWorker(m_job.deviceCount, [this, pLedger] {
+    const BatchOutcome outcome = GenerationWorker(m_job, *this, *m_pRunFolder);
+    if (pLedger)
+      OnLedgerOutcome(RecordDialogOutcome(*pLedger, outcome));
+  });
+  if (!started) {
+    if (pLedger)
+      OnLedgerOutcome(RecordDialogOutcome(*pLedger, BatchOutcome{}));
     OnRunFinished(false);
+  }
 }
 
 JobRequestTexts CMainDialog::FieldTexts() const {
@@ -104,6 +120,18 @@ void CMainDialog::OnRunFinished(bool finished) {
     m_progress.End(finished);
     m_bRunActive = false;
   });
+}
+
+void CMainDialog::OnLedgerOutcome(const std::string& failure) {
+  if (failure.empty())
+    return;
+  // Shown once the worker is done, without holding it.
+  QMetaObject::invokeMethod(
+      this,
+      [this, text = QString::fromStdString(failure)] {
+        ShowMessage(this, text, MessageStyle::Plain);
+      },
+      Qt::QueuedConnection);
 }
 
 bool CMainDialog::StopRequested() {
