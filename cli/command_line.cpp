@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <exception>
 
+#include "console_text.h"
 #include "exit_codes.h"
-#include "labels_command.h"
-#include "ledger_command.h"
+#include "optional_commands.h"
 #include "quillmark_version.h"
 #include "signals.h"
 #include "standard_streams.h"
-#include "utf8_text.h"
 #include "verify_command.h"
 #include "write_command.h"
 
@@ -22,6 +21,11 @@ int Dispatch(const std::vector<std::string>& args) {
       if (args.front() == subcommand.name)
         return subcommand.run(std::vector<std::string>(args.begin() + 1, args.end()));
     }
+    for (const std::string_view missing : SubcommandsNotBuilt()) {
+      if (args.front() == missing)
+        return ReportUsageError(std::string(missing) +
+                                " 子命令在此版本中不可用（构建时未包含其所需的库）");
+    }
   }
   return RunWriteCommand(args);
 }
@@ -29,11 +33,12 @@ int Dispatch(const std::vector<std::string>& args) {
 }  // namespace
 
 std::vector<Subcommand> Subcommands() {
-  return {
+  std::vector<Subcommand> subcommands = {
       {"verify", "读回一批映像文件并逐台校验", &RunVerifyCommand},
-      {"labels", "按清单生成设备标签的PDF", &RunLabelsCommand},
-      {"ledger", "MAC账本：初始化、地址池、列出、查看、检查、作废、导出", &RunLedgerCommand},
   };
+  for (const Subcommand& optional : OptionalSubcommands())
+    subcommands.push_back(optional);
+  return subcommands;
 }
 
 int RunCommandLine(int argc, const char* const* argv) {
@@ -44,16 +49,17 @@ int RunCommandLine(int argc, const char* const* argv) {
       std::fputs("quillmark-cli: 无法在关闭的标准输入输出上打开 /dev/null\n", stderr);
       return kExitRejected;
     }
+    PrepareStandardStreams();
     IgnoreWriteSignals();
     return Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "quillmark-cli: %s\n", error.what());
+    WriteText(stderr, std::string("quillmark-cli: ") + error.what() + "\n");
     return kExitRunFailed;
   }
 }
 
 int ReportUsageError(const std::string& text) {
-  std::fprintf(stderr, "quillmark-cli: %s\n", ToValidUtf8(text).c_str());
+  WriteText(stderr, "quillmark-cli: " + text + "\n");
   return kExitUsage;
 }
 

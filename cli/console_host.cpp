@@ -2,18 +2,16 @@
 
 #include <cstdio>
 
+#include "console_text.h"
 #include "signals.h"
-#include "utf8_text.h"
 
 namespace quillmark::cli {
 namespace {
 
 constexpr const char* kEraseToEnd = "\x1b[K";
 
-void Emit(const std::string& raw) {
-  const std::string text = ToValidUtf8(raw);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+void Emit(const std::string& text) {
+  WriteText(stdout, text);
 }
 
 }  // namespace

@@ -1,25 +1,22 @@
 #include "generation_commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
 #include "batch_writer.h"
 #include "console_host.h"
+#include "console_text.h"
 #include "exit_codes.h"
 #include "manifest.h"
 #include "signals.h"
 #include "space_check.h"
-#include "utf8_text.h"
 #include "write_ledger.h"
 
 namespace quillmark::cli {
 namespace {
 
 void PrintError(const std::string& line) {
-  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
-  std::fflush(stderr);
+  WriteText(stderr, line + "\n");
 }
 
 int Refuse(const std::string& message) {
@@ -108,7 +105,7 @@ int RunGeneration(const WriteOptions& options) {
   if (!spaceChecked)
     PrintError(kSpaceNotCheckedText);
 
-  const ConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
+  const ConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
   ConsoleHost host(job.deviceCount, mode);
   const BatchOutcome outcome =
       GenerationWorker(job, host, *claim.folder, WriterOptions{options.durable});
@@ -134,9 +131,7 @@ int RunDryRun(const WriteOptions& options) {
   if (!ledger.Open(options) || !ledger.Check(job))
     return kExitRejected;
   const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
-  const bool printed =
-      std::fwrite(plan.data(), 1, plan.size(), stdout) == plan.size() && std::fflush(stdout) == 0;
-  if (!printed) {
+  if (!WriteText(stdout, plan)) {
     PrintError("标准输出写入出错！");
     return kExitRunFailed;
   }

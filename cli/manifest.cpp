@@ -3,20 +3,20 @@
 #include "batch_files.h"
 #include "batch_manifest.h"
 #include "file_replacement.h"
+#include "path_parts.h"
 
 namespace quillmark::cli {
 namespace {
 
 struct ManifestLocation {
-  std::string directory;  // "" for the root, "." for a bare file name
+  std::string directory;  // "." for a bare file name; a root keeps its separator
   std::string fileName;
 };
 
+// Either separator on Windows, and "C:\" stays the drive's root.
 ManifestLocation Locate(const std::string& path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos)
-    return {".", path};
-  return {path.substr(0, slash), path.substr(slash + 1)};
+  PathParts parts = SplitPath(path);
+  return {std::move(parts.folder), std::move(parts.name)};
 }
 
 bool IsUsableFileName(const std::string& name) {
@@ -82,8 +82,7 @@ ManifestWrite WriteManifest(const std::string& path, const std::string& text, bo
       return ManifestWrite::Failed;
     return ManifestWrite::FailedOlderRemains;
   }
-  const bool flushed =
-      !durable || files.FlushDirectory(location.directory.empty() ? "/" : location.directory);
+  const bool flushed = !durable || files.FlushDirectory(location.directory);
   return flushed ? ManifestWrite::Written : ManifestWrite::Failed;
 }
 

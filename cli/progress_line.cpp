@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "utf8_text.h"
+#include "console_text.h"
 
 namespace quillmark::cli {
 namespace {
@@ -12,9 +12,7 @@ constexpr const char* kEraseToEnd = "\x1b[K";
 }  // namespace
 
 void EmitToStandardOutput(const std::string& text) {
-  const std::string valid = ToValidUtf8(text);
-  std::fwrite(valid.data(), 1, valid.size(), stdout);
-  std::fflush(stdout);
+  WriteText(stdout, text);
 }
 
 ProgressLine::ProgressLine(std::int32_t total)

@@ -28,6 +28,11 @@ void OnStopSignal(int signalNumber) {
 
 }  // namespace
 
+const char* const kNoStopHandlersText =
+    "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序";
+const char* const kStopStatusesHelpText =
+    "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止\n";
+
 bool IgnoreWriteSignals() {
   return SetDisposition(SIGXFSZ, SIG_IGN) && SetDisposition(SIGPIPE, SIG_IGN);
 }

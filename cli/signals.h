@@ -11,11 +11,17 @@ bool IgnoreWriteSignals();
 // whatever order: a second one must not cut the orderly stop short.
 bool InstallStopHandlers();
 
+// On Windows the console's events stand for the signals: Ctrl+C and
+// Ctrl+Break for SIGINT, a closed console window for SIGHUP, the user
+// logging off or the system shutting down for SIGTERM.
+//
 // Printed when InstallStopHandlers fails.
-inline constexpr const char* kNoStopHandlersText =
-    "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序";
+extern const char* const kNoStopHandlersText;
+// The help's lines on the exit statuses of a stopped run.
+extern const char* const kStopStatusesHelpText;
 
-// The first signal that asked for a stop, or 0 while none has arrived.
+// The first signal that asked for a stop, or 0 while none has arrived
+// (on Windows the number of the signal its event stands for).
 int StopSignal();
 
 }  // namespace quillmark::cli

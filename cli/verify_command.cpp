@@ -1,17 +1,15 @@
 #include "verify_command.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "batch_manifest.h"
 #include "command_line.h"
+#include "console_text.h"
 #include "exit_codes.h"
 #include "manifest.h"
 #include "option_table.h"
 #include "request_options.h"
 #include "signals.h"
-#include "utf8_text.h"
 #include "verify_console.h"
 
 namespace quillmark::cli {
@@ -51,8 +49,7 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
 }
 
 void PrintError(const std::string& line) {
-  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
-  std::fflush(stderr);
+  WriteText(stderr, line + "\n");
 }
 
 int Refuse(const std::string& message) {
@@ -100,7 +97,7 @@ int RunVerify(const VerifyOptions& options) {
   if (options.hasReport && !CanWriteManifest(options.reportPath, files))
     return Refuse("报告文件无法写入！" + options.reportPath);
 
-  const VerifyConsoleMode mode{options.quiet, !options.quiet && ::isatty(STDOUT_FILENO) == 1};
+  const VerifyConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
   VerifyConsoleHost host(*batch, mode);
   VerifierOptions verifierOptions;
   verifierOptions.read.fromDisk = options.fromDisk;
@@ -148,7 +145,7 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
   if (options.help) {
-    std::fputs(VerifyHelpText().c_str(), stdout);
+    WriteText(stdout, VerifyHelpText());
     return kExitSuccess;
   }
   if (!parsed.Given("--image"))

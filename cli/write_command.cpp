@@ -4,10 +4,12 @@
 #include <cstdlib>
 
 #include "command_line.h"
+#include "console_text.h"
 #include "exit_codes.h"
 #include "generation_commands.h"
 #include "option_table.h"
 #include "request_options.h"
+#include "signals.h"
 
 namespace quillmark::cli {
 namespace {
@@ -141,19 +143,18 @@ std::string WriteHelpText() {
          "  0    每台设备的文件都已写入\n"
          "  1    请求被拒绝（信息在标准错误输出），未写入任何设备文件\n"
          "  2    命令行用法错误\n"
-         "  3    运行中出现错误（最后一行是最后一个错误）\n"
-         "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止\n" +
-         SubcommandRows();
+         "  3    运行中出现错误（最后一行是最后一个错误）\n" +
+         kStopStatusesHelpText + SubcommandRows();
 }
 
 int RunWriteCommand(const std::vector<std::string>& args) {
   const ParsedCommandLine parsed = ParseWriteCommandLine(args);
   switch (parsed.action) {
     case CommandLineAction::ShowHelp:
-      std::fputs(WriteHelpText().c_str(), stdout);
+      WriteText(stdout, WriteHelpText());
       return kExitSuccess;
     case CommandLineAction::ShowVersion:
-      std::fputs(VersionText().c_str(), stdout);
+      WriteText(stdout, VersionText());
       return kExitSuccess;
     case CommandLineAction::UsageError:
       return ReportUsageError(parsed.error);

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "file_replacement.h"
+#include "path_parts.h"
 
 namespace quillmark {
 
@@ -16,14 +17,6 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
       address.Increment();
   }
   return devices;
-}
-
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos)
-    return {".", path};
-  return {slash == 0 ? std::string(1, kPathSeparator) : path.substr(0, slash),
-          path.substr(slash + 1)};
 }
 
 bool IsFileOfTheBatch(const std::string& path, const GenerationJob& job, PlatformFiles& files) {

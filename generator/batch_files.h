@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "job_acceptance.h"
@@ -12,10 +11,6 @@ namespace quillmark {
 
 // The first address of every device of the job, in device order.
 std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
-
-// The folder part of a path ("." for a bare name, the separator for the
-// root) and the name in it.
-std::pair<std::string, std::string> SplitPath(const std::string& path);
 
 // True when path names, in the job's output folder, a device's file of the
 // batch or its temporary file: a name a run replaces or removes, so no

@@ -1,14 +1,15 @@
 #include "file_replacement.h"
 
-#include "batch_files.h"
+#include "path_parts.h"
 
 namespace quillmark {
+
 std::string TemporaryNameFor(const std::string& fileName) {
   return '.' + fileName + ".part";
 }
 
 std::string TemporaryPathFor(const std::string& directory, const std::string& fileName) {
-  return directory + kPathSeparator + TemporaryNameFor(fileName);
+  return JoinPath(directory, TemporaryNameFor(fileName));
 }
 
 StagedFile FinishStaging(PlatformFiles& files, FolderHandle folder, FileHandle file,
@@ -58,7 +59,7 @@ ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
   const FolderHandle folder = files.OpenFolder(directory);
   if (folder == kNoFolder)
     return ReplaceOutcome::CreateFailed;
-  const std::string tempName = SplitPath(tempPath).second;
+  const std::string tempName = SplitPath(tempPath).name;
   const StagedFile staged = StageFile(
       files, folder, tempName,
       [&](FileHandle file) { return files.WriteAll(file, data, size) == size; }, durable);

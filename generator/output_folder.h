@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "path_parts.h"
 #include "platform_file.h"
 
 namespace quillmark {
@@ -24,8 +25,12 @@ class OutputFolder {
   // The folder's path as the run names it in its texts: absolute, taken
   // once, so nothing that moves the current directory later redirects it.
   const std::string& Path() const { return m_path; }
-  // The path of a file of the run, for its texts.
-  std::string PathOf(const std::string& name) const { return m_path + kPathSeparator + name; }
+  // The path of a file of the run, for its texts. Linux shows the folder
+  // as typed, a trailing slash and all; a Windows folder is a full path,
+  // whose separator ends it only at a drive's root ("D:\").
+  std::string PathOf(const std::string& name) const {
+    return kPathSeparator == '\\' ? JoinPath(m_path, name) : m_path + kPathSeparator + name;
+  }
   // True while the path still names the folder the run holds: a folder
   // moved away, or replaced by another, ends the run.
   bool StillInPlace() const { return m_files.FolderStillAt(m_handle, m_path); }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "path_parts.h"
 #include "platform_file.h"
 #include "win32_block_cloning.h"
 #include "win32_path.h"
@@ -35,7 +36,7 @@ Folder& Of(FolderHandle folder) {
 }
 
 std::string Join(FolderHandle folder, const std::string& name) {
-  return Of(folder).path + kPathSeparator + name;
+  return JoinPath(Of(folder).path, name);
 }
 
 // Opens a folder for its identity; others may go on using it, but not move

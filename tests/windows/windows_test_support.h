@@ -36,4 +36,22 @@ class CurrentFolder {
 // The names in a folder, sorted, as the system spells them.
 std::vector<std::wstring> WideNames(const std::wstring& folder);
 
+// How a program run to its end went: its exit status and the bytes it
+// wrote to its standard output and error (files, not a console).
+struct ProgramResult {
+  bool ended = false;  // false when it had to be killed after the time-out
+  DWORD exitCode = 0;
+  std::string out;
+  std::string err;
+};
+
+// Runs a program with these arguments (UTF-8, quoted as the C runtime
+// splits them) and waits for it at most timeoutMs; one still running then
+// is killed.
+ProgramResult RunProgram(const std::wstring& program, const std::vector<std::string>& args,
+                         DWORD timeoutMs = 120000);
+
+// A program in this test program's folder.
+std::wstring ProgramBeside(const std::wstring& name);
+
 }  // namespace quillmark::test
