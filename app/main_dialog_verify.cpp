@@ -1,5 +1,7 @@
 // A check of the output folder as the dialog runs it: the verify command,
 // the verifier's reports and the message box that ends it.
+#include <QFileInfo>
+
 #include "main_dialog.h"
 #include "message_box.h"
 #include "verify_texts.h"
@@ -25,6 +27,10 @@ void CMainDialog::OnVerifyOutputFolder() {
     return;
   }
   m_pVerifyBatch = std::make_unique<ExpectedBatch>(BatchOfJob(m_job));
+  // The image chooser moves the current folder and stays usable during a
+  // check, so a relative output folder is resolved once, here.
+  m_pVerifyBatch->outputDirectory =
+      QFileInfo(FromUtf8(m_job.outputDirectory)).absoluteFilePath().toStdString();
   m_pVerifyMessage = std::make_unique<VerifyMessage>(*m_pVerifyBatch);
   m_verifyOutcome = VerifyOutcome{};
   const bool started = StartWorker(m_job.deviceCount, [this] {

@@ -116,10 +116,11 @@ DeviceResult Fault(int device, DeviceFault fault) {
   return result;
 }
 
-// The fault lines name a file by the output folder as the dialog shows it.
+// The fault lines name a file by the output folder as the check resolved
+// it, in the folder the image was chosen from.
 ExpectedBatch DefaultOutputFolder() {
   ExpectedBatch batch;
-  batch.outputDirectory = "out";
+  batch.outputDirectory = QDir::current().absoluteFilePath(QStringLiteral("out")).toStdString();
   return batch;
 }
 
@@ -263,6 +264,9 @@ class MainDialogVerifyTest : public QObject {
   void duringACheckTheDialogBehavesAsDuringARun() {
     Fixture fixture;
     fixture.WriteBatch(3);
+    // Found only by looking in the folder the check began with.
+    test::WriteFileBytes(fixture.out + "/" + Device(0x40).ToFileName(),
+                         test::ReadFileBytes(fixture.PathOf(2)));
     GatedDialog dialog;
     fixture.Prepare(dialog, 3, 1);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -283,15 +287,20 @@ class MainDialogVerifyTest : public QObject {
     });
     QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
     QVERIFY(!verifyOffered);
+    // New field values and another image's folder wait for the next run.
     Control<QLineEdit>(dialog, "deviceCountEdit")->setText(QStringLiteral("1"));
+    test::ScratchDir elsewhere;
+    QVERIFY(QDir(QString::fromStdString(elsewhere.path())).mkdir(QStringLiteral("out")));
+    QVERIFY(QDir::setCurrent(QString::fromStdString(elsewhere.path())));
 
     dialog.Open();
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), size_t{1}, 60000);
-    QCOMPARE(closer.seen[0].text, QString::fromStdString(SummaryText(Outcome(3, 3), 3)));
+    QVERIFY(closer.seen[0].text.startsWith(
+        QString::fromStdString(SummaryText(Outcome(3, 3, 1), 3) + "\n")));
     QVERIFY(StartEnabled(dialog));
     QTest::qWait(50);
     QCOMPARE(closer.seen.size(), size_t{1});
-    QCOMPARE(fixture.scratch.List("out").size(), size_t{3});
+    QCOMPARE(fixture.scratch.List("out").size(), size_t{4});
   }
 
   void closingDuringACheckClosesOnceItStoppedWithoutAMessage() {
