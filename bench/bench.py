@@ -27,6 +27,7 @@ import tempfile
 import time
 
 import labels_bench
+import xfs_bench
 
 START = "04:57:55:00:00:00"
 MAC_BLOCK = 0x10000
@@ -49,6 +50,7 @@ def candidates(args, image, out, job):
     result = [
         ("quillmark-cli", cli_command(args, image, out, job), False),
         ("reference", [os.path.join(args.bin, "quillmark-reference-writer")] + common, False),
+        ("limit writer", [os.path.join(args.bin, "quillmark-limit-writer")] + common, False),
         ("peer: python", [sys.executable, os.path.join(here, "peer_writer.py")] + common, True),
         ("peer: cp + dd", ["bash", os.path.join(here, "peer_writer.sh")] + common, True),
     ]
@@ -218,14 +220,19 @@ def goal_lines(title, rows, image_bytes):
         ratio = cli["wall"] / reference["wall"]
         lines.append("- %s: %.2f × the reference (goal ≤ 1.05): %s"
                      % (title, ratio, "met" if ratio <= 1.05 else "NOT met"))
+    limit = by_name.get("limit writer")
+    if limit:
+        ratio = cli["wall"] / limit["wall"]
+        lines.append("- %s: %.2f × the limit writer (goal ≤ 1.05): %s"
+                     % (title, ratio, "met" if ratio <= 1.05 else "NOT met"))
     peers = [row["wall"] for row in rows if row["peer"] and "wall" in row]
     if peers:
         ratio = cli["wall"] / min(peers)
         lines.append("- %s: %.2f × the fastest peer (goal ≤ 0.95): %s"
                      % (title, ratio, "met" if ratio <= 0.95 else "NOT met"))
-    limit = image_bytes + 8 * MIB
+    memory = image_bytes + 8 * MIB
     lines.append("- %s: peak memory %.1f MiB (goal ≤ %.0f MiB): %s"
-                 % (title, cli["rss"] / MIB, limit / MIB, "met" if cli["rss"] <= limit else "NOT met"))
+                 % (title, cli["rss"] / MIB, memory / MIB, "met" if cli["rss"] <= memory else "NOT met"))
     return lines
 
 
@@ -234,97 +241,21 @@ def format_table(title, rows):
     reference = by_name.get("reference", {}).get("wall")
     peers = [row["wall"] for row in rows if row["peer"] and "wall" in row]
     fastest_peer = min(peers) if peers else None
+    limit = by_name.get("limit writer", {}).get("wall")
     lines = ["### " + title, "",
              "| writer | wall median (min–max) | CPU (sys) | peak RSS | × reference "
-             "| × fastest peer | output |",
-             "|---|---|---|---|---|---|---|"]
+             "| × limit writer | × fastest peer | output |",
+             "|---|---|---|---|---|---|---|---|"]
     for row in rows:
         if "wall" not in row:
-            lines.append("| %s | – | – | – | – | – | %s |" % (row["name"], row["failed"]))
+            lines.append("| %s | – | – | – | – | – | – | %s |" % (row["name"], row["failed"]))
             continue
         ratio = lambda base: "%.2f" % (row["wall"] / base) if base else "–"
-        lines.append("| %s | %.3f s (%.3f–%.3f) | %.2f s (%.2f s) | %.1f MiB | %s | %s | %s |" % (
-            row["name"], row["wall"], row["low"], row["high"], row["cpu"], row["sys"],
-            row["rss"] / MIB, ratio(reference), ratio(fastest_peer), row["check"]))
+        lines.append("| %s | %.3f s (%.3f–%.3f) | %.2f s (%.2f s) | %.1f MiB | %s | %s | %s | %s |"
+                     % (row["name"], row["wall"], row["low"], row["high"], row["cpu"], row["sys"],
+                        row["rss"] / MIB, ratio(reference), ratio(limit), ratio(fastest_peer),
+                        row["check"]))
     return "\n".join(lines) + "\n"
-
-
-def used_bytes(path):
-    subprocess.run(["sync", "-f", path], check=False)
-    info = os.statvfs(path)
-    return (info.f_blocks - info.f_bfree) * info.f_frsize
-
-
-def run_xfs_job(args, image_path):
-    """The 4096 × 16 MiB batch on a loop-mounted XFS with shared extents."""
-    if os.geteuid() != 0 or shutil.which("mkfs.xfs") is None:
-        return "### XFS with reflinks\n\nSkipped: needs root and mkfs.xfs.\n"
-    backing = os.path.join(args.work, "xfs.img")
-    mount_point = os.path.join(args.work, "xfs")
-    os.makedirs(mount_point, exist_ok=True)
-    with open(backing, "wb") as disk:
-        disk.truncate(4 << 30)
-    made = subprocess.run(["mkfs.xfs", "-q", "-f", "-m", "reflink=1", backing],
-                          capture_output=True)
-    mounted = made.returncode == 0 and subprocess.run(
-        ["mount", "-o", "loop", backing, mount_point], capture_output=True).returncode == 0
-    try:
-        if not mounted:
-            return "### XFS with reflinks\n\nSkipped: the loop file system could not be made " \
-                   "or mounted here.\n"
-        # cp can share data only within one file system: the image goes
-        # there first, as a user would put it.
-        local_image = os.path.join(mount_point, "image.bin")
-        shutil.copyfile(image_path, local_image)
-        return xfs_table(args, local_image, mount_point)
-    finally:
-        if mounted:
-            subprocess.run(["umount", mount_point], check=False)
-        os.unlink(backing)
-
-
-def xfs_table(args, image_path, mount_point):
-    job = Job("xfs", 4096, 16, 1, args.rounds_xfs)
-    out = os.path.join(mount_point, "out")
-    common = [image_path, out, START, str(job.count), str(job.per_device)]
-    here = os.path.dirname(os.path.abspath(__file__))
-    writers = [
-        ("quillmark-cli", [os.path.join(args.bin, "quillmark-cli"), "--image", image_path,
-                           "--out", out, "--start-mac", START, "--count", str(job.count),
-                           "--macs-per-device", "1", "--quiet"], False),
-        ("core batch writer", [os.path.join(args.bin, "quillmark-core-batch")] + common, False),
-        ("peer: cp --reflink=always + dd",
-         ["bash", os.path.join(here, "peer_writer.sh")] + common + ["--reflink=always"], True),
-    ]
-    with open(image_path, "rb") as source:
-        image = source.read()
-    results = {name: [] for name, _, _ in writers}
-    checks, space = {}, {}
-    for round_number in range(job.rounds):
-        order = list(writers)
-        random.Random(round_number).shuffle(order)
-        for name, argv, _ in order:
-            empty_folder(out)
-            before = used_bytes(mount_point)
-            result = timed_run(argv)
-            results[name].append(result)
-            if result["ok"]:
-                space[name] = max(space.get(name, 0), used_bytes(mount_point) - before)
-            note_run(name, result, round_number, checks, out, image, job)
-    empty_folder(out)
-    title, rows = summarise("XFS with reflinks: 4096 × 16 MiB, 1 per device (64 GiB of images "
-                            "in a 4 GiB file system)", writers, results, checks)
-    goals = []
-    for row in rows:
-        if row["name"] in space:
-            row["check"] += "; took %.0f MiB of the file system" % (space[row["name"]] / MIB)
-        if "wall" in row and not row["peer"]:
-            met = row["wall"] < 5 and space[row["name"]] < 1 << 30
-            goals.append("- %s: %.2f s and %.0f MiB (goal < 5 s and < 1024 MiB): %s" % (
-                row["name"], row["wall"], space[row["name"]] / MIB, "met" if met else "NOT met"))
-        elif not row["peer"]:
-            goals.append("- %s: did not complete" % row["name"])
-    return format_table(title, rows) + "\n" + "\n".join(goals) + "\n"
 
 
 def run_dialog(args, image_path, out):
@@ -379,11 +310,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bin", required=True, help="folder with the built programs")
     parser.add_argument("--work", required=True, help="scratch folder on the disk to measure")
-    parser.add_argument("--jobs", default="small,medium,large,xfs,dialog,labels")
+    parser.add_argument("--jobs", default="small,medium,large,xfs,xfs-range,dialog,labels")
     parser.add_argument("--rounds-small", type=int, default=11)
     parser.add_argument("--rounds-medium", type=int, default=7)
     parser.add_argument("--rounds-large", type=int, default=3)
     parser.add_argument("--rounds-xfs", type=int, default=3)
+    parser.add_argument("--rounds-xfs-range", type=int, default=3)
     parser.add_argument("--rounds-labels", type=int, default=3)
     parser.add_argument("--experiment", action="append", default=[],
                         help="also run the reference writer in this mode (writeback, copy)")
@@ -419,9 +351,9 @@ def main():
         tables.append(format_table(title, rows))
         goals += goal_lines(title, rows, job.mib * MIB)
         print(tables[-1], flush=True)
-    if "xfs" in wanted:
+    if "xfs" in wanted or "xfs-range" in wanted:
         print("XFS with reflinks", file=sys.stderr, flush=True)
-        tables.append(run_xfs_job(args, images[16]))
+        tables.append(xfs_bench.run(args, images[16]))
         print(tables[-1], flush=True)
     if "dialog" in wanted:
         tables.append(run_dialog(args, images[4], out))

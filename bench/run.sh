@@ -4,17 +4,22 @@
 # tables (also kept in build/bench/results.md). Extra arguments go to
 # bench.py, e.g. --jobs small,medium or --rounds-small 21; the verify jobs
 # (bench/verify_bench.py) run after them.
-# The XFS job needs root (it loop-mounts a file system); without root it
-# says so and is skipped. Run it on a quiet machine.
+# The XFS jobs need root (they loop-mount a file system); without root
+# they are skipped, and the script says so first. Run it on a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "bench/run.sh: not root, so the XFS jobs (a loop-mounted XFS with reflinks) are skipped;" \
+    "run it as root for them" >&2
+fi
 
 bash scripts/install-deps.sh bench
 
 build=build/bench
 app=OFF
-targets=(quillmark-cli quillmark-reference-writer quillmark-core-batch quillmark-read-limit
-         quillmark-ledger-bench)
+targets=(quillmark-cli quillmark-reference-writer quillmark-limit-writer quillmark-core-batch
+         quillmark-read-limit quillmark-ledger-bench)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)

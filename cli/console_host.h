@@ -1,12 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "batch_writer.h"
 #include "mac_address.h"
+#include "progress_line.h"
 
 namespace quillmark::cli {
 
@@ -32,17 +32,14 @@ class ConsoleHost final : public BatchHost {
 
  private:
   void PrintLine(const std::string& text);
-  void ShowProgress();
-  void EndProgressLine();
 
-  std::int32_t m_deviceCount;
   ConsoleMode m_mode;
+  ProgressLine m_progress;
   std::vector<MacAddress> m_written;
   std::int32_t m_devicesDone = 0;
   std::string m_lastPrinted;
   std::string m_savingText;  // the device being saved, for the progress line
   bool m_progressShown = false;
-  std::chrono::steady_clock::time_point m_start;
 };
 
 }  // namespace quillmark::cli

@@ -15,31 +15,49 @@ void EmitToStandardOutput(const std::string& text) {
   WriteText(stdout, text);
 }
 
-ProgressLine::ProgressLine(std::int32_t total)
-    : m_total(total), m_start(std::chrono::steady_clock::now()) {}
+ProgressLine::ProgressLine(std::int32_t total, Clock clock, Output output)
+    : m_total(total),
+      m_clock(clock ? std::move(clock) : Clock(&std::chrono::steady_clock::now)),
+      m_output(output ? std::move(output) : Output(&EmitToStandardOutput)),
+      m_start(m_clock()) {}
 
 void ProgressLine::Show(const std::string& text, std::int32_t done) {
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+  m_text = text;
+  m_done = done;
+  m_pending = true;
+  const auto now = m_clock();
+  // A line that is not standing (the first, or the one after a line of
+  // its own) is drawn at once.
+  if (!m_shown || now - m_drawnAt >= kRedrawInterval)
+    Draw(now);
+}
+
+void ProgressLine::Draw(std::chrono::steady_clock::time_point now) {
+  const double seconds = std::chrono::duration<double>(now - m_start).count();
   char counts[96];
-  if (done > 0 && seconds > 0.0) {
-    std::snprintf(counts, sizeof counts, "  %d/%d  %.1f台/秒", done, m_total, done / seconds);
+  if (m_done > 0 && seconds > 0.0) {
+    std::snprintf(counts, sizeof counts, "  %d/%d  %.1f台/秒", m_done, m_total, m_done / seconds);
   } else {
-    std::snprintf(counts, sizeof counts, "  %d/%d", done, m_total);
+    std::snprintf(counts, sizeof counts, "  %d/%d", m_done, m_total);
   }
-  EmitToStandardOutput("\r" + text + counts + kEraseToEnd);
+  m_output("\r" + m_text + counts + kEraseToEnd);
+  m_drawnAt = now;
   m_shown = true;
+  m_pending = false;
 }
 
 void ProgressLine::PrintLine(const std::string& text) {
-  EmitToStandardOutput((m_shown ? "\r" + text + kEraseToEnd : text) + "\n");
+  m_output((m_shown ? "\r" + text + kEraseToEnd : text) + "\n");
   m_shown = false;
+  m_pending = false;
 }
 
 void ProgressLine::End() {
+  if (m_pending)
+    Draw(m_clock());
   if (!m_shown)
     return;
-  EmitToStandardOutput("\n");
+  m_output("\n");
   m_shown = false;
 }
 

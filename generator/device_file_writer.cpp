@@ -28,6 +28,22 @@ constexpr std::uint64_t kCloneMetadataBytes = 4096;
 // the whole 64 KiB the records stand in is counted.
 constexpr std::uint64_t kUnknownCloneBytes = 0x10000;
 
+// What the system caches a file in: a write of part of a page that is not
+// in the cache makes it read the rest from the disk first.
+constexpr std::uint64_t kPageBytes = 4096;
+
+// A clone's records are written with the rest of their block (the image's
+// own bytes, which the clone holds already): a whole block is written
+// without reading it first, where the records alone cost a read from the
+// disk per device.
+std::uint64_t CloneWriteSize(std::uint64_t recordOffset, std::uint64_t recordSize,
+                             std::uint64_t tailSize, std::uint64_t unit) {
+  if (unit == 0 || recordOffset % unit != 0)
+    return recordSize;
+  const std::uint64_t whole = (recordSize + unit - 1) / unit * unit;
+  return whole <= tailSize ? whole : recordSize;
+}
+
 struct SharingProbe {
   bool shares = false;
   std::optional<std::uint64_t> writeUnit;  // what each block written into shared data takes
@@ -35,19 +51,35 @@ struct SharingProbe {
 
 // Makes a private source as the writer does (its shared writes narrowed)
 // and tries to clone it.
-SharingProbe ProbeSharing(PlatformFiles& files, const std::string& directory) {
+SharingProbe ProbeSharing(PlatformFiles& files, FolderHandle folder) {
   SharingProbe probe;
-  const FolderHandle folder = files.OpenFolder(directory);
-  if (folder == kNoFolder)
-    return probe;
   const FileHandle source = files.CreateUnnamedIn(folder);
   if (source != kNoFile) {
     probe.writeUnit = files.NarrowSharedWrites(source);
     probe.shares = TrialClone(files, folder, source);
     files.Close(source);
   }
+  return probe;
+}
+
+SharingProbe ProbeSharing(PlatformFiles& files, const std::string& directory) {
+  const FolderHandle folder = files.OpenFolder(directory);
+  if (folder == kNoFolder)
+    return {};
+  const SharingProbe probe = ProbeSharing(files, folder);
   files.CloseFolder(folder);
   return probe;
+}
+
+std::optional<std::uint64_t> CloneBytes(const SharingProbe& probe, std::uint64_t recordOffset,
+                                        std::uint64_t recordSize) {
+  if (!probe.shares)
+    return std::nullopt;
+  if (!probe.writeUnit || *probe.writeUnit == 0 || recordSize == 0)
+    return kUnknownCloneBytes;
+  const std::uint64_t unit = *probe.writeUnit;
+  const std::uint64_t blocks = (recordOffset + recordSize - 1) / unit - recordOffset / unit + 1;
+  return blocks * unit + kCloneMetadataBytes;
 }
 
 }  // namespace
@@ -58,14 +90,13 @@ bool DirectorySharesData(PlatformFiles& files, const std::string& directory) {
 
 std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::string& directory,
                                              std::uint64_t recordOffset, std::uint64_t recordSize) {
-  const SharingProbe probe = ProbeSharing(files, directory);
-  if (!probe.shares)
-    return std::nullopt;
-  if (!probe.writeUnit || *probe.writeUnit == 0 || recordSize == 0)
-    return kUnknownCloneBytes;
-  const std::uint64_t unit = *probe.writeUnit;
-  const std::uint64_t blocks = (recordOffset + recordSize - 1) / unit - recordOffset / unit + 1;
-  return blocks * unit + kCloneMetadataBytes;
+  return CloneBytes(ProbeSharing(files, directory), recordOffset, recordSize);
+}
+
+std::optional<std::uint64_t> SharedFileBytesIn(PlatformFiles& files, FolderHandle folder,
+                                               std::uint64_t recordOffset,
+                                               std::uint64_t recordSize) {
+  return CloneBytes(ProbeSharing(files, folder), recordOffset, recordSize);
 }
 
 DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
@@ -125,7 +156,9 @@ bool DeviceFileWriter::PrepareSource() {
     return false;
   // Set before the first clone, which carries it: otherwise each device's
   // record write on XFS holds 128 KiB of the volume for minutes.
-  m_files.NarrowSharedWrites(m_source);
+  const std::uint64_t unit = m_files.NarrowSharedWrites(m_source).value_or(kPageBytes);
+  m_cloneWriteSize = CloneWriteSize(m_options.recordOffset, m_options.recordSize,
+                                    m_size - m_options.recordOffset, unit);
   // Every clone gets its own records written over the ones copied here.
   const bool usable = TrialClone(m_files, m_folder, m_source) &&
                       m_files.WriteAll(m_source, m_image, m_size) == m_size;
@@ -141,7 +174,7 @@ bool DeviceFileWriter::Fill(Lane& lane, FileHandle file) {
     switch (m_files.CloneFile(file, m_source)) {
       case CloneResult::Cloned: {
         const std::uint64_t offset = m_options.recordOffset;
-        const std::uint64_t size = m_options.recordSize;
+        const std::uint64_t size = m_cloneWriteSize;
         const std::uint8_t* records = lane.tail ? lane.tail.get() : m_image + offset;
         return m_files.WriteAt(file, offset, records, size) == size;
       }

@@ -77,6 +77,7 @@ class DeviceFileWriter {
   std::vector<Lane> m_lanes;
   std::atomic<bool> m_cloning{false};
   FileHandle m_source = kNoFile;
+  std::uint64_t m_cloneWriteSize = 0;  // bytes written over each clone from recordOffset on
 };
 
 // True when new files in directory can share data with one another, as
@@ -91,5 +92,9 @@ bool DirectorySharesData(PlatformFiles& files, const std::string& directory);
 // data there (each file then takes a whole image).
 std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::string& directory,
                                              std::uint64_t recordOffset, std::uint64_t recordSize);
+// The same for a folder held open.
+std::optional<std::uint64_t> SharedFileBytesIn(PlatformFiles& files, FolderHandle folder,
+                                               std::uint64_t recordOffset,
+                                               std::uint64_t recordSize);
 
 }  // namespace quillmark
