@@ -115,6 +115,13 @@ int RunVerify(const VerifyOptions& options) {
   return outcome.Passed() && reported ? kExitSuccess : kExitRunFailed;
 }
 
+// The platform's stop statuses, with where a stopped check got to.
+std::string StoppedStatusesHelp() {
+  std::string text = kStopStatusesHelpText;
+  text.insert(text.size() - 1, "（总结说明校验到哪里）");
+  return text;
+}
+
 }  // namespace
 
 std::string VerifyHelpText() {
@@ -134,8 +141,8 @@ std::string VerifyHelpText() {
          "  0    每台设备的文件都完好\n"
          "  1    请求或清单被拒绝（信息在标准错误输出），未校验任何文件\n"
          "  2    命令行用法错误\n"
-         "  3    有设备的文件不完好，或发现MAC地址重复的文件\n"
-         "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止（总结说明校验到哪里）\n";
+         "  3    有设备的文件不完好，或发现MAC地址重复的文件\n" +
+         StoppedStatusesHelp();
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {

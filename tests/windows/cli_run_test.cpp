@@ -115,6 +115,10 @@ struct SeparatorCase {
   const char* lists;  // the manifest, under the scratch folder
 };
 
+void PrintTo(const SeparatorCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class CliSeparatorTest : public CliRunTest, public ::testing::WithParamInterface<SeparatorCase> {};
 
 // Windows takes both separators, and so must every path of the tool.
@@ -204,6 +208,10 @@ struct StatusCase {
   const char* out;  // exactly
   const char* err;  // the start of it
 };
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CliStatusTest : public CliRunTest, public ::testing::WithParamInterface<StatusCase> {};
 
