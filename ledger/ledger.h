@@ -36,7 +36,7 @@ class Ledger {
 };
 
 // The schema versions this program knows; a ledger is used only at the last.
-inline constexpr int kLedgerSchemaVersion = 2;
+inline constexpr int kLedgerSchemaVersion = 3;
 
 // Opens a ledger whose schema is current. Creates nothing: a missing or
 // outdated ledger is an error that points to `ledger init`.

@@ -44,6 +44,21 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
   Result<std::optional<std::uint64_t>> start = store.NextFreeStart(*pool, size);
   if (!start)
     return start.error();
+  // The free ranges are kept by triggers; should they ever disagree with
+  // the batches (a pool full, or a range taken), the batches decide.
+  bool confirmed = false;
+  if (start.value()) {
+    Result<std::optional<BatchSummary>> inTheWay =
+        store.FirstOverlap(MacRange{*start.value(), size});
+    if (!inTheWay)
+      return inTheWay.error();
+    confirmed = !inTheWay.value();
+  }
+  if (!confirmed) {
+    start = store.NextFreeStartByScan(*pool, size);
+    if (!start)
+      return start.error();
+  }
   if (!start.value())
     return PoolFullError(*pool, size);
   return *start.value();

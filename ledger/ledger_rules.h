@@ -17,9 +17,14 @@ class RuleStore {
   // The pool that holds the whole range, if one does.
   virtual Result<std::optional<Pool>> PoolHolding(const MacRange& range) = 0;
   virtual Result<bool> HasPools() = 0;
-  // The lowest start in the pool from which size addresses are free.
+  // The lowest start in the pool from which size addresses are free, from
+  // the free ranges the database keeps.
   virtual Result<std::optional<std::uint64_t>> NextFreeStart(const Pool& pool,
                                                              std::uint64_t size) = 0;
+  // The same found from the batches themselves, walking every one in the
+  // pool.
+  virtual Result<std::optional<std::uint64_t>> NextFreeStartByScan(const Pool& pool,
+                                                                   std::uint64_t size) = 0;
   // The batch of exactly these devices, voided or not.
   virtual Result<std::optional<BatchSummary>> SameDevices(std::uint64_t firstMac,
                                                           std::int32_t deviceCount,

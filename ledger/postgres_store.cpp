@@ -128,6 +128,21 @@ Result<bool> PostgresRuleStore::HasPools() {
 
 Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStart(const Pool& pool,
                                                                       std::uint64_t size) {
+  // The pool's gaps in address order until one is wide enough.
+  Result<PqResult> rows = m_db.Exec(
+      "SELECT first_mac FROM quillmark.free_ranges WHERE first_mac >= $1::bigint"
+      " AND first_mac < $2::bigint AND end_mac - first_mac >= $3::bigint"
+      " ORDER BY first_mac LIMIT 1",
+      {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<std::uint64_t>();
+  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(rows->Int64(0, 0)));
+}
+
+Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStartByScan(const Pool& pool,
+                                                                            std::uint64_t size) {
   // One pass over the batches in the pool in address order (from the one
   // that may straddle its start): the gap before each, from the end of the
   // one before it; then the gap after the last, found by one index seek.
@@ -166,8 +181,16 @@ Result<std::optional<BatchSummary>> PostgresRuleStore::SameDevices(std::uint64_t
 }
 
 Result<std::optional<BatchSummary>> PostgresRuleStore::FirstOverlap(const MacRange& range) {
-  return OneBatch("WHERE b.macs && int8range($1::bigint, $2::bigint) ORDER BY b.first_mac LIMIT 1",
-                  {Number(range.first), Number(range.end())});
+  // Ranges never overlap, so the lowest batch in the way is the last one
+  // starting at or below the range, or else the first starting inside it:
+  // a walk of the address index from there, never a search of every
+  // range (which the planner may choose for ORDER BY … LIMIT 1).
+  return OneBatch(
+      "WHERE b.first_mac < $2::bigint AND upper(b.macs) > $1::bigint"
+      " AND b.first_mac >= coalesce((SELECT first_mac FROM quillmark.batches"
+      " WHERE first_mac <= $1::bigint ORDER BY first_mac DESC LIMIT 1), $1::bigint)"
+      " ORDER BY b.first_mac LIMIT 1",
+      {Number(range.first), Number(range.end())});
 }
 
 Result<std::int64_t> PostgresRuleStore::InsertBatch(const BatchRequest& request,

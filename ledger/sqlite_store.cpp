@@ -119,6 +119,25 @@ Result<bool> SqliteRuleStore::HasPools() {
 
 Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStart(const Pool& pool,
                                                                     std::uint64_t size) {
+  // The pool's gaps in address order until one is wide enough.
+  Result<SqliteStatement> statement = m_db.Prepare(
+      "SELECT first_mac FROM free_ranges WHERE first_mac >= :lo AND first_mac < :hi"
+      " AND end_mac - first_mac >= :size ORDER BY first_mac LIMIT 1");
+  if (!statement)
+    return statement.error();
+  statement->Bind(":lo", std::int64_t(pool.macs.first))
+      .Bind(":hi", std::int64_t(pool.macs.end()))
+      .Bind(":size", std::int64_t(size));
+  Result<std::optional<std::int64_t>> start = m_db.QueryInt(statement.value());
+  if (!start)
+    return start.error();
+  if (!start.value())
+    return std::optional<std::uint64_t>();
+  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(*start.value()));
+}
+
+Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStartByScan(const Pool& pool,
+                                                                          std::uint64_t size) {
   // One pass over the batches in the pool in address order (from the one
   // that may straddle its start): the gap before each, from the end of the
   // one before it; then the gap after the last, found by one index seek.

@@ -18,6 +18,8 @@ class SqliteRuleStore final : public RuleStore {
   Result<std::optional<Pool>> PoolHolding(const MacRange& range) override;
   Result<bool> HasPools() override;
   Result<std::optional<std::uint64_t>> NextFreeStart(const Pool& pool, std::uint64_t size) override;
+  Result<std::optional<std::uint64_t>> NextFreeStartByScan(const Pool& pool,
+                                                           std::uint64_t size) override;
   Result<std::optional<BatchSummary>> SameDevices(std::uint64_t firstMac, std::int32_t deviceCount,
                                                   std::int32_t macsPerDevice) override;
   Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) override;

@@ -38,8 +38,11 @@ TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
   const std::string file = dir / "ledger.sqlite3";
   ChildResult init = Ledger({"init", file});
   EXPECT_EQ(init.exitCode, 0) << init.err;
-  EXPECT_EQ(init.out, "账本已创建：" + file + "（结构版本 2）\n");
-  EXPECT_EQ(Ledger({"init", "--ledger", file}).out, "账本已是最新：" + file + "（结构版本 2）\n");
+  EXPECT_EQ(init.out, "账本已创建：" + file + "（结构版本 " +
+                          std::to_string(ledger::kLedgerSchemaVersion) + "）\n");
+  EXPECT_EQ(Ledger({"init", "--ledger", file}).out,
+            "账本已是最新：" + file + "（结构版本 " + std::to_string(ledger::kLedgerSchemaVersion) +
+                "）\n");
 
   ChildResult pool =
       Ledger({"pool", "add", "line3", "04:57:55:00:00:00", "04:57:55:00:ff:ff", "--ledger", file});

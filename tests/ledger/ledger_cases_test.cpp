@@ -192,6 +192,32 @@ TEST_P(LedgerTest, TheNextFreeRangeSkipsABatchStraddlingThePoolsStart) {
   EXPECT_EQ(m_ledger->Reserve(NextRequest("line3", 1)).error().fault, LedgerFault::PoolFull);
 }
 
+// The free ranges the database keeps follow every batch and pool; should
+// they ever be wrong, the batches still decide the next free range.
+TEST_P(LedgerTest, TheFreeRangesFollowTheBatchesAndNeverOverrideThem) {
+  Reserve(Request(kVendor + 90, 20));  // before any pool, straddling the second's start
+  AddPool("line3", kVendor, 50);
+  AddPool("line4", kVendor + 100, 100);
+  AddPool("line5", kVendor + 200, 10);  // beside line4: their gaps stay apart
+  Reserve(Request(kVendor, 5));
+  Reserve(Request(kVendor + 45, 5));    // up to the pool's end
+  Reserve(Request(kVendor + 10, 30));   // inside a gap, leaving both sides
+  Reserve(NextRequest("line4", 3, 2));  // from 110
+  Reserve(Request(kVendor + 200, 10));  // the whole of line5
+  EXPECT_EQ(m_place->FreeRangesDisagree(), "");
+  EXPECT_EQ(m_ledger->Reserve(NextRequest("line5", 1)).error().fault, LedgerFault::PoolFull);
+
+  // Free ranges that claim taken addresses, or hide free ones: the next
+  // free range is still the lowest one the batches leave.
+  const std::string ranges = m_place->Table("free_ranges");
+  ASSERT_EQ(m_place->RawSql("DELETE FROM " + ranges), "");
+  ASSERT_EQ(m_place->RawSql("INSERT INTO " + ranges + " VALUES (" + std::to_string(kVendor) + ", " +
+                            std::to_string(kVendor + 50) + ")"),
+            "");
+  EXPECT_EQ(Reserve(NextRequest("line3", 4)).macs, (MacRange{kVendor + 5, 4}));
+  EXPECT_EQ(Reserve(NextRequest("line4", 10)).macs, (MacRange{kVendor + 116, 10}));
+}
+
 TEST_P(LedgerTest, WherePoolsExistABatchMustLieInsideOne) {
   const std::uint64_t oui = 0x045755000000;
   AddPool("vendor", oui, 0x1000000);  // 04:57:55:00:00:00 to 04:57:55:ff:ff:ff

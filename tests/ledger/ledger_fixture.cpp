@@ -56,6 +56,17 @@ std::string FreshLedgerPlace::Table(const std::string& name) const {
   return m_backend == Backend::SQLite ? name : "quillmark." + name;
 }
 
+std::string FreshLedgerPlace::FreeRangesDisagree() const {
+  const std::string kept = "SELECT first_mac, end_mac FROM " + Table("free_ranges");
+  const std::string fresh = "SELECT first_mac, end_mac FROM " + Table("pool_gaps");
+  // A check that fails on the first row that is in one and not the other.
+  return RawSql(
+      "CREATE TEMP TABLE free_ranges_agree (differing INTEGER CHECK (differing = 0));"
+      " INSERT INTO free_ranges_agree SELECT (SELECT count(*) FROM (" +
+      kept + " EXCEPT " + fresh + ") AS a) + (SELECT count(*) FROM (" + fresh + " EXCEPT " + kept +
+      ") AS b)");
+}
+
 void LedgerTest::SetUp() {
   m_place = std::make_unique<FreshLedgerPlace>(GetParam());
   ASSERT_EQ(m_place->error(), "");

@@ -31,6 +31,9 @@ class FreshLedgerPlace {
   std::string RawSql(const std::string& sql) const;
   // A table's name as the back end spells it ("quillmark.batches").
   std::string Table(const std::string& name) const;
+  // Empty when the free ranges the triggers keep are exactly every pool
+  // less its batches, as computed afresh; else the database's complaint.
+  std::string FreeRangesDisagree() const;
 
  private:
   Backend m_backend;

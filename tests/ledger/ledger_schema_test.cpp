@@ -89,13 +89,47 @@ TEST_P(LedgerSchemaTest, UpgradesFromTheFirstVersionKeepingEveryBatch) {
   next.pool = "line1";
   EXPECT_EQ(ledger.Reserve(next)->macs.first, kVendor + 200);
   EXPECT_TRUE(ledger.Void(batches[0].batch.id, "recorded by hand"));
+  EXPECT_EQ(m_place.FreeRangesDisagree(), "");
+}
+
+// A ledger with pools and batches gets their free ranges on its upgrade.
+TEST_P(LedgerSchemaTest, UpgradesFromTheSecondVersionFindingThePoolsFreeRanges) {
+  ASSERT_TRUE(InitLedger(location(), 2));
+  const bool sqlite = GetParam() == Backend::SQLite;
+  const std::string pool =
+      sqlite ? "INSERT INTO pools (name, first_mac, end_mac, created_by) VALUES ('line1', " +
+                   std::to_string(kVendor) + ", " + std::to_string(kVendor + 1000) + ", 'old')"
+             : "INSERT INTO quillmark.pools (name, macs) VALUES ('line1', int8range(" +
+                   std::to_string(kVendor) + ", " + std::to_string(kVendor + 1000) + "))";
+  ASSERT_EQ(m_place.RawSql(pool), "");
+  for (const auto& [first, count] :
+       {std::pair{kVendor, 10}, {kVendor + 12, 3}, {kVendor + 40, 60}}) {
+    ASSERT_EQ(m_place.RawSql("INSERT INTO " + m_place.Table("batches") +
+                             " (first_mac, device_count, macs_per_device, station, pool" +
+                             (sqlite ? ", recorded_by" : "") + ") VALUES (" +
+                             std::to_string(first) + ", " + std::to_string(count) +
+                             ", 1, 'line1', 'line1'" + (sqlite ? ", 'old'" : "") + ")"),
+              "");
+  }
+  ASSERT_TRUE(InitLedger(location()));
+  EXPECT_EQ(m_place.FreeRangesDisagree(), "");
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(location());
+  ASSERT_TRUE(opened) << opened.error().message;
+  BatchRequest next = Batch(0, 20);
+  next.firstMac.reset();
+  next.pool = "line1";
+  EXPECT_EQ(opened.value()->Reserve(next)->macs.first, kVendor + 15);
+  next.deviceCount = 2;
+  EXPECT_EQ(opened.value()->Reserve(next)->macs.first, kVendor + 10);
+  EXPECT_EQ(m_place.FreeRangesDisagree(), "");
 }
 
 TEST_P(LedgerSchemaTest, ALedgerFromANewerProgramIsLeftAlone) {
   ASSERT_TRUE(InitLedger(location()));
+  const std::string version = std::to_string(kLedgerSchemaVersion + 1);
   const std::string newer = GetParam() == Backend::SQLite
-                                ? "PRAGMA user_version = 3"
-                                : "UPDATE quillmark.schema_version SET version = 3";
+                                ? "PRAGMA user_version = " + version
+                                : "UPDATE quillmark.schema_version SET version = " + version;
   ASSERT_EQ(m_place.RawSql(newer), "");
   EXPECT_EQ(OpenLedger(location()).error().fault, LedgerFault::SchemaTooNew);
   EXPECT_EQ(InitLedger(location()).error().fault, LedgerFault::SchemaTooNew);

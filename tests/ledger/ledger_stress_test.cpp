@@ -138,6 +138,7 @@ class LedgerStressTest : public testing::TestWithParam<Backend> {
       EXPECT_LE(batches[i - 1].macs().end(), batches[i].firstMac)
           << "batches " << batches[i - 1].id << " and " << batches[i].id << " overlap";
     }
+    EXPECT_EQ(m_place.FreeRangesDisagree(), "");
     return batches;
   }
 

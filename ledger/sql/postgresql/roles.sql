@@ -37,10 +37,11 @@ DO $$
 DECLARE
   item record;
 BEGIN
-  FOR item IN SELECT c.oid::regclass AS name FROM pg_class c
-              WHERE c.relnamespace = 'quillmark'::regnamespace AND c.relkind = 'r'
+  FOR item IN SELECT c.oid::regclass AS name, c.relkind FROM pg_class c
+              WHERE c.relnamespace = 'quillmark'::regnamespace AND c.relkind IN ('r', 'v')
   LOOP
-    EXECUTE format('ALTER TABLE %s OWNER TO quillmark_owner', item.name);
+    EXECUTE format('ALTER %s %s OWNER TO quillmark_owner',
+                   CASE item.relkind WHEN 'v' THEN 'VIEW' ELSE 'TABLE' END, item.name);
   END LOOP;
   FOR item IN SELECT p.oid::regprocedure AS name FROM pg_proc p
               WHERE p.pronamespace = 'quillmark'::regnamespace
