@@ -41,7 +41,7 @@ std::string ManifestPathRefusal(const std::string& path, const std::string& imag
   const std::optional<FileIdentity> existing = files.IdentityOf(path);
   if (existing && existing == files.IdentityOf(imagePath))
     return "清单文件不能是输入映像！" + path;
-  if (IsFileOfTheBatch(path, job, files))
+  if (BatchNameOf(path, job, files) != BatchName::None)
     return "清单文件不能使用本批设备文件的名称！" + path;
   // Its temporary file replaces whatever stands under that name.
   const ManifestLocation location = Locate(path);

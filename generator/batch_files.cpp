@@ -19,17 +19,19 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
   return devices;
 }
 
-bool IsFileOfTheBatch(const std::string& path, const GenerationJob& job, PlatformFiles& files) {
+BatchName BatchNameOf(const std::string& path, const GenerationJob& job, PlatformFiles& files) {
   const auto [directory, name] = SplitPath(path);
   const std::optional<FileIdentity> folder = files.IdentityOf(directory);
   if (!folder || folder != files.IdentityOf(job.outputDirectory))
-    return false;
+    return BatchName::None;
   for (const MacAddress& first : PlannedDevices(job)) {
     const std::string device = first.ToFileName();
-    if (name == device || name == TemporaryNameFor(device))
-      return true;
+    if (name == device)
+      return BatchName::DeviceFile;
+    if (name == TemporaryNameFor(device))
+      return BatchName::TemporaryFile;
   }
-  return false;
+  return BatchName::None;
 }
 
 }  // namespace quillmark

@@ -89,10 +89,13 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
                                   : DirectoryExists(job.outputDirectory, files);
   if (!directoryReady)
     return Reject(std::string(kOutputDirectoryErrorText));
-  // The run would replace or remove the image itself, and the operator's
-  // only copy of it with it.
-  if (rule == OutputDirectoryRule::CreateIfMissing && IsFileOfTheBatch(texts.imagePath, job, files))
-    return Reject(ImageIsFileOfTheBatchText(texts.imagePath));
+  // The run would remove the image as a stale temporary file, leaving no
+  // trace of it. (An image under a device's own name is replaced by that
+  // device's image, which a rerun in place relies on.)
+  if (rule == OutputDirectoryRule::CreateIfMissing &&
+      BatchNameOf(texts.imagePath, job, files) == BatchName::TemporaryFile) {
+    return Reject(ImageIsTemporaryFileText(texts.imagePath));
+  }
   return verdict;
 }
 

@@ -6,8 +6,8 @@ std::string FolderBusyText(const std::string& directory) {
   return "输出目录正被另一个运行使用！" + directory;
 }
 
-std::string ImageIsFileOfTheBatchText(const std::string& imagePath) {
-  return "输入映像不能使用本批设备文件的名称！" + imagePath;
+std::string ImageIsTemporaryFileText(const std::string& imagePath) {
+  return "输入映像不能使用本批临时文件的名称！" + imagePath;
 }
 
 std::string SavingText(const MacAddress& firstAddress) {

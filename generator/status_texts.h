@@ -33,9 +33,9 @@ inline constexpr std::string_view kOutputDirectoryErrorText = "输出目录错�
 // run holds the folder.
 std::string FolderBusyText(const std::string& directory);
 
-// "输入映像不能使用本批设备文件的名称！" and the image's path: the image
-// stands under a name the batch writes in its output folder.
-std::string ImageIsFileOfTheBatchText(const std::string& imagePath);
+// "输入映像不能使用本批临时文件的名称！" and the image's path: the image
+// stands under a temporary name of the batch in its output folder.
+std::string ImageIsTemporaryFileText(const std::string& imagePath);
 
 // "保存MAC固件: 04:57:55:00:00:00"
 std::string SavingText(const MacAddress& firstAddress);

@@ -197,22 +197,23 @@ TEST_F(RequestTest, VersionAndHelp) {
   EXPECT_NE(help.out.find("输出目录"), std::string::npos);
 }
 
-// An image standing where the run writes (a device's file or temporary
-// file of the batch, the manifest's temporary file) would be replaced or
-// removed by the run: the request is refused and the image stays.
-TEST_F(RequestTest, ImageWhereTheRunWritesIsRefusedAndKept) {
+// An image standing under a temporary name the run removes (a device's
+// temporary file of the batch, the manifest's) would be gone without a
+// trace: the request is refused and the image stays. Under a device's own
+// name it is replaced by that device's image, as a rerun in place expects.
+TEST_F(RequestTest, ImageUnderATemporaryNameIsRefusedAndKept) {
   struct Case {
     std::string imagePath;
     std::vector<std::string> more;
     std::string message;
   };
   const std::vector<Case> cases{
-      {"out/fw_045755_000001.img",
-       {},
-       "输入映像不能使用本批设备文件的名称！out/fw_045755_000001.img"},
       {"out/.fw_045755_000002.img.part",
+       {},
+       "输入映像不能使用本批临时文件的名称！out/.fw_045755_000002.img.part"},
+      {"out/.fw_045755_000000.img.part",
        {"--dry-run"},
-       "输入映像不能使用本批设备文件的名称！out/.fw_045755_000002.img.part"},
+       "输入映像不能使用本批临时文件的名称！out/.fw_045755_000000.img.part"},
       {".list.csv.part",
        {"--manifest=list.csv"},
        "清单文件的临时文件不能是输入映像！./.list.csv.part"},
@@ -231,10 +232,10 @@ TEST_F(RequestTest, ImageWhereTheRunWritesIsRefusedAndKept) {
     ASSERT_EQ(::unlink((m_dir / c.imagePath).c_str()), 0);
     EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
   }
-  // Outside the batch's names the folder is the image's like any other.
-  WriteFileBytes(m_dir / "out/fw_045755_000003.img", m_image);
-  EXPECT_EQ(Run({"--image=out/fw_045755_000003.img", "--count=3", "--quiet"}).exitCode, 0);
-  EXPECT_TRUE(ReadFileBytes(m_dir / "out/fw_045755_000003.img") == m_image);
+  WriteFileBytes(m_dir / "out/fw_045755_000001.img", m_image);
+  EXPECT_EQ(Run({"--image=out/fw_045755_000001.img", "--count=3", "--quiet"}).exitCode, 0);
+  EXPECT_TRUE(ReadFileBytes(m_dir / "out/fw_045755_000001.img") == DeviceImage(0x045755000001, 1));
+  EXPECT_TRUE(ReadFileBytes(m_dir / "out/fw_045755_000002.img") == DeviceImage(0x045755000002, 1));
 }
 
 }  // namespace
