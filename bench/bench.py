@@ -191,6 +191,34 @@ def run_job(args, job, out, image_path, durable=True):
     return summarise(job.title(), writers, results, checks)
 
 
+def paired_with_limit(args, job, out, image_path, pairs):
+    """quillmark-cli and the limit writer in pairs, alternating which goes
+    first; the goal line from the median of the pairs' ratios."""
+    common = [image_path, out, START, str(job.count), str(job.per_device)]
+    both = [cli_command(args, image_path, out, job),
+            [os.path.join(args.bin, "quillmark-limit-writer")] + common]
+    ratios, walls, cpus = [], ([], []), ([], [])
+    for pair in range(pairs):
+        order = (0, 1) if pair % 2 == 0 else (1, 0)
+        result = {}
+        for which in order:
+            empty_folder(out)
+            warm_memory(job)
+            result[which] = timed_run(both[which])
+            if not result[which]["ok"]:
+                return "- %s: paired run failed: %s" % (job.title(), result[which]["error"][:120])
+            walls[which].append(result[which]["wall"])
+            cpus[which].append(result[which]["cpu"])
+        ratios.append(result[0]["wall"] / result[1]["wall"])
+    empty_folder(out)
+    ratio = statistics.median(ratios)
+    return ("- %s: %.2f × the limit writer, median of %d paired runs in alternating order "
+            "(medians %.3f s and %.3f s; CPU %.2f s and %.2f s) (goal ≤ 1.05): %s" % (
+                job.title(), ratio, pairs, statistics.median(walls[0]),
+                statistics.median(walls[1]), statistics.median(cpus[0]),
+                statistics.median(cpus[1]), "met" if ratio <= 1.05 else "NOT met"))
+
+
 def summarise(title, writers, results, checks):
     rows = []
     for name, _, is_peer in writers:
@@ -312,6 +340,8 @@ def main():
     parser.add_argument("--work", required=True, help="scratch folder on the disk to measure")
     parser.add_argument("--jobs", default="small,medium,large,xfs,xfs-range,dialog,labels")
     parser.add_argument("--rounds-small", type=int, default=11)
+    parser.add_argument("--pairs", type=int, default=20,
+                        help="paired runs of quillmark-cli and the limit writer per ext4 job")
     parser.add_argument("--rounds-medium", type=int, default=7)
     parser.add_argument("--rounds-large", type=int, default=3)
     parser.add_argument("--rounds-xfs", type=int, default=3)
@@ -350,6 +380,8 @@ def main():
         title, rows = run_job(args, job, out, images[job.mib], durable=not args.no_durable)
         tables.append(format_table(title, rows))
         goals += goal_lines(title, rows, job.mib * MIB)
+        if job.name in ("small", "medium") and args.pairs > 0:
+            goals.append(paired_with_limit(args, job, out, images[job.mib], args.pairs))
         print(tables[-1], flush=True)
     if "xfs" in wanted or "xfs-range" in wanted:
         print("XFS with reflinks", file=sys.stderr, flush=True)
