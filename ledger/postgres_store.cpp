@@ -129,16 +129,11 @@ Result<bool> PostgresRuleStore::HasPools() {
 Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStart(const Pool& pool,
                                                                       std::uint64_t size) {
   // The pool's gaps in address order until one is wide enough.
-  Result<PqResult> rows = m_db.Exec(
+  return FirstFreeStart(
       "SELECT first_mac FROM quillmark.free_ranges WHERE first_mac >= $1::bigint"
       " AND first_mac < $2::bigint AND end_mac - first_mac >= $3::bigint"
       " ORDER BY first_mac LIMIT 1",
-      {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
-  if (!rows)
-    return rows.error();
-  if (rows->Rows() == 0)
-    return std::optional<std::uint64_t>();
-  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(rows->Int64(0, 0)));
+      pool, size);
 }
 
 Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStartByScan(const Pool& pool,
@@ -147,8 +142,7 @@ Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStartByScan(cons
   // that may straddle its start): the gap before each, from the end of the
   // one before it; then the gap after the last, found by one index seek.
   // The lowest gap wide enough wins.
-  Result<PqResult> rows =
-      m_db.Exec(R"sql(
+  return FirstFreeStart(R"sql(
     SELECT gap_lo FROM (
       SELECT greatest(coalesce(lag(least(upper(macs), $2::bigint)) OVER (ORDER BY first_mac),
                                $1::bigint), $1::bigint) AS gap_lo,
@@ -164,7 +158,14 @@ Result<std::optional<std::uint64_t>> PostgresRuleStore::NextFreeStartByScan(cons
                                $1::bigint), $1::bigint), $2::bigint
     ) AS gaps
     WHERE gap_hi - gap_lo >= $3::bigint ORDER BY gap_lo LIMIT 1)sql",
-                {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
+                        pool, size);
+}
+
+Result<std::optional<std::uint64_t>> PostgresRuleStore::FirstFreeStart(const char* sql,
+                                                                       const Pool& pool,
+                                                                       std::uint64_t size) {
+  Result<PqResult> rows =
+      m_db.Exec(sql, {Number(pool.macs.first), Number(pool.macs.end()), Number(size)});
   if (!rows)
     return rows.error();
   if (rows->Rows() == 0)

@@ -120,20 +120,10 @@ Result<bool> SqliteRuleStore::HasPools() {
 Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStart(const Pool& pool,
                                                                     std::uint64_t size) {
   // The pool's gaps in address order until one is wide enough.
-  Result<SqliteStatement> statement = m_db.Prepare(
+  return FirstFreeStart(
       "SELECT first_mac FROM free_ranges WHERE first_mac >= :lo AND first_mac < :hi"
-      " AND end_mac - first_mac >= :size ORDER BY first_mac LIMIT 1");
-  if (!statement)
-    return statement.error();
-  statement->Bind(":lo", std::int64_t(pool.macs.first))
-      .Bind(":hi", std::int64_t(pool.macs.end()))
-      .Bind(":size", std::int64_t(size));
-  Result<std::optional<std::int64_t>> start = m_db.QueryInt(statement.value());
-  if (!start)
-    return start.error();
-  if (!start.value())
-    return std::optional<std::uint64_t>();
-  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(*start.value()));
+      " AND end_mac - first_mac >= :size ORDER BY first_mac LIMIT 1",
+      pool, size);
 }
 
 Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStartByScan(const Pool& pool,
@@ -142,7 +132,7 @@ Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStartByScan(const 
   // that may straddle its start): the gap before each, from the end of the
   // one before it; then the gap after the last, found by one index seek.
   // The lowest gap wide enough wins.
-  Result<SqliteStatement> statement = m_db.Prepare(R"sql(
+  return FirstFreeStart(R"sql(
     SELECT gap_lo FROM (
       SELECT max(coalesce(lag(min(end_mac, :hi)) OVER (ORDER BY first_mac), :lo), :lo) AS gap_lo,
              first_mac AS gap_hi
@@ -154,7 +144,14 @@ Result<std::optional<std::uint64_t>> SqliteRuleStore::NextFreeStartByScan(const 
       SELECT max(coalesce((SELECT min(end_mac, :hi) FROM batches WHERE first_mac < :hi
                            ORDER BY first_mac DESC LIMIT 1), :lo), :lo), :hi
     )
-    WHERE gap_hi - gap_lo >= :size ORDER BY gap_lo LIMIT 1)sql");
+    WHERE gap_hi - gap_lo >= :size ORDER BY gap_lo LIMIT 1)sql",
+                        pool, size);
+}
+
+Result<std::optional<std::uint64_t>> SqliteRuleStore::FirstFreeStart(const char* sql,
+                                                                     const Pool& pool,
+                                                                     std::uint64_t size) {
+  Result<SqliteStatement> statement = m_db.Prepare(sql);
   if (!statement)
     return statement.error();
   statement->Bind(":lo", std::int64_t(pool.macs.first))

@@ -36,6 +36,10 @@ class SqliteRuleStore final : public RuleStore {
   Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter);
 
  private:
+  // The first start a query over the pool's range finds, with the pool's
+  // bounds and the size bound to it; none when no gap is wide enough.
+  Result<std::optional<std::uint64_t>> FirstFreeStart(const char* sql, const Pool& pool,
+                                                      std::uint64_t size);
   Result<std::optional<BatchSummary>> OneBatch(SqliteStatement& statement);
   Result<std::optional<Pool>> OnePool(SqliteStatement& statement);
 
