@@ -19,9 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench_batch.h"
+
 namespace {
 
-constexpr std::uint64_t kMacBlock = 0x10000;
+using quillmark::bench::kMacBlock;
+using quillmark::bench::ParseMac;
 
 struct Batch {
   std::string directory;
@@ -31,19 +34,6 @@ struct Batch {
   long count = 0;
   long perDevice = 0;
 };
-
-bool ParseMac(const char* text, std::uint64_t& mac) {
-  mac = 0;
-  for (int i = 0; i < 6; ++i) {
-    char* end = nullptr;
-    const unsigned long octet = std::strtoul(text, &end, 16);
-    if (end == text || octet > 0xff || (i < 5 && *end != ':'))
-      return false;
-    mac = (mac << 8) | octet;
-    text = end + 1;
-  }
-  return true;
-}
 
 bool WriteDevice(const Batch& batch, std::uint8_t* tail, long device) {
   const std::uint64_t head = batch.size - kMacBlock;

@@ -20,9 +20,12 @@
 #include <new>
 #include <string>
 
+#include "bench_batch.h"
+
 namespace {
 
-constexpr std::uint64_t kMacBlock = 0x10000;
+using quillmark::bench::kMacBlock;
+using quillmark::bench::ParseMac;
 
 bool WriteAll(int fd, const std::uint8_t* data, std::uint64_t size, off_t offset) {
   while (size > 0) {
@@ -32,19 +35,6 @@ bool WriteAll(int fd, const std::uint8_t* data, std::uint64_t size, off_t offset
     data += put;
     size -= static_cast<std::uint64_t>(put);
     offset += put;
-  }
-  return true;
-}
-
-bool ParseMac(const char* text, std::uint64_t& mac) {
-  mac = 0;
-  for (int i = 0; i < 6; ++i) {
-    char* end = nullptr;
-    const unsigned long octet = std::strtoul(text, &end, 16);
-    if (end == text || octet > 0xff || (i < 5 && *end != ':'))
-      return false;
-    mac = (mac << 8) | octet;
-    text = end + 1;
   }
   return true;
 }
