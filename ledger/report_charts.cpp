@@ -2,6 +2,7 @@
 // pool bar has a fixed number of columns, the daily chart one shape per day
 // and station.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -37,38 +38,46 @@ const char* StationColour(std::size_t index) {
 }
 
 std::string PoolBarSvg(const PoolUsage& usage, const ReportTexts& texts) {
-  // Each used kind marks the columns its addresses touch, so a single batch
-  // in a huge pool still shows; the free background shows through the rest.
+  // One column per thousandth of the pool, coloured by the kind holding
+  // most of its used addresses: a single batch in a huge pool still shows,
+  // and neighbouring columns of one colour are one shape.
   const std::uint64_t first = usage.pool.macs.first;
   const std::uint64_t count = std::max<std::uint64_t>(usage.pool.macs.count, 1);
-  std::vector<bool> marked[kUsageKinds];
-  for (auto& columns : marked)
-    columns.assign(kBarColumns, false);
+  const auto columnStart = [&](std::uint64_t c) { return first + c * count / kBarColumns; };
+  std::vector<std::array<std::uint64_t, kUsageKinds>> columns(kBarColumns);
   for (const UsageSegment& segment : usage.segments) {
+    if (segment.usage == Usage::Free)
+      continue;
     const std::uint64_t from = (segment.macs.first - first) * kBarColumns / count;
-    const std::uint64_t to = ((segment.macs.end() - first) * kBarColumns + count - 1) / count;
-    for (std::uint64_t c = from; c < std::min(to, kBarColumns); ++c)
-      marked[int(segment.usage)][c] = true;
+    for (std::uint64_t c = from; c < kBarColumns && columnStart(c) < segment.macs.end(); ++c) {
+      const std::uint64_t begin = std::max(columnStart(c), segment.macs.first);
+      const std::uint64_t end = std::min(columnStart(c + 1), segment.macs.end());
+      // A pool narrower than the bar leaves columns of no address; the
+      // address they fall in colours them.
+      columns[c][int(segment.usage)] += end > begin ? end - begin : 1;
+    }
+  }
+  std::vector<Usage> colour(kBarColumns, Usage::Free);
+  for (std::uint64_t c = 0; c < kBarColumns; ++c) {
+    const auto& held = columns[c];
+    const auto most = std::max_element(held.begin(), held.begin() + int(Usage::Free));
+    if (*most > 0)
+      colour[c] = Usage(most - held.begin());
   }
   std::string svg = "<svg class=\"bar\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
                     std::to_string(kBarColumns) +
                     " 30\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"" +
                     Html(usage.pool.name) + "\">" +
                     Rect(0, 0, kBarColumns, 30, UsageColour(Usage::Free)) + "/>";
-  for (const Usage kind : {Usage::Finished, Usage::Reserved, Usage::Voided}) {
-    const std::vector<bool>& columns = marked[int(kind)];
-    for (std::uint64_t c = 0; c < kBarColumns;) {
-      if (!columns[c]) {
-        ++c;
-        continue;
-      }
-      std::uint64_t end = c;
-      while (end < kBarColumns && columns[end])
-        ++end;
-      svg += Rect(c, 0, end - c, 30, UsageColour(kind)) + "><title>" + texts.usageNames[int(kind)] +
-             "</title></rect>";
-      c = end;
+  for (std::uint64_t c = 0; c < kBarColumns;) {
+    std::uint64_t end = c + 1;
+    while (end < kBarColumns && colour[end] == colour[c])
+      ++end;
+    if (colour[c] != Usage::Free) {
+      svg += Rect(c, 0, end - c, 30, UsageColour(colour[c])) + "><title>" +
+             texts.usageNames[int(colour[c])] + "</title></rect>";
     }
+    c = end;
   }
   return svg + "</svg>";
 }
@@ -123,7 +132,7 @@ std::string DailyDevicesSvg(const LedgerReport& report, const ReportTexts& texts
       char geometry[96];
       std::snprintf(geometry, sizeof geometry,
                     "<rect x=\"%.2f\" y=\"%d\" width=\"%.2f\" height=\"%d\" fill=\"",
-                    x + step * 0.1, base - height, std::max(step * 0.8, 0.5), height);
+                    x + step * 0.1, base - height, std::max(step * 0.8, 2.0), height);
       svg += std::string(geometry) + StationColour(stationIndex[it->first.second]) + "\"><title>" +
              title + "</title></rect>";
     }

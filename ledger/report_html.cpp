@@ -25,7 +25,8 @@ svg.chart{width:100%;height:45mm;display:block}
 table{border-collapse:collapse;width:100%}
 td,th{border:1px solid #bbb;padding:.5mm 1mm;text-align:left;vertical-align:top}
 table.batches{font-size:7.5pt;table-layout:fixed;word-break:break-all}
-table.batches th:nth-child(1){width:9%}table.batches th:nth-child(2){width:17%}
+table.batches th:nth-child(1){width:7%}table.batches th:nth-child(2){width:22%}
+table.batches th:nth-child(6){width:13%}table.batches td:nth-child(2){word-break:normal}
 table.numbers{width:auto}table.numbers th{font-weight:normal;color:#555}
 section.pool{break-inside:avoid}thead{display:table-header-group}tr{break-inside:avoid}
 footer{margin-top:5mm;font-size:8pt;color:#555;border-top:1px solid #999;padding-top:1mm}
