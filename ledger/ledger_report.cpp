@@ -105,13 +105,24 @@ Result<LedgerReport> BuildReport(Ledger& ledger, const ReportRequest& request) {
     if (pools->empty())
       return UnknownPoolError(request.pool);
   }
-  Result<std::vector<BatchDetails>> period =
-      ledger.Batches(BatchFilter{std::nullopt, request.pool, request.since});
-  if (!period)
-    return period.error();
+  // The date is judged by the ledger, as `ledger list` judges it (no batch
+  // has id 0); the batches are then read once for the bars, the chart and
+  // the table.
+  if (Result<std::vector<BatchDetails>> judged =
+          ledger.Batches(BatchFilter{std::int64_t{0}, "", request.since});
+      !judged) {
+    return judged.error();
+  }
   Result<std::vector<BatchDetails>> all = ledger.Batches(BatchFilter{});
   if (!all)
     return all.error();
+  std::vector<BatchDetails> batches;
+  for (const BatchDetails& details : all.value()) {
+    // What the ledger's own filter for pool and period selects.
+    if ((request.pool.empty() || details.batch.pool == request.pool) &&
+        details.batch.recordedAt >= request.since)
+      batches.push_back(details);
+  }
 
   LedgerReport report;
   report.since = request.since.substr(0, 10);
@@ -126,7 +137,6 @@ Result<LedgerReport> BuildReport(Ledger& ledger, const ReportRequest& request) {
         report.devices[{write.startedAt.substr(0, 10), write.station}] += write.devicesWritten;
     }
   }
-  std::vector<BatchDetails>& batches = period.value();
   report.batchesInPeriod = batches.size();
   std::sort(batches.begin(), batches.end(),
             [](const BatchDetails& a, const BatchDetails& b) { return a.batch.id > b.batch.id; });
