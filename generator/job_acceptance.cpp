@@ -84,8 +84,9 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
+  bool created = false;
   const bool directoryReady = rule == OutputDirectoryRule::CreateIfMissing
-                                  ? EnsureOutputDirectory(job.outputDirectory, files)
+                                  ? EnsureOutputDirectory(job.outputDirectory, files, &created)
                                   : DirectoryExists(job.outputDirectory, files);
   if (!directoryReady)
     return Reject(std::string(kOutputDirectoryErrorText));
@@ -96,6 +97,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
       BatchNameOf(texts.imagePath, job, files) == BatchName::TemporaryFile) {
     return Reject(ImageIsTemporaryFileText(texts.imagePath));
   }
+  verdict.createdOutputDirectory = created;
   return verdict;
 }
 
@@ -113,7 +115,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
   return AcceptJobRequest(job, texts, files);
 }
 
-bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
+bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created) {
   if (path.empty())
     return false;
   if (IsPathSeparator(path.back()))
@@ -122,7 +124,17 @@ bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
     return false;
   if (DirectoryExists(path, files))
     return true;
-  return files.MakeDirectory(path);
+  const bool made = files.MakeDirectory(path);
+  if (created != nullptr)
+    *created = made;
+  return made;
+}
+
+void RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {
+  if (!path.empty() && IsPathSeparator(path.back()))
+    path.pop_back();
+  if (!path.empty())
+    files.RemoveEmptyDirectory(path);
 }
 
 bool DirectoryExists(const std::string& path, PlatformFiles& files) {

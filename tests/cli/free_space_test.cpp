@@ -215,7 +215,7 @@ class NoFiguresVolumeTest : public MountedVolumeTest {
 TEST_F(NoFiguresVolumeTest, WritesTheBatchAndSaysTheCheckWasSkipped) {
   const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=3", "--quiet"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.err, std::string(cli::kSpaceNotCheckedText) + "\n");
+  EXPECT_EQ(run.err, std::string(kSpaceNotCheckedText) + "\n");
   EXPECT_EQ(run.out, kFinishedOutput);
   EXPECT_EQ(ReadFileBytes(m_dir / "mnt/out/fw_045755_000002.img"), DeviceImage(0x045755000002, 1));
 }

@@ -39,6 +39,7 @@ class MemoryFiles final : public PlatformFiles {
   bool FlushFolder(FolderHandle) override { return true; }
   bool IsDirectory(const std::string& path) override { return directories.count(path) > 0; }
   bool MakeDirectory(const std::string& path) override;
+  bool RemoveEmptyDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string&) override { return true; }
   std::string AbsolutePath(const std::string& path) override { return path; }
   std::optional<std::uint64_t> AvailableBytes(const std::string&) override { return 1ull << 40; }
