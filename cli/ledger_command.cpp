@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "batch_ledger.h"
 #include "command_line.h"
 #include "exit_codes.h"
 #include "ledger.h"
@@ -66,10 +67,8 @@ int Refuse(const std::string& message) {
 
 Result<LedgerLocation> Location(const std::string& given) {
   std::string text = given;
-  if (text.empty()) {
-    const char* env = std::getenv("QUILLMARK_LEDGER");
-    text = env != nullptr ? env : "";
-  }
+  if (text.empty())
+    text = ConfiguredLedgerLocation().value_or("");
   if (text.empty())
     return Fault(LedgerFault::InvalidRequest,
                  "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");

@@ -1,8 +1,8 @@
 #include "write_command.h"
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "batch_ledger.h"
 #include "command_line.h"
 #include "console_text.h"
 #include "exit_codes.h"
@@ -81,10 +81,10 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
     return "--no-ledger 不能与 --ledger 同用";
   if (parsed.Given("--ledger")) {
     o.useLedger = true;
-  } else if (const char* env = std::getenv("QUILLMARK_LEDGER");
-             !line.noLedger && env != nullptr && *env != '\0') {
+  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation();
+             !line.noLedger && configured) {
     o.useLedger = true;
-    o.ledgerLocation = env;
+    o.ledgerLocation = *configured;
   }
   const bool next = o.texts.startMac == kNextFreeStart;
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
