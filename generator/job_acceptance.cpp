@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "batch_files.h"
+#include "batch_limits.h"
 #include "image_checks.h"
 #include "status_texts.h"
 #include "text_scan.h"
@@ -71,10 +72,10 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
     return Reject("起始MAC地址输入错误！");
   job.startMac = *start;
 
-  if (!ReadCount(texts.deviceCount, 1, 65535, job.deviceCount)) {
+  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
     return Reject("生成数量输入错误！");
   }
-  if (!ReadCount(texts.macsPerDevice, 1, 4, job.macsPerDevice)) {
+  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
     return Reject("每设备分配MAC数量错误！");
   }
 
