@@ -7,6 +7,7 @@
 #include "batch_ledger.h"
 #include "command_line.h"
 #include "exit_codes.h"
+#include "exit_statuses.h"
 #include "ledger.h"
 #include "ledger_csv.h"
 #include "ledger_listing.h"
@@ -215,9 +216,7 @@ std::string LedgerHelpText() {
          "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
          "\n"
          "选项:\n" +
-         HelpRows(LedgerOptionTable(o)) +
-         "\n"
-         "退出状态: 0 完成；1 被账本拒绝或账本无法访问；2 命令行用法错误\n";
+         HelpRows(LedgerOptionTable(o)) + "\n" + ExitStatusLine(ExitTable::Ledger);
 }
 
 }  // namespace quillmark::cli
