@@ -131,11 +131,10 @@ bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created
   return made;
 }
 
-void RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {
+bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {
   if (!path.empty() && IsPathSeparator(path.back()))
     path.pop_back();
-  if (!path.empty())
-    files.RemoveEmptyDirectory(path);
+  return !path.empty() && files.RemoveEmptyDirectory(path);
 }
 
 bool DirectoryExists(const std::string& path, PlatformFiles& files) {

@@ -63,8 +63,8 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
 // never created.
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created = nullptr);
 // Removes the directory when it is empty; a directory with anything in it
-// stays as it is.
-void RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files);
+// stays as it is. True once removed.
+bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files);
 bool DirectoryExists(const std::string& path, PlatformFiles& files);
 
 }  // namespace quillmark

@@ -13,12 +13,27 @@ BatchRun::BatchRun(GenerationJob& job, RunFrontEnd& frontEnd, PlatformFiles& fil
 
 BatchRun::~BatchRun() = default;
 
+// The folder this request created goes while this run holds it, so a
+// folder another run claimed meanwhile stays. Where a held folder cannot
+// be removed (Windows keeps it open without sharing its removal), it is
+// tried once more after the claim: another run holding it still prevents
+// that there.
+void BatchRun::RemoveCreatedFolder() {
+  if (!m_folder)
+    m_folder = ClaimOutputFolder(m_files, m_job.outputDirectory).folder;
+  if (!m_folder)
+    return;
+  if (RemoveEmptyOutputDirectory(m_job.outputDirectory, m_files))
+    return;
+  m_folder.reset();
+  RemoveEmptyOutputDirectory(m_job.outputDirectory, m_files);
+}
+
 bool BatchRun::Refuse(const std::string& message, MessageStyle style) {
   m_frontEnd.ShowRefusal(message, style);
-  // The claim goes first: a folder is removed only once no run holds it.
-  m_folder.reset();
   if (m_createdFolder)
-    RemoveEmptyOutputDirectory(m_job.outputDirectory, m_files);
+    RemoveCreatedFolder();
+  m_folder.reset();
   m_createdFolder = false;
   return false;
 }

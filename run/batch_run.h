@@ -67,6 +67,7 @@ class BatchRun {
  private:
   bool Accept(JobRequestTexts texts, const LedgerRequest& ledger);
   bool Refuse(const std::string& message, MessageStyle style = MessageStyle::Plain);
+  void RemoveCreatedFolder();
   void RecordOutcome(const BatchOutcome& outcome);
 
   GenerationJob& m_job;

@@ -110,6 +110,8 @@ bool MemoryFiles::MakeDirectory(const std::string& path) {
   if (files.count(path) || directories.count(path))
     return false;
   directories.insert(path);
+  if (onDirectoryMade)
+    onDirectoryMade(path);
   return true;
 }
 
