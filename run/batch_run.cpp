@@ -29,12 +29,14 @@ void BatchRun::RemoveCreatedFolder() {
   RemoveEmptyOutputDirectory(m_job.outputDirectory, m_files);
 }
 
+// The folder is let go before the refusal is shown: a message box waits
+// for its reader, and no run need wait for it meanwhile.
 bool BatchRun::Refuse(const std::string& message, MessageStyle style) {
-  m_frontEnd.ShowRefusal(message, style);
   if (m_createdFolder)
     RemoveCreatedFolder();
   m_folder.reset();
   m_createdFolder = false;
+  m_frontEnd.ShowRefusal(message, style);
   return false;
 }
 
