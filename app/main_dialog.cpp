@@ -9,6 +9,7 @@
 
 #include "about_dialog.h"
 #include "app_icon.h"
+#include "batch_limits.h"
 #include "help.h"
 #include "icon_placement.h"
 #include "system_menu.h"
@@ -37,9 +38,9 @@ CMainDialog::CMainDialog(QWidget* pParent)
 void CMainDialog::OnInitDialog() {
   setWindowIcon(m_hIcon);
   m_job.imageBytes.reset();
-  m_controls.startMacEdit->setText(QStringLiteral("04:57:55:00:00:00"));
-  m_controls.deviceCountEdit->setText(QStringLiteral("255"));
-  m_controls.macsPerDeviceEdit->setText(QStringLiteral("1"));
+  m_controls.startMacEdit->setText(QString::fromLatin1(kDefaultStartMac));
+  m_controls.deviceCountEdit->setText(QString::fromLatin1(kDefaultDeviceCount));
+  m_controls.macsPerDeviceEdit->setText(QString::fromLatin1(kDefaultMacsPerDevice));
   m_controls.startButton->setFocus();
 }
 

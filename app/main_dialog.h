@@ -19,6 +19,8 @@
 
 namespace quillmark {
 
+class DialogRun;
+
 // The tool's one working window: the job's fields, the start button and
 // the status line. A run goes on a worker thread that reports back
 // through the BatchHost calls; a check of the output folder goes the same
@@ -74,8 +76,6 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   JobRequestTexts FieldTexts() const;
   bool StartWorker(int deviceCount, std::function<void()> work);
   void EndVerify();
-  // Says on the dialog's thread why a run's outcome is not in the ledger.
-  void OnLedgerOutcome(const std::string& failure);
   void OnWorkerReturned();
   void WaitForWorkersWhileServingThem();
   template <typename Apply>
@@ -84,7 +84,9 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   void ShowStatus(const std::string& text);
 
   GenerationJob m_job;
-  std::unique_ptr<OutputFolder> m_pRunFolder;  // held from the start command to OnRunFinished
+  // The run from the start command to OnRunFinished; its worker holds it
+  // until the ledger has the outcome.
+  std::shared_ptr<DialogRun> m_pRun;
   // A check's batch and what it found, from the verify command until the
   // worker returned.
   std::unique_ptr<ExpectedBatch> m_pVerifyBatch;

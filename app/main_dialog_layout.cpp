@@ -1,5 +1,6 @@
 #include "main_dialog_layout.h"
 
+#include "batch_limits.h"
 #include "dialog_template.h"
 
 namespace quillmark {
@@ -19,7 +20,7 @@ constexpr TemplateControl kMainDialogControls[] = {
     {K::Edit, 1003, "", 69, 76, 40, 14, "deviceCountEdit"},
     {K::Label, -1, "状态：", 15, 96, 25, 8, "statusCaption"},
     {K::ElidedLabel, 1004, "", 46, 96, 240, 8, "statusLabel"},
-    {K::SunkenLabel, 1005, "out", 57, 31, 191, 12, "outputDirectoryLabel"},
+    {K::SunkenLabel, 1005, kDefaultOutputDirectory, 57, 31, 191, 12, "outputDirectoryLabel"},
     {K::Label, -1, "输出目录：", 16, 33, 41, 8, "outputDirectoryCaption"},
     {K::Button, 1006, "选择目录", 253, 30, 50, 14, "chooseDirectoryButton"},
     {K::Edit, 1007, "", 185, 75, 40, 14, "macsPerDeviceEdit"},

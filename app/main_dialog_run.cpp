@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include "dialog_ledger.h"
+#include "dialog_run.h"
 #include "main_dialog.h"
 #include "message_box.h"
 
@@ -21,34 +21,13 @@ void CMainDialog::OnOK() {
   // and a dialog that is closing starts nothing new.
   if (m_bRunActive || m_bClosePending)
     return;
-  const JobVerdict verdict = AcceptJobRequest(m_job, FieldTexts());
-  if (!verdict.accepted) {
-    ShowMessage(this, QString::fromStdString(verdict.message), verdict.style);
+  auto run = std::make_shared<DialogRun>(this, m_job);
+  if (!run->Prepare(FieldTexts()))
     return;
-  }
-  // No other run, of this tool or another, may write into the folder
-  // while this one does.
-  FolderClaim claim = ClaimOutputFolder(GetOutputDirectory());
-  if (!claim.folder) {
-    ShowMessage(this, QString::fromStdString(claim.refusal), MessageStyle::Plain);
-    return;
-  }
-  // Last: a batch the ledger records is one the run is about to write.
-  DialogLedger ledger = ReserveInDialogLedger(m_job);
-  if (!ledger.refusal.empty()) {
-    ShowMessage(this, QString::fromStdString(ledger.refusal), MessageStyle::Plain);
-    return;
-  }
-  m_pRunFolder = std::move(claim.folder);
-  const std::shared_ptr<ledger::RunLedger> pLedger = std::move(ledger.ledger);
-  const bool started = StartWorker(m_job.deviceCount, [this, pLedger] {
-    const BatchOutcome outcome = GenerationWorker(m_job, *this, *m_pRunFolder);
-    if (pLedger)
-      OnLedgerOutcome(RecordDialogOutcome(*pLedger, outcome));
-  });
+  m_pRun = run;
+  const bool started = StartWorker(m_job.deviceCount, [this, run] { run->Run().Write(*this); });
   if (!started) {
-    if (pLedger)
-      OnLedgerOutcome(RecordDialogOutcome(*pLedger, BatchOutcome{}));
+    run->Run().Abandon();
     OnRunFinished(false);
   }
 }
@@ -112,7 +91,11 @@ void CMainDialog::ShowStatus(const std::string& text) {
 
 void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
-    m_pRunFolder.reset();
+    // The writer no longer uses the folder; the ledger is told the
+    // outcome after this, on the worker's thread.
+    if (m_pRun)
+      m_pRun->Run().ReleaseFolder();
+    m_pRun.reset();
     m_controls.startButton->setEnabled(true);
     if (finished)
       m_controls.statusLabel->setText(QString::fromUtf8(
@@ -120,18 +103,6 @@ void CMainDialog::OnRunFinished(bool finished) {
     m_progress.End(finished);
     m_bRunActive = false;
   });
-}
-
-void CMainDialog::OnLedgerOutcome(const std::string& failure) {
-  if (failure.empty())
-    return;
-  // Shown once the worker is done, without holding it.
-  QMetaObject::invokeMethod(
-      this,
-      [this, text = QString::fromStdString(failure)] {
-        ShowMessage(this, text, MessageStyle::Plain);
-      },
-      Qt::QueuedConnection);
 }
 
 bool CMainDialog::StopRequested() {

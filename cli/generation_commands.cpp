@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "batch_writer.h"
+#include "batch_run.h"
 #include "console_host.h"
 #include "console_text.h"
 #include "exit_codes.h"
 #include "manifest.h"
 #include "signals.h"
-#include "space_check.h"
-#include "write_ledger.h"
 
 namespace quillmark::cli {
 namespace {
@@ -19,40 +17,53 @@ void PrintError(const std::string& line) {
   WriteText(stderr, line + "\n");
 }
 
-int Refuse(const std::string& message) {
-  PrintError(message);
-  return kExitRejected;
-}
+// A run's texts on the standard streams; its own output, the manifest,
+// judged with the rest before device 1.
+class ConsoleRun final : public RunFrontEnd {
+ public:
+  explicit ConsoleRun(const WriteOptions& options) : m_options(options) {}
 
-// Acceptance exactly as the dialog's start button does it.
-int AcceptJob(const WriteOptions& options, GenerationJob& job, PlatformFiles& files) {
-  const JobVerdict verdict = AcceptJobRequest(job, AcceptanceTexts(options), files);
-  return verdict.accepted ? kExitSuccess : Refuse(verdict.message);
-}
+  void ShowRefusal(const std::string& message, MessageStyle) override { PrintError(message); }
 
-// The manifest's path and folder, so a manifest that cannot be written
-// stops the request before anything is written.
-int CheckManifestPath(const WriteOptions& options, const GenerationJob& job, PlatformFiles& files) {
-  if (!options.hasManifest)
-    return kExitSuccess;
-  if (const std::string refusal =
-          ManifestPathRefusal(options.manifestPath, options.texts.imagePath, job, files);
-      !refusal.empty()) {
-    return Refuse(refusal);
+  void ShowNote(RunNote note, const std::string& line) override {
+    switch (note) {
+      case RunNote::Reservation:
+        if (!m_options.quiet)
+          WriteText(stdout, line + "\n");
+        break;
+      case RunNote::ChosenReservation:  // the range to label: always said
+        WriteText(stdout, line + "\n");
+        break;
+      case RunNote::LedgerCheck:  // standard output holds the plan
+      case RunNote::SpaceNotChecked:
+      case RunNote::OutcomeNotRecorded:
+        PrintError(line);
+        break;
+    }
   }
-  if (!CanWriteManifest(options.manifestPath, files)) {
-    return Refuse("清单文件无法写入！" + options.manifestPath);
-  }
-  return kExitSuccess;
-}
 
-// Room on the output volume for the batch's files.
-int CheckSpace(const GenerationJob& job, PlatformFiles& files, bool& spaceChecked) {
-  const SpaceVerdict space = CheckFreeSpace(job, files);
-  if (!space.fits)
-    return Refuse(space.message);
-  spaceChecked = space.checked;
-  return kExitSuccess;
+  // The manifest's path and folder, so a manifest that cannot be written
+  // stops the request before anything is written.
+  std::string CheckOwnOutputs(const GenerationJob& job, PlatformFiles& files) override {
+    if (!m_options.hasManifest)
+      return "";
+    if (std::string refusal =
+            ManifestPathRefusal(m_options.manifestPath, m_options.texts.imagePath, job, files);
+        !refusal.empty()) {
+      return refusal;
+    }
+    if (!CanWriteManifest(m_options.manifestPath, files))
+      return "清单文件无法写入！" + m_options.manifestPath;
+    return "";
+  }
+
+ private:
+  const WriteOptions& m_options;
+};
+
+LedgerRequest LedgerOf(const WriteOptions& options) {
+  return {options.useLedger, options.ledgerLocation, options.station, options.pool,
+          options.NextFreeStart()};
 }
 
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
@@ -74,42 +85,14 @@ int RunGeneration(const WriteOptions& options) {
     PrintError(kNoStopHandlersText);
   SystemFiles files;
   GenerationJob job;
-  WriteLedger ledger;
-  if (const int refused = AcceptJob(options, job, files); refused != kExitSuccess)
-    return refused;
-  if (!ledger.Open(options) || !ledger.PlanNextFree(job))
+  ConsoleRun console(options);
+  BatchRun run(job, console, files);
+  if (!run.Prepare(options.texts, LedgerOf(options)))
     return kExitRejected;
-  if (const int refused = CheckManifestPath(options, job, files); refused != kExitSuccess)
-    return refused;
-  // Held to the end: no other run writes into the folder meanwhile.
-  const FolderClaim claim = ClaimOutputFolder(files, job.outputDirectory);
-  if (!claim.folder)
-    return Refuse(claim.refusal);
-  bool spaceChecked = true;
-  if (const int refused = CheckSpace(job, files, spaceChecked); refused != kExitSuccess)
-    return refused;
-  const MacAddress planned = job.startMac;
-  if (!ledger.Reserve(job, options.quiet))
-    return kExitRejected;
-  // Another station took the planned range meanwhile: the range recorded
-  // is judged anew, and recorded as unused when it is refused.
-  if (!(job.startMac == planned)) {
-    int refused = CheckManifestPath(options, job, files);
-    if (refused == kExitSuccess)
-      refused = CheckSpace(job, files, spaceChecked);
-    if (refused != kExitSuccess) {
-      ledger.RecordOutcome(BatchOutcome{});
-      return refused;
-    }
-  }
-  if (!spaceChecked)
-    PrintError(kSpaceNotCheckedText);
 
   const ConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
   ConsoleHost host(job.deviceCount, mode);
-  const BatchOutcome outcome =
-      GenerationWorker(job, host, *claim.folder, WriterOptions{options.durable});
-  ledger.RecordOutcome(outcome);
+  const BatchOutcome outcome = run.Write(host, WriterOptions{options.durable});
   const bool manifestSaved =
       SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
 
@@ -124,11 +107,9 @@ int RunGeneration(const WriteOptions& options) {
 int RunDryRun(const WriteOptions& options) {
   SystemFiles files;
   GenerationJob job;
-  if (const int refused = AcceptJob(options, job, files); refused != kExitSuccess)
-    return refused;
-  // The ledger is asked, never changed.
-  WriteLedger ledger;
-  if (!ledger.Open(options) || !ledger.Check(job))
+  ConsoleRun console(options);
+  BatchRun run(job, console, files);
+  if (!run.Check(options.texts, LedgerOf(options)))
     return kExitRejected;
   const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
   if (!WriteText(stdout, plan)) {

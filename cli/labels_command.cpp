@@ -6,6 +6,7 @@
 #include "batch_manifest.h"
 #include "command_line.h"
 #include "exit_codes.h"
+#include "exit_statuses.h"
 #include "label_font.h"
 #include "label_sheet.h"
 #include "memory_reuse.h"
@@ -141,13 +142,7 @@ std::string LabelsHelpText() {
          "其余地址用小字，条码和一行小字（标题与文件名）。\n"
          "\n"
          "选项:\n" +
-         HelpRows(table) +
-         "\n"
-         "退出状态:\n"
-         "  0    PDF已写入\n"
-         "  1    清单有误、条码或文字放不下、PDF无法写入（信息在标准错误输出），\n"
-         "       未留下任何文件\n"
-         "  2    命令行用法错误\n";
+         HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Labels);
 }
 
 int RunLabelsCommand(const std::vector<std::string>& args) {

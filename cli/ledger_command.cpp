@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "batch_ledger.h"
 #include "command_line.h"
 #include "exit_codes.h"
+#include "exit_statuses.h"
 #include "ledger.h"
 #include "ledger_csv.h"
 #include "ledger_listing.h"
@@ -67,10 +69,8 @@ int Refuse(const std::string& message) {
 
 Result<LedgerLocation> Location(const std::string& given) {
   std::string text = given;
-  if (text.empty()) {
-    const char* env = std::getenv("QUILLMARK_LEDGER");
-    text = env != nullptr ? env : "";
-  }
+  if (text.empty())
+    text = ConfiguredLedgerLocation().value_or("");
   if (text.empty())
     return Fault(LedgerFault::InvalidRequest,
                  "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
@@ -220,9 +220,7 @@ std::string LedgerHelpText() {
          "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
          "\n"
          "选项:\n" +
-         HelpRows(LedgerOptionTable(o)) +
-         "\n"
-         "退出状态: 0 完成；1 被账本拒绝或账本无法访问；2 命令行用法错误\n";
+         HelpRows(LedgerOptionTable(o)) + "\n" + ExitStatusLine(ExitTable::Ledger);
 }
 
 }  // namespace quillmark::cli

@@ -52,8 +52,10 @@ bool StartsWithDash(const std::string& arg) {
 // it is: one that begins with "-" is far more likely the next option
 // after a forgotten value, so it is refused (the "--opt=VALUE" form takes
 // any text). A flag takes no value: "--dry-run=false" must not run a
-// real batch.
+// real batch. A value option given twice is refused, whichever value was
+// meant; a flag may be repeated.
 std::string MisusedForm(const OptionTable& table, const std::vector<std::string>& args) {
+  std::vector<std::string_view> valuesGiven;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--")
@@ -65,11 +67,18 @@ std::string MisusedForm(const OptionTable& table, const std::vector<std::string>
     const std::string name(row->name);
     if (row->flag != nullptr && equals != std::string::npos)
       return "选项 " + name + " 不带值（" + arg + "）";
-    if (row->value != nullptr && equals == std::string::npos && i + 1 < args.size()) {
-      if (StartsWithDash(args[i + 1]))
-        return "选项 " + name + " 缺少值（以“-”开头的值请写成 " + name + "=VALUE 的形式）";
-      ++i;
-    }
+    if (row->value == nullptr)
+      continue;
+    if (std::find(valuesGiven.begin(), valuesGiven.end(), row->name) != valuesGiven.end())
+      return "选项 " + name + " 只能给出一次";
+    valuesGiven.push_back(row->name);
+    if (equals != std::string::npos)
+      continue;
+    if (i + 1 == args.size())
+      return "选项 " + name + " 缺少值";
+    if (StartsWithDash(args[i + 1]))
+      return "选项 " + name + " 缺少值（以“-”开头的值请写成 " + name + "=VALUE 的形式）";
+    ++i;
   }
   return "";
 }
@@ -131,10 +140,10 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
   try {
     std::vector<std::string> split = SplitAttachedValues(table, args);
     app.parse(split);
-  } catch (const CLI::ArgumentMismatch& error) {
-    return UsageError(std::string("每个选项须带一个值，且只能给出一次（") + error.what() + "）");
-  } catch (const CLI::ParseError& error) {
-    return UsageError(std::string("命令行错误：") + error.what());
+  } catch (const CLI::ParseError&) {
+    // The checks above leave CLI11 nothing to refuse; its own texts are
+    // English, so none of them reaches the user.
+    return UsageError("无法解析命令行");
   }
   if (!app.remaining().empty())
     return UsageError("无法识别的参数：" + JoinArguments(app.remaining()));

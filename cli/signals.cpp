@@ -1,5 +1,7 @@
 #include "signals.h"
 
+#include "exit_codes.h"
+
 #include <signal.h>
 
 #include <atomic>
@@ -30,8 +32,9 @@ void OnStopSignal(int signalNumber) {
 
 const char* const kNoStopHandlersText =
     "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序";
-const char* const kStopStatusesHelpText =
-    "  129  被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止\n";
+const int kStopStatuses[3] = {kExitSignalBase + SIGHUP, kExitSignalBase + SIGINT,
+                              kExitSignalBase + SIGTERM};
+const char* const kStopStatusesHelpText = "被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止";
 
 bool IgnoreWriteSignals() {
   return SetDisposition(SIGXFSZ, SIG_IGN) && SetDisposition(SIGPIPE, SIG_IGN);

@@ -17,8 +17,11 @@ bool InstallStopHandlers();
 //
 // Printed when InstallStopHandlers fails.
 extern const char* const kNoStopHandlersText;
-// The help's lines on the exit statuses of a stopped run.
+// The help's text on the exit statuses of a stopped run, after the first
+// status (129 on Linux, 130 on Windows).
 extern const char* const kStopStatusesHelpText;
+// The statuses of a stopped run, in the order that text names them.
+extern const int kStopStatuses[3];
 
 // The first signal that asked for a stop, or 0 while none has arrived
 // (on Windows the number of the signal its event stands for).

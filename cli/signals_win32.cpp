@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "exit_codes.h"
 #include "signals.h"
 
 namespace quillmark::cli {
@@ -46,8 +47,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }  // namespace
 
 const char* const kNoStopHandlersText = "无法安装控制台处理程序，Ctrl+C和Ctrl+Break将立即结束程序";
+const int kStopStatuses[3] = {kExitSignalBase + kInterrupt, kExitSignalBase + kHangUp,
+                              kExitSignalBase + kTerminate};
 const char* const kStopStatusesHelpText =
-    "  130  被Ctrl+C或Ctrl+Break停止；129 控制台窗口被关闭；143 注销或关机\n";
+    "被Ctrl+C或Ctrl+Break停止；129 控制台窗口被关闭；143 注销或关机";
 
 // Windows has neither SIGPIPE nor SIGXFSZ: such a write fails with an error.
 bool IgnoreWriteSignals() {

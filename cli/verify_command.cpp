@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "console_text.h"
 #include "exit_codes.h"
+#include "exit_statuses.h"
 #include "manifest.h"
 #include "option_table.h"
 #include "request_options.h"
@@ -115,13 +116,6 @@ int RunVerify(const VerifyOptions& options) {
   return outcome.Passed() && reported ? kExitSuccess : kExitRunFailed;
 }
 
-// The platform's stop statuses, with where a stopped check got to.
-std::string StoppedStatusesHelp() {
-  std::string text = kStopStatusesHelpText;
-  text.insert(text.size() - 1, "（总结说明校验到哪里）");
-  return text;
-}
-
 }  // namespace
 
 std::string VerifyHelpText() {
@@ -135,14 +129,7 @@ std::string VerifyHelpText() {
          "本批MAC地址的文件算作校验失败。最后一行是总结。\n"
          "\n"
          "选项:\n" +
-         HelpRows(table) +
-         "\n"
-         "退出状态:\n"
-         "  0    每台设备的文件都完好\n"
-         "  1    请求或清单被拒绝（信息在标准错误输出），未校验任何文件\n"
-         "  2    命令行用法错误\n"
-         "  3    有设备的文件不完好，或发现MAC地址重复的文件\n" +
-         StoppedStatusesHelp();
+         HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Verify);
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {

@@ -1,11 +1,12 @@
 #include "write_command.h"
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "batch_ledger.h"
 #include "command_line.h"
 #include "console_text.h"
 #include "exit_codes.h"
+#include "exit_statuses.h"
 #include "generation_commands.h"
 #include "option_table.h"
 #include "request_options.h"
@@ -81,10 +82,10 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
     return "--no-ledger 不能与 --ledger 同用";
   if (parsed.Given("--ledger")) {
     o.useLedger = true;
-  } else if (const char* env = std::getenv("QUILLMARK_LEDGER");
-             !line.noLedger && env != nullptr && *env != '\0') {
+  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation();
+             !line.noLedger && configured) {
     o.useLedger = true;
-    o.ledgerLocation = env;
+    o.ledgerLocation = *configured;
   }
   const bool next = o.texts.startMac == kNextFreeStart;
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
@@ -138,13 +139,8 @@ std::string WriteHelpText() {
          "\n"
          "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
          "数值按对话框的规则读取：--count=12abc 生成12台设备。\n"
-         "\n"
-         "退出状态:\n"
-         "  0    每台设备的文件都已写入\n"
-         "  1    请求被拒绝（信息在标准错误输出），未写入任何设备文件\n"
-         "  2    命令行用法错误\n"
-         "  3    运行中出现错误（最后一行是最后一个错误）\n" +
-         kStopStatusesHelpText + SubcommandRows();
+         "\n" +
+         ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }
 
 int RunWriteCommand(const std::vector<std::string>& args) {

@@ -6,7 +6,7 @@ namespace quillmark {
 namespace {
 
 // The longest row a run writes: a file name and four addresses.
-constexpr std::uint64_t kMaxRowBytes = 20 + 4 * 18 + 1;
+constexpr std::uint64_t kMaxRowBytes = 20 + kMaxMacsPerDevice * 18 + 1;
 constexpr std::uint64_t kMaxManifestBytes = (kMaxManifestDevices + 1) * kMaxRowBytes;
 // A quoted field is cut to this many bytes, so a stray binary file does not
 // flood the terminal.
@@ -56,7 +56,7 @@ std::optional<MacAddress> ReadAddress(std::string_view field) {
 class ManifestParser {
  public:
   std::string ReadHeader(std::string_view line) {
-    for (std::int32_t n = 1; n <= 4; ++n) {
+    for (std::int32_t n = kMinMacsPerDevice; n <= kMaxMacsPerDevice; ++n) {
       if (line == ManifestHeader(n)) {
         m_manifest.macsPerDevice = n;
         return {};

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch_limits.h"
 #include "mac_address.h"
 #include "platform_file.h"
 
@@ -16,7 +17,7 @@ namespace quillmark {
 // then one row per device, its file name and its N consecutive addresses
 // in colon form; UTF-8 without a byte-order mark, every line ending in LF.
 
-inline constexpr std::int32_t kMaxManifestDevices = 65535;
+inline constexpr std::int32_t kMaxManifestDevices = kMaxDeviceCount;
 
 // "file,mac1,…,macN" without its LF.
 std::string ManifestHeader(std::int32_t macsPerDevice);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "batch_files.h"
+#include "batch_limits.h"
 #include "image_checks.h"
 #include "status_texts.h"
 #include "text_scan.h"
@@ -71,10 +72,10 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
     return Reject("起始MAC地址输入错误！");
   job.startMac = *start;
 
-  if (!ReadCount(texts.deviceCount, 1, 65535, job.deviceCount)) {
+  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
     return Reject("生成数量输入错误！");
   }
-  if (!ReadCount(texts.macsPerDevice, 1, 4, job.macsPerDevice)) {
+  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
     return Reject("每设备分配MAC数量错误！");
   }
 
@@ -84,8 +85,9 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
+  bool created = false;
   const bool directoryReady = rule == OutputDirectoryRule::CreateIfMissing
-                                  ? EnsureOutputDirectory(job.outputDirectory, files)
+                                  ? EnsureOutputDirectory(job.outputDirectory, files, &created)
                                   : DirectoryExists(job.outputDirectory, files);
   if (!directoryReady)
     return Reject(std::string(kOutputDirectoryErrorText));
@@ -96,6 +98,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
       BatchNameOf(texts.imagePath, job, files) == BatchName::TemporaryFile) {
     return Reject(ImageIsTemporaryFileText(texts.imagePath));
   }
+  verdict.createdOutputDirectory = created;
   return verdict;
 }
 
@@ -113,7 +116,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
   return AcceptJobRequest(job, texts, files);
 }
 
-bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
+bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created) {
   if (path.empty())
     return false;
   if (IsPathSeparator(path.back()))
@@ -122,7 +125,16 @@ bool EnsureOutputDirectory(std::string path, PlatformFiles& files) {
     return false;
   if (DirectoryExists(path, files))
     return true;
-  return files.MakeDirectory(path);
+  const bool made = files.MakeDirectory(path);
+  if (created != nullptr)
+    *created = made;
+  return made;
+}
+
+bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {
+  if (!path.empty() && IsPathSeparator(path.back()))
+    path.pop_back();
+  return !path.empty() && files.RemoveEmptyDirectory(path);
 }
 
 bool DirectoryExists(const std::string& path, PlatformFiles& files) {

@@ -37,6 +37,9 @@ struct JobVerdict {
   bool accepted = false;
   std::string message;  // what to show when rejected
   MessageStyle style = MessageStyle::Plain;
+  // Acceptance created the output directory: a run refused later removes
+  // it again while it is empty.
+  bool createdOutputDirectory = false;
 };
 
 // What acceptance does about the output directory: a run creates it when
@@ -55,9 +58,13 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files);
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
 
-// True when the directory exists or was just created; one trailing
-// separator is ignored, parents are never created.
-bool EnsureOutputDirectory(std::string path, PlatformFiles& files);
+// True when the directory exists or was just created (created, when
+// given, says which); one trailing separator is ignored, parents are
+// never created.
+bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created = nullptr);
+// Removes the directory when it is empty; a directory with anything in it
+// stays as it is. True once removed.
+bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files);
 bool DirectoryExists(const std::string& path, PlatformFiles& files);
 
 }  // namespace quillmark

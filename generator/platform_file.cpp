@@ -47,6 +47,10 @@ PathKind PlatformFiles::KindOf(const std::string& path) {
   return PathKind::RegularFile;
 }
 
+bool PlatformFiles::RemoveEmptyDirectory(const std::string&) {
+  return false;
+}
+
 std::optional<std::vector<std::string>> PlatformFiles::ListDirectory(const std::string&) {
   return std::nullopt;
 }

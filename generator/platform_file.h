@@ -151,6 +151,9 @@ class PlatformFiles {
   virtual bool IsDirectory(const std::string& path) = 0;
   // Creates one directory (not its parents) with default permissions.
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // Removes a directory only when it is empty; false when anything is in
+  // it or it could not be removed.
+  virtual bool RemoveEmptyDirectory(const std::string& path);
   virtual bool FlushDirectory(const std::string& path) = 0;
   // A relative path joined to the current directory; absolute ones as given.
   virtual std::string AbsolutePath(const std::string& path) = 0;
@@ -213,6 +216,7 @@ class SystemFiles : public PlatformFiles {
   void ReleaseWhenWritten(FileHandle file) override;
   bool IsDirectory(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
+  bool RemoveEmptyDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string& path) override;
   std::string AbsolutePath(const std::string& path) override;
   std::optional<std::uint64_t> AvailableBytes(const std::string& directory) override;

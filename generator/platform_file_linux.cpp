@@ -166,6 +166,10 @@ bool SystemFiles::MakeDirectory(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+bool SystemFiles::RemoveEmptyDirectory(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0;
+}
+
 bool SystemFiles::FlushDirectory(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)

@@ -167,6 +167,11 @@ bool SystemFiles::MakeDirectory(const std::string& path) {
   return name && ::CreateDirectoryW(name->c_str(), nullptr) != 0;
 }
 
+bool SystemFiles::RemoveEmptyDirectory(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  return name && ::RemoveDirectoryW(name->c_str()) != 0;
+}
+
 bool SystemFiles::FlushDirectory(const std::string& path) {
   // Windows cannot flush a folder's entries; every rename was written
   // through instead. What is left to confirm is that the folder is there.

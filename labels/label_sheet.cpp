@@ -10,23 +10,12 @@
 #include "label_design.h"
 #include "label_font.h"
 #include "label_painter.h"
+#include "path_parts.h"
 #include "pdf_sink.h"
 #include "text_metrics.h"
 
 namespace quillmark::labels {
 namespace {
-
-struct PathParts {
-  std::string directory;
-  std::string fileName;
-};
-
-PathParts SplitPath(const std::string& path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos)
-    return {".", path};
-  return {slash == 0 ? "" : path.substr(0, slash), path.substr(slash + 1)};
-}
 
 DeviceLabel LabelOf(const BatchManifest& manifest, std::size_t i) {
   const MacAddress& first = manifest.devices[i].first;
@@ -136,7 +125,7 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   const LabelPainter painter(*design.design, font.font->face.get(), request.title);
 
   const PathParts parts = SplitPath(pdfPath);
-  const std::string tempName = TemporaryNameFor(parts.fileName);
+  const std::string tempName = TemporaryNameFor(parts.name);
   const std::string unwritable = "标签文件无法写入！" + pdfPath;
   // The sheet is written and renamed in its folder, held open meanwhile.
   struct HeldFolder {
@@ -146,9 +135,7 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
       if (handle != kNoFolder)
         files.CloseFolder(handle);
     }
-  } const folder{files, parts.fileName.empty()
-                            ? kNoFolder
-                            : files.OpenFolder(parts.directory.empty() ? "/" : parts.directory)};
+  } const folder{files, parts.name.empty() ? kNoFolder : files.OpenFolder(parts.folder)};
   if (folder.handle == kNoFolder || files.IsDirectory(pdfPath)) {
     failed.error = unwritable;
     return failed;
@@ -168,7 +155,7 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   }
   if (staged == StagedFile::WriteFailed)
     return document.outcome;
-  if (CommitStagedFile(files, folder.handle, staged, parts.fileName, tempName) !=
+  if (CommitStagedFile(files, folder.handle, staged, parts.name, tempName) !=
       ReplaceOutcome::Replaced) {
     failed.error = unwritable;
     return failed;

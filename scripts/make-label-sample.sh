@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes docs/label-sample.png, the sheet the README shows: a manifest of 30
+# Makes doc/label-sample.png, the sheet doc/usage.md shows: a manifest of 30
 # devices with two addresses each, printed by quillmark-cli labels on the
 # default A4 stock and rendered by poppler at 100 dpi.
 set -euo pipefail
@@ -29,5 +29,5 @@ trap 'rm -rf "$work"' EXIT
 build/release/bin/quillmark-cli labels --manifest "$work/lot-0412.csv" --pdf "$work/lot-0412.pdf" \
   --title "产品A 批次0412"
 mkdir -p docs
-pdftoppm -r 100 -png -f 1 -l 1 -singlefile "$work/lot-0412.pdf" docs/label-sample
-echo "docs/label-sample.png"
+pdftoppm -r 100 -png -f 1 -l 1 -singlefile "$work/lot-0412.pdf" doc/label-sample
+echo "doc/label-sample.png"

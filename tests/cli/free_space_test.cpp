@@ -64,6 +64,24 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
   EXPECT_EQ(Lines(planned.out).size(), 5u);
 }
 
+// A refused request leaves no trace: the folder it created for the batch
+// goes again, a folder that was there stays, empty or not.
+TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
+  const std::string refusal = "输出目录空间不足！需要16777216字节，可用16777216字节\n";
+  for (const char* folder : {"mnt/new", "mnt/new/", "mnt/out"}) {
+    SCOPED_TRACE(folder);
+    const ChildResult refused =
+        Run({"--image=image.img", std::string("--out=") + folder, "--count=4"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, refusal);
+    EXPECT_EQ(m_dir.List("mnt"), (std::vector<std::string>{"out"}));
+    EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
+  }
+  WriteFileBytes(m_dir / "mnt/out/notes.txt", {'x'});
+  EXPECT_EQ(RunOnVolume(4).exitCode, 1);
+  EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{"notes.txt"});
+}
+
 // The files a batch replaces are freed one by one as it goes, so they
 // count as space; files it does not replace do not.
 TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
@@ -215,7 +233,7 @@ class NoFiguresVolumeTest : public MountedVolumeTest {
 TEST_F(NoFiguresVolumeTest, WritesTheBatchAndSaysTheCheckWasSkipped) {
   const ChildResult run = Run({"--image=image.img", "--out=mnt/out", "--count=3", "--quiet"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.err, std::string(cli::kSpaceNotCheckedText) + "\n");
+  EXPECT_EQ(run.err, std::string(kSpaceNotCheckedText) + "\n");
   EXPECT_EQ(run.out, kFinishedOutput);
   EXPECT_EQ(ReadFileBytes(m_dir / "mnt/out/fw_045755_000002.img"), DeviceImage(0x045755000002, 1));
 }

@@ -50,10 +50,11 @@ TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
         "\xff"
         "x"},
        "无法识别的参数：\xEF\xBF\xBDx"},
-      {{"--image=image.img", "--count"},
-       "每个选项须带一个值，且只能给出一次（--count: 1 required TEXT missing）"},
-      {{"--image=image.img", "--image=image.img"},
-       "每个选项须带一个值，且只能给出一次（--image: At Most 1 required but received 2）"},
+      {{"--image=image.img", "--count"}, "选项 --count 缺少值"},
+      {{"--image=image.img", "--image=image.img"}, "选项 --image 只能给出一次"},
+      {{"--image", "image.img", "--count=2", "--count", "3"}, "选项 --count 只能给出一次"},
+      {{"verify", "--image=image.img", "--out"}, "选项 --out 缺少值"},
+      {{"labels", "--pdf=a.pdf", "--pdf", "b.pdf"}, "选项 --pdf 只能给出一次"},
   };
   for (const UsageCase& usage : cases) {
     SCOPED_TRACE(testing::PrintToString(usage.args));

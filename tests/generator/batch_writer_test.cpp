@@ -15,7 +15,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,6 +27,7 @@
 #include "faulty_files.h"
 #include "fixture_image.h"
 #include "image_checks.h"
+#include "job_builder.h"
 #include "scratch_dir.h"
 #include "status_lines.h"
 #include "test_mount.h"
@@ -67,19 +67,7 @@ class RecordingHost : public BatchHost {
   int asked = 0;
 };
 
-GenerationJob MakeJob(const char* start, int devices, int perDevice, std::uint32_t size,
-                      std::string directory) {
-  GenerationJob job;
-  job.startMac = *MacAddress::Parse(start);
-  job.deviceCount = devices;
-  job.macsPerDevice = perDevice;
-  const std::vector<std::uint8_t> image = test::MakeValidImage(size);
-  job.imageBytes.reset(new std::uint8_t[size]);
-  std::memcpy(job.imageBytes.get(), image.data(), size);
-  job.imageSize = static_cast<std::int32_t>(size);
-  job.outputDirectory = std::move(directory);
-  return job;
-}
+using test::MakeJob;
 
 // One run into the job's folder, claimed as the front ends claim it.
 BatchOutcome RunBatch(GenerationJob& job, BatchHost& host, PlatformFiles& files,

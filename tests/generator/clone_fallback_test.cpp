@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <functional>
 
 #include "batch_writer.h"
 #include "faulty_files.h"
 #include "fixture_image.h"
 #include "image_checks.h"
+#include "job_builder.h"
 #include "scratch_dir.h"
 
 namespace quillmark {
@@ -61,14 +61,7 @@ TEST(CloneFallbackTest, EveryFileIsExactWhateverTheFileSystemAnswers) {
     for (int lanes : {1, 2}) {
       SCOPED_TRACE(std::string(c.name) + (lanes == 1 ? ", one lane" : ", two lanes"));
       test::ScratchDir dir;
-      GenerationJob job;
-      job.startMac = *MacAddress::Parse("04:57:55:00:00:fe");
-      job.deviceCount = kDevices;
-      job.macsPerDevice = 3;
-      job.imageBytes.reset(new std::uint8_t[k4MiB]);
-      std::memcpy(job.imageBytes.get(), image.data(), k4MiB);
-      job.imageSize = static_cast<std::int32_t>(k4MiB);
-      job.outputDirectory = dir.path();
+      GenerationJob job = test::MakeJob("04:57:55:00:00:fe", kDevices, 3, image, dir.path());
       FaultyFiles files;
       c.setUp(files);
       QuietHost host;

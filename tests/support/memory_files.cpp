@@ -110,7 +110,22 @@ bool MemoryFiles::MakeDirectory(const std::string& path) {
   if (files.count(path) || directories.count(path))
     return false;
   directories.insert(path);
+  if (onDirectoryMade)
+    onDirectoryMade(path);
   return true;
+}
+
+bool MemoryFiles::RemoveEmptyDirectory(const std::string& path) {
+  const std::string inside = path + kPathSeparator;
+  for (const auto& [name, bytes] : files) {
+    if (name.rfind(inside, 0) == 0)
+      return false;
+  }
+  for (const std::string& directory : directories) {
+    if (directory.rfind(inside, 0) == 0)
+      return false;
+  }
+  return directories.erase(path) > 0;
 }
 
 std::optional<std::uint64_t> MemoryFiles::ExistingFileSize(const std::string& path) {

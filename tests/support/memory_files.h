@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -19,6 +20,9 @@ class MemoryFiles final : public PlatformFiles {
   std::set<std::string> directories;
   std::optional<std::uint64_t> readLimit;  // a read delivers at most this many bytes
   bool refuseAllocation = false;
+  std::optional<std::uint64_t> availableBytes = std::uint64_t{1} << 40;
+  // Called after MakeDirectory made a directory, as another process could act then.
+  std::function<void(const std::string&)> onDirectoryMade;
   int openFiles = 0;  // files opened and not yet closed
 
   FileHandle OpenForReading(const std::string& path) override;
@@ -39,9 +43,12 @@ class MemoryFiles final : public PlatformFiles {
   bool FlushFolder(FolderHandle) override { return true; }
   bool IsDirectory(const std::string& path) override { return directories.count(path) > 0; }
   bool MakeDirectory(const std::string& path) override;
+  bool RemoveEmptyDirectory(const std::string& path) override;
   bool FlushDirectory(const std::string&) override { return true; }
   std::string AbsolutePath(const std::string& path) override { return path; }
-  std::optional<std::uint64_t> AvailableBytes(const std::string&) override { return 1ull << 40; }
+  std::optional<std::uint64_t> AvailableBytes(const std::string&) override {
+    return availableBytes;
+  }
   std::optional<std::uint64_t> ExistingFileSize(const std::string& path) override;
   std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t size) override;
 

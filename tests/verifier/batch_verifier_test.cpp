@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
 #include "fixture_image.h"
+#include "job_builder.h"
 #include "memory_files.h"
 #include "scratch_dir.h"
 #include "verify_texts.h"
@@ -60,13 +60,7 @@ class RecordingHost final : public VerifyHost {
 class VerifierTest : public testing::Test {
  protected:
   VerifierTest() : m_image(test::MakeValidImage(k4MiB)) {
-    m_job.startMac = Mac("04:57:55:00:00:fe");
-    m_job.deviceCount = 6;
-    m_job.macsPerDevice = 2;
-    m_job.imageSize = static_cast<std::int32_t>(k4MiB);
-    m_job.imageBytes.reset(new std::uint8_t[k4MiB]);
-    std::memcpy(m_job.imageBytes.get(), m_image.data(), k4MiB);
-    m_job.outputDirectory = m_dir.path();
+    m_job = test::MakeJob("04:57:55:00:00:fe", 6, 2, m_image, m_dir.path());
     m_batch = BatchOfJob(m_job);
     for (const MacAddress& first : m_batch.devices)
       test::WriteFileBytes(PathOf(first), DeviceImage(first));

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "batch_writer.h"
 #include "fixture_image.h"
+#include "job_builder.h"
 #include "output_folder.h"
 #include "scratch_dir.h"
 #include "win32_path.h"
@@ -47,16 +47,7 @@ BatchOutcome WriteBatch(GenerationJob& job, BatchHost& host, PlatformFiles& file
 }
 
 GenerationJob MakeJob(int devices, int perDevice, std::uint32_t size, std::string directory) {
-  GenerationJob job;
-  job.startMac = *MacAddress::Parse("04:57:55:00:00:fe");
-  job.deviceCount = devices;
-  job.macsPerDevice = perDevice;
-  const std::vector<std::uint8_t> image = test::MakeValidImage(size);
-  job.imageBytes.reset(new std::uint8_t[size]);
-  std::memcpy(job.imageBytes.get(), image.data(), size);
-  job.imageSize = static_cast<std::int32_t>(size);
-  job.outputDirectory = std::move(directory);
-  return job;
+  return test::MakeJob("04:57:55:00:00:fe", devices, perDevice, size, std::move(directory));
 }
 
 // Device d's first address, from 04:57:55:00:00:fe on.

@@ -7,7 +7,7 @@
 #include "device_file_writer.h"
 #include "image_checks.h"
 
-namespace quillmark::cli {
+namespace quillmark {
 namespace {
 
 constexpr std::uint64_t kAddressBytes = 6;  // one address's record in an image
@@ -67,4 +67,4 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   return {.fits = false, .checked = true, .message = message};
 }
 
-}  // namespace quillmark::cli
+}  // namespace quillmark

@@ -5,7 +5,7 @@
 #include "job_acceptance.h"
 #include "platform_file.h"
 
-namespace quillmark::cli {
+namespace quillmark {
 
 struct SpaceVerdict {
   bool fits = true;
@@ -24,4 +24,4 @@ inline constexpr const char* kSpaceNotCheckedText =
 // blocks its records are written into and its file's metadata.
 SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files);
 
-}  // namespace quillmark::cli
+}  // namespace quillmark

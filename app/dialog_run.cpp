@@ -1,0 +1,37 @@
+#include "dialog_run.h"
+
+#include "message_box.h"
+
+namespace quillmark {
+
+DialogRun::DialogRun(QWidget* owner, GenerationJob& job)
+    : m_owner(owner), m_run(job, *this, m_files) {}
+
+bool DialogRun::Prepare(const JobRequestTexts& texts) {
+  LedgerRequest ledger;
+  if (const std::optional<std::string> location = ConfiguredLedgerLocation()) {
+    ledger.use = true;
+    ledger.location = *location;
+  }
+  return m_run.Prepare(texts, ledger);
+}
+
+void DialogRun::ShowRefusal(const std::string& message, MessageStyle style) {
+  ShowMessage(m_owner, QString::fromStdString(message), style);
+}
+
+void DialogRun::ShowNote(RunNote note, const std::string& line) {
+  // The dialog shows the range through its status line only; a ledger
+  // that did not record the outcome is worth a message box.
+  if (note != RunNote::OutcomeNotRecorded || !m_owner)
+    return;
+  // Shown once the worker is done, without holding it.
+  QMetaObject::invokeMethod(
+      m_owner,
+      [owner = m_owner, text = QString::fromStdString(line)] {
+        ShowMessage(owner, text, MessageStyle::Plain);
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace quillmark

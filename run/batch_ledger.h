@@ -1,0 +1,59 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "batch_writer.h"
+#include "job_acceptance.h"
+#include "run_ledger.h"
+
+namespace quillmark {
+
+// Whether a run records its batch in the MAC ledger, and where.
+struct LedgerRequest {
+  bool use = false;
+  std::string location;   // a SQLite file, "default" or a PostgreSQL connection string
+  std::string station;    // empty: the host name
+  std::string pool;       // empty: whichever pool holds the batch
+  bool nextFree = false;  // the pool's lowest free range instead of the job's start
+};
+
+// The ledger QUILLMARK_LEDGER names, the one place that variable is read;
+// none when it is unset or empty.
+std::optional<std::string> ConfiguredLedgerLocation();
+
+// A ledger step's answer: a refusal (ok false), or the line a front end
+// may show (empty when there is none).
+struct LedgerAnswer {
+  bool ok = true;
+  std::string line;
+};
+
+// The ledger's steps in a run, in the order BatchRun takes them.
+class BatchLedger {
+ public:
+  // Opens the ledger the request names; nothing when it names none.
+  LedgerAnswer Open(const LedgerRequest& request);
+  bool used() const { return m_ledger.has_value(); }
+  bool nextFree() const { return m_nextFree; }
+
+  // A dry run's question: would the ledger record the job's batch? With
+  // nextFree the job takes the range it would get. The line is the answer.
+  LedgerAnswer Check(GenerationJob& job);
+  // With nextFree: the range the ledger would give now, so that the checks
+  // before device 1 judge the files of that range.
+  LedgerAnswer PlanNextFree(GenerationJob& job);
+  // Records the batch before device 1; with nextFree the job takes the
+  // range recorded. The line says the range recorded.
+  LedgerAnswer Reserve(GenerationJob& job);
+  // The run's end, once after Reserve; "" once recorded, else the line
+  // that says why not.
+  std::string RecordOutcome(const BatchOutcome& outcome);
+
+ private:
+  std::optional<ledger::RunLedger> m_ledger;
+  bool m_nextFree = false;
+  bool m_reserved = false;
+};
+
+}  // namespace quillmark
