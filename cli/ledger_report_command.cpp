@@ -32,7 +32,11 @@ struct ReportOptions {
 
 OptionTable ReportOptionTable(ReportOptions& o) {
   return {
-      {.name = "--html", .valueName = "FILE", .help = "报告文件（HTML）", .value = &o.html},
+      {.name = "--html",
+       .valueName = "FILE",
+       .help = "报告文件（HTML）",
+       .value = &o.html,
+       .required = true},
       {.name = "--ledger",
        .valueName = "LOCATION",
        .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
