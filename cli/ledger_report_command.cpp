@@ -74,9 +74,15 @@ std::string OutputRefusal(const std::string& path, const LedgerLocation& locatio
   const PathParts parts = SplitPath(path);
   if (parts.name.empty() || parts.name == "." || parts.name == "..")
     return "报告文件只能是普通文件！" + path;
+  // An SQLite ledger is its file and, while in use, its write-ahead log and
+  // shared memory: replacing the log would lose what it holds.
   const std::optional<FileIdentity> target = files.IdentityOf(path);
-  if (location.kind == LedgerKind::SQLite && target && target == files.IdentityOf(location.target))
-    return "报告文件不能是账本本身！" + path;
+  if (location.kind == LedgerKind::SQLite && target) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      if (target == files.IdentityOf(location.target + suffix))
+        return "报告文件不能是账本本身！" + path;
+    }
+  }
   return "";
 }
 

@@ -252,8 +252,13 @@ TEST(LedgerReportOutput, RefusesWhatIsNotAFileAndTheLedgerItself) {
   ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
   ASSERT_EQ(::mknod((dir / "node").c_str(), S_IFCHR | 0644, makedev(1, 3)), 0);
+  // A ledger in use has its write-ahead log beside it.
+  auto open = ledger::OpenLedger(ledger::ParseLedgerLocation(ledgerFile).value());
+  ASSERT_TRUE(open);
+  ASSERT_TRUE(open.value()->AddPool("line3", {kLine3, 4096}));
   const std::string ledgerBytes = ReadText(ledgerFile);
-  for (const std::string name : {"folder", "fifo", "node", "ledger.sqlite3", "folder/.."}) {
+  for (const std::string name :
+       {"folder", "fifo", "node", "ledger.sqlite3", "ledger.sqlite3-wal", "folder/.."}) {
     SCOPED_TRACE(name);
     const ChildResult run =
         RunQuillmarkCli({"ledger", "report", "--html", dir / name, "--ledger", ledgerFile});
@@ -261,7 +266,12 @@ TEST(LedgerReportOutput, RefusesWhatIsNotAFileAndTheLedgerItself) {
     EXPECT_THAT(run.err, HasSubstr(dir / name));
   }
   EXPECT_EQ(ReadText(ledgerFile), ledgerBytes);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"fifo", "folder", "ledger.sqlite3", "node"}));
+  EXPECT_EQ(dir.List(),
+            (std::vector<std::string>{"fifo", "folder", "ledger.sqlite3", "ledger.sqlite3-shm",
+                                      "ledger.sqlite3-wal", "node"}));
+  auto pools = open.value()->Pools();
+  ASSERT_TRUE(pools);
+  EXPECT_EQ(pools->size(), 1u);
 
   // An older report is replaced whole; nothing is left under the hidden name.
   WriteFileBytes(dir / "folder/report.html", {'o', 'l', 'd'});
