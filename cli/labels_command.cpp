@@ -10,6 +10,7 @@
 #include "label_sheet.h"
 #include "memory_reuse.h"
 #include "option_table.h"
+#include "output_path_guard.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {
@@ -130,6 +131,16 @@ int Refuse(const std::string& line) {
   return kExitRejected;
 }
 
+// The sheet replaces neither the manifest it prints nor a device's file
+// or temporary name, wherever the batch was written.
+OutputPathGuard PdfGuard(const LabelsCommandLine& line, const BatchManifest& manifest) {
+  GuardedBatch batch;
+  batch.devices.reserve(manifest.devices.size());
+  for (const ManifestDevice& device : manifest.devices)
+    batch.devices.push_back(device.first);
+  return {"标签文件", {{line.manifest, "清单文件"}}, std::move(batch)};
+}
+
 }  // namespace
 
 std::string LabelsHelpText() {
@@ -170,6 +181,11 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     return Refuse(reading.error);
   if (reading.manifest->devices.empty())
     return Refuse("清单中没有设备，没有可打印的标签！" + line.manifest);
+  if (const std::string refusal =
+          CheckOutputPath(line.pdf, PdfGuard(line, *reading.manifest), files);
+      !refusal.empty()) {
+    return Refuse(refusal);
+  }
   KeepFreedMemoryForReuse();
   const labels::LabelSheetOutcome outcome =
       labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);

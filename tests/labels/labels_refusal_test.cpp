@@ -102,7 +102,7 @@ TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
 
   const ChildResult folder = Labels({"--manifest", "lot.csv", "--pdf", "folder.pdf"});
   EXPECT_EQ(folder.exitCode, 1);
-  EXPECT_EQ(folder.err, "标签文件无法写入！folder.pdf\n");
+  EXPECT_EQ(folder.err, "标签文件不能是目录！folder.pdf\n");
   EXPECT_EQ(m_dir.List("folder.pdf"), std::vector<std::string>{});
 
   // The disk takes the first 32 KiB and no more: the write fails midway.
