@@ -1,6 +1,7 @@
 #include "labels_command.h"
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "batch_manifest.h"
@@ -141,6 +142,22 @@ OutputPathGuard PdfGuard(const LabelsCommandLine& line, const BatchManifest& man
   return {"标签文件", {{line.manifest, "清单文件"}}, std::move(batch)};
 }
 
+// Labels know neither the image nor the batch's folder: a file already
+// under the sheet's name may be replaced only when it is an earlier sheet
+// (or empty), so a firmware image or a device's file anywhere stays.
+bool IsReplaceableSheet(const std::string& path, PlatformFiles& files) {
+  if (files.KindOf(path) != PathKind::RegularFile)
+    return true;
+  const FileHandle file = files.OpenForReading(path);
+  if (file == kNoFile)
+    return false;
+  static constexpr char kPdfStart[] = "%PDF-";
+  std::uint8_t start[sizeof kPdfStart - 1] = {};
+  const std::uint64_t got = files.ReadAll(file, start, sizeof start);
+  files.Close(file);
+  return got == 0 || (got == sizeof start && std::memcmp(start, kPdfStart, sizeof start) == 0);
+}
+
 }  // namespace
 
 std::string LabelsHelpText() {
@@ -186,6 +203,8 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
       !refusal.empty()) {
     return Refuse(refusal);
   }
+  if (!IsReplaceableSheet(line.pdf, files))
+    return Refuse("标签文件已存在且不是PDF文件！" + line.pdf);
   KeepFreedMemoryForReuse();
   const labels::LabelSheetOutcome outcome =
       labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);
