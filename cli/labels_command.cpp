@@ -12,6 +12,7 @@
 #include "memory_reuse.h"
 #include "option_table.h"
 #include "output_path_guard.h"
+#include "printable_text.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {
@@ -127,8 +128,9 @@ Request CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed)
   return request;
 }
 
+// Refusals quote manifest lines and paths: shown, never obeyed.
 int Refuse(const std::string& line) {
-  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  std::fprintf(stderr, "%s\n", EscapeControlCharacters(ToValidUtf8(line)).c_str());
   return kExitRejected;
 }
 
@@ -212,7 +214,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!outcome.written)
     return Refuse(outcome.error);
   std::printf("标签已写入：%zu个标签，%d页：%s\n", reading.manifest->devices.size(), outcome.pages,
-              ToValidUtf8(line.pdf).c_str());
+              EscapeControlCharacters(ToValidUtf8(line.pdf)).c_str());
   return kExitSuccess;
 }
 

@@ -9,6 +9,7 @@
 #include "manifest.h"
 #include "option_table.h"
 #include "output_path_guard.h"
+#include "printable_text.h"
 #include "request_options.h"
 #include "signals.h"
 #include "verify_console.h"
@@ -49,8 +50,9 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
   return table;
 }
 
+// Refusals quote manifest lines and paths: shown, never obeyed.
 void PrintError(const std::string& line) {
-  WriteText(stderr, line + "\n");
+  WriteText(stderr, EscapeControlCharacters(line) + "\n");
 }
 
 int Refuse(const std::string& message) {
