@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (location->kind == ledger::LedgerKind::PostgreSQL)
     Require(location->target == text, "a connection string is kept as given");
-  const std::string shown = location->Display();
-  Require(shown.size() <= location->target.size() + 64, "what is shown comes from the text");
+  // Showing it must not fault, whatever the text (escapes may lengthen it).
+  static_cast<void>(location->Display());
   return 0;
 }
