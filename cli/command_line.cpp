@@ -51,11 +51,23 @@ int RunCommandLine(int argc, const char* const* argv) {
     }
     PrepareStandardStreams();
     IgnoreWriteSignals();
-    return Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    return FinishStandardOutput(
+        Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc)));
   } catch (const std::exception& error) {
     WriteText(stderr, std::string("quillmark-cli: ") + error.what() + "\n");
     return kExitRunFailed;
   }
+}
+
+int FinishStandardOutput(int status) {
+  // A full disk or a closed pipe may show only at the flush or the close.
+  const bool written = std::ferror(stdout) == 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const bool closed = std::fclose(stdout) == 0;
+  if (written && flushed && closed)
+    return status;
+  WriteText(stderr, "标准输出写入出错！\n");
+  return status == kExitSuccess ? kExitRunFailed : status;
 }
 
 int ReportUsageError(const std::string& text) {

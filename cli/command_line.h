@@ -21,6 +21,12 @@ std::vector<Subcommand> Subcommands();
 // write command with every argument.
 int RunCommandLine(int argc, const char* const* argv);
 
+// Every command ends here: standard output is checked, flushed and
+// closed, and a failure of any write to it, of the flush or of the close
+// prints "标准输出写入出错！" on standard error and turns a success into
+// the run's failure status (a command's own failure status stays).
+int FinishStandardOutput(int status);
+
 // Prints "quillmark-cli: TEXT" on standard error; returns the usage exit status.
 int ReportUsageError(const std::string& text);
 

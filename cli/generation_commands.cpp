@@ -112,11 +112,8 @@ int RunDryRun(const WriteOptions& options) {
   if (!run.Check(options.texts, LedgerOf(options)))
     return kExitRejected;
   const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
-  if (!WriteText(stdout, plan)) {
-    PrintError("标准输出写入出错！");
-    return kExitRunFailed;
-  }
-  return kExitSuccess;
+  // A failed write is reported where every command's output is checked.
+  return WriteText(stdout, plan) ? kExitSuccess : kExitRunFailed;
 }
 
 }  // namespace quillmark::cli

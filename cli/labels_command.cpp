@@ -1,6 +1,7 @@
 #include "labels_command.h"
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "batch_manifest.h"
@@ -11,6 +12,8 @@
 #include "label_sheet.h"
 #include "memory_reuse.h"
 #include "option_table.h"
+#include "output_path_guard.h"
+#include "printable_text.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {
@@ -126,9 +129,36 @@ Request CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed)
   return request;
 }
 
+// Refusals quote manifest lines and paths: shown, never obeyed.
 int Refuse(const std::string& line) {
-  std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  std::fprintf(stderr, "%s\n", EscapeControlCharacters(ToValidUtf8(line)).c_str());
   return kExitRejected;
+}
+
+// The sheet replaces neither the manifest it prints nor a device's file
+// or temporary name, wherever the batch was written.
+OutputPathGuard PdfGuard(const LabelsCommandLine& line, const BatchManifest& manifest) {
+  GuardedBatch batch;
+  batch.devices.reserve(manifest.devices.size());
+  for (const ManifestDevice& device : manifest.devices)
+    batch.devices.push_back(device.first);
+  return {"标签文件", {{line.manifest, "清单文件"}}, std::move(batch)};
+}
+
+// Labels know neither the image nor the batch's folder: a file already
+// under the sheet's name may be replaced only when it is an earlier sheet
+// (or empty), so a firmware image or a device's file anywhere stays.
+bool IsReplaceableSheet(const std::string& path, PlatformFiles& files) {
+  if (files.KindOf(path) != PathKind::RegularFile)
+    return true;
+  const FileHandle file = files.OpenForReading(path);
+  if (file == kNoFile)
+    return false;
+  static constexpr char kPdfStart[] = "%PDF-";
+  std::uint8_t start[sizeof kPdfStart - 1] = {};
+  const std::uint64_t got = files.ReadAll(file, start, sizeof start);
+  files.Close(file);
+  return got == 0 || (got == sizeof start && std::memcmp(start, kPdfStart, sizeof start) == 0);
 }
 
 }  // namespace
@@ -165,6 +195,13 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     return Refuse(reading.error);
   if (reading.manifest->devices.empty())
     return Refuse("清单中没有设备，没有可打印的标签！" + line.manifest);
+  if (const std::string refusal =
+          CheckOutputPath(line.pdf, PdfGuard(line, *reading.manifest), files);
+      !refusal.empty()) {
+    return Refuse(refusal);
+  }
+  if (!IsReplaceableSheet(line.pdf, files))
+    return Refuse("标签文件已存在且不是PDF文件！" + line.pdf);
   KeepFreedMemoryForReuse();
   const labels::LabelSheetOutcome outcome =
       labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);
@@ -172,7 +209,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!outcome.written)
     return Refuse(outcome.error);
   std::printf("标签已写入：%zu个标签，%d页：%s\n", reading.manifest->devices.size(), outcome.pages,
-              ToValidUtf8(line.pdf).c_str());
+              EscapeControlCharacters(ToValidUtf8(line.pdf)).c_str());
   return kExitSuccess;
 }
 

@@ -1,8 +1,8 @@
 #include "manifest.h"
 
-#include "batch_files.h"
 #include "batch_manifest.h"
 #include "file_replacement.h"
+#include "output_path_guard.h"
 #include "path_parts.h"
 
 namespace quillmark::cli {
@@ -35,22 +35,8 @@ std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
 
 std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
                                 const GenerationJob& job, PlatformFiles& files) {
-  const PathKind kind = files.KindOf(path);
-  if (kind != PathKind::None && kind != PathKind::RegularFile && kind != PathKind::Directory)
-    return "清单文件已存在且不是普通文件！" + path;
-  const std::optional<FileIdentity> existing = files.IdentityOf(path);
-  if (existing && existing == files.IdentityOf(imagePath))
-    return "清单文件不能是输入映像！" + path;
-  if (BatchNameOf(path, job, files) != BatchName::None)
-    return "清单文件不能使用本批设备文件的名称！" + path;
-  // Its temporary file replaces whatever stands under that name.
-  const ManifestLocation location = Locate(path);
-  const std::optional<FileIdentity> temporary =
-      files.IdentityOf(TemporaryPathFor(location.directory, location.fileName));
-  if (temporary && temporary == files.IdentityOf(imagePath))
-    return "清单文件的临时文件不能是输入映像！" +
-           TemporaryPathFor(location.directory, location.fileName);
-  return "";
+  const OutputPathGuard guard{"清单文件", {{imagePath, "输入映像"}}, GuardedBatchOf(job)};
+  return CheckOutputPath(path, guard, files);
 }
 
 bool CanWriteManifest(const std::string& path, PlatformFiles& files) {

@@ -16,9 +16,7 @@ namespace quillmark::cli {
 std::string ManifestText(const std::vector<MacAddress>& firstAddresses, std::int32_t macsPerDevice);
 
 // Before device 1: the message that refuses path as the manifest, or
-// empty. A manifest must not replace the input image, a file of the batch
-// (a device's image or its temporary file in the output folder) or
-// anything that is not a regular file (a link, a device node).
+// empty (CheckOutputPath with the image and the batch guarded).
 std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
                                 const GenerationJob& job, PlatformFiles& files);
 

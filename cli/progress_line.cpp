@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "console_text.h"
+#include "printable_text.h"
 
 namespace quillmark::cli {
 namespace {
@@ -22,7 +23,8 @@ ProgressLine::ProgressLine(std::int32_t total, Clock clock, Output output)
       m_start(m_clock()) {}
 
 void ProgressLine::Show(const std::string& text, std::int32_t done) {
-  m_text = text;
+  // Lines carry names read from folders and manifests: shown, never obeyed.
+  m_text = EscapeControlCharacters(text);
   m_done = done;
   m_pending = true;
   const auto now = m_clock();
@@ -47,7 +49,8 @@ void ProgressLine::Draw(std::chrono::steady_clock::time_point now) {
 }
 
 void ProgressLine::PrintLine(const std::string& text) {
-  m_output((m_shown ? "\r" + text + kEraseToEnd : text) + "\n");
+  const std::string shown = EscapeControlCharacters(text);
+  m_output((m_shown ? "\r" + shown + kEraseToEnd : shown) + "\n");
   m_shown = false;
   m_pending = false;
 }

@@ -9,6 +9,8 @@
 #include "exit_statuses.h"
 #include "manifest.h"
 #include "option_table.h"
+#include "output_path_guard.h"
+#include "printable_text.h"
 #include "request_options.h"
 #include "signals.h"
 #include "verify_console.h"
@@ -49,8 +51,9 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
   return table;
 }
 
+// Refusals quote manifest lines and paths: shown, never obeyed.
 void PrintError(const std::string& line) {
-  WriteText(stderr, line + "\n");
+  WriteText(stderr, EscapeControlCharacters(line) + "\n");
 }
 
 int Refuse(const std::string& message) {
@@ -86,6 +89,16 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   return verdict.accepted ? std::optional(BatchOfManifest(job, *reading.manifest)) : std::nullopt;
 }
 
+// The report replaces none of what the check reads: the image, the
+// manifest, a file or temporary name of the batch.
+OutputPathGuard ReportGuard(const VerifyOptions& options, const ExpectedBatch& batch) {
+  OutputPathGuard guard{"报告文件", {{options.texts.imagePath, "输入映像"}}, std::nullopt};
+  if (options.hasManifest)
+    guard.inputs.push_back({options.manifestPath, "清单文件"});
+  guard.batch = GuardedBatch{batch.outputDirectory, batch.devices};
+  return guard;
+}
+
 int RunVerify(const VerifyOptions& options) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
@@ -95,8 +108,15 @@ int RunVerify(const VerifyOptions& options) {
   const std::optional<ExpectedBatch> batch = AcceptBatch(options, job, files, refused);
   if (!batch)
     return refused;
-  if (options.hasReport && !CanWriteManifest(options.reportPath, files))
-    return Refuse("报告文件无法写入！" + options.reportPath);
+  if (options.hasReport) {
+    if (const std::string refusal =
+            CheckOutputPath(options.reportPath, ReportGuard(options, *batch), files);
+        !refusal.empty()) {
+      return Refuse(refusal);
+    }
+    if (!CanWriteManifest(options.reportPath, files))
+      return Refuse("报告文件无法写入！" + options.reportPath);
+  }
 
   const VerifyConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
   VerifyConsoleHost host(*batch, mode);

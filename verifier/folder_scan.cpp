@@ -82,8 +82,10 @@ FolderScan ScanOutputFolder(const ExpectedBatch& batch, const BatchAddressIndex&
     const bool temporary = IsTemporaryName(name);
     if (!temporary && (!IsDeviceLikeName(name) || index.DeviceNamed(name)))
       continue;
-    scan.findings.push_back(
-        FolderFinding{name, temporary, BatchAddressHeld(batch, index, name, files)});
+    // A temporary file is never taken for a device, whatever addresses it
+    // holds: it is a note of an interrupted run, not a second device.
+    scan.findings.push_back(FolderFinding{
+        name, temporary, temporary ? std::nullopt : BatchAddressHeld(batch, index, name, files)});
   }
   return scan;
 }

@@ -15,7 +15,8 @@ struct FolderFinding {
   std::string name;
   bool temporary = false;  // a hidden ".fw_….img.part" of an interrupted run
   // One of the batch's addresses that it holds, by its name or its
-  // records: a second device would get it. Such a finding fails the check.
+  // records: a second device would get it. Such a finding fails the check;
+  // a temporary file never has one (it is a note, whatever it holds).
   std::optional<MacAddress> batchAddress;
 };
 

@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "清单文件已存在且不是普通文件！link.csv"},
         RejectionCase{"ManifestIsADirectory",
                       {"--image=image.img", "--manifest=out"},
-                      "清单文件无法写入！out"},
+                      "清单文件不能是目录！out"},
         RejectionCase{
             "DryRun", {"--image=image.img", "--dry-run", "--count=abc"}, "生成数量输入错误！"}),
     [](const testing::TestParamInfo<RejectionCase>& info) { return info.param.name; });

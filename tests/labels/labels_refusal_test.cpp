@@ -73,7 +73,7 @@ TEST_F(LabelsTest, MissingManifestAndManifestOfNoDeviceAreRefused) {
 TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1) +
                                    ManifestText("fc:ab:cd:ef:ab:cd", 1, 1).substr(10));
-  WriteText(m_dir / "lot.pdf", "an older sheet");
+  WriteText(m_dir / "lot.pdf", "%PDF-1.5 an older sheet");
   const ChildResult run = Labels(
       {"--manifest", "lot.csv", "--pdf", "lot.pdf", "--layout", "roll-50x25", "--code", "code128"});
   EXPECT_EQ(run.exitCode, 1);
@@ -83,7 +83,7 @@ TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
       "46.75 毫米宽，标签上只有 46.00 毫米！\n");
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"lot.csv", "lot.pdf"}));
   const std::vector<std::uint8_t> older = ReadFileBytes(m_dir / "lot.pdf");
-  EXPECT_EQ(std::string(older.begin(), older.end()), "an older sheet");
+  EXPECT_EQ(std::string(older.begin(), older.end()), "%PDF-1.5 an older sheet");
 
   // The same device fits an A4 label, and a sheet replaces the older file.
   const ChildResult a4 = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--code", "code128"});
@@ -102,7 +102,7 @@ TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
 
   const ChildResult folder = Labels({"--manifest", "lot.csv", "--pdf", "folder.pdf"});
   EXPECT_EQ(folder.exitCode, 1);
-  EXPECT_EQ(folder.err, "标签文件无法写入！folder.pdf\n");
+  EXPECT_EQ(folder.err, "标签文件不能是目录！folder.pdf\n");
   EXPECT_EQ(m_dir.List("folder.pdf"), std::vector<std::string>{});
 
   // The disk takes the first 32 KiB and no more: the write fails midway.

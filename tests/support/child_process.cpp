@@ -54,8 +54,10 @@ bool OpenOutput(bool terminal, int (&ends)[2]) {
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (!options.outputPath.empty())
+    out = ::open(options.outputPath.c_str(), O_WRONLY | O_CLOEXEC);
   const int in = ::open("/dev/null", O_RDONLY);
-  if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+  if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
     ::_exit(126);
   ::execvp(argv[0], argv);
   ::_exit(127);

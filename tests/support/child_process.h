@@ -15,6 +15,7 @@ struct ChildOptions {
   std::string workingDirectory;         // or here, when not empty
   std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE in the child
   bool terminal = false;                // standard output on a pseudo-terminal
+  std::string outputPath;               // or, when not empty, this file opened for writing
 };
 
 struct ChildResult {

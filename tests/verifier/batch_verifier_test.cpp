@@ -191,16 +191,24 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
        {"MAC地址重复: " + d + "fw_045755_000101.img 04:57:55:00:01:01"},
        0,
        1},
-      {"files holding an address of the batch in their records",
+      {"a file holding an address of the batch in its records",
        [&] {
-         // Renamed by hand, and a complete temporary file of a device.
+         // Renamed by hand.
          test::WriteFileBytes(d + "fw_045755_0010fe.img", DeviceImage(Mac("04:57:55:00:01:07")));
-         test::WriteFileBytes(d + ".fw_045755_000100.img.part", DeviceImage(m_batch.devices[1]));
        },
-       {"MAC地址重复: " + d + ".fw_045755_000100.img.part 04:57:55:00:01:00",
-        "MAC地址重复: " + d + "fw_045755_0010fe.img 04:57:55:00:01:07"},
+       {"MAC地址重复: " + d + "fw_045755_0010fe.img 04:57:55:00:01:07"},
        0,
-       2},
+       1},
+      {"complete temporary files of the batch's devices, left by a killed rerun",
+       [&] {
+         // A temporary file is never a device's: it is a note whatever it holds.
+         test::WriteFileBytes(d + ".fw_045755_000100.img.part", DeviceImage(m_batch.devices[1]));
+         test::WriteFileBytes(d + ".fw_045755_0010fe.img.part", DeviceImage(m_batch.devices[2]));
+       },
+       {"残留临时文件: " + d + ".fw_045755_000100.img.part",
+        "残留临时文件: " + d + ".fw_045755_0010fe.img.part"},
+       0,
+       0},
       {"a link named for an address of the batch",
        [&] {
          ASSERT_EQ(

@@ -1,0 +1,76 @@
+#include "output_path_guard.h"
+
+#include "batch_files.h"
+#include "file_replacement.h"
+#include "path_parts.h"
+
+namespace quillmark {
+namespace {
+
+// The role of the input path leads to, or empty.
+std::string InputAt(const std::string& path, const OutputPathGuard& guard, PlatformFiles& files) {
+  const std::optional<FileIdentity> identity = files.IdentityOf(path);
+  if (!identity)
+    return "";
+  for (const GuardedInput& input : guard.inputs) {
+    if (files.IdentityOf(input.path) == identity)
+      return input.role;
+  }
+  return "";
+}
+
+// True when path names a device's file or temporary file in the batch's
+// folder (the folder compared by identity, so another spelling counts),
+// or in any folder when the batch's is not known.
+bool IsBatchName(const std::string& path, const GuardedBatch& batch, PlatformFiles& files) {
+  const PathParts parts = SplitPath(path);
+  if (!batch.folder.empty()) {
+    const std::optional<FileIdentity> folder = files.IdentityOf(parts.folder);
+    if (!folder || folder != files.IdentityOf(batch.folder))
+      return false;
+  }
+  for (const MacAddress& first : batch.devices) {
+    const std::string device = first.ToFileName();
+    if (parts.name == device || parts.name == TemporaryNameFor(device))
+      return true;
+  }
+  return false;
+}
+
+// The refusal for a path the output or its temporary file would replace.
+std::string ReplacementRefusal(const std::string& path, const std::string& subject,
+                               const OutputPathGuard& guard, PlatformFiles& files) {
+  if (const std::string role = InputAt(path, guard, files); !role.empty())
+    return subject + "不能是" + role + "！" + path;
+  if (guard.batch && IsBatchName(path, *guard.batch, files))
+    return subject + "不能使用本批设备文件的名称！" + path;
+  return "";
+}
+
+}  // namespace
+
+GuardedBatch GuardedBatchOf(const GenerationJob& job) {
+  return {job.outputDirectory, PlannedDevices(job)};
+}
+
+std::string CheckOutputPath(const std::string& path, const OutputPathGuard& guard,
+                            PlatformFiles& files) {
+  if (std::string refusal = ReplacementRefusal(path, guard.what, guard, files); !refusal.empty())
+    return refusal;
+  switch (files.KindOf(path)) {
+    case PathKind::None:
+    case PathKind::RegularFile:
+      break;
+    case PathKind::Directory:
+      return guard.what + "不能是目录！" + path;
+    case PathKind::Link:
+    case PathKind::Other:
+    case PathKind::Unknown:
+      return guard.what + "已存在且不是普通文件！" + path;
+  }
+  const PathParts parts = SplitPath(path);
+  return ReplacementRefusal(TemporaryPathFor(parts.folder, parts.name), guard.what + "的临时文件",
+                            guard, files);
+}
+
+}  // namespace quillmark
