@@ -190,10 +190,12 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
       ParseOptions(LedgerOptionTable(o), std::vector<std::string>(args.begin() + i, args.end()));
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
-  if (o.help || words.empty()) {
+  if (o.help) {
     Print(LedgerHelpText());
-    return o.help ? kExitSuccess : kExitUsage;
+    return kExitSuccess;
   }
+  if (words.empty())
+    return ReportUsageError("缺少账本命令；用 quillmark-cli ledger --help 查看用法");
   if (words[0] == "init")
     return Init(o, words);
   Result<LedgerLocation> location = Location(o.location);

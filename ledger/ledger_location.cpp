@@ -89,7 +89,22 @@ Result<LedgerLocation> ParseLedgerLocation(std::string_view text) {
   return LedgerLocation{LedgerKind::SQLite, std::string(text)};
 }
 
+bool UriPasswordMisread(std::string_view conninfo) {
+  for (const std::string_view scheme : {"postgresql://", "postgres://"}) {
+    if (!StartsWith(conninfo, scheme))
+      continue;
+    const std::string_view rest = conninfo.substr(scheme.size());
+    const std::size_t authorityEnd = rest.find_first_of("/?");
+    const std::size_t at = rest.rfind('@');
+    return at != std::string_view::npos && authorityEnd != std::string_view::npos &&
+           at > authorityEnd;
+  }
+  return false;
+}
+
 std::string ConnectionTextWithoutPassword(const std::string& conninfo) {
+  if (UriPasswordMisread(conninfo))
+    return "（无法解析的连接字符串）";
   char* parseError = nullptr;
   std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
       PQconninfoParse(conninfo.c_str(), &parseError), &PQconninfoFree);

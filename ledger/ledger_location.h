@@ -29,6 +29,10 @@ Result<LedgerLocation> ParseLedgerLocation(std::string_view text);
 // $HOME/.local/share when XDG_DATA_HOME is unset, empty or relative.
 Result<std::string> DefaultLedgerPath();
 
+// A URI whose password holds a raw "/", "?" or "@": libpq reads the rest
+// of the password as the database name, so the URI cannot be shown or used.
+bool UriPasswordMisread(std::string_view conninfo);
+
 // The connection string with its password left out, as libpq reads it.
 std::string ConnectionTextWithoutPassword(const std::string& conninfo);
 

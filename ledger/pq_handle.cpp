@@ -1,5 +1,7 @@
 #include "pq_handle.h"
 
+#include "ledger_location.h"
+
 #include <array>
 #include <charconv>
 #include <utility>
@@ -39,6 +41,31 @@ std::int64_t Number(std::string_view text) {
 
 }  // namespace
 
+std::string WithoutConnectionText(std::string_view message, std::string_view conninfo) {
+  std::string shown;
+  std::size_t at = 0;
+  while (at < message.size()) {
+    const std::size_t open = message.find('"', at);
+    if (open == std::string_view::npos) {
+      shown += message.substr(at);
+      break;
+    }
+    shown += message.substr(at, open + 1 - at);
+    const std::size_t close = message.find('"', open + 1);
+    if (close == std::string_view::npos) {
+      shown += "…";
+      break;
+    }
+    const std::string_view quoted = message.substr(open + 1, close - open - 1);
+    const bool fromConnectionText =
+        !quoted.empty() && conninfo.find(quoted) != std::string_view::npos;
+    shown += fromConnectionText ? "…" : std::string(quoted);
+    shown += '"';
+    at = close + 1;
+  }
+  return OneLine(shown);
+}
+
 PqResult::~PqResult() {
   PQclear(m_result);
 }
@@ -64,7 +91,20 @@ Result<PqConnection> PqConnection::Connect(const std::string& conninfo, std::str
   const std::array<const char*, 4> keywords = {"connect_timeout", "application_name", "dbname",
                                                nullptr};
   const std::array<const char*, 4> values = {"10", "quillmark", conninfo.c_str(), nullptr};
-  PqConnection connection(PQconnectdbParams(keywords.data(), values.data(), 1), std::move(shownAs));
+  // A string libpq cannot read is refused before any connection: its
+  // messages quote the piece they stumbled on, which may be the password.
+  char* parseError = nullptr;
+  PQconninfoOption* parsed = PQconninfoParse(conninfo.c_str(), &parseError);
+  const std::string parseMessage = parseError != nullptr ? parseError : "";
+  PQfreemem(parseError);
+  if (parsed == nullptr || UriPasswordMisread(conninfo)) {
+    PQconninfoFree(parsed);
+    return Fault(LedgerFault::InvalidRequest,
+                 "账本连接字符串无法解析！" + WithoutConnectionText(parseMessage, conninfo));
+  }
+  PQconninfoFree(parsed);
+  PqConnection connection(PQconnectdbParams(keywords.data(), values.data(), 1), std::move(shownAs),
+                          conninfo);
   if (connection.m_conn == nullptr)
     return Fault(LedgerFault::Unavailable, "账本无法访问！内存不足");
   if (connection.Lost())
@@ -82,7 +122,9 @@ PqConnection::~PqConnection() {
 }
 
 PqConnection::PqConnection(PqConnection&& other) noexcept
-    : m_conn(std::exchange(other.m_conn, nullptr)), m_shownAs(std::move(other.m_shownAs)) {}
+    : m_conn(std::exchange(other.m_conn, nullptr)),
+      m_shownAs(std::move(other.m_shownAs)),
+      m_conninfo(std::move(other.m_conninfo)) {}
 
 Status PqConnection::PrepareSession() {
   // Times are shown in UTC on every station; a transaction waits at most
@@ -127,7 +169,8 @@ Status PqConnection::Run(std::string_view sql, const PqParams& params) {
 
 LedgerError PqConnection::ConnectionError() const {
   return LedgerError{LedgerFault::Unavailable,
-                     "账本无法访问！" + m_shownAs + "：" + OneLine(PQerrorMessage(m_conn)),
+                     "账本无法访问！" + m_shownAs + "：" +
+                         WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo),
                      std::nullopt, "08006"};
 }
 
@@ -135,7 +178,8 @@ LedgerError PqConnection::StatementError(const PGresult* result) const {
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
   const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
   const std::string code = state != nullptr ? state : "";
-  const std::string detail = OneLine(primary != nullptr ? primary : PQerrorMessage(m_conn));
+  const std::string detail =
+      WithoutConnectionText(primary != nullptr ? primary : PQerrorMessage(m_conn), m_conninfo);
   const LedgerFault fault = FaultOf(code);
   std::string message;
   switch (fault) {

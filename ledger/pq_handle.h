@@ -54,14 +54,22 @@ class PqConnection {
   Status Reconnect();
 
  private:
-  PqConnection(PGconn* conn, std::string shownAs) : m_conn(conn), m_shownAs(std::move(shownAs)) {}
+  PqConnection(PGconn* conn, std::string shownAs, std::string conninfo)
+      : m_conn(conn), m_shownAs(std::move(shownAs)), m_conninfo(std::move(conninfo)) {}
   Status PrepareSession();
   LedgerError ConnectionError() const;
   LedgerError StatementError(const PGresult* result) const;
 
   PGconn* m_conn = nullptr;
   std::string m_shownAs;
+  // Kept only to take its text out of libpq's messages.
+  std::string m_conninfo;
 };
+
+// libpq's message with every quoted text that comes from the connection
+// string shown as "…": a misread string (a "%" or "/" in a password) puts
+// pieces of the password into what libpq quotes.
+std::string WithoutConnectionText(std::string_view message, std::string_view conninfo);
 
 // SQLSTATEs after which a transaction is simply run again: a deadlock, a
 // serialization failure, an exclusion constraint that another writer met.

@@ -94,6 +94,13 @@ TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
   EXPECT_EQ(Ledger({"frobnicate", "--ledger", missing}).exitCode, 1);
 }
 
+TEST(LedgerCommand, NoCommandIsAUsageErrorOnStandardError) {
+  const ChildResult bare = Ledger({});
+  EXPECT_EQ(bare.exitCode, 2);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_EQ(bare.err, "quillmark-cli: 缺少账本命令；用 quillmark-cli ledger --help 查看用法\n");
+}
+
 TEST(LedgerCommand, APostgresLedgerIsShownWithoutItsPassword) {
   PostgresServer& server = SharedPostgresServer();
   ASSERT_TRUE(server.running()) << server.error();

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "ledger.h"
 #include "ledger_location.h"
 #include "sha256.h"
 
@@ -86,6 +87,38 @@ TEST(LedgerLocation, APasswordIsNeverShown) {
     EXPECT_THAT(shown, Not(HasSubstr("s3cret"))) << c.given;
     EXPECT_EQ(shown, c.shown) << c.given;
   }
+}
+
+// libpq quotes the piece of a connection string it stumbles on, and a
+// misread URI makes the rest of a password a database name: neither the
+// refusal nor the failure to connect may show it.
+TEST(LedgerLocation, NoMessageShowsAPasswordLibpqCouldNotRead) {
+  for (const char* given : {
+           "postgresql://st1:hunter2%zzS3cr3tTail@/qm?host=/nonexistent",
+           "postgresql://st1:hunter2/S3cr3tTail@/qm?host=/nonexistent",
+           "postgresql://st1:hunter2?S3cr3tTail@/qm?host=/nonexistent",
+           "postgresql://st1:hunter2 S3cr3tTail@/qm?host=/nonexistent",
+           "host=/nonexistent password=hunter2 S3cr3tTail dbname=qm",
+           "host=/nonexistent password=hunter2%zz/S3cr3tTail dbname=qm",
+           "host=/nonexistent password='hunter2 S3cr3tTail dbname=qm",
+           "host=/nonexistent password='hunter2 %/S3cr3tTail' dbname=qm",
+       }) {
+    const Result<LedgerLocation> location = ParseLedgerLocation(given);
+    ASSERT_TRUE(location) << given;
+    EXPECT_EQ(location->kind, LedgerKind::PostgreSQL) << given;
+    EXPECT_THAT(location->Display(), Not(HasSubstr("S3cr3t"))) << given;
+    const auto opened = OpenLedger(location.value());
+    ASSERT_FALSE(opened) << given;
+    EXPECT_THAT(opened.error().message, Not(HasSubstr("S3cr3t"))) << given;
+    EXPECT_THAT(opened.error().message, Not(HasSubstr("hunter2"))) << given;
+  }
+}
+
+TEST(LedgerLocation, AnUnreadableConnectionStringIsNamedAsSuch) {
+  const auto opened = OpenLedger(ParseLedgerLocation("host=/nonexistent password=a b").value());
+  ASSERT_FALSE(opened);
+  EXPECT_EQ(opened.error().fault, LedgerFault::InvalidRequest);
+  EXPECT_THAT(opened.error().message, testing::StartsWith("账本连接字符串无法解析！"));
 }
 
 TEST(Sha256, KnownDigests) {
