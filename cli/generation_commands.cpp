@@ -63,7 +63,7 @@ class ConsoleRun final : public RunFrontEnd {
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
   return {options.useLedger, options.ledgerLocation, options.station, options.pool,
-          options.NextFreeStart()};
+          options.NextFreeStart(), options.rerunBatch};
 }
 
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {

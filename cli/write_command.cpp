@@ -1,6 +1,8 @@
 #include "write_command.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "batch_ledger.h"
 #include "command_line.h"
@@ -57,6 +59,12 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .help = "批次须在此地址池内；与 --start-mac=next 同用时\n"
                "取地址池中最低的一段空闲地址，并在第1台设备前打印",
        .value = &o.pool},
+      {.name = "--rerun",
+       .valueName = "BATCH",
+       .help = "有意重写账本中的该批次（换映像、换目录、换工位，\n"
+               "或其上次写入已中断）；不加时同一批次只能以原映像\n"
+               "写入原目录，且其它写入均已结束",
+       .value = &o.rerunText},
       {.name = "--version", .help = "打印版本", .flag = &line.version},
       {.name = "--help", .help = "打印本帮助", .flag = &line.help},
   };
@@ -72,6 +80,15 @@ std::string SubcommandRows() {
   for (const Subcommand& subcommand : subcommands)
     rows.push_back({.name = subcommand.name, .help = subcommand.summary});
   return "\n子命令（quillmark-cli 子命令 --help 查看其用法）:\n" + HelpRows(rows);
+}
+
+// A batch id as listings show it: decimal digits only, at least 1.
+std::optional<std::int64_t> BatchIdOf(const std::string& text) {
+  if (text.empty() || text.size() > 18 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const std::int64_t id = std::stoll(text);
+  return id > 0 ? std::optional(id) : std::nullopt;
 }
 
 // Whether the run uses a ledger, and where: --ledger, else a non-empty
@@ -93,6 +110,15 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
            "QUILLMARK_LEDGER）";
   if (next && !parsed.Given("--pool"))
     return "--start-mac=next 须与 --pool 同用";
+  if (parsed.Given("--rerun")) {
+    if (!o.useLedger)
+      return "--rerun 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）";
+    if (next)
+      return "--rerun 不能与 --start-mac=next 同用";
+    o.rerunBatch = BatchIdOf(o.rerunText);
+    if (!o.rerunBatch)
+      return "--rerun 的值应为批次编号：" + o.rerunText;
+  }
   return "";
 }
 

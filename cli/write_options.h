@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "job_acceptance.h"
@@ -21,8 +23,10 @@ struct WriteOptions {
   // The MAC ledger: --ledger, else QUILLMARK_LEDGER, unless --no-ledger.
   bool useLedger = false;
   std::string ledgerLocation;
-  std::string station;  // empty: the host name
-  std::string pool;     // empty: whichever pool holds the batch
+  std::string station;                     // empty: the host name
+  std::string pool;                        // empty: whichever pool holds the batch
+  std::string rerunText;                   // --rerun as given
+  std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
 
   bool NextFreeStart() const { return useLedger && texts.startMac == kNextFreeStart; }
 };

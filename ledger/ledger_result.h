@@ -11,22 +11,23 @@ namespace quillmark::ledger {
 
 // Why the ledger said no, or could not answer.
 enum class LedgerFault {
-  Overlap,         // the range overlaps a recorded batch (named in the error)
-  VoidedBatch,     // the same devices as a batch that was voided
-  OutsidePool,     // the range does not lie inside its pool, or inside any pool
-  UnknownPool,     // no pool has that name
-  PoolFull,        // no free range of that size is left in the pool
-  PoolConflict,    // a new pool overlaps another or takes a name in use
-  NoSuchBatch,     // no batch (or write) has that id
-  AlreadyVoid,     // the batch was voided before
-  InvalidRequest,  // a value the ledger cannot record (counts, digest, dates)
-  NotInitialized,  // nothing at the location holds a ledger yet
-  NotALedger,      // the location holds something else
-  SchemaOutdated,  // the ledger needs `ledger init` to upgrade it
-  SchemaTooNew,    // the ledger was made by a newer Quillmark
-  Denied,          // the database refused the privilege
-  Unavailable,     // cannot be reached, opened or locked in time
-  Failed,          // any other database error
+  Overlap,          // the range overlaps a recorded batch (named in the error)
+  VoidedBatch,      // the same devices as a batch that was voided
+  BatchInProgress,  // the same devices as a batch another write has not ended
+  OutsidePool,      // the range does not lie inside its pool, or inside any pool
+  UnknownPool,      // no pool has that name
+  PoolFull,         // no free range of that size is left in the pool
+  PoolConflict,     // a new pool overlaps another or takes a name in use
+  NoSuchBatch,      // no batch (or write) has that id
+  AlreadyVoid,      // the batch was voided before
+  InvalidRequest,   // a value the ledger cannot record (counts, digest, dates)
+  NotInitialized,   // nothing at the location holds a ledger yet
+  NotALedger,       // the location holds something else
+  SchemaOutdated,   // the ledger needs `ledger init` to upgrade it
+  SchemaTooNew,     // the ledger was made by a newer Quillmark
+  Denied,           // the database refused the privilege
+  Unavailable,      // cannot be reached, opened or locked in time
+  Failed,           // any other database error
 };
 
 struct LedgerError {

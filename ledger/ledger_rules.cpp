@@ -35,6 +35,31 @@ Result<std::string> PoolOf(RuleStore& store, const MacRange& range,
   return std::string();
 }
 
+// The same devices again without --rerun: taken only as another write of
+// the batch by its station, of its image, into its folder, and only when
+// every earlier write has ended; anything else would give two lots of
+// devices the same addresses.
+std::optional<LedgerError> PlainRerunRefusal(RuleStore& store, const BatchSummary& batch,
+                                             const BatchRequest& request) {
+  Result<std::vector<WriteRecord>> writes = store.WritesOf(batch.id);
+  if (!writes)
+    return writes.error();
+  if (writes->empty())
+    return std::nullopt;
+  const WriteRecord& first = writes->front();
+  if (request.imageSha256 != first.imageSha256)
+    return RepeatedRangeError(batch, "本次的映像与该批次的不同");
+  if (request.outputFolder != first.outputFolder)
+    return RepeatedRangeError(batch, "本次的输出目录与该批次的不同");
+  if (request.station != batch.station)
+    return RepeatedRangeError(batch, "本次的工位与该批次的不同");
+  for (const WriteRecord& write : writes.value()) {
+    if (write.ending == Ending::None)
+      return BatchInProgressError(batch);
+  }
+  return std::nullopt;
+}
+
 Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request,
                                    const std::optional<Pool>& pool, std::uint64_t size) {
   if (request.firstMac)
@@ -109,9 +134,15 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
       store.SameDevices(first.value(), request.deviceCount, request.macsPerDevice);
   if (!same)
     return same.error();
+  if (request.rerunBatch && (!same.value() || same.value()->id != *request.rerunBatch))
+    return RerunMismatchError(*request.rerunBatch);
   if (same.value()) {
     if (same.value()->voided)
       return VoidedBatchError(*same.value());
+    if (!request.rerunBatch) {
+      if (std::optional<LedgerError> refusal = PlainRerunRefusal(store, *same.value(), request))
+        return *refusal;
+    }
     reservation.batchId = same.value()->id;
     reservation.rewrite = true;
   } else {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ledger_result.h"
 #include "ledger_types.h"
@@ -29,6 +30,8 @@ class RuleStore {
   virtual Result<std::optional<BatchSummary>> SameDevices(std::uint64_t firstMac,
                                                           std::int32_t deviceCount,
                                                           std::int32_t macsPerDevice) = 0;
+  // The writes of a batch, oldest first.
+  virtual Result<std::vector<WriteRecord>> WritesOf(std::int64_t batchId) = 0;
   // The batch with the lowest addresses among those overlapping the range.
   virtual Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) = 0;
   virtual Result<std::int64_t> InsertBatch(const BatchRequest& request, std::uint64_t firstMac,

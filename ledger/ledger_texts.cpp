@@ -23,6 +23,26 @@ LedgerError OverlapError(const BatchSummary& batch) {
                    batch);
 }
 
+LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference) {
+  const std::string id = std::to_string(batch.id);
+  return WithBatch(LedgerFault::Overlap,
+                   "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + difference +
+                       "，确要重写该批次请加 --rerun " + id,
+                   batch);
+}
+
+LedgerError BatchInProgressError(const BatchSummary& batch) {
+  return WithBatch(LedgerFault::BatchInProgress,
+                   "该批次的另一次写入尚未结束！" + BatchText(batch) +
+                       "；若那次写入已中断，确要重写请加 --rerun " + std::to_string(batch.id),
+                   batch);
+}
+
+LedgerError RerunMismatchError(std::int64_t named) {
+  return Fault(LedgerFault::InvalidRequest,
+               "--rerun 指定的批次与本次的MAC地址范围不符！批次 " + std::to_string(named));
+}
+
 LedgerError VoidedBatchError(const BatchSummary& batch) {
   return WithBatch(LedgerFault::VoidedBatch,
                    "该批次已作废！" + BatchText(batch) + "；作废原因：" + batch.voidReason, batch);

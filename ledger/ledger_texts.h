@@ -17,6 +17,13 @@ namespace quillmark::ledger {
 std::string BatchText(const BatchSummary& batch);
 
 LedgerError OverlapError(const BatchSummary& batch);
+// The same devices again, but not as a plain rerun of that batch: another
+// image, folder or station. --rerun names the batch when it is meant.
+LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference);
+// The same devices while a write of that batch has not ended.
+LedgerError BatchInProgressError(const BatchSummary& batch);
+// --rerun names a batch this request's devices are not.
+LedgerError RerunMismatchError(std::int64_t named);
 LedgerError VoidedBatchError(const BatchSummary& batch);
 LedgerError OutsidePoolError(const MacRange& range, const Pool* pool);
 LedgerError UnknownPoolError(const std::string& name);

@@ -90,6 +90,10 @@ struct BatchRequest {
   std::string station;
   std::string imageSha256;  // 64 lower-case hexadecimal digits
   std::string outputFolder;
+  // The batch this request writes again on purpose (another image, folder
+  // or station, or after a write that never ended); none: only a plain
+  // rerun of the same image into the same folder is taken.
+  std::optional<std::int64_t> rerunBatch = std::nullopt;
 };
 
 // A batch recorded as reserved, or what would be recorded.

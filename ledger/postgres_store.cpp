@@ -277,4 +277,15 @@ Result<std::vector<BatchDetails>> PostgresRuleStore::Batches(const BatchFilter& 
   return details;
 }
 
+Result<std::vector<WriteRecord>> PostgresRuleStore::WritesOf(std::int64_t batchId) {
+  BatchFilter filter;
+  filter.id = batchId;
+  Result<std::vector<BatchDetails>> batches = Batches(filter);
+  if (!batches)
+    return batches.error();
+  if (batches->empty())
+    return std::vector<WriteRecord>{};
+  return std::move(batches->front().writes);
+}
+
 }  // namespace quillmark::ledger

@@ -45,6 +45,7 @@ BatchRequest RunLedger::Request(const GenerationJob& job) {
   request.station = m_station;
   request.imageSha256 = m_digest;
   request.outputFolder = RecordedFolder(job.outputDirectory);
+  request.rerunBatch = m_settings.rerunBatch;
   return request;
 }
 

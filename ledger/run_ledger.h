@@ -17,6 +17,7 @@ struct RunLedgerSettings {
   std::string station;    // empty: the host name
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
+  std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
 };
 
 // The ledger's part in one run of the batch writer: asked once before

@@ -34,6 +34,7 @@ class SqliteRuleStore final : public RuleStore {
   // The listings, read in the same way.
   Result<std::vector<Pool>> AllPools();
   Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter);
+  Result<std::vector<WriteRecord>> WritesOf(std::int64_t batchId) override;
 
  private:
   // The first start a query over the pool's range finds, with the pool's

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,7 @@ struct LedgerRequest {
   std::string station;    // empty: the host name
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
+  std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
 };
 
 // The ledger QUILLMARK_LEDGER names, the one place that variable is read;

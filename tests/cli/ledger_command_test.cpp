@@ -27,7 +27,8 @@ ChildResult Ledger(const std::vector<std::string>& args) {
 std::int64_t RecordBatch(const std::string& location, std::uint64_t first, int count) {
   auto ledger = ledger::OpenLedger(ledger::ParseLedgerLocation(location).value());
   EXPECT_TRUE(ledger) << ledger.error().message;
-  ledger::BatchRequest request{first, count, 1, "", "line3-a", std::string(64, 'f'), "out"};
+  ledger::BatchRequest request{first, count,       1, "", "line3-a", std::string(64, 'f'),
+                               "out", std::nullopt};
   auto reserved = ledger.value()->Reserve(request);
   EXPECT_TRUE(reserved) << reserved.error().message;
   return reserved ? reserved->batchId : 0;

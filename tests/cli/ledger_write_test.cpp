@@ -121,19 +121,40 @@ TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
   EXPECT_EQ(batches[0].writes.size(), 1u);
 }
 
-TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOfIt) {
+TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRerun) {
   ASSERT_EQ(Write({"--count=2", "--quiet"}).exitCode, 0);
-  const ChildResult again = Write({"--count=2", "--out=again"});
+  const ChildResult again = Write({"--count=2"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(Lines(again.out).front(),
             "账本已记录：批次 1 的又一次写入，04:57:55:00:00:00 至 04:57:55:00:00:01");
+
+  // Another folder would be a second lot with the same addresses, even quiet.
+  const ChildResult elsewhere = Write({"--count=2", "--out=again", "--quiet"});
+  EXPECT_EQ(elsewhere.exitCode, 1);
+  EXPECT_THAT(elsewhere.err, MatchesRegex("MAC地址范围与账本中的批次重叠！批次 1：.*"
+                                          "本次的输出目录与该批次的不同，确要重写该批次请加 "
+                                          "--rerun 1\n"));
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
+
+  const ChildResult meant = Write({"--count=2", "--out=again", "--rerun=1"});
+  EXPECT_EQ(meant.exitCode, 0) << meant.err;
   const std::vector<BatchDetails> batches = Batches();
   ASSERT_EQ(batches.size(), 1u);
-  ASSERT_EQ(batches[0].writes.size(), 2u);
-  EXPECT_EQ(batches[0].writes[1].outputFolder, m_root + "/again");
-  EXPECT_EQ(batches[0].writes[1].ending, Ending::Finished);
+  ASSERT_EQ(batches[0].writes.size(), 3u);
+  EXPECT_EQ(batches[0].writes[2].outputFolder, m_root + "/again");
+  EXPECT_EQ(batches[0].writes[2].ending, Ending::Finished);
   // Other counts from the same address are other devices: refused.
   EXPECT_EQ(Write({"--count=3", "--out=more"}).exitCode, 1);
+  EXPECT_EQ(Write({"--count=3", "--out=more", "--rerun=1"}).exitCode, 1);
+}
+
+TEST_P(LedgerWriteTest, RerunTakesOnlyABatchNumberAndALedger) {
+  for (const char* value : {"--rerun=abc", "--rerun=0", "--rerun=-1", "--rerun=1x"}) {
+    const ChildResult result = Write({"--count=2", value});
+    EXPECT_EQ(result.exitCode, 2) << value;
+  }
+  const ChildResult noLedger = Run({"--image=image.img", "--count=2", "--rerun=1", "--no-ledger"});
+  EXPECT_EQ(noLedger.exitCode, 2);
 }
 
 // The lowest free range of the pool, printed before device 1 even when
@@ -187,7 +208,10 @@ TEST_P(LedgerWriteTest, ADryRunSaysWhatTheLedgerWouldDoAndChangesNothing) {
   EXPECT_EQ(overlap.exitCode, 1);
   EXPECT_EQ(overlap.out, "");
   EXPECT_THAT(overlap.err, HasSubstr("批次 " + std::to_string(id) + "："));
-  const ChildResult rerun = Write({"--count=4", "--dry-run"});
+  const ChildResult plain = Write({"--count=4", "--dry-run"});
+  EXPECT_EQ(plain.exitCode, 1);
+  EXPECT_THAT(plain.err, HasSubstr("本次的映像与该批次的不同"));
+  const ChildResult rerun = Write({"--count=4", "--dry-run", "--rerun=" + std::to_string(id)});
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
   EXPECT_THAT(rerun.err, HasSubstr("批次 " + std::to_string(id) + " 的又一次写入"));
 

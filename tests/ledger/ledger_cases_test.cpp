@@ -110,26 +110,89 @@ TEST_P(LedgerTest, AnOverlapNamesTheLowestBatchInTheWay) {
   EXPECT_EQ(attempt.error().batch->id, lower.batchId);
 }
 
-TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOfTheirBatch) {
-  const Reservation first = Reserve(Request(kVendor, 255, 2));
-  BatchRequest again = Request(kVendor, 255, 2);
-  again.station = "line4-b";
-  again.imageSha256 = std::string(64, 'b');
-  const Reservation second = Reserve(again);
-  EXPECT_TRUE(second.rewrite);
-  EXPECT_EQ(second.batchId, first.batchId);
-  EXPECT_NE(second.writeId, first.writeId);
-
+TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOnlyAsAPlainRerun) {
+  // Each case: the batch's first write (ended or not), then the same
+  // devices again, changed as the case says.
+  struct RepeatCase {
+    const char* name;
+    bool firstEnded;
+    std::string station, image, folder;
+    bool rerunFlag;
+    std::optional<LedgerFault> refusal;
+    const char* text;  // part of the refusal
+  };
+  const std::string image = Request(kVendor, 1).imageSha256;
+  const std::string folder = Request(kVendor, 1).outputFolder;
+  const RepeatCase cases[] = {
+      {"same image, folder and station", true, "line3-a", image, folder, false, {}, ""},
+      {"another image", true, "line3-a", std::string(64, 'b'), folder, false, LedgerFault::Overlap,
+       "本次的映像与该批次的不同，确要重写该批次请加 --rerun "},
+      {"another folder", true, "line3-a", image, "/srv/day2", false, LedgerFault::Overlap,
+       "本次的输出目录与该批次的不同"},
+      {"another station", true, "line4-b", image, folder, false, LedgerFault::Overlap,
+       "本次的工位与该批次的不同"},
+      {"first write not ended", false, "line3-a", image, folder, false,
+       LedgerFault::BatchInProgress, "该批次的另一次写入尚未结束！"},
+      {"another station with --rerun",
+       true,
+       "line4-b",
+       std::string(64, 'b'),
+       "/srv/day2",
+       true,
+       {},
+       ""},
+      {"unended write with --rerun", false, "line3-a", image, folder, true, {}, ""},
+  };
+  std::uint64_t first = kVendor;
+  for (const RepeatCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Reservation original = Reserve(Request(first, 4, 2));
+    if (c.firstEnded) {
+      ASSERT_TRUE(m_ledger->RecordOutcome(original.writeId, WriteOutcome{4, 0, false, true}));
+    }
+    BatchRequest again = Request(first, 4, 2);
+    again.station = c.station;
+    again.imageSha256 = c.image;
+    again.outputFolder = c.folder;
+    if (c.rerunFlag)
+      again.rerunBatch = original.batchId;
+    for (const bool record : {false, true}) {
+      Result<Reservation> answer = record ? m_ledger->Reserve(again) : m_ledger->Check(again);
+      if (c.refusal) {
+        ASSERT_FALSE(answer);
+        EXPECT_EQ(answer.error().fault, *c.refusal);
+        EXPECT_EQ(answer.error().batch->id, original.batchId);
+        EXPECT_THAT(answer.error().message, testing::HasSubstr(c.text));
+      } else {
+        ASSERT_TRUE(answer) << answer.error().message;
+        EXPECT_TRUE(answer->rewrite);
+        EXPECT_EQ(answer->batchId, original.batchId);
+      }
+    }
+    first += 8;
+  }
+  // Every write is on record under its batch, the batch keeps its station.
   const std::vector<BatchDetails> batches = AllBatches();
-  ASSERT_EQ(batches.size(), 1u);
-  ASSERT_EQ(batches[0].writes.size(), 2u);
-  EXPECT_EQ(batches[0].writes[1].station, "line4-b");
-  EXPECT_EQ(batches[0].writes[1].imageSha256, std::string(64, 'b'));
-  EXPECT_EQ(batches[0].batch.station, "line3-a");
+  ASSERT_EQ(batches.size(), std::size(cases));
+  EXPECT_EQ(batches[5].writes.size(), 2u);
+  EXPECT_EQ(batches[5].writes[1].station, "line4-b");
+  EXPECT_EQ(batches[5].batch.station, "line3-a");
+}
+
+TEST_P(LedgerTest, RerunMustNameTheBatchOfTheseDevices) {
+  const Reservation batch = Reserve(Request(kVendor, 4));
+  BatchRequest other = Request(kVendor + 100, 4);
+  other.rerunBatch = batch.batchId;
+  Result<Reservation> answer = m_ledger->Reserve(other);
+  ASSERT_FALSE(answer);
+  EXPECT_EQ(answer.error().message,
+            "--rerun 指定的批次与本次的MAC地址范围不符！批次 " + std::to_string(batch.batchId));
+  EXPECT_EQ(AllBatches().size(), 1u);
 }
 
 TEST_P(LedgerTest, CheckAnswersAsReserveWouldAndChangesNothing) {
   const Reservation first = Reserve(Request(kVendor, 10));
+  ASSERT_TRUE(m_ledger->RecordOutcome(first.writeId, WriteOutcome{10, 0, false, true}));
   Result<Reservation> fresh = m_ledger->Check(Request(kVendor + 10, 10));
   ASSERT_TRUE(fresh) << fresh.error().message;
   EXPECT_EQ(fresh->batchId, 0);

@@ -185,7 +185,8 @@ TEST_P(LedgerStressTest, StationsKilledMidWayLoseNothingAcknowledged) {
   // Nothing is left locked: a station can go on at once.
   Result<std::unique_ptr<Ledger>> opened = OpenLedger(m_place.location());
   ASSERT_TRUE(opened) << opened.error().message;
-  BatchRequest request{std::nullopt, 5, 1, "stress", "after", std::string(64, 'd'), "out"};
+  BatchRequest request{std::nullopt,         5,     1,           "stress", "after",
+                       std::string(64, 'd'), "out", std::nullopt};
   Result<Reservation> after = opened.value()->Reserve(request);
   ASSERT_TRUE(after) << after.error().message;
   if (GetParam() == Backend::SQLite) {
