@@ -3,7 +3,7 @@
 namespace quillmark::cli {
 
 JobRequestTexts DialogDefaults() {
-  return JobRequestTexts{"04:57:55:00:00:00", "255", "1", "", "out"};
+  return JobRequestTexts{"04:57:55:00:00:00", "255", "1", "", "out", ""};
 }
 
 OptionTable RequestOptionRows(JobRequestTexts& texts) {
@@ -29,6 +29,12 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
        .valueName = "TEXT",
        .help = "每设备分配MAC数量，1到4（默认 1）",
        .value = &texts.macsPerDevice},
+      {.name = "--profile",
+       .valueName = "FILE",
+       .help = "按TOML配置写入地址（字段 mac、mac-text，校验和 crc32、\n"
+               "xor16、sum16；格式见手册页）；不给则为映像末尾前\n"
+               "0x10000 处的地址记录",
+       .value = &texts.profilePath},
   };
 }
 
