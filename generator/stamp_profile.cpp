@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <set>
 
+#include "printable_text.h"
+
 #if QUILLMARK_HAVE_TOML
 #define TOML_EXCEPTIONS 0
 #define TOML_HEADER_ONLY 1
@@ -42,7 +44,9 @@ bool StampProfilesSupported() {
 namespace {
 
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
-  return "配置文件错误！" + name + " 第" + std::to_string(line) + "行：" + what;
+  // Keys, types and the parser's words come from the file: one line whatever they hold.
+  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
+                                 what);
 }
 
 std::int64_t LineOf(const toml::node& node) {

@@ -2,13 +2,16 @@
 #include <cstdio>
 
 #include "image_checks.h"
+#include "printable_text.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
 namespace {
 
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
-  return "配置文件错误！" + name + " 第" + std::to_string(line) + "行：" + what;
+  // Keys, types and the parser's words come from the file: one line whatever they hold.
+  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
+                                 what);
 }
 
 std::string Hex(std::uint64_t value) {

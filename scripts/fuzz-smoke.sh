@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-20}"
 build=build/fuzz
-targets=(mac_address_fuzzer decimal_count_fuzzer image_checks_fuzzer)
+targets=(mac_address_fuzzer decimal_count_fuzzer image_checks_fuzzer stamp_profile_fuzzer)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2
