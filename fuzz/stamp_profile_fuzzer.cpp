@@ -39,6 +39,7 @@ const std::vector<std::uint8_t>& Image() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillmark;
+  using fuzz::kImageSize;
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::vector<std::uint8_t>& image = fuzz::Image();
   StampProfileResult result = ReadStampProfile(text, "p.toml");
