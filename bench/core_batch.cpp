@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 2;
   }
-  quillmark::JobRequestTexts texts{argv[3], argv[4], argv[5], argv[1], argv[2]};
+  quillmark::JobRequestTexts texts{argv[3], argv[4], argv[5], argv[1], argv[2], ""};
   quillmark::GenerationJob job;
   const quillmark::JobVerdict verdict = quillmark::AcceptJobRequest(job, texts);
   if (!verdict.accepted) {

@@ -32,6 +32,9 @@ python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$buil
 # quillmark-cli verify against the read limit and a cmp loop; its tables
 # are added to the same results.
 python3 bench/verify_bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md"
+# Stamp profiles: 255 × 16 MiB with a profile beside without, and the
+# 65535-device reflink job with one.
+python3 bench/profile_bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md"
 
 # The MAC ledger: recording a batch and the next free range, on SQLite and
 # on a PostgreSQL server of its own.

@@ -41,6 +41,12 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
        .valueName = "TEXT",
        .help = macsHelp,
        .value = &texts.macsPerDevice},
+      {.name = "--profile",
+       .valueName = "FILE",
+       .help = "按TOML配置写入地址（字段 mac、mac-text，校验和 crc32、\n"
+               "xor16、sum16；格式见手册页）；不给则为映像末尾前\n"
+               "0x10000 处的地址记录",
+       .value = &texts.profilePath},
   };
 }
 

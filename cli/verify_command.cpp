@@ -83,6 +83,9 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   }
   job.outputDirectory = options.texts.outputDirectory;
   JobVerdict verdict = LoadJobImage(job, options.texts.imagePath, files);
+  job.macsPerDevice = reading.manifest->macsPerDevice;
+  if (verdict.accepted)
+    verdict = LoadJobProfile(job, options.texts.profilePath, files);
   if (verdict.accepted && !DirectoryExists(job.outputDirectory, files))
     verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain};
   refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);

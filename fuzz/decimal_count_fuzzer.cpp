@@ -46,8 +46,9 @@ std::optional<std::int64_t> ReferenceRead(std::string_view text) {
 std::string VerdictFor(const std::string& deviceCount, const std::string& macsPerDevice) {
   WindowFiles files;
   GenerationJob job;
-  const JobRequestTexts texts{"04:57:55:00:00:00", deviceCount, macsPerDevice,
-                              WindowFiles::kImagePath, WindowFiles::kOutputDirectory};
+  const JobRequestTexts texts{
+      "04:57:55:00:00:00",           deviceCount, macsPerDevice, WindowFiles::kImagePath,
+      WindowFiles::kOutputDirectory, ""};
   const JobVerdict verdict = AcceptJobRequest(job, texts, files);
   Require(!verdict.accepted && verdict.style == MessageStyle::Plain,
           "a request without an image is refused in the plain style");

@@ -98,8 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected = fuzz::ReferenceVerdict(window);
 
   GenerationJob job;
-  const JobRequestTexts texts{"04:57:55:00:00:00", "1", "1", fuzz::WindowFiles::kImagePath,
-                              fuzz::WindowFiles::kOutputDirectory};
+  const JobRequestTexts texts{"04:57:55:00:00:00",
+                              "1",
+                              "1",
+                              fuzz::WindowFiles::kImagePath,
+                              fuzz::WindowFiles::kOutputDirectory,
+                              ""};
   const JobVerdict verdict = AcceptJobRequest(job, texts, files);
 
   Require(files.openFiles == 0, "the image file is closed whatever the outcome");

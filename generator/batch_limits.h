@@ -22,7 +22,7 @@ inline constexpr const char* kDefaultOutputDirectory = "out";
 
 inline JobRequestTexts DefaultRequestTexts() {
   return JobRequestTexts{kDefaultStartMac, kDefaultDeviceCount, kDefaultMacsPerDevice, "",
-                         kDefaultOutputDirectory};
+                         kDefaultOutputDirectory, ""};
 }
 
 }  // namespace quillmark

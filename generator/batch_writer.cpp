@@ -66,8 +66,13 @@ int LanesTheSpaceAllows(PlatformFiles& files, const std::string& directory,
 // they only add handovers and contend for the folder's lock (on XFS, 65535
 // clones took twice the CPU time on two lanes that they take on one).
 bool FilesWillBeClones(const OutputFolder& folder, const DeviceFileWriter::Options& writing) {
-  return writing.allowCloning && SharedFileBytesIn(folder.Files(), folder.Handle(),
-                                                   writing.recordOffset, writing.recordSize);
+  if (!writing.allowCloning)
+    return false;
+  if (writing.stamp)
+    return SharedFileBytesIn(folder.Files(), folder.Handle(), *writing.stamp).has_value();
+  return SharedFileBytesIn(folder.Files(), folder.Handle(), writing.recordOffset,
+                           writing.recordSize)
+      .has_value();
 }
 
 // How the writer makes the files of this job.
@@ -78,6 +83,10 @@ DeviceFileWriter::Options WritingOptions(const GenerationJob& job, const OutputF
   DeviceFileWriter::Options writing;
   writing.recordOffset = imageSize - kMacBlockSize;
   writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * job.macsPerDevice;
+  if (job.stamp) {
+    writing.stamp = job.stamp.get();
+    writing.recordOffset = job.stamp->WindowStart();
+  }
   writing.durable = options.durable;
   writing.allowCloning = options.cloning;
   // A durable run waits for every file anyway.
@@ -131,7 +140,13 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
         beginNext();
     }
     const MacAddress first = running;
-    WriteRecords(macBlock, recordsPerDevice, running);
+    // A profile's fields are stamped into each lane's own copy instead.
+    if (job.stamp) {
+      for (std::int32_t j = 0; j < recordsPerDevice; ++j)
+        running.Increment();
+    } else {
+      WriteRecords(macBlock, recordsPerDevice, running);
+    }
     status.Set(StatusKind::Saving, SavingText(first));
     const std::string name = first.ToFileName();
     const DeviceTicket& ticket = ahead.Finish(device);

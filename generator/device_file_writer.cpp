@@ -1,5 +1,6 @@
 #include "device_file_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -82,7 +83,28 @@ std::optional<std::uint64_t> CloneBytes(const SharingProbe& probe, std::uint64_t
   return blocks * unit + kCloneMetadataBytes;
 }
 
+std::optional<std::uint64_t> CloneBytes(const SharingProbe& probe, const StampLayout& stamp) {
+  if (!probe.shares)
+    return std::nullopt;
+  const std::uint64_t unit =
+      probe.writeUnit && *probe.writeUnit != 0 ? *probe.writeUnit : kUnknownCloneBytes;
+  std::uint64_t bytes = kCloneMetadataBytes;
+  for (const ByteRange& block : stamp.WrittenBlocks(unit))
+    bytes += block.size;
+  return bytes;
+}
+
 }  // namespace
+
+std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::string& directory,
+                                             const StampLayout& stamp) {
+  return CloneBytes(ProbeSharing(files, directory), stamp);
+}
+
+std::optional<std::uint64_t> SharedFileBytesIn(PlatformFiles& files, FolderHandle folder,
+                                               const StampLayout& stamp) {
+  return CloneBytes(ProbeSharing(files, folder), stamp);
+}
 
 bool DirectorySharesData(PlatformFiles& files, const std::string& directory) {
   return ProbeSharing(files, directory).shares;
@@ -104,8 +126,10 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
     : m_files(files), m_folder(folder), m_image(image), m_size(size), m_options(options) {
   // One lane reads the records from the image itself; several need a copy
   // of the last block each, and without memory for two there is one.
+  // A stamp needs a copy on every lane, one lane included.
   const std::uint64_t tailSize = m_size - m_options.recordOffset;
-  std::vector<Lane> lanes(static_cast<std::size_t>(m_options.lanes > 1 ? m_options.lanes : 0));
+  const int copies = m_options.lanes > 1 || m_options.stamp ? std::max(m_options.lanes, 1) : 0;
+  std::vector<Lane> lanes(static_cast<std::size_t>(copies));
   for (Lane& lane : lanes) {
     lane.tail.reset(new (std::nothrow) std::uint8_t[tailSize]);
     if (!lane.tail)
@@ -114,7 +138,7 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
   }
   while (!lanes.empty() && !lanes.back().tail)
     lanes.pop_back();
-  if (lanes.size() > 1)
+  if (lanes.size() > 1 || (m_options.stamp && !lanes.empty()))
     m_lanes = std::move(lanes);
   else
     m_lanes.resize(1);
@@ -138,7 +162,9 @@ void DeviceFileWriter::Start() {
 StagedFile DeviceFileWriter::Stage(int lane, const std::string& tempName,
                                    const std::uint8_t* records) {
   Lane& own = m_lanes[static_cast<std::size_t>(lane)];
-  if (own.tail)
+  if (own.tail && m_options.stamp)
+    m_options.stamp->Stamp(own.tail.get(), records);
+  else if (own.tail)
     std::memcpy(own.tail.get(), records, m_options.recordSize);
   const StagedFile staged = StageFile(
       m_files, m_folder, tempName, [&](FileHandle file) { return Fill(own, file); },
@@ -157,6 +183,8 @@ bool DeviceFileWriter::PrepareSource() {
   // Set before the first clone, which carries it: otherwise each device's
   // record write on XFS holds 128 KiB of the volume for minutes.
   const std::uint64_t unit = m_files.NarrowSharedWrites(m_source).value_or(kPageBytes);
+  if (m_options.stamp)
+    m_cloneWrites = m_options.stamp->WrittenBlocks(unit);
   m_cloneWriteSize = CloneWriteSize(m_options.recordOffset, m_options.recordSize,
                                     m_size - m_options.recordOffset, unit);
   // Every clone gets its own records written over the ones copied here.
@@ -170,9 +198,14 @@ bool DeviceFileWriter::PrepareSource() {
 }
 
 bool DeviceFileWriter::Fill(Lane& lane, FileHandle file) {
+  // Without memory for its copy a stamped image cannot be made.
+  if (m_options.stamp && !lane.tail)
+    return false;
   if (Cloning()) {
     switch (m_files.CloneFile(file, m_source)) {
       case CloneResult::Cloned: {
+        if (m_options.stamp)
+          return WriteStampedBlocks(lane, file);
         const std::uint64_t offset = m_options.recordOffset;
         const std::uint64_t size = m_cloneWriteSize;
         const std::uint8_t* records = lane.tail ? lane.tail.get() : m_image + offset;
@@ -194,6 +227,15 @@ bool DeviceFileWriter::Fill(Lane& lane, FileHandle file) {
     lane.written = m_files.Duplicate(file);
   }
   return written;
+}
+
+bool DeviceFileWriter::WriteStampedBlocks(Lane& lane, FileHandle file) {
+  for (const ByteRange& block : m_cloneWrites) {
+    const std::uint8_t* bytes = lane.tail.get() + (block.offset - m_options.recordOffset);
+    if (m_files.WriteAt(file, block.offset, bytes, block.size) != block.size)
+      return false;
+  }
+  return true;
 }
 
 bool DeviceFileWriter::WriteWhole(Lane& lane, FileHandle file) {

@@ -9,6 +9,7 @@
 
 #include "file_replacement.h"
 #include "platform_file.h"
+#include "stamp_layout.h"
 
 namespace quillmark {
 
@@ -35,6 +36,11 @@ class DeviceFileWriter {
     // while the next one is written.
     bool steadyMemory = false;
     int lanes = 1;
+    // A stamp profile in place of the records: each lane keeps its own
+    // copy of the image from recordOffset (the layout's window) on, which
+    // Stage stamps with the device's addresses; a clone gets each block a
+    // field or checksum touches written over it.
+    const StampLayout* stamp = nullptr;
   };
 
   // Files are made in folder, held open by the caller for the writer's
@@ -52,7 +58,8 @@ class DeviceFileWriter {
   // Makes the private copy for cloning; called once, before the first file.
   void Start();
   // Stages one device's file under tempName, its records (recordSize
-  // bytes) in place; lanes other than this one may be staging meanwhile.
+  // bytes, or with a stamp the device's addresses) in place; lanes other than this one may be
+  // staging meanwhile.
   StagedFile Stage(int lane, const std::string& tempName, const std::uint8_t* records);
 
  private:
@@ -67,6 +74,7 @@ class DeviceFileWriter {
   bool PrepareSource();
   bool Fill(Lane& lane, FileHandle file);
   bool WriteWhole(Lane& lane, FileHandle file);
+  bool WriteStampedBlocks(Lane& lane, FileHandle file);
   void ReleasePrevious(Lane& lane);
 
   PlatformFiles& m_files;
@@ -77,7 +85,8 @@ class DeviceFileWriter {
   std::vector<Lane> m_lanes;
   std::atomic<bool> m_cloning{false};
   FileHandle m_source = kNoFile;
-  std::uint64_t m_cloneWriteSize = 0;  // bytes written over each clone from recordOffset on
+  std::uint64_t m_cloneWriteSize = 0;    // bytes written over each clone from recordOffset on
+  std::vector<ByteRange> m_cloneWrites;  // with a stamp: the blocks written over each clone
 };
 
 // True when new files in directory can share data with one another, as
@@ -96,5 +105,11 @@ std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::st
 std::optional<std::uint64_t> SharedFileBytesIn(PlatformFiles& files, FolderHandle folder,
                                                std::uint64_t recordOffset,
                                                std::uint64_t recordSize);
+// The same for files stamped with a profile: every block a field or a
+// checksum touches is written into each clone.
+std::optional<std::uint64_t> SharedFileBytes(PlatformFiles& files, const std::string& directory,
+                                             const StampLayout& stamp);
+std::optional<std::uint64_t> SharedFileBytesIn(PlatformFiles& files, FolderHandle folder,
+                                               const StampLayout& stamp);
 
 }  // namespace quillmark

@@ -45,3 +45,18 @@ ImageVerdict CheckImageContents(const std::uint8_t* image) {
 }
 
 }  // namespace quillmark
+
+namespace quillmark {
+
+bool TouchesCheckedBytes(std::uint64_t offset, std::uint64_t size) {
+  const auto touches = [&](std::uint64_t start, std::uint64_t length) {
+    return offset < start + length && start < offset + size;
+  };
+  for (const SignatureByte& checked : kSignature) {
+    if (touches(checked.offset, 1))
+      return true;
+  }
+  return touches(kLinkTextOffset, sizeof kLinkText) || touches(kBuildStampOffset, 4);
+}
+
+}  // namespace quillmark

@@ -18,4 +18,8 @@ enum class ImageVerdict {
 // an accepted size's worth of bytes.
 ImageVerdict CheckImageContents(const std::uint8_t* image);
 
+// True when any of the size bytes from offset is one CheckImageContents
+// reads (a signature byte, the "link" text or the build stamp).
+bool TouchesCheckedBytes(std::uint64_t offset, std::uint64_t size);
+
 }  // namespace quillmark

@@ -65,6 +65,7 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files,
                             OutputDirectoryRule rule) {
   job.imageBytes.reset();
+  job.stamp.reset();
   job.outputDirectory = texts.outputDirectory;
 
   std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
@@ -82,6 +83,10 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
   if (!verdict.accepted)
     return verdict;
+  // Before the directory is made: a profile that does not fit the image
+  // leaves nothing behind.
+  if (JobVerdict profile = LoadJobProfile(job, texts.profilePath, files); !profile.accepted)
+    return profile;
 
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
@@ -114,6 +119,38 @@ JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, Platfo
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts) {
   SystemFiles files;
   return AcceptJobRequest(job, texts, files);
+}
+
+JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformFiles& files) {
+  job.stamp.reset();
+  if (path.empty())
+    return JobVerdict{true, {}, MessageStyle::Plain};
+  if (!StampProfilesSupported())
+    return Reject(ReadStampProfile({}, path).error);
+  // A profile is a few lines; anything past this is not one.
+  constexpr std::uint64_t kLargestProfile = 1 << 20;
+  std::string text;
+  bool read = false;
+  if (const FileHandle file = files.OpenForReading(path); file != kNoFile) {
+    const std::optional<std::uint64_t> size = files.SizeOf(file);
+    if (size && *size <= kLargestProfile) {
+      text.resize(*size);
+      read = files.ReadAll(file, reinterpret_cast<std::uint8_t*>(text.data()), *size) == *size;
+    }
+    files.Close(file);
+  }
+  if (!read)
+    return Reject("配置文件错误！" + path + "：无法读取（须是不超过1 MiB的普通文件）");
+  StampProfileResult profile = ReadStampProfile(text, path);
+  if (profile.profile) {
+    profile = CheckStampProfile(std::move(*profile.profile), path, job.imageBytes.get(),
+                                static_cast<std::uint64_t>(job.imageSize), job.macsPerDevice);
+  }
+  if (!profile.profile)
+    return Reject(profile.error);
+  job.stamp = std::make_shared<const StampLayout>(std::move(*profile.profile),
+                                                  static_cast<std::uint64_t>(job.imageSize));
+  return JobVerdict{true, {}, MessageStyle::Plain};
 }
 
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created) {

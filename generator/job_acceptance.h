@@ -6,6 +6,7 @@
 
 #include "mac_address.h"
 #include "platform_file.h"
+#include "stamp_layout.h"
 
 namespace quillmark {
 
@@ -17,6 +18,9 @@ struct GenerationJob {
   std::unique_ptr<std::uint8_t[]> imageBytes;  // none until an image is accepted
   std::int32_t imageSize = 0;
   std::string outputDirectory;  // as the user gave it, trailing separator included
+  // Where each device's addresses go; none for the default records at
+  // size - 0x10000.
+  std::shared_ptr<const StampLayout> stamp;
 };
 
 // The five texts of a start request, exactly as typed or chosen.
@@ -26,6 +30,7 @@ struct JobRequestTexts {
   std::string macsPerDevice;
   std::string imagePath;
   std::string outputDirectory;
+  std::string profilePath;  // a stamp profile; empty for the default records
 };
 
 enum class MessageStyle {
@@ -57,6 +62,11 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 // closed whatever the outcome.
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files);
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
+
+// Reads the stamp profile at path and checks it against the job's loaded
+// image and addresses per device; on acceptance job.stamp applies it. An
+// empty path leaves the default records.
+JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformFiles& files);
 
 // True when the directory exists or was just created (created, when
 // given, says which); one trailing separator is ignored, parents are

@@ -50,8 +50,10 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   std::uint64_t needed = batchBytes + imageSize;
   const std::uint64_t recordOffset = imageSize - kMacBlockSize;
   const std::uint64_t recordSize = kAddressBytes * static_cast<std::uint64_t>(job.macsPerDevice);
-  if (const std::optional<std::uint64_t> perDevice =
-          SharedFileBytes(files, directory, recordOffset, recordSize)) {
+  const std::optional<std::uint64_t> perDevice =
+      job.stamp ? SharedFileBytes(files, directory, *job.stamp)
+                : SharedFileBytes(files, directory, recordOffset, recordSize);
+  if (perDevice) {
     // Every file shares the image's data with one private copy.
     batchBytes = imageSize + devices * *perDevice;
     needed = batchBytes;

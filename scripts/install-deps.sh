@@ -6,14 +6,15 @@ set -euo pipefail
 purpose="${1:-test}"
 packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-translations-l10n
           fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev libssl-dev
-          libzint-dev libcairo2-dev libfontconfig-dev)
+          libzint-dev libcairo2-dev libfontconfig-dev libtomlplusplus-dev)
 case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils chromium tidy
                    g++-mingw-w64-x86-64-posix googletest wine wine64
-                   dpkg-dev file lintian appstream man-db groff-base) ;;
+                   dpkg-dev file lintian appstream man-db groff-base
+                   u-boot-tools libubootenv-tool zlib1g-dev) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   package) packages+=(dpkg-dev file) ;;
   *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;

@@ -10,7 +10,8 @@ namespace quillmark {
 struct DeviceGroupCheck::OpenDevice {
   DeviceResult result;
   FileHandle file = kNoFile;
-  std::uint8_t records[24] = {};  // what its records must hold
+  std::uint8_t records[24] = {};     // what its records must hold
+  std::vector<std::uint8_t> window;  // with a profile: the image from its window on, stamped
   bool done = false;
 };
 
@@ -120,8 +121,36 @@ void DeviceGroupCheck::Open(OpenDevice& device) {
     device.result.size = *size;
   } else {
     PutRecords(device.result.first, m_batch.macsPerDevice, device.records);
+    if (m_batch.stamp) {
+      const std::uint64_t start = m_batch.stamp->WindowStart();
+      device.window.assign(m_batch.image + start, m_batch.image + m_batch.imageSize);
+      m_batch.stamp->Stamp(device.window.data(), device.records);
+    }
     device.done = false;
   }
+}
+
+// A stamped device's file is the image before the window and its own
+// stamped window from there on.
+void DeviceGroupCheck::CompareStamped(OpenDevice& device, const std::uint8_t* data,
+                                      std::uint64_t offset, std::uint64_t length) {
+  const std::uint64_t windowStart = m_batch.stamp->WindowStart();
+  const std::uint64_t end = offset + length;
+  const std::uint64_t split = std::clamp(windowStart, offset, end);
+  std::optional<std::uint64_t> differs =
+      FirstDifference(data, m_batch.image + offset, offset, split - offset);
+  if (!differs) {
+    differs = FirstDifference(data + (split - offset), device.window.data() + (split - windowStart),
+                              split, end - split);
+  }
+  if (!differs) {
+    device.done = end == m_batch.imageSize;
+    return;
+  }
+  device.done = true;
+  device.result.fault = DeviceFault::Differs;
+  device.result.offset = *differs;
+  device.result.part = m_batch.stamp->PartAt(*differs);
 }
 
 void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length) {
@@ -129,6 +158,10 @@ void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::u
   if (m_files.ReadAll(device.file, data, length) != length) {
     device.result.fault = DeviceFault::Unreadable;
     device.done = true;
+    return;
+  }
+  if (m_batch.stamp) {
+    CompareStamped(device, data, offset, length);
     return;
   }
   const std::uint64_t recordStart = RecordOffset(m_batch);
@@ -162,6 +195,7 @@ void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::u
 }
 
 void DeviceGroupCheck::Close(OpenDevice& device) {
+  device.window = {};
   if (device.file == kNoFile)
     return;
   // Takes out of the cache again what this reading brought in.

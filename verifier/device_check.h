@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "expected_batch.h"
@@ -31,6 +32,7 @@ struct DeviceResult {
   std::uint64_t size = 0;
   std::uint64_t offset = 0;
   std::vector<MacAddress> heldAddresses;
+  std::string part;  // with a profile: the field or checksum offset lies in, if any
 };
 
 struct ReadSettings {
@@ -60,6 +62,8 @@ class DeviceGroupCheck {
 
   void Open(OpenDevice& device);
   void ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length);
+  void CompareStamped(OpenDevice& device, const std::uint8_t* data, std::uint64_t offset,
+                      std::uint64_t length);
   void Close(OpenDevice& device);
 
   const ExpectedBatch& m_batch;

@@ -20,6 +20,7 @@ ExpectedBatch BatchWithImageOf(const GenerationJob& job) {
   batch.image = job.imageBytes.get();
   batch.imageSize = static_cast<std::uint64_t>(job.imageSize);
   batch.outputDirectory = job.outputDirectory;
+  batch.stamp = job.stamp.get();
   return batch;
 }
 

@@ -21,6 +21,9 @@ struct ExpectedBatch {
   std::int32_t macsPerDevice = 1;
   std::vector<MacAddress> devices;  // first addresses, in device order
   std::string outputDirectory;      // as given; joined to a name with one separator
+  // With a stamp profile each device's copy is the image stamped with its
+  // addresses, and has no records unless the profile names them.
+  const StampLayout* stamp = nullptr;  // borrowed from the job
 
   std::string PathOf(const std::string& fileName) const;
 };

@@ -37,7 +37,8 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
     case DeviceFault::WrongSize:
       return "文件大小错误: " + path + " " + std::to_string(result.size);
     case DeviceFault::Differs:
-      return "文件内容不符: " + path + " 偏移" + Hex(result.offset);
+      return "文件内容不符: " + path + " 偏移" + Hex(result.offset) +
+             (result.part.empty() ? "" : "（" + result.part + "）");
     case DeviceFault::RecordsWrong:
       return "MAC记录错误: " + path + " " + AddressList(result.heldAddresses);
     case DeviceFault::Unreadable:

@@ -29,6 +29,7 @@
 #include "image_checks.h"
 #include "job_builder.h"
 #include "scratch_dir.h"
+#include "stamp_fixture.h"
 #include "status_lines.h"
 #include "test_mount.h"
 
@@ -560,6 +561,52 @@ TEST(WriteAheadTest, WithoutThreadsEveryFileIsWrittenInItsTurn) {
   if (WEXITSTATUS(status) == kCannotDropRoot || WEXITSTATUS(status) == kThreadsStillStart)
     GTEST_SKIP() << "threads could not be denied here";
   EXPECT_EQ(WEXITSTATUS(status), kExact);
+}
+
+// With a profile, each copy is the input with its fields written and its
+// checksums recomputed, as the boot loader's own tool and an independent
+// computation see it, however the file is put in place and made durable.
+TEST_P(BatchWriterTest, StampedJobWritesFieldsThenChecksums) {
+  const test::StampFixture fixture = test::MakeStampFixture(m_dir.path(), 2);
+  ASSERT_FALSE(fixture.image.empty()) << "mkenvimage did not run";
+  test::WriteFileBytes(
+      m_dir / "profile.toml",
+      std::vector<std::uint8_t>(fixture.profileText.begin(), fixture.profileText.end()));
+  for (const bool durable : {false, true}) {
+    SCOPED_TRACE(durable ? "durable" : "not durable");
+    GenerationJob job = MakeJob("04:57:55:00:00:fe", 3, 2, k4MiB, m_dir / (durable ? "d" : "n"));
+    ASSERT_EQ(::mkdir(job.outputDirectory.c_str(), 0777), 0);
+    std::memcpy(job.imageBytes.get(), fixture.image.data(), k4MiB);
+    SystemFiles system;
+    ASSERT_TRUE(LoadJobProfile(job, m_dir / "profile.toml", system).accepted);
+    RecordingHost host;
+    ASSERT_TRUE(RunBatch(job, host, m_files, Options(durable)).finished);
+    EXPECT_EQ(m_files.clones() >= 3, Clones());
+    EXPECT_EQ(m_files.openFiles(), 0);
+    const char* const names[] = {"fw_045755_0000fe.img", "fw_045755_000100.img",
+                                 "fw_045755_000102.img"};
+    for (int device = 0; device < 3; ++device) {
+      const std::string path = job.outputDirectory + "/" + names[device];
+      std::vector<std::uint8_t> addresses = Octets("04:57:55:00:00:fe");
+      addresses[4] = static_cast<std::uint8_t>((0xfe + 2 * device) >> 8);
+      addresses[5] = static_cast<std::uint8_t>(0xfe + 2 * device);
+      std::vector<std::uint8_t> second = addresses;
+      second[4] = static_cast<std::uint8_t>((0xff + 2 * device) >> 8);
+      second[5] = static_cast<std::uint8_t>(0xff + 2 * device);
+      addresses.insert(addresses.end(), second.begin(), second.end());
+      const std::vector<std::uint8_t> actual = test::ReadFileBytes(path);
+      EXPECT_TRUE(actual == fixture.Expected(addresses)) << path;
+      char ethaddr[32];
+      std::snprintf(ethaddr, sizeof ethaddr, "ethaddr=04:57:55:00:%02x:%02x\n", addresses[4],
+                    addresses[5]);
+      EXPECT_EQ(test::PrintEthaddr(m_dir.path(), path), ethaddr);
+      EXPECT_EQ(test::XorOfWords(actual, test::StampFixture::kCalibration,
+                                 test::StampFixture::kCalibrationEnd),
+                0xFFFF);
+    }
+    // The job's image stays the input: no records were written into it.
+    EXPECT_TRUE(std::equal(fixture.image.begin(), fixture.image.end(), job.imageBytes.get()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, BatchWriterTest,

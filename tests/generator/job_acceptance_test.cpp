@@ -23,7 +23,7 @@ using test::ScratchDir;
 class JobAcceptanceTest : public testing::Test {
  protected:
   void SetUp() override {
-    m_texts = {"04:57:55:00:00:00", "255", "1", m_dir / "image.img", m_dir / "out"};
+    m_texts = {"04:57:55:00:00:00", "255", "1", m_dir / "image.img", m_dir / "out", ""};
     m_defaults = m_texts;
     test::WriteFileBytes(m_defaults.imagePath, MakeValidImage(k4MiB));
     test::WriteFileBytes(m_dir / "loaded.img", MakeValidImage(k4MiB));
@@ -78,26 +78,26 @@ TEST_F(JobAcceptanceTest, FieldTextsAreCheckedInOrderWithTheirMessages) {
     JobRequestTexts change;  // empty fields keep the defaults
     const char* message;     // nullptr: accepted
   } cases[] = {
-      {{"", "", "", "", ""}, nullptr},
-      {{"04:57:55:00:00", "", "", "", ""}, "起始MAC地址输入错误！"},
-      {{"05:57:55:00:00:00", "", "", "", ""}, "起始MAC地址输入错误！"},
-      {{"04:ff:ff:00:00:00", "", "", "", ""}, "起始MAC地址输入错误！"},
-      {{"x", "0", "9", "/nonexistent", ""}, "起始MAC地址输入错误！"},
-      {{"", "0", "", "", ""}, "生成数量输入错误！"},
-      {{"", "-3", "", "", ""}, "生成数量输入错误！"},
-      {{"", "65536", "", "", ""}, "生成数量输入错误！"},
-      {{"", " ", "", "", ""}, "生成数量输入错误！"},
-      {{"", "abc", "", "", ""}, "生成数量输入错误！"},
-      {{"", "123456789012", "", "", ""}, "生成数量输入错误！"},
-      {{"", "4294967297", "", "", ""}, "生成数量输入错误！"},
-      {{"", "65535", "", "", ""}, nullptr},
-      {{"", " 12", "", "", ""}, nullptr},
-      {{"", "+7", "", "", ""}, nullptr},
-      {{"", "12abc", "0", "", ""}, "每设备分配MAC数量错误！"},
-      {{"", "", "5", "", ""}, "每设备分配MAC数量错误！"},
-      {{"", "", "4", "", ""}, nullptr},
-      {{"", "", "1.9", "", ""}, nullptr},
-      {{"", "", "", "（请选择）", ""}, "读取文件错误！"},
+      {{"", "", "", "", "", ""}, nullptr},
+      {{"04:57:55:00:00", "", "", "", "", ""}, "起始MAC地址输入错误！"},
+      {{"05:57:55:00:00:00", "", "", "", "", ""}, "起始MAC地址输入错误！"},
+      {{"04:ff:ff:00:00:00", "", "", "", "", ""}, "起始MAC地址输入错误！"},
+      {{"x", "0", "9", "/nonexistent", "", ""}, "起始MAC地址输入错误！"},
+      {{"", "0", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "-3", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "65536", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", " ", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "abc", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "123456789012", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "4294967297", "", "", "", ""}, "生成数量输入错误！"},
+      {{"", "65535", "", "", "", ""}, nullptr},
+      {{"", " 12", "", "", "", ""}, nullptr},
+      {{"", "+7", "", "", "", ""}, nullptr},
+      {{"", "12abc", "0", "", "", ""}, "每设备分配MAC数量错误！"},
+      {{"", "", "5", "", "", ""}, "每设备分配MAC数量错误！"},
+      {{"", "", "4", "", "", ""}, nullptr},
+      {{"", "", "1.9", "", "", ""}, nullptr},
+      {{"", "", "", "（请选择）", "", ""}, "读取文件错误！"},
   };
   const JobRequestTexts& defaults = m_defaults;
   for (const Case& c : cases) {
@@ -107,7 +107,9 @@ TEST_F(JobAcceptanceTest, FieldTextsAreCheckedInOrderWithTheirMessages) {
     m_texts = {pick(c.change.startMac, defaults.startMac),
                pick(c.change.deviceCount, defaults.deviceCount),
                pick(c.change.macsPerDevice, defaults.macsPerDevice),
-               pick(c.change.imagePath, defaults.imagePath), defaults.outputDirectory};
+               pick(c.change.imagePath, defaults.imagePath),
+               defaults.outputDirectory,
+               ""};
     if (c.change.deviceCount == " ")
       m_texts.deviceCount = "";
     LoadAnImageFirst();
@@ -230,7 +232,8 @@ class JobAcceptanceFaultTest : public testing::Test {
     m_files.directories.insert("out");
   }
   JobVerdict Accept(const char* directory = "out") {
-    return AcceptJobRequest(m_job, {"04:57:55:00:00:00", "1", "1", "image", directory}, m_files);
+    return AcceptJobRequest(m_job, {"04:57:55:00:00:00", "1", "1", "image", directory, ""},
+                            m_files);
   }
 
   test::MemoryFiles m_files;

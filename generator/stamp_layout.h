@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "stamp_profile.h"
+
+namespace quillmark {
+
+struct ByteRange {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// Applies a checked profile to a device's copy of the image. Everything
+// it reads or writes lies in the window, the image from WindowStart() on,
+// so a writer needs to keep only that part of the image per device.
+class StampLayout {
+ public:
+  StampLayout(StampProfile checked, std::uint64_t imageSize);
+
+  std::uint64_t WindowStart() const { return m_windowStart; }
+  // The bytes a device's copy may differ in (fields and stored checksums),
+  // in order, neighbours merged.
+  const std::vector<ByteRange>& Written() const { return m_written; }
+  // Written() widened to whole units (blocks of the file system), merged.
+  std::vector<ByteRange> WrittenBlocks(std::uint64_t unit) const;
+
+  // Writes the fields, then recomputes the checksums in their order, into
+  // window (the image from WindowStart() to its end, holding the input's
+  // bytes everywhere else). addresses holds the device's addresses, six
+  // bytes each.
+  void Stamp(std::uint8_t* window, const std::uint8_t* addresses) const;
+  // The field or checksum a byte belongs to, as the profile names it
+  // ("第7行 mac-text 字段"); empty for any other byte.
+  std::string PartAt(std::uint64_t offset) const;
+
+ private:
+  StampProfile m_profile;
+  std::uint64_t m_imageSize;
+  std::uint64_t m_windowStart = 0;
+  std::vector<ByteRange> m_written;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,265 @@
+#include "stamp_profile.h"
+
+#include <cstdio>
+#include <set>
+
+#include "printable_text.h"
+
+#if QUILLMARK_HAVE_TOML
+#define TOML_EXCEPTIONS 0
+#define TOML_HEADER_ONLY 1
+#include <toml++/toml.h>
+#endif
+
+namespace quillmark {
+
+const char* FieldTypeName(FieldType type) {
+  return type == FieldType::Mac ? "mac" : "mac-text";
+}
+
+const char* ChecksumTypeName(ChecksumType type) {
+  switch (type) {
+    case ChecksumType::Crc32:
+      return "crc32";
+    case ChecksumType::Xor16:
+      return "xor16";
+    case ChecksumType::Sum16:
+      return "sum16";
+  }
+  return "";
+}
+
+std::uint64_t StampField::Size() const {
+  if (type == FieldType::Mac)
+    return 6;
+  return separator.empty() ? 12 : 17;
+}
+
+#if QUILLMARK_HAVE_TOML
+
+bool StampProfilesSupported() {
+  return true;
+}
+
+namespace {
+
+std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
+  // Keys, types and the parser's words come from the file: one line whatever they hold.
+  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
+                                 what);
+}
+
+std::int64_t LineOf(const toml::node& node) {
+  return static_cast<std::int64_t>(node.source().begin.line);
+}
+
+// Reads one table's keys into a field or a checksum; returns the refusal.
+class TableReader {
+ public:
+  TableReader(const toml::table& table, const std::string& name) : m_table(table), m_name(name) {}
+
+  std::string Unknown(const std::set<std::string>& allowed) const {
+    for (const auto& [key, node] : m_table) {
+      if (!allowed.count(std::string(key.str())))
+        return Refusal(m_name, LineOf(node), "未知的键 " + std::string(key.str()));
+    }
+    return {};
+  }
+  bool Has(const char* key) const { return m_table.contains(key); }
+  std::int64_t Line(const char* key) const {
+    const toml::node* node = m_table.get(key);
+    return node ? LineOf(*node) : LineOf(m_table);
+  }
+  std::string Text(const char* key, std::string& value) const {
+    const toml::node* node = m_table.get(key);
+    if (!node)
+      return Refusal(m_name, LineOf(m_table), "缺少键 " + std::string(key));
+    if (!node->is_string())
+      return Refusal(m_name, LineOf(*node), std::string(key) + " 应是字符串");
+    value = node->as_string()->get();
+    return {};
+  }
+  std::string Number(const char* key, std::uint64_t& value, std::uint64_t high) const {
+    const toml::node* node = m_table.get(key);
+    if (!node)
+      return Refusal(m_name, LineOf(m_table), "缺少键 " + std::string(key));
+    if (!node->is_integer() || node->as_integer()->get() < 0 ||
+        static_cast<std::uint64_t>(node->as_integer()->get()) > high)
+      return Refusal(m_name, LineOf(*node),
+                     std::string(key) + " 应是0至" + std::to_string(high) + "的整数");
+    value = static_cast<std::uint64_t>(node->as_integer()->get());
+    return {};
+  }
+  std::string Flag(const char* key, bool& value) const {
+    const toml::node* node = m_table.get(key);
+    if (!node)
+      return {};
+    if (!node->is_boolean())
+      return Refusal(m_name, LineOf(*node), std::string(key) + " 应是 true 或 false");
+    value = node->as_boolean()->get();
+    return {};
+  }
+
+ private:
+  const toml::table& m_table;
+  const std::string& m_name;
+};
+
+// Offsets far past any image are refused here, so sums of them never wrap.
+constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
+
+std::string ReadField(const toml::table& table, const std::string& name, StampField& field) {
+  const TableReader reader(table, name);
+  field.line = LineOf(table);
+  std::string type;
+  if (std::string error = reader.Text("type", type); !error.empty())
+    return error;
+  if (type == "mac") {
+    field.type = FieldType::Mac;
+    if (std::string error = reader.Unknown({"type", "offset", "from_end", "address"});
+        !error.empty())
+      return error;
+  } else if (type == "mac-text") {
+    field.type = FieldType::MacText;
+    if (std::string error =
+            reader.Unknown({"type", "offset", "from_end", "address", "separator", "uppercase"});
+        !error.empty())
+      return error;
+  } else {
+    return Refusal(name, reader.Line("type"), "未知的字段类型 " + type);
+  }
+  if (reader.Has("offset") == reader.Has("from_end"))
+    return Refusal(name, field.line, "offset 与 from_end 须有且只有一个");
+  field.fromEnd = reader.Has("from_end");
+  if (std::string error =
+          reader.Number(field.fromEnd ? "from_end" : "offset", field.offset, kOffsetLimit);
+      !error.empty())
+    return error;
+  std::uint64_t address = 0;
+  if (std::string error = reader.Number("address", address, 4); !error.empty())
+    return error;
+  if (address < 1)
+    return Refusal(name, reader.Line("address"), "address 应是1至4的整数");
+  field.address = static_cast<std::int64_t>(address);
+  if (field.type == FieldType::MacText) {
+    if (reader.Has("separator")) {
+      if (std::string error = reader.Text("separator", field.separator); !error.empty())
+        return error;
+      if (field.separator != ":" && field.separator != "-" && !field.separator.empty())
+        return Refusal(name, reader.Line("separator"), "separator 应是 \":\"、\"-\" 或 \"\"");
+    }
+    if (std::string error = reader.Flag("uppercase", field.uppercase); !error.empty())
+      return error;
+  }
+  return {};
+}
+
+std::string ReadChecksum(const toml::table& table, const std::string& name,
+                         StampChecksum& checksum) {
+  const TableReader reader(table, name);
+  checksum.line = LineOf(table);
+  std::string type;
+  if (std::string error = reader.Text("type", type); !error.empty())
+    return error;
+  if (type == "crc32")
+    checksum.type = ChecksumType::Crc32;
+  else if (type == "xor16")
+    checksum.type = ChecksumType::Xor16;
+  else if (type == "sum16")
+    checksum.type = ChecksumType::Sum16;
+  else
+    return Refusal(name, reader.Line("type"), "未知的校验和类型 " + type);
+  const bool sum = checksum.type == ChecksumType::Sum16;
+  if (std::string error = sum ? reader.Unknown({"type", "offset", "start", "end", "total"})
+                              : reader.Unknown({"type", "offset", "start", "end"});
+      !error.empty())
+    return error;
+  for (const auto& [key, value] :
+       {std::pair{"offset", &checksum.offset}, std::pair{"start", &checksum.start},
+        std::pair{"end", &checksum.end}}) {
+    if (std::string error = reader.Number(key, *value, kOffsetLimit); !error.empty())
+      return error;
+  }
+  if (sum) {
+    std::uint64_t total = 0;
+    if (std::string error = reader.Number("total", total, 0xFFFF); !error.empty())
+      return error;
+    checksum.total = static_cast<std::uint16_t>(total);
+  }
+  return {};
+}
+
+// toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
+// asks whether a character from U+00A1 to U+0499 or from U+FB66 to
+// U+FEFE is white space; such a character is refused before the parser
+// sees it, wherever it stands. Returns its line, or 0.
+std::int64_t LineOfUnsafeCharacter(const std::string& text) {
+  std::int64_t line = 1;
+  const auto at = [&](std::size_t i) {
+    return i < text.size() ? static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) : 0u;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint32_t byte = at(i);
+    if (byte == '\n')
+      ++line;
+    std::uint32_t code = 0;
+    if ((byte & 0xE0) == 0xC0)
+      code = (byte & 0x1F) << 6 | (at(i + 1) & 0x3F);
+    else if ((byte & 0xF0) == 0xE0)
+      code = (byte & 0x0F) << 12 | (at(i + 1) & 0x3F) << 6 | (at(i + 2) & 0x3F);
+    if ((code >= 0xA1 && code <= 0x499) || (code >= 0xFB66 && code <= 0xFEFE))
+      return line;
+  }
+  return 0;
+}
+
+}  // namespace
+
+StampProfileResult ReadStampProfile(const std::string& text, const std::string& name) {
+  if (const std::int64_t line = LineOfUnsafeCharacter(text); line != 0)
+    return {std::nullopt,
+            Refusal(name, line, "含有不接受的字符（U+00A1至U+0499、U+FB66至U+FEFE）")};
+  toml::parse_result parsed = toml::parse(std::string_view(text));
+  if (!parsed) {
+    const toml::parse_error& error = parsed.error();
+    return {std::nullopt, Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
+                                  "不是有效的TOML：" + std::string(error.description()))};
+  }
+  const toml::table& root = parsed.table();
+  StampProfile profile;
+  for (const auto& [key, node] : root) {
+    const std::string keyText(key.str());
+    const bool isField = keyText == "field";
+    if (!isField && keyText != "checksum")
+      return {std::nullopt, Refusal(name, LineOf(node), "未知的键 " + keyText)};
+    if (!node.is_array_of_tables())
+      return {std::nullopt, Refusal(name, LineOf(node), keyText + " 应写作 [[" + keyText + "]]")};
+    for (const toml::node& entry : *node.as_array()) {
+      const toml::table& table = *entry.as_table();
+      std::string error;
+      if (isField)
+        error = ReadField(table, name, profile.fields.emplace_back());
+      else
+        error = ReadChecksum(table, name, profile.checksums.emplace_back());
+      if (!error.empty())
+        return {std::nullopt, error};
+    }
+  }
+  if (profile.fields.empty())
+    return {std::nullopt, Refusal(name, 1, "没有 [[field]]：设备的映像将不带任何MAC地址")};
+  return {std::move(profile), {}};
+}
+
+#else
+
+bool StampProfilesSupported() {
+  return false;
+}
+
+StampProfileResult ReadStampProfile(const std::string&, const std::string& name) {
+  return {std::nullopt, "配置文件错误！" + name + "：本版本不支持 --profile（未带TOML解析器）"};
+}
+
+#endif
+
+}  // namespace quillmark

@@ -1,0 +1,161 @@
+// quillmark-cli --profile end to end: what a profile writes, what verify
+// --profile proves, and every refusal before device 1.
+#include <algorithm>
+#include <cstdio>
+
+#include "cli_fixture.h"
+#include "stamp_fixture.h"
+
+namespace quillmark::test {
+namespace {
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// The device's two addresses: first (its last two octets given) and the next.
+std::vector<std::uint8_t> TwoAddresses(int first) {
+  std::vector<std::uint8_t> addresses = {0x04, 0x57, 0x55, 0x00, 0x00, 0x00};
+  addresses[4] = static_cast<std::uint8_t>(first >> 8);
+  addresses[5] = static_cast<std::uint8_t>(first);
+  std::vector<std::uint8_t> second = addresses;
+  second[4] = static_cast<std::uint8_t>((first + 1) >> 8);
+  second[5] = static_cast<std::uint8_t>(first + 1);
+  addresses.insert(addresses.end(), second.begin(), second.end());
+  return addresses;
+}
+
+class StampProfileTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    m_fixture = MakeStampFixture(m_dir.path(), 2);
+    ASSERT_FALSE(m_fixture.image.empty()) << "mkenvimage did not run";
+    WriteFileBytes(m_dir / "image.img", m_fixture.image);
+    WriteFileBytes(m_dir / "profile.toml", Bytes(m_fixture.profileText));
+  }
+  std::vector<std::string> Fields(const std::string& profile) const {
+    return {"--image=image.img", "--out=out",           "--start-mac=04:57:55:00:00:fe",
+            "--count=3",         "--macs-per-device=2", "--profile=" + profile};
+  }
+  StampFixture m_fixture;
+};
+
+const char* const kNames[] = {"fw_045755_0000fe.img", "fw_045755_000100.img",
+                              "fw_045755_000102.img"};
+
+TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
+  const ChildResult written = Run(With(Fields("profile.toml"), {"--quiet"}));
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  for (int device = 0; device < 3; ++device) {
+    const std::string path = m_root + "/out/" + kNames[device];
+    const std::vector<std::uint8_t> addresses = TwoAddresses(0xfe + 2 * device);
+    EXPECT_TRUE(ReadFileBytes(path) == m_fixture.Expected(addresses)) << path;
+    char ethaddr[32];
+    std::snprintf(ethaddr, sizeof ethaddr, "ethaddr=04:57:55:00:%02x:%02x\n", addresses[4],
+                  addresses[5]);
+    EXPECT_EQ(PrintEthaddr(m_dir.path(), path), ethaddr);
+  }
+  std::vector<std::string> verify = Fields("profile.toml");
+  verify.insert(verify.begin(), "verify");
+  const ChildResult exact = Run(verify);
+  EXPECT_EQ(exact.exitCode, 0) << exact.out << exact.err;
+
+  // A zeroed CRC: the boot loader would fall back to its default
+  // environment, and verify names the checksum.
+  std::vector<std::uint8_t> broken = ReadFileBytes(m_root + "/out/" + kNames[1]);
+  std::fill_n(broken.begin() + StampFixture::kEnvironment, 4, 0);
+  WriteFileBytes(m_root + "/out/" + kNames[1], broken);
+  EXPECT_NE(PrintEthaddr(m_dir.path(), m_root + "/out/" + kNames[1]),
+            "ethaddr=04:57:55:00:01:00\n");
+  const ChildResult failed = Run(verify);
+  EXPECT_EQ(failed.exitCode, 3);
+  EXPECT_NE(failed.out.find(std::string("文件内容不符: out/") + kNames[1] +
+                            " 偏移0x200000（第13行 crc32 校验和）"),
+            std::string::npos)
+      << failed.out;
+}
+
+TEST_F(StampProfileTest, DryRunChecksTheProfileAndPrintsTheSamePlan) {
+  std::vector<std::string> plain = Fields("profile.toml");
+  plain.pop_back();
+  const ChildResult without = Run(With(plain, {"--dry-run"}));
+  const ChildResult with = Run(With(Fields("profile.toml"), {"--dry-run"}));
+  ASSERT_EQ(with.exitCode, 0) << with.err;
+  EXPECT_EQ(with.out, without.out);
+  WriteFileBytes(m_dir / "bad.toml",
+                 Bytes("[[field]]\ntype = \"mac\"\noffset = 0x3FFFFE\naddress = 1\n"));
+  const ChildResult refused = Run(With(Fields("bad.toml"), {"--dry-run"}));
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(refused.out.empty());
+}
+
+// Each refusal: one line naming the profile's line or key, exit 1, and
+// not even the output folder made.
+TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
+  const std::string mac = "[[field]]\ntype = \"mac\"\naddress = 1\n";
+  struct Case {
+    const char* what;
+    std::string profile;
+    std::string line;
+  } cases[] = {
+      {"not TOML", "[[field]\ntype = \"mac\"\n", "bad.toml 第1行：不是有效的TOML"},
+      {"a character the parser mishandles", mac + "offset = 0x100 \u03d9\n",
+       "bad.toml 第4行：含有不接受的字符"},
+      {"unknown key", mac + "offset = 0x100\ncolour = 1\n", "bad.toml 第5行：未知的键 colour"},
+      {"unknown top key", "[fields]\n", "bad.toml 第1行：未知的键 fields"},
+      {"unknown type", "[[field]]\ntype = \"ipv6\"\noffset = 0\naddress = 1\n",
+       "bad.toml 第2行：未知的字段类型 ipv6"},
+      {"unknown checksum", mac + "offset = 0x100\n[[checksum]]\ntype = \"md5\"\n",
+       "bad.toml 第6行：未知的校验和类型 md5"},
+      {"both offsets", mac + "offset = 0x100\nfrom_end = 0x100\n",
+       "bad.toml 第1行：offset 与 from_end 须有且只有一个"},
+      {"no field", "", "bad.toml 第1行：没有 [[field]]"},
+      {"past the end", mac + "offset = 0x3FFFFE\n", "bad.toml 第1行：mac 字段 超出映像末尾"},
+      {"from_end past the start", mac + "from_end = 0x400001\n",
+       "bad.toml 第1行：mac 字段 的 from_end 应在1至0x400000之间"},
+      {"overlap", mac + "offset = 0x100\n" + mac + "offset = 0x104\n",
+       "bad.toml 第5行：mac 字段 与第1行的mac 字段 重叠"},
+      {"signature", mac + "offset = 0x1BFFB\n",
+       "bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节"},
+      {"build stamp", mac + "offset = 0x2015A\n",
+       "bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节"},
+      {"address", "[[field]]\ntype = \"mac\"\noffset = 0x100\naddress = 3\n",
+       "bad.toml 第1行：mac 字段 的 address 3 超过每设备MAC数量 2"},
+      {"crc inside its range",
+       mac + "offset = 0x100\n[[checksum]]\ntype = \"crc32\"\noffset = 0x200000\nstart = "
+             "0x200000\nend = 0x210000\n",
+       "bad.toml 第5行：crc32 校验和 存放在它自己覆盖的范围之内"},
+      {"input crc does not hold",
+       mac + "offset = 0x100\n[[checksum]]\ntype = \"crc32\"\noffset = 0x200000\nstart = "
+             "0x200008\nend = 0x210000\n",
+       "bad.toml 第5行：输入映像的 crc32 不符"},
+      {"sum16 total does not hold",
+       mac + "offset = 0x300010\n[[checksum]]\ntype = \"sum16\"\noffset = 0x300002\nstart = "
+             "0x300000\nend = 0x300844\ntotal = 0xBABA\n",
+       "bad.toml 第5行：输入映像的 sum16 为"},
+      {"checksum covering a later one",
+       mac +
+           "offset = 0x300010\n[[checksum]]\ntype = \"crc32\"\noffset = 0x2FFFF0\nstart = "
+           "0x300000\nend = 0x300844\n"
+           "[[checksum]]\ntype = \"xor16\"\noffset = 0x300002\nstart = 0x300000\nend = 0x300844\n",
+       "bad.toml 第5行：它覆盖第10行的校验和，应排在其后"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(m_dir / "bad.toml", Bytes(c.profile));
+    const ChildResult refused = Run(Fields("bad.toml"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.rfind("配置文件错误！" + c.line, 0), 0u) << refused.err;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_TRUE(m_dir.List("out").empty());
+  }
+}
+
+}  // namespace
+}  // namespace quillmark::test
