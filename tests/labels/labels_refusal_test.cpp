@@ -45,8 +45,9 @@ const BadManifest kBadManifests[] = {
     {"FileNameOfAnotherDevice", "file,mac1\nfw_045755_001001.img,04:57:55:00:10:00\n"},
     {"AddressTwice", kGood + "fw_045755_001001.img,04:57:55:00:10:01,04:57:55:00:10:02\n"},
     {"CutShort", kGood.substr(0, kGood.size() - 1)},
-    {"CrLf", "file,mac1\r\nfw_045755_001000.img,04:57:55:00:10:00\r\n"},
-    {"ByteOrderMark", "\xEF\xBB\xBF" + kGood},
+    {"CrLfCutShort", "file,mac1\r\nfw_045755_001000.img,04:57:55:00:10:00\r"},
+    {"ByteOrderMarkTwice", "\xEF\xBB\xBF\xEF\xBB\xBF" + kGood},
+    {"ByteOrderMarkOnly", "\xEF\xBB\xBF"},
     {"Empty", ""},
 };
 
