@@ -199,7 +199,7 @@ ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifes
   const LabelDesign& d = *design.design;
   const int minModule = static_cast<int>(std::ceil(kMinModule * dpmm - 1e-9));
   std::string title;
-  double fileLeft = d.centredText ? d.footerLeft : d.footerLeft;
+  double fileLeft = d.footerLeft;
   if (!request.title.empty()) {
     int widthDots = 0;
     title = At(Dots(d.footerLeft, dpmm),
