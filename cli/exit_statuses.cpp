@@ -28,9 +28,10 @@ std::vector<ExitStatusRow> ExitStatuses(ExitTable command) {
               {{kExitRunFailed}, "有设备的文件不完好，或发现MAC地址重复的文件"},
               StopRow("（总结说明校验到哪里）")};
     case ExitTable::Labels:
-      return {{{kExitSuccess}, "PDF已写入"},
+      return {{{kExitSuccess}, "PDF或ZPL已写入，或ZPL已全部发送到打印机"},
               {{kExitRejected},
-               "清单有误、条码或文字放不下、PDF无法写入（信息在标准错误输出），\n未留下任何文件"},
+               "清单有误、条码或文字放不下、文件无法写入、打印机无法连接或\n"
+               "发送中断（信息在标准错误输出），未留下任何文件"},
               {{kExitUsage}, "命令行用法错误"}};
     case ExitTable::Ledger:
       return {{{kExitSuccess}, "完成"},

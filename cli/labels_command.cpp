@@ -14,7 +14,11 @@
 #include "option_table.h"
 #include "output_path_guard.h"
 #include "printable_text.h"
+#include "raw_printer.h"
+#include "roll_layout.h"
 #include "utf8_text.h"
+#include "zpl_file.h"
+#include "zpl_labels.h"
 
 namespace quillmark::cli {
 namespace {
@@ -24,12 +28,17 @@ std::string LayoutNames() {
   std::string names;
   for (const labels::LabelLayout& layout : labels::KnownLayouts())
     names += (names.empty() ? "" : "、") + std::string(layout.name);
-  return names;
+  return names + "、roll-WxH（卷标，宽" + std::to_string(labels::kMinRollWidth) + "–" +
+         std::to_string(labels::kMaxRollWidth) + "、高" + std::to_string(labels::kMinRollHeight) +
+         "–" + std::to_string(labels::kMaxRollHeight) + "毫米）";
 }
 
 struct LabelsCommandLine {
   std::string manifest;
   std::string pdf;
+  std::string zpl;
+  std::string printer;
+  std::string dpi = "203";
   std::string layout = std::string(labels::kDefaultLayoutName);
   std::string code = "qr";
   std::string title;
@@ -46,11 +55,20 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
        .help = "写入时生成的清单（file,mac1,…,macN），必需",
        .value = &line.manifest,
        .required = true},
-      {.name = "--pdf",
+      {.name = "--pdf", .valueName = "FILE", .help = "输出的PDF文件", .value = &line.pdf},
+      {.name = "--zpl",
        .valueName = "FILE",
-       .help = "输出的PDF文件，必需",
-       .value = &line.pdf,
-       .required = true},
+       .help = "输出的ZPL文件（热敏标签打印机的语言，只用于卷标）",
+       .value = &line.zpl},
+      {.name = "--printer",
+       .valueName = "HOST[:PORT]",
+       .help = "把ZPL直接发到打印机的原始端口（默认 9100）；连接限时5秒，\n"
+               "打印机10秒不收数据即算中断；--pdf、--zpl、--printer 须给出且只给一个",
+       .value = &line.printer},
+      {.name = "--dpi",
+       .valueName = "N",
+       .help = "ZPL的打印机分辨率：203（默认）、300、600",
+       .value = &line.dpi},
       {.name = "--layout", .valueName = "NAME", .help = line.layoutHelp, .value = &line.layout},
       {.name = "--code",
        .valueName = "KIND",
@@ -94,39 +112,72 @@ bool HasControlCharacter(const std::string& text) {
 
 struct Request {
   labels::LabelSheetRequest sheet;
+  std::optional<labels::LabelLayout> roll;  // a roll size not among the stock layouts
+  std::optional<labels::PrinterAddress> printer;
+  int dotsPerMillimetre = 0;
   std::string error;  // a usage error
 };
 
-Request CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed) {
-  Request request;
-  if (!parsed.Given("--manifest") || !parsed.Given("--pdf")) {
-    request.error = "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法";
-    return request;
+void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed, Request& request) {
+  const int outputs = (parsed.Given("--pdf") ? 1 : 0) + (parsed.Given("--zpl") ? 1 : 0) +
+                      (parsed.Given("--printer") ? 1 : 0);
+  if (!parsed.Given("--manifest") || outputs == 0) {
+    request.error = "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法";
+    return;
   }
+  if (outputs > 1) {
+    request.error = "--pdf、--zpl、--printer 只能给出一个";
+    return;
+  }
+  const bool zpl = !parsed.Given("--pdf");
   request.sheet.layout = labels::FindLayout(line.layout);
   if (request.sheet.layout == nullptr) {
+    request.roll = labels::ParseRollLayout(line.layout);
+    if (request.roll)
+      request.sheet.layout = &*request.roll;
+  }
+  if (request.sheet.layout == nullptr) {
     request.error = "未知的标签纸：" + line.layout + "（可用 " + LayoutNames() + "）";
-    return request;
+    return;
+  }
+  if (zpl && !labels::IsRollLayout(*request.sheet.layout)) {
+    request.error = "ZPL只用于卷标（roll-WxH），不用于整张标签纸：" + line.layout;
+    return;
+  }
+  request.dotsPerMillimetre = labels::DotsPerMillimetre(line.dpi == "203"   ? 203
+                                                        : line.dpi == "300" ? 300
+                                                        : line.dpi == "600" ? 600
+                                                                            : 0);
+  if (request.dotsPerMillimetre == 0 || (!zpl && parsed.Given("--dpi"))) {
+    request.error =
+        zpl ? "分辨率须为203、300或600：" + line.dpi : "--dpi 只用于 --zpl 和 --printer";
+    return;
+  }
+  if (parsed.Given("--printer")) {
+    request.printer = labels::ParsePrinterAddress(line.printer);
+    if (!request.printer) {
+      request.error = "打印机地址须为HOST或HOST:PORT（端口1–65535）：" + line.printer;
+      return;
+    }
   }
   const std::optional<labels::CodeKind> code = labels::ParseCodeKind(line.code);
   if (!code) {
     request.error = "未知的条码：" + line.code + "（可用 qr、code128、datamatrix）";
-    return request;
+    return;
   }
   request.sheet.code = *code;
   const int cells = request.sheet.layout->CellCount();
   const std::optional<int> cell = ReadCell(line.firstCell, cells);
   if (!cell) {
     request.error = "起始标签位须为1到" + std::to_string(cells) + "：" + line.firstCell;
-    return request;
+    return;
   }
   request.sheet.firstCell = *cell;
   if (!labels::DecodeUtf8(line.title) || HasControlCharacter(line.title)) {
     request.error = "标题须为不含控制字符的UTF-8文本";
-    return request;
+    return;
   }
   request.sheet.title = line.title;
-  return request;
 }
 
 // Refusals quote manifest lines and paths: shown, never obeyed.
@@ -137,7 +188,7 @@ int Refuse(const std::string& line) {
 
 // The sheet replaces neither the manifest it prints nor a device's file
 // or temporary name, wherever the batch was written.
-OutputPathGuard PdfGuard(const LabelsCommandLine& line, const BatchManifest& manifest) {
+OutputPathGuard SheetGuard(const LabelsCommandLine& line, const BatchManifest& manifest) {
   GuardedBatch batch;
   batch.devices.reserve(manifest.devices.size());
   for (const ManifestDevice& device : manifest.devices)
@@ -148,17 +199,41 @@ OutputPathGuard PdfGuard(const LabelsCommandLine& line, const BatchManifest& man
 // Labels know neither the image nor the batch's folder: a file already
 // under the sheet's name may be replaced only when it is an earlier sheet
 // (or empty), so a firmware image or a device's file anywhere stays.
-bool IsReplaceableSheet(const std::string& path, PlatformFiles& files) {
+bool IsReplaceableSheet(const std::string& path, std::string_view start, PlatformFiles& files) {
   if (files.KindOf(path) != PathKind::RegularFile)
     return true;
   const FileHandle file = files.OpenForReading(path);
   if (file == kNoFile)
     return false;
-  static constexpr char kPdfStart[] = "%PDF-";
-  std::uint8_t start[sizeof kPdfStart - 1] = {};
-  const std::uint64_t got = files.ReadAll(file, start, sizeof start);
+  std::string head(start.size(), '\0');
+  const std::uint64_t got =
+      files.ReadAll(file, reinterpret_cast<std::uint8_t*>(head.data()), head.size());
   files.Close(file);
-  return got == 0 || (got == sizeof start && std::memcmp(start, kPdfStart, sizeof start) == 0);
+  return got == 0 || (got == head.size() && head == start);
+}
+
+// The whole ZPL is made before a byte is written or sent: a label that
+// cannot be printed refuses the run with nothing printed.
+int PrintZpl(const LabelsCommandLine& line, const Request& request, const BatchManifest& manifest,
+             SystemFiles& files) {
+  labels::ZplRequest zpl;
+  zpl.layout = request.sheet.layout;
+  zpl.code = request.sheet.code;
+  zpl.title = request.sheet.title;
+  zpl.dotsPerMillimetre = request.dotsPerMillimetre;
+  const labels::ZplOutcome made = labels::MakeZplLabels(zpl, manifest);
+  labels::ReleaseFontCaches();
+  if (!made.made)
+    return Refuse(made.error);
+  const std::string error = request.printer
+                                ? labels::SendToPrinter(*request.printer, made.zpl)
+                                : labels::WriteZplFile(line.zpl, made.zpl, line.manifest, files);
+  if (!error.empty())
+    return Refuse(error);
+  const std::string where = request.printer ? "打印机 " + line.printer : line.zpl;
+  std::printf("标签已%s：%zu个标签：%s\n", request.printer ? "发送" : "写入",
+              manifest.devices.size(), ToValidUtf8(where).c_str());
+  return kExitSuccess;
 }
 
 }  // namespace
@@ -185,7 +260,8 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     std::fputs(LabelsHelpText().c_str(), stdout);
     return kExitSuccess;
   }
-  const Request request = CheckRequest(line, parsed);
+  Request request;
+  CheckRequest(line, parsed, request);
   if (!request.error.empty())
     return ReportUsageError(request.error);
 
@@ -195,14 +271,21 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     return Refuse(reading.error);
   if (reading.manifest->devices.empty())
     return Refuse("清单中没有设备，没有可打印的标签！" + line.manifest);
-  if (const std::string refusal =
-          CheckOutputPath(line.pdf, PdfGuard(line, *reading.manifest), files);
-      !refusal.empty()) {
-    return Refuse(refusal);
+  if (!request.printer) {
+    const bool pdf = parsed.Given("--pdf");
+    const std::string& path = pdf ? line.pdf : line.zpl;
+    if (const std::string refusal =
+            CheckOutputPath(path, SheetGuard(line, *reading.manifest), files);
+        !refusal.empty()) {
+      return Refuse(refusal);
+    }
+    if (!IsReplaceableSheet(path, pdf ? "%PDF-" : "^XA", files))
+      return Refuse(pdf ? "标签文件已存在且不是PDF文件！" + path
+                        : "标签文件已存在且不是ZPL文件！" + path);
   }
-  if (!IsReplaceableSheet(line.pdf, files))
-    return Refuse("标签文件已存在且不是PDF文件！" + line.pdf);
   KeepFreedMemoryForReuse();
+  if (!parsed.Given("--pdf"))
+    return PrintZpl(line, request, *reading.manifest, files);
   const labels::LabelSheetOutcome outcome =
       labels::WriteLabelSheet(line.pdf, request.sheet, *reading.manifest, files);
   labels::ReleaseFontCaches();

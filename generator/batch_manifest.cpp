@@ -157,6 +157,11 @@ std::string ManifestRow(const MacAddress& first, std::int32_t macsPerDevice) {
 }
 
 ManifestReading ParseManifest(std::string_view text) {
+  // A spreadsheet saves CSV with a byte-order mark and CR LF line ends
+  // (RFC 4180's own); operators edit manifests that way, so both are read.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark))
+    text.remove_prefix(kByteOrderMark.size());
   if (text.empty())
     return Refuse("清单文件是空的！");
   ManifestParser parser;
@@ -165,10 +170,10 @@ ManifestReading ParseManifest(std::string_view text) {
     const std::size_t end = text.find('\n', begin);
     if (end == std::string_view::npos)
       return Refuse(LineError(number, "行尾没有换行符，文件不完整"));
-    const std::string_view line = text.substr(begin, end - begin);
+    std::string_view line = text.substr(begin, end - begin);
     begin = end + 1;
     if (!line.empty() && line.back() == '\r')
-      return Refuse(LineError(number, "行尾应为LF，不是CR LF"));
+      line.remove_suffix(1);
     std::string error = number == 1 ? parser.ReadHeader(line) : parser.ReadRow(line, number);
     if (!error.empty())
       return Refuse(std::move(error));

@@ -50,9 +50,10 @@ struct ManifestReading {
 // row, addresses in lower-case colon form that are consecutive within a
 // row and neither group nor locally administered, a file name made from
 // the first address, no address twice in the file, at most 65535 rows and
-// a final LF (a manifest cut short is refused, not read as fewer devices).
-// A header alone is a manifest of no device. The first faulty line is named. The first faulty line
-// is named.
+// a final line end (a manifest cut short is refused, not read as fewer
+// devices). A UTF-8 byte-order mark before the header and CR LF line ends,
+// as a spreadsheet saves CSV, are read too. A header alone is a manifest of
+// no device. The first faulty line is named.
 ManifestReading ParseManifest(std::string_view text);
 
 // Reads the file through files and parses it; a file that cannot be read,

@@ -11,7 +11,7 @@ case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount
                    desktop-file-utils postgresql
-                   poppler-utils zbar-tools dmtx-utils chromium tidy
+                   poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
                    g++-mingw-w64-x86-64-posix googletest wine wine64
                    dpkg-dev file lintian appstream man-db groff-base
                    u-boot-tools libubootenv-tool zlib1g-dev) ;;
@@ -33,4 +33,17 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
+fi
+
+# The label tests render ZPL with an npm package, pinned by its lock file.
+if [[ "$purpose" == test ]]; then
+  render="$(cd "$(dirname "$0")/.." && pwd)/tests/labels/zpl_render"
+  if ! command -v npm >/dev/null; then  # Debian's nodejs comes without it
+    sudo_cmd=()
+    if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends npm
+  fi
+  if [[ ! -d "$render/node_modules/zpl-renderer-js" ]]; then
+    (cd "$render" && npm ci --no-audit --no-fund)
+  fi
 fi

@@ -48,6 +48,21 @@ TEST(BatchManifestTest, AHeaderAloneIsABatchOfNoDevice) {
   EXPECT_TRUE(reading.manifest->devices.empty());
 }
 
+// A manifest saved by a spreadsheet: a byte-order mark, CR LF line ends,
+// also mixed with LF where an operator added a row in another editor.
+TEST(BatchManifestTest, ReadsAByteOrderMarkAndCrLfLineEnds) {
+  const ManifestReading reading = ParseManifest(
+      "\xef\xbb\xbf"
+      "file,mac1,mac2\r\n"
+      "fw_045755_000002.img,04:57:55:00:00:02,04:57:55:00:00:03\r\n"
+      "fw_045755_000000.img,04:57:55:00:00:00,04:57:55:00:00:01\n");
+  ASSERT_TRUE(reading.manifest) << reading.error;
+  EXPECT_EQ(reading.manifest->macsPerDevice, 2);
+  ASSERT_EQ(reading.manifest->devices.size(), 2u);
+  EXPECT_EQ(reading.manifest->devices[0].first, Mac(4, 0x57, 0x55, 0, 0, 2));
+  EXPECT_EQ(reading.manifest->devices[1].line, 3);
+}
+
 TEST(BatchManifestTest, RefusesWhatARunNeverWritesNamingTheLine) {
   const std::string header = "file,mac1,mac2\n";
   const std::string row2 = "fw_045755_000000.img,04:57:55:00:00:00,04:57:55:00:00:01\n";
@@ -57,11 +72,13 @@ TEST(BatchManifestTest, RefusesWhatARunNeverWritesNamingTheLine) {
   } cases[] = {
       {"", "清单文件是空的！"},
       {"file,mac1", "清单文件第1行错误！行尾没有换行符，文件不完整"},
-      {"file,mac1,mac2\r\n", "清单文件第1行错误！行尾应为LF，不是CR LF"},
-      {"\xef\xbb\xbf"
+      {"file,mac1,mac2\r", "清单文件第1行错误！行尾没有换行符，文件不完整"},
+      {"\xef\xbb\xbf", "清单文件是空的！"},
+      {"\xef\xbb\xbf\xef\xbb\xbf"
        "file,mac1\n",
        "清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：\xef\xbb\xbf"
        "file,mac1"},
+      {"file,mac1\r\r\n", "清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：file,mac1\r"},
       {"file\n", "清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：file"},
       {"file,mac1,mac2,mac3,mac4,mac5\n",
        "清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：file,mac1,mac2,mac3,mac4,mac5"},
@@ -74,8 +91,6 @@ TEST(BatchManifestTest, RefusesWhatARunNeverWritesNamingTheLine) {
       {header + row2 + "\n", "清单文件第3行错误！应有3个字段，实有1个"},
       {header + row2 + "fw_045755_000002.img,04:57:55:00:00:02,04:57:55:00:00:0",
        "清单文件第3行错误！行尾没有换行符，文件不完整"},
-      {header + row2 + "fw_045755_000002.img,04:57:55:00:00:02,04:57:55:00:00:03\r\n",
-       "清单文件第3行错误！行尾应为LF，不是CR LF"},
       {header + "fw_045755_000000.img,04:57:55:00:00:0g,04:57:55:00:00:01\n",
        "清单文件第2行错误！MAC地址格式错误：04:57:55:00:00:0g"},
       {header + "fw_045755_00000a.img,04:57:55:00:00:0A,04:57:55:00:00:0b\n",

@@ -45,8 +45,9 @@ const BadManifest kBadManifests[] = {
     {"FileNameOfAnotherDevice", "file,mac1\nfw_045755_001001.img,04:57:55:00:10:00\n"},
     {"AddressTwice", kGood + "fw_045755_001001.img,04:57:55:00:10:01,04:57:55:00:10:02\n"},
     {"CutShort", kGood.substr(0, kGood.size() - 1)},
-    {"CrLf", "file,mac1\r\nfw_045755_001000.img,04:57:55:00:10:00\r\n"},
-    {"ByteOrderMark", "\xEF\xBB\xBF" + kGood},
+    {"CrLfCutShort", "file,mac1\r\nfw_045755_001000.img,04:57:55:00:10:00\r"},
+    {"ByteOrderMarkTwice", "\xEF\xBB\xBF\xEF\xBB\xBF" + kGood},
+    {"ByteOrderMarkOnly", "\xEF\xBB\xBF"},
     {"Empty", ""},
 };
 
@@ -117,9 +118,13 @@ TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
 TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
   WriteText(m_dir / "lot.csv", kGood);
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--pdf", "lot.pdf"}, "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法"},
-      {{"--manifest", "lot.csv"}, "缺少必需的选项 --manifest 或 --pdf；用 --help 查看用法"},
-      {{"--layout", "a5-2x4"}, "未知的标签纸：a5-2x4（可用 a4-3x8、letter-3x10、roll-50x25）"},
+      {{"--pdf", "lot.pdf"},
+       "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法"},
+      {{"--manifest", "lot.csv"},
+       "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法"},
+      {{"--layout", "a5-2x4"},
+       "未知的标签纸：a5-2x4（可用 a4-3x8、letter-3x10、roll-50x25、roll-WxH（卷标，宽20–110、高10–"
+       "110毫米））"},
       {{"--code", "pdf417"}, "未知的条码：pdf417（可用 qr、code128、datamatrix）"},
       {{"--first-cell", "0"}, "起始标签位须为1到24：0"},
       {{"--first-cell", "25"}, "起始标签位须为1到24：25"},
