@@ -25,14 +25,14 @@ void RunProgress::Begin(int deviceCount) {
   m_bar->setRange(0, deviceCount);
   m_bar->setValue(0);
   m_bar->show();
-  ShowFailures(0, 0);
+  ShowFailures(0, 0, 0);
 }
 
 void RunProgress::End(bool finished, const std::optional<BatchOutcome>& count) {
   m_running = false;
   m_bar->hide();
   if (finished) {
-    ShowFailures(0, 0);
+    ShowFailures(0, 0, 0);
     return;
   }
   // A run cut short leaves the devices after its last one without a file
@@ -40,9 +40,9 @@ void RunProgress::End(bool finished, const std::optional<BatchOutcome>& count) {
   // tooltip says which failed and which were never reached, as the ledger
   // records them.
   if (count)
-    ShowFailures(count->devicesFailed, count->devicesNotReached);
+    ShowFailures(count->devicesWritten, count->devicesFailed, count->devicesNotReached);
   else
-    ShowFailures(m_failed, m_deviceCount - m_written - m_failed);
+    ShowFailures(m_written, m_failed, m_deviceCount - m_written - m_failed);
 }
 
 void RunProgress::DeviceDone(bool written) {
@@ -60,13 +60,13 @@ void RunProgress::DeviceDone(bool written) {
           return;
         const int failed = m_failed;
         m_bar->setValue(failed + m_written);
-        ShowFailures(failed, 0);
+        ShowFailures(m_written, failed, std::nullopt);
       },
       Qt::QueuedConnection);
 }
 
-void RunProgress::ShowFailures(int attempted, int notReached) {
-  const int failed = attempted + notReached;
+void RunProgress::ShowFailures(int written, int attempted, std::optional<int> notReached) {
+  const int failed = attempted + notReached.value_or(0);
   if (failed <= 0) {
     m_failureCount->clear();
     m_failureCount->setToolTip(QString());
@@ -74,11 +74,13 @@ void RunProgress::ShowFailures(int attempted, int notReached) {
     return;
   }
   m_failureCount->setText(FailureCountText(failed, m_deviceCount));
-  const std::string count = RunEndCountText(m_written, attempted, notReached);
-  m_failureCount->setToolTip(QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件（%3）")
-                                 .arg(m_deviceCount)
-                                 .arg(failed)
-                                 .arg(QString::fromStdString(count)));
+  QString tip =
+      QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件").arg(m_deviceCount).arg(failed);
+  // Once the run has ended, which failed and which it never reached.
+  if (notReached)
+    tip += QStringLiteral("（%1）").arg(
+        QString::fromStdString(RunEndCountText(written, attempted, *notReached)));
+  m_failureCount->setToolTip(tip);
   m_failureCount->show();
 }
 

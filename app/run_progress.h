@@ -32,7 +32,8 @@ class RunProgress {
   void DeviceDone(bool written);
 
  private:
-  void ShowFailures(int failed, int notReached);
+  // notReached is known once the run has ended.
+  void ShowFailures(int written, int attempted, std::optional<int> notReached);
 
   QProgressBar* m_bar;
   QLabel* m_failureCount;
