@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 
 namespace quillmark {
 
@@ -42,13 +43,40 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                         isEnabled(), ShownText(), foregroundRole());
 }
 
+QStringList ElidedLabel::ToolTipLines() const {
+  const QFontMetrics metrics(QToolTip::font());
+  const int width = std::max(TextArea().width(), metrics.averageCharWidth());
+  const QString whole = text();
+  QStringList lines;
+  QString line;
+  for (qsizetype at = 0; at < whole.size();) {
+    // A character outside the basic plane is never split in two.
+    const qsizetype length = whole.at(at).isHighSurrogate() && at + 1 < whole.size() ? 2 : 1;
+    const QString next = whole.mid(at, length);
+    if (!line.isEmpty() && metrics.horizontalAdvance(line + next) > width) {
+      lines << line;
+      line.clear();
+    }
+    line += next;
+    at += length;
+  }
+  if (!line.isEmpty())
+    lines << line;
+  return lines;
+}
+
 bool ElidedLabel::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip)
     return QLabel::event(event);
   if (IsElided()) {
-    // Escaped, so a path that looks like markup shows as it stands.
-    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
-                       Qt::convertFromPlainText(text(), Qt::WhiteSpaceNoWrap), this);
+    // Escaped, so a path that looks like markup shows as it stands, and
+    // kept from wrapping again: the lines are already as wide as the label.
+    QStringList lines;
+    for (const QString& line : ToolTipLines())
+      lines << line.toHtmlEscaped();
+    const QString html =
+        QStringLiteral("<p style='white-space:pre'>%1</p>").arg(lines.join(QStringLiteral("<br>")));
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), html, this, rect());
   } else {
     QToolTip::hideText();
   }

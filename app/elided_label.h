@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QRect>
+#include <QStringList>
 
 namespace quillmark {
 
@@ -19,6 +20,9 @@ class ElidedLabel : public QLabel {
   // The text as the label draws it in its current width.
   QString ShownText() const;
   bool IsElided() const { return ShownText() != text(); }
+  // The whole text in lines as wide as the label at most, in the
+  // tooltip's font: the tooltip opens under the label in these lines.
+  QStringList ToolTipLines() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

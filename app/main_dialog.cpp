@@ -27,9 +27,17 @@ CMainDialog::CMainDialog(QWidget* pParent)
   connect(m_controls.chooseImageButton, &QPushButton::clicked, this, &CMainDialog::OnChooseImage);
   connect(m_controls.chooseDirectoryButton, &QPushButton::clicked, this,
           &CMainDialog::OnChooseOutputDirectory);
-  auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-  connect(systemMenuKey, &QShortcut::activated, this,
-          [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+  // Alt+Space may belong to the window manager, and the Menu key would
+  // open an edit field's own menu: Shift+F10 and the Menu key open the
+  // window's menu from every control, the edit fields' menus staying on
+  // the right mouse button.
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+        QKeySequence(Qt::Key_Menu)}) {
+    auto* systemMenuKey = new QShortcut(key, this);
+    connect(systemMenuKey, &QShortcut::activated, this,
+            [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+  }
   InstallHelp(*this, kMainDialogHelpTopic);
   CentreOnScreenWhenShown(*this);
   OnInitDialog();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "batch_verifier.h"
@@ -49,6 +50,7 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   // BatchHost: called on the worker's thread, applied on the dialog's.
   void SetStatus(StatusKind kind, std::string text) override;
   void OnRunFinished(bool finished) override;
+  void OnRunEnded(const BatchOutcome& outcome) override;
   bool StopRequested() override;  // for the writer and the verifier
   void OnDeviceDone(const MacAddress& firstAddress, bool written) override;
   // VerifyHost: called on the worker's thread.
@@ -76,6 +78,7 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   JobRequestTexts FieldTexts() const;
   bool StartWorker(int deviceCount, std::function<void()> work);
   void EndVerify();
+  void EnableStart();
   void OnWorkerReturned();
   void WaitForWorkersWhileServingThem();
   template <typename Apply>
@@ -91,6 +94,8 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   // worker returned.
   std::unique_ptr<ExpectedBatch> m_pVerifyBatch;
   std::unique_ptr<VerifyMessage> m_pVerifyMessage;
+  // The writer's count of the run that just ended, for the failure count.
+  std::optional<BatchOutcome> m_endCount;
   VerifyOutcome m_verifyOutcome;
   QPointer<QThread> m_pWorkerThread;
   QIcon m_hIcon;

@@ -1,7 +1,10 @@
 #include "main_dialog_layout.h"
 
+#include <algorithm>
+
 #include "batch_limits.h"
 #include "dialog_template.h"
+#include "run_progress.h"
 
 namespace quillmark {
 namespace {
@@ -29,9 +32,23 @@ constexpr TemplateControl kMainDialogControls[] = {
 
 // The tool's own additions, in a row under the status line inside the
 // template's height: a thin progress bar, and at its end, under the
-// buttons' column, how many devices failed.
+// buttons' column, how many devices failed. The count keeps its right
+// edge under the buttons and grows to the left, taking from the bar, as
+// far as its widest text needs.
 constexpr int kProgressX = 15, kProgressY = 107, kProgressWidth = 234, kProgressHeight = 4;
 constexpr int kFailuresX = 253, kFailuresY = 105, kFailuresWidth = 50, kFailuresHeight = 8;
+constexpr int kGap = 4;
+
+QRect FailureCountRect(const DialogBaseUnits& units, const QLabel& label) {
+  QRect rect = DialogRectToPixels(units, kFailuresX, kFailuresY, kFailuresWidth, kFailuresHeight);
+  int widest = 0;
+  for (const QString& text : WidestFailureCountTexts())
+    widest = std::max(widest, label.fontMetrics().horizontalAdvance(text));
+  const int needed = widest + 2 * label.margin() + 2 * label.frameWidth() + 2;
+  if (needed > rect.width())
+    rect.setLeft(rect.right() + 1 - needed);
+  return rect;
+}
 
 template <typename Widget>
 Widget* Find(QDialog& dialog, const char* name) {
@@ -56,19 +73,21 @@ MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
   controls.chooseDirectoryButton = Find<QPushButton>(dialog, "chooseDirectoryButton");
   controls.macsPerDeviceEdit = Find<QLineEdit>(dialog, "macsPerDeviceEdit");
 
-  controls.progressBar = new QProgressBar(&dialog);
-  controls.progressBar->setObjectName(QStringLiteral("progressBar"));
-  controls.progressBar->setTextVisible(false);
-  controls.progressBar->setGeometry(
-      DialogRectToPixels(units, kProgressX, kProgressY, kProgressWidth, kProgressHeight));
-  controls.progressBar->hide();
-
   controls.failureCountLabel = new QLabel(&dialog);
   controls.failureCountLabel->setObjectName(QStringLiteral("failureCountLabel"));
   controls.failureCountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  controls.failureCountLabel->setGeometry(
-      DialogRectToPixels(units, kFailuresX, kFailuresY, kFailuresWidth, kFailuresHeight));
+  const QRect failures = FailureCountRect(units, *controls.failureCountLabel);
+  controls.failureCountLabel->setGeometry(failures);
   controls.failureCountLabel->hide();
+
+  controls.progressBar = new QProgressBar(&dialog);
+  controls.progressBar->setObjectName(QStringLiteral("progressBar"));
+  controls.progressBar->setTextVisible(false);
+  QRect bar = DialogRectToPixels(units, kProgressX, kProgressY, kProgressWidth, kProgressHeight);
+  bar.setRight(
+      std::min(bar.right(), failures.left() - DialogRectToPixels(units, 0, 0, kGap, 0).width()));
+  controls.progressBar->setGeometry(bar);
+  controls.progressBar->hide();
   return controls;
 }
 

@@ -2,6 +2,7 @@
 // the worker's reports and closing while a run goes on.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <utility>
 
 #include "dialog_run.h"
 #include "main_dialog.h"
@@ -96,13 +97,27 @@ void CMainDialog::OnRunFinished(bool finished) {
     if (m_pRun)
       m_pRun->Run().ReleaseFolder();
     m_pRun.reset();
-    m_controls.startButton->setEnabled(true);
+    EnableStart();
     if (finished)
       m_controls.statusLabel->setText(QString::fromUtf8(
           kRunFinishedText.data(), static_cast<qsizetype>(kRunFinishedText.size())));
-    m_progress.End(finished);
+    m_progress.End(finished, std::exchange(m_endCount, std::nullopt));
     m_bRunActive = false;
   });
+}
+
+void CMainDialog::OnRunEnded(const BatchOutcome& outcome) {
+  // Read on the dialog's thread once OnRunFinished has handed over.
+  m_endCount = outcome;
+  OnRunFinished(outcome.finished);
+}
+
+// Disabling the start button for the run moved the focus on to the next
+// button; Enter must start the next batch again, as before the run.
+void CMainDialog::EnableStart() {
+  m_controls.startButton->setEnabled(true);
+  m_controls.startButton->setDefault(true);
+  m_controls.startButton->setFocus(Qt::OtherFocusReason);
 }
 
 bool CMainDialog::StopRequested() {

@@ -61,8 +61,8 @@ void CMainDialog::OnFolderScanned(const FolderScan& scan) {
 void CMainDialog::EndVerify() {
   const std::unique_ptr<ExpectedBatch> batch = std::move(m_pVerifyBatch);
   const std::unique_ptr<VerifyMessage> message = std::move(m_pVerifyMessage);
-  m_controls.startButton->setEnabled(true);
-  m_progress.End(true);
+  EnableStart();
+  m_progress.End(true, std::nullopt);
   m_bRunActive = false;
   if (m_bStopRequested)
     return;

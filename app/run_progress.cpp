@@ -2,7 +2,17 @@
 
 #include <QMetaObject>
 
+#include "batch_limits.h"
+
 namespace quillmark {
+
+QString FailureCountText(int failed, int deviceCount) {
+  return QStringLiteral("失败 %1 / %2").arg(failed).arg(deviceCount);
+}
+
+QStringList WidestFailureCountTexts() {
+  return {FailureCountText(kMaxDeviceCount, kMaxDeviceCount)};
+}
 
 RunProgress::RunProgress(QProgressBar* bar, QLabel* failureCount)
     : m_bar(bar), m_failureCount(failureCount) {}
@@ -15,15 +25,24 @@ void RunProgress::Begin(int deviceCount) {
   m_bar->setRange(0, deviceCount);
   m_bar->setValue(0);
   m_bar->show();
-  ShowFailures(0);
+  ShowFailures(0, 0, 0);
 }
 
-void RunProgress::End(bool finished) {
+void RunProgress::End(bool finished, const std::optional<BatchOutcome>& count) {
   m_running = false;
   m_bar->hide();
+  if (finished) {
+    ShowFailures(0, 0, 0);
+    return;
+  }
   // A run cut short leaves the devices after its last one without a file
-  // as well: the operator needs every device that has none.
-  ShowFailures(finished ? 0 : m_deviceCount - m_written);
+  // as well: the operator needs every device that has none, and the
+  // tooltip says which failed and which were never reached, as the ledger
+  // records them.
+  if (count)
+    ShowFailures(count->devicesWritten, count->devicesFailed, count->devicesNotReached);
+  else
+    ShowFailures(m_written, m_failed, m_deviceCount - m_written - m_failed);
 }
 
 void RunProgress::DeviceDone(bool written) {
@@ -41,21 +60,27 @@ void RunProgress::DeviceDone(bool written) {
           return;
         const int failed = m_failed;
         m_bar->setValue(failed + m_written);
-        ShowFailures(failed);
+        ShowFailures(m_written, failed, std::nullopt);
       },
       Qt::QueuedConnection);
 }
 
-void RunProgress::ShowFailures(int failed) {
+void RunProgress::ShowFailures(int written, int attempted, std::optional<int> notReached) {
+  const int failed = attempted + notReached.value_or(0);
   if (failed <= 0) {
     m_failureCount->clear();
     m_failureCount->setToolTip(QString());
     m_failureCount->hide();
     return;
   }
-  m_failureCount->setText(QStringLiteral("失败 %1 / %2").arg(failed).arg(m_deviceCount));
-  m_failureCount->setToolTip(
-      QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件").arg(m_deviceCount).arg(failed));
+  m_failureCount->setText(FailureCountText(failed, m_deviceCount));
+  QString tip =
+      QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件").arg(m_deviceCount).arg(failed);
+  // Once the run has ended, which failed and which it never reached.
+  if (notReached)
+    tip += QStringLiteral("（%1）").arg(
+        QString::fromStdString(RunEndCountText(written, attempted, *notReached)));
+  m_failureCount->setToolTip(tip);
   m_failureCount->show();
 }
 

@@ -2,9 +2,19 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QStringList>
 #include <atomic>
+#include <optional>
+
+#include "batch_writer.h"
 
 namespace quillmark {
+
+// "失败 5 / 10": devices without a file, of the batch.
+QString FailureCountText(int failed, int deviceCount);
+// The widest texts the failure count can show, one per language the
+// dialog speaks, so its label is sized to hold every one of them.
+QStringList WidestFailureCountTexts();
 
 // The run's progress as the dialog shows it: a bar of the devices done
 // while the run goes on and, once a device has failed, how many devices
@@ -15,12 +25,15 @@ class RunProgress {
 
   // On the dialog's thread, when a run starts and when it has ended.
   void Begin(int deviceCount);
-  void End(bool finished);
+  // The writer's count of the run's end; a run that ends without one
+  // (its worker never started) reached none of its devices.
+  void End(bool finished, const std::optional<BatchOutcome>& count);
   // On the worker's thread, after each device.
   void DeviceDone(bool written);
 
  private:
-  void ShowFailures(int failed);
+  // notReached is known once the run has ended.
+  void ShowFailures(int written, int attempted, std::optional<int> notReached);
 
   QProgressBar* m_bar;
   QLabel* m_failureCount;

@@ -97,8 +97,10 @@ int RunGeneration(const WriteOptions& options) {
       SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
 
   if (outcome.stopped) {
-    PrintError("运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
-               std::to_string(job.deviceCount) + "个）");
+    PrintError(
+        "运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
+        std::to_string(job.deviceCount) + "个）；" +
+        RunEndCountText(outcome.devicesWritten, outcome.devicesFailed, outcome.devicesNotReached));
     return kExitSignalBase + StopSignal();
   }
   return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;

@@ -173,6 +173,7 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
     if (begun < deviceCount)
       beginNext();
   }
+  outcome.devicesNotReached = deviceCount - device;
   // Files staged ahead of a stop or a failed creation are not the run's.
   for (; device < begun; ++device) {
     if (const DeviceTicket* ticket = ahead.Abandon(device))
@@ -184,6 +185,10 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
 }  // namespace
 
 void BatchHost::OnDeviceDone(const MacAddress&, bool) {}
+
+void BatchHost::OnRunEnded(const BatchOutcome& outcome) {
+  OnRunFinished(outcome.finished);
+}
 
 BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, OutputFolder& folder,
                               WriterOptions options) {
@@ -197,7 +202,7 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, OutputFolder&
   outcome.finished = !outcome.stopped && !outcome.creationFailed && outcome.devicesFailed == 0;
   if (!outcome.finished)
     status.ShowLastFailureAgain();
-  host.OnRunFinished(outcome.finished);
+  host.OnRunEnded(outcome);
   return outcome;
 }
 

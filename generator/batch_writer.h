@@ -11,6 +11,8 @@
 
 namespace quillmark {
 
+struct BatchOutcome;
+
 // What the batch writer needs of whoever runs it (the dialog, the
 // command-line tool). All calls come from the writer's own thread.
 class BatchHost {
@@ -26,6 +28,9 @@ class BatchHost {
   virtual bool StopRequested() = 0;
   // After each device: its file stands complete under its name, or not.
   virtual void OnDeviceDone(const MacAddress& firstAddress, bool written);
+  // The writer's last call, with the run's count; by default it passes
+  // on to OnRunFinished, which a host that shows the count calls itself.
+  virtual void OnRunEnded(const BatchOutcome& outcome);
 
  protected:
   ~BatchHost() = default;
@@ -48,10 +53,11 @@ struct WriterOptions {
 
 struct BatchOutcome {
   std::int32_t devicesWritten = 0;
-  std::int32_t devicesFailed = 0;
-  bool stopped = false;         // the host asked the run to stop
-  bool creationFailed = false;  // a device's file could not be created, which ended the run
-  bool finished = false;        // every device's file was written
+  std::int32_t devicesFailed = 0;      // attempted and left without a file
+  std::int32_t devicesNotReached = 0;  // after a stop or a failed creation
+  bool stopped = false;                // the host asked the run to stop
+  bool creationFailed = false;         // a device's file could not be created, which ended the run
+  bool finished = false;               // every device's file was written
 };
 
 // Writes one image per device of an accepted job into the output folder

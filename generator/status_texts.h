@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,10 @@ std::string FolderBusyText(const std::string& directory);
 // "输入映像不能使用本批临时文件的名称！" and the image's path: the image
 // stands under a temporary name of the batch in its output folder.
 std::string ImageIsTemporaryFileText(const std::string& imagePath);
+
+// How a run ended, the one count every front end and the ledger give:
+// "已写入 3，失败 1，未处理 4" (failed: attempted and left without a file).
+std::string RunEndCountText(std::int32_t written, std::int32_t failed, std::int32_t notReached);
 
 // "保存MAC固件: 04:57:55:00:00:00"
 std::string SavingText(const MacAddress& firstAddress);

@@ -55,11 +55,22 @@ bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes)
   return true;
 }
 
+constexpr char kUsage[] = "usage: quillmark-sample-image PATH [4|8|16]\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An option is never taken for a file name: --help asks for the usage,
+  // and any other argument beginning with '-' is a mistyped option.
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') {
+      const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+      std::fputs(kUsage, help ? stdout : stderr);
+      return help ? 0 : 2;
+    }
+  }
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: quillmark-sample-image PATH [4|8|16]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const std::string mib = argc == 3 ? argv[2] : "4";

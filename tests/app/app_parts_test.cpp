@@ -141,21 +141,32 @@ class AppPartsTest : public QObject {
     QTRY_COMPARE(bar->value(), 10);
     QCOMPARE(failures->text(), QStringLiteral("失败 5 / 10"));
     QVERIFY(failures->isVisible());
-    progress.End(false);
+    progress.End(false, std::nullopt);
     QVERIFY(bar->isHidden());
     QCOMPARE(failures->text(), QStringLiteral("失败 5 / 10"));
-    QCOMPARE(failures->toolTip(), QStringLiteral("10 台设备中有 5 台没有写成镜像文件"));
+    QCOMPARE(failures->toolTip(),
+             QStringLiteral("10 台设备中有 5 台没有写成镜像文件（已写入 5，失败 5，未处理 0）"));
 
     progress.Begin(3);
     QVERIFY(failures->isHidden());
     progress.DeviceDone(true);
-    progress.End(false);  // stopped after its first device
+    progress.End(false, std::nullopt);  // its worker ended after its first device
     QCOMPARE(failures->text(), QStringLiteral("失败 2 / 3"));
+    // The writer's count, when there is one, is what the label says.
+    progress.Begin(8);
+    BatchOutcome creationFailed;
+    creationFailed.devicesWritten = 3;
+    creationFailed.devicesFailed = 1;
+    creationFailed.devicesNotReached = 4;
+    progress.End(false, creationFailed);
+    QCOMPARE(failures->text(), QStringLiteral("失败 5 / 8"));
+    QCOMPARE(failures->toolTip(),
+             QStringLiteral("8 台设备中有 5 台没有写成镜像文件（已写入 3，失败 1，未处理 4）"));
 
     progress.Begin(2);
     progress.DeviceDone(true);
     progress.DeviceDone(true);
-    progress.End(true);
+    progress.End(true, std::nullopt);
     QTest::qWait(20);  // the queued update changes nothing after the end
     QVERIFY(failures->isHidden());
     QCOMPARE(failures->text(), QString());
@@ -191,6 +202,56 @@ class AppPartsTest : public QObject {
 
   // Started with its standard descriptors closed, the tool opens them on
   // the null device before any file can take their numbers.
+  // The largest batch's count fits its label whole, beside the bar and
+  // under the buttons, not over them.
+  void theFailureCountFitsTheLargestBatch() {
+    CMainDialog dialog;
+    auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+    auto* failures = dialog.findChild<QLabel*>(QStringLiteral("failureCountLabel"));
+    auto* start = dialog.findChild<QWidget*>(QStringLiteral("startButton"));
+    RunProgress progress(bar, failures);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    progress.Begin(65535);
+    BatchOutcome none;
+    none.devicesNotReached = 65535;
+    progress.End(false, none);
+    QCOMPARE(failures->text(), QStringLiteral("失败 65535 / 65535"));
+    for (const QString& text : WidestFailureCountTexts())
+      QVERIFY2(failures->fontMetrics().horizontalAdvance(text) <= failures->contentsRect().width(),
+               qPrintable(text));
+    QVERIFY(failures->sizeHint().width() <= failures->width());
+    QVERIFY(dialog.rect().contains(failures->geometry()));
+    QCOMPARE(failures->geometry().right(), start->geometry().right());
+    QVERIFY(!failures->geometry().intersects(bar->geometry()));
+  }
+
+  // An option is never taken for the sample's file name.
+  void theSampleImageToolPrintsItsUsageForAnOption_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("--help") << QStringList{"--help"} << 0;
+    QTest::newRow("-h") << QStringList{"-h"} << 0;
+    QTest::newRow("--help after a name") << QStringList{"a.img", "--help"} << 0;
+    QTest::newRow("unknown option") << QStringList{"--size=8"} << 2;
+    QTest::newRow("a lone dash") << QStringList{"-"} << 2;
+    QTest::newRow("a negative size") << QStringList{"a.img", "-8"} << 2;
+  }
+  void theSampleImageToolPrintsItsUsageForAnOption() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    test::ScratchDir scratch;
+    QProcess tool;
+    tool.setWorkingDirectory(QString::fromStdString(scratch.path()));
+    tool.start(QStringLiteral(QUILLMARK_SAMPLE_EXECUTABLE), arguments);
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), exitCode);
+    const QByteArray usage = "usage: quillmark-sample-image PATH [4|8|16]\n";
+    QCOMPARE(exitCode == 0 ? tool.readAllStandardOutput() : tool.readAllStandardError(), usage);
+    QCOMPARE(scratch.List(""), std::vector<std::string>{});
+  }
+
   void closedStandardDescriptorsAreOpenedOnTheNullDevice() {
     QProcess shell;
     shell.start(QStringLiteral("sh"),

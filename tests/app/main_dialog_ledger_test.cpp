@@ -69,6 +69,20 @@ QString Status(QWidget& dialog) {
   return Control<QLabel>(dialog, "statusLabel")->text();
 }
 
+// The failure count and its tooltip must say what the ledger recorded:
+// failed and never reached together on the label, apart in the tooltip.
+void ExpectCountAgrees(QWidget& dialog, const ledger::WriteRecord& write, int deviceCount) {
+  const int notReached = deviceCount - write.devicesWritten - write.devicesFailed;
+  const int withoutFile = write.devicesFailed + notReached;
+  auto* failures = Control<QLabel>(dialog, "failureCountLabel");
+  QCOMPARE(failures->text(), QStringLiteral("失败 %1 / %2").arg(withoutFile).arg(deviceCount));
+  QCOMPARE(failures->toolTip(), QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件（%3）")
+                                    .arg(deviceCount)
+                                    .arg(withoutFile)
+                                    .arg(QString::fromStdString(RunEndCountText(
+                                        write.devicesWritten, write.devicesFailed, notReached))));
+}
+
 }  // namespace
 
 class MainDialogLedgerTest : public QObject {
@@ -143,11 +157,31 @@ class MainDialogLedgerTest : public QObject {
     QTRY_VERIFY(Status(*dialog).startsWith(QStringLiteral("保存MAC固件")));
     dialog->reject();
     QTRY_VERIFY_WITH_TIMEOUT(dialog->isHidden(), 60000);
-    delete dialog;
     QCOMPARE(fixture.LastEnding(), ledger::Ending::Stopped);
-    const auto written = fixture.Batches().back().writes.back().devicesWritten;
-    QCOMPARE(static_cast<std::size_t>(written), fixture.scratch.List("out").size());
-    QVERIFY(written < 255);
+    const ledger::WriteRecord write = fixture.Batches().back().writes.back();
+    QCOMPARE(static_cast<std::size_t>(write.devicesWritten), fixture.scratch.List("out").size());
+    QVERIFY(write.devicesWritten < 255);
+    QCOMPARE(write.devicesFailed, 0);
+    ExpectCountAgrees(*dialog, write, 255);
+    delete dialog;
+  }
+
+  // A directory standing at device 4's name ends an 8-device run there:
+  // 3 written, 1 failed, 4 never reached, in the ledger and the dialog.
+  void aCreationFailureIsCountedAsTheLedgerRecordsIt() {
+    Fixture fixture;
+    QVERIFY(fixture.book);
+    QVERIFY(QDir().mkpath(QString::fromStdString(fixture.out + "/fw_045755_000003.img/keep")));
+    CMainDialog dialog;
+    fixture.Prepare(dialog, "8");
+    QTest::mouseClick(Control<QPushButton>(dialog, "startButton"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.LastEnding(), ledger::Ending::Failed, 60000);
+    QTRY_VERIFY(Control<QPushButton>(dialog, "startButton")->isEnabled());
+    const ledger::WriteRecord write = fixture.Batches().back().writes.back();
+    QCOMPARE(write.devicesWritten, 3);
+    QCOMPARE(write.devicesFailed, 1);
+    ExpectCountAgrees(dialog, write, 8);
+    QCOMPARE(Control<QLabel>(dialog, "failureCountLabel")->text(), QStringLiteral("失败 5 / 8"));
   }
 };
 

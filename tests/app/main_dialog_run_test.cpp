@@ -186,7 +186,8 @@ class MainDialogRunTest : public QObject {
     QVERIFY(status->ShownText().endsWith(QStringLiteral("fw_045755_000002.img")));
     QVERIFY(failures->isVisible());
     QCOMPARE(failures->text(), QStringLiteral("失败 3 / 5"));
-    QCOMPARE(failures->toolTip(), QStringLiteral("5 台设备中有 3 台没有写成镜像文件"));
+    QCOMPARE(failures->toolTip(),
+             QStringLiteral("5 台设备中有 3 台没有写成镜像文件（已写入 2，失败 1，未处理 2）"));
 
     // The next run clears the count as it starts and, writing every
     // device, shows none.

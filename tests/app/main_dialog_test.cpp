@@ -166,7 +166,10 @@ class MainDialogTest : public QObject {
              qPrintable(shown));
     QVERIFY2(shown.endsWith(QStringLiteral("/fw_045755_000009.img")), qPrintable(shown));
     QVERIFY(status->fontMetrics().horizontalAdvance(shown) <= status->contentsRect().width());
-    QCOMPARE(ToolTipShownFor(*status), text);
+    // The whole text, markup shown as it stands, in lines as wide as the
+    // status line.
+    QCOMPARE(ToolTipShownFor(*status), status->ToolTipLines().join(QLatin1Char('\n')));
+    QCOMPARE(status->ToolTipLines().join(QString()), text);
 
     dialog.SetStatus(StatusKind::Saving, test::Saving("04:57:55:00:00:0a"));
     QVERIFY(!status->IsElided());

@@ -2,14 +2,19 @@
 // centred on its screen's work area, and message boxes wide enough for
 // their caption.
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QScreen>
 #include <QStyle>
 #include <QTest>
+#include <QToolTip>
 
+#include "about_dialog.h"
 #include "app_test_support.h"
 #include "dialog_units.h"
+#include "elided_label.h"
 #include "main_dialog.h"
 #include "message_box.h"
+#include "system_menu.h"
 #include "window_placement.h"
 
 using namespace quillmark;
@@ -123,6 +128,81 @@ class WindowGeometryTest : public QObject {
     // A short caption gets the minimum, half the main dialog's width.
     QVERIFY(widths[1] >= dialog.width() / 2);
     QVERIFY(widths[2] > widths[0]);
+  }
+
+  // Every window is a dialog to the window manager (the dialog window
+  // type, which X11 managers read as _NET_WM_WINDOW_TYPE_DIALOG), with a
+  // close button and neither minimize nor maximize, and none is a tool
+  // window, so one a manager minimizes anyway stays on the taskbar.
+  void everyWindowAsksForDialogDecorations() {
+    CMainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    std::vector<std::pair<QString, Qt::WindowFlags>> seen{{"main", dialog.windowFlags()}};
+    {
+      test::ModalWatcher about(CAboutDialog::staticMetaObject, [&](QWidget* window) {
+        seen.emplace_back("about", window->windowFlags());
+        static_cast<QDialog*>(window)->accept();
+      });
+      test::ModalWatcher box(QMessageBox::staticMetaObject, [&](QWidget* window) {
+        seen.emplace_back("message", window->windowFlags());
+        static_cast<QMessageBox*>(window)->button(QMessageBox::Ok)->click();
+      });
+      dialog.OnSysCommand(kAboutCommand);
+      ShowMessage(&dialog, QStringLiteral("读取文件错误！"));
+    }
+    QCOMPARE(seen.size(), size_t{3});
+    for (const auto& [name, flags] : seen) {
+      // Qt makes its message box a sheet, which X11 gets as a dialog too.
+      const Qt::WindowFlags type = flags & Qt::WindowType_Mask;
+      QVERIFY2(type == Qt::Dialog || (name == "message" && type == Qt::Sheet),
+               qPrintable(name + QStringLiteral(" %1").arg(int(flags), 0, 16)));
+      QVERIFY2(flags & Qt::WindowCloseButtonHint, qPrintable(name));
+      QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+               qPrintable(name));
+    }
+    QCOMPARE(dialog.windowHandle()->type(), Qt::Dialog);
+  }
+
+  // The tooltip of a status too long for its line opens under the line,
+  // in lines no wider than the line, not broken at every separator.
+  void theStatusTooltipOpensAtTheStatusLineWrappedAtItsWidth() {
+    CMainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* status = dialog.findChild<ElidedLabel*>(QStringLiteral("statusLabel"));
+    const QString text = QStringLiteral("创建文件出错: /srv/line3/firmware/2026/12/b/out/") +
+                         QString(40, u'd') +
+                         QStringLiteral("/production_line_3_firmware_release/fw_045755_000002.img");
+    status->setText(text);
+    QVERIFY(status->IsElided());
+    const QPoint at = status->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, at, status->mapToGlobal(at));
+    QApplication::sendEvent(status, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    const QStringList lines = status->ToolTipLines();
+    QCOMPARE(lines.join(QString()), text);
+    QVERIFY(lines.size() >= 2);
+    const QFontMetrics metrics(QToolTip::font());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      QVERIFY(metrics.horizontalAdvance(lines[i]) <= status->width());
+      // Each line but the last is full: one more character would not fit.
+      if (i + 1 < lines.size())
+        QVERIFY(metrics.horizontalAdvance(lines[i] + lines[i + 1].front()) > status->width() - 4);
+    }
+    QWidget* tip = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->inherits("QTipLabel") && window->isVisible())
+        tip = window;
+    }
+    QVERIFY(tip != nullptr);
+    const QRect line(status->mapToGlobal(QPoint(0, 0)), status->size());
+    QVERIFY2(std::abs(tip->geometry().left() - line.left()) <= 8,
+             qPrintable(QStringLiteral("%1 %2").arg(tip->geometry().left()).arg(line.left())));
+    QVERIFY(tip->geometry().top() >= line.bottom() - 2);
+    QVERIFY(tip->geometry().top() <= line.bottom() + 40);
+    QVERIFY(tip->width() <= line.width() + 40);
+    QToolTip::hideText();
   }
 };
 

@@ -57,7 +57,8 @@ TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
   EXPECT_GE(count, 1);
   EXPECT_LT(count, kCount);
   EXPECT_EQ(result.err, "运行已停止：已写入" + std::to_string(count) + "个设备文件（共" +
-                            std::to_string(kCount) + "个）\n");
+                            std::to_string(kCount) + "个）；" +
+                            RunEndCountText(count, 0, kCount - count) + "\n");
   EXPECT_EQ(result.out.find(kRunFinishedText), std::string::npos);
 
   std::string manifest = "file,mac1\n";
