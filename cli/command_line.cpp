@@ -58,11 +58,6 @@ int RunCommandLine(int argc, const char* const* argv) {
   }
 }
 
-int ReportUsageError(const std::string& text) {
-  WriteText(stderr, "quillmark-cli: " + text + "\n");
-  return kExitUsage;
-}
-
 std::string VersionText() {
   return "quillmark-cli " QUILLMARK_VERSION "\n";
 }
