@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstring>
-#include <mutex>
 
 #include "module_interface.h"
 #include "quillmark_version.h"
@@ -56,8 +55,8 @@ LoadedModule Open(const ModuleSpec& spec) {
       header->buildVersion == nullptr ||
       std::strcmp(header->buildVersion, QUILLMARK_VERSION) != 0) {
     // Not closed: unloading a library may run code of another build.
-    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + path +
-                                              "属于另一个构建，与 quillmark " QUILLMARK_VERSION
+    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + " " + path +
+                                              " 属于另一个构建，与 quillmark " QUILLMARK_VERSION
                                               " 不符：请重新安装软件包 " +
                                               spec.package);
   }
@@ -81,9 +80,8 @@ std::string InstalledModuleFolder() {
 }
 
 LoadedModule LoadModule(const ModuleSpec& spec) {
-  // Each module is looked for once; later calls get the same answer.
-  static std::mutex mutex;
-  const std::lock_guard lock(mutex);
+  // dlopen of a loaded file only counts it again: each call is cheap and
+  // gets the same entry.
   return Open(spec);
 }
 
