@@ -19,9 +19,12 @@ bool IsRegularFile(const std::string& path) {
 }
 
 std::string FindModule(const char* fileName) {
-  for (const std::string& folder : {ExecutableFolder(), InstalledModuleFolder()}) {
-    if (folder.empty())
-      continue;
+  const std::string programFolder = ExecutableFolder();
+  if (programFolder.empty())
+    return {};
+  for (const std::string& folder :
+       {programFolder, programFolder + "/" QUILLMARK_MODULE_DIR_FROM_BIN,
+        InstalledModuleFolder()}) {
     const std::string path = folder + "/" + fileName;
     if (IsRegularFile(path))
       return path;

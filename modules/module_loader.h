@@ -23,11 +23,12 @@ struct LoadedModule {
   std::string error;            // one line for the user otherwise
 };
 
-// Looks next to the executable (a build tree) and then in the installed
-// module folder; the executable's folder comes from /proc/self/exe, never
-// from the current folder. A module whose header does not match this build
-// is refused with a line naming it, and never called. A loaded module
-// stays loaded: the objects it made may live until the program ends.
+// Looks next to the executable (a build tree), then in the module folder
+// seen from the executable (an installed tree, wherever its prefix), then
+// in the module folder of the configured prefix; the executable's folder comes from /proc/self/exe,
+// never from the current folder. A module whose header does not match this build is refused with a
+// line naming it, and never called. A loaded module stays loaded: the objects it made may live
+// until the program ends.
 LoadedModule LoadModule(const ModuleSpec& spec);
 
 // The folders searched, in order.
