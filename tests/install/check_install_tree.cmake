@@ -17,13 +17,13 @@ set(expected
   usr/share/man/man1/quillmark-cli.1.gz)
 if(WITH_LABELS)
   list(APPEND expected
-    ${LIBDIR}/quillmark/quillmark-labels.so
+    usr/${LIBDIR}/quillmark/quillmark-labels.so
     usr/share/doc/quillmark-labels/changelog.gz
     usr/share/doc/quillmark-labels/copyright)
 endif()
 if(WITH_POSTGRESQL)
   list(APPEND expected
-    ${LIBDIR}/quillmark/quillmark-postgresql.so
+    usr/${LIBDIR}/quillmark/quillmark-postgresql.so
     usr/share/doc/quillmark-postgresql/changelog.gz
     usr/share/doc/quillmark-postgresql/copyright)
   file(GLOB ledger_sql RELATIVE ${SOURCE_DIR}/ledger/sql ${SOURCE_DIR}/ledger/sql/postgresql/*.sql)
