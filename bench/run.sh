@@ -19,7 +19,8 @@ bash scripts/install-deps.sh bench
 build=build/bench
 app=OFF
 targets=(quillmark-cli quillmark-reference-writer quillmark-limit-writer quillmark-core-batch
-         quillmark-read-limit quillmark-ledger-bench quillmark-ledger-report-bench)
+         quillmark-read-limit quillmark-ledger-bench quillmark-ledger-report-bench
+         quillmark-reflink-limit-writer)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)
@@ -28,6 +29,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TES
   -DQUILLMARK_BUILD_APP="$app" -DQUILLMARK_BUILD_BENCHMARKS=ON >/dev/null
 ninja -C "$build" -j2 "${targets[@]}"
 
+# The start-up: shared objects, --version's peak memory, paired runs
+# against a program that links only the core.
+python3 bench/startup_bench.py --bin "$build/bin" | tee -a "$build/results.md"
 python3 bench/bench.py --bin "$build/bin" --work "$build/work" --markdown "$build/results.md" "$@"
 # quillmark-cli verify against the read limit and a cmp loop; its tables
 # are added to the same results.

@@ -70,11 +70,6 @@ int FinishStandardOutput(int status) {
   return status == kExitSuccess ? kExitRunFailed : status;
 }
 
-int ReportUsageError(const std::string& text) {
-  WriteText(stderr, "quillmark-cli: " + text + "\n");
-  return kExitUsage;
-}
-
 std::string VersionText() {
   return "quillmark-cli " QUILLMARK_VERSION "\n";
 }

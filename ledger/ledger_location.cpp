@@ -1,6 +1,5 @@
 #include "ledger_location.h"
 
-#include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -40,22 +39,6 @@ std::string HomeFolder() {
   if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
     return found->pw_dir;
   return "";
-}
-
-// A value as libpq's keyword/value form reads it back.
-std::string QuotedValue(const std::string& value) {
-  bool plain = !value.empty();
-  for (const char c : value)
-    plain = plain && !std::isspace(static_cast<unsigned char>(c)) && c != '\'' && c != '\\';
-  if (plain)
-    return value;
-  std::string quoted = "'";
-  for (const char c : value) {
-    if (c == '\'' || c == '\\')
-      quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "'";
 }
 
 }  // namespace
@@ -100,25 +83,6 @@ bool UriPasswordMisread(std::string_view conninfo) {
            at > authorityEnd;
   }
   return false;
-}
-
-std::string ConnectionTextWithoutPassword(const std::string& conninfo) {
-  if (UriPasswordMisread(conninfo))
-    return "（无法解析的连接字符串）";
-  char* parseError = nullptr;
-  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
-      PQconninfoParse(conninfo.c_str(), &parseError), &PQconninfoFree);
-  PQfreemem(parseError);
-  if (!options)
-    return "（无法解析的连接字符串）";
-  std::string shown;
-  for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
-    if (option->val == nullptr || std::string_view(option->keyword) == "password")
-      continue;
-    shown +=
-        (shown.empty() ? "" : " ") + std::string(option->keyword) + "=" + QuotedValue(option->val);
-  }
-  return shown;
 }
 
 std::string LedgerLocation::Display() const {

@@ -3,14 +3,14 @@
 #include <array>
 
 #include "ledger.h"
-#include "postgres_ledger.h"
+#include "postgres_module.h"
 #include "sqlite_ledger.h"
 
 namespace quillmark::ledger {
 
 Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location) {
   if (location.kind == LedgerKind::PostgreSQL)
-    return PostgresLedger::Open(location);
+    return OpenPostgresLedger(location);
   return SqliteLedger::Open(location.target);
 }
 
@@ -18,7 +18,7 @@ Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion)
   if (targetVersion < 1 || targetVersion > kLedgerSchemaVersion)
     return Fault(LedgerFault::InvalidRequest, "没有这个账本结构版本！");
   if (location.kind == LedgerKind::PostgreSQL)
-    return PostgresLedger::Init(location, targetVersion);
+    return InitPostgresLedger(location, targetVersion);
   return SqliteLedger::Init(location.target, targetVersion);
 }
 

@@ -23,8 +23,8 @@ ctest --preset dev --parallel 2
 # The Debian package: built by the packaging script, checked with lintian,
 # installed into this machine with apt, checked there and purged (root or
 # sudo; CI runs on a throwaway machine).
-deb="$(bash scripts/package.sh)"
-bash tests/package/install_test.sh "$deb" build/dev/lib/quillmark_help_probe.so
+mapfile -t debs < <(bash scripts/package.sh)
+bash tests/package/install_test.sh build/dev/lib/quillmark_help_probe.so "${debs[@]}"
 
 # The core and quillmark-cli for Windows, cross-built with mingw-w64; their
 # tests run under Wine.

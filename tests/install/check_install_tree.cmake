@@ -9,17 +9,32 @@ if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${installed}")
 endif()
 
+# Each package's own documents, then what each holds.
 set(expected
   usr/bin/quillmark-cli
-  usr/share/doc/quillmark/changelog.gz
-  usr/share/doc/quillmark/copyright
+  usr/share/doc/quillmark-cli/changelog.gz
+  usr/share/doc/quillmark-cli/copyright
   usr/share/man/man1/quillmark-cli.1.gz)
-file(GLOB ledger_sql RELATIVE ${SOURCE_DIR}/ledger/sql ${SOURCE_DIR}/ledger/sql/postgresql/*.sql)
-foreach(file IN LISTS ledger_sql)
-  list(APPEND expected usr/share/quillmark/sql/${file})
-endforeach()
+if(WITH_LABELS)
+  list(APPEND expected
+    usr/${LIBDIR}/quillmark/quillmark-labels.so
+    usr/share/doc/quillmark-labels/changelog.gz
+    usr/share/doc/quillmark-labels/copyright)
+endif()
+if(WITH_POSTGRESQL)
+  list(APPEND expected
+    usr/${LIBDIR}/quillmark/quillmark-postgresql.so
+    usr/share/doc/quillmark-postgresql/changelog.gz
+    usr/share/doc/quillmark-postgresql/copyright)
+  file(GLOB ledger_sql RELATIVE ${SOURCE_DIR}/ledger/sql ${SOURCE_DIR}/ledger/sql/postgresql/*.sql)
+  foreach(file IN LISTS ledger_sql)
+    list(APPEND expected usr/share/quillmark/sql/${file})
+  endforeach()
+endif()
 if(WITH_APP)
   list(APPEND expected
+    usr/share/doc/quillmark/changelog.gz
+    usr/share/doc/quillmark/copyright
     usr/bin/Quillmark
     usr/share/applications/quillmark.desktop
     usr/share/doc-base/quillmark

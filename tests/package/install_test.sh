@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Checks the Debian package as a user gets it: lintian, then installs it
-# into this machine with apt, checks the installed programs, pages, desktop
-# entry and metainfo, starts the dialog offscreen from /usr/bin and has it
-# open its help page, and purges the package, checking that nothing of it
-# stays. Needs root (or sudo): meant for CI and throwaway machines.
-#   install_test.sh PACKAGE.deb HELP_PROBE.so
+# Checks the Debian packages as a user gets them: lintian on each, then
+# installs them into this machine with apt one by one, showing what each
+# adds and checking it (the command-line tool alone says which package a
+# missing module is in; the dialog starts offscreen from /usr/bin and opens
+# its help page), removes the labels package again, and purges them all,
+# checking that nothing of them stays. Needs root (or sudo): meant for CI
+# and throwaway machines.
+#   install_test.sh HELP_PROBE.so PACKAGE.deb…
 set -euo pipefail
-deb="$(realpath "$1")"
-probe="$(realpath "$2")"
+probe="$(realpath "$1")"
+shift
 here="$(cd "$(dirname "$0")" && pwd)"
+declare -A debs
+for deb in "$@"; do
+  debs[$(dpkg-deb -f "$deb" Package)]="$(realpath "$deb")"
+done
+packages=(quillmark-cli quillmark-labels quillmark-postgresql quillmark)
 
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
@@ -20,47 +27,101 @@ fail() {
   exit 1
 }
 step() { echo "== $* ($(date +%T))"; }
+for package in "${packages[@]}"; do
+  [[ -n "${debs[$package]:-}" ]] || fail "no package $package among: $*"
+done
 
-step "lintian"
-status=0
-tags="$(lintian --fail-on error,warning --display-info "$deb" 2>&1)" || status=$?
-grep -v 'running with root privileges' <<<"$tags" || true
-((status == 0)) || fail "lintian reports errors or warnings"
+for package in "${packages[@]}"; do
+  step "lintian $package"
+  status=0
+  tags="$(lintian --fail-on error,warning --display-info "${debs[$package]}" 2>&1)" || status=$?
+  grep -v 'running with root privileges' <<<"$tags" || true
+  ((status == 0)) || fail "lintian reports errors or warnings for $package"
+done
+
+step "quillmark-cli depends on neither Qt nor cairo nor libpq"
+depends="$(dpkg-deb -f "${debs[quillmark-cli]}" Depends)"
+echo "Depends: $depends"
+if grep -Eq 'libqt|libcairo|libpq|libzint|libx11' <<<"$depends"; then
+  fail "quillmark-cli depends on $depends"
+fi
 
 # Two test runs on one machine must not install and purge at once.
 exec 9>/tmp/quillmark-package-test.lock
 flock 9
 
-if dpkg-query -W -f='${Status}' quillmark 2>/dev/null | grep -q 'installed'; then
-  step "removing the quillmark package installed before this test"
-  apt_get remove --purge quillmark >/dev/null
-fi
+installed_packages() { dpkg-query -W -f='${Status} ${Package}\n' 2>/dev/null | grep '^install ok installed' | cut -d' ' -f4 | sort; }
+purge_all() { apt_get remove --purge "${packages[@]}" >/dev/null 2>&1 || true; }
+for package in "${packages[@]}"; do
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'installed'; then
+    step "removing the $package package installed before this test"
+    apt_get remove --purge "$package" >/dev/null
+  fi
+done
 # Paths whose name says quillmark, outside the package's own database.
 leftovers() {
   find /usr /etc /opt /var -xdev -iname '*quillmark*' -not -path '/var/log/*' 2>/dev/null | sort
 }
 before="$(leftovers)"
-mapfile -t files < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/*$')
+files=()
+trap purge_all EXIT
+# Installs one package and shows what it brings: its files and the other
+# packages it pulled in.
+install_one() {
+  local package=$1 deb=${debs[$1]} before_packages
+  before_packages="$(installed_packages)"
+  step "apt-get install $package"
+  apt_get install "$deb" >/dev/null
+  local own=()
+  mapfile -t own < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/*$')
+  for path in "${own[@]}"; do
+    [[ -e "$path" ]] || fail "$path is not installed"
+    [[ -d "$path" ]] || echo "  adds $path"
+  done
+  files+=("${own[@]}")
+  comm -13 <(echo "$before_packages") <(installed_packages) | grep -vx "$package" |
+    sed 's/^/  pulls in /' || true
+}
+# Expects exit STATUS and a line on standard error holding TEXT.
+expect_line() {
+  local status=$1 text=$2 got=0 err
+  shift 2
+  err="$("$@" 2>&1 >/dev/null)" || got=$?
+  echo "  $* -> $got: $err"
+  ((got == status)) || fail "$* ended with $got, expected $status"
+  grep -qF -- "$text" <<<"$err" || fail "$* did not say '$text'"
+}
+scratch="$(mktemp -d)"
+pg="postgresql://nobody@/quillmark?host=$scratch/no-server"
 
-step "apt-get install $deb"
-apt_get install "$deb" >/dev/null
-trap 'apt_get remove --purge quillmark >/dev/null 2>&1 || true' EXIT
-for path in "${files[@]}"; do
-  [[ -e "$path" ]] || fail "$path is not installed"
-done
-
+install_one quillmark-cli
 step "quillmark-cli --version from PATH"
 [[ "$(command -v quillmark-cli)" == /usr/bin/quillmark-cli ]] || fail "quillmark-cli is not on PATH"
-version="$(dpkg-query -W -f='${Version}' quillmark)"
+version="$(dpkg-query -W -f='${Version}' quillmark-cli)"
 [[ "$(quillmark-cli --version)" == "quillmark-cli $version" ]] ||
   fail "quillmark-cli --version says '$(quillmark-cli --version)', the package is $version"
+page="$(man -w quillmark-cli)"
+[[ "$page" == /usr/share/man/man1/quillmark-cli.1.gz ]] || fail "man finds quillmark-cli at '$page'"
+"$here/check_man_page.sh" "$page"
+step "quillmark-cli alone: the modules it lacks, and the SQLite ledger"
+expect_line 2 "quillmark-labels" quillmark-cli labels --help
+expect_line 1 "quillmark-postgresql" quillmark-cli ledger list --ledger "$pg"
+quillmark-cli ledger init "$scratch/ledger.sqlite3" >/dev/null || fail "SQLite ledger init"
 
-step "manual pages"
-for program in Quillmark quillmark-cli; do
-  page="$(man -w "$program")"
-  [[ "$page" == "/usr/share/man/man1/$program.1.gz" ]] || fail "man finds $program at '$page'"
-  "$here/check_man_page.sh" "$page"
-done
+install_one quillmark-labels
+step "quillmark-cli labels through the installed module"
+quillmark-cli labels --help >/dev/null || fail "labels --help with quillmark-labels installed"
+
+install_one quillmark-postgresql
+step "a PostgreSQL ledger location opens the installed module"
+expect_line 1 "账本无法访问" quillmark-cli ledger list --ledger "$pg"
+[[ -f /usr/share/quillmark/sql/postgresql/roles.sql ]] || fail "roles.sql is not installed"
+
+install_one quillmark
+step "manual page of the dialog"
+page="$(man -w Quillmark)"
+[[ "$page" == /usr/share/man/man1/Quillmark.1.gz ]] || fail "man finds Quillmark at '$page'"
+"$here/check_man_page.sh" "$page"
 
 step "desktop entry and AppStream metainfo"
 desktop-file-validate /usr/share/applications/quillmark.desktop
@@ -77,9 +138,14 @@ grep -qx 'window: Quillmark' <<<"$probe_out" || fail "the dialog did not come up
 grep -qx 'help: file:///usr/share/doc/quillmark/Quillmark.html#topic-0x20066' <<<"$probe_out" ||
   fail "F1 did not open the help page in the documentation folder"
 
-step "apt-get remove --purge quillmark"
+step "apt-get remove --purge quillmark-labels"
+apt_get remove --purge quillmark-labels >/dev/null
+expect_line 2 "quillmark-labels" quillmark-cli labels --help
+
+step "apt-get remove --purge ${packages[*]}"
 trap - EXIT
-apt_get remove --purge quillmark >/dev/null
+apt_get remove --purge "${packages[@]}" >/dev/null
+rm -rf "$scratch"
 # What stays must belong to other packages (/usr/share/man/man1, …).
 remaining=()
 for path in "${files[@]}"; do

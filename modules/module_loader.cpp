@@ -1,0 +1,91 @@
+#include "module_loader.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+
+#include "module_interface.h"
+#include "quillmark_version.h"
+
+namespace quillmark::modules {
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string FindModule(const char* fileName) {
+  const std::string programFolder = ExecutableFolder();
+  if (programFolder.empty())
+    return {};
+  for (const std::string& folder :
+       {programFolder, programFolder + "/" QUILLMARK_MODULE_DIR_FROM_BIN,
+        InstalledModuleFolder()}) {
+    const std::string path = folder + "/" + fileName;
+    if (IsRegularFile(path))
+      return path;
+  }
+  return {};
+}
+
+LoadedModule Refuse(ModuleStatus status, std::string error) {
+  return {.status = status, .entry = nullptr, .error = std::move(error)};
+}
+
+LoadedModule Open(const ModuleSpec& spec) {
+  const std::string path = FindModule(spec.fileName);
+  if (path.empty())
+    return Refuse(ModuleStatus::NotInstalled, std::string("未安装") + spec.what + "（" +
+                                                  spec.fileName + "）：请安装软件包 " +
+                                                  spec.package);
+  // RTLD_LOCAL: the module's own copies of shared code never stand in for
+  // the program's.
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = ::dlerror();
+    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + "无法加载：" +
+                                              (reason ? reason : path) + "；请重新安装软件包 " +
+                                              spec.package);
+  }
+  using EntryFunction = const ModuleHeader* (*)();
+  auto function = reinterpret_cast<EntryFunction>(::dlsym(handle, spec.entrySymbol));
+  const ModuleHeader* header = function ? function() : nullptr;
+  if (header == nullptr || header->interfaceNumber != kModuleInterface ||
+      header->buildVersion == nullptr ||
+      std::strcmp(header->buildVersion, QUILLMARK_VERSION) != 0) {
+    // Not closed: unloading a library may run code of another build.
+    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + " " + path +
+                                              " 属于另一个构建，与 quillmark " QUILLMARK_VERSION
+                                              " 不符：请重新安装软件包 " +
+                                              spec.package);
+  }
+  return {.status = ModuleStatus::Loaded, .entry = header, .error = {}};
+}
+
+}  // namespace
+
+std::string ExecutableFolder() {
+  std::array<char, 4096> path{};
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0)
+    return {};
+  std::string folder(path.data(), static_cast<std::size_t>(length));
+  const std::size_t slash = folder.rfind('/');
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
+std::string InstalledModuleFolder() {
+  return QUILLMARK_MODULE_DIR;
+}
+
+LoadedModule LoadModule(const ModuleSpec& spec) {
+  // dlopen of a loaded file only counts it again: each call is cheap and
+  // gets the same entry.
+  return Open(spec);
+}
+
+}  // namespace quillmark::modules

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+// Opens the optional parts of Quillmark (label sheets, the PostgreSQL
+// ledger), each a shared module the program loads only when a command
+// needs it, so a station that never uses one needs neither the module nor
+// the libraries it links.
+namespace quillmark::modules {
+
+struct ModuleSpec {
+  const char* fileName;     // "quillmark-labels.so"
+  const char* entrySymbol;  // the C function returning its entry table
+  const char* what;         // "标签模块", for the lines below
+  const char* package;      // the Debian package that installs it
+};
+
+enum class ModuleStatus { Loaded, NotInstalled, Unusable };
+
+struct LoadedModule {
+  ModuleStatus status = ModuleStatus::NotInstalled;
+  const void* entry = nullptr;  // the module's entry table once Loaded
+  std::string error;            // one line for the user otherwise
+};
+
+// Looks next to the executable (a build tree), then in the module folder
+// seen from the executable (an installed tree, wherever its prefix), then
+// in the module folder of the configured prefix; the executable's folder comes from /proc/self/exe,
+// never from the current folder. A module whose header does not match this build is refused with a
+// line naming it, and never called. A loaded module stays loaded: the objects it made may live
+// until the program ends.
+LoadedModule LoadModule(const ModuleSpec& spec);
+
+// The folders searched, in order.
+std::string ExecutableFolder();
+std::string InstalledModuleFolder();
+
+}  // namespace quillmark::modules
