@@ -30,7 +30,7 @@ struct JobRequestTexts {
   std::string macsPerDevice;
   std::string imagePath;
   std::string outputDirectory;
-  std::string profilePath;  // a stamp profile; empty for the default records
+  std::string profilePath = {};  // a stamp profile; empty for the default records
 };
 
 enum class MessageStyle {
