@@ -22,6 +22,7 @@ struct VerifyOptions {
   std::string reportPath;
   bool fromDisk = false;
   bool quiet = false;
+  bool allowOtherFiles = false;
   bool help = false;
   bool hasManifest = false;
   bool hasReport = false;
@@ -42,7 +43,10 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
       {.name = "--from-disk",
        .help = "从磁盘读取，不用缓存中的数据\n（每个文件先写回磁盘并清除其缓存）",
        .flag = &o.fromDisk},
-      {.name = "--quiet", .help = "只打印失败信息和总结", .flag = &o.quiet},
+      {.name = "--quiet", .help = "只打印失败信息、批次外文件和总结", .flag = &o.quiet},
+      {.name = "--allow-other-files",
+       .help = "目录中有不属于本批的 fw_*.img 文件时仍可通过\n（照常列出并计数）",
+       .flag = &o.allowOtherFiles},
       {.name = "--help", .help = "打印本帮助", .flag = &o.help},
   };
   table.insert(table.end(), own.begin(), own.end());
@@ -113,7 +117,10 @@ int RunVerify(const VerifyOptions& options) {
   }
   if (outcome.stopped)
     return kExitSignalBase + StopSignal();
-  return outcome.Passed() && reported ? kExitSuccess : kExitRunFailed;
+  // A folder is proven only when it holds the batch and nothing a station
+  // would flash with it.
+  const bool otherFilesFail = outcome.otherFiles > 0 && !options.allowOtherFiles;
+  return outcome.Passed() && !otherFilesFail && reported ? kExitSuccess : kExitRunFailed;
 }
 
 }  // namespace
@@ -126,7 +133,9 @@ std::string VerifyHelpText() {
          "读回输出目录中的一批映像文件，逐台校验：文件存在且是普通文件，大小与\n"
          "输入映像相同，除MAC记录外与映像逐字节一致，MAC记录正好是该设备的地址。\n"
          "目录中残留的临时文件和不属于本批的 fw_*.img 文件各报告一行；其中含有\n"
-         "本批MAC地址的文件算作校验失败。最后一行是总结。\n"
+         "本批MAC地址的文件算作校验失败。不属于本批的 fw_*.img 文件（即使用\n"
+         "--quiet 也列出）计入总结，并使校验失败，除非给出 --allow-other-files。\n"
+         "最后一行是总结。\n"
          "\n"
          "选项:\n" +
          HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Verify);

@@ -26,9 +26,9 @@ void VerifyConsoleHost::OnFolderScanned(const FolderScan& scan) {
   if (!scan.listed)
     m_progress.PrintLine(UnlistedFolderText(m_batch));
   for (const FolderFinding& finding : scan.findings) {
-    // A file that merely does not belong is a note; quiet output keeps only
-    // what fails the check.
-    if (!m_mode.quiet || finding.batchAddress)
+    // A leftover temporary file is a note; quiet output keeps what fails
+    // the check and the files of another lot, which a station would flash.
+    if (!m_mode.quiet || !finding.temporary || finding.batchAddress)
       m_progress.PrintLine(FindingText(m_batch, finding));
   }
 }

@@ -70,6 +70,8 @@ std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount) {
           std::to_string(outcome.devicesFailed) + "台";
   if (outcome.duplicateFiles > 0)
     text += "，MAC地址重复文件" + std::to_string(outcome.duplicateFiles) + "个";
+  if (outcome.otherFiles > 0)
+    text += "，批次外文件" + std::to_string(outcome.otherFiles) + "个";
   return text;
 }
 

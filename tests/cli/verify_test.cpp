@@ -126,8 +126,8 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        [this] { WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2)); },
        {},
        {"批次外文件: out/fw_045755_00010a.img"},
-       clean,
-       0},
+       "校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
+       3},
       {"a file holding one of the batch's addresses",
        [this] { WriteFileBytes(Out("fw_045755_00ff00.img"), DeviceImage(0x045755000105, 2)); },
        {},
@@ -166,6 +166,31 @@ TEST_F(VerifyTest, QuietPrintsOnlyWhatFailsAndTheSummary) {
   EXPECT_EQ(Lines(result.out),
             (std::vector<std::string>{"文件大小错误: out/fw_045755_000102.img 4194305",
                                       "校验结束：已校验6台，完好5台，失败1台"}));
+}
+
+TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
+  WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2));
+  WriteFileBytes(Out("fw_045755_009999.img"), {1});
+  WriteFileBytes(Out(".fw_045755_00010c.img.part"), {1});
+  const std::vector<std::string> listed = {"批次外文件: out/fw_045755_00010a.img",
+                                           "批次外文件: out/fw_045755_009999.img"};
+  const std::string summary = "校验结束：已校验6台，完好6台，失败0台，批次外文件2个";
+  for (const bool allowed : {false, true}) {
+    SCOPED_TRACE(allowed ? "allowed" : "not allowed");
+    std::vector<std::string> args = With(kFields, {"--quiet", "--report=report.csv"});
+    if (allowed)
+      args.push_back("--allow-other-files");
+    const ChildResult result = Verify(args);
+    std::vector<std::string> expected = listed;
+    expected.push_back(summary);
+    EXPECT_EQ(Lines(result.out), expected);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, allowed ? 0 : 3);
+    const std::string report = Text(ReadFileBytes(m_dir / "report.csv"));
+    EXPECT_NE(report.find("fw_045755_00010a.img,extra,\nfw_045755_009999.img,extra,\n"),
+              std::string::npos)
+        << report;
+  }
 }
 
 TEST_F(VerifyTest, ReportListsEveryDeviceAndEveryOtherFile) {

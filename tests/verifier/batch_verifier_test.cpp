@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -226,6 +227,9 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
     EXPECT_EQ(outcome.devicesFailed, c.failed);
     EXPECT_EQ(outcome.devicesExact, 6 - c.failed);
     EXPECT_EQ(outcome.duplicateFiles, c.duplicates);
+    EXPECT_EQ(outcome.otherFiles, std::count_if(c.lines.begin(), c.lines.end(), [](const auto& l) {
+                return l.rfind("批次外文件: ", 0) == 0;
+              }));
     EXPECT_EQ(outcome.Passed(), c.failed == 0 && c.duplicates == 0);
     EXPECT_EQ(host.scans, 1);
   }
