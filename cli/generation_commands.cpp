@@ -36,6 +36,7 @@ class ConsoleRun final : public RunFrontEnd {
         break;
       case RunNote::LedgerCheck:  // standard output holds the plan
       case RunNote::SpaceNotChecked:
+      case RunNote::OtherLotFiles:
       case RunNote::OutcomeNotRecorded:
         PrintError(line);
         break;

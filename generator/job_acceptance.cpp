@@ -86,15 +86,24 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
   bool created = false;
-  const bool directoryReady = rule == OutputDirectoryRule::CreateIfMissing
-                                  ? EnsureOutputDirectory(job.outputDirectory, files, &created)
-                                  : DirectoryExists(job.outputDirectory, files);
+  bool directoryReady = false;
+  switch (rule) {
+    case OutputDirectoryRule::CreateIfMissing:
+      directoryReady = EnsureOutputDirectory(job.outputDirectory, files, &created);
+      break;
+    case OutputDirectoryRule::MustExist:
+      directoryReady = DirectoryExists(job.outputDirectory, files);
+      break;
+    case OutputDirectoryRule::WouldCreate:
+      directoryReady = OutputDirectoryCouldBeMade(job.outputDirectory, files);
+      break;
+  }
   if (!directoryReady)
     return Reject(std::string(kOutputDirectoryErrorText));
   // The run would remove the image as a stale temporary file, leaving no
   // trace of it. (An image under a device's own name is replaced by that
   // device's image, which a rerun in place relies on.)
-  if (rule == OutputDirectoryRule::CreateIfMissing &&
+  if (rule != OutputDirectoryRule::MustExist &&
       BatchNameOf(texts.imagePath, job, files) == BatchName::TemporaryFile) {
     return Reject(ImageIsTemporaryFileText(texts.imagePath));
   }
@@ -129,6 +138,26 @@ bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created
   if (created != nullptr)
     *created = made;
   return made;
+}
+
+bool OutputDirectoryCouldBeMade(std::string path, PlatformFiles& files) {
+  while (path.size() > 1 && IsPathSeparator(path.back()))
+    path.pop_back();
+  if (path.empty())
+    return false;
+  if (DirectoryExists(path, files))
+    return true;
+  if (files.KindOf(path) != PathKind::None)
+    return false;
+  std::size_t cut = path.size();
+  while (cut > 0 && !IsPathSeparator(path[cut - 1]))
+    --cut;
+  if (cut == 0)
+    return true;  // a folder in the working directory
+  std::string parent = path.substr(0, cut);
+  while (parent.size() > 1 && IsPathSeparator(parent.back()))
+    parent.pop_back();
+  return DirectoryExists(parent, files);
 }
 
 bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {

@@ -44,7 +44,9 @@ struct JobVerdict {
 
 // What acceptance does about the output directory: a run creates it when
 // its parent exists; reading a batch back only requires it.
-enum class OutputDirectoryRule { CreateIfMissing, MustExist };
+// WouldCreate judges as CreateIfMissing does without creating anything
+// (a dry run): a missing directory passes when its parent is a directory.
+enum class OutputDirectoryRule { CreateIfMissing, MustExist, WouldCreate };
 
 // Checks the texts and the image in a fixed order and stops at the first
 // failure. On acceptance every field of job is set, the image is loaded
@@ -62,6 +64,9 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts);
 // given, says which); one trailing separator is ignored, parents are
 // never created.
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created = nullptr);
+// What a dry run asks instead: the directory exists, or nothing stands at
+// its path and its parent is a directory, so the write could make it.
+bool OutputDirectoryCouldBeMade(std::string path, PlatformFiles& files);
 // Removes the directory when it is empty; a directory with anything in it
 // stays as it is. True once removed.
 bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files);

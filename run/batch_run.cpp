@@ -1,5 +1,6 @@
 #include "batch_run.h"
 
+#include "other_lot_files.h"
 #include "space_check.h"
 
 namespace quillmark {
@@ -42,10 +43,11 @@ bool BatchRun::Refuse(const std::string& message, MessageStyle style) {
 
 // Acceptance, then the ledger opened. A start the ledger chooses later
 // stands in acceptance as any valid start.
-bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger) {
+bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger,
+                      OutputDirectoryRule rule) {
   if (ledger.use && ledger.nextFree)
     texts.startMac = "00:00:00:00:00:00";
-  const JobVerdict verdict = AcceptJobRequest(m_job, texts, m_files);
+  const JobVerdict verdict = AcceptJobRequest(m_job, texts, m_files, rule);
   if (!verdict.accepted)
     return Refuse(verdict.message, verdict.style);
   m_createdFolder = verdict.createdOutputDirectory;
@@ -54,8 +56,14 @@ bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger) {
   return true;
 }
 
+// Said, never refused: a rerun in place finds only its own files.
+void BatchRun::NoteOtherLotFiles() {
+  if (const std::int32_t others = CountOtherLotFiles(m_job, m_files); others > 0)
+    m_frontEnd.ShowNote(RunNote::OtherLotFiles, OtherLotFilesText(m_job.outputDirectory, others));
+}
+
 bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger) {
-  if (!Accept(texts, ledger))
+  if (!Accept(texts, ledger, OutputDirectoryRule::CreateIfMissing))
     return false;
   if (const LedgerAnswer planned = m_ledger.PlanNextFree(m_job); !planned.ok)
     return Refuse(planned.line);
@@ -92,11 +100,12 @@ bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger
   }
   if (!space.checked)
     m_frontEnd.ShowNote(RunNote::SpaceNotChecked, kSpaceNotCheckedText);
+  NoteOtherLotFiles();
   return true;
 }
 
 bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) {
-  if (!Accept(texts, ledger))
+  if (!Accept(texts, ledger, OutputDirectoryRule::WouldCreate))
     return false;
   // The ledger is asked, never changed.
   const LedgerAnswer answer = m_ledger.Check(m_job);
@@ -104,6 +113,7 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
     return Refuse(answer.line);
   if (!answer.line.empty())
     m_frontEnd.ShowNote(RunNote::LedgerCheck, answer.line);
+  NoteOtherLotFiles();
   return true;
 }
 

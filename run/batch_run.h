@@ -19,6 +19,7 @@ enum class RunNote {
   ChosenReservation,   // the same, for a range the ledger chose itself
   SpaceNotChecked,     // the volume gave no figures, so the space was not checked
   OutcomeNotRecorded,  // the ledger could not record how the run ended
+  OtherLotFiles,       // the folder holds "fw_*.img" files outside the batch
 };
 
 // What differs between the front ends: where a run's texts go and how a
@@ -53,7 +54,8 @@ class BatchRun {
   // nothing is recorded, and a folder this request created and left empty
   // is removed again.
   bool Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger);
-  // A dry run: acceptance and the ledger's answer, nothing changed.
+  // A dry run: acceptance and the ledger's answer, nothing changed, no
+  // folder created.
   bool Check(const JobRequestTexts& texts, const LedgerRequest& ledger);
 
   // The batch, on the caller's thread, after Prepare; the ledger is told
@@ -65,7 +67,8 @@ class BatchRun {
   void ReleaseFolder();
 
  private:
-  bool Accept(JobRequestTexts texts, const LedgerRequest& ledger);
+  bool Accept(JobRequestTexts texts, const LedgerRequest& ledger, OutputDirectoryRule rule);
+  void NoteOtherLotFiles();
   bool Refuse(const std::string& message, MessageStyle style = MessageStyle::Plain);
   void RemoveCreatedFolder();
   void RecordOutcome(const BatchOutcome& outcome);
