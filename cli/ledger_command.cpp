@@ -1,5 +1,6 @@
 #include "ledger_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -148,6 +149,15 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
   if (command == "check")
     return Check(ledger, o);
   if (command == "list" || command == "export") {
+    // A pool name with a typo would list nothing, as a pool without batches.
+    if (!o.pool.empty()) {
+      Result<std::vector<Pool>> pools = ledger.Pools();
+      if (!pools)
+        return Refuse(pools.error().message);
+      if (std::none_of(pools->begin(), pools->end(),
+                       [&](const Pool& pool) { return pool.name == o.pool; }))
+        return Refuse(UnknownPoolError(o.pool).message);
+    }
     Result<std::vector<BatchDetails>> batches =
         ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
     if (!batches)
@@ -155,9 +165,15 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
     Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
     return kExitSuccess;
   }
+  if (command != "show" && command != "void")
+    return ReportUsageError("无法识别的账本命令：" + command +
+                            "；用 quillmark-cli ledger --help 查看用法");
   const std::int64_t id = words.size() == 2 ? IdArgument(words[1]) : 0;
-  if ((command != "show" && command != "void") || id == 0)
-    return ReportUsageError("无法识别的账本命令；用 quillmark-cli ledger --help 查看用法");
+  if (id == 0) {
+    return ReportUsageError("ledger " + command + " 须跟一个批次号（正整数）" +
+                            (words.size() == 2 ? "，不是 " + words[1] : std::string()) +
+                            "；用 quillmark-cli ledger --help 查看用法");
+  }
   if (command == "void") {
     if (o.reason.empty())
       return ReportUsageError("作废须用 --reason 写明原因");

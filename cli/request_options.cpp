@@ -31,7 +31,7 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
   return {
       {.name = "--image",
        .valueName = "PATH",
-       .help = "输入固件映像，大小须为4、8或16 MiB（必需）",
+       .help = "输入固件镜像，大小须为4、8或16 MiB（必需）",
        .value = &texts.imagePath,
        .required = true},
       {.name = "--out", .valueName = "DIR", .help = outHelp, .value = &texts.outputDirectory},

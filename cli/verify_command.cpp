@@ -16,6 +16,8 @@
 namespace quillmark::cli {
 namespace {
 
+constexpr std::string_view kVerifyHelp = "quillmark-cli verify --help";
+
 struct VerifyOptions {
   JobRequestTexts texts = DialogDefaults();
   std::string manifestPath;
@@ -130,8 +132,8 @@ std::string VerifyHelpText() {
   const OptionTable table = VerifyOptionTable(options);
   return Synopsis("quillmark-cli verify", table) +
          "\n"
-         "读回输出目录中的一批映像文件，逐台校验：文件存在且是普通文件，大小与\n"
-         "输入映像相同，除MAC记录外与映像逐字节一致，MAC记录正好是该设备的地址。\n"
+         "读回输出目录中的一批镜像文件，逐台校验：文件存在且是普通文件，大小与\n"
+         "输入镜像相同，除MAC记录外与镜像逐字节一致，MAC记录正好是该设备的地址。\n"
          "目录中残留的临时文件和不属于本批的 fw_*.img 文件各报告一行；其中含有\n"
          "本批MAC地址的文件算作校验失败。不属于本批的 fw_*.img 文件（即使用\n"
          "--quiet 也列出）计入总结，并使校验失败，除非给出 --allow-other-files。\n"
@@ -144,7 +146,7 @@ std::string VerifyHelpText() {
 int RunVerifyCommand(const std::vector<std::string>& args) {
   VerifyOptions options;
   const OptionTable table = VerifyOptionTable(options);
-  const ParsedOptions parsed = ParseOptions(table, args);
+  const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
   if (options.help) {
@@ -152,13 +154,14 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
     return kExitSuccess;
   }
   if (!parsed.Given("--image"))
-    return ReportUsageError("缺少必需的选项 --image；用 --help 查看用法");
+    return ReportUsageError("缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法");
   options.hasManifest = parsed.Given("--manifest");
   options.hasReport = parsed.Given("--report");
   if (options.hasManifest && (parsed.Given("--start-mac") || parsed.Given("--count") ||
                               parsed.Given("--macs-per-device"))) {
     return ReportUsageError(
-        "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 --help 查看用法");
+        "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 "
+        "quillmark-cli verify --help 查看用法");
   }
   return RunVerify(options);
 }

@@ -132,7 +132,7 @@ std::string WriteHelpText() {
   const OptionTable table = WriteOptionTable(line);
   return Synopsis("quillmark-cli", table) +
          "\n"
-         "为一批网络设备生成固件：每台设备一份输入映像的副本，写入该设备连续的\n"
+         "为一批网络设备生成固件：每台设备一份输入镜像的副本，写入该设备连续的\n"
          "MAC地址，文件以设备的第一个地址命名（fw_045755_000000.img）。\n"
          "输出目录中已有不属于本批的 fw_*.img 文件时，在第1台设备前于标准错误\n"
          "输出上警告一行（照常写入）。\n"

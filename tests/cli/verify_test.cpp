@@ -284,10 +284,14 @@ TEST_F(VerifyTest, UsageErrors) {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {{}, "缺少必需的选项 --image；用 --help 查看用法"},
+      {{}, "缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法"},
       {{"--image=image.img", "--manifest=lot.csv", "--count=6"},
-       "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 --help 查看用法"},
-      {{"--image=image.img", "--durable"}, "无法识别的参数：--durable；用 --help 查看用法"},
+       "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 quillmark-cli "
+       "verify --help 查看用法"},
+      {{"--image=image.img", "--durable"},
+       "无法识别的参数：--durable；用 quillmark-cli verify --help 查看用法"},
+      {{"--image=image.img", "--quite"},
+       "无法识别的参数：--quite；用 quillmark-cli verify --help 查看用法"},
   };
   for (const auto& c : cases) {
     const ChildResult result = Verify(c.args);
