@@ -19,7 +19,7 @@ bash scripts/install-deps.sh bench
 build=build/bench
 app=OFF
 targets=(quillmark-cli quillmark-reference-writer quillmark-limit-writer quillmark-core-batch
-         quillmark-read-limit quillmark-ledger-bench)
+         quillmark-read-limit quillmark-ledger-bench quillmark-ledger-report-bench)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)
@@ -36,3 +36,8 @@ python3 bench/verify_bench.py --bin "$build/bin" --work "$build/work" --markdown
 # The MAC ledger: recording a batch and the next free range, on SQLite and
 # on a PostgreSQL server of its own.
 bash bench/ledger_bench.sh "$build/bin" | tee -a "$build/results.md"
+
+# The ledger's HTML report with 100,000 batches in one pool.
+work=$(mktemp -d /tmp/quillmark-report-bench-XXXXXX)
+"$build/bin/quillmark-ledger-report-bench" "$work" "$build/bin/quillmark-cli" | tee -a "$build/results.md"
+rm -rf "$work"

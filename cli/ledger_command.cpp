@@ -12,6 +12,7 @@
 #include "ledger.h"
 #include "ledger_csv.h"
 #include "ledger_listing.h"
+#include "ledger_report_command.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "option_table.h"
@@ -193,6 +194,8 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
 }  // namespace
 
 int RunLedgerCommand(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == "report")
+    return RunLedgerReportCommand({args.begin() + 1, args.end()});
   // The command's words come first, then the options.
   std::vector<std::string> words;
   std::size_t i = 0;
@@ -226,6 +229,7 @@ std::string LedgerHelpText() {
          "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
          "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
          "                                  [--macs-per-device N] [--pool NAME]\n"
+         "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"
          "\n"
          "MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
          "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"

@@ -11,7 +11,7 @@ case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount
                    desktop-file-utils postgresql
-                   poppler-utils zbar-tools dmtx-utils
+                   poppler-utils zbar-tools dmtx-utils chromium tidy
                    g++-mingw-w64-x86-64-posix googletest wine wine64
                    dpkg-dev file lintian appstream man-db groff-base) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;

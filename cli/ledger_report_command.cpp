@@ -1,0 +1,148 @@
+#include "ledger_report_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "command_line.h"
+#include "exit_codes.h"
+#include "file_replacement.h"
+#include "ledger.h"
+#include "ledger_report.h"
+#include "option_table.h"
+#include "path_parts.h"
+#include "platform_file.h"
+#include "quillmark_version.h"
+#include "report_html.h"
+#include "utf8_text.h"
+
+namespace quillmark::cli {
+namespace {
+
+using namespace ledger;
+
+struct ReportOptions {
+  std::string html;
+  std::string location;
+  std::string pool;
+  std::string since;
+  bool help = false;
+};
+
+OptionTable ReportOptionTable(ReportOptions& o) {
+  return {
+      {.name = "--html",
+       .valueName = "FILE",
+       .help = "报告文件（HTML）",
+       .value = &o.html,
+       .required = true},
+      {.name = "--ledger",
+       .valueName = "LOCATION",
+       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .value = &o.location},
+      {.name = "--pool", .valueName = "NAME", .help = "只报告此地址池", .value = &o.pool},
+      {.name = "--since",
+       .valueName = "DATE",
+       .help = "报告此日期（UTC）以来的批次和写入（默认最近 30 天）",
+       .value = &o.since},
+      {.name = "--help", .help = "打印本帮助", .flag = &o.help},
+  };
+}
+
+int Refuse(const std::string& message) {
+  std::fprintf(stderr, "%s\n", ToValidUtf8(message).c_str());
+  return kExitRejected;
+}
+
+std::string UtcNow(const char* format) {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, format, &utc);
+  return text;
+}
+
+// The page may only replace a regular file (or a link, which the rename
+// replaces), and never the ledger it reports on.
+std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
+                          PlatformFiles& files) {
+  const PathKind kind = files.KindOf(path);
+  if (kind != PathKind::None && kind != PathKind::RegularFile && kind != PathKind::Link)
+    return "报告文件只能是普通文件！" + path;
+  const PathParts parts = SplitPath(path);
+  if (parts.name.empty() || parts.name == "." || parts.name == "..")
+    return "报告文件只能是普通文件！" + path;
+  // An SQLite ledger is its file and, while in use, its write-ahead log and
+  // shared memory: replacing the log would lose what it holds.
+  const std::optional<FileIdentity> target = files.IdentityOf(path);
+  if (location.kind == LedgerKind::SQLite && target) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      if (target == files.IdentityOf(location.target + suffix))
+        return "报告文件不能是账本本身！" + path;
+    }
+  }
+  return "";
+}
+
+int WriteReport(const ReportOptions& o) {
+  std::string text = o.location;
+  if (text.empty()) {
+    const char* env = std::getenv("QUILLMARK_LEDGER");
+    text = env != nullptr ? env : "";
+  }
+  if (text.empty())
+    return Refuse("未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
+  Result<LedgerLocation> location = ParseLedgerLocation(text);
+  if (!location)
+    return Refuse(location.error().message);
+  SystemFiles files;
+  if (const std::string refusal = OutputRefusal(o.html, location.value(), files); !refusal.empty())
+    return Refuse(refusal);
+  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
+  if (!ledger)
+    return Refuse(ledger.error().message);
+
+  const std::string today = UtcNow("%Y-%m-%d");
+  // The last 30 days, today included.
+  const ReportRequest request{o.pool, o.since.empty() ? DaysBefore(today, 29) : o.since, today};
+  Result<LedgerReport> report = BuildReport(*ledger.value(), request);
+  if (!report)
+    return Refuse(report.error().message);
+  const ReportFooter footer{location->Display(), UtcNow("%Y-%m-%dT%H:%M:%SZ"), QUILLMARK_VERSION};
+  // Ledger text was escaped as it went in; bytes that are not UTF-8 cannot
+  // form markup, so the whole page is made valid at once.
+  const std::string page =
+      ToValidUtf8(RenderReportHtml(report.value(), footer, ChineseReportTexts()));
+
+  const PathParts parts = SplitPath(o.html);
+  const ReplaceOutcome written = ReplaceFileWith(
+      files, o.html, TemporaryPathFor(parts.folder, parts.name),
+      reinterpret_cast<const std::uint8_t*>(page.data()), page.size(), /*durable=*/false);
+  if (written != ReplaceOutcome::Replaced)
+    return Refuse("写入报告文件出错！" + o.html);
+  std::printf("%s\n", ToValidUtf8("报告已写入：" + o.html).c_str());
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunLedgerReportCommand(const std::vector<std::string>& args) {
+  ReportOptions o;
+  const OptionTable table = ReportOptionTable(o);
+  const ParsedOptions parsed = ParseOptions(table, args);
+  if (!parsed.ok)
+    return ReportUsageError(parsed.error);
+  if (o.help) {
+    const std::string page =
+        Synopsis("quillmark-cli ledger report", table) + "\n选项:\n" + HelpRows(table);
+    std::fputs(page.c_str(), stdout);
+    return kExitSuccess;
+  }
+  if (o.html.empty())
+    return ReportUsageError("报告须用 --html FILE 指定输出文件");
+  return WriteReport(o);
+}
+
+}  // namespace quillmark::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+namespace quillmark::ledger {
+
+// Every text of the ledger's HTML report, in one table so that another
+// language is one more table.
+struct ReportTexts {
+  const char* language;  // the page's lang attribute
+  const char* title;
+  const char* poolsHeading;
+  const char* noPools;
+  const char* usageNames[4];  // finished, reserved but not finished, voided, free
+  const char* addresses;      // after a count: "个地址"
+  const char* used;
+  const char* free;
+  const char* percentUsed;
+  const char* largestFree;
+  const char* nextFree;
+  const char* none;  // no free range left
+  const char* to;    // between the first and last address or day
+  const char* devicesHeading;
+  const char* noDevices;
+  const char* devicesAxis;  // the chart's unit
+  const char* batchesHeading;
+  const char* noBatches;
+  const char* columns[9];  // id, range, station, image, folder, when, outcome, reruns, voids
+  const char* endings[4];  // none (running or unknown), finished, stopped, failed
+  const char* voided;
+  const char* tableCut;  // "%1 of %2" where the table lists only the newest batches
+  const char* ledgerLocation;
+  const char* reportTime;
+  const char* version;
+};
+
+const ReportTexts& ChineseReportTexts();
+
+}  // namespace quillmark::ledger
