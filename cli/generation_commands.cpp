@@ -1,7 +1,9 @@
 #include "generation_commands.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "batch_run.h"
 #include "console_host.h"
@@ -79,6 +81,54 @@ bool SaveManifest(const WriteOptions& options, const std::string& text, Platform
   return false;
 }
 
+// An argument as a POSIX shell reads it back: quoted unless it is plain.
+std::string ShellWord(const std::string& text) {
+  bool plain = !text.empty();
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!(std::isalnum(byte) || std::string_view("_./:=@%+-,").find(c) != std::string_view::npos))
+      plain = false;
+  }
+  if (plain)
+    return text;
+  std::string quoted = "'";
+  for (const char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// The same batch again into the same folder: a rerun in place, which
+// rewrites every device and which the ledger accepts as another write of
+// the batch. A PostgreSQL location is left out: it may hold a password.
+std::string FinishingCommand(const WriteOptions& options, const GenerationJob& job) {
+  std::string command = "quillmark-cli";
+  const auto add = [&](const std::string& name, const std::string& value) {
+    command += " " + ShellWord(name + "=" + value);
+  };
+  add("--image", options.texts.imagePath);
+  add("--out", options.texts.outputDirectory);
+  add("--start-mac", job.startMac.ToColonText());
+  add("--count", std::to_string(job.deviceCount));
+  add("--macs-per-device", std::to_string(job.macsPerDevice));
+  if (options.hasManifest)
+    add("--manifest", options.manifestPath);
+  if (options.durable)
+    command += " --durable";
+  bool ledgerLeftOut = false;
+  if (options.useLedger) {
+    ledgerLeftOut = options.ledgerLocation.find('=') != std::string::npos ||
+                    options.ledgerLocation.find("://") != std::string::npos;
+    if (!ledgerLeftOut)
+      add("--ledger", options.ledgerLocation);
+    if (!options.station.empty())
+      add("--station", options.station);
+    if (!options.pool.empty())
+      add("--pool", options.pool);
+  }
+  return "完成本批（同一批次再次写入同一目录）：" + command +
+         (ledgerLeftOut ? "（账本位置同前）" : "");
+}
+
 }  // namespace
 
 int RunGeneration(const WriteOptions& options) {
@@ -100,6 +150,7 @@ int RunGeneration(const WriteOptions& options) {
   if (outcome.stopped) {
     PrintError("运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
                std::to_string(job.deviceCount) + "个）");
+    PrintError(FinishingCommand(options, job));
     return kExitSignalBase + StopSignal();
   }
   return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
