@@ -26,6 +26,8 @@ class ConsoleRun final : public RunFrontEnd {
   explicit ConsoleRun(const WriteOptions& options) : m_options(options) {}
 
   void ShowRefusal(const std::string& message, MessageStyle) override { PrintError(message); }
+  // Printed before the refusal, which stays the last line.
+  void ShowRefusalDetail(const std::string& detail) override { PrintError(detail); }
 
   void ShowNote(RunNote note, const std::string& line) override {
     switch (note) {

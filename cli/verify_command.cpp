@@ -64,6 +64,13 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
+// The detail line first: the refusal stays the last line.
+int Refuse(const JobVerdict& verdict) {
+  if (!verdict.detail.empty())
+    PrintError(verdict.detail);
+  return Refuse(verdict.message);
+}
+
 // The batch to expect, judged as a write judges its request (the image
 // the same way), except that the output directory must already exist:
 // a check creates nothing. Empty with the exit status when refused.
@@ -72,7 +79,7 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   if (!options.hasManifest) {
     const JobVerdict verdict =
         AcceptJobRequest(job, options.texts, files, OutputDirectoryRule::MustExist);
-    refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+    refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
     return verdict.accepted ? std::optional(BatchOfJob(job)) : std::nullopt;
   }
   const ManifestReading reading = ReadManifest(options.manifestPath, files);
@@ -87,8 +94,9 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   job.outputDirectory = options.texts.outputDirectory;
   JobVerdict verdict = LoadJobImage(job, options.texts.imagePath, files);
   if (verdict.accepted && !DirectoryExists(job.outputDirectory, files))
-    verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain};
-  refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+    verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain,
+                         job.outputDirectory + "：不存在或不是目录（校验不创建目录）"};
+  refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
   return verdict.accepted ? std::optional(BatchOfManifest(job, *reading.manifest)) : std::nullopt;
 }
 

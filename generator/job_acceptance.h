@@ -37,6 +37,10 @@ struct JobVerdict {
   bool accepted = false;
   std::string message;  // what to show when rejected
   MessageStyle style = MessageStyle::Plain;
+  // The line the command line prints before the message: the value, the
+  // rule it broke, the path. Empty where the message says it all. The
+  // dialog shows the message alone.
+  std::string detail = {};
   // Acceptance created the output directory: a run refused later removes
   // it again while it is empty.
   bool createdOutputDirectory = false;

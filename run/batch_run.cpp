@@ -5,6 +5,8 @@
 
 namespace quillmark {
 
+void RunFrontEnd::ShowRefusalDetail(const std::string&) {}
+
 std::string RunFrontEnd::CheckOwnOutputs(const GenerationJob&, PlatformFiles&) {
   return "";
 }
@@ -48,8 +50,11 @@ bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger,
   if (ledger.use && ledger.nextFree)
     texts.startMac = "00:00:00:00:00:00";
   const JobVerdict verdict = AcceptJobRequest(m_job, texts, m_files, rule);
-  if (!verdict.accepted)
+  if (!verdict.accepted) {
+    if (!verdict.detail.empty())
+      m_frontEnd.ShowRefusalDetail(verdict.detail);
     return Refuse(verdict.message, verdict.style);
+  }
   m_createdFolder = verdict.createdOutputDirectory;
   if (const LedgerAnswer opened = m_ledger.Open(ledger); !opened.ok)
     return Refuse(opened.line);

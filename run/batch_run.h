@@ -28,6 +28,9 @@ class RunFrontEnd {
  public:
   // A refusal before device 1, one line; nothing of the batch was written.
   virtual void ShowRefusal(const std::string& message, MessageStyle style) = 0;
+  // Just before a refusal: the line that says the value, the rule and the
+  // path. A front end that shows the refusal alone ignores it.
+  virtual void ShowRefusalDetail(const std::string& detail);
   virtual void ShowNote(RunNote note, const std::string& line) = 0;
   // The front end's own outputs of the run (the command line's manifest),
   // judged before the folder is claimed and again when the ledger moved

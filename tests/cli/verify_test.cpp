@@ -226,15 +226,21 @@ TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {{"--image=image.img", "--start-mac=05:00:00:00:00:00"}, "起始MAC地址输入错误！"},
-      {{"--image=image.img", "--count=0"}, "生成数量输入错误！"},
-      {{"--image=image.img", "--macs-per-device=5"}, "每设备分配MAC数量错误！"},
+      {{"--image=image.img", "--start-mac=05:00:00:00:00:00"},
+       "05:00:00:00:00:00：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！"},
+      {{"--image=image.img", "--count=0"}, "0：须为1到65535\n生成数量输入错误！"},
+      {{"--image=image.img", "--macs-per-device=5"}, "5：须为1到4\n每设备分配MAC数量错误！"},
       {{"--image=lot.csv"},
-       "文件大小错误！" + std::to_string(ReadFileBytes(m_dir / "lot.csv").size())},
-      {{"--image=none.img"}, "读取文件错误！"},
-      {{"--image=image.img", "--out=elsewhere"}, "输出目录错误！"},
-      {{"--image=image.img", "--out=elsewhere", "--manifest=lot.csv"}, "输出目录错误！"},
-      {{"--image=none.img", "--manifest=lot.csv"}, "读取文件错误！"},
+       std::to_string(ReadFileBytes(m_dir / "lot.csv").size()) +
+           "字节：须为4194304、8388608或16777216\n文件大小错误！" +
+           std::to_string(ReadFileBytes(m_dir / "lot.csv").size())},
+      {{"--image=none.img"}, "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
+      {{"--image=image.img", "--out=elsewhere"},
+       "elsewhere：不存在（校验不创建目录）\n输出目录错误！"},
+      {{"--image=image.img", "--out=elsewhere", "--manifest=lot.csv"},
+       "elsewhere：不存在或不是目录（校验不创建目录）\n输出目录错误！"},
+      {{"--image=none.img", "--manifest=lot.csv"},
+       "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
       {{"--image=image.img", "--manifest=none.csv"}, "读取清单文件错误！none.csv"},
   };
   for (const auto& c : cases) {
