@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillmark {
 
@@ -17,5 +18,9 @@ enum class ImageVerdict {
 // Looks only at the signature bytes and the build stamp; image must hold
 // an accepted size's worth of bytes.
 ImageVerdict CheckImageContents(const std::uint8_t* image);
+
+// Which check an image that is not accepted failed, as one line: the
+// offset, the byte found and the byte required, or the build stamp.
+std::string ImageProblemText(const std::uint8_t* image);
 
 }  // namespace quillmark

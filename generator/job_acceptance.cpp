@@ -82,9 +82,9 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
   }
   switch (CheckImageContents(bytes.get())) {
     case ImageVerdict::Unparsable:
-      return Reject("无法解析的文件！");
+      return RejectWith("无法解析的文件！", ImageProblemText(bytes.get()));
     case ImageVerdict::BuildTooOld:
-      return Reject("解析文件出错！");
+      return RejectWith("解析文件出错！", ImageProblemText(bytes.get()));
     case ImageVerdict::Accepted:
       break;
   }
