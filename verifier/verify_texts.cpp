@@ -19,6 +19,16 @@ std::string AddressList(const std::vector<MacAddress>& addresses) {
   return text;
 }
 
+// The addresses a device's records must hold, from its first on.
+std::vector<MacAddress> ExpectedAddresses(MacAddress first, std::int32_t count) {
+  std::vector<MacAddress> addresses;
+  for (std::int32_t i = 0; i < count; ++i) {
+    addresses.push_back(first);
+    first.Increment();
+  }
+  return addresses;
+}
+
 }  // namespace
 
 std::string CheckingText(const MacAddress& first) {
@@ -39,7 +49,8 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
     case DeviceFault::Differs:
       return "文件内容不符: " + path + " 偏移" + Hex(result.offset);
     case DeviceFault::RecordsWrong:
-      return "MAC记录错误: " + path + " " + AddressList(result.heldAddresses);
+      return "MAC记录错误: " + path + " 找到 " + AddressList(result.heldAddresses) + "，应为 " +
+             AddressList(ExpectedAddresses(result.first, batch.macsPerDevice));
     case DeviceFault::Unreadable:
       return "读取文件出错: " + path;
   }

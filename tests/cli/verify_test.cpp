@@ -79,13 +79,17 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        3},
       {"byte flipped in the record area",
        [this] { FlipByte(kNames[1], kRecords + 2, 0x01); },
-       {"", "MAC记录错误: out/fw_045755_000100.img 04:57:54:00:01:00 04:57:55:00:01:01"},
+       {"",
+        "MAC记录错误: out/fw_045755_000100.img 找到 04:57:54:00:01:00 04:57:55:00:01:01，应为 "
+        "04:57:55:00:01:00 04:57:55:00:01:01"},
        {},
        oneFailed,
        3},
       {"a device holding its neighbour's addresses",
        [this] { WriteFileBytes(Out(kNames[3]), ReadFileBytes(Out(kNames[4]))); },
-       {"", "", "", "MAC记录错误: out/fw_045755_000104.img 04:57:55:00:01:06 04:57:55:00:01:07"},
+       {"", "", "",
+        "MAC记录错误: out/fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，"
+        "应为 04:57:55:00:01:04 04:57:55:00:01:05"},
        {},
        oneFailed,
        3},
@@ -191,6 +195,24 @@ TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
               std::string::npos)
         << report;
   }
+}
+
+TEST_F(VerifyTest, AnotherImageIsNamedOnceWhenMostDevicesDifferAtOneOffset) {
+  for (std::size_t device = 0; device < 4; ++device)
+    FlipByte(kNames[device], 0x100000, 0xff);
+  const ChildResult result = Verify(With(kFields, {"--quiet"}));
+  EXPECT_EQ(result.exitCode, 3);
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 6u) << result.out;
+  EXPECT_EQ(lines[4], "大多数设备在同一偏移0x100000处不符：给出的镜像可能不是写入时用的镜像");
+  EXPECT_EQ(lines[5], "校验结束：已校验6台，完好2台，失败4台");
+
+  // Two of six at one offset: damage, not another image.
+  ASSERT_EQ(Run(With(kFields, {"--quiet"})).exitCode, 0);
+  FlipByte(kNames[0], 0x100000, 0xff);
+  FlipByte(kNames[1], 0x100000, 0xff);
+  const ChildResult few = Verify(With(kFields, {"--quiet"}));
+  EXPECT_EQ(few.out.find("大多数设备"), std::string::npos) << few.out;
 }
 
 TEST_F(VerifyTest, ReportListsEveryDeviceAndEveryOtherFile) {

@@ -132,12 +132,16 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
        0},
       {"byte flipped in the record area",
        [&] { Rewrite(1, [&](auto& b) { b[records + 11] ^= 0x10; }); },
-       {"MAC记录错误: " + d + "fw_045755_000100.img 04:57:55:00:01:00 04:57:55:00:01:11"},
+       {"MAC记录错误: " + d +
+        "fw_045755_000100.img 找到 04:57:55:00:01:00 04:57:55:00:01:11，应为 "
+        "04:57:55:00:01:00 04:57:55:00:01:01"},
        1,
        0},
       {"a device holding its neighbour's addresses",
        [&] { test::WriteFileBytes(PathOf(m_batch.devices[3]), DeviceImage(m_batch.devices[4])); },
-       {"MAC记录错误: " + d + "fw_045755_000104.img 04:57:55:00:01:06 04:57:55:00:01:07"},
+       {"MAC记录错误: " + d +
+        "fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，应为 "
+        "04:57:55:00:01:04 04:57:55:00:01:05"},
        1,
        0},
       {"truncated",
