@@ -10,6 +10,7 @@
 #include "console_text.h"
 #include "exit_codes.h"
 #include "manifest.h"
+#include "request_options.h"
 #include "signals.h"
 
 namespace quillmark::cli {
@@ -133,9 +134,18 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
 
 }  // namespace
 
+static void PrintBentInput(const WriteOptions& options) {
+  JobRequestTexts texts = options.texts;
+  if (options.NextFreeStart())
+    texts.startMac.clear();  // the ledger chooses it
+  for (const std::string& line : BentInputLines(texts))
+    PrintError(line);
+}
+
 int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
+  PrintBentInput(options);
   SystemFiles files;
   GenerationJob job;
   ConsoleRun console(options);
@@ -159,6 +169,7 @@ int RunGeneration(const WriteOptions& options) {
 }
 
 int RunDryRun(const WriteOptions& options) {
+  PrintBentInput(options);
   SystemFiles files;
   GenerationJob job;
   ConsoleRun console(options);

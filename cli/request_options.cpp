@@ -3,6 +3,8 @@
 #include <string>
 
 #include "batch_limits.h"
+#include "mac_address.h"
+#include "text_scan.h"
 
 namespace quillmark::cli {
 
@@ -42,6 +44,41 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
        .help = macsHelp,
        .value = &texts.macsPerDevice},
   };
+}
+
+}  // namespace quillmark::cli
+
+namespace quillmark::cli {
+namespace {
+
+std::string Lowercase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+void AddBentNumber(std::vector<std::string>& lines, const char* option, const std::string& text,
+                   const char* before, const char* after) {
+  const std::optional<std::int32_t> value = ReadDecimalInt32(text);
+  if (value && *value != 0 && std::to_string(*value) != text) {
+    lines.push_back(std::string(option) + " " + text + "：按" + before + std::to_string(*value) +
+                    after + "处理");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> BentInputLines(const JobRequestTexts& texts) {
+  std::vector<std::string> lines;
+  if (const std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
+      start && start->ToColonText() != Lowercase(texts.startMac)) {
+    lines.push_back("--start-mac " + texts.startMac + "：按 " + start->ToColonText() + " 处理");
+  }
+  AddBentNumber(lines, "--count", texts.deviceCount, " ", " 台");
+  AddBentNumber(lines, "--macs-per-device", texts.macsPerDevice, "每台 ", " 个地址");
+  return lines;
 }
 
 }  // namespace quillmark::cli

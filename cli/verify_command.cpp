@@ -103,6 +103,10 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
 int RunVerify(const VerifyOptions& options) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
+  if (!options.hasManifest) {
+    for (const std::string& line : BentInputLines(options.texts))
+      PrintError(line);
+  }
   SystemFiles files;
   GenerationJob job;
   int refused = kExitSuccess;

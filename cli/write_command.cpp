@@ -141,7 +141,8 @@ std::string WriteHelpText() {
          HelpRows(table) +
          "\n"
          "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
-         "数值按对话框的规则读取：--count=12abc 生成12台设备。\n"
+         "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
+         "上警告一行（--count 12abc：按 12 台处理）。\n"
          "\n" +
          ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }

@@ -130,6 +130,7 @@ struct ValueCase {
   std::string error;              // empty: the run succeeds
   std::vector<std::string> files;
   std::string outDir = "out";
+  std::string warning = {};  // where the reading rules bent the value
 };
 
 void PrintTo(const ValueCase& value, std::ostream* os) {
@@ -147,7 +148,7 @@ TEST_P(ValueTest, ReachesTheCoreUnchanged) {
   const ChildResult result = Run(args);
   if (value.error.empty()) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, value.warning);
   } else {
     EXPECT_EQ(result.exitCode, 1);
     // The refusal is the last line, after the line on the value.
@@ -163,20 +164,42 @@ const std::vector<std::string> kTwoDevices{"fw_045755_000000.img", "fw_045755_00
 INSTANTIATE_TEST_SUITE_P(
     Forms, ValueTest,
     testing::Values(
-        ValueCase{"TrailingLetters", {"--count=2abc"}, "", kTwoDevices},
-        ValueCase{"LeadingSpace", {"--count= 2"}, "", kTwoDevices},
-        ValueCase{"LeadingSpaceSeparate", {"--count", " 2"}, "", kTwoDevices},
+        ValueCase{"TrailingLetters",
+                  {"--count=2abc"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  "--count 2abc：按 2 台处理\n"},
+        ValueCase{
+            "LeadingSpace", {"--count= 2"}, "", kTwoDevices, "out", "--count  2：按 2 台处理\n"},
+        ValueCase{"LeadingSpaceSeparate",
+                  {"--count", " 2"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  "--count  2：按 2 台处理\n"},
+        ValueCase{
+            "BentMacAndCount",
+            {"--start-mac=04:57:55:00:10:0g", "--count=2O"},
+            "",
+            {"fw_045755_001000.img", "fw_045755_001001.img"},
+            "out",
+            "--start-mac 04:57:55:00:10:0g：按 04:57:55:00:10:00 处理\n--count 2O：按 2 台处理\n"},
         ValueCase{"EmptyCount", {"--count="}, "生成数量输入错误！", {}},
         ValueCase{"NegativeCount", {"--count=-2"}, "生成数量输入错误！", {}},
         ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, "起始MAC地址输入错误！", {}},
         ValueCase{"TabBeforeMac",
                   {"--start-mac=\t04:57:55:00:00:10", "--count=1"},
                   "",
-                  {"fw_045755_000010.img"}},
+                  {"fw_045755_000010.img"},
+                  "out",
+                  "--start-mac \t04:57:55:00:00:10：按 04:57:55:00:00:10 处理\n"},
         ValueCase{"FractionPerDevice",
                   {"--macs-per-device=1.9", "--count=1"},
                   "",
-                  {"fw_045755_000000.img"}},
+                  {"fw_045755_000000.img"},
+                  "out",
+                  "--macs-per-device 1.9：按每台 1 个地址处理\n"},
         ValueCase{"NegativePerDevice", {"--macs-per-device=-1"}, "每设备分配MAC数量错误！", {}},
         ValueCase{"EmptyOutput", {"--out=", "--count=1"}, "输出目录错误！", {}},
         ValueCase{"OutputStartingWithMinus",
