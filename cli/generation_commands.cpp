@@ -42,6 +42,7 @@ class ConsoleRun final : public RunFrontEnd {
       case RunNote::LedgerCheck:  // standard output holds the plan
       case RunNote::SpaceNotChecked:
       case RunNote::OtherLotFiles:
+      case RunNote::PrefixCarry:
       case RunNote::OutcomeNotRecorded:
         PrintError(line);
         break;

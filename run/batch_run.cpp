@@ -61,8 +61,11 @@ bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger,
   return true;
 }
 
-// Said, never refused: a rerun in place finds only its own files.
-void BatchRun::NoteOtherLotFiles() {
+// Said, never refused: a rerun in place finds only its own files, and
+// the dialog's rules allow a batch past its vendor prefix.
+void BatchRun::NoteWarnings() {
+  if (const std::string carry = PrefixCarryText(m_job); !carry.empty())
+    m_frontEnd.ShowNote(RunNote::PrefixCarry, carry);
   if (const std::int32_t others = CountOtherLotFiles(m_job, m_files); others > 0)
     m_frontEnd.ShowNote(RunNote::OtherLotFiles, OtherLotFilesText(m_job.outputDirectory, others));
 }
@@ -105,7 +108,7 @@ bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger
   }
   if (!space.checked)
     m_frontEnd.ShowNote(RunNote::SpaceNotChecked, kSpaceNotCheckedText);
-  NoteOtherLotFiles();
+  NoteWarnings();
   return true;
 }
 
@@ -118,7 +121,7 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
     return Refuse(answer.line);
   if (!answer.line.empty())
     m_frontEnd.ShowNote(RunNote::LedgerCheck, answer.line);
-  NoteOtherLotFiles();
+  NoteWarnings();
   return true;
 }
 

@@ -20,6 +20,7 @@ enum class RunNote {
   SpaceNotChecked,     // the volume gave no figures, so the space was not checked
   OutcomeNotRecorded,  // the ledger could not record how the run ended
   OtherLotFiles,       // the folder holds "fw_*.img" files outside the batch
+  PrefixCarry,         // the batch's addresses leave its start's vendor prefix
 };
 
 // What differs between the front ends: where a run's texts go and how a
@@ -71,7 +72,7 @@ class BatchRun {
 
  private:
   bool Accept(JobRequestTexts texts, const LedgerRequest& ledger, OutputDirectoryRule rule);
-  void NoteOtherLotFiles();
+  void NoteWarnings();
   bool Refuse(const std::string& message, MessageStyle style = MessageStyle::Plain);
   void RemoveCreatedFolder();
   void RecordOutcome(const BatchOutcome& outcome);

@@ -16,4 +16,8 @@ std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files);
 // The warning before device 1: the run goes on, a rerun in place too.
 std::string OtherLotFilesText(const std::string& outputDirectory, std::int32_t count);
 
+// The warning for a batch whose last address leaves the first three bytes
+// (the vendor prefix) of its start; empty when it stays inside them.
+std::string PrefixCarryText(const GenerationJob& job);
+
 }  // namespace quillmark

@@ -75,5 +75,26 @@ TEST_F(OtherLotTest, ADryRunCreatesNoFolder) {
   }
 }
 
+TEST_F(OtherLotTest, ABatchPastItsVendorPrefixIsWrittenWithAWarning) {
+  const std::string warning =
+      "警告：本批地址越过起始地址的前三个字节（厂商前缀）："
+      "04:57:55:ff:ff:ff 至 04:57:56:00:00:00\n";
+  const std::vector<std::string> args = {"--image=image.img", "--start-mac=04:57:55:ff:ff:ff",
+                                         "--count=2", "--quiet"};
+  const ChildResult dry = Run(With(args, "--dry-run"));
+  EXPECT_EQ(dry.exitCode, 0);
+  EXPECT_EQ(dry.err, warning);
+  const ChildResult write = Run(args);
+  EXPECT_EQ(write.exitCode, 0);
+  EXPECT_EQ(write.err, warning);
+  EXPECT_EQ(m_dir.List("out"),
+            (std::vector<std::string>{"fw_045755_ffffff.img", "fw_045756_000000.img"}));
+  // Up to the prefix's last address: nothing to say.
+  const ChildResult inside = Run({"--image=image.img", "--start-mac=04:57:55:ff:ff:fe", "--count=1",
+                                  "--macs-per-device=2", "--quiet", "--out=in"});
+  EXPECT_EQ(inside.exitCode, 0);
+  EXPECT_EQ(inside.err, "");
+}
+
 }  // namespace
 }  // namespace quillmark::test
