@@ -31,6 +31,7 @@ struct LedgerOptions {
   std::string startMac;
   std::string count = "1";
   std::string macsPerDevice = "1";
+  bool allowPrefixCarry = false;
   bool help = false;
 };
 
@@ -55,6 +56,9 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
        .valueName = "TEXT",
        .help = "check：每设备MAC数量",
        .value = &o.macsPerDevice},
+      {.name = "--allow-prefix-carry",
+       .help = "pool add：允许地址池越过前三个字节（厂商前缀）",
+       .flag = &o.allowPrefixCarry},
       {.name = "--help", .help = "打印本帮助", .flag = &o.help},
   };
 }
@@ -103,7 +107,7 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   return kExitSuccess;
 }
 
-int Pools(Ledger& ledger, const std::vector<std::string>& words) {
+int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
   if (words.size() == 2 && words[1] == "list") {
     Result<std::vector<Pool>> pools = ledger.Pools();
     if (!pools)
@@ -117,6 +121,11 @@ int Pools(Ledger& ledger, const std::vector<std::string>& words) {
   const std::optional<std::uint64_t> last = MacArgument(words[4]);
   if (!first || !last || *last < *first)
     return Refuse("地址池范围输入错误！" + words[3] + " " + words[4]);
+  // A pool is what keeps batches inside one vendor prefix.
+  if ((*first >> 24) != (*last >> 24) && !o.allowPrefixCarry) {
+    return Refuse("地址池越过厂商前缀！" + words[3] + " " + words[4] +
+                  "（前三个字节不同；确需如此请加 --allow-prefix-carry）");
+  }
   Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
   if (!pool)
     return Refuse(pool.error().message);
@@ -146,7 +155,7 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
 int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
   const std::string& command = words[0];
   if (command == "pool")
-    return Pools(ledger, words);
+    return Pools(ledger, o, words);
   if (command == "check")
     return Check(ledger, o);
   if (command == "list" || command == "export") {

@@ -129,6 +129,18 @@ TEST(LedgerCommand, ShowSpeaksChineseAndMistakesAreNamed) {
     EXPECT_EQ(result.err, c.error);
     EXPECT_EQ(result.out, "");
   }
+  const ChildResult carry =
+      Ledger({"pool", "add", "lineC", "04:57:55:ff:ff:00", "04:57:56:00:00:ff", "--ledger", file});
+  EXPECT_EQ(carry.exitCode, 1);
+  EXPECT_EQ(carry.err,
+            "地址池越过厂商前缀！04:57:55:ff:ff:00 04:57:56:00:00:ff（前三个字节不同；确需如此请加 "
+            "--allow-prefix-carry）\n");
+  const ChildResult allowed =
+      Ledger({"pool", "add", "lineC", "04:57:55:ff:ff:00", "04:57:56:00:00:ff",
+              "--allow-prefix-carry", "--ledger", file});
+  EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+  EXPECT_THAT(allowed.out, HasSubstr("lineC  04:57:55:ff:ff:00 至 04:57:56:00:00:ff"));
+
   const ChildResult pool = Ledger({"list", "--pool", "line3", "--ledger", file});
   EXPECT_EQ(pool.exitCode, 0) << pool.err;
   EXPECT_THAT(pool.out, HasSubstr("池 line3"));
