@@ -23,6 +23,8 @@ void DialogRun::ShowRefusal(const std::string& message, MessageStyle style) {
 void DialogRun::ShowNote(RunNote note, const std::string& line) {
   // The dialog shows the range through its status line only; a ledger
   // that did not record the outcome is worth a message box.
+  if (note == RunNote::OtherLotFiles)
+    m_otherLotNote = line;
   if (note != RunNote::OutcomeNotRecorded || !m_owner)
     return;
   // Shown once the worker is done, without holding it.

@@ -26,7 +26,12 @@ class DialogRun final : public RunFrontEnd {
   void ShowRefusal(const std::string& message, MessageStyle style) override;
   void ShowNote(RunNote note, const std::string& line) override;
 
+  // The warning about files of another lot in the folder, for the end
+  // status; empty when there are none.
+  const std::string& OtherLotNote() const { return m_otherLotNote; }
+
  private:
+  std::string m_otherLotNote;
   QPointer<QWidget> m_owner;
   SystemFiles m_files;
   BatchRun m_run;

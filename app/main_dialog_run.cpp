@@ -94,13 +94,17 @@ void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
     // The writer no longer uses the folder; the ledger is told the
     // outcome after this, on the worker's thread.
-    if (m_pRun)
+    std::string endStatus(kRunFinishedText);
+    if (m_pRun) {
       m_pRun->Run().ReleaseFolder();
+      // Files of another lot in the folder stay said when the run is done.
+      if (!m_pRun->OtherLotNote().empty())
+        endStatus += "；" + m_pRun->OtherLotNote();
+    }
     m_pRun.reset();
     EnableStart();
     if (finished)
-      m_controls.statusLabel->setText(QString::fromUtf8(
-          kRunFinishedText.data(), static_cast<qsizetype>(kRunFinishedText.size())));
+      m_controls.statusLabel->setText(QString::fromStdString(endStatus));
     m_progress.End(finished, std::exchange(m_endCount, std::nullopt));
     m_bRunActive = false;
   });

@@ -34,7 +34,7 @@ int Dispatch(const std::vector<std::string>& args) {
 
 std::vector<Subcommand> Subcommands() {
   std::vector<Subcommand> subcommands = {
-      {"verify", "读回一批映像文件并逐台校验", &RunVerifyCommand},
+      {"verify", "读回一批镜像文件并逐台校验", &RunVerifyCommand},
   };
   for (const Subcommand& optional : OptionalSubcommands())
     subcommands.push_back(optional);

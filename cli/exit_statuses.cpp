@@ -25,7 +25,9 @@ std::vector<ExitStatusRow> ExitStatuses(ExitTable command) {
       return {{{kExitSuccess}, "每台设备的文件都完好"},
               {{kExitRejected}, "请求或清单被拒绝（信息在标准错误输出），未校验任何文件"},
               {{kExitUsage}, "命令行用法错误"},
-              {{kExitRunFailed}, "有设备的文件不完好，或发现MAC地址重复的文件"},
+              {{kExitRunFailed},
+               "有设备的文件不完好，或发现MAC地址重复的文件，\n或有不属于本批的 fw_*.img "
+               "文件（未给出 --allow-other-files）"},
               StopRow("（总结说明校验到哪里）")};
     case ExitTable::Labels:
       return {{{kExitSuccess}, "PDF或ZPL已写入，或ZPL已全部发送到打印机"},

@@ -1,13 +1,16 @@
 #include "generation_commands.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "batch_run.h"
 #include "console_host.h"
 #include "console_text.h"
 #include "exit_codes.h"
 #include "manifest.h"
+#include "request_options.h"
 #include "signals.h"
 
 namespace quillmark::cli {
@@ -24,6 +27,8 @@ class ConsoleRun final : public RunFrontEnd {
   explicit ConsoleRun(const WriteOptions& options) : m_options(options) {}
 
   void ShowRefusal(const std::string& message, MessageStyle) override { PrintError(message); }
+  // Printed before the refusal, which stays the last line.
+  void ShowRefusalDetail(const std::string& detail) override { PrintError(detail); }
 
   void ShowNote(RunNote note, const std::string& line) override {
     switch (note) {
@@ -36,6 +41,8 @@ class ConsoleRun final : public RunFrontEnd {
         break;
       case RunNote::LedgerCheck:  // standard output holds the plan
       case RunNote::SpaceNotChecked:
+      case RunNote::OtherLotFiles:
+      case RunNote::PrefixCarry:
       case RunNote::OutcomeNotRecorded:
         PrintError(line);
         break;
@@ -78,11 +85,68 @@ bool SaveManifest(const WriteOptions& options, const std::string& text, Platform
   return false;
 }
 
+// An argument as a POSIX shell reads it back: quoted unless it is plain.
+std::string ShellWord(const std::string& text) {
+  bool plain = !text.empty();
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!(std::isalnum(byte) || std::string_view("_./:=@%+-,").find(c) != std::string_view::npos))
+      plain = false;
+  }
+  if (plain)
+    return text;
+  std::string quoted = "'";
+  for (const char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// The same batch again into the same folder: a rerun in place, which
+// rewrites every device and which the ledger accepts as another write of
+// the batch. A PostgreSQL location is left out: it may hold a password.
+std::string FinishingCommand(const WriteOptions& options, const GenerationJob& job) {
+  std::string command = "quillmark-cli";
+  const auto add = [&](const std::string& name, const std::string& value) {
+    command += " " + ShellWord(name + "=" + value);
+  };
+  add("--image", options.texts.imagePath);
+  add("--out", options.texts.outputDirectory);
+  add("--start-mac", job.startMac.ToColonText());
+  add("--count", std::to_string(job.deviceCount));
+  add("--macs-per-device", std::to_string(job.macsPerDevice));
+  if (options.hasManifest)
+    add("--manifest", options.manifestPath);
+  if (options.durable)
+    command += " --durable";
+  bool ledgerLeftOut = false;
+  if (options.useLedger) {
+    ledgerLeftOut = options.ledgerLocation.find('=') != std::string::npos ||
+                    options.ledgerLocation.find("://") != std::string::npos;
+    if (!ledgerLeftOut)
+      add("--ledger", options.ledgerLocation);
+    if (!options.station.empty())
+      add("--station", options.station);
+    if (!options.pool.empty())
+      add("--pool", options.pool);
+  }
+  return "完成本批（同一批次再次写入同一目录）：" + command +
+         (ledgerLeftOut ? "（账本位置同前）" : "");
+}
+
 }  // namespace
+
+static void PrintBentInput(const WriteOptions& options) {
+  JobRequestTexts texts = options.texts;
+  if (options.NextFreeStart())
+    texts.startMac.clear();  // the ledger chooses it
+  for (const std::string& line : BentInputLines(texts))
+    PrintError(line);
+}
 
 int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
+  PrintBentInput(options);
   SystemFiles files;
   GenerationJob job;
   ConsoleRun console(options);
@@ -101,12 +165,14 @@ int RunGeneration(const WriteOptions& options) {
         "运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
         std::to_string(job.deviceCount) + "个）；" +
         RunEndCountText(outcome.devicesWritten, outcome.devicesFailed, outcome.devicesNotReached));
+    PrintError(FinishingCommand(options, job));
     return kExitSignalBase + StopSignal();
   }
   return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
 }
 
 int RunDryRun(const WriteOptions& options) {
+  PrintBentInput(options);
   SystemFiles files;
   GenerationJob job;
   ConsoleRun console(options);

@@ -1,5 +1,6 @@
 #include "ledger_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -30,6 +31,7 @@ struct LedgerOptions {
   std::string startMac;
   std::string count = "1";
   std::string macsPerDevice = "1";
+  bool allowPrefixCarry = false;
   bool help = false;
 };
 
@@ -54,6 +56,9 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
        .valueName = "TEXT",
        .help = "check：每设备MAC数量",
        .value = &o.macsPerDevice},
+      {.name = "--allow-prefix-carry",
+       .help = "pool add：允许地址池越过前三个字节（厂商前缀）",
+       .flag = &o.allowPrefixCarry},
       {.name = "--help", .help = "打印本帮助", .flag = &o.help},
   };
 }
@@ -102,7 +107,7 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   return kExitSuccess;
 }
 
-int Pools(Ledger& ledger, const std::vector<std::string>& words) {
+int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
   if (words.size() == 2 && words[1] == "list") {
     Result<std::vector<Pool>> pools = ledger.Pools();
     if (!pools)
@@ -116,6 +121,11 @@ int Pools(Ledger& ledger, const std::vector<std::string>& words) {
   const std::optional<std::uint64_t> last = MacArgument(words[4]);
   if (!first || !last || *last < *first)
     return Refuse("地址池范围输入错误！" + words[3] + " " + words[4]);
+  // A pool is what keeps batches inside one vendor prefix.
+  if ((*first >> 24) != (*last >> 24) && !o.allowPrefixCarry) {
+    return Refuse("地址池越过厂商前缀！" + words[3] + " " + words[4] +
+                  "（前三个字节不同；确需如此请加 --allow-prefix-carry）");
+  }
   Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
   if (!pool)
     return Refuse(pool.error().message);
@@ -145,10 +155,19 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
 int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
   const std::string& command = words[0];
   if (command == "pool")
-    return Pools(ledger, words);
+    return Pools(ledger, o, words);
   if (command == "check")
     return Check(ledger, o);
   if (command == "list" || command == "export") {
+    // A pool name with a typo would list nothing, as a pool without batches.
+    if (!o.pool.empty()) {
+      Result<std::vector<Pool>> pools = ledger.Pools();
+      if (!pools)
+        return Refuse(pools.error().message);
+      if (std::none_of(pools->begin(), pools->end(),
+                       [&](const Pool& pool) { return pool.name == o.pool; }))
+        return Refuse(UnknownPoolError(o.pool).message);
+    }
     Result<std::vector<BatchDetails>> batches =
         ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
     if (!batches)
@@ -156,9 +175,15 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
     Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
     return kExitSuccess;
   }
+  if (command != "show" && command != "void")
+    return ReportUsageError("无法识别的账本命令：" + command +
+                            "；用 quillmark-cli ledger --help 查看用法");
   const std::int64_t id = words.size() == 2 ? IdArgument(words[1]) : 0;
-  if ((command != "show" && command != "void") || id == 0)
-    return ReportUsageError("无法识别的账本命令；用 quillmark-cli ledger --help 查看用法");
+  if (id == 0) {
+    return ReportUsageError("ledger " + command + " 须跟一个批次号（正整数）" +
+                            (words.size() == 2 ? "，不是 " + words[1] : std::string()) +
+                            "；用 quillmark-cli ledger --help 查看用法");
+  }
   if (command == "void") {
     if (o.reason.empty())
       return ReportUsageError("作废须用 --reason 写明原因");

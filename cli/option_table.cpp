@@ -90,9 +90,9 @@ std::string JoinArguments(const std::vector<std::string>& args) {
   return joined;
 }
 
-ParsedOptions UsageError(std::string text) {
+ParsedOptions UsageError(std::string text, std::string_view helpCommand) {
   ParsedOptions parsed;
-  parsed.error = std::move(text) + "；用 --help 查看用法";
+  parsed.error = std::move(text) + "；用 " + std::string(helpCommand) + " 查看用法";
   return parsed;
 }
 
@@ -123,7 +123,8 @@ bool ParsedOptions::Given(std::string_view name) const {
   return std::find(given.begin(), given.end(), name) != given.end();
 }
 
-ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args) {
+ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args,
+                           std::string_view helpCommand) {
   CLI::App app;
   app.set_help_flag();  // each command's own help flag takes its place
   app.allow_extras();   // unknown arguments are reported in Chinese below
@@ -136,17 +137,17 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
   }
 
   if (const std::string misused = MisusedForm(table, args); !misused.empty())
-    return UsageError(misused);
+    return UsageError(misused, helpCommand);
   try {
     std::vector<std::string> split = SplitAttachedValues(table, args);
     app.parse(split);
   } catch (const CLI::ParseError&) {
     // The checks above leave CLI11 nothing to refuse; its own texts are
     // English, so none of them reaches the user.
-    return UsageError("无法解析命令行");
+    return UsageError("无法解析命令行", helpCommand);
   }
   if (!app.remaining().empty())
-    return UsageError("无法识别的参数：" + JoinArguments(app.remaining()));
+    return UsageError("无法识别的参数：" + JoinArguments(app.remaining()), helpCommand);
 
   ParsedOptions parsed;
   parsed.ok = true;

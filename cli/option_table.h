@@ -31,7 +31,9 @@ struct ParsedOptions {
 // Reads the arguments (the program's name and any subcommand name left
 // out) into the table's targets. Values are kept as given, the empty text
 // included.
-ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args);
+// A usage error ends by pointing to helpCommand, the command's own help.
+ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args,
+                           std::string_view helpCommand = "--help");
 
 // "用法: quillmark-cli --image PATH [--out DIR] …" wrapped at 80 columns.
 std::string Synopsis(std::string_view command, const OptionTable& table);

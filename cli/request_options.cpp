@@ -3,6 +3,8 @@
 #include <string>
 
 #include "batch_limits.h"
+#include "mac_address.h"
+#include "text_scan.h"
 
 namespace quillmark::cli {
 
@@ -31,7 +33,7 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
   return {
       {.name = "--image",
        .valueName = "PATH",
-       .help = "输入固件映像，大小须为4、8或16 MiB（必需）",
+       .help = "输入固件镜像，大小须为4、8或16 MiB（必需）",
        .value = &texts.imagePath,
        .required = true},
       {.name = "--out", .valueName = "DIR", .help = outHelp, .value = &texts.outputDirectory},
@@ -48,6 +50,41 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
                "0x10000 处的地址记录",
        .value = &texts.profilePath},
   };
+}
+
+}  // namespace quillmark::cli
+
+namespace quillmark::cli {
+namespace {
+
+std::string Lowercase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+void AddBentNumber(std::vector<std::string>& lines, const char* option, const std::string& text,
+                   const char* before, const char* after) {
+  const std::optional<std::int32_t> value = ReadDecimalInt32(text);
+  if (value && *value != 0 && std::to_string(*value) != text) {
+    lines.push_back(std::string(option) + " " + text + "：按" + before + std::to_string(*value) +
+                    after + "处理");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> BentInputLines(const JobRequestTexts& texts) {
+  std::vector<std::string> lines;
+  if (const std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
+      start && start->ToColonText() != Lowercase(texts.startMac)) {
+    lines.push_back("--start-mac " + texts.startMac + "：按 " + start->ToColonText() + " 处理");
+  }
+  AddBentNumber(lines, "--count", texts.deviceCount, " ", " 台");
+  AddBentNumber(lines, "--macs-per-device", texts.macsPerDevice, "每台 ", " 个地址");
+  return lines;
 }
 
 }  // namespace quillmark::cli

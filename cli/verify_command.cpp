@@ -18,12 +18,15 @@
 namespace quillmark::cli {
 namespace {
 
+constexpr std::string_view kVerifyHelp = "quillmark-cli verify --help";
+
 struct VerifyOptions {
   JobRequestTexts texts = DialogDefaults();
   std::string manifestPath;
   std::string reportPath;
   bool fromDisk = false;
   bool quiet = false;
+  bool allowOtherFiles = false;
   bool help = false;
   bool hasManifest = false;
   bool hasReport = false;
@@ -44,7 +47,10 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
       {.name = "--from-disk",
        .help = "从磁盘读取，不用缓存中的数据\n（每个文件先写回磁盘并清除其缓存）",
        .flag = &o.fromDisk},
-      {.name = "--quiet", .help = "只打印失败信息和总结", .flag = &o.quiet},
+      {.name = "--quiet", .help = "只打印失败信息、批次外文件和总结", .flag = &o.quiet},
+      {.name = "--allow-other-files",
+       .help = "目录中有不属于本批的 fw_*.img 文件时仍可通过\n（照常列出并计数）",
+       .flag = &o.allowOtherFiles},
       {.name = "--help", .help = "打印本帮助", .flag = &o.help},
   };
   table.insert(table.end(), own.begin(), own.end());
@@ -61,6 +67,13 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
+// The detail line first: the refusal stays the last line.
+int Refuse(const JobVerdict& verdict) {
+  if (!verdict.detail.empty())
+    PrintError(verdict.detail);
+  return Refuse(verdict.message);
+}
+
 // The batch to expect, judged as a write judges its request (the image
 // the same way), except that the output directory must already exist:
 // a check creates nothing. Empty with the exit status when refused.
@@ -69,7 +82,7 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   if (!options.hasManifest) {
     const JobVerdict verdict =
         AcceptJobRequest(job, options.texts, files, OutputDirectoryRule::MustExist);
-    refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+    refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
     return verdict.accepted ? std::optional(BatchOfJob(job)) : std::nullopt;
   }
   const ManifestReading reading = ReadManifest(options.manifestPath, files);
@@ -87,8 +100,9 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
   if (verdict.accepted)
     verdict = LoadJobProfile(job, options.texts.profilePath, files);
   if (verdict.accepted && !DirectoryExists(job.outputDirectory, files))
-    verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain};
-  refused = verdict.accepted ? kExitSuccess : Refuse(verdict.message);
+    verdict = JobVerdict{false, "输出目录错误！", MessageStyle::Plain,
+                         job.outputDirectory + "：不存在或不是目录（校验不创建目录）"};
+  refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
   return verdict.accepted ? std::optional(BatchOfManifest(job, *reading.manifest)) : std::nullopt;
 }
 
@@ -105,6 +119,10 @@ OutputPathGuard ReportGuard(const VerifyOptions& options, const ExpectedBatch& b
 int RunVerify(const VerifyOptions& options) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
+  if (!options.hasManifest) {
+    for (const std::string& line : BentInputLines(options.texts))
+      PrintError(line);
+  }
   SystemFiles files;
   GenerationJob job;
   int refused = kExitSuccess;
@@ -136,7 +154,10 @@ int RunVerify(const VerifyOptions& options) {
   }
   if (outcome.stopped)
     return kExitSignalBase + StopSignal();
-  return outcome.Passed() && reported ? kExitSuccess : kExitRunFailed;
+  // A folder is proven only when it holds the batch and nothing a station
+  // would flash with it.
+  const bool otherFilesFail = outcome.otherFiles > 0 && !options.allowOtherFiles;
+  return outcome.Passed() && !otherFilesFail && reported ? kExitSuccess : kExitRunFailed;
 }
 
 }  // namespace
@@ -146,10 +167,12 @@ std::string VerifyHelpText() {
   const OptionTable table = VerifyOptionTable(options);
   return Synopsis("quillmark-cli verify", table) +
          "\n"
-         "读回输出目录中的一批映像文件，逐台校验：文件存在且是普通文件，大小与\n"
-         "输入映像相同，除MAC记录外与映像逐字节一致，MAC记录正好是该设备的地址。\n"
+         "读回输出目录中的一批镜像文件，逐台校验：文件存在且是普通文件，大小与\n"
+         "输入镜像相同，除MAC记录外与镜像逐字节一致，MAC记录正好是该设备的地址。\n"
          "目录中残留的临时文件和不属于本批的 fw_*.img 文件各报告一行；其中含有\n"
-         "本批MAC地址的文件算作校验失败。最后一行是总结。\n"
+         "本批MAC地址的文件算作校验失败。不属于本批的 fw_*.img 文件（即使用\n"
+         "--quiet 也列出）计入总结，并使校验失败，除非给出 --allow-other-files。\n"
+         "最后一行是总结。\n"
          "\n"
          "选项:\n" +
          HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Verify);
@@ -158,7 +181,7 @@ std::string VerifyHelpText() {
 int RunVerifyCommand(const std::vector<std::string>& args) {
   VerifyOptions options;
   const OptionTable table = VerifyOptionTable(options);
-  const ParsedOptions parsed = ParseOptions(table, args);
+  const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
   if (options.help) {
@@ -166,13 +189,14 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
     return kExitSuccess;
   }
   if (!parsed.Given("--image"))
-    return ReportUsageError("缺少必需的选项 --image；用 --help 查看用法");
+    return ReportUsageError("缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法");
   options.hasManifest = parsed.Given("--manifest");
   options.hasReport = parsed.Given("--report");
   if (options.hasManifest && (parsed.Given("--start-mac") || parsed.Given("--count") ||
                               parsed.Given("--macs-per-device"))) {
     return ReportUsageError(
-        "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 --help 查看用法");
+        "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 "
+        "quillmark-cli verify --help 查看用法");
   }
   return RunVerify(options);
 }

@@ -1,5 +1,8 @@
 #include "verify_console.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 #include "signals.h"
 #include "verify_texts.h"
 
@@ -17,6 +20,8 @@ void VerifyConsoleHost::OnDeviceChecked(const DeviceResult& result) {
     else
       m_progress.PrintLine(CheckingText(result.first));
   }
+  if (result.fault == DeviceFault::Differs)
+    ++m_differingAt[result.offset];
   if (result.fault != DeviceFault::None)
     m_progress.PrintLine(DeviceFaultText(m_batch, result));
 }
@@ -26,9 +31,9 @@ void VerifyConsoleHost::OnFolderScanned(const FolderScan& scan) {
   if (!scan.listed)
     m_progress.PrintLine(UnlistedFolderText(m_batch));
   for (const FolderFinding& finding : scan.findings) {
-    // A file that merely does not belong is a note; quiet output keeps only
-    // what fails the check.
-    if (!m_mode.quiet || finding.batchAddress)
+    // A leftover temporary file is a note; quiet output keeps what fails
+    // the check and the files of another lot, which a station would flash.
+    if (!m_mode.quiet || !finding.temporary || finding.batchAddress)
       m_progress.PrintLine(FindingText(m_batch, finding));
   }
 }
@@ -42,6 +47,17 @@ void VerifyConsoleHost::Finish(const VerifyOutcome& outcome) {
        ++i)
     m_report.AddUnchecked(m_batch.devices[i]);
   m_progress.End();
+  // Most devices differing where all do: the files were written from
+  // another image than the one given, not damaged one by one.
+  for (const auto& [offset, devices] : m_differingAt) {
+    if (devices >= 2 && devices * 2 > outcome.devicesChecked) {
+      char hex[32];
+      std::snprintf(hex, sizeof hex, "0x%" PRIx64, offset);
+      m_progress.PrintLine(std::string("大多数设备在同一偏移") + hex +
+                           "处不符：给出的镜像可能不是写入时用的镜像");
+      break;
+    }
+  }
   m_progress.PrintLine(SummaryText(outcome, m_batch.devices.size()));
 }
 

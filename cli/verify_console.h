@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "batch_verifier.h"
 #include "progress_line.h"
@@ -37,6 +38,7 @@ class VerifyConsoleHost final : public VerifyHost {
   ProgressLine m_progress;
   VerifyReport m_report;
   std::int32_t m_done = 0;
+  std::map<std::uint64_t, std::int32_t> m_differingAt;  // devices by first differing offset
 };
 
 }  // namespace quillmark::cli

@@ -34,7 +34,8 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                "每个完整写入的文件一行（中途停止时也写入）",
        .value = &o.manifestPath},
       {.name = "--dry-run",
-       .help = "只检查请求，在标准输出打印整批的清单，不写映像文件；\n"
+       .help = "只检查请求，在标准输出打印整批的清单，不写镜像文件，\n"
+               "不创建任何东西（包括输出目录）；\n"
                "不能与 --manifest 同用（清单只列出真正写入的文件）",
        .flag = &o.dryRun},
       {.name = "--quiet", .help = "只打印错误信息和结束信息", .flag = &o.quiet},
@@ -157,14 +158,17 @@ std::string WriteHelpText() {
   const OptionTable table = WriteOptionTable(line);
   return Synopsis("quillmark-cli", table) +
          "\n"
-         "为一批网络设备生成固件：每台设备一份输入映像的副本，写入该设备连续的\n"
+         "为一批网络设备生成固件：每台设备一份输入镜像的副本，写入该设备连续的\n"
          "MAC地址，文件以设备的第一个地址命名（fw_045755_000000.img）。\n"
+         "输出目录中已有不属于本批的 fw_*.img 文件时，在第1台设备前于标准错误\n"
+         "输出上警告一行（照常写入）。\n"
          "\n"
          "选项:\n" +
          HelpRows(table) +
          "\n"
          "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
-         "数值按对话框的规则读取：--count=12abc 生成12台设备。\n"
+         "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
+         "上警告一行（--count 12abc：按 12 台处理）。\n"
          "\n" +
          ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }

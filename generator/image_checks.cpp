@@ -1,5 +1,6 @@
 #include "image_checks.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace quillmark {
@@ -57,6 +58,21 @@ bool TouchesCheckedBytes(std::uint64_t offset, std::uint64_t size) {
       return true;
   }
   return touches(kLinkTextOffset, sizeof kLinkText) || touches(kBuildStampOffset, 4);
+}
+
+std::string ImageProblemText(const std::uint8_t* image) {
+  char text[160];
+  for (const SignatureByte& expected : kSignature) {
+    if (image[expected.offset] != expected.value) {
+      std::snprintf(text, sizeof text, "偏移0x%X处为0x%02X：镜像签名须为0x%02X",
+                    static_cast<unsigned>(expected.offset), image[expected.offset], expected.value);
+      return text;
+    }
+  }
+  std::snprintf(text, sizeof text, "构建时间0x%08X：带 link 标记的镜像须不早于0x%08X",
+                static_cast<unsigned>(ReadBigEndian32(image + kBuildStampOffset)),
+                static_cast<unsigned>(kOldestLinkBuild));
+  return text;
 }
 
 }  // namespace quillmark

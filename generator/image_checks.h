@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillmark {
 
@@ -21,5 +22,9 @@ ImageVerdict CheckImageContents(const std::uint8_t* image);
 // True when any of the size bytes from offset is one CheckImageContents
 // reads (a signature byte, the "link" text or the build stamp).
 bool TouchesCheckedBytes(std::uint64_t offset, std::uint64_t size);
+
+// Which check an image that is not accepted failed, as one line: the
+// offset, the byte found and the byte required, or the build stamp.
+std::string ImageProblemText(const std::uint8_t* image);
 
 }  // namespace quillmark

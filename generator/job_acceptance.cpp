@@ -16,6 +16,38 @@ JobVerdict Reject(std::string message, MessageStyle style = MessageStyle::Plain)
   return JobVerdict{false, std::move(message), style};
 }
 
+JobVerdict RejectWith(std::string message, std::string detail) {
+  JobVerdict verdict{false, std::move(message), MessageStyle::Plain};
+  verdict.detail = std::move(detail);
+  return verdict;
+}
+
+std::string StartMacRule(const std::optional<MacAddress>& start) {
+  if (!start)
+    return "须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）";
+  if ((start->octets[0] & 3) != 0)
+    return "第一个字节须为单播、全球管理地址";
+  return "第二、三字节不能同时为ff";
+}
+
+// Why the output directory cannot be made, for the detail line.
+std::string OutputDirectoryProblem(const std::string& path, PlatformFiles& files,
+                                   OutputDirectoryRule rule) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && IsPathSeparator(trimmed.back()))
+    trimmed.pop_back();
+  if (trimmed.empty())
+    return "（空）：须给出输出目录";
+  const PathKind kind = files.KindOf(trimmed);
+  if (kind != PathKind::None && kind != PathKind::Directory)
+    return path + "：已存在且不是目录";
+  if (kind == PathKind::None && rule == OutputDirectoryRule::MustExist)
+    return path + "：不存在（校验不创建目录）";
+  if (kind == PathKind::None && !OutputDirectoryCouldBeMade(trimmed, files))
+    return path + "：上级目录不存在";
+  return path + "：无法创建";
+}
+
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
   char text[128];
@@ -36,7 +68,8 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
   if (!size || !IsAcceptedImageSize(*size)) {
     // The whole 64-bit size is shown, so a 4 GiB + 4 MiB file is not
     // mistaken for a 4 MiB image.
-    return Reject(Format("文件大小错误！%" PRIu64, size.value_or(0)));
+    return RejectWith(Format("文件大小错误！%" PRIu64, size.value_or(0)),
+                      Format("%" PRIu64 "字节：须为4194304、8388608或16777216", size.value_or(0)));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
   if (!bytes)
@@ -49,9 +82,9 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
   }
   switch (CheckImageContents(bytes.get())) {
     case ImageVerdict::Unparsable:
-      return Reject("无法解析的文件！");
+      return RejectWith("无法解析的文件！", ImageProblemText(bytes.get()));
     case ImageVerdict::BuildTooOld:
-      return Reject("解析文件出错！");
+      return RejectWith("解析文件出错！", ImageProblemText(bytes.get()));
     case ImageVerdict::Accepted:
       break;
   }
@@ -70,14 +103,18 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 
   std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
   if (!start || !start->IsValidStart())
-    return Reject("起始MAC地址输入错误！");
+    return RejectWith("起始MAC地址输入错误！", texts.startMac + "：" + StartMacRule(start));
   job.startMac = *start;
 
   if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
-    return Reject("生成数量输入错误！");
+    return RejectWith("生成数量输入错误！", texts.deviceCount + "：须为" +
+                                                std::to_string(kMinDeviceCount) + "到" +
+                                                std::to_string(kMaxDeviceCount));
   }
   if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
-    return Reject("每设备分配MAC数量错误！");
+    return RejectWith("每设备分配MAC数量错误！", texts.macsPerDevice + "：须为" +
+                                                     std::to_string(kMinMacsPerDevice) + "到" +
+                                                     std::to_string(kMaxMacsPerDevice));
   }
 
   JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
@@ -91,15 +128,26 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   // The image stays loaded when only the directory fails; the next
   // request releases it first.
   bool created = false;
-  const bool directoryReady = rule == OutputDirectoryRule::CreateIfMissing
-                                  ? EnsureOutputDirectory(job.outputDirectory, files, &created)
-                                  : DirectoryExists(job.outputDirectory, files);
-  if (!directoryReady)
-    return Reject(std::string(kOutputDirectoryErrorText));
+  bool directoryReady = false;
+  switch (rule) {
+    case OutputDirectoryRule::CreateIfMissing:
+      directoryReady = EnsureOutputDirectory(job.outputDirectory, files, &created);
+      break;
+    case OutputDirectoryRule::MustExist:
+      directoryReady = DirectoryExists(job.outputDirectory, files);
+      break;
+    case OutputDirectoryRule::WouldCreate:
+      directoryReady = OutputDirectoryCouldBeMade(job.outputDirectory, files);
+      break;
+  }
+  if (!directoryReady) {
+    return RejectWith(std::string(kOutputDirectoryErrorText),
+                      OutputDirectoryProblem(job.outputDirectory, files, rule));
+  }
   // The run would remove the image as a stale temporary file, leaving no
   // trace of it. (An image under a device's own name is replaced by that
   // device's image, which a rerun in place relies on.)
-  if (rule == OutputDirectoryRule::CreateIfMissing &&
+  if (rule != OutputDirectoryRule::MustExist &&
       BatchNameOf(texts.imagePath, job, files) == BatchName::TemporaryFile) {
     return Reject(ImageIsTemporaryFileText(texts.imagePath));
   }
@@ -110,7 +158,7 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files) {
   const FileHandle file = files.OpenForReading(imagePath);
   if (file == kNoFile)
-    return Reject("读取文件错误！");
+    return RejectWith("读取文件错误！", imagePath + "：无法打开（不存在、不是文件或无权读取）");
   JobVerdict verdict = LoadImage(job, file, files);
   files.Close(file);
   return verdict;
@@ -166,6 +214,26 @@ bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created
   if (created != nullptr)
     *created = made;
   return made;
+}
+
+bool OutputDirectoryCouldBeMade(std::string path, PlatformFiles& files) {
+  while (path.size() > 1 && IsPathSeparator(path.back()))
+    path.pop_back();
+  if (path.empty())
+    return false;
+  if (DirectoryExists(path, files))
+    return true;
+  if (files.KindOf(path) != PathKind::None)
+    return false;
+  std::size_t cut = path.size();
+  while (cut > 0 && !IsPathSeparator(path[cut - 1]))
+    --cut;
+  if (cut == 0)
+    return true;  // a folder in the working directory
+  std::string parent = path.substr(0, cut);
+  while (parent.size() > 1 && IsPathSeparator(parent.back()))
+    parent.pop_back();
+  return DirectoryExists(parent, files);
 }
 
 bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files) {

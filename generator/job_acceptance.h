@@ -42,6 +42,10 @@ struct JobVerdict {
   bool accepted = false;
   std::string message;  // what to show when rejected
   MessageStyle style = MessageStyle::Plain;
+  // The line the command line prints before the message: the value, the
+  // rule it broke, the path. Empty where the message says it all. The
+  // dialog shows the message alone.
+  std::string detail = {};
   // Acceptance created the output directory: a run refused later removes
   // it again while it is empty.
   bool createdOutputDirectory = false;
@@ -49,7 +53,9 @@ struct JobVerdict {
 
 // What acceptance does about the output directory: a run creates it when
 // its parent exists; reading a batch back only requires it.
-enum class OutputDirectoryRule { CreateIfMissing, MustExist };
+// WouldCreate judges as CreateIfMissing does without creating anything
+// (a dry run): a missing directory passes when its parent is a directory.
+enum class OutputDirectoryRule { CreateIfMissing, MustExist, WouldCreate };
 
 // Checks the texts and the image in a fixed order and stops at the first
 // failure. On acceptance every field of job is set, the image is loaded
@@ -72,6 +78,9 @@ JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformF
 // given, says which); one trailing separator is ignored, parents are
 // never created.
 bool EnsureOutputDirectory(std::string path, PlatformFiles& files, bool* created = nullptr);
+// What a dry run asks instead: the directory exists, or nothing stands at
+// its path and its parent is a directory, so the write could make it.
+bool OutputDirectoryCouldBeMade(std::string path, PlatformFiles& files);
 // Removes the directory when it is empty; a directory with anything in it
 // stays as it is. True once removed.
 bool RemoveEmptyOutputDirectory(std::string path, PlatformFiles& files);

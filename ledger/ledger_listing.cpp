@@ -14,15 +14,30 @@ std::string OrNone(const std::string& text) {
   return text.empty() ? "-" : text;
 }
 
+// The ledger stores the English names; a reader is shown the words the
+// listing uses everywhere else.
+std::string EndingText(Ending ending) {
+  switch (ending) {
+    case Ending::Finished:
+      return "已完成";
+    case Ending::Stopped:
+      return "已停止";
+    case Ending::Failed:
+      return "有失败";
+    case Ending::None:
+      break;
+  }
+  return "未记录结果";
+}
+
 std::string WriteLine(const WriteRecord& write) {
   std::string line = "  写入 " + std::to_string(write.id) + "  " + write.startedAt + "  工位 " +
                      write.station + "  用户 " + write.writtenBy + "  " + write.outputFolder +
-                     "\n    映像 SHA-256 " + write.imageSha256 + "\n    ";
+                     "\n    镜像 SHA-256 " + write.imageSha256 + "\n    ";
   if (write.ending == Ending::None)
     return line + "未记录结果（运行中，或已中断）\n";
-  return line + std::string(EndingName(write.ending)) + "  已写入 " +
-         std::to_string(write.devicesWritten) + "  失败 " + std::to_string(write.devicesFailed) +
-         "  " + write.endedAt + "\n";
+  return line + EndingText(write.ending) + "  已写入 " + std::to_string(write.devicesWritten) +
+         "  失败 " + std::to_string(write.devicesFailed) + "  " + write.endedAt + "\n";
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "batch_run.h"
 
+#include "other_lot_files.h"
 #include "space_check.h"
 
 namespace quillmark {
+
+void RunFrontEnd::ShowRefusalDetail(const std::string&) {}
 
 std::string RunFrontEnd::CheckOwnOutputs(const GenerationJob&, PlatformFiles&) {
   return "";
@@ -42,20 +45,33 @@ bool BatchRun::Refuse(const std::string& message, MessageStyle style) {
 
 // Acceptance, then the ledger opened. A start the ledger chooses later
 // stands in acceptance as any valid start.
-bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger) {
+bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger,
+                      OutputDirectoryRule rule) {
   if (ledger.use && ledger.nextFree)
     texts.startMac = "00:00:00:00:00:00";
-  const JobVerdict verdict = AcceptJobRequest(m_job, texts, m_files);
-  if (!verdict.accepted)
+  const JobVerdict verdict = AcceptJobRequest(m_job, texts, m_files, rule);
+  if (!verdict.accepted) {
+    if (!verdict.detail.empty())
+      m_frontEnd.ShowRefusalDetail(verdict.detail);
     return Refuse(verdict.message, verdict.style);
+  }
   m_createdFolder = verdict.createdOutputDirectory;
   if (const LedgerAnswer opened = m_ledger.Open(ledger); !opened.ok)
     return Refuse(opened.line);
   return true;
 }
 
+// Said, never refused: a rerun in place finds only its own files, and
+// the dialog's rules allow a batch past its vendor prefix.
+void BatchRun::NoteWarnings() {
+  if (const std::string carry = PrefixCarryText(m_job); !carry.empty())
+    m_frontEnd.ShowNote(RunNote::PrefixCarry, carry);
+  if (const std::int32_t others = CountOtherLotFiles(m_job, m_files); others > 0)
+    m_frontEnd.ShowNote(RunNote::OtherLotFiles, OtherLotFilesText(m_job.outputDirectory, others));
+}
+
 bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger) {
-  if (!Accept(texts, ledger))
+  if (!Accept(texts, ledger, OutputDirectoryRule::CreateIfMissing))
     return false;
   if (const LedgerAnswer planned = m_ledger.PlanNextFree(m_job); !planned.ok)
     return Refuse(planned.line);
@@ -92,11 +108,12 @@ bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger
   }
   if (!space.checked)
     m_frontEnd.ShowNote(RunNote::SpaceNotChecked, kSpaceNotCheckedText);
+  NoteWarnings();
   return true;
 }
 
 bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) {
-  if (!Accept(texts, ledger))
+  if (!Accept(texts, ledger, OutputDirectoryRule::WouldCreate))
     return false;
   // The ledger is asked, never changed.
   const LedgerAnswer answer = m_ledger.Check(m_job);
@@ -104,6 +121,7 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
     return Refuse(answer.line);
   if (!answer.line.empty())
     m_frontEnd.ShowNote(RunNote::LedgerCheck, answer.line);
+  NoteWarnings();
   return true;
 }
 

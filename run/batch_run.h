@@ -19,6 +19,8 @@ enum class RunNote {
   ChosenReservation,   // the same, for a range the ledger chose itself
   SpaceNotChecked,     // the volume gave no figures, so the space was not checked
   OutcomeNotRecorded,  // the ledger could not record how the run ended
+  OtherLotFiles,       // the folder holds "fw_*.img" files outside the batch
+  PrefixCarry,         // the batch's addresses leave its start's vendor prefix
 };
 
 // What differs between the front ends: where a run's texts go and how a
@@ -27,6 +29,9 @@ class RunFrontEnd {
  public:
   // A refusal before device 1, one line; nothing of the batch was written.
   virtual void ShowRefusal(const std::string& message, MessageStyle style) = 0;
+  // Just before a refusal: the line that says the value, the rule and the
+  // path. A front end that shows the refusal alone ignores it.
+  virtual void ShowRefusalDetail(const std::string& detail);
   virtual void ShowNote(RunNote note, const std::string& line) = 0;
   // The front end's own outputs of the run (the command line's manifest),
   // judged before the folder is claimed and again when the ledger moved
@@ -53,7 +58,8 @@ class BatchRun {
   // nothing is recorded, and a folder this request created and left empty
   // is removed again.
   bool Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger);
-  // A dry run: acceptance and the ledger's answer, nothing changed.
+  // A dry run: acceptance and the ledger's answer, nothing changed, no
+  // folder created.
   bool Check(const JobRequestTexts& texts, const LedgerRequest& ledger);
 
   // The batch, on the caller's thread, after Prepare; the ledger is told
@@ -65,7 +71,8 @@ class BatchRun {
   void ReleaseFolder();
 
  private:
-  bool Accept(JobRequestTexts texts, const LedgerRequest& ledger);
+  bool Accept(JobRequestTexts texts, const LedgerRequest& ledger, OutputDirectoryRule rule);
+  void NoteWarnings();
   bool Refuse(const std::string& message, MessageStyle style = MessageStyle::Plain);
   void RemoveCreatedFolder();
   void RecordOutcome(const BatchOutcome& outcome);

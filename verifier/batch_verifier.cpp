@@ -168,6 +168,9 @@ VerifyOutcome VerifyBatch(const ExpectedBatch& batch, VerifyHost& host, Platform
   outcome.duplicateFiles = static_cast<std::int32_t>(
       std::count_if(scan.findings.begin(), scan.findings.end(),
                     [](const FolderFinding& f) { return f.batchAddress.has_value(); }));
+  outcome.otherFiles = static_cast<std::int32_t>(std::count_if(
+      scan.findings.begin(), scan.findings.end(),
+      [](const FolderFinding& f) { return !f.temporary && !f.batchAddress.has_value(); }));
   host.OnFolderScanned(scan);
   return outcome;
 }

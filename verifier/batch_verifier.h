@@ -41,6 +41,9 @@ struct VerifyOutcome {
   std::int32_t devicesExact = 0;
   std::int32_t devicesFailed = 0;
   std::int32_t duplicateFiles = 0;  // other files holding one of the batch's addresses
+  // "fw_*.img" files of no device of the batch holding none of its
+  // addresses: another lot a station flashing the folder would flash too.
+  std::int32_t otherFiles = 0;
   bool folderListed = false;
   bool stopped = false;
 

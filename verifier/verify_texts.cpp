@@ -19,6 +19,16 @@ std::string AddressList(const std::vector<MacAddress>& addresses) {
   return text;
 }
 
+// The addresses a device's records must hold, from its first on.
+std::vector<MacAddress> ExpectedAddresses(MacAddress first, std::int32_t count) {
+  std::vector<MacAddress> addresses;
+  for (std::int32_t i = 0; i < count; ++i) {
+    addresses.push_back(first);
+    first.Increment();
+  }
+  return addresses;
+}
+
 }  // namespace
 
 std::string CheckingText(const MacAddress& first) {
@@ -40,7 +50,8 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
       return "文件内容不符: " + path + " 偏移" + Hex(result.offset) +
              (result.part.empty() ? "" : "（" + result.part + "）");
     case DeviceFault::RecordsWrong:
-      return "MAC记录错误: " + path + " " + AddressList(result.heldAddresses);
+      return "MAC记录错误: " + path + " 找到 " + AddressList(result.heldAddresses) + "，应为 " +
+             AddressList(ExpectedAddresses(result.first, batch.macsPerDevice));
     case DeviceFault::Unreadable:
       return "读取文件出错: " + path;
   }
@@ -71,6 +82,8 @@ std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount) {
           std::to_string(outcome.devicesFailed) + "台";
   if (outcome.duplicateFiles > 0)
     text += "，MAC地址重复文件" + std::to_string(outcome.duplicateFiles) + "个";
+  if (outcome.otherFiles > 0)
+    text += "，批次外文件" + std::to_string(outcome.otherFiles) + "个";
   return text;
 }
 

@@ -27,7 +27,8 @@ std::string UnlistedFolderText(const ExpectedBatch& batch);
 std::string MoreFailuresText(std::size_t count);
 
 // The last line: devices checked, exact and failed, and the files holding
-// one of the batch's addresses, or how far a stopped check got.
+// one of the batch's addresses and the other "fw_*.img" files, or how far
+// a stopped check got.
 std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount);
 
 }  // namespace quillmark

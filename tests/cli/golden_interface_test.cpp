@@ -35,7 +35,8 @@ TEST_F(GoldenInterfaceTest, HelpPageIsTheKnownText) {
 
 struct UsageCase {
   std::vector<std::string> args;
-  std::string error;  // after "quillmark-cli: ", before "；用 --help 查看用法"
+  std::string error;            // after "quillmark-cli: ", before "；用 … --help 查看用法"
+  std::string help = "--help";  // the help the line points to
 };
 
 TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
@@ -53,7 +54,9 @@ TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
       {{"--image=image.img", "--count"}, "选项 --count 缺少值"},
       {{"--image=image.img", "--image=image.img"}, "选项 --image 只能给出一次"},
       {{"--image", "image.img", "--count=2", "--count", "3"}, "选项 --count 只能给出一次"},
-      {{"verify", "--image=image.img", "--out"}, "选项 --out 缺少值"},
+      {{"verify", "--image=image.img", "--out"},
+       "选项 --out 缺少值",
+       "quillmark-cli verify --help"},
       {{"labels", "--pdf=a.pdf", "--pdf", "b.pdf"}, "选项 --pdf 只能给出一次"},
   };
   for (const UsageCase& usage : cases) {
@@ -61,7 +64,7 @@ TEST_F(GoldenInterfaceTest, UsageErrorsAreTheKnownLines) {
     const ChildResult result = Run(usage.args);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 --help 查看用法\n");
+    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 " + usage.help + " 查看用法\n");
   }
 }
 
@@ -87,7 +90,7 @@ TEST_F(GoldenInterfaceTest, AMissingValueOrAValueOnAFlagTouchesNothing) {
     const ChildResult result = Run(usage.args);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 --help 查看用法\n");
+    EXPECT_EQ(result.err, "quillmark-cli: " + usage.error + "；用 " + usage.help + " 查看用法\n");
   }
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"image.img"});
 }

@@ -79,6 +79,74 @@ TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
   EXPECT_EQ(Ledger({"void", std::to_string(id), "--ledger", file}).exitCode, 2);  // no reason
 }
 
+TEST(LedgerCommand, ShowSpeaksChineseAndMistakesAreNamed) {
+  ScratchDir dir;
+  const std::string file = dir / "ledger.sqlite3";
+  ASSERT_EQ(Ledger({"init", file}).exitCode, 0);
+  ASSERT_EQ(
+      Ledger({"pool", "add", "line3", "04:57:55:00:00:00", "04:57:55:00:ff:ff", "--ledger", file})
+          .exitCode,
+      0);
+  {
+    auto ledger = ledger::OpenLedger(ledger::ParseLedgerLocation(file).value());
+    ASSERT_TRUE(ledger) << ledger.error().message;
+    const ledger::BatchRequest request{0x045755000000,       4,    1, "line3", "line3-a",
+                                       std::string(64, 'f'), "out"};
+    auto reserved = ledger.value()->Reserve(request);
+    ASSERT_TRUE(reserved) << reserved.error().message;
+    ASSERT_TRUE(ledger.value()->RecordOutcome(reserved->writeId, {2, 0, true, false}));
+  }
+  const ChildResult show = Ledger({"show", "1", "--ledger", file});
+  EXPECT_EQ(show.exitCode, 0) << show.err;
+  EXPECT_THAT(show.out, HasSubstr("已停止  已写入 2  失败 0"));
+  EXPECT_THAT(show.out, HasSubstr("镜像 SHA-256"));
+  EXPECT_THAT(show.out, Not(HasSubstr("stopped")));
+
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string error;
+  } cases[] = {
+      {{"show", "abc"},
+       2,
+       "quillmark-cli: ledger show 须跟一个批次号（正整数），不是 abc；用 quillmark-cli ledger "
+       "--help 查看用法\n"},
+      {{"void"},
+       2,
+       "quillmark-cli: ledger void 须跟一个批次号（正整数）；用 quillmark-cli ledger --help "
+       "查看用法\n"},
+      {{"shwo", "1"},
+       2,
+       "quillmark-cli: 无法识别的账本命令：shwo；用 quillmark-cli ledger --help 查看用法\n"},
+      {{"list", "--pool", "nosuch"}, 1, "地址池不存在！nosuch\n"},
+      {{"export", "--pool", "nosuch"}, 1, "地址池不存在！nosuch\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--ledger", file});
+    const ChildResult result = Ledger(args);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_EQ(result.err, c.error);
+    EXPECT_EQ(result.out, "");
+  }
+  const ChildResult carry =
+      Ledger({"pool", "add", "lineC", "04:57:55:ff:ff:00", "04:57:56:00:00:ff", "--ledger", file});
+  EXPECT_EQ(carry.exitCode, 1);
+  EXPECT_EQ(carry.err,
+            "地址池越过厂商前缀！04:57:55:ff:ff:00 04:57:56:00:00:ff（前三个字节不同；确需如此请加 "
+            "--allow-prefix-carry）\n");
+  const ChildResult allowed =
+      Ledger({"pool", "add", "lineC", "04:57:55:ff:ff:00", "04:57:56:00:00:ff",
+              "--allow-prefix-carry", "--ledger", file});
+  EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+  EXPECT_THAT(allowed.out, HasSubstr("lineC  04:57:55:ff:ff:00 至 04:57:56:00:00:ff"));
+
+  const ChildResult pool = Ledger({"list", "--pool", "line3", "--ledger", file});
+  EXPECT_EQ(pool.exitCode, 0) << pool.err;
+  EXPECT_THAT(pool.out, HasSubstr("池 line3"));
+}
+
 TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
   ScratchDir dir;
   ::unsetenv("QUILLMARK_LEDGER");

@@ -34,9 +34,8 @@ TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, kThreeDevicesTwoEach);
-  // Acceptance made the output directory, as it does for the dialog.
-  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "out"}));
-  EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
+  // The plan changes nothing, not even a folder.
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img"}));
 }
 
 // A manifest lists the files written; a plan in one would label devices

@@ -30,6 +30,7 @@ struct RejectionCase {
   const char* name;
   std::vector<std::string> args;
   std::string message;
+  std::string detail = {};  // the line before it: the value, the rule, the path
 };
 
 void PrintTo(const RejectionCase& rejection, std::ostream* os) {
@@ -38,14 +39,17 @@ void PrintTo(const RejectionCase& rejection, std::ostream* os) {
 
 class RejectionTest : public CliTest, public testing::WithParamInterface<RejectionCase> {};
 
-// Each rejection is the dialog's message box text as one line on standard
-// error, nothing on standard output, exit 1, and no device file.
+// Each rejection is the dialog's message box text as the last line on
+// standard error, after a line that says the value, the rule and the path
+// where the message does not; nothing on standard output, exit 1, and no
+// device file.
 TEST_P(RejectionTest, PrintsTheDialogsMessageAndExitsOne) {
   WriteRejectedImages(m_dir);
   const ChildResult result = Run(GetParam().args);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, GetParam().message + "\n");
+  const std::string detail = GetParam().detail;
+  EXPECT_EQ(result.err, (detail.empty() ? "" : detail + "\n") + GetParam().message + "\n");
   EXPECT_EQ(m_dir.List("out"), std::vector<std::string>{});
 }
 
@@ -54,22 +58,44 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RejectionCase{"FiveFields",
                       {"--image=image.img", "--start-mac=04:57:55:00:00"},
-                      "起始MAC地址输入错误！"},
+                      "起始MAC地址输入错误！",
+                      "04:57:55:00:00：须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）"},
         RejectionCase{"GroupAddressBeforeABadCount",
                       {"--image=image.img", "--start-mac=01:00:00:00:00:00", "--count=0"},
-                      "起始MAC地址输入错误！"},
-        RejectionCase{
-            "CountTooLarge", {"--image=image.img", "--count=65536"}, "生成数量输入错误！"},
+                      "起始MAC地址输入错误！",
+                      "01:00:00:00:00:00：第一个字节须为单播、全球管理地址"},
+        RejectionCase{"CountTooLarge",
+                      {"--image=image.img", "--count=65536"},
+                      "生成数量输入错误！",
+                      "65536：须为1到65535"},
         RejectionCase{"FiveMacsPerDevice",
                       {"--image=image.img", "--macs-per-device=5"},
-                      "每设备分配MAC数量错误！"},
-        RejectionCase{"MissingImage", {"--image=none.img"}, "读取文件错误！"},
-        RejectionCase{"DirectoryAsImage", {"--image=."}, "读取文件错误！"},
-        RejectionCase{"WrongSize", {"--image=long.img"}, "文件大小错误！4194305"},
-        RejectionCase{"SignatureByte", {"--image=unparsable.img"}, "无法解析的文件！"},
-        RejectionCase{"BuildTooOld", {"--image=old.img"}, "解析文件出错！"},
-        RejectionCase{
-            "OutputParentMissing", {"--image=image.img", "--out=none/out"}, "输出目录错误！"},
+                      "每设备分配MAC数量错误！",
+                      "5：须为1到4"},
+        RejectionCase{"MissingImage",
+                      {"--image=none.img"},
+                      "读取文件错误！",
+                      "none.img：无法打开（不存在、不是文件或无权读取）"},
+        RejectionCase{"DirectoryAsImage",
+                      {"--image=."},
+                      "读取文件错误！",
+                      ".：无法打开（不存在、不是文件或无权读取）"},
+        RejectionCase{"WrongSize",
+                      {"--image=long.img"},
+                      "文件大小错误！4194305",
+                      "4194305字节：须为4194304、8388608或16777216"},
+        RejectionCase{"SignatureByte",
+                      {"--image=unparsable.img"},
+                      "无法解析的文件！",
+                      "偏移0x1C060处为0x01：镜像签名须为0x00"},
+        RejectionCase{"BuildTooOld",
+                      {"--image=old.img"},
+                      "解析文件出错！",
+                      "构建时间0x59F54AFF：带 link 标记的镜像须不早于0x59F54B00"},
+        RejectionCase{"OutputParentMissing",
+                      {"--image=image.img", "--out=none/out"},
+                      "输出目录错误！",
+                      "none/out：上级目录不存在"},
         RejectionCase{"ManifestFolderMissing",
                       {"--image=image.img", "--manifest=none/list.csv"},
                       "清单文件无法写入！none/list.csv"},
@@ -92,8 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         RejectionCase{"ManifestIsADirectory",
                       {"--image=image.img", "--manifest=out"},
                       "清单文件不能是目录！out"},
-        RejectionCase{
-            "DryRun", {"--image=image.img", "--dry-run", "--count=abc"}, "生成数量输入错误！"}),
+        RejectionCase{"DryRun",
+                      {"--image=image.img", "--dry-run", "--count=abc"},
+                      "生成数量输入错误！",
+                      "abc：须为1到65535"}),
     [](const testing::TestParamInfo<RejectionCase>& info) { return info.param.name; });
 
 struct ValueCase {
@@ -102,6 +130,7 @@ struct ValueCase {
   std::string error;              // empty: the run succeeds
   std::vector<std::string> files;
   std::string outDir = "out";
+  std::string warning = {};  // where the reading rules bent the value
 };
 
 void PrintTo(const ValueCase& value, std::ostream* os) {
@@ -119,10 +148,13 @@ TEST_P(ValueTest, ReachesTheCoreUnchanged) {
   const ChildResult result = Run(args);
   if (value.error.empty()) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, value.warning);
   } else {
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, value.error + "\n");
+    // The refusal is the last line, after the line on the value.
+    const std::vector<std::string> lines = Lines(result.err);
+    ASSERT_EQ(lines.size(), 2u) << result.err;
+    EXPECT_EQ(lines.back(), value.error);
   }
   EXPECT_EQ(m_dir.List(value.outDir), value.files);
 }
@@ -132,20 +164,42 @@ const std::vector<std::string> kTwoDevices{"fw_045755_000000.img", "fw_045755_00
 INSTANTIATE_TEST_SUITE_P(
     Forms, ValueTest,
     testing::Values(
-        ValueCase{"TrailingLetters", {"--count=2abc"}, "", kTwoDevices},
-        ValueCase{"LeadingSpace", {"--count= 2"}, "", kTwoDevices},
-        ValueCase{"LeadingSpaceSeparate", {"--count", " 2"}, "", kTwoDevices},
+        ValueCase{"TrailingLetters",
+                  {"--count=2abc"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  "--count 2abc：按 2 台处理\n"},
+        ValueCase{
+            "LeadingSpace", {"--count= 2"}, "", kTwoDevices, "out", "--count  2：按 2 台处理\n"},
+        ValueCase{"LeadingSpaceSeparate",
+                  {"--count", " 2"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  "--count  2：按 2 台处理\n"},
+        ValueCase{
+            "BentMacAndCount",
+            {"--start-mac=04:57:55:00:10:0g", "--count=2O"},
+            "",
+            {"fw_045755_001000.img", "fw_045755_001001.img"},
+            "out",
+            "--start-mac 04:57:55:00:10:0g：按 04:57:55:00:10:00 处理\n--count 2O：按 2 台处理\n"},
         ValueCase{"EmptyCount", {"--count="}, "生成数量输入错误！", {}},
         ValueCase{"NegativeCount", {"--count=-2"}, "生成数量输入错误！", {}},
         ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, "起始MAC地址输入错误！", {}},
         ValueCase{"TabBeforeMac",
                   {"--start-mac=\t04:57:55:00:00:10", "--count=1"},
                   "",
-                  {"fw_045755_000010.img"}},
+                  {"fw_045755_000010.img"},
+                  "out",
+                  "--start-mac \t04:57:55:00:00:10：按 04:57:55:00:00:10 处理\n"},
         ValueCase{"FractionPerDevice",
                   {"--macs-per-device=1.9", "--count=1"},
                   "",
-                  {"fw_045755_000000.img"}},
+                  {"fw_045755_000000.img"},
+                  "out",
+                  "--macs-per-device 1.9：按每台 1 个地址处理\n"},
         ValueCase{"NegativePerDevice", {"--macs-per-device=-1"}, "每设备分配MAC数量错误！", {}},
         ValueCase{"EmptyOutput", {"--out=", "--count=1"}, "输出目录错误！", {}},
         ValueCase{"OutputStartingWithMinus",
@@ -160,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RequestTest, EmptyImageValueIsGivenAndFailsToOpen) {
   const ChildResult result = Run({"--image="});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "读取文件错误！\n");
+  EXPECT_EQ(result.err, "：无法打开（不存在、不是文件或无权读取）\n读取文件错误！\n");
 }
 
 TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {

@@ -46,10 +46,11 @@ TEST_F(RunTranscriptTest, ASmallSessionPrintsTheKnownBytes) {
   std::vector<std::uint8_t> tooLong = m_image;
   tooLong.push_back(0);
   WriteFileBytes(m_dir / "long.img", tooLong);
-  std::string transcript = Step({"--image=image.img", "--count=3", "--macs-per-device=2"}) +
-                           Step({"--image=image.img", "--out=lot", "--start-mac=04:57:55:00:00:fe",
-                                 "--count=2", "--quiet"}) +
-                           Step({"--image=image.img", "--out=lot", "--count=2", "--dry-run"});
+  // One statement each: the steps change the folders, so they run in order.
+  std::string transcript = Step({"--image=image.img", "--count=3", "--macs-per-device=2"});
+  transcript += Step(
+      {"--image=image.img", "--out=lot", "--start-mac=04:57:55:00:00:fe", "--count=2", "--quiet"});
+  transcript += Step({"--image=image.img", "--out=lot", "--count=2", "--dry-run"});
   // A folder under device 2's name: its file cannot be created.
   ASSERT_EQ(::mkdir((m_dir / "out/fw_045755_000011.img").c_str(), 0777), 0);
   transcript += Step({"--image=image.img", "--start-mac=04:57:55:00:00:10", "--count=3"});

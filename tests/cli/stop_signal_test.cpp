@@ -58,7 +58,10 @@ TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
   EXPECT_LT(count, kCount);
   EXPECT_EQ(result.err, "运行已停止：已写入" + std::to_string(count) + "个设备文件（共" +
                             std::to_string(kCount) + "个）；" +
-                            RunEndCountText(count, 0, kCount - count) + "\n");
+                            RunEndCountText(count, 0, kCount - count) +
+                            "\n完成本批（同一批次再次写入同一目录）：quillmark-cli "
+                            "--image=image.img --out=out --start-mac=04:57:55:00:00:00 --count=" +
+                            std::to_string(kCount) + " --macs-per-device=1 --manifest=list.csv\n");
   EXPECT_EQ(result.out.find(kRunFinishedText), std::string::npos);
 
   std::string manifest = "file,mac1\n";

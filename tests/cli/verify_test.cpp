@@ -79,13 +79,17 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        3},
       {"byte flipped in the record area",
        [this] { FlipByte(kNames[1], kRecords + 2, 0x01); },
-       {"", "MAC记录错误: out/fw_045755_000100.img 04:57:54:00:01:00 04:57:55:00:01:01"},
+       {"",
+        "MAC记录错误: out/fw_045755_000100.img 找到 04:57:54:00:01:00 04:57:55:00:01:01，应为 "
+        "04:57:55:00:01:00 04:57:55:00:01:01"},
        {},
        oneFailed,
        3},
       {"a device holding its neighbour's addresses",
        [this] { WriteFileBytes(Out(kNames[3]), ReadFileBytes(Out(kNames[4]))); },
-       {"", "", "", "MAC记录错误: out/fw_045755_000104.img 04:57:55:00:01:06 04:57:55:00:01:07"},
+       {"", "", "",
+        "MAC记录错误: out/fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，"
+        "应为 04:57:55:00:01:04 04:57:55:00:01:05"},
        {},
        oneFailed,
        3},
@@ -126,8 +130,8 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        [this] { WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2)); },
        {},
        {"批次外文件: out/fw_045755_00010a.img"},
-       clean,
-       0},
+       "校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
+       3},
       {"a file holding one of the batch's addresses",
        [this] { WriteFileBytes(Out("fw_045755_00ff00.img"), DeviceImage(0x045755000105, 2)); },
        {},
@@ -168,6 +172,49 @@ TEST_F(VerifyTest, QuietPrintsOnlyWhatFailsAndTheSummary) {
                                       "校验结束：已校验6台，完好5台，失败1台"}));
 }
 
+TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
+  WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2));
+  WriteFileBytes(Out("fw_045755_009999.img"), {1});
+  WriteFileBytes(Out(".fw_045755_00010c.img.part"), {1});
+  const std::vector<std::string> listed = {"批次外文件: out/fw_045755_00010a.img",
+                                           "批次外文件: out/fw_045755_009999.img"};
+  const std::string summary = "校验结束：已校验6台，完好6台，失败0台，批次外文件2个";
+  for (const bool allowed : {false, true}) {
+    SCOPED_TRACE(allowed ? "allowed" : "not allowed");
+    std::vector<std::string> args = With(kFields, {"--quiet", "--report=report.csv"});
+    if (allowed)
+      args.push_back("--allow-other-files");
+    const ChildResult result = Verify(args);
+    std::vector<std::string> expected = listed;
+    expected.push_back(summary);
+    EXPECT_EQ(Lines(result.out), expected);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, allowed ? 0 : 3);
+    const std::string report = Text(ReadFileBytes(m_dir / "report.csv"));
+    EXPECT_NE(report.find("fw_045755_00010a.img,extra,\nfw_045755_009999.img,extra,\n"),
+              std::string::npos)
+        << report;
+  }
+}
+
+TEST_F(VerifyTest, AnotherImageIsNamedOnceWhenMostDevicesDifferAtOneOffset) {
+  for (std::size_t device = 0; device < 4; ++device)
+    FlipByte(kNames[device], 0x100000, 0xff);
+  const ChildResult result = Verify(With(kFields, {"--quiet"}));
+  EXPECT_EQ(result.exitCode, 3);
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 6u) << result.out;
+  EXPECT_EQ(lines[4], "大多数设备在同一偏移0x100000处不符：给出的镜像可能不是写入时用的镜像");
+  EXPECT_EQ(lines[5], "校验结束：已校验6台，完好2台，失败4台");
+
+  // Two of six at one offset: damage, not another image.
+  ASSERT_EQ(Run(With(kFields, {"--quiet"})).exitCode, 0);
+  FlipByte(kNames[0], 0x100000, 0xff);
+  FlipByte(kNames[1], 0x100000, 0xff);
+  const ChildResult few = Verify(With(kFields, {"--quiet"}));
+  EXPECT_EQ(few.out.find("大多数设备"), std::string::npos) << few.out;
+}
+
 TEST_F(VerifyTest, ReportListsEveryDeviceAndEveryOtherFile) {
   FlipByte(kNames[0], 0x3fffff, 0xff);
   ASSERT_EQ(::mkdir(Out("fw_045755_000101.img").c_str(), 0777), 0);
@@ -201,15 +248,21 @@ TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {{"--image=image.img", "--start-mac=05:00:00:00:00:00"}, "起始MAC地址输入错误！"},
-      {{"--image=image.img", "--count=0"}, "生成数量输入错误！"},
-      {{"--image=image.img", "--macs-per-device=5"}, "每设备分配MAC数量错误！"},
+      {{"--image=image.img", "--start-mac=05:00:00:00:00:00"},
+       "05:00:00:00:00:00：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！"},
+      {{"--image=image.img", "--count=0"}, "0：须为1到65535\n生成数量输入错误！"},
+      {{"--image=image.img", "--macs-per-device=5"}, "5：须为1到4\n每设备分配MAC数量错误！"},
       {{"--image=lot.csv"},
-       "文件大小错误！" + std::to_string(ReadFileBytes(m_dir / "lot.csv").size())},
-      {{"--image=none.img"}, "读取文件错误！"},
-      {{"--image=image.img", "--out=elsewhere"}, "输出目录错误！"},
-      {{"--image=image.img", "--out=elsewhere", "--manifest=lot.csv"}, "输出目录错误！"},
-      {{"--image=none.img", "--manifest=lot.csv"}, "读取文件错误！"},
+       std::to_string(ReadFileBytes(m_dir / "lot.csv").size()) +
+           "字节：须为4194304、8388608或16777216\n文件大小错误！" +
+           std::to_string(ReadFileBytes(m_dir / "lot.csv").size())},
+      {{"--image=none.img"}, "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
+      {{"--image=image.img", "--out=elsewhere"},
+       "elsewhere：不存在（校验不创建目录）\n输出目录错误！"},
+      {{"--image=image.img", "--out=elsewhere", "--manifest=lot.csv"},
+       "elsewhere：不存在或不是目录（校验不创建目录）\n输出目录错误！"},
+      {{"--image=none.img", "--manifest=lot.csv"},
+       "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
       {{"--image=image.img", "--manifest=none.csv"}, "读取清单文件错误！none.csv"},
   };
   for (const auto& c : cases) {
@@ -259,10 +312,14 @@ TEST_F(VerifyTest, UsageErrors) {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {{}, "缺少必需的选项 --image；用 --help 查看用法"},
+      {{}, "缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法"},
       {{"--image=image.img", "--manifest=lot.csv", "--count=6"},
-       "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 --help 查看用法"},
-      {{"--image=image.img", "--durable"}, "无法识别的参数：--durable；用 --help 查看用法"},
+       "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 quillmark-cli "
+       "verify --help 查看用法"},
+      {{"--image=image.img", "--durable"},
+       "无法识别的参数：--durable；用 quillmark-cli verify --help 查看用法"},
+      {{"--image=image.img", "--quite"},
+       "无法识别的参数：--quite；用 quillmark-cli verify --help 查看用法"},
   };
   for (const auto& c : cases) {
     const ChildResult result = Verify(c.args);

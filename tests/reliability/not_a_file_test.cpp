@@ -86,7 +86,7 @@ TEST_P(NotAFileTest, IsRejectedAtOnce) {
 
   EXPECT_FALSE(result.timedOut) << "the tool hung on the image path";
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "读取文件错误！\n");
+  EXPECT_EQ(result.err, path + "：无法打开（不存在、不是文件或无权读取）\n读取文件错误！\n");
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(ListNames(OutDir()), kNothing);
 }

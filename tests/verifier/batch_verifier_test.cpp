@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -131,12 +132,16 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
        0},
       {"byte flipped in the record area",
        [&] { Rewrite(1, [&](auto& b) { b[records + 11] ^= 0x10; }); },
-       {"MAC记录错误: " + d + "fw_045755_000100.img 04:57:55:00:01:00 04:57:55:00:01:11"},
+       {"MAC记录错误: " + d +
+        "fw_045755_000100.img 找到 04:57:55:00:01:00 04:57:55:00:01:11，应为 "
+        "04:57:55:00:01:00 04:57:55:00:01:01"},
        1,
        0},
       {"a device holding its neighbour's addresses",
        [&] { test::WriteFileBytes(PathOf(m_batch.devices[3]), DeviceImage(m_batch.devices[4])); },
-       {"MAC记录错误: " + d + "fw_045755_000104.img 04:57:55:00:01:06 04:57:55:00:01:07"},
+       {"MAC记录错误: " + d +
+        "fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，应为 "
+        "04:57:55:00:01:04 04:57:55:00:01:05"},
        1,
        0},
       {"truncated",
@@ -234,6 +239,9 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
     EXPECT_EQ(outcome.devicesFailed, c.failed);
     EXPECT_EQ(outcome.devicesExact, 6 - c.failed);
     EXPECT_EQ(outcome.duplicateFiles, c.duplicates);
+    EXPECT_EQ(outcome.otherFiles, std::count_if(c.lines.begin(), c.lines.end(), [](const auto& l) {
+                return l.rfind("批次外文件: ", 0) == 0;
+              }));
     EXPECT_EQ(outcome.Passed(), c.failed == 0 && c.duplicates == 0);
     EXPECT_EQ(host.scans, 1);
   }

@@ -1,0 +1,47 @@
+#include "other_lot_files.h"
+
+#include <set>
+
+#include "batch_files.h"
+
+namespace quillmark {
+
+std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files) {
+  const std::optional<std::vector<std::string>> names = files.ListDirectory(job.outputDirectory);
+  if (!names)
+    return 0;
+  std::set<std::string> batchNames;
+  for (const MacAddress& first : PlannedDevices(job))
+    batchNames.insert(first.ToFileName());
+  std::int32_t count = 0;
+  for (const std::string& name : *names) {
+    const bool deviceLike = name.size() >= 7 && name.compare(0, 3, "fw_") == 0 &&
+                            name.compare(name.size() - 4, 4, ".img") == 0;
+    if (deviceLike && batchNames.count(name) == 0)
+      ++count;
+  }
+  return count;
+}
+
+std::string OtherLotFilesText(const std::string& outputDirectory, std::int32_t count) {
+  return "警告：输出目录 " + outputDirectory + " 中已有" + std::to_string(count) +
+         "个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录";
+}
+
+std::string PrefixCarryText(const GenerationJob& job) {
+  std::uint64_t start = 0;
+  for (const std::int32_t octet : job.startMac.octets)
+    start = start << 8 | static_cast<std::uint64_t>(octet & 0xff);
+  const std::uint64_t size =
+      static_cast<std::uint64_t>(job.deviceCount) * static_cast<std::uint64_t>(job.macsPerDevice);
+  const std::uint64_t last = (start + size - 1) & 0xffffffffffffULL;
+  if (size == 0 || (last >> 24) == (start >> 24))
+    return "";
+  MacAddress lastAddress;
+  for (std::size_t i = 0; i < 6; ++i)
+    lastAddress.octets[i] = static_cast<std::int32_t>((last >> (40 - 8 * i)) & 0xff);
+  return "警告：本批地址越过起始地址的前三个字节（厂商前缀）：" + job.startMac.ToColonText() +
+         " 至 " + lastAddress.ToColonText();
+}
+
+}  // namespace quillmark
