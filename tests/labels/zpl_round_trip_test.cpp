@@ -192,8 +192,8 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
   const std::pair<std::string, std::string> cases[] = {
       {"lot.csv", "标签文件不能是清单文件！lot.csv"},
       {"link.zpl", "标签文件不能是清单文件！link.zpl"},
-      {"folder.zpl", "标签文件无法写入！folder.zpl"},
-      {"fifo.zpl", "标签文件无法写入！fifo.zpl"},
+      {"folder.zpl", "标签文件不能是目录！folder.zpl"},
+      {"fifo.zpl", "标签文件已存在且不是普通文件！fifo.zpl"},
       {"gone/lot.zpl", "标签文件无法写入！gone/lot.zpl"},
   };
   for (const auto& [path, error] : cases) {
@@ -208,7 +208,7 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
 
 TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
-  WriteText(m_dir / "old.zpl", "an older file");
+  WriteText(m_dir / "old.zpl", "^XA an older sheet ^XZ");
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
       {{"--zpl", "a.zpl", "--pdf", "a.pdf"}, "--pdf、--zpl、--printer 只能给出一个"},
       {{"--zpl", "a.zpl", "--printer", "127.0.0.1"}, "--pdf、--zpl、--printer 只能给出一个"},
@@ -243,7 +243,7 @@ TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
   EXPECT_EQ(dense.exitCode, 1);
   EXPECT_NE(dense.err.find("放不下"), std::string::npos) << dense.err;
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"dense.csv", "lot.csv", "old.zpl"}));
-  EXPECT_EQ(Text(ReadFileBytes(m_dir / "old.zpl")), "an older file");
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / "old.zpl")), "^XA an older sheet ^XZ");
 }
 
 }  // namespace
