@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "batch_ledger.h"
 #include "command_line.h"
 #include "exit_codes.h"
 #include "file_replacement.h"
 #include "ledger.h"
 #include "ledger_report.h"
 #include "option_table.h"
+#include "output_path_guard.h"
 #include "path_parts.h"
 #include "platform_file.h"
 #include "quillmark_version.h"
@@ -66,32 +68,23 @@ std::string UtcNow(const char* format) {
 
 // The page may only replace a regular file (or a link, which the rename
 // replaces), and never the ledger it reports on.
+// The page replaces no input: an SQLite ledger is its file and, while in
+// use, its write-ahead log and shared memory, and replacing the log would
+// lose what it holds.
 std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
                           PlatformFiles& files) {
-  const PathKind kind = files.KindOf(path);
-  if (kind != PathKind::None && kind != PathKind::RegularFile && kind != PathKind::Link)
-    return "报告文件只能是普通文件！" + path;
-  const PathParts parts = SplitPath(path);
-  if (parts.name.empty() || parts.name == "." || parts.name == "..")
-    return "报告文件只能是普通文件！" + path;
-  // An SQLite ledger is its file and, while in use, its write-ahead log and
-  // shared memory: replacing the log would lose what it holds.
-  const std::optional<FileIdentity> target = files.IdentityOf(path);
-  if (location.kind == LedgerKind::SQLite && target) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-      if (target == files.IdentityOf(location.target + suffix))
-        return "报告文件不能是账本本身！" + path;
-    }
+  OutputPathGuard guard{"报告文件", {}, std::nullopt};
+  if (location.kind == LedgerKind::SQLite) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      guard.inputs.push_back({location.target + suffix, "账本"});
   }
-  return "";
+  return CheckOutputPath(path, guard, files);
 }
 
 int WriteReport(const ReportOptions& o) {
   std::string text = o.location;
-  if (text.empty()) {
-    const char* env = std::getenv("QUILLMARK_LEDGER");
-    text = env != nullptr ? env : "";
-  }
+  if (text.empty())
+    text = ConfiguredLedgerLocation().value_or("");
   if (text.empty())
     return Refuse("未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
   Result<LedgerLocation> location = ParseLedgerLocation(text);

@@ -2,6 +2,7 @@
 
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "printable_text.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -10,8 +11,14 @@ std::string Devices(const BatchSummary& batch) {
   return std::to_string(batch.deviceCount) + "台×" + std::to_string(batch.macsPerDevice);
 }
 
+// Names, folders and reasons come from whoever wrote them into the ledger:
+// shown, never obeyed by the terminal or read as a line of their own.
+std::string Shown(const std::string& text) {
+  return EscapeControlCharacters(text);
+}
+
 std::string OrNone(const std::string& text) {
-  return text.empty() ? "-" : text;
+  return text.empty() ? "-" : Shown(text);
 }
 
 // The ledger stores the English names; a reader is shown the words the
@@ -32,8 +39,9 @@ std::string EndingText(Ending ending) {
 
 std::string WriteLine(const WriteRecord& write) {
   std::string line = "  写入 " + std::to_string(write.id) + "  " + write.startedAt + "  工位 " +
-                     write.station + "  用户 " + write.writtenBy + "  " + write.outputFolder +
-                     "\n    镜像 SHA-256 " + write.imageSha256 + "\n    ";
+                     Shown(write.station) + "  用户 " + Shown(write.writtenBy) + "  " +
+                     Shown(write.outputFolder) + "\n    镜像 SHA-256 " + write.imageSha256 +
+                     "\n    ";
   if (write.ending == Ending::None)
     return line + "未记录结果（运行中，或已中断）\n";
   return line + EndingText(write.ending) + "  已写入 " + std::to_string(write.devicesWritten) +
@@ -55,8 +63,9 @@ std::string InitText(const std::string& shownLocation, const InitReport& report)
 std::string PoolListing(const std::vector<Pool>& pools) {
   std::string text;
   for (const Pool& pool : pools) {
-    text += pool.name + "  " + RangeText(pool.macs) + "  " + std::to_string(pool.macs.count) +
-            "个地址  " + pool.createdBy + "  " + pool.createdAt + "\n";
+    text += Shown(pool.name) + "  " + RangeText(pool.macs) + "  " +
+            std::to_string(pool.macs.count) + "个地址  " + Shown(pool.createdBy) + "  " +
+            pool.createdAt + "\n";
   }
   return text;
 }
@@ -66,8 +75,8 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
   for (const BatchDetails& details : batches) {
     const BatchSummary& batch = details.batch;
     text += std::to_string(batch.id) + "  " + RangeText(batch.macs()) + "  " + Devices(batch) +
-            "  池 " + OrNone(batch.pool) + "  工位 " + batch.station + "  " + batch.recordedAt +
-            "  " + StateText(details) + "\n";
+            "  池 " + OrNone(batch.pool) + "  工位 " + Shown(batch.station) + "  " +
+            batch.recordedAt + "  " + StateText(details) + "\n";
   }
   return text;
 }
@@ -75,9 +84,10 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
 std::string BatchDetailsText(const BatchDetails& details) {
   const BatchSummary& batch = details.batch;
   std::string text = BatchText(batch) + "\n  " + Devices(batch) + "  池 " + OrNone(batch.pool) +
-                     "  记录者 " + batch.recordedBy + "  " + StateText(details) + "\n";
+                     "  记录者 " + Shown(batch.recordedBy) + "  " + StateText(details) + "\n";
   if (batch.voided) {
-    text += "  作废 " + batch.voidedAt + "  " + batch.voidedBy + "：" + batch.voidReason + "\n";
+    text += "  作废 " + batch.voidedAt + "  " + Shown(batch.voidedBy) + "：" +
+            Shown(batch.voidReason) + "\n";
   }
   for (const WriteRecord& write : details.writes)
     text += WriteLine(write);
@@ -85,8 +95,8 @@ std::string BatchDetailsText(const BatchDetails& details) {
 }
 
 std::string CheckText(const Reservation& verdict) {
-  const std::string range =
-      RangeText(verdict.macs) + (verdict.pool.empty() ? "" : "（地址池 " + verdict.pool + "）");
+  const std::string range = RangeText(verdict.macs) +
+                            (verdict.pool.empty() ? "" : "（地址池 " + Shown(verdict.pool) + "）");
   if (verdict.rewrite)
     return "账本可以记录：批次 " + std::to_string(verdict.batchId) + " 的又一次写入，" + range +
            "\n";

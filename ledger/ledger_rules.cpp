@@ -4,6 +4,7 @@
 
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "printable_text.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -100,6 +101,11 @@ std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
     return InvalidRequestError("映像的SHA-256须为64个小写十六进制数字");
   if (request.station.empty())
     return InvalidRequestError("工位名称不能为空");
+  // A name with a line break or an escape sequence would forge lines or
+  // drive the terminal of whoever lists the ledger.
+  if (HasControlCharacters(request.station))
+    return InvalidRequestError("工位名称不能含有控制字符：" +
+                               EscapeControlCharacters(request.station));
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
     return InvalidRequestError("MAC地址范围超出 ff:ff:ff:ff:ff:ff");

@@ -1,6 +1,7 @@
 #include "ledger_texts.h"
 
 #include "mac_number.h"
+#include "printable_text.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -15,7 +16,7 @@ LedgerError WithBatch(LedgerFault fault, std::string message, const BatchSummary
 
 std::string BatchText(const BatchSummary& batch) {
   return "批次 " + std::to_string(batch.id) + "：" + RangeText(batch.macs()) + "，工位 " +
-         batch.station + "，" + batch.recordedAt;
+         EscapeControlCharacters(batch.station) + "，" + batch.recordedAt;
 }
 
 LedgerError OverlapError(const BatchSummary& batch) {
@@ -45,7 +46,9 @@ LedgerError RerunMismatchError(std::int64_t named) {
 
 LedgerError VoidedBatchError(const BatchSummary& batch) {
   return WithBatch(LedgerFault::VoidedBatch,
-                   "该批次已作废！" + BatchText(batch) + "；作废原因：" + batch.voidReason, batch);
+                   "该批次已作废！" + BatchText(batch) + "；作废原因：" +
+                       EscapeControlCharacters(batch.voidReason),
+                   batch);
 }
 
 LedgerError OutsidePoolError(const MacRange& range, const Pool* pool) {

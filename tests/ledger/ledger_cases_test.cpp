@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ledger_fixture.h"
+#include "ledger_listing.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 
@@ -215,15 +216,48 @@ TEST_P(LedgerTest, RequestsTheLedgerCannotRecordAreRefusedBeforeTheDatabase) {
   badDigest.imageSha256 = std::string(64, 'A');
   BatchRequest noStation = Request(kVendor, 1);
   noStation.station.clear();
+  BatchRequest forgedLine = Request(kVendor, 1);
+  forgedLine.station = "line3\n999  04:57:55:00:00:00  boss";
+  BatchRequest escape = Request(kVendor, 1);
+  escape.station = "\x1b]0;owned\x07";
   for (const BatchRequest& request :
        {Request(kVendor, 0), Request(kVendor, 65536), Request(kVendor, 1, 5), badDigest, noStation,
-        Request(kMacSpace - 3, 2, 2)}) {
+        forgedLine, escape, Request(kMacSpace - 3, 2, 2)}) {
     Result<Reservation> attempt = m_ledger->Reserve(request);
     ASSERT_FALSE(attempt);
     EXPECT_EQ(attempt.error().fault, LedgerFault::InvalidRequest);
   }
   EXPECT_TRUE(m_ledger->Reserve(Request(kMacSpace - 4, 2, 2)));  // up to ff:ff:ff:ff:ff:ff
   EXPECT_EQ(AllBatches().size(), 1u);
+}
+
+// A name that reached the ledger before names were checked, or by hand,
+// is still shown, not obeyed.
+TEST(LedgerListingTest, ControlCharactersAreShownAsEscapes) {
+  BatchDetails details;
+  details.batch.id = 7;
+  details.batch.firstMac = kVendor;
+  details.batch.deviceCount = 4;
+  details.batch.macsPerDevice = 1;
+  details.batch.pool = "p\x1b[1m";
+  details.batch.station = "a\nb\x1b[2J";
+  details.batch.recordedBy = "op\x07";
+  details.batch.voided = true;
+  details.batch.voidReason = "bad\rlot";
+  WriteRecord write;
+  write.station = "a\nb";
+  write.outputFolder = "/srv/\x1b]0;x\x07";
+  details.writes.push_back(write);
+  const std::string listing = BatchListing({details});
+  const std::string shown = BatchDetailsText(details);
+  for (const std::string& text : {listing, shown}) {
+    EXPECT_THAT(text, HasSubstr("工位 a\\x0ab\\x1b[2J")) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+  }
+  EXPECT_EQ(listing.find('\n'), listing.size() - 1);
+  EXPECT_THAT(shown, HasSubstr("bad\\x0dlot"));
+  EXPECT_THAT(shown, HasSubstr("/srv/\\x1b]0;x\\x07"));
 }
 
 TEST_P(LedgerTest, TheNextFreeRangeIsTheLowestGapWideEnough) {
