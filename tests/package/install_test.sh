@@ -142,9 +142,17 @@ step "apt-get remove --purge quillmark-labels"
 apt_get remove --purge quillmark-labels >/dev/null
 expect_line 2 "quillmark-labels" quillmark-cli labels --help
 
-step "apt-get remove --purge ${packages[*]}"
+# The labels package is gone already: apt cannot name a package it no
+# longer knows, so only what is still installed is purged.
+still=()
+for package in "${packages[@]}"; do
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    still+=("$package")
+  fi
+done
+step "apt-get remove --purge ${still[*]}"
 trap - EXIT
-apt_get remove --purge "${packages[@]}" >/dev/null
+apt_get remove --purge "${still[@]}" >/dev/null
 rm -rf "$scratch"
 # What stays must belong to other packages (/usr/share/man/man1, …).
 remaining=()
