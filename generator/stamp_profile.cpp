@@ -190,25 +190,30 @@ std::string ReadChecksum(const toml::table& table, const std::string& name,
 }
 
 // toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
-// asks whether a character from U+00A1 to U+0499 or from U+FB66 to
-// U+FEFE is white space; such a character is refused before the parser
-// sees it, wherever it stands. Returns its line, or 0.
+// classifies some characters beyond ASCII where a key or a value may
+// stand. A profile needs none there: a character beyond ASCII is taken
+// only in a comment, and refused before the parser sees it anywhere else.
+// Returns its line, or 0.
 std::int64_t LineOfUnsafeCharacter(const std::string& text) {
   std::int64_t line = 1;
-  const auto at = [&](std::size_t i) {
-    return i < text.size() ? static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) : 0u;
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::uint32_t byte = at(i);
-    if (byte == '\n')
+  bool comment = false;
+  char quote = 0;
+  for (const char c : text) {
+    if (c == '\n') {
       ++line;
-    std::uint32_t code = 0;
-    if ((byte & 0xE0) == 0xC0)
-      code = (byte & 0x1F) << 6 | (at(i + 1) & 0x3F);
-    else if ((byte & 0xF0) == 0xE0)
-      code = (byte & 0x0F) << 12 | (at(i + 1) & 0x3F) << 6 | (at(i + 2) & 0x3F);
-    if ((code >= 0xA1 && code <= 0x499) || (code >= 0xFB66 && code <= 0xFEFE))
+      comment = false;
+      quote = 0;
+    } else if (comment) {
+      continue;
+    } else if (static_cast<unsigned char>(c) >= 0x80) {
       return line;
+    } else if (quote != 0) {
+      quote = c == quote ? 0 : quote;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '#') {
+      comment = true;
+    }
   }
   return 0;
 }
@@ -217,8 +222,7 @@ std::int64_t LineOfUnsafeCharacter(const std::string& text) {
 
 StampProfileResult ReadStampProfile(const std::string& text, const std::string& name) {
   if (const std::int64_t line = LineOfUnsafeCharacter(text); line != 0)
-    return {std::nullopt,
-            Refusal(name, line, "含有不接受的字符（U+00A1至U+0499、U+FB66至U+FEFE）")};
+    return {std::nullopt, Refusal(name, line, "注释之外只能使用ASCII字符")};
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {
     const toml::parse_error& error = parsed.error();

@@ -106,7 +106,9 @@ TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
   } cases[] = {
       {"not TOML", "[[field]\ntype = \"mac\"\n", "bad.toml 第1行：不是有效的TOML"},
       {"a character the parser mishandles", mac + "offset = 0x100 \u03d9\n",
-       "bad.toml 第4行：含有不接受的字符"},
+       "bad.toml 第4行：注释之外只能使用ASCII字符"},
+      {"beyond ASCII outside a comment", mac + "offset = 0x100\n\ufb3b+xor16\n",
+       "bad.toml 第5行：注释之外只能使用ASCII字符"},
       {"unknown key", mac + "offset = 0x100\ncolour = 1\n", "bad.toml 第5行：未知的键 colour"},
       {"unknown top key", "[fields]\n", "bad.toml 第1行：未知的键 fields"},
       {"unknown type", "[[field]]\ntype = \"ipv6\"\noffset = 0\naddress = 1\n",
