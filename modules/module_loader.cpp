@@ -36,32 +36,32 @@ LoadedModule Refuse(ModuleStatus status, std::string error) {
   return {.status = status, .entry = nullptr, .error = std::move(error)};
 }
 
-LoadedModule Open(const ModuleSpec& spec) {
-  const std::string path = FindModule(spec.fileName);
+LoadedModule Open(const ModuleRequest& wanted) {
+  const std::string path = FindModule(wanted.fileName);
   if (path.empty())
-    return Refuse(ModuleStatus::NotInstalled, std::string("未安装") + spec.what + "（" +
-                                                  spec.fileName + "）：请安装软件包 " +
-                                                  spec.package);
+    return Refuse(ModuleStatus::NotInstalled, std::string("未安装") + wanted.what + "（" +
+                                                  wanted.fileName + "）：请安装软件包 " +
+                                                  wanted.package);
   // RTLD_LOCAL: the module's own copies of shared code never stand in for
   // the program's.
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = ::dlerror();
-    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + "无法加载：" +
+    return Refuse(ModuleStatus::Unusable, std::string(wanted.what) + "无法加载：" +
                                               (reason ? reason : path) + "；请重新安装软件包 " +
-                                              spec.package);
+                                              wanted.package);
   }
   using EntryFunction = const ModuleHeader* (*)();
-  auto function = reinterpret_cast<EntryFunction>(::dlsym(handle, spec.entrySymbol));
+  auto function = reinterpret_cast<EntryFunction>(::dlsym(handle, wanted.entrySymbol));
   const ModuleHeader* header = function ? function() : nullptr;
   if (header == nullptr || header->interfaceNumber != kModuleInterface ||
       header->buildVersion == nullptr ||
       std::strcmp(header->buildVersion, QUILLMARK_VERSION) != 0) {
     // Not closed: unloading a library may run code of another build.
-    return Refuse(ModuleStatus::Unusable, std::string(spec.what) + " " + path +
+    return Refuse(ModuleStatus::Unusable, std::string(wanted.what) + " " + path +
                                               " 属于另一个构建，与 quillmark " QUILLMARK_VERSION
                                               " 不符：请重新安装软件包 " +
-                                              spec.package);
+                                              wanted.package);
   }
   return {.status = ModuleStatus::Loaded, .entry = header, .error = {}};
 }
@@ -82,10 +82,10 @@ std::string InstalledModuleFolder() {
   return QUILLMARK_MODULE_DIR;
 }
 
-LoadedModule LoadModule(const ModuleSpec& spec) {
+LoadedModule LoadModule(const ModuleRequest& wanted) {
   // dlopen of a loaded file only counts it again: each call is cheap and
   // gets the same entry.
-  return Open(spec);
+  return Open(wanted);
 }
 
 }  // namespace quillmark::modules

@@ -8,7 +8,7 @@
 // the libraries it links.
 namespace quillmark::modules {
 
-struct ModuleSpec {
+struct ModuleRequest {
   const char* fileName;     // "quillmark-labels.so"
   const char* entrySymbol;  // the C function returning its entry table
   const char* what;         // "标签模块", for the lines below
@@ -29,7 +29,7 @@ struct LoadedModule {
 // never from the current folder. A module whose header does not match this build is refused with a
 // line naming it, and never called. A loaded module stays loaded: the objects it made may live
 // until the program ends.
-LoadedModule LoadModule(const ModuleSpec& spec);
+LoadedModule LoadModule(const ModuleRequest& wanted);
 
 // The folders searched, in order.
 std::string ExecutableFolder();
