@@ -69,8 +69,8 @@ class ConsoleRun final : public RunFrontEnd {
 };
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
-  return {options.useLedger, options.ledgerLocation, options.station, options.pool,
-          options.NextFreeStart(), options.rerunBatch};
+  return {options.useLedger, options.ledgerLocation,  options.station,
+          options.pool,      options.NextFreeStart(), options.rerunBatch};
 }
 
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {

@@ -21,7 +21,8 @@ inline constexpr const char* kDefaultMacsPerDevice = "1";
 inline constexpr const char* kDefaultOutputDirectory = "out";
 
 inline JobRequestTexts DefaultRequestTexts() {
-  return JobRequestTexts{kDefaultStartMac, kDefaultDeviceCount, kDefaultMacsPerDevice, "",
+  return JobRequestTexts{kDefaultStartMac,        kDefaultDeviceCount,
+                         kDefaultMacsPerDevice,   "",
                          kDefaultOutputDirectory, ""};
 }
 
