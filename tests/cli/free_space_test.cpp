@@ -52,6 +52,7 @@ class FreeSpaceTest : public MountedVolumeTest {
 };
 
 TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   // Four images and the temporary file need 20 MiB of the 16.
   const ChildResult refused = RunOnVolume(4);
   EXPECT_EQ(refused.exitCode, 1);
@@ -67,6 +68,7 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
 // A refused request leaves no trace: the folder it created for the batch
 // goes again, a folder that was there stays, empty or not.
 TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string refusal = "输出目录空间不足！需要16777216字节，可用16777216字节\n";
   for (const char* folder : {"mnt/new", "mnt/new/", "mnt/out"}) {
     SCOPED_TRACE(folder);
@@ -85,6 +87,7 @@ TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
 // The files a batch replaces are freed one by one as it goes, so they
 // count as space; files it does not replace do not.
 TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);  // exactly fits: 3 images and the temporary
   ASSERT_EQ(Available(), kVolumeSize / 4);
   const ChildResult again = RunOnVolume(3, {"--quiet"});
@@ -100,6 +103,7 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
 // a device's name frees next to nothing, and a file another link keeps
 // frees nothing at all.
 TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);
   ASSERT_EQ(::unlink((m_dir / "mnt/out/fw_045755_000000.img").c_str()), 0);
   WriteFileBytes(m_dir / "mnt/out/fw_045755_000000.img", {});
@@ -197,6 +201,7 @@ TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
 // the files take about 23 MiB. 10000 devices cannot fit at all: their
 // record blocks alone take 39 MiB, beside the image and the inodes.
 TEST_F(SharedDataVolumeTest, CountsWhatEachCloneTakesAndRefusesWhatCannotFit) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_NO_FATAL_FAILURE(LeaveFree(40 * kMiB));
   const ChildResult refused = RunFourPerDevice(10000);
   EXPECT_EQ(refused.exitCode, 1);

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "english_mode.h"
+
 #include <filesystem>
 
 #include "child_process.h"
@@ -35,6 +37,7 @@ std::int64_t RecordBatch(const std::string& location, std::uint64_t first, int c
 }
 
 TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ScratchDir dir;
   const std::string file = dir / "ledger.sqlite3";
   ChildResult init = Ledger({"init", file});
@@ -80,6 +83,7 @@ TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
 }
 
 TEST(LedgerCommand, ShowSpeaksChineseAndMistakesAreNamed) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ScratchDir dir;
   const std::string file = dir / "ledger.sqlite3";
   ASSERT_EQ(Ledger({"init", file}).exitCode, 0);
@@ -148,6 +152,7 @@ TEST(LedgerCommand, ShowSpeaksChineseAndMistakesAreNamed) {
 }
 
 TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ScratchDir dir;
   ::unsetenv("QUILLMARK_LEDGER");
   ChildResult none = Ledger({"list"});
@@ -164,6 +169,7 @@ TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
 }
 
 TEST(LedgerCommand, NoCommandIsAUsageErrorOnStandardError) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult bare = Ledger({});
   EXPECT_EQ(bare.exitCode, 2);
   EXPECT_EQ(bare.out, "");
@@ -171,6 +177,7 @@ TEST(LedgerCommand, NoCommandIsAUsageErrorOnStandardError) {
 }
 
 TEST(LedgerCommand, APostgresLedgerIsShownWithoutItsPassword) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   PostgresServer& server = SharedPostgresServer();
   ASSERT_TRUE(server.running()) << server.error();
   const std::string database = server.CreateDatabase();

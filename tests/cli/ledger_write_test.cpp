@@ -69,6 +69,7 @@ class LedgerWriteTest : public CliTest, public testing::WithParamInterface<Backe
 };
 
 TEST_P(LedgerWriteTest, RecordsTheBatchBeforeDeviceOneAndItsOutcomeAtTheEnd) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult result = Write({"--count=3", "--macs-per-device=2", "--station=line3-b"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
@@ -98,6 +99,7 @@ TEST_P(LedgerWriteTest, RecordsTheBatchBeforeDeviceOneAndItsOutcomeAtTheEnd) {
 // Inside, across either edge and enclosing: one line naming the batch in
 // the way, exit 1, no device file, nothing new in the ledger.
 TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::int64_t id = RecordElsewhere(kStart + 0x10, 16);
   for (const auto& [start, count] :
        std::vector<std::pair<const char*, const char*>>{{"04:57:55:00:00:14", "2"},
@@ -122,6 +124,7 @@ TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
 }
 
 TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRerun) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(Write({"--count=2", "--quiet"}).exitCode, 0);
   const ChildResult again = Write({"--count=2"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
@@ -160,6 +163,7 @@ TEST_P(LedgerWriteTest, RerunTakesOnlyABatchNumberAndALedger) {
 // The lowest free range of the pool, printed before device 1 even when
 // quiet, and written.
 TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("line3", kStart, 0x100);
   RecordElsewhere(kStart, 4);
   RecordElsewhere(kStart + 6, 10);
@@ -182,6 +186,7 @@ TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
 // Where pools exist a batch must lie inside one; the increment would
 // otherwise carry out of the last three octets into the vendor's.
 TEST_P(LedgerWriteTest, ABatchOutsideEveryPoolIsRefused) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("vendor", kStart, 0x1000000);
   const ChildResult carry = Write({"--start-mac=04:57:55:ff:ff:fe", "--count=3"});
   EXPECT_EQ(carry.exitCode, 1);
@@ -195,6 +200,7 @@ TEST_P(LedgerWriteTest, ABatchOutsideEveryPoolIsRefused) {
 }
 
 TEST_P(LedgerWriteTest, ADryRunSaysWhatTheLedgerWouldDoAndChangesNothing) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("line3", kStart, 0x100);
   const std::int64_t id = RecordElsewhere(kStart, 4);
   const ChildResult next = Write({"--start-mac=next", "--pool=line3", "--count=2", "--dry-run"});
@@ -253,6 +259,7 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
 
 // QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
 TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ::setenv("QUILLMARK_LEDGER", Location().c_str(), 1);
   const ChildResult viaEnvironment = Run({"--image=image.img", "--count=2"});
   const ChildResult turnedOff =
@@ -278,6 +285,7 @@ using LedgerWriteRefusalTest = CliTest;
 // A ledger that cannot be used stops the run before anything is written,
 // and a password in its connection string is never shown.
 TEST_F(LedgerWriteRefusalTest, AnUnusableLedgerRefusesTheRun) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string missing = m_root + "/none.sqlite3";
   const ChildResult absent = Run({"--image=image.img", "--ledger", missing});
   EXPECT_EQ(absent.exitCode, 1);
@@ -292,6 +300,7 @@ TEST_F(LedgerWriteRefusalTest, AnUnusableLedgerRefusesTheRun) {
 }
 
 TEST_F(LedgerWriteRefusalTest, LedgerOptionsWithoutALedgerAreUsageErrors) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ::unsetenv("QUILLMARK_LEDGER");
   const std::string ledger = m_root + "/ledger.sqlite3";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {

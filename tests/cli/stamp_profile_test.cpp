@@ -50,6 +50,7 @@ const char* const kNames[] = {"fw_045755_0000fe.img", "fw_045755_000100.img",
                               "fw_045755_000102.img"};
 
 TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult written = Run(With(Fields("profile.toml"), {"--quiet"}));
   ASSERT_EQ(written.exitCode, 0) << written.err;
   for (int device = 0; device < 3; ++device) {
@@ -98,6 +99,7 @@ TEST_F(StampProfileTest, DryRunChecksTheProfileAndPrintsTheSamePlan) {
 // Each refusal: one line naming the profile's line or key, exit 1, and
 // not even the output folder made.
 TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string mac = "[[field]]\ntype = \"mac\"\naddress = 1\n";
   struct Case {
     const char* what;
