@@ -5,9 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "english_mode.h"
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include "english_mode.h"
 
 #include <algorithm>
 #include <map>

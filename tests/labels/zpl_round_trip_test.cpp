@@ -10,6 +10,7 @@
 
 #include <thread>
 
+#include "english_mode.h"
 #include "label_code.h"
 #include "labels_fixture.h"
 #include "page_scan.h"
@@ -55,6 +56,7 @@ std::vector<std::string> FieldData(const std::string& zpl) {
 class ZplRoundTripTest : public LabelsTest, public testing::WithParamInterface<ZplCase> {};
 
 TEST_P(ZplRoundTripTest, EveryLabelRendersAndScansBackInManifestOrder) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const ZplCase& c = GetParam();
   std::vector<ExpectedDevice> devices;
   // Saved by a spreadsheet: a byte-order mark and CR LF line ends.
@@ -146,6 +148,7 @@ int Listen(int* port) {
 }
 
 TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 40, 2));
   const ChildResult file = Labels({"--manifest", "lot.csv", "--zpl", "lot.zpl", "--layout",
                                    "roll-60x30", "--dpi", "300", "--title", "产品A"});
@@ -184,6 +187,7 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
 }
 
 TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   ASSERT_EQ(::mkdir((m_dir / "folder.zpl").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((m_dir / "fifo.zpl").c_str(), 0644), 0);
@@ -207,6 +211,7 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
 }
 
 TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   WriteText(m_dir / "old.zpl", "^XA an older sheet ^XZ");
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {

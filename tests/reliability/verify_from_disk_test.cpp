@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "english_mode.h"
 #include "reliability_test.h"
 #include "test_mount.h"
 
@@ -49,6 +50,7 @@ std::size_t ResidentPagesOfBatch(const std::string& out) {
 using VerifyFromDiskTest = ReliabilityTest;
 
 TEST_F(VerifyFromDiskTest, NoPageOfTheFilesIsCachedAfterwards) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const TestMount disk(m_dir.path(), TestMount::Kind::Ext4, 96 * kMiB);
   ASSERT_TRUE(disk.mounted()) << disk.failure();
   const std::string out = disk.mountPoint() + "/out";
