@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "mac_address.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
@@ -35,6 +37,8 @@ class StampLayout {
   // The field or checksum a byte belongs to, as the profile names it
   // ("第7行 mac-text 字段"); empty for any other byte.
   std::string PartAt(std::uint64_t offset) const;
+  // The fields, offsets from the image's start.
+  const std::vector<StampField>& Fields() const { return m_profile.fields; }
 
  private:
   StampProfile m_profile;
@@ -42,5 +46,10 @@ class StampLayout {
   std::uint64_t m_windowStart = 0;
   std::vector<ByteRange> m_written;
 };
+
+// The address a field's bytes (field.Size() of them, from its offset)
+// hold, as the field writes it; empty when they hold none (text that is
+// not an address in the field's form).
+std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes);
 
 }  // namespace quillmark
