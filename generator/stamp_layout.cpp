@@ -20,6 +20,16 @@ void WriteMacText(std::uint8_t* place, const std::uint8_t* octets, const StampFi
   }
 }
 
+int HexValue(std::uint8_t c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
 std::vector<ByteRange> Merged(std::vector<ByteRange> ranges) {
   std::sort(ranges.begin(), ranges.end(),
             [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
@@ -179,6 +189,26 @@ std::string StampLayout::PartAt(std::uint64_t offset) const {
              " 校验和";
   }
   return {};
+}
+
+std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes) {
+  MacAddress address;
+  if (field.type == FieldType::Mac) {
+    for (std::size_t i = 0; i < 6; ++i)
+      address.octets[i] = bytes[i];
+    return address;
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (i > 0 && !field.separator.empty() && bytes[at++] != field.separator[0])
+      return std::nullopt;
+    const int high = HexValue(bytes[at++]);
+    const int low = HexValue(bytes[at++]);
+    if (high < 0 || low < 0)
+      return std::nullopt;
+    address.octets[i] = high * 16 + low;
+  }
+  return address;
 }
 
 }  // namespace quillmark

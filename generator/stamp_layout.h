@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "crc32_shift.h"
+#include "mac_address.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
@@ -39,6 +41,8 @@ class StampLayout {
   // The field or checksum a byte belongs to, as the profile names it
   // ("第7行 mac-text 字段"); empty for any other byte.
   std::string PartAt(std::uint64_t offset) const;
+  // The fields, offsets from the image's start.
+  const std::vector<StampField>& Fields() const { return m_profile.fields; }
 
  private:
   // A part of a checksum's range that a device's copy may change.
@@ -66,5 +70,10 @@ class StampLayout {
   std::vector<std::uint8_t> m_input;      // the input's bytes of every written range, in order
   std::vector<ChecksumUpdate> m_updates;  // one per checksum, in the profile's order
 };
+
+// The address a field's bytes (field.Size() of them, from its offset)
+// hold, as the field writes it; empty when they hold none (text that is
+// not an address in the field's form).
+std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes);
 
 }  // namespace quillmark
