@@ -17,5 +17,7 @@ std::span<const Migration> SqliteMigrations();
 std::span<const Migration> PostgresMigrations();
 // The least-privilege roles of a shared ledger (run by its administrator).
 std::string_view PostgresRolesSql();
+// Those roles' rights on the current schema, granted by every init.
+std::string_view PostgresGrantsSql();
 
 }  // namespace quillmark::ledger

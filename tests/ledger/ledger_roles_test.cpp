@@ -11,25 +11,48 @@ namespace {
 
 using namespace ledger;
 
+// What roles.sql granted by itself while the schema was at version 3,
+// before init took the rights over.
+constexpr const char* kVersion3Grants = R"sql(
+  REVOKE ALL ON SCHEMA quillmark FROM PUBLIC;
+  GRANT USAGE ON SCHEMA quillmark TO quillmark_station;
+  GRANT SELECT ON ALL TABLES IN SCHEMA quillmark TO quillmark_station;
+  GRANT INSERT (first_mac, device_count, macs_per_device, station, pool)
+    ON quillmark.batches TO quillmark_station;
+  GRANT INSERT (batch_id, station, image_sha256, output_folder)
+    ON quillmark.batch_writes TO quillmark_station;
+  GRANT UPDATE (devices_written, devices_failed, ending)
+    ON quillmark.batch_writes TO quillmark_station;
+  GRANT INSERT (name, macs) ON quillmark.pools TO quillmark_supervisor;
+  GRANT INSERT (batch_id, reason) ON quillmark.voids TO quillmark_supervisor;
+)sql";
+
 class PostgresRolesTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(m_place.error(), "");
-    ASSERT_TRUE(InitLedger(m_place.location()));
-    ASSERT_EQ(m_place.RawSql(std::string(PostgresRolesSql())), "");
     static int made = 0;
     const std::string suffix = std::to_string(::getpid()) + "_" + std::to_string(++made);
     m_station = "station_" + suffix;
+    m_other = "other_station_" + suffix;
     m_supervisor = "supervisor_" + suffix;
     m_owner = "owner_" + suffix;
-    ASSERT_EQ(m_place.RawSql("CREATE ROLE " + m_station +
-                             " LOGIN IN ROLE quillmark_station;"
-                             "CREATE ROLE " +
-                             m_supervisor +
-                             " LOGIN IN ROLE quillmark_supervisor;"
-                             "CREATE ROLE " +
-                             m_owner + " LOGIN IN ROLE quillmark_owner"),
-              "");
+  }
+
+  // The ledger at a version, its roles made by roles.sql and the logins
+  // given them; then, as the administrator is told, init once more.
+  void MakeLedger(int version = kLedgerSchemaVersion) {
+    ASSERT_TRUE(InitLedger(m_place.location(), version));
+    ASSERT_EQ(m_place.RawSql(std::string(PostgresRolesSql())), "");
+    ASSERT_EQ(
+        m_place.RawSql("CREATE ROLE " + m_station + " LOGIN IN ROLE quillmark_station;" +
+                       "CREATE ROLE " + m_other + " LOGIN IN ROLE quillmark_station;" +
+                       "CREATE ROLE " + m_supervisor + " LOGIN IN ROLE quillmark_supervisor;" +
+                       "CREATE ROLE " + m_owner + " LOGIN IN ROLE quillmark_owner"),
+        "");
+    if (version == kLedgerSchemaVersion) {
+      ASSERT_TRUE(InitLedger(As(m_owner)));
+    }
   }
 
   // The same database as another user (a later keyword wins in libpq).
@@ -51,7 +74,7 @@ class PostgresRolesTest : public testing::Test {
   }
 
   FreshLedgerPlace m_place{Backend::PostgreSQL};
-  std::string m_station, m_supervisor, m_owner;
+  std::string m_station, m_other, m_supervisor, m_owner;
 };
 
 BatchRequest Batch(std::uint64_t first) {
@@ -66,6 +89,7 @@ BatchRequest Batch(std::uint64_t first) {
 }
 
 TEST_F(PostgresRolesTest, AStationRecordsBatchesAndTheirOutcomesOnly) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger());
   std::unique_ptr<Ledger> station = OpenAs(m_station);
   ASSERT_TRUE(station);
   Result<Reservation> reserved = station->Reserve(Batch(kVendor));
@@ -94,6 +118,7 @@ TEST_F(PostgresRolesTest, AStationRecordsBatchesAndTheirOutcomesOnly) {
 }
 
 TEST_F(PostgresRolesTest, ASupervisorAlsoAddsPoolsAndVoids) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger());
   std::unique_ptr<Ledger> supervisor = OpenAs(m_supervisor);
   ASSERT_TRUE(supervisor);
   ASSERT_TRUE(supervisor->AddPool("line3", MacRange{kVendor, 100}));
@@ -107,12 +132,41 @@ TEST_F(PostgresRolesTest, ASupervisorAlsoAddsPoolsAndVoids) {
 }
 
 TEST_F(PostgresRolesTest, TheOwnerChangesTheSchemaButDeletesNothing) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger());
   ASSERT_TRUE(OpenAs(m_station)->Reserve(Batch(kVendor)));
   EXPECT_EQ(RunAs(m_owner, "COMMENT ON TABLE quillmark.batches IS 'line 3'"), "");
   Result<InitReport> init = InitLedger(As(m_owner));
   ASSERT_TRUE(init) << init.error().message;
   EXPECT_NE(RunAs(m_owner, "DELETE FROM quillmark.batches"), "");
   EXPECT_EQ(OpenAs(m_owner)->Batches({})->size(), 1u);
+}
+
+// An administrator upgrades a ledger whose rights roles.sql granted long
+// ago, and runs nothing else: the stations go on as before.
+TEST_F(PostgresRolesTest, AnUpgradedLedgerWorksForTheStationsWithNothingRunByHand) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger(3));
+  ASSERT_EQ(m_place.RawSql(kVersion3Grants), "");
+  Result<InitReport> upgraded = InitLedger(As(m_owner));
+  ASSERT_TRUE(upgraded) << upgraded.error().message;
+  EXPECT_EQ(upgraded->versionBefore, 3);
+
+  std::unique_ptr<Ledger> supervisor = OpenAs(m_supervisor);
+  ASSERT_TRUE(supervisor);
+  ASSERT_TRUE(supervisor->AddPool("line3", MacRange{kVendor, 100}));
+  std::unique_ptr<Ledger> station = OpenAs(m_station);
+  ASSERT_TRUE(station);
+  BatchRequest next = Batch(0);
+  next.firstMac.reset();
+  next.pool = "line3";
+  Result<Reservation> reserved = station->Reserve(next);
+  ASSERT_TRUE(reserved) << reserved.error().message;
+  EXPECT_EQ(reserved->macs.first, kVendor);
+  EXPECT_TRUE(station->RecordOutcome(reserved->writeId, WriteOutcome{10, 0, false, true}));
+  Result<Reservation> planned = station->Check(next);
+  ASSERT_TRUE(planned) << planned.error().message;
+  EXPECT_EQ(planned->macs.first, kVendor + 10);
+  EXPECT_EQ(station->Batches({})->size(), 1u);
+  EXPECT_TRUE(supervisor->Void(reserved->batchId, "test"));
 }
 
 }  // namespace
