@@ -208,14 +208,15 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
                         : outcome.stopped ? Ending::Stopped
                                           : Ending::Failed;
   return InTransaction<Done>(Access::Write, [&]() -> Status {
-    Result<PqResult> updated = m_db.Exec(
-        "UPDATE quillmark.batch_writes SET devices_written = $2, devices_failed = $3, ending = $4"
-        " WHERE id = $1 AND ending IS NULL",
-        {std::to_string(writeId), std::to_string(outcome.devicesWritten),
-         std::to_string(outcome.devicesFailed), std::string(EndingName(ending))});
-    if (!updated)
-      return updated.error();
-    if (updated->Affected() != 1) {
+    // Through the ledger's function, which takes only the writer's own
+    // write that has not ended.
+    Result<PqResult> recorded =
+        m_db.Exec("SELECT quillmark.record_write_outcome($1::bigint, $2::int, $3::int, $4::text)",
+                  {std::to_string(writeId), std::to_string(outcome.devicesWritten),
+                   std::to_string(outcome.devicesFailed), std::string(EndingName(ending))});
+    if (!recorded)
+      return recorded.error();
+    if (!recorded->Bool(0, 0)) {
       return Fault(LedgerFault::NoSuchBatch,
                    "账本中没有未结束的该次写入！" + std::to_string(writeId));
     }

@@ -73,6 +73,22 @@ class PostgresRolesTest : public testing::Test {
     return done ? "" : done.error().message;
   }
 
+  // The first value of the last statement's rows, or the database's error.
+  std::string ValueAs(const std::string& user, const std::string& sql) const {
+    Result<PqConnection> db = PqConnection::Connect(As(user).target, user);
+    if (!db)
+      return db.error().message;
+    Result<PqResult> rows = db->Exec(sql);
+    if (!rows)
+      return rows.error().message;
+    return rows->Rows() > 0 ? rows->Text(0, 0) : "";
+  }
+  WriteRecord WriteOf(std::int64_t batchId) const {
+    BatchFilter filter;
+    filter.id = batchId;
+    return OpenAs(m_owner)->Batches(filter).value().at(0).writes.at(0);
+  }
+
   FreshLedgerPlace m_place{Backend::PostgreSQL};
   std::string m_station, m_other, m_supervisor, m_owner;
 };
@@ -167,6 +183,58 @@ TEST_F(PostgresRolesTest, AnUpgradedLedgerWorksForTheStationsWithNothingRunByHan
   EXPECT_EQ(planned->macs.first, kVendor + 10);
   EXPECT_EQ(station->Batches({})->size(), 1u);
   EXPECT_TRUE(supervisor->Void(reserved->batchId, "test"));
+  // What version 3 let a station do that this one does not.
+  EXPECT_NE(RunAs(m_station, "UPDATE quillmark.batch_writes SET devices_failed = 0"), "");
+}
+
+// A station records how its own writes ended, and cannot touch another's.
+TEST_F(PostgresRolesTest, AStationRecordsTheOutcomeOfItsOwnWritesOnly) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger());
+  std::unique_ptr<Ledger> st1 = OpenAs(m_station);
+  std::unique_ptr<Ledger> st2 = OpenAs(m_other);
+  ASSERT_TRUE(st1 && st2);
+  const Reservation mine = st1->Reserve(Batch(kVendor)).value();
+  const Reservation theirs = st2->Reserve(Batch(kVendor + 10)).value();
+  const std::string id = std::to_string(theirs.writeId);
+
+  EXPECT_NE(RunAs(m_station,
+                  "UPDATE quillmark.batch_writes SET devices_written = 300,"
+                  " devices_failed = 0, ending = 'finished' WHERE id = " +
+                      id),
+            "");
+  EXPECT_EQ(
+      ValueAs(m_station, "SELECT quillmark.record_write_outcome(" + id + ", 300, 0, 'finished')"),
+      "f");
+  Result<Done> forged = st1->RecordOutcome(theirs.writeId, WriteOutcome{300, 0, false, true});
+  ASSERT_FALSE(forged);
+  EXPECT_EQ(forged.error().fault, LedgerFault::NoSuchBatch);
+  EXPECT_EQ(WriteOf(theirs.batchId).ending, Ending::None);
+
+  ASSERT_TRUE(st1->RecordOutcome(mine.writeId, WriteOutcome{10, 0, false, true}));
+  const WriteRecord own = WriteOf(mine.batchId);
+  EXPECT_EQ(own.ending, Ending::Finished);
+  EXPECT_EQ(own.devicesWritten, 10);
+  ASSERT_TRUE(st2->RecordOutcome(theirs.writeId, WriteOutcome{4, 1, true, false}));
+  EXPECT_EQ(WriteOf(theirs.batchId).ending, Ending::Stopped);
+  EXPECT_EQ(WriteOf(theirs.batchId).devicesWritten, 4);
+}
+
+// The ledger's lock is taken only through its function, and only for the
+// transaction that asked: no station can lock the table that is the lock.
+TEST_F(PostgresRolesTest, AStationTakesTheLedgersLockOnlyThroughItsFunction) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger());
+  for (const char* mode : {"ROW SHARE", "ROW EXCLUSIVE", "SHARE UPDATE EXCLUSIVE", "SHARE",
+                           "SHARE ROW EXCLUSIVE", "EXCLUSIVE", "ACCESS EXCLUSIVE"}) {
+    EXPECT_NE(RunAs(m_station, std::string("BEGIN; LOCK TABLE quillmark.ledger_lock IN ") + mode +
+                                   " MODE; COMMIT"),
+              "")
+        << mode;
+  }
+  EXPECT_NE(RunAs(m_station, "SELECT FROM quillmark.ledger_lock FOR UPDATE"), "");
+  EXPECT_EQ(ValueAs(m_station,
+                    "BEGIN; SELECT quillmark.take_ledger_lock();"
+                    " SHOW idle_in_transaction_session_timeout"),
+            "1min");
 }
 
 }  // namespace

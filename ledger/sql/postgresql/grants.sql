@@ -7,7 +7,8 @@
 -- it may do: each run first takes back everything granted before.
 --
 -- quillmark_station     reads the ledger; records batches and their writes
---                       by naming their columns, and their outcomes
+--                       by naming their columns, and the outcome of its
+--                       own writes through record_write_outcome()
 -- quillmark_supervisor  a station that may also add pools and void batches
 --
 -- Nobody gets DELETE, TRUNCATE or UPDATE of a recorded row: the tables'
@@ -33,11 +34,10 @@ BEGIN
     ON quillmark.batches TO quillmark_station;
   GRANT INSERT (batch_id, station, image_sha256, output_folder)
     ON quillmark.batch_writes TO quillmark_station;
-  -- The ledger's lock only through the ledger's own function: no station
-  -- may lock the ledger's tables itself.
-  GRANT EXECUTE ON FUNCTION quillmark.take_ledger_lock() TO quillmark_station;
-  GRANT UPDATE (devices_written, devices_failed, ending)
-    ON quillmark.batch_writes TO quillmark_station;
+  -- The ledger's lock and a write's outcome only through the ledger's own
+  -- functions: no station may lock the ledger's tables or change a row.
+  GRANT EXECUTE ON FUNCTION quillmark.take_ledger_lock(),
+    quillmark.record_write_outcome(bigint, integer, integer, text) TO quillmark_station;
 
   GRANT INSERT (name, macs) ON quillmark.pools TO quillmark_supervisor;
   GRANT INSERT (batch_id, reason) ON quillmark.voids TO quillmark_supervisor;
