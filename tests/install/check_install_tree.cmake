@@ -14,7 +14,8 @@ set(expected
   usr/bin/quillmark-cli
   usr/share/doc/quillmark-cli/changelog.gz
   usr/share/doc/quillmark-cli/copyright
-  usr/share/man/man1/quillmark-cli.1.gz)
+  usr/share/man/man1/quillmark-cli.1.gz
+  usr/share/man/zh_CN/man1/quillmark-cli.1.gz)
 if(WITH_LABELS)
   list(APPEND expected
     usr/${LIBDIR}/quillmark/quillmark-labels.so
@@ -40,6 +41,7 @@ if(WITH_APP)
     usr/share/doc-base/quillmark
     usr/share/doc/quillmark/Quillmark.html
     usr/share/man/man1/Quillmark.1.gz
+    usr/share/man/zh_CN/man1/Quillmark.1.gz
     usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml)
   foreach(size 16 22 24 32 48 64 128 256)
     list(APPEND expected usr/share/icons/hicolor/${size}x${size}/apps/quillmark.png)
