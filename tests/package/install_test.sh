@@ -132,6 +132,8 @@ check_man_pages Quillmark
 step "desktop entry and AppStream metainfo"
 desktop-file-validate /usr/share/applications/quillmark.desktop
 appstreamcli validate --no-net --strict /usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml
+"$here/check_desktop_languages.sh" /usr/share/applications/quillmark.desktop \
+  /usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml
 
 step "the installed dialog, offscreen, opens its help page with F1"
 runtime="$(mktemp -d)"
