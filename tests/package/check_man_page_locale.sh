@@ -30,8 +30,10 @@ check() {
   # shellcheck disable=SC2086  # the environment is a list of words
   found="$(env -i PATH="$PATH" LOCPATH="$locpath" "${search[@]}" $environment \
     man -w "$program" 2>"$errors")" || true
+  # At a width other than 66 to 80 columns man saves no formatted copy in
+  # /var/cache/man, which would outlive the package.
   # shellcheck disable=SC2086
-  heading="$(env -i PATH="$PATH" LOCPATH="$locpath" "${search[@]}" $environment MANWIDTH=80 \
+  heading="$(env -i PATH="$PATH" LOCPATH="$locpath" "${search[@]}" $environment MANWIDTH=100 \
     man "$program" 2>>"$errors" | grep -m1 -E '^[^ ].*[^)]$')" || true
   case "$expected" in
     en) folder="$root/man1" want_heading=NAME ;;
