@@ -4,6 +4,8 @@
 # Chinese beside it, the English holds no Chinese and the Chinese is Chinese.
 #   check_desktop_languages.sh quillmark.desktop METAINFO.xml
 set -euo pipefail
+# grep -P knows a character's script only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
 entry="$1"
 metainfo="$2"
 han='[\p{Han}]'

@@ -38,7 +38,7 @@ for section in "${sections[@]}"; do
 done
 # An English page holds no CJK text beyond what it quotes as data (a title
 # may be Chinese): none at all here.
-if [[ "$language" == en ]] && grep -nP '[\p{Han}\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]' <<<"$text" >&2; then
+if [[ "$language" == en ]] && LC_ALL=C.UTF-8 grep -nP '[\p{Han}\x{3000}-\x{303F}\x{FF00}-\x{FFEF}]' <<<"$text" >&2; then
   echo "$page: the English page holds Chinese text (above)" >&2
   exit 1
 fi
