@@ -13,7 +13,7 @@ case "$purpose" in
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
                    g++-mingw-w64-x86-64-posix googletest wine wine64
-                   dpkg-dev file lintian appstream man-db groff-base
+                   dpkg-dev file lintian appstream man-db groff-base locales
                    u-boot-tools libubootenv-tool zlib1g-dev) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   package) packages+=(dpkg-dev file) ;;
