@@ -103,6 +103,13 @@ version="$(dpkg-query -W -f='${Version}' quillmark-cli)"
 page="$(man -w quillmark-cli)"
 [[ "$page" == /usr/share/man/man1/quillmark-cli.1.gz ]] || fail "man finds quillmark-cli at '$page'"
 "$here/check_man_page.sh" "$page"
+step "bash completion and the example station configuration"
+completion=/usr/share/bash-completion/completions/quillmark-cli
+[[ -f "$completion" ]] || fail "the bash completion is not installed"
+bash -c "source '$completion' && complete -p quillmark-cli" >/dev/null ||
+  fail "the installed completion does not complete quillmark-cli"
+[[ -f /usr/share/doc/quillmark-cli/examples/quillmark.toml ]] ||
+  fail "the example station configuration is not installed"
 step "quillmark-cli alone: the modules it lacks, and the SQLite ledger"
 expect_line 2 "quillmark-labels" quillmark-cli labels --help
 expect_line 1 "quillmark-postgresql" quillmark-cli ledger list --ledger "$pg"
