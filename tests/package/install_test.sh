@@ -108,8 +108,11 @@ completion=/usr/share/bash-completion/completions/quillmark-cli
 [[ -f "$completion" ]] || fail "the bash completion is not installed"
 bash -c "source '$completion' && complete -p quillmark-cli" >/dev/null ||
   fail "the installed completion does not complete quillmark-cli"
-[[ -f /usr/share/doc/quillmark-cli/examples/quillmark.toml ]] ||
+cmp -s /usr/share/doc/quillmark-cli/examples/quillmark.toml "$here/../../doc/quillmark.toml" ||
   fail "the example station configuration is not installed"
+example=/usr/share/doc/quillmark-cli/examples/stamp-profile.toml
+cmp -s "$example" "$here/../../doc/stamp-profile.toml" ||
+  fail "the sample stamp profile is not installed as $example"
 step "quillmark-cli alone: the modules it lacks, and the SQLite ledger"
 expect_line 2 "quillmark-labels" quillmark-cli labels --help
 expect_line 1 "quillmark-postgresql" quillmark-cli ledger list --ledger "$pg"
