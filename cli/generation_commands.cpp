@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "batch_run.h"
 #include "console_host.h"
@@ -26,7 +27,12 @@ class ConsoleRun final : public RunFrontEnd {
  public:
   explicit ConsoleRun(const WriteOptions& options) : m_options(options) {}
 
-  void ShowRefusal(const std::string& message, MessageStyle) override { PrintError(message); }
+  void ShowRefusal(const std::string& message, MessageStyle) override {
+    // The detail of a refusal of the run's own outputs, said just before it.
+    if (!m_ownOutputsDetail.empty())
+      PrintError(std::exchange(m_ownOutputsDetail, {}));
+    PrintError(message);
+  }
   // Printed before the refusal, which stays the last line.
   void ShowRefusalDetail(const std::string& detail) override { PrintError(detail); }
 
@@ -59,13 +65,15 @@ class ConsoleRun final : public RunFrontEnd {
         !refusal.empty()) {
       return refusal;
     }
-    if (!CanWriteManifest(m_options.manifestPath, files))
+    m_ownOutputsDetail = ManifestWriteProblem(m_options.manifestPath, files);
+    if (!m_ownOutputsDetail.empty())
       return "清单文件无法写入！" + m_options.manifestPath;
     return "";
   }
 
  private:
   const WriteOptions& m_options;
+  std::string m_ownOutputsDetail;
 };
 
 LedgerRequest LedgerOf(const WriteOptions& options) {

@@ -39,7 +39,7 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
   return {
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
        .value = &o.location},
       {.name = "--pool", .valueName = "NAME", .help = "地址池", .value = &o.pool},
       {.name = "--since",
@@ -72,10 +72,7 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
-Result<LedgerLocation> Location(const std::string& given) {
-  std::string text = given;
-  if (text.empty())
-    text = ConfiguredLedgerLocation().value_or("");
+Result<LedgerLocation> Location(const std::string& text) {
   if (text.empty())
     return Fault(LedgerFault::InvalidRequest,
                  "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
@@ -202,6 +199,16 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
 
 }  // namespace
 
+std::string FillConfiguredLedger(std::string& location) {
+  if (!location.empty())
+    return "";
+  const StationConfigResult config = LoadStationConfig();
+  if (!config.error.empty())
+    return config.error;
+  location = ConfiguredLedgerLocation(config.config).value_or("");
+  return "";
+}
+
 int RunLedgerCommand(const std::vector<std::string>& args) {
   if (!args.empty() && args[0] == "report")
     return RunLedgerReportCommand({args.begin() + 1, args.end()});
@@ -221,6 +228,10 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   }
   if (words.empty())
     return ReportUsageError("缺少账本命令；用 quillmark-cli ledger --help 查看用法");
+  if (words[0] == "init" && words.size() > 1)
+    return Init(o, words);
+  if (const std::string error = FillConfiguredLedger(o.location); !error.empty())
+    return ReportUsageError(error);
   if (words[0] == "init")
     return Init(o, words);
   Result<LedgerLocation> location = Location(o.location);

@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "file_replacement.h"
 #include "ledger.h"
+#include "ledger_command.h"
 #include "ledger_report.h"
 #include "option_table.h"
 #include "output_path_guard.h"
@@ -41,7 +42,7 @@ OptionTable ReportOptionTable(ReportOptions& o) {
        .required = true},
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
        .value = &o.location},
       {.name = "--pool", .valueName = "NAME", .help = "只报告此地址池", .value = &o.pool},
       {.name = "--since",
@@ -83,8 +84,8 @@ std::string OutputRefusal(const std::string& path, const LedgerLocation& locatio
 
 int WriteReport(const ReportOptions& o) {
   std::string text = o.location;
-  if (text.empty())
-    text = ConfiguredLedgerLocation().value_or("");
+  if (const std::string error = FillConfiguredLedger(text); !error.empty())
+    return ReportUsageError(error);
   if (text.empty())
     return Refuse("未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
   Result<LedgerLocation> location = ParseLedgerLocation(text);

@@ -13,6 +13,7 @@
 #include "printable_text.h"
 #include "request_options.h"
 #include "signals.h"
+#include "station_config.h"
 #include "verify_console.h"
 
 namespace quillmark::cli {
@@ -134,8 +135,11 @@ int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
         !refusal.empty()) {
       return Refuse(refusal);
     }
-    if (!CanWriteManifest(options.reportPath, files))
+    if (const std::string problem = ManifestWriteProblem(options.reportPath, files);
+        !problem.empty()) {
+      PrintError(problem);
       return Refuse("报告文件无法写入！" + options.reportPath);
+    }
   }
 
   const VerifyConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
@@ -184,6 +188,9 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
 
 int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files) {
   VerifyOptions options;
+  // The batch a station writes by default is the one it checks by default.
+  const StationConfigResult config = LoadStationConfig();
+  ApplyRequestDefaults(config.config, options.texts);
   const OptionTable table = VerifyOptionTable(options);
   const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
   if (!parsed.ok)
@@ -192,6 +199,8 @@ int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files)
     WriteText(stdout, VerifyHelpText());
     return kExitSuccess;
   }
+  if (!config.error.empty())
+    return ReportUsageError(config.error);
   if (!parsed.Given("--image"))
     return ReportUsageError("缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法");
   options.hasManifest = parsed.Given("--manifest");

@@ -46,14 +46,14 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .valueName = "LOCATION",
        .help = "先在MAC账本中记录本批次，与已发出的地址重叠则拒绝；\n"
                "SQLite 文件路径、default 或 PostgreSQL 连接字符串\n"
-               "（默认取环境变量 QUILLMARK_LEDGER）",
+               "（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
        .value = &o.ledgerLocation},
       {.name = "--no-ledger",
-       .help = "不使用账本，即使设置了 QUILLMARK_LEDGER",
+       .help = "不使用账本，即使设置了 QUILLMARK_LEDGER 或工位配置",
        .flag = &line.noLedger},
       {.name = "--station",
        .valueName = "NAME",
-       .help = "账本中记录的工位名称（默认主机名）",
+       .help = "账本中记录的工位名称（默认取工位配置，再默认主机名）",
        .value = &o.station},
       {.name = "--pool",
        .valueName = "NAME",
@@ -93,23 +93,31 @@ std::optional<std::int64_t> BatchIdOf(const std::string& text) {
 }
 
 // Whether the run uses a ledger, and where: --ledger, else a non-empty
-// QUILLMARK_LEDGER, unless --no-ledger. Returns a usage error or "".
-std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
+// QUILLMARK_LEDGER, else the configuration's, unless --no-ledger. Returns a
+// usage error or "".
+std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed,
+                          const StationConfig& config) {
   WriteOptions& o = line.options;
   if (line.noLedger && parsed.Given("--ledger"))
     return "--no-ledger 不能与 --ledger 同用";
   if (parsed.Given("--ledger")) {
     o.useLedger = true;
-  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation();
+  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation(config);
              !line.noLedger && configured) {
     o.useLedger = true;
     o.ledgerLocation = *configured;
   }
+  // The configuration's station and pool go with whichever ledger is used;
+  // a run without one (--no-ledger) does without them.
+  if (o.useLedger && !parsed.Given("--station"))
+    o.station = config.station.value_or(o.station);
+  if (o.useLedger && !parsed.Given("--pool"))
+    o.pool = config.pool.value_or(o.pool);
   const bool next = o.texts.startMac == kNextFreeStart;
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
     return "--pool、--station 和 --start-mac=next 须与账本同用（--ledger 或环境变量 "
            "QUILLMARK_LEDGER）";
-  if (next && !parsed.Given("--pool"))
+  if (next && o.pool.empty())
     return "--start-mac=next 须与 --pool 同用";
   if (parsed.Given("--rerun")) {
     if (!o.useLedger)
@@ -125,8 +133,11 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
 
 }  // namespace
 
-ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
+ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
+                                        const StationConfig& config) {
   WriteCommandLine line;
+  // The configuration's defaults first: the options given are read over them.
+  ApplyRequestDefaults(config, line.options.texts);
   const OptionTable table = WriteOptionTable(line);
   const ParsedOptions parsed = ParseOptions(table, args);
   ParsedCommandLine result;
@@ -134,7 +145,9 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
     result.error = parsed.error;
     return result;
   }
-  const std::string ledgerError = ResolveLedger(line, parsed);
+  if (!parsed.Given("--lot"))
+    line.options.lot = config.lot.value_or(line.options.lot);
+  const std::string ledgerError = ResolveLedger(line, parsed, config);
   result.options = line.options;
   result.options.hasManifest = parsed.Given("--manifest");
   if (line.help) {
@@ -169,12 +182,22 @@ std::string WriteHelpText() {
          "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
          "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
          "上警告一行（--count 12abc：按 12 台处理）。\n"
+         "\n"
+         "工位配置 /etc/quillmark/quillmark.toml 和 ~/.config/quillmark/quillmark.toml\n"
+         "（用户的逐键优先）可给出账本、工位、地址池、批号和请求的默认值；\n"
+         "选项优先于两者。格式见手册页。\n"
          "\n" +
          ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }
 
 int RunWriteCommand(const std::vector<std::string>& args) {
-  const ParsedCommandLine parsed = ParseWriteCommandLine(args);
+  const StationConfigResult config = LoadStationConfig();
+  const ParsedCommandLine parsed = ParseWriteCommandLine(args, config.config);
+  // A configuration in error stops the run before anything else is said of
+  // it: its ledger, station or defaults may be what the options lack.
+  if (!config.error.empty() && parsed.action != CommandLineAction::ShowHelp &&
+      parsed.action != CommandLineAction::ShowVersion)
+    return ReportUsageError(config.error);
   switch (parsed.action) {
     case CommandLineAction::ShowHelp:
       WriteText(stdout, WriteHelpText());

@@ -63,7 +63,8 @@ bool ReadCount(const std::string& text, std::int32_t low, std::int32_t high, std
 
 // Reads and checks the image behind an open file. The file stays open;
 // the caller closes it whatever the outcome.
-JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) {
+JobVerdict LoadImage(GenerationJob& job, const std::string& imagePath, FileHandle file,
+                     PlatformFiles& files) {
   const std::optional<std::uint64_t> size = files.SizeOf(file);
   if (!size || !IsAcceptedImageSize(*size)) {
     // The whole 64-bit size is shown, so a 4 GiB + 4 MiB file is not
@@ -72,13 +73,19 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
                       Format("%" PRIu64 "字节：须为4194304、8388608或16777216", size.value_or(0)));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
-  if (!bytes)
-    return Reject("内存不足。", MessageStyle::Warning);
+  if (!bytes) {
+    JobVerdict verdict = Reject("内存不足。", MessageStyle::Warning);
+    verdict.detail = Format("%" PRIu64 "字节：整个镜像须能放入内存", *size);
+    return verdict;
+  }
 
   const std::uint64_t read = files.ReadAll(file, bytes.get(), *size);
   if (read != *size) {
-    return Reject(Format("读取文件出错！%" PRId64 "/%" PRId64, static_cast<std::int64_t>(read),
-                         static_cast<std::int64_t>(*size)));
+    return RejectWith(Format("读取文件出错！%" PRId64 "/%" PRId64, static_cast<std::int64_t>(read),
+                             static_cast<std::int64_t>(*size)),
+                      imagePath + Format("：只读到%" PRIu64 "字节（共%" PRIu64
+                                         "字节），读取出错或文件在读取时变短",
+                                         read, *size));
   }
   switch (CheckImageContents(bytes.get())) {
     case ImageVerdict::Unparsable:
@@ -159,7 +166,7 @@ JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, Platfo
   const FileHandle file = files.OpenForReading(imagePath);
   if (file == kNoFile)
     return RejectWith("读取文件错误！", imagePath + "：无法打开（不存在、不是文件或无权读取）");
-  JobVerdict verdict = LoadImage(job, file, files);
+  JobVerdict verdict = LoadImage(job, imagePath, file, files);
   files.Close(file);
   return verdict;
 }

@@ -7,6 +7,7 @@
 #include "batch_writer.h"
 #include "job_acceptance.h"
 #include "run_ledger.h"
+#include "station_config.h"
 
 namespace quillmark {
 
@@ -20,9 +21,11 @@ struct LedgerRequest {
   std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
 };
 
-// The ledger QUILLMARK_LEDGER names, the one place that variable is read;
-// none when it is unset or empty.
-std::optional<std::string> ConfiguredLedgerLocation();
+// The ledger a front end uses when no option names one: the one
+// QUILLMARK_LEDGER names (the one place that variable is read), else the
+// station configuration's; none when neither names one. The variable wins
+// so that a script or a test can point one run elsewhere.
+std::optional<std::string> ConfiguredLedgerLocation(const StationConfig& config);
 
 // A ledger step's answer: a refusal (ok false), or the line a front end
 // may show (empty when there is none).

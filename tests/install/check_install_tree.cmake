@@ -12,8 +12,10 @@ endif()
 # Each package's own documents, then what each holds.
 set(expected
   usr/bin/quillmark-cli
+  usr/share/bash-completion/completions/quillmark-cli
   usr/share/doc/quillmark-cli/changelog.gz
   usr/share/doc/quillmark-cli/copyright
+  usr/share/doc/quillmark-cli/examples/quillmark.toml
   usr/share/doc/quillmark-cli/examples/stamp-profile.toml
   usr/share/man/man1/quillmark-cli.1.gz
   usr/share/man/zh_CN/man1/quillmark-cli.1.gz)

@@ -111,6 +111,13 @@ version="$(dpkg-query -W -f='${Version}' quillmark-cli)"
 [[ "$(quillmark-cli --version)" == "quillmark-cli $version" ]] ||
   fail "quillmark-cli --version says '$(quillmark-cli --version)', the package is $version"
 check_man_pages quillmark-cli
+step "bash completion and the example station configuration"
+completion=/usr/share/bash-completion/completions/quillmark-cli
+[[ -f "$completion" ]] || fail "the bash completion is not installed"
+bash -c "source '$completion' && complete -p quillmark-cli" >/dev/null ||
+  fail "the installed completion does not complete quillmark-cli"
+cmp -s /usr/share/doc/quillmark-cli/examples/quillmark.toml "$here/../../doc/quillmark.toml" ||
+  fail "the example station configuration is not installed"
 example=/usr/share/doc/quillmark-cli/examples/stamp-profile.toml
 cmp -s "$example" "$here/../../doc/stamp-profile.toml" ||
   fail "the sample stamp profile is not installed as $example"
