@@ -20,6 +20,7 @@ struct WriteOptions {
   bool dryRun = false;
   bool quiet = false;
   bool durable = false;
+  bool json = false;  // JSON Lines on standard output instead of the texts
   // The MAC ledger: --ledger, else QUILLMARK_LEDGER, unless --no-ledger.
   bool useLedger = false;
   std::string ledgerLocation;
