@@ -23,6 +23,8 @@ const char* FaultName(DeviceFault fault) {
       return "records_wrong";
     case DeviceFault::Unreadable:
       return "unreadable";
+    case DeviceFault::ChangedWhileRead:
+      return "changed_while_read";
   }
   return "unreadable";
 }
