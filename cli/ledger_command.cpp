@@ -11,6 +11,7 @@
 #include "exit_statuses.h"
 #include "ledger.h"
 #include "ledger_csv.h"
+#include "ledger_json.h"
 #include "ledger_listing.h"
 #include "ledger_report_command.h"
 #include "ledger_texts.h"
@@ -32,6 +33,7 @@ struct LedgerOptions {
   std::string count = "1";
   std::string macsPerDevice = "1";
   bool allowPrefixCarry = false;
+  bool json = false;
   bool help = false;
 };
 
@@ -59,6 +61,10 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
       {.name = "--allow-prefix-carry",
        .help = "pool add：允许地址池越过前三个字节（厂商前缀）",
        .flag = &o.allowPrefixCarry},
+      {.name = "--json",
+       .help = "在标准输出上打印 JSON Lines 代替文字：每个地址池、\n"
+               "批次或导出行一行",
+       .flag = &o.json},
       {.name = "--help", .help = "打印本帮助", .flag = &o.help},
   };
 }
@@ -100,7 +106,8 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   Result<InitReport> report = InitLedger(location.value());
   if (!report)
     return Refuse(report.error().message);
-  Print(InitText(location->Display(), report.value()));
+  Print(o.json ? InitJson(location->Display(), report.value())
+               : InitText(location->Display(), report.value()));
   return kExitSuccess;
 }
 
@@ -109,7 +116,7 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
     Result<std::vector<Pool>> pools = ledger.Pools();
     if (!pools)
       return Refuse(pools.error().message);
-    Print(PoolListing(pools.value()));
+    Print(o.json ? PoolsJson(pools.value()) : PoolListing(pools.value()));
     return kExitSuccess;
   }
   if (words.size() != 5 || words[1] != "add")
@@ -126,7 +133,7 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
   Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
   if (!pool)
     return Refuse(pool.error().message);
-  Print(PoolListing({pool.value()}));
+  Print(o.json ? PoolsJson({pool.value()}) : PoolListing({pool.value()}));
   return kExitSuccess;
 }
 
@@ -145,7 +152,7 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
   Result<Reservation> verdict = ledger.Check(request);
   if (!verdict)
     return Refuse(verdict.error().message);
-  Print(CheckText(verdict.value()));
+  Print(o.json ? CheckJson(verdict.value()) : CheckText(verdict.value()));
   return kExitSuccess;
 }
 
@@ -169,7 +176,10 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
         ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
     if (!batches)
       return Refuse(batches.error().message);
-    Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
+    if (o.json)
+      Print(command == "list" ? BatchesJson(batches.value(), false) : ExportJson(batches.value()));
+    else
+      Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
     return kExitSuccess;
   }
   if (command != "show" && command != "void")
@@ -193,7 +203,7 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
     return Refuse(batch.error().message);
   if (batch->empty())
     return Refuse(NoSuchBatchError(id).message);
-  Print(BatchDetailsText(batch->front()));
+  Print(o.json ? BatchesJson({batch->front()}, true) : BatchDetailsText(batch->front()));
   return kExitSuccess;
 }
 

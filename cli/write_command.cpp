@@ -39,6 +39,10 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                "不能与 --manifest 同用（清单只列出真正写入的文件）",
        .flag = &o.dryRun},
       {.name = "--quiet", .help = "只打印错误信息和结束信息", .flag = &o.quiet},
+      {.name = "--json",
+       .help = "在标准输出上打印 JSON Lines 代替文字：每台设备一行，\n"
+               "最后一行是总结（含退出状态）；标准错误输出不变",
+       .flag = &o.json},
       {.name = "--durable",
        .help = "每个文件先写入磁盘再改名，结束时同步输出目录",
        .flag = &o.durable},

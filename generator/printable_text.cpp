@@ -1,5 +1,6 @@
 #include "printable_text.h"
 
+#include <cctype>
 #include <cstdint>
 
 namespace quillmark {
@@ -50,6 +51,25 @@ bool HasControlCharacters(std::string_view text) {
     if (IsC0OrDelete(static_cast<std::uint8_t>(text[i])) || IsC1At(text, i))
       return true;
   return false;
+}
+
+}  // namespace quillmark
+
+namespace quillmark {
+
+std::string ShellWord(std::string_view text) {
+  bool plain = !text.empty();
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!(std::isalnum(byte) || std::string_view("_./:=@%+-,").find(c) != std::string_view::npos))
+      plain = false;
+  }
+  if (plain)
+    return std::string(text);
+  std::string quoted = "'";
+  for (const char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 }  // namespace quillmark

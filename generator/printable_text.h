@@ -14,4 +14,8 @@ std::string EscapeControlCharacters(std::string_view text);
 // Whether the text holds any character EscapeControlCharacters would escape.
 bool HasControlCharacters(std::string_view text);
 
+// An argument as a POSIX shell reads it back: quoted unless it is plain,
+// so a command a line suggests can be pasted as it stands.
+std::string ShellWord(std::string_view text);
+
 }  // namespace quillmark

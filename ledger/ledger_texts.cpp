@@ -39,6 +39,21 @@ LedgerError BatchInProgressError(const BatchSummary& batch) {
                    batch);
 }
 
+std::string StoppedBatchHint(const BatchDetails& details, const std::string& requestStation) {
+  const BatchSummary& batch = details.batch;
+  const WriteRecord& last = details.writes.back();
+  std::string arguments = ShellWord("--out=" + details.writes.front().outputFolder) + " " +
+                          ShellWord("--start-mac=" + MacText(batch.firstMac)) +
+                          " --count=" + std::to_string(batch.deviceCount) +
+                          " --macs-per-device=" + std::to_string(batch.macsPerDevice);
+  if (batch.station != requestStation)
+    arguments += " " + ShellWord("--station=" + batch.station);
+  return EscapeControlCharacters(
+      "批次 " + std::to_string(batch.id) + " 上次写入已停止（已写入" +
+      std::to_string(last.devicesWritten) + "个设备文件，共" + std::to_string(batch.deviceCount) +
+      "个）；完成本批（同一批次以同一映像再次写入同一目录）：" + arguments);
+}
+
 LedgerError RerunMismatchError(std::int64_t named) {
   return Fault(LedgerFault::InvalidRequest,
                "--rerun 指定的批次与本次的MAC地址范围不符！批次 " + std::to_string(named));

@@ -22,6 +22,10 @@ LedgerError OverlapError(const BatchSummary& batch);
 LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference);
 // The same devices while a write of that batch has not ended.
 LedgerError BatchInProgressError(const BatchSummary& batch);
+// The detail line before an overlap with a batch whose last write was
+// stopped: the arguments that finish it, written from the same image.
+// The station is named when it is not the requester's.
+std::string StoppedBatchHint(const BatchDetails& details, const std::string& requestStation);
 // --rerun names a batch this request's devices are not.
 LedgerError RerunMismatchError(std::int64_t named);
 LedgerError VoidedBatchError(const BatchSummary& batch);

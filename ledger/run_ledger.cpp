@@ -64,6 +64,20 @@ Status RunLedger::RecordOutcome(const BatchOutcome& outcome) {
   return m_ledger->RecordOutcome(m_writeId, OutcomeOf(outcome));
 }
 
+std::string RunLedger::FinishingHint(const LedgerError& refusal) {
+  if (refusal.fault != LedgerFault::Overlap || !refusal.batch || refusal.batch->voided)
+    return "";
+  Result<std::vector<BatchDetails>> found =
+      m_ledger->Batches(BatchFilter{refusal.batch->id, "", ""});
+  if (!found || found->empty())
+    return "";
+  const BatchDetails& details = found->front();
+  if (details.writes.empty() || details.writes.back().ending != Ending::Stopped ||
+      details.writes.front().imageSha256 != m_digest)
+    return "";
+  return StoppedBatchHint(details, m_station);
+}
+
 std::string ReservationText(const Reservation& reservation) {
   const std::string range = RangeText(reservation.macs) +
                             (reservation.pool.empty() ? "" : "（地址池 " + reservation.pool + "）");

@@ -39,6 +39,12 @@ class RunLedger {
 
   const std::string& station() const { return m_station; }
 
+  // After Check or Reserve refused this job: when the batch in the way
+  // was stopped on its last write and first written from this image, the
+  // line that says how to finish it (the same batch again into its
+  // folder, which the ledger takes as another write); else "".
+  std::string FinishingHint(const LedgerError& refusal);
+
  private:
   RunLedger(std::unique_ptr<Ledger> ledger, RunLedgerSettings settings, std::string station);
   BatchRequest Request(const GenerationJob& job);

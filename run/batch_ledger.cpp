@@ -8,8 +8,8 @@ namespace {
 
 using namespace ledger;
 
-LedgerAnswer Refused(const LedgerError& error) {
-  return {false, error.message};
+LedgerAnswer Refused(const LedgerError& error, std::string detail = {}) {
+  return {false, error.message, std::move(detail)};
 }
 
 }  // namespace
@@ -34,9 +34,10 @@ LedgerAnswer BatchLedger::Check(GenerationJob& job) {
     return {};
   Result<Reservation> verdict = m_ledger->Check(job);
   if (!verdict)
-    return Refused(verdict.error());
+    return Refused(verdict.error(), m_ledger->FinishingHint(verdict.error()));
   if (m_nextFree)
     job.startMac = MacFromNumber(verdict->macs.first);
+  m_batchId = verdict->batchId;
   std::string line = CheckText(verdict.value());
   if (!line.empty() && line.back() == '\n')
     line.pop_back();
@@ -58,8 +59,9 @@ LedgerAnswer BatchLedger::Reserve(GenerationJob& job) {
     return {};
   Result<Reservation> reserved = m_ledger->Reserve(job);
   if (!reserved)
-    return Refused(reserved.error());
+    return Refused(reserved.error(), m_ledger->FinishingHint(reserved.error()));
   m_reserved = true;
+  m_batchId = reserved->batchId;
   if (m_nextFree)
     job.startMac = MacFromNumber(reserved->macs.first);
   return {true, ReservationText(reserved.value())};

@@ -32,6 +32,9 @@ std::optional<std::string> ConfiguredLedgerLocation(const StationConfig& config)
 struct LedgerAnswer {
   bool ok = true;
   std::string line;
+  // With a refusal: the line a front end may show just before it, such
+  // as how to finish a stopped batch that stands in the way.
+  std::string detail = {};
 };
 
 // The ledger's steps in a run, in the order BatchRun takes them.
@@ -41,6 +44,9 @@ class BatchLedger {
   LedgerAnswer Open(const LedgerRequest& request);
   bool used() const { return m_ledger.has_value(); }
   bool nextFree() const { return m_nextFree; }
+  // The batch Reserve recorded (or wrote again), or the one a check found
+  // the job would write again; 0 for none.
+  std::int64_t batchId() const { return m_batchId; }
 
   // A dry run's question: would the ledger record the job's batch? With
   // nextFree the job takes the range it would get. The line is the answer.
@@ -59,6 +65,7 @@ class BatchLedger {
   std::optional<ledger::RunLedger> m_ledger;
   bool m_nextFree = false;
   bool m_reserved = false;
+  std::int64_t m_batchId = 0;
 };
 
 }  // namespace quillmark

@@ -70,10 +70,14 @@ class BatchRun {
   // Lets go of the output folder once the writer no longer uses it.
   void ReleaseFolder();
 
+  // The ledger's batch of this run (see BatchLedger::batchId); 0 for none.
+  std::int64_t LedgerBatchId() const { return m_ledger.batchId(); }
+
  private:
   bool Accept(JobRequestTexts texts, const LedgerRequest& ledger, OutputDirectoryRule rule);
   void NoteWarnings();
   bool Refuse(const std::string& message, MessageStyle style = MessageStyle::Plain);
+  bool Refuse(const LedgerAnswer& refusal);
   void RemoveCreatedFolder();
   void RecordOutcome(const BatchOutcome& outcome);
 

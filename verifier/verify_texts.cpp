@@ -71,6 +71,19 @@ std::string UnlistedFolderText(const ExpectedBatch& batch) {
   return "读取输出目录出错: " + batch.outputDirectory;
 }
 
+std::optional<std::uint64_t> CommonDifferingOffset(
+    const std::map<std::uint64_t, std::int32_t>& devicesByOffset, std::int32_t devicesChecked) {
+  for (const auto& [offset, devices] : devicesByOffset) {
+    if (devices >= 2 && devices * 2 > devicesChecked)
+      return offset;
+  }
+  return std::nullopt;
+}
+
+std::string WrongImageText(std::uint64_t offset) {
+  return "大多数设备在同一偏移" + Hex(offset) + "处不符：给出的镜像可能不是写入时用的镜像";
+}
+
 std::string MoreFailuresText(std::size_t count) {
   return "……另有" + std::to_string(count) + "项失败";
 }
