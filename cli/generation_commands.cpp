@@ -44,6 +44,7 @@ class ConsoleRun final : public RunFrontEnd {
       case RunNote::OtherLotFiles:
       case RunNote::PrefixCarry:
       case RunNote::OutcomeNotRecorded:
+      case RunNote::BatchVoided:
         PrintError(line);
         break;
     }
@@ -168,6 +169,8 @@ int RunGeneration(const WriteOptions& options) {
     PrintError(FinishingCommand(options, job));
     return kExitSignalBase + StopSignal();
   }
+  if (run.batchVoided())
+    return kExitRunFailed;
   return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
 }
 
