@@ -127,7 +127,7 @@ TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
   const ChildResult absent = Backup(copy, missing);
   EXPECT_EQ(absent.exitCode, 1);
   EXPECT_EQ(absent.err, "账本不存在！" + missing + "（先运行 quillmark-cli ledger init）\n");
-  WriteFileBytes(m_dir / "other.txt", {'x'});
+  WriteFileBytes(m_dir / "other.txt", std::vector<std::uint8_t>(4096, 'x'));
   const ChildResult notALedger = Backup(copy, m_dir / "other.txt");
   EXPECT_EQ(notALedger.exitCode, 1);
   EXPECT_EQ(notALedger.err, "该文件不是账本！" + m_dir / "other.txt" + "\n");
