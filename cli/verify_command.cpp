@@ -116,14 +116,13 @@ OutputPathGuard ReportGuard(const VerifyOptions& options, const ExpectedBatch& b
   return guard;
 }
 
-int RunVerify(const VerifyOptions& options) {
+int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
   if (!InstallStopHandlers())
     PrintError(kNoStopHandlersText);
   if (!options.hasManifest) {
     for (const std::string& line : BentInputLines(options.texts))
       PrintError(line);
   }
-  SystemFiles files;
   GenerationJob job;
   int refused = kExitSuccess;
   const std::optional<ExpectedBatch> batch = AcceptBatch(options, job, files, refused);
@@ -179,6 +178,11 @@ std::string VerifyHelpText() {
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {
+  SystemFiles files;
+  return RunVerifyCommand(args, files);
+}
+
+int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files) {
   VerifyOptions options;
   const OptionTable table = VerifyOptionTable(options);
   const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
@@ -198,7 +202,7 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
         "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 "
         "quillmark-cli verify --help 查看用法");
   }
-  return RunVerify(options);
+  return RunVerify(options, files);
 }
 
 }  // namespace quillmark::cli

@@ -203,7 +203,7 @@ JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformF
   }
   if (!profile.profile)
     return Reject(profile.error);
-  job.stamp = std::make_shared<const StampLayout>(std::move(*profile.profile),
+  job.stamp = std::make_shared<const StampLayout>(std::move(*profile.profile), job.imageBytes.get(),
                                                   static_cast<std::uint64_t>(job.imageSize));
   return JobVerdict{true, {}, MessageStyle::Plain};
 }

@@ -7,6 +7,7 @@
 
 #include "ledger_location.h"
 #include "ledger_result.h"
+#include "ledger_schema_version.h"
 #include "ledger_types.h"
 
 namespace quillmark::ledger {
@@ -34,9 +35,6 @@ class Ledger {
   // Marks a batch void; it stays in the ledger and keeps blocking its range.
   virtual Result<BatchSummary> Void(std::int64_t batchId, const std::string& reason) = 0;
 };
-
-// The schema versions this program knows; a ledger is used only at the last.
-inline constexpr int kLedgerSchemaVersion = 3;
 
 // Opens a ledger whose schema is current. Creates nothing: a missing or
 // outdated ledger is an error that points to `ledger init`.

@@ -190,4 +190,9 @@ bool IsRetryable(const LedgerError& error) {
   return error.code == "40P01" || error.code == "40001" || error.code == "23P01";
 }
 
+bool IsDuplicateObject(const LedgerError& error) {
+  return error.code == "42P06" || error.code == "42P07" || error.code == "42723" ||
+         error.code == "42710" || error.code == "23505";
+}
+
 }  // namespace quillmark::ledger

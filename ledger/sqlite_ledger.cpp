@@ -74,6 +74,9 @@ Status ApplyMigrations(SqliteDatabase& db, int from, int to) {
       continue;
     if (Status applied = db.Exec(std::string(migration.sql)); !applied)
       return applied.error();
+    if (Status recorded = db.Exec("PRAGMA user_version = " + std::to_string(migration.version));
+        !recorded)
+      return recorded.error();
   }
   return Done{};
 }

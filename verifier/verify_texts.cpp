@@ -54,6 +54,8 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
              AddressList(ExpectedAddresses(result.first, batch.macsPerDevice));
     case DeviceFault::Unreadable:
       return "读取文件出错: " + path;
+    case DeviceFault::ChangedWhileRead:
+      return "文件在校验期间被改动！" + path;
   }
   return {};
 }

@@ -14,6 +14,7 @@ set(expected
   usr/bin/quillmark-cli
   usr/share/doc/quillmark-cli/changelog.gz
   usr/share/doc/quillmark-cli/copyright
+  usr/share/doc/quillmark-cli/examples/stamp-profile.toml
   usr/share/man/man1/quillmark-cli.1.gz)
 if(WITH_LABELS)
   list(APPEND expected

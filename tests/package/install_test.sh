@@ -103,6 +103,9 @@ version="$(dpkg-query -W -f='${Version}' quillmark-cli)"
 page="$(man -w quillmark-cli)"
 [[ "$page" == /usr/share/man/man1/quillmark-cli.1.gz ]] || fail "man finds quillmark-cli at '$page'"
 "$here/check_man_page.sh" "$page"
+example=/usr/share/doc/quillmark-cli/examples/stamp-profile.toml
+cmp -s "$example" "$here/../../doc/stamp-profile.toml" ||
+  fail "the sample stamp profile is not installed as $example"
 step "quillmark-cli alone: the modules it lacks, and the SQLite ledger"
 expect_line 2 "quillmark-labels" quillmark-cli labels --help
 expect_line 1 "quillmark-postgresql" quillmark-cli ledger list --ledger "$pg"
