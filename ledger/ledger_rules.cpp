@@ -142,6 +142,11 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
     return same.error();
   if (request.rerunBatch && (!same.value() || same.value()->id != *request.rerunBatch))
     return RerunMismatchError(*request.rerunBatch);
+  // The ledger's own choice was free in what it read; anything found in
+  // its way now was recorded meanwhile.
+  const bool chosen = !request.firstMac;
+  if (chosen && same.value())
+    return PoolBusyError(*named);
   if (same.value()) {
     if (same.value()->voided)
       return VoidedBatchError(*same.value());
@@ -156,7 +161,7 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
     if (!overlap)
       return overlap.error();
     if (overlap.value())
-      return OverlapError(*overlap.value());
+      return chosen ? PoolBusyError(*named) : OverlapError(*overlap.value());
   }
   if (!record)
     return reservation;

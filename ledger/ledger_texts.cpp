@@ -68,6 +68,11 @@ LedgerError PoolFullError(const Pool& pool, std::uint64_t size) {
                                           "，需要 " + std::to_string(size) + " 个");
 }
 
+LedgerError PoolBusyError(const Pool& pool) {
+  return Fault(LedgerFault::PoolBusy, "地址池繁忙！地址池 " + EscapeControlCharacters(pool.name) +
+                                          " 的空闲地址正被其他工位记录，请稍后重试");
+}
+
 LedgerError NoSuchBatchError(std::int64_t id) {
   return Fault(LedgerFault::NoSuchBatch, "账本中没有该批次！" + std::to_string(id));
 }

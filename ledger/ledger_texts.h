@@ -28,6 +28,9 @@ LedgerError VoidedBatchError(const BatchSummary& batch);
 LedgerError OutsidePoolError(const MacRange& range, const Pool* pool);
 LedgerError UnknownPoolError(const std::string& name);
 LedgerError PoolFullError(const Pool& pool, std::uint64_t size);
+// The pool's next free range was taken by other stations while it was
+// being chosen, each time it was chosen again.
+LedgerError PoolBusyError(const Pool& pool);
 LedgerError NoSuchBatchError(std::int64_t id);
 LedgerError AlreadyVoidError(const BatchSummary& batch);
 LedgerError InvalidRequestError(const std::string& what);
