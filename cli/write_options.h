@@ -27,6 +27,7 @@ struct WriteOptions {
   std::string pool;                        // empty: whichever pool holds the batch
   std::string rerunText;                   // --rerun as given
   std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
+  std::string lot;                         // the production lot the ledger records; empty: none
 
   bool NextFreeStart() const { return useLedger && texts.startMac == kNextFreeStart; }
 };

@@ -54,6 +54,8 @@ std::optional<LedgerError> PlainRerunRefusal(RuleStore& store, const BatchSummar
     return RepeatedRangeError(batch, "本次的输出目录与该批次的不同");
   if (request.station != batch.station)
     return RepeatedRangeError(batch, "本次的工位与该批次的不同");
+  if (!request.lot.empty() && request.lot != batch.lot)
+    return RepeatedRangeError(batch, "本次的批号与该批次的不同");
   for (const WriteRecord& write : writes.value()) {
     if (write.ending == Ending::None)
       return BatchInProgressError(batch);
@@ -106,6 +108,9 @@ std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   if (HasControlCharacters(request.station))
     return InvalidRequestError("工位名称不能含有控制字符：" +
                                EscapeControlCharacters(request.station));
+  // The lot is printed on labels and in listings, as the station's name is.
+  if (HasControlCharacters(request.lot))
+    return InvalidRequestError("批号不能含有控制字符：" + EscapeControlCharacters(request.lot));
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
     return InvalidRequestError("MAC地址范围超出 ff:ff:ff:ff:ff:ff");

@@ -18,6 +18,7 @@ struct LedgerRequest {
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
   std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
+  std::string lot;                         // the production lot; empty: none
 };
 
 // The ledger QUILLMARK_LEDGER names, the one place that variable is read;
