@@ -12,6 +12,7 @@
 #include "batch_limits.h"
 #include "help.h"
 #include "icon_placement.h"
+#include "station_config.h"
 #include "system_menu.h"
 #include "window_placement.h"
 
@@ -46,9 +47,13 @@ CMainDialog::CMainDialog(QWidget* pParent)
 void CMainDialog::OnInitDialog() {
   setWindowIcon(m_hIcon);
   m_job.imageBytes.reset();
-  m_controls.startMacEdit->setText(QString::fromLatin1(kDefaultStartMac));
-  m_controls.deviceCountEdit->setText(QString::fromLatin1(kDefaultDeviceCount));
-  m_controls.macsPerDeviceEdit->setText(QString::fromLatin1(kDefaultMacsPerDevice));
+  // The station's configured defaults where it has them; a configuration
+  // in error is said by the start command, which refuses to run with it.
+  JobRequestTexts defaults = DefaultRequestTexts();
+  ApplyRequestDefaults(LoadStationConfig().config, defaults);
+  m_controls.startMacEdit->setText(QString::fromStdString(defaults.startMac));
+  m_controls.deviceCountEdit->setText(QString::fromStdString(defaults.deviceCount));
+  m_controls.macsPerDeviceEdit->setText(QString::fromStdString(defaults.macsPerDevice));
   m_controls.startButton->setFocus();
 }
 

@@ -25,16 +25,20 @@ std::string UsageRowText() {
 std::vector<ExitStatusRow> ExitStatuses(ExitTable command) {
   switch (command) {
     case ExitTable::Write:
-      return {{{kExitSuccess}, Say({"每台设备的文件都已写入", "every device's file was written"})},
-              {{kExitRejected},
-               Say({"请求被拒绝（信息在标准错误输出），未写入任何设备文件",
-                    "the request was refused (see standard error); no device file was "
-                    "written"})},
-              {{kExitUsage}, UsageRowText()},
-              {{kExitRunFailed},
-               Say({"运行中出现错误（最后一行是最后一个错误）",
-                    "an error during the run (the last line is the last error)"})},
-              StopRow()};
+      return {
+          {{kExitSuccess}, Say({"每台设备的文件都已写入", "every device's file was written"})},
+          {{kExitRejected},
+           Say({"请求被拒绝（信息在标准错误输出），未写入任何设备文件",
+                "the request was refused (see standard error); no device file was "
+                "written"})},
+          {{kExitUsage}, UsageRowText()},
+          {{kExitRunFailed},
+           Say({"运行中出现错误（最后一行是最后一个错误），\n或本批次在写入期间被账本作废（标准错误"
+                "输出上有警告）",
+                "an error during the run (the last line is the last error), or\n"
+                "the ledger voided this batch while it was written (a warning on\n"
+                "standard error)"})},
+          StopRow()};
     case ExitTable::Verify:
       return {
           {{kExitSuccess}, Say({"每台设备的文件都完好", "every device's file is exact"})},

@@ -1,16 +1,18 @@
 #include "generation_commands.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "batch_run.h"
 #include "console_host.h"
 #include "console_text.h"
 #include "exit_codes.h"
 #include "interface_text.h"
+#include "json_run.h"
 #include "manifest.h"
+#include "printable_text.h"
 #include "request_options.h"
 #include "signals.h"
 
@@ -27,24 +29,32 @@ class ConsoleRun final : public RunFrontEnd {
  public:
   explicit ConsoleRun(const WriteOptions& options) : m_options(options) {}
 
-  void ShowRefusal(const std::string& message, MessageStyle) override { PrintError(message); }
+  void ShowRefusal(const std::string& message, MessageStyle) override {
+    // The detail of a refusal of the run's own outputs, said just before it.
+    if (!m_ownOutputsDetail.empty())
+      PrintError(std::exchange(m_ownOutputsDetail, {}));
+    PrintError(message);
+    m_refusal = message;
+  }
   // Printed before the refusal, which stays the last line.
   void ShowRefusalDetail(const std::string& detail) override { PrintError(detail); }
 
   void ShowNote(RunNote note, const std::string& line) override {
     switch (note) {
       case RunNote::Reservation:
-        if (!m_options.quiet)
+        if (!m_options.quiet && !m_options.json)
           WriteText(stdout, line + "\n");
         break;
       case RunNote::ChosenReservation:  // the range to label: always said
-        WriteText(stdout, line + "\n");
+        if (!m_options.json)            // the summary says it
+          WriteText(stdout, line + "\n");
         break;
       case RunNote::LedgerCheck:  // standard output holds the plan
       case RunNote::SpaceNotChecked:
       case RunNote::OtherLotFiles:
       case RunNote::PrefixCarry:
       case RunNote::OutcomeNotRecorded:
+      case RunNote::BatchVoided:
         PrintError(line);
         break;
     }
@@ -60,19 +70,24 @@ class ConsoleRun final : public RunFrontEnd {
         !refusal.empty()) {
       return refusal;
     }
-    if (!CanWriteManifest(m_options.manifestPath, files))
+    m_ownOutputsDetail = ManifestWriteProblem(m_options.manifestPath, files);
+    if (!m_ownOutputsDetail.empty())
       return Fill({"清单文件无法写入！%1", "Cannot write the manifest: %1"},
                   {m_options.manifestPath});
     return "";
   }
 
+  const std::string& Refusal() const { return m_refusal; }
+
  private:
   const WriteOptions& m_options;
+  std::string m_ownOutputsDetail;
+  std::string m_refusal;
 };
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
-  return {options.useLedger, options.ledgerLocation,  options.station,
-          options.pool,      options.NextFreeStart(), options.rerunBatch};
+  return {options.useLedger,       options.ledgerLocation, options.station, options.pool,
+          options.NextFreeStart(), options.rerunBatch,     options.lot};
 }
 
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
@@ -87,22 +102,6 @@ bool SaveManifest(const WriteOptions& options, const std::string& text, Platform
     PrintError(Fill({"旧清单文件无法删除！%1", "The old manifest cannot be removed: %1"},
                     {options.manifestPath}));
   return false;
-}
-
-// An argument as a POSIX shell reads it back: quoted unless it is plain.
-std::string ShellWord(const std::string& text) {
-  bool plain = !text.empty();
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!(std::isalnum(byte) || std::string_view("_./:=@%+-,").find(c) != std::string_view::npos))
-      plain = false;
-  }
-  if (plain)
-    return text;
-  std::string quoted = "'";
-  for (const char c : text)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
 }
 
 // The same batch again into the same folder: a rerun in place, which
@@ -132,6 +131,8 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
       add("--station", options.station);
     if (!options.pool.empty())
       add("--pool", options.pool);
+    if (!options.lot.empty())
+      add("--lot", options.lot);
   }
   if (ledgerLeftOut)
     return Fill({"完成本批（同一批次再次写入同一目录）：%1（账本位置同前）",
@@ -153,6 +154,19 @@ static void PrintBentInput(const WriteOptions& options) {
     PrintError(line);
 }
 
+// The summary --json ends with; the run's exit status is its last field.
+static int EndJson(const WriteOptions& options, WriteSummary summary, const BatchRun& run) {
+  summary.folder = options.texts.outputDirectory;
+  if (options.hasManifest)
+    summary.manifest = options.manifestPath;
+  summary.ledger = options.useLedger;
+  if (run.LedgerBatchId() > 0)
+    summary.batchId = run.LedgerBatchId();
+  if (!PrintJson(WriteSummaryEvent(summary)) && summary.exitStatus == kExitSuccess)
+    return kExitRunFailed;
+  return summary.exitStatus;
+}
+
 int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
     PrintError(std::string(kNoStopHandlersText));
@@ -161,15 +175,24 @@ int RunGeneration(const WriteOptions& options) {
   GenerationJob job;
   ConsoleRun console(options);
   BatchRun run(job, console, files);
-  if (!run.Prepare(options.texts, LedgerOf(options)))
+  if (!run.Prepare(options.texts, LedgerOf(options))) {
+    if (options.json)
+      return EndJson(
+          options, {.result = "refused", .message = console.Refusal(), .exitStatus = kExitRejected},
+          run);
     return kExitRejected;
+  }
 
   const ConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
-  ConsoleHost host(job.deviceCount, mode);
+  ConsoleHost consoleHost(job.deviceCount, mode);
+  JsonRunHost jsonHost(job.macsPerDevice);
+  BatchHost& host = options.json ? static_cast<BatchHost&>(jsonHost) : consoleHost;
   const BatchOutcome outcome = run.Write(host, WriterOptions{options.durable});
-  const bool manifestSaved =
-      SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
+  const std::vector<MacAddress>& written =
+      options.json ? jsonHost.WrittenDevices() : consoleHost.WrittenDevices();
+  const bool manifestSaved = SaveManifest(options, ManifestText(written, job.macsPerDevice), files);
 
+  int status = outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
   if (outcome.stopped) {
     PrintError(Fill({"运行已停止：已写入%1个设备文件（共%2个）；%3",
                      "Run stopped: %1 of %2 device files written; %3"},
@@ -177,9 +200,23 @@ int RunGeneration(const WriteOptions& options) {
                      RunEndCountText(outcome.devicesWritten, outcome.devicesFailed,
                                      outcome.devicesNotReached)}));
     PrintError(FinishingCommand(options, job));
-    return kExitSignalBase + StopSignal();
+    status = kExitSignalBase + StopSignal();
   }
-  return outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
+  // The images stay, but a batch voided while it was written is no good.
+  if (!outcome.stopped && run.batchVoided())
+    status = kExitRunFailed;
+  if (!options.json)
+    return status;
+  const char* result = outcome.stopped          ? "stopped"
+                       : status == kExitSuccess ? "finished"
+                                                : "failed";  // a device, or the manifest
+  return EndJson(options,
+                 {.result = result,
+                  .job = &job,
+                  .outcome = outcome,
+                  .manifestSaved = manifestSaved,
+                  .exitStatus = status},
+                 run);
 }
 
 int RunDryRun(const WriteOptions& options) {
@@ -188,9 +225,27 @@ int RunDryRun(const WriteOptions& options) {
   GenerationJob job;
   ConsoleRun console(options);
   BatchRun run(job, console, files);
-  if (!run.Check(options.texts, LedgerOf(options)))
+  if (!run.Check(options.texts, LedgerOf(options))) {
+    if (options.json)
+      return EndJson(
+          options, {.result = "refused", .message = console.Refusal(), .exitStatus = kExitRejected},
+          run);
     return kExitRejected;
-  const std::string plan = ManifestText(PlannedDevices(job), job.macsPerDevice);
+  }
+  const std::vector<MacAddress> planned = PlannedDevices(job);
+  if (options.json) {
+    bool printed = true;
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+      printed = PrintJson(DeviceEvent(static_cast<std::int32_t>(i + 1), planned[i],
+                                      job.macsPerDevice, "planned")) &&
+                printed;
+    }
+    return EndJson(
+        options,
+        {.result = "planned", .job = &job, .exitStatus = printed ? kExitSuccess : kExitRunFailed},
+        run);
+  }
+  const std::string plan = ManifestText(planned, job.macsPerDevice);
   // A failed write is reported where every command's output is checked.
   return WriteText(stdout, plan) ? kExitSuccess : kExitRunFailed;
 }

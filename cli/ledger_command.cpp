@@ -10,10 +10,14 @@
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "interface_text.h"
+#include "job_acceptance.h"
 #include "ledger.h"
+#include "ledger_backup_command.h"
 #include "ledger_csv.h"
+#include "ledger_json.h"
 #include "ledger_listing.h"
 #include "ledger_report_command.h"
+#include "ledger_rules.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "option_table.h"
@@ -35,6 +39,7 @@ struct LedgerOptions {
   std::string count = "1";
   std::string macsPerDevice = "1";
   bool allowPrefixCarry = false;
+  bool json = false;
   bool help = false;
 };
 
@@ -42,9 +47,9 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
   return {
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
                      "the ledger's location (by default the environment\nvariable "
-                     "QUILLMARK_LEDGER)"}),
+                     "QUILLMARK_LEDGER, then the station\nconfiguration)"}),
        .value = &o.location},
       {.name = "--pool",
        .valueName = "NAME",
@@ -75,6 +80,12 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
                      "pool add: let the pool run past its first three\nbytes (the vendor "
                      "prefix)"}),
        .flag = &o.allowPrefixCarry},
+      {.name = "--json",
+       .help = Pick({"在标准输出上打印 JSON Lines 代替文字：每个地址池、\n"
+                     "批次或导出行一行",
+                     "print JSON Lines on standard output instead of text:\n"
+                     "a line for each pool, batch or exported row"}),
+       .flag = &o.json},
       {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &o.help},
   };
 }
@@ -88,17 +99,16 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
-Result<LedgerLocation> Location(const std::string& given) {
-  std::string text = given;
-  if (text.empty())
-    text = ConfiguredLedgerLocation().value_or("");
+Result<LedgerLocation> Location(const std::string& text) {
   if (text.empty())
     return Fault(LedgerFault::InvalidRequest, std::string(NoLedgerNamedText()));
   return ParseLedgerLocation(text);
 }
 
+// Exactly as the ledger shows addresses: a range recorded from a misread
+// address cannot be taken back.
 std::optional<std::uint64_t> MacArgument(const std::string& text) {
-  const std::optional<MacAddress> mac = MacAddress::Parse(text);
+  const std::optional<MacAddress> mac = MacAddress::ParseExact(text);
   if (!mac)
     return std::nullopt;
   return MacNumber(*mac);
@@ -118,7 +128,8 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   Result<InitReport> report = InitLedger(location.value());
   if (!report)
     return Refuse(report.error().message);
-  Print(InitText(location->Display(), report.value()));
+  Print(o.json ? InitJson(location->Display(), report.value())
+               : InitText(location->Display(), report.value()));
   return kExitSuccess;
 }
 
@@ -127,7 +138,7 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
     Result<std::vector<Pool>> pools = ledger.Pools();
     if (!pools)
       return Refuse(pools.error().message);
-    Print(PoolListing(pools.value()));
+    Print(o.json ? PoolsJson(pools.value()) : PoolListing(pools.value()));
     return kExitSuccess;
   }
   if (words.size() != 5 || words[1] != "add")
@@ -149,26 +160,35 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
   Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
   if (!pool)
     return Refuse(pool.error().message);
-  Print(PoolListing({pool.value()}));
+  Print(o.json ? PoolsJson({pool.value()}) : PoolListing({pool.value()}));
   return kExitSuccess;
 }
 
+// The range is judged by the write's own rules before the ledger is
+// asked, so that what the check approves the write accepts too.
 int Check(Ledger& ledger, const LedgerOptions& o) {
-  BatchRequest request;
-  if (o.startMac != "next") {
-    request.firstMac = MacArgument(o.startMac);
-    if (!request.firstMac)
-      return Refuse(std::string(Pick({"起始MAC地址输入错误！", "Invalid start MAC address."})));
+  const bool next = o.startMac == "next";
+  GenerationJob job;
+  const JobVerdict accepted = AcceptAddressing(
+      job, JobRequestTexts{o.startMac, o.count, o.macsPerDevice, "", "", ""},
+      next ? std::optional<MacAddress>(MacAddress{}) : MacAddress::ParseExact(o.startMac));
+  if (!accepted.accepted) {
+    if (!accepted.detail.empty())
+      std::fprintf(stderr, "%s\n", ToValidUtf8(accepted.detail).c_str());
+    return Refuse(accepted.message);
   }
-  request.deviceCount = std::atoi(o.count.c_str());
-  request.macsPerDevice = std::atoi(o.macsPerDevice.c_str());
+  BatchRequest request;
+  if (!next)
+    request.firstMac = MacNumber(job.startMac);
+  request.deviceCount = job.deviceCount;
+  request.macsPerDevice = job.macsPerDevice;
   request.pool = o.pool;
   request.station = DefaultStationName();
   request.imageSha256 = std::string(64, '0');  // no image: the range alone is checked
   Result<Reservation> verdict = ledger.Check(request);
   if (!verdict)
     return Refuse(verdict.error().message);
-  Print(CheckText(verdict.value()));
+  Print(o.json ? CheckJson(verdict.value()) : CheckText(verdict.value()));
   return kExitSuccess;
 }
 
@@ -179,6 +199,7 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
   if (command == "check")
     return Check(ledger, o);
   if (command == "list" || command == "export") {
+    const BatchFilter filter{std::nullopt, o.pool, o.since};
     // A pool name with a typo would list nothing, as a pool without batches.
     if (!o.pool.empty()) {
       Result<std::vector<Pool>> pools = ledger.Pools();
@@ -188,11 +209,13 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
                        [&](const Pool& pool) { return pool.name == o.pool; }))
         return Refuse(UnknownPoolError(o.pool).message);
     }
-    Result<std::vector<BatchDetails>> batches =
-        ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
+    Result<std::vector<BatchDetails>> batches = ledger.Batches(filter);
     if (!batches)
       return Refuse(batches.error().message);
-    Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
+    if (o.json)
+      Print(command == "list" ? BatchesJson(batches.value(), false) : ExportJson(batches.value()));
+    else
+      Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
     return kExitSuccess;
   }
   if (command != "show" && command != "void")
@@ -223,11 +246,21 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
     return Refuse(batch.error().message);
   if (batch->empty())
     return Refuse(NoSuchBatchError(id).message);
-  Print(BatchDetailsText(batch->front()));
+  Print(o.json ? BatchesJson({batch->front()}, true) : BatchDetailsText(batch->front()));
   return kExitSuccess;
 }
 
 }  // namespace
+
+std::string FillConfiguredLedger(std::string& location) {
+  if (!location.empty())
+    return "";
+  const StationConfigResult config = LoadStationConfig();
+  if (!config.error.empty())
+    return config.error;
+  location = ConfiguredLedgerLocation(config.config).value_or("");
+  return "";
+}
 
 int RunLedgerCommand(const std::vector<std::string>& args) {
   if (!args.empty() && args[0] == "report")
@@ -249,11 +282,23 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   if (words.empty())
     return ReportUsageError(WithHelpPointer(
         std::string(Pick({"缺少账本命令", "the ledger command is missing"})), kLedgerHelp));
+  // Judged before any ledger is opened, alike on both back ends.
+  if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
+    return Refuse(invalid->message);
+  if (words[0] == "init" && words.size() > 1)
+    return Init(o, words);
+  if (const std::string error = FillConfiguredLedger(o.location); !error.empty())
+    return ReportUsageError(error);
   if (words[0] == "init")
     return Init(o, words);
   Result<LedgerLocation> location = Location(o.location);
   if (!location)
     return Refuse(location.error().message);
+  if (words[0] == "backup") {
+    if (words.size() != 2)
+      return ReportUsageError("用法: quillmark-cli ledger backup FILE");
+    return RunLedgerBackup(location.value(), words[1]);
+  }
   Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
   if (!ledger)
     return Refuse(ledger.error().message);
@@ -267,6 +312,7 @@ std::string LedgerHelpText() {
                "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
                "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
                "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
+               "       quillmark-cli ledger backup FILE\n"
                "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
                "                                  [--macs-per-device N] [--pool NAME]\n"
                "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"

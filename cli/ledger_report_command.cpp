@@ -11,7 +11,9 @@
 #include "file_replacement.h"
 #include "interface_text.h"
 #include "ledger.h"
+#include "ledger_command.h"
 #include "ledger_report.h"
+#include "ledger_rules.h"
 #include "ledger_texts.h"
 #include "option_table.h"
 #include "output_path_guard.h"
@@ -43,9 +45,9 @@ OptionTable ReportOptionTable(ReportOptions& o) {
        .required = true},
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
                      "the ledger's location (by default the environment\nvariable "
-                     "QUILLMARK_LEDGER)"}),
+                     "QUILLMARK_LEDGER, then the station\nconfiguration)"}),
        .value = &o.location},
       {.name = "--pool",
        .valueName = "NAME",
@@ -77,28 +79,26 @@ std::string UtcNow(const char* format) {
 
 // The page may only replace a regular file (or a link, which the rename
 // replaces), and never the ledger it reports on.
-// The page replaces no input: an SQLite ledger is its file and, while in
-// use, its write-ahead log and shared memory, and replacing the log would
-// lose what it holds.
 std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
                           PlatformFiles& files) {
   OutputPathGuard guard{std::string(Pick({"报告文件", "report file"})), {}, std::nullopt};
-  if (location.kind == LedgerKind::SQLite) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      guard.inputs.push_back({location.target + suffix, std::string(Pick({"账本", "ledger"}))});
-  }
+  for (const std::string& file : LedgerFiles(location))
+    guard.inputs.push_back({file, std::string(Pick({"账本", "ledger"}))});
   return CheckOutputPath(path, guard, files);
 }
 
 int WriteReport(const ReportOptions& o) {
   std::string text = o.location;
-  if (text.empty())
-    text = ConfiguredLedgerLocation().value_or("");
+  if (const std::string error = FillConfiguredLedger(text); !error.empty())
+    return ReportUsageError(error);
   if (text.empty())
     return Refuse(std::string(NoLedgerNamedText()));
   Result<LedgerLocation> location = ParseLedgerLocation(text);
   if (!location)
     return Refuse(location.error().message);
+  // Judged before the ledger is opened, alike on both back ends.
+  if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
+    return Refuse(invalid->message);
   SystemFiles files;
   if (const std::string refusal = OutputRefusal(o.html, location.value(), files); !refusal.empty())
     return Refuse(refusal);

@@ -42,18 +42,28 @@ std::string ManifestPathRefusal(const std::string& path, const std::string& imag
   return CheckOutputPath(path, guard, files);
 }
 
-bool CanWriteManifest(const std::string& path, PlatformFiles& files) {
+std::string ManifestWriteProblem(const std::string& path, PlatformFiles& files) {
   const ManifestLocation location = Locate(path);
+  if (!IsUsableFileName(location.fileName))
+    return path + "：须以文件名结尾";
   // A directory under the name would only refuse the final rename.
-  if (!IsUsableFileName(location.fileName) || files.IsDirectory(path))
-    return false;
+  if (files.IsDirectory(path))
+    return path + "：是目录";
+  if (!files.IsDirectory(location.directory))
+    return path + "：所在目录不存在";
   const std::string tempPath = TemporaryPathFor(location.directory, location.fileName);
   files.Remove(tempPath);
   const FileHandle probe = files.CreateExclusive(tempPath);
   if (probe == kNoFile)
-    return false;
+    return path + "：无法在所在目录中创建文件（无写权限或只读）";
   const bool closed = files.Close(probe);
-  return files.Remove(tempPath) && closed;
+  if (!files.Remove(tempPath) || !closed)
+    return path + "：所在目录中的试写文件无法写完或删除";
+  return "";
+}
+
+bool CanWriteManifest(const std::string& path, PlatformFiles& files) {
+  return ManifestWriteProblem(path, files).empty();
 }
 
 ManifestWrite WriteManifest(const std::string& path, const std::string& text, bool durable,

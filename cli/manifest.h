@@ -23,6 +23,9 @@ std::string ManifestPathRefusal(const std::string& path, const std::string& imag
 // Creates and removes a temporary file next to path, so a manifest that
 // cannot be written is refused before the first device.
 bool CanWriteManifest(const std::string& path, PlatformFiles& files);
+// Why it cannot, for the line before the refusal: the path and the
+// reason; "" when it can.
+std::string ManifestWriteProblem(const std::string& path, PlatformFiles& files);
 
 enum class ManifestWrite {
   Written,

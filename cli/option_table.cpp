@@ -1,7 +1,5 @@
 #include "option_table.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 
 #include "interface_text.h"
@@ -16,34 +14,6 @@ const OptionRow* FindRow(const OptionTable& table, std::string_view name) {
   const auto row =
       std::find_if(table.begin(), table.end(), [&](const OptionRow& r) { return r.name == name; });
   return row == table.end() ? nullptr : &*row;
-}
-
-bool TakesValue(const OptionTable& table, std::string_view name) {
-  const OptionRow* row = FindRow(table, name);
-  return row != nullptr && row->value != nullptr;
-}
-
-// CLI11 reads "--opt=" as "--opt" and then takes the next argument as the
-// value. Handing it "--opt" and the value as two arguments keeps every
-// value as given: it always takes the argument after a value option
-// verbatim, empty, blank or starting with "-".
-std::vector<std::string> SplitAttachedValues(const OptionTable& table,
-                                             const std::vector<std::string>& given) {
-  std::vector<std::string> args;
-  bool optionsEnded = false;
-  for (const std::string& arg : given) {
-    const std::size_t equals = arg.find('=');
-    if (!optionsEnded && equals != std::string::npos && TakesValue(table, arg.substr(0, equals))) {
-      args.emplace_back(arg.substr(0, equals));
-      args.emplace_back(arg.substr(equals + 1));
-      continue;
-    }
-    if (arg == "--")
-      optionsEnded = true;
-    args.emplace_back(arg);
-  }
-  std::reverse(args.begin(), args.end());  // CLI11 takes them last first
-  return args;
 }
 
 bool StartsWithDash(const std::string& arg) {
@@ -135,40 +105,44 @@ bool ParsedOptions::Given(std::string_view name) const {
   return std::find(given.begin(), given.end(), name) != given.end();
 }
 
+// Every argument is matched whole against the table's names (no prefixes,
+// no short forms); what matches none, and everything from "--" on, is
+// left over and refused. MisusedForm has refused every misuse of a known
+// option before, so each value option here has its value.
 ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args,
                            std::string_view helpCommand) {
-  CLI::App app;
-  app.set_help_flag();  // each command's own help flag takes its place
-  app.allow_extras();   // unknown arguments are reported in the tool's own words below
-  std::vector<std::pair<std::string_view, CLI::Option*>> declared;
-  for (const OptionRow& row : table) {
-    const std::string name(row.name);
-    CLI::Option* option =
-        row.value != nullptr ? app.add_option(name, *row.value) : app.add_flag(name, *row.flag);
-    declared.emplace_back(row.name, option);
-  }
-
   if (const std::string misused = MisusedForm(table, args); !misused.empty())
     return UsageError(misused, helpCommand);
-  try {
-    std::vector<std::string> split = SplitAttachedValues(table, args);
-    app.parse(split);
-  } catch (const CLI::ParseError&) {
-    // The checks above leave CLI11 nothing to refuse; none of its own
-    // texts reaches the user.
-    return UsageError(std::string(Pick({"无法解析命令行", "the command line cannot be parsed"})),
-                      helpCommand);
+  std::vector<std::string> remaining;
+  std::vector<std::string_view> given;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      remaining.insert(remaining.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+      break;
+    }
+    const std::size_t equals = arg.find('=');
+    const OptionRow* row = FindRow(table, std::string_view(arg).substr(0, equals));
+    if (row == nullptr || (row->flag != nullptr && equals != std::string::npos)) {
+      remaining.push_back(arg);
+      continue;
+    }
+    if (row->value != nullptr)
+      *row->value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
+    else if (row->flag != nullptr)
+      *row->flag = true;
+    given.push_back(row->name);
   }
-  if (!app.remaining().empty())
+  if (!remaining.empty())
     return UsageError(
-        Fill({"无法识别的参数：%1", "unknown arguments: %1"}, {JoinArguments(app.remaining())}),
+        Fill({"无法识别的参数：%1", "unknown arguments: %1"}, {JoinArguments(remaining)}),
         helpCommand);
 
   ParsedOptions parsed;
   parsed.ok = true;
-  for (const auto& [name, option] : declared) {
-    if (option->count() > 0)
-      parsed.given.emplace_back(name);
+  for (const OptionRow& row : table) {
+    if (std::find(given.begin(), given.end(), row.name) != given.end())
+      parsed.given.emplace_back(row.name);
   }
   return parsed;
 }

@@ -15,9 +15,13 @@ namespace {
 std::atomic<int> g_stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the flag is set inside a signal handler");
 
+// A stop only sets the flag: a call it interrupts goes on where it was.
+// Without SA_RESTART a write to a slow reader (a full pipe) would fail,
+// and standard output would lose a line, or the rest of one.
 bool SetDisposition(int signalNumber, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   return ::sigaction(signalNumber, &action, nullptr) == 0;
 }

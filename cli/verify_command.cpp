@@ -8,14 +8,17 @@
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "interface_text.h"
+#include "json_run.h"
 #include "manifest.h"
 #include "option_table.h"
 #include "output_path_guard.h"
 #include "printable_text.h"
 #include "request_options.h"
 #include "signals.h"
+#include "station_config.h"
 #include "status_texts.h"
 #include "verify_console.h"
+#include "verify_json.h"
 
 namespace quillmark::cli {
 namespace {
@@ -29,6 +32,7 @@ struct VerifyOptions {
   bool fromDisk = false;
   bool quiet = false;
   bool allowOtherFiles = false;
+  bool json = false;
   bool help = false;
   bool hasManifest = false;
   bool hasReport = false;
@@ -63,6 +67,14 @@ OptionTable VerifyOptionTable(VerifyOptions& o) {
                      "pass even when the folder holds fw_*.img files\nnot of this batch "
                      "(listed and counted as usual)"}),
        .flag = &o.allowOtherFiles},
+      {.name = "--json",
+       .help = Pick({"在标准输出上打印 JSON Lines 代替文字：每台设备一行，\n"
+                     "每个批次外文件一行，最后一行是总结（含退出状态）",
+                     "print JSON Lines on standard output instead of text:\n"
+                     "a line for each device and each file not of the\n"
+                     "batch, the last line the summary (with the exit\n"
+                     "status)"}),
+       .flag = &o.json},
       {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &o.help},
   };
   table.insert(table.end(), own.begin(), own.end());
@@ -74,37 +86,46 @@ void PrintError(const std::string& line) {
   WriteText(stderr, EscapeControlCharacters(line) + "\n");
 }
 
-int Refuse(const std::string& message) {
-  PrintError(message);
-  return kExitRejected;
-}
+// A refusal before the first device: the detail line first, so the
+// refusal stays the last line.
+struct Refusal {
+  std::string message;
+  std::string detail = {};
+};
 
-// The detail line first: the refusal stays the last line.
-int Refuse(const JobVerdict& verdict) {
-  if (!verdict.detail.empty())
-    PrintError(verdict.detail);
-  return Refuse(verdict.message);
+int Refuse(const VerifyOptions& options, const Refusal& refusal) {
+  if (!refusal.detail.empty())
+    PrintError(refusal.detail);
+  PrintError(refusal.message);
+  if (options.json) {
+    PrintJson(VerifySummaryEvent({.result = "refused",
+                                  .folder = options.texts.outputDirectory,
+                                  .otherFilesAllowed = options.allowOtherFiles,
+                                  .message = refusal.message,
+                                  .exitStatus = kExitRejected}));
+  }
+  return kExitRejected;
 }
 
 // The batch to expect, judged as a write judges its request (the image
 // the same way), except that the output directory must already exist:
-// a check creates nothing. Empty with the exit status when refused.
+// a check creates nothing. Empty with the refusal when refused.
 std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, GenerationJob& job,
-                                         PlatformFiles& files, int& refused) {
+                                         PlatformFiles& files, Refusal& refused) {
   if (!options.hasManifest) {
     const JobVerdict verdict =
         AcceptJobRequest(job, options.texts, files, OutputDirectoryRule::MustExist);
-    refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
+    refused = {verdict.message, verdict.detail};
     return verdict.accepted ? std::optional(BatchOfJob(job)) : std::nullopt;
   }
   const ManifestReading reading = ReadManifest(options.manifestPath, files);
   if (!reading.manifest) {
-    refused = Refuse(reading.error);
+    refused = {reading.error};
     return std::nullopt;
   }
   if (reading.manifest->devices.empty()) {
-    refused = Refuse(Fill({"清单文件中没有设备！%1", "The manifest lists no devices: %1"},
-                          {options.manifestPath}));
+    refused = {Fill({"清单文件中没有设备！%1", "The manifest lists no devices: %1"},
+                    {options.manifestPath})};
     return std::nullopt;
   }
   job.outputDirectory = options.texts.outputDirectory;
@@ -118,7 +139,7 @@ std::optional<ExpectedBatch> AcceptBatch(const VerifyOptions& options, Generatio
                                "%1: does not exist or is not a folder (a check creates no "
                                "folder)"},
                               {job.outputDirectory})};
-  refused = verdict.accepted ? kExitSuccess : Refuse(verdict);
+  refused = {verdict.message, verdict.detail};
   return verdict.accepted ? std::optional(BatchOfManifest(job, *reading.manifest)) : std::nullopt;
 }
 
@@ -134,50 +155,74 @@ OutputPathGuard ReportGuard(const VerifyOptions& options, const ExpectedBatch& b
   return guard;
 }
 
-int RunVerify(const VerifyOptions& options) {
+// The exit status: a folder is proven only when it holds the batch and
+// nothing a station would flash with it.
+int VerifyStatus(const VerifyOptions& options, const VerifyOutcome& outcome, bool reported) {
+  if (outcome.stopped)
+    return kExitSignalBase + StopSignal();
+  const bool otherFilesFail = outcome.otherFiles > 0 && !options.allowOtherFiles;
+  return outcome.Passed() && !otherFilesFail && reported ? kExitSuccess : kExitRunFailed;
+}
+
+int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
   if (!InstallStopHandlers())
     PrintError(std::string(kNoStopHandlersText));
   if (!options.hasManifest) {
     for (const std::string& line : BentInputLines(options.texts))
       PrintError(line);
   }
-  SystemFiles files;
   GenerationJob job;
-  int refused = kExitSuccess;
-  const std::optional<ExpectedBatch> batch = AcceptBatch(options, job, files, refused);
+  Refusal refusal;
+  const std::optional<ExpectedBatch> batch = AcceptBatch(options, job, files, refusal);
   if (!batch)
-    return refused;
+    return Refuse(options, refusal);
   if (options.hasReport) {
-    if (const std::string refusal =
+    if (std::string guarded =
             CheckOutputPath(options.reportPath, ReportGuard(options, *batch), files);
-        !refusal.empty()) {
-      return Refuse(refusal);
+        !guarded.empty()) {
+      return Refuse(options, {guarded});
     }
-    if (!CanWriteManifest(options.reportPath, files))
-      return Refuse(
-          Fill({"报告文件无法写入！%1", "Cannot write the report: %1"}, {options.reportPath}));
+    if (const std::string problem = ManifestWriteProblem(options.reportPath, files);
+        !problem.empty()) {
+      PrintError(problem);
+      return Refuse(options, {"报告文件无法写入！" + options.reportPath});
+    }
   }
 
   const VerifyConsoleMode mode{options.quiet, !options.quiet && StandardOutputIsConsole()};
-  VerifyConsoleHost host(*batch, mode);
+  VerifyConsoleHost consoleHost(*batch, mode);
+  VerifyJsonHost jsonHost(*batch);
+  VerifyHost& host = options.json ? static_cast<VerifyHost&>(jsonHost) : consoleHost;
   VerifierOptions verifierOptions;
   verifierOptions.read.fromDisk = options.fromDisk;
   const VerifyOutcome outcome = VerifyBatch(*batch, host, files, verifierOptions);
-  host.Finish(outcome);
+  if (options.json)
+    jsonHost.Finish(outcome);
+  else
+    consoleHost.Finish(outcome);
 
+  const VerifyReport& report = options.json ? jsonHost.Report() : consoleHost.Report();
   bool reported = true;
-  if (options.hasReport && WriteManifest(options.reportPath, host.Report().Text(), false, files) !=
-                               ManifestWrite::Written) {
+  if (options.hasReport &&
+      WriteManifest(options.reportPath, report.Text(), false, files) != ManifestWrite::Written) {
     PrintError(
         Fill({"报告文件写入出错！%1", "Writing the report failed: %1"}, {options.reportPath}));
     reported = false;
   }
-  if (outcome.stopped)
-    return kExitSignalBase + StopSignal();
-  // A folder is proven only when it holds the batch and nothing a station
-  // would flash with it.
-  const bool otherFilesFail = outcome.otherFiles > 0 && !options.allowOtherFiles;
-  return outcome.Passed() && !otherFilesFail && reported ? kExitSuccess : kExitRunFailed;
+  const int status = VerifyStatus(options, outcome, reported);
+  if (!options.json)
+    return status;
+  const char* result = outcome.stopped ? "stopped" : status == kExitSuccess ? "passed" : "failed";
+  VerifySummary summary{.result = result,
+                        .batch = &*batch,
+                        .outcome = outcome,
+                        .folder = options.texts.outputDirectory,
+                        .otherFilesAllowed = options.allowOtherFiles,
+                        .reportSaved = reported,
+                        .exitStatus = status};
+  if (options.hasReport)
+    summary.report = options.reportPath;
+  return PrintJson(VerifySummaryEvent(summary)) || status != kExitSuccess ? status : kExitRunFailed;
 }
 
 }  // namespace
@@ -212,7 +257,15 @@ std::string VerifyHelpText() {
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {
+  SystemFiles files;
+  return RunVerifyCommand(args, files);
+}
+
+int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files) {
   VerifyOptions options;
+  // The batch a station writes by default is the one it checks by default.
+  const StationConfigResult config = LoadStationConfig();
+  ApplyRequestDefaults(config.config, options.texts);
   const OptionTable table = VerifyOptionTable(options);
   const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
   if (!parsed.ok)
@@ -221,6 +274,8 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
     WriteText(stdout, VerifyHelpText());
     return kExitSuccess;
   }
+  if (!config.error.empty())
+    return ReportUsageError(config.error);
   if (!parsed.Given("--image"))
     return ReportUsageError(
         WithHelpPointer(MissingOptionText("--image"), "quillmark-cli verify --help"));
@@ -234,7 +289,7 @@ int RunVerifyCommand(const std::vector<std::string>& args) {
                           "--macs-per-device"})),
         "quillmark-cli verify --help"));
   }
-  return RunVerify(options);
+  return RunVerify(options, files);
 }
 
 }  // namespace quillmark::cli

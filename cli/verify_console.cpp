@@ -1,9 +1,5 @@
 #include "verify_console.h"
 
-#include <cinttypes>
-#include <cstdio>
-
-#include "interface_text.h"
 #include "signals.h"
 #include "verify_texts.h"
 
@@ -48,19 +44,8 @@ void VerifyConsoleHost::Finish(const VerifyOutcome& outcome) {
        ++i)
     m_report.AddUnchecked(m_batch.devices[i]);
   m_progress.End();
-  // Most devices differing where all do: the files were written from
-  // another image than the one given, not damaged one by one.
-  for (const auto& [offset, devices] : m_differingAt) {
-    if (devices >= 2 && devices * 2 > outcome.devicesChecked) {
-      char hex[32];
-      std::snprintf(hex, sizeof hex, "0x%" PRIx64, offset);
-      m_progress.PrintLine(Fill({"大多数设备在同一偏移%1处不符：给出的镜像可能不是写入时用的镜像",
-                                 "Most devices differ at the same offset %1: the image given "
-                                 "may not be the one they were written from"},
-                                {hex}));
-      break;
-    }
-  }
+  if (const auto offset = CommonDifferingOffset(m_differingAt, outcome.devicesChecked))
+    m_progress.PrintLine(WrongImageText(*offset));
   m_progress.PrintLine(SummaryText(outcome, m_batch.devices.size()));
 }
 

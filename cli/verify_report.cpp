@@ -36,6 +36,8 @@ const char* ResultName(DeviceFault fault) {
       return "records-wrong";
     case DeviceFault::Unreadable:
       return "unreadable";
+    case DeviceFault::ChangedWhileRead:
+      return "changed-while-read";
   }
   return "unreadable";
 }
@@ -47,7 +49,8 @@ std::string Detail(const DeviceResult& result) {
     case DeviceFault::Differs: {
       char text[32];
       std::snprintf(text, sizeof text, "0x%" PRIx64, result.offset);
-      return text;
+      // With a profile, the field or checksum the offset lies in.
+      return result.part.empty() ? std::string(text) : text + (" " + result.part);
     }
     case DeviceFault::RecordsWrong: {
       std::string text;

@@ -50,6 +50,13 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
       {.name = "--quiet",
        .help = Pick({"只打印错误信息和结束信息", "print only errors and the closing lines"}),
        .flag = &o.quiet},
+      {.name = "--json",
+       .help = Pick({"在标准输出上打印 JSON Lines 代替文字：每台设备一行，\n"
+                     "最后一行是总结（含退出状态）；标准错误输出不变",
+                     "print JSON Lines on standard output instead of text:\n"
+                     "a line for each device, the last line the summary\n"
+                     "(with the exit status); standard error is unchanged"}),
+       .flag = &o.json},
       {.name = "--durable",
        .help = Pick({"每个文件先写入磁盘再改名，结束时同步输出目录",
                      "put each file on the disk before renaming it, and\n"
@@ -59,22 +66,24 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .valueName = "LOCATION",
        .help = Pick({"先在MAC账本中记录本批次，与已发出的地址重叠则拒绝；\n"
                      "SQLite 文件路径、default 或 PostgreSQL 连接字符串\n"
-                     "（默认取环境变量 QUILLMARK_LEDGER）",
+                     "（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
                      "record the batch in the MAC ledger first, refused\n"
                      "if it overlaps addresses already handed out; a\n"
                      "SQLite file path, default or a PostgreSQL\n"
                      "connection string (by default the environment\n"
-                     "variable QUILLMARK_LEDGER)"}),
+                     "variable QUILLMARK_LEDGER, then the station\n"
+                     "configuration)"}),
        .value = &o.ledgerLocation},
       {.name = "--no-ledger",
-       .help = Pick({"不使用账本，即使设置了 QUILLMARK_LEDGER",
-                     "use no ledger, even when QUILLMARK_LEDGER is set"}),
+       .help = Pick({"不使用账本，即使设置了 QUILLMARK_LEDGER 或工位配置",
+                     "use no ledger, even when QUILLMARK_LEDGER or the\n"
+                     "station configuration names one"}),
        .flag = &line.noLedger},
       {.name = "--station",
        .valueName = "NAME",
-       .help = Pick({"账本中记录的工位名称（默认主机名）",
+       .help = Pick({"账本中记录的工位名称（默认取工位配置，再默认主机名）",
                      "the station name the ledger records (by default\n"
-                     "the host name)"}),
+                     "the station configuration's, then the host name)"}),
        .value = &o.station},
       {.name = "--pool",
        .valueName = "NAME",
@@ -84,6 +93,11 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                      "--start-mac=next, take the pool's lowest free\n"
                      "range and print it before the first device"}),
        .value = &o.pool},
+      {.name = "--lot",
+       .valueName = "TEXT",
+       .help = "账本中随新批次记录的生产批号（默认无），\n"
+               "由 ledger list、show、export 列出；不能含控制字符",
+       .value = &o.lot},
       {.name = "--rerun",
        .valueName = "BATCH",
        .help = Pick({"有意重写账本中的该批次（换映像、换目录、换工位，\n"
@@ -125,19 +139,27 @@ std::optional<std::int64_t> BatchIdOf(const std::string& text) {
 }
 
 // Whether the run uses a ledger, and where: --ledger, else a non-empty
-// QUILLMARK_LEDGER, unless --no-ledger. Returns a usage error or "".
-std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
+// QUILLMARK_LEDGER, else the configuration's, unless --no-ledger. Returns a
+// usage error or "".
+std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed,
+                          const StationConfig& config) {
   WriteOptions& o = line.options;
   if (line.noLedger && parsed.Given("--ledger"))
     return std::string(
         Pick({"--no-ledger 不能与 --ledger 同用", "--no-ledger cannot be given with --ledger"}));
   if (parsed.Given("--ledger")) {
     o.useLedger = true;
-  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation();
+  } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation(config);
              !line.noLedger && configured) {
     o.useLedger = true;
     o.ledgerLocation = *configured;
   }
+  // The configuration's station and pool go with whichever ledger is used;
+  // a run without one (--no-ledger) does without them.
+  if (o.useLedger && !parsed.Given("--station"))
+    o.station = config.station.value_or(o.station);
+  if (o.useLedger && !parsed.Given("--pool"))
+    o.pool = config.pool.value_or(o.pool);
   const bool next = o.texts.startMac == kNextFreeStart;
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
     return std::string(
@@ -145,7 +167,11 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
               "QUILLMARK_LEDGER）",
               "--pool, --station and --start-mac=next need a ledger (--ledger or "
               "the environment variable QUILLMARK_LEDGER)"}));
-  if (next && !parsed.Given("--pool"))
+  if (!o.useLedger && parsed.Given("--lot"))
+    return std::string(Pick({"--lot 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）",
+                             "--lot needs a ledger (--ledger or the environment variable "
+                             "QUILLMARK_LEDGER)"}));
+  if (next && o.pool.empty())
     return std::string(
         Pick({"--start-mac=next 须与 --pool 同用", "--start-mac=next needs --pool"}));
   if (parsed.Given("--rerun")) {
@@ -166,8 +192,11 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
 
 }  // namespace
 
-ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
+ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
+                                        const StationConfig& config) {
   WriteCommandLine line;
+  // The configuration's defaults first: the options given are read over them.
+  ApplyRequestDefaults(config, line.options.texts);
   const OptionTable table = WriteOptionTable(line);
   const ParsedOptions parsed = ParseOptions(table, args);
   ParsedCommandLine result;
@@ -175,7 +204,9 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
     result.error = parsed.error;
     return result;
   }
-  const std::string ledgerError = ResolveLedger(line, parsed);
+  if (!parsed.Given("--lot"))
+    line.options.lot = config.lot.value_or(line.options.lot);
+  const std::string ledgerError = ResolveLedger(line, parsed, config);
   result.options = line.options;
   result.options.hasManifest = parsed.Given("--manifest");
   if (line.help) {
@@ -218,22 +249,38 @@ std::string WriteHelpText() {
                            "\n"
                            "Options:\n"})) +
          HelpRows(table) +
-         std::string(Pick({"\n"
-                           "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
-                           "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
-                           "上警告一行（--count 12abc：按 12 台处理）。\n"
-                           "\n",
-                           "\n"
-                           "Write a value that is empty, holds blanks or starts with \"-\" as\n"
-                           "--count=VALUE. Numbers are read as the dialog reads them:\n"
-                           "--count=12abc makes 12 devices and warns in one line on standard\n"
-                           "error (--count 12abc: taken as 12 devices).\n"
-                           "\n"})) +
+         std::string(
+             Pick({"\n"
+                   "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
+                   "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
+                   "上警告一行（--count 12abc：按 12 台处理）。\n"
+                   "\n"
+                   "工位配置 /etc/quillmark/quillmark.toml 和 ~/.config/quillmark/quillmark.toml\n"
+                   "（用户的逐键优先）可给出账本、工位、地址池、批号和请求的默认值；\n"
+                   "选项优先于两者。格式见手册页。\n"
+                   "\n",
+                   "\n"
+                   "Write a value that is empty, holds blanks or starts with \"-\" as\n"
+                   "--count=VALUE. Numbers are read as the dialog reads them:\n"
+                   "--count=12abc makes 12 devices and warns in one line on standard\n"
+                   "error (--count 12abc: taken as 12 devices).\n"
+                   "\n"
+                   "The station configuration /etc/quillmark/quillmark.toml and\n"
+                   "~/.config/quillmark/quillmark.toml (the user's wins key by key) can\n"
+                   "give defaults for the ledger, station, pool, lot and request;\n"
+                   "options win over both. The manual page describes the format.\n"
+                   "\n"})) +
          ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }
 
 int RunWriteCommand(const std::vector<std::string>& args) {
-  const ParsedCommandLine parsed = ParseWriteCommandLine(args);
+  const StationConfigResult config = LoadStationConfig();
+  const ParsedCommandLine parsed = ParseWriteCommandLine(args, config.config);
+  // A configuration in error stops the run before anything else is said of
+  // it: its ledger, station or defaults may be what the options lack.
+  if (!config.error.empty() && parsed.action != CommandLineAction::ShowHelp &&
+      parsed.action != CommandLineAction::ShowVersion)
+    return ReportUsageError(config.error);
   switch (parsed.action) {
     case CommandLineAction::ShowHelp:
       WriteText(stdout, WriteHelpText());

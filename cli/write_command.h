@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "station_config.h"
 #include "write_options.h"
 
 namespace quillmark::cli {
@@ -17,8 +18,10 @@ struct ParsedCommandLine {
 
 // Reads the write command's arguments. The values of the request are kept
 // as the raw texts given, so that the core judges them exactly as it
-// judges the dialog's fields.
-ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args);
+// judges the dialog's fields. The station configuration's values stand
+// where no option is given.
+ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
+                                        const StationConfig& config = {});
 
 // The help page of quillmark-cli without a subcommand.
 std::string WriteHelpText();

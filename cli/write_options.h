@@ -20,11 +20,15 @@ struct WriteOptions {
   bool dryRun = false;
   bool quiet = false;
   bool durable = false;
-  // The MAC ledger: --ledger, else QUILLMARK_LEDGER, unless --no-ledger.
+  bool json = false;  // JSON Lines on standard output instead of the texts
+  // The MAC ledger: --ledger, else QUILLMARK_LEDGER, else the station
+  // configuration's, unless --no-ledger. Station, pool and lot likewise
+  // come from the configuration when not given.
   bool useLedger = false;
   std::string ledgerLocation;
   std::string station;                     // empty: the host name
   std::string pool;                        // empty: whichever pool holds the batch
+  std::string lot;                         // the lot recorded with the batch; may be empty
   std::string rerunText;                   // --rerun as given
   std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
 

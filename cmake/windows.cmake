@@ -3,8 +3,7 @@
 # for the target (cmake/windows/), and the test programs run under Wine in
 # a Wine prefix of the build's own.
 
-# Header-only CLI11, and GoogleTest built from its sources for the target.
-set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/windows CACHE PATH "CLI11 for the Windows build")
+# GoogleTest built from its sources for the target.
 set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/windows CACHE PATH "GoogleTest for the Windows build")
 
 # Every program reads and writes its narrow texts as UTF-8: the manifest

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzz::Require(quillmark::CheckImageContents(image.data()) == ImageVerdict::Accepted,
                 "the image stays acceptable");
-  const StampLayout layout(std::move(*result.profile), kImageSize);
+  const StampLayout layout(std::move(*result.profile), image.data(), kImageSize);
   std::vector<std::uint8_t> window(
       image.begin() + static_cast<std::ptrdiff_t>(layout.WindowStart()), image.end());
   const std::uint8_t addresses[24] = {4, 0x57, 0x55, 0, 0, 0, 4, 0x57, 0x55, 0, 0, 1,

@@ -69,9 +69,10 @@ class ManifestParser {
         return {};
       }
     }
-    return LineError(1, Fill({"表头应为file,mac1,…,macN（N为1到4）：%1",
-                              "the header must be file,mac1,...,macN (N from 1 to 4): %1"},
-                             {Quote(line)}));
+    return LineError(1, Fill({"表头应为file,mac1,…,macN（N为%1到%2）：%3",
+                              "the header must be file,mac1,...,macN (N from %1 to %2): %3"},
+                             {std::to_string(kMinMacsPerDevice), std::to_string(kMaxMacsPerDevice),
+                              Quote(line)}));
   }
 
   std::string ReadRow(std::string_view line, std::int32_t number) {

@@ -196,10 +196,13 @@ BatchOutcome GenerationWorker(GenerationJob& job, BatchHost& host, OutputFolder&
   BatchOutcome outcome = WriteDevices(job, host, folder, options, status);
   if (options.durable && outcome.devicesWritten > 0 &&
       !folder.Files().FlushFolder(folder.Handle())) {
-    ++outcome.devicesFailed;
+    // A failure of the run, not of one more device: the counts still add
+    // up to the batch.
+    outcome.folderFlushFailed = true;
     status.Fail(StatusKind::WriteFailed, WriteFailedText(folder.Path()));
   }
-  outcome.finished = !outcome.stopped && !outcome.creationFailed && outcome.devicesFailed == 0;
+  outcome.finished = !outcome.stopped && !outcome.creationFailed && !outcome.folderFlushFailed &&
+                     outcome.devicesFailed == 0;
   if (!outcome.finished)
     status.ShowLastFailureAgain();
   host.OnRunEnded(outcome);

@@ -57,7 +57,10 @@ struct BatchOutcome {
   std::int32_t devicesNotReached = 0;  // after a stop or a failed creation
   bool stopped = false;                // the host asked the run to stop
   bool creationFailed = false;         // a device's file could not be created, which ended the run
-  bool finished = false;               // every device's file was written
+  // A durable run could not force the folder's new names to the disk: the
+  // files are written, but the run failed, since a power cut may lose them.
+  bool folderFlushFailed = false;
+  bool finished = false;  // every device's file was written, and durably where asked
 };
 
 // Writes one image per device of an accepted job into the output folder

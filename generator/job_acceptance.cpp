@@ -62,7 +62,8 @@ bool ReadCount(const std::string& text, std::int32_t low, std::int32_t high, std
 
 // Reads and checks the image behind an open file. The file stays open;
 // the caller closes it whatever the outcome.
-JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) {
+JobVerdict LoadImage(GenerationJob& job, const std::string& imagePath, FileHandle file,
+                     PlatformFiles& files) {
   const std::optional<std::uint64_t> size = files.SizeOf(file);
   if (!size || !IsAcceptedImageSize(*size)) {
     // The whole 64-bit size is shown, so a 4 GiB + 4 MiB file is not
@@ -74,14 +75,24 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
                            {bytes}));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
-  if (!bytes)
-    return Reject(std::string(Pick({"内存不足。", "Not enough memory."})), MessageStyle::Warning);
+  if (!bytes) {
+    JobVerdict verdict =
+        Reject(std::string(Pick({"内存不足。", "Not enough memory."})), MessageStyle::Warning);
+    verdict.detail =
+        Fill({"%1字节：整个镜像须能放入内存", "%1 bytes: the whole image must fit in memory"},
+             {std::to_string(*size)});
+    return verdict;
+  }
 
   const std::uint64_t read = files.ReadAll(file, bytes.get(), *size);
   if (read != *size) {
-    return Reject(Fill({"读取文件出错！%1/%2", "Cannot read the image: read %1 of %2 bytes."},
-                       {std::to_string(static_cast<std::int64_t>(read)),
-                        std::to_string(static_cast<std::int64_t>(*size))}));
+    return RejectWith(Fill({"读取文件出错！%1/%2", "Cannot read the image: read %1 of %2 bytes."},
+                           {std::to_string(static_cast<std::int64_t>(read)),
+                            std::to_string(static_cast<std::int64_t>(*size))}),
+                      Fill({"%1：只读到%2字节（共%3字节），读取出错或文件在读取时变短",
+                            "%1: only %2 of %3 bytes were read; reading failed or the file "
+                            "became shorter while it was read"},
+                           {imagePath, std::to_string(read), std::to_string(*size)}));
   }
   switch (CheckImageContents(bytes.get())) {
     case ImageVerdict::Unparsable:
@@ -106,25 +117,9 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   job.stamp.reset();
   job.outputDirectory = texts.outputDirectory;
 
-  std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
-  if (!start || !start->IsValidStart())
-    return RejectWith(std::string(Pick({"起始MAC地址输入错误！", "Invalid start MAC address."})),
-                      Fill({"%1：%2", "%1: %2"}, {texts.startMac, StartMacRule(start)}));
-  job.startMac = *start;
-
-  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
-    return RejectWith(std::string(Pick({"生成数量输入错误！", "Invalid device count."})),
-                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
-                           {texts.deviceCount, std::to_string(kMinDeviceCount),
-                            std::to_string(kMaxDeviceCount)}));
-  }
-  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
-    return RejectWith(std::string(Pick({"每设备分配MAC数量错误！",
-                                        "Invalid number of MAC addresses per device."})),
-                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
-                           {texts.macsPerDevice, std::to_string(kMinMacsPerDevice),
-                            std::to_string(kMaxMacsPerDevice)}));
-  }
+  if (JobVerdict addressing = AcceptAddressing(job, texts, MacAddress::Parse(texts.startMac));
+      !addressing.accepted)
+    return addressing;
 
   JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
   if (!verdict.accepted)
@@ -164,6 +159,29 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   return verdict;
 }
 
+JobVerdict AcceptAddressing(GenerationJob& job, const JobRequestTexts& texts,
+                            const std::optional<MacAddress>& start) {
+  if (!start || !start->IsValidStart())
+    return RejectWith(std::string(Pick({"起始MAC地址输入错误！", "Invalid start MAC address."})),
+                      Fill({"%1：%2", "%1: %2"}, {texts.startMac, StartMacRule(start)}));
+  job.startMac = *start;
+
+  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
+    return RejectWith(std::string(Pick({"生成数量输入错误！", "Invalid device count."})),
+                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
+                           {texts.deviceCount, std::to_string(kMinDeviceCount),
+                            std::to_string(kMaxDeviceCount)}));
+  }
+  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
+    return RejectWith(std::string(Pick({"每设备分配MAC数量错误！",
+                                        "Invalid number of MAC addresses per device."})),
+                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
+                           {texts.macsPerDevice, std::to_string(kMinMacsPerDevice),
+                            std::to_string(kMaxMacsPerDevice)}));
+  }
+  return JobVerdict{true, {}, MessageStyle::Plain};
+}
+
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files) {
   const FileHandle file = files.OpenForReading(imagePath);
   if (file == kNoFile)
@@ -172,7 +190,7 @@ JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, Platfo
                             "%1: cannot be opened (it does not exist, is not a file or may not be "
                             "read)"},
                            {imagePath}));
-  JobVerdict verdict = LoadImage(job, file, files);
+  JobVerdict verdict = LoadImage(job, imagePath, file, files);
   files.Close(file);
   return verdict;
 }
@@ -212,7 +230,7 @@ JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformF
   }
   if (!profile.profile)
     return Reject(profile.error);
-  job.stamp = std::make_shared<const StampLayout>(std::move(*profile.profile),
+  job.stamp = std::make_shared<const StampLayout>(std::move(*profile.profile), job.imageBytes.get(),
                                                   static_cast<std::uint64_t>(job.imageSize));
   return JobVerdict{true, {}, MessageStyle::Plain};
 }

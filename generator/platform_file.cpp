@@ -63,4 +63,12 @@ bool PlatformFiles::DropCachedPages(FileHandle) {
   return false;
 }
 
+std::optional<FileState> PlatformFiles::StateOf(FileHandle) {
+  return std::nullopt;
+}
+
+std::optional<FileState> PlatformFiles::StateAt(const std::string&) {
+  return std::nullopt;
+}
+
 }  // namespace quillmark

@@ -59,6 +59,17 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// What a reader compares before and after reading a file, to know it
+// read one file, whole and unchanged: which file, its size, and when its
+// data last changed.
+struct FileState {
+  FileIdentity identity;
+  std::uint64_t size = 0;
+  std::int64_t modifiedSeconds = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  bool operator==(const FileState&) const = default;
+};
+
 // How a request to share one file's data with another ended.
 enum class CloneResult {
   Cloned,   // the target now holds the source's bytes
@@ -186,6 +197,11 @@ class PlatformFiles {
   // the platform's cache, so the next read comes from the disk. False when
   // that cannot be promised.
   virtual bool DropCachedPages(FileHandle file);
+  // The state of an open file; empty where the platform cannot say.
+  virtual std::optional<FileState> StateOf(FileHandle file);
+  // The state of what stands under a path, a link itself never followed;
+  // empty when nothing stands there or the platform cannot say.
+  virtual std::optional<FileState> StateAt(const std::string& path);
 };
 
 class SystemFiles : public PlatformFiles {
@@ -227,6 +243,8 @@ class SystemFiles : public PlatformFiles {
   std::uint64_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer,
                        std::uint64_t size) override;
   bool DropCachedPages(FileHandle file) override;
+  std::optional<FileState> StateOf(FileHandle file) override;
+  std::optional<FileState> StateAt(const std::string& path) override;
 };
 
 }  // namespace quillmark

@@ -22,6 +22,14 @@ int Fd(FileHandle file) {
   return static_cast<int>(file);
 }
 
+FileState StateOfInfo(const struct stat& info) {
+  return FileState{
+      {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+      static_cast<std::uint64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec),
+      static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
 // A single read or write call moves at most this much on Linux.
 constexpr std::uint64_t kMaxTransfer = 0x7ffff000;
 
@@ -256,6 +264,20 @@ std::uint64_t SystemFiles::ReadAt(FileHandle file, std::uint64_t offset, std::ui
 bool SystemFiles::DropCachedPages(FileHandle file) {
   // Dirty pages cannot be dropped, so they are written first.
   return ::fdatasync(Fd(file)) == 0 && ::posix_fadvise(Fd(file), 0, 0, POSIX_FADV_DONTNEED) == 0;
+}
+
+std::optional<FileState> SystemFiles::StateOf(FileHandle file) {
+  struct stat info {};
+  if (::fstat(Fd(file), &info) != 0)
+    return std::nullopt;
+  return StateOfInfo(info);
+}
+
+std::optional<FileState> SystemFiles::StateAt(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0)
+    return std::nullopt;
+  return StateOfInfo(info);
 }
 
 }  // namespace quillmark

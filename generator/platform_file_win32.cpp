@@ -291,4 +291,41 @@ bool SystemFiles::DropCachedPages(FileHandle file) {
   return PlatformFiles::DropCachedPages(file);
 }
 
+namespace {
+
+std::optional<FileState> StateOfHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(file, &info) == 0)
+    return std::nullopt;
+  // The last write time counts 100 ns ticks.
+  const std::uint64_t written = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime;
+  return FileState{
+      {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow},
+      (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+      static_cast<std::int64_t>(written / 10000000),
+      static_cast<std::int64_t>(written % 10000000 * 100)};
+}
+
+}  // namespace
+
+std::optional<FileState> SystemFiles::StateOf(FileHandle file) {
+  return StateOfHandle(Win(file));
+}
+
+std::optional<FileState> SystemFiles::StateAt(const std::string& path) {
+  const std::optional<std::wstring> name = ToWidePath(path);
+  if (!name)
+    return std::nullopt;
+  // The link or junction itself, never what it leads to.
+  const HANDLE file = ::CreateFileW(
+      name->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  const std::optional<FileState> state = StateOfHandle(file);
+  ::CloseHandle(file);
+  return state;
+}
+
 }  // namespace quillmark

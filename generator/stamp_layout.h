@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "crc32_shift.h"
+#include "mac_address.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
@@ -18,7 +22,9 @@ struct ByteRange {
 // so a writer needs to keep only that part of the image per device.
 class StampLayout {
  public:
-  StampLayout(StampProfile checked, std::uint64_t imageSize);
+  // image: the accepted input image the profile was checked against; the
+  // layout keeps what it needs of it.
+  StampLayout(StampProfile checked, const std::uint8_t* image, std::uint64_t imageSize);
 
   std::uint64_t WindowStart() const { return m_windowStart; }
   // The bytes a device's copy may differ in (fields and stored checksums),
@@ -35,12 +41,39 @@ class StampLayout {
   // The field or checksum a byte belongs to, as the profile names it
   // ("第7行 mac-text 字段"); empty for any other byte.
   std::string PartAt(std::uint64_t offset) const;
+  // The fields, offsets from the image's start.
+  const std::vector<StampField>& Fields() const { return m_profile.fields; }
 
  private:
+  // A part of a checksum's range that a device's copy may change.
+  struct Segment {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::size_t inputAt = 0;   // where its input bytes are in m_input
+    Crc32ZeroShift following;  // crc32: over the rest of the range after it
+  };
+  // A checksum's value over the input's bytes and the parts that change:
+  // a device's checksum is that value updated by the changed bytes alone,
+  // so a checksum over a long range costs no more than one over a short.
+  struct ChecksumUpdate {
+    std::uint32_t inputValue = 0;
+    std::vector<Segment> segments;
+  };
+
+  std::uint32_t Updated(const StampChecksum& checksum, const ChecksumUpdate& update,
+                        const std::uint8_t* window) const;
+
   StampProfile m_profile;
   std::uint64_t m_imageSize;
   std::uint64_t m_windowStart = 0;
   std::vector<ByteRange> m_written;
+  std::vector<std::uint8_t> m_input;      // the input's bytes of every written range, in order
+  std::vector<ChecksumUpdate> m_updates;  // one per checksum, in the profile's order
 };
+
+// The address a field's bytes (field.Size() of them, from its offset)
+// hold, as the field writes it; empty when they hold none (text that is
+// not an address in the field's form).
+std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes);
 
 }  // namespace quillmark

@@ -7,6 +7,7 @@
 
 #include "ledger_location.h"
 #include "ledger_result.h"
+#include "ledger_schema_version.h"
 #include "ledger_types.h"
 
 namespace quillmark::ledger {
@@ -35,9 +36,6 @@ class Ledger {
   virtual Result<BatchSummary> Void(std::int64_t batchId, const std::string& reason) = 0;
 };
 
-// The schema versions this program knows; a ledger is used only at the last.
-inline constexpr int kLedgerSchemaVersion = 3;
-
 // Opens a ledger whose schema is current. Creates nothing: a missing or
 // outdated ledger is an error that points to `ledger init`.
 Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location);
@@ -51,6 +49,12 @@ struct InitReport {
 // current one unless a test asks for an older one), in one transaction.
 Result<InitReport> InitLedger(const LedgerLocation& location,
                               int targetVersion = kLedgerSchemaVersion);
+
+// Copies an SQLite ledger into copyPath, an existing empty file, through
+// SQLite's online backup: what was committed, the write-ahead log
+// included, while stations go on writing. A PostgreSQL ledger is refused
+// with the line that names pg_dump.
+Status BackupLedger(const LedgerLocation& location, const std::string& copyPath);
 
 // The station's default name: the host name.
 std::string DefaultStationName();

@@ -8,6 +8,12 @@
 namespace quillmark::ledger {
 namespace {
 
+// "  批号 L" where the batch has a lot; nothing where it has none.
+std::string LotText(const BatchSummary& batch) {
+  return batch.lot.empty() ? ""
+                           : Fill({"  批号 %1", "  lot %1"}, {EscapeControlCharacters(batch.lot)});
+}
+
 std::string Devices(const BatchSummary& batch) {
   return Fill({"%1台×%2", "%1 devices × %2 MACs"},
               {std::to_string(batch.deviceCount), std::to_string(batch.macsPerDevice)});
@@ -82,10 +88,10 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
   std::string text;
   for (const BatchDetails& details : batches) {
     const BatchSummary& batch = details.batch;
-    text +=
-        Fill({"%1  %2  %3  池 %4  工位 %5  %6  %7\n", "%1  %2  %3  pool %4  station %5  %6  %7\n"},
-             {std::to_string(batch.id), RangeText(batch.macs()), Devices(batch), OrNone(batch.pool),
-              Shown(batch.station), batch.recordedAt, StateText(details)});
+    text += Fill(
+        {"%1  %2  %3  池 %4  工位 %5%6  %7  %8\n", "%1  %2  %3  pool %4  station %5%6  %7  %8\n"},
+        {std::to_string(batch.id), RangeText(batch.macs()), Devices(batch), OrNone(batch.pool),
+         Shown(batch.station), LotText(batch), batch.recordedAt, StateText(details)});
   }
   return text;
 }
@@ -93,9 +99,9 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
 std::string BatchDetailsText(const BatchDetails& details) {
   const BatchSummary& batch = details.batch;
   std::string text =
-      Fill({"%1\n  %2  池 %3  记录者 %4  %5\n", "%1\n  %2  pool %3  recorded by %4  %5\n"},
-           {BatchText(batch), Devices(batch), OrNone(batch.pool), Shown(batch.recordedBy),
-            StateText(details)});
+      Fill({"%1\n  %2  池 %3%4  记录者 %5  %6\n", "%1\n  %2  pool %3%4  recorded by %5  %6\n"},
+           {BatchText(batch), Devices(batch), OrNone(batch.pool), LotText(batch),
+            Shown(batch.recordedBy), StateText(details)});
   if (batch.voided) {
     text += Fill({"  作废 %1  %2：%3\n", "  voided %1  %2: %3\n"},
                  {batch.voidedAt, Shown(batch.voidedBy), Shown(batch.voidReason)});

@@ -4,7 +4,9 @@
 
 #include "interface_text.h"
 #include "ledger.h"
+#include "ledger_texts.h"
 #include "postgres_module.h"
+#include "sqlite_files.h"
 #include "sqlite_ledger.h"
 
 namespace quillmark::ledger {
@@ -22,7 +24,17 @@ Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion)
         std::string(Pick({"没有这个账本结构版本！", "There is no such ledger schema version."})));
   if (location.kind == LedgerKind::PostgreSQL)
     return InitPostgresLedger(location, targetVersion);
+  // The per-user ledger is for its user alone; a ledger elsewhere is
+  // created as the umask and its folder allow, for those who share it.
+  if (Result<std::string> own = DefaultLedgerPath(); own && own.value() == location.target)
+    CreatePrivateLedgerFile(location.target);
   return SqliteLedger::Init(location.target, targetVersion);
+}
+
+Status BackupLedger(const LedgerLocation& location, const std::string& copyPath) {
+  if (location.kind == LedgerKind::PostgreSQL)
+    return PostgresBackupError();
+  return BackupSqliteLedger(location.target, copyPath);
 }
 
 std::string DefaultStationName() {

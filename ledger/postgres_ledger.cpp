@@ -13,8 +13,27 @@ namespace quillmark::ledger {
 namespace {
 
 // Taken first by every transaction that writes: one ledger, one writer at
-// a time. It needs no privilege on any table.
-constexpr std::string_view kTakeLedgerLock = "SELECT pg_advisory_xact_lock(5859446373573633)";
+// a time. The lock is the schema's own function, which the triggers that
+// keep the free ranges take too.
+constexpr std::string_view kTakeLedgerLock = "SELECT quillmark.take_ledger_lock()";
+// An upgrade takes the same lock where the schema has it; an older schema
+// is locked by its version table, so that two upgrades queue. Nothing
+// stands to be locked in an empty database.
+constexpr std::string_view kTakeUpgradeLock = R"sql(
+  DO $$
+  BEGIN
+    IF to_regprocedure('quillmark.take_ledger_lock()') IS NOT NULL THEN
+      PERFORM quillmark.take_ledger_lock();
+    ELSIF to_regclass('quillmark.schema_version') IS NOT NULL THEN
+      LOCK TABLE quillmark.schema_version IN EXCLUSIVE MODE;
+    END IF;
+  END
+  $$)sql";
+// The version a migration brings the ledger to, in the one row there is.
+constexpr std::string_view kRecordVersion =
+    "WITH updated AS (UPDATE quillmark.schema_version SET version = $1::int RETURNING 1)"
+    " INSERT INTO quillmark.schema_version (version) SELECT $1::int"
+    " WHERE NOT EXISTS (SELECT FROM updated)";
 constexpr int kAttempts = 10;
 
 void PauseBeforeRetry(int attempt) {
@@ -24,13 +43,11 @@ void PauseBeforeRetry(int attempt) {
 }
 
 LedgerError Outdated(const LedgerLocation& location, int version) {
-  if (version == 0) {
-    return Fault(LedgerFault::NotInitialized, NotInitializedText(location.Display()));
-  }
-  if (version > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(location.Display(), version));
-  }
-  return Fault(LedgerFault::SchemaOutdated, SchemaOutdatedText(location.Display()));
+  if (version == 0)
+    return NotInitializedError(location.Display());
+  if (version > kLedgerSchemaVersion)
+    return SchemaTooNewError(location.Display(), version);
+  return SchemaOutdatedError(location.Display());
 }
 
 // Once roles.sql gave the schema to its owner role, an upgrade by a member
@@ -47,6 +64,19 @@ constexpr std::string_view kBecomeOwnerIfMember = R"sql(
   END
   $$)sql";
 
+std::string_view BeginText(PostgresLedger::Access access) {
+  switch (access) {
+    case PostgresLedger::Access::Read:
+      return "BEGIN READ ONLY";
+    case PostgresLedger::Access::Snapshot:
+      return "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+    case PostgresLedger::Access::Write:
+    case PostgresLedger::Access::Upgrade:
+      break;
+  }
+  return "BEGIN";
+}
+
 }  // namespace
 
 Result<int> PostgresSchemaVersion(PqConnection& db) {
@@ -62,7 +92,7 @@ Result<int> PostgresSchemaVersion(PqConnection& db) {
 }
 
 template <class T, class Body>
-Result<T> PostgresLedger::InTransaction(bool write, Body body) {
+Result<T> PostgresLedger::InTransaction(Access access, Body body) {
   for (int attempt = 1;; ++attempt) {
     if (m_db.Lost()) {
       if (Status back = m_db.Reconnect(); !back)
@@ -70,10 +100,11 @@ Result<T> PostgresLedger::InTransaction(bool write, Body body) {
     }
     bool commitSent = false;
     Result<T> result = [&]() -> Result<T> {
-      if (Status begun = m_db.Run(write ? "BEGIN" : "BEGIN READ ONLY"); !begun)
+      if (Status begun = m_db.Run(BeginText(access)); !begun)
         return begun.error();
-      if (write) {
-        if (Status locked = m_db.Run(kTakeLedgerLock); !locked)
+      if (access == Access::Write || access == Access::Upgrade) {
+        if (Status locked = m_db.Run(access == Access::Write ? kTakeLedgerLock : kTakeUpgradeLock);
+            !locked)
           return locked.error();
       }
       Result<T> done = body();
@@ -114,37 +145,62 @@ Result<InitReport> PostgresLedger::Init(const LedgerLocation& location, int targ
   if (!connection)
     return connection.error();
   PostgresLedger ledger(std::move(connection.value()));
-  return ledger.InTransaction<InitReport>(true, [&]() -> Result<InitReport> {
-    Result<int> version = PostgresSchemaVersion(ledger.m_db);
-    if (!version)
-      return version.error();
-    if (version.value() > kLedgerSchemaVersion)
-      return Outdated(location, version.value());
-    if (Status owner = ledger.m_db.Run(kBecomeOwnerIfMember); !owner)
-      return owner.error();
-    for (const Migration& migration : PostgresMigrations()) {
-      if (migration.version <= version.value() || migration.version > targetVersion)
-        continue;
-      if (Status applied = ledger.m_db.Run(migration.sql); !applied)
-        return applied.error();
-    }
-    return InitReport{version.value(), std::max(version.value(), targetVersion)};
-  });
+  for (int attempt = 1;; ++attempt) {
+    bool creating = false;
+    Result<InitReport> report =
+        ledger.InTransaction<InitReport>(Access::Upgrade, [&]() -> Result<InitReport> {
+          Result<int> version = PostgresSchemaVersion(ledger.m_db);
+          if (!version)
+            return version.error();
+          if (version.value() > kLedgerSchemaVersion)
+            return Outdated(location, version.value());
+          creating = version.value() == 0;
+          if (Status owner = ledger.m_db.Run(kBecomeOwnerIfMember); !owner)
+            return owner.error();
+          for (const Migration& migration : PostgresMigrations()) {
+            if (migration.version <= version.value() || migration.version > targetVersion)
+              continue;
+            if (Status applied = ledger.m_db.Run(migration.sql); !applied)
+              return applied.error();
+            if (Status recorded =
+                    ledger.m_db.Run(kRecordVersion, {std::to_string(migration.version)});
+                !recorded)
+              return recorded.error();
+          }
+          // The roles' rights follow the schema; an older schema than the
+          // program's (a test's) keeps what it had.
+          if (targetVersion == kLedgerSchemaVersion) {
+            if (Status granted = ledger.m_db.Run(PostgresGrantsSql()); !granted)
+              return granted.error();
+          }
+          return InitReport{version.value(), std::max(version.value(), targetVersion)};
+        });
+    // Two inits of an empty database: nothing stood to be locked, so the
+    // later one met the schema the other made. Once more, it finds it.
+    if (report || !creating || attempt == 2 || !IsDuplicateObject(report.error()))
+      return report;
+  }
 }
 
 Result<Reservation> PostgresLedger::Reserve(const BatchRequest& request) {
   if (std::optional<LedgerError> invalid = ValidateRequest(request))
     return *invalid;
-  return InTransaction<Reservation>(true, [&] {
-    PostgresRuleStore store(m_db);
-    return ApplyReservation(store, request, true);
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(Access::Write, [&] {
+      PostgresRuleStore store(m_db);
+      return ApplyReservation(store, request, true);
+    });
   });
 }
 
 Result<Reservation> PostgresLedger::Check(const BatchRequest& request) {
-  return InTransaction<Reservation>(false, [&] {
-    PostgresRuleStore store(m_db);
-    return ApplyReservation(store, request, false);
+  // One snapshot: read statement by statement, the next free range and
+  // the batches in its way could come from different moments.
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(Access::Snapshot, [&] {
+      PostgresRuleStore store(m_db);
+      return ApplyReservation(store, request, false);
+    });
   });
 }
 
@@ -152,30 +208,30 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
   const Ending ending = outcome.finished  ? Ending::Finished
                         : outcome.stopped ? Ending::Stopped
                                           : Ending::Failed;
-  return InTransaction<Done>(true, [&]() -> Status {
-    Result<PqResult> updated = m_db.Exec(
-        "UPDATE quillmark.batch_writes SET devices_written = $2, devices_failed = $3, ending = $4"
-        " WHERE id = $1 AND ending IS NULL",
-        {std::to_string(writeId), std::to_string(outcome.devicesWritten),
-         std::to_string(outcome.devicesFailed), std::string(EndingName(ending))});
-    if (!updated)
-      return updated.error();
-    if (updated->Affected() != 1) {
-      return Fault(LedgerFault::NoSuchBatch, NoOpenWriteText(writeId));
-    }
+  return InTransaction<Done>(Access::Write, [&]() -> Status {
+    // Through the ledger's function, which takes only the writer's own
+    // write that has not ended.
+    Result<PqResult> recorded =
+        m_db.Exec("SELECT quillmark.record_write_outcome($1::bigint, $2::int, $3::int, $4::text)",
+                  {std::to_string(writeId), std::to_string(outcome.devicesWritten),
+                   std::to_string(outcome.devicesFailed), std::string(EndingName(ending))});
+    if (!recorded)
+      return recorded.error();
+    if (!recorded->Bool(0, 0))
+      return NoUnfinishedWriteError(writeId);
     return Done{};
   });
 }
 
 Result<Pool> PostgresLedger::AddPool(const std::string& name, const MacRange& macs) {
-  return InTransaction<Pool>(true, [&] {
+  return InTransaction<Pool>(Access::Write, [&] {
     PostgresRuleStore store(m_db);
     return ApplyAddPool(store, name, macs);
   });
 }
 
 Result<std::vector<Pool>> PostgresLedger::Pools() {
-  return InTransaction<std::vector<Pool>>(false,
+  return InTransaction<std::vector<Pool>>(Access::Read,
                                           [&] { return PostgresRuleStore(m_db).AllPools(); });
 }
 
@@ -184,16 +240,11 @@ Result<std::vector<BatchDetails>> PostgresLedger::Batches(const BatchFilter& fil
     return *invalid;
   // One snapshot for both reads, so writes match their batches.
   return InTransaction<std::vector<BatchDetails>>(
-      false, [&]() -> Result<std::vector<BatchDetails>> {
-        if (Status snapshot = m_db.Run("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
-            !snapshot)
-          return snapshot.error();
-        return PostgresRuleStore(m_db).Batches(filter);
-      });
+      Access::Snapshot, [&] { return PostgresRuleStore(m_db).Batches(filter); });
 }
 
 Result<BatchSummary> PostgresLedger::Void(std::int64_t batchId, const std::string& reason) {
-  return InTransaction<BatchSummary>(true, [&] {
+  return InTransaction<BatchSummary>(Access::Write, [&] {
     PostgresRuleStore store(m_db);
     return ApplyVoid(store, batchId, reason);
   });

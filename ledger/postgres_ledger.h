@@ -10,12 +10,17 @@ namespace quillmark::ledger {
 
 // A ledger shared by many stations in a PostgreSQL database. The rule is
 // the exclusion constraint on the batches' ranges; every writing
-// transaction first takes one ledger-wide transaction lock, so stations
+// transaction first takes the ledger-wide lock (the schema's
+// take_ledger_lock()), so stations
 // racing for the same next range queue instead of deadlocking, and is run
 // again after a deadlock, a serialization failure or an exclusion
 // violation all the same.
 class PostgresLedger final : public Ledger {
  public:
+  // How a transaction begins: reading statement by statement, reading one
+  // snapshot, writing under the ledger's lock, or upgrading the schema.
+  enum class Access { Read, Snapshot, Write, Upgrade };
+
   static Result<std::unique_ptr<Ledger>> Open(const LedgerLocation& location);
   static Result<InitReport> Init(const LedgerLocation& location, int targetVersion);
 
@@ -30,7 +35,7 @@ class PostgresLedger final : public Ledger {
  private:
   explicit PostgresLedger(PqConnection connection) : m_db(std::move(connection)) {}
   template <class T, class Body>
-  Result<T> InTransaction(bool write, Body body);
+  Result<T> InTransaction(Access access, Body body);
 
   PqConnection m_db;
 };

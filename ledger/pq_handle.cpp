@@ -173,10 +173,10 @@ Status PqConnection::Run(std::string_view sql, const PqParams& params) {
 }
 
 LedgerError PqConnection::ConnectionError() const {
-  return LedgerError{
-      LedgerFault::Unavailable,
-      UnavailableText(m_shownAs, WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo)),
-      std::nullopt, "08006"};
+  return LedgerError{LedgerFault::Unavailable,
+                     DatabaseErrorText(LedgerFault::Unavailable, m_shownAs,
+                                       WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo)),
+                     std::nullopt, "08006"};
 }
 
 LedgerError PqConnection::StatementError(const PGresult* result) const {
@@ -186,26 +186,17 @@ LedgerError PqConnection::StatementError(const PGresult* result) const {
   const std::string detail =
       WithoutConnectionText(primary != nullptr ? primary : PQerrorMessage(m_conn), m_conninfo);
   const LedgerFault fault = FaultOf(code);
-  std::string message;
-  switch (fault) {
-    case LedgerFault::Unavailable:
-      message = UnavailableText(m_shownAs, detail);
-      break;
-    case LedgerFault::Denied:
-      message = DeniedText(m_shownAs, detail);
-      break;
-    case LedgerFault::NotInitialized:
-      message = NotInitializedText(m_shownAs);
-      break;
-    default:
-      message = OperationFailedText(m_shownAs, detail);
-      break;
-  }
+  const std::string message = DatabaseErrorText(fault, m_shownAs, detail);
   return LedgerError{fault, message, std::nullopt, code};
 }
 
 bool IsRetryable(const LedgerError& error) {
   return error.code == "40P01" || error.code == "40001" || error.code == "23P01";
+}
+
+bool IsDuplicateObject(const LedgerError& error) {
+  return error.code == "42P06" || error.code == "42P07" || error.code == "42723" ||
+         error.code == "42710" || error.code == "23505";
 }
 
 }  // namespace quillmark::ledger

@@ -74,5 +74,7 @@ std::string WithoutConnectionText(std::string_view message, std::string_view con
 // SQLSTATEs after which a transaction is simply run again: a deadlock, a
 // serialization failure, an exclusion constraint that another writer met.
 bool IsRetryable(const LedgerError& error);
+// SQLSTATEs of an object made twice: a schema, table, function or key.
+bool IsDuplicateObject(const LedgerError& error);
 
 }  // namespace quillmark::ledger

@@ -47,6 +47,7 @@ BatchRequest RunLedger::Request(const GenerationJob& job) {
   request.imageSha256 = m_digest;
   request.outputFolder = RecordedFolder(job.outputDirectory);
   request.rerunBatch = m_settings.rerunBatch;
+  request.lot = m_settings.lot;
   return request;
 }
 
@@ -56,13 +57,38 @@ Result<Reservation> RunLedger::Check(const GenerationJob& job) {
 
 Result<Reservation> RunLedger::Reserve(const GenerationJob& job) {
   Result<Reservation> reserved = m_ledger->Reserve(Request(job));
-  if (reserved)
+  if (reserved) {
+    m_batchId = reserved->batchId;
     m_writeId = reserved->writeId;
+  }
   return reserved;
 }
 
 Status RunLedger::RecordOutcome(const BatchOutcome& outcome) {
   return m_ledger->RecordOutcome(m_writeId, OutcomeOf(outcome));
+}
+
+std::string RunLedger::FinishingHint(const LedgerError& refusal) {
+  if (refusal.fault != LedgerFault::Overlap || !refusal.batch || refusal.batch->voided)
+    return "";
+  Result<std::vector<BatchDetails>> found =
+      m_ledger->Batches(BatchFilter{refusal.batch->id, "", ""});
+  if (!found || found->empty())
+    return "";
+  const BatchDetails& details = found->front();
+  if (details.writes.empty() || details.writes.back().ending != Ending::Stopped ||
+      details.writes.front().imageSha256 != m_digest)
+    return "";
+  return StoppedBatchHint(details, m_station);
+}
+
+Result<std::optional<BatchSummary>> RunLedger::VoidedBatch() {
+  Result<std::vector<BatchDetails>> batch = m_ledger->Batches(BatchFilter{m_batchId, "", ""});
+  if (!batch)
+    return batch.error();
+  if (batch->empty() || !batch->front().batch.voided)
+    return std::optional<BatchSummary>();
+  return std::optional<BatchSummary>(batch->front().batch);
 }
 
 std::string ReservationText(const Reservation& reservation) {

@@ -18,6 +18,7 @@ struct RunLedgerSettings {
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
   std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
+  std::string lot;                         // recorded with a new batch; empty: none
 };
 
 // The ledger's part in one run of the batch writer: asked once before
@@ -36,8 +37,17 @@ class RunLedger {
   Result<Reservation> Reserve(const GenerationJob& job);
   // Once, after a successful Reserve.
   Status RecordOutcome(const BatchOutcome& outcome);
+  // After a successful Reserve: the batch when it has been voided since
+  // (the reservation refuses a void batch), none while it stands.
+  Result<std::optional<BatchSummary>> VoidedBatch();
 
   const std::string& station() const { return m_station; }
+
+  // After Check or Reserve refused this job: when the batch in the way
+  // was stopped on its last write and first written from this image, the
+  // line that says how to finish it (the same batch again into its
+  // folder, which the ledger takes as another write); else "".
+  std::string FinishingHint(const LedgerError& refusal);
 
  private:
   RunLedger(std::unique_ptr<Ledger> ledger, RunLedgerSettings settings, std::string station);
@@ -47,6 +57,7 @@ class RunLedger {
   RunLedgerSettings m_settings;
   std::string m_station;
   std::string m_digest;  // of the job's image, taken once
+  std::int64_t m_batchId = 0;
   std::int64_t m_writeId = 0;
 };
 

@@ -6,7 +6,8 @@
 namespace quillmark::ledger {
 
 // One step of the schema: the SQL that brings a ledger from the version
-// before to this one. The files under ledger/sql, built into the program.
+// before to this one. The files under ledger/sql, built into the program;
+// the version is the file's number, recorded by whoever applies the step.
 struct Migration {
   int version = 0;
   std::string_view sql;
@@ -16,5 +17,7 @@ std::span<const Migration> SqliteMigrations();
 std::span<const Migration> PostgresMigrations();
 // The least-privilege roles of a shared ledger (run by its administrator).
 std::string_view PostgresRolesSql();
+// Those roles' rights on the current schema, granted by every init.
+std::string_view PostgresGrantsSql();
 
 }  // namespace quillmark::ledger

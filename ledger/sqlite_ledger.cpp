@@ -54,10 +54,6 @@ std::string SystemUserName() {
   return "uid " + std::to_string(::geteuid());
 }
 
-LedgerError NotInitialized(const std::string& path) {
-  return Fault(LedgerFault::NotInitialized, NotInitializedText(path));
-}
-
 // Runs body in a transaction and commits what it returns.
 template <class T, class Body>
 Result<T> InTransaction(SqliteDatabase& db, bool write, Body body) {
@@ -78,6 +74,9 @@ Status ApplyMigrations(SqliteDatabase& db, int from, int to) {
       continue;
     if (Status applied = db.Exec(std::string(migration.sql)); !applied)
       return applied.error();
+    if (Status recorded = db.Exec("PRAGMA user_version = " + std::to_string(migration.version));
+        !recorded)
+      return recorded.error();
   }
   return Done{};
 }
@@ -95,7 +94,7 @@ Result<int> SqliteSchemaVersion(SqliteDatabase& db) {
   if (application.value().value_or(0) == 0 && objects.value().value_or(0) == 0)
     return 0;
   if (application.value().value_or(0) != kApplicationId)
-    return Fault(LedgerFault::NotALedger, NotALedgerText(""));
+    return NotALedgerError(db.path());
   return static_cast<int>(version.value().value_or(0));
 }
 
@@ -106,20 +105,14 @@ Result<std::unique_ptr<Ledger>> SqliteLedger::Open(const std::string& path) {
   if (!db)
     return db.error();
   Result<int> version = SqliteSchemaVersion(db.value());
-  if (!version) {
-    LedgerError error = version.error();
-    if (error.fault == LedgerFault::NotALedger)
-      error.message = NotALedgerText(path);
-    return error;
-  }
+  if (!version)
+    return version.error();
   if (version.value() == 0)
-    return NotInitialized(path);
-  if (version.value() < kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaOutdated, SchemaOutdatedText(path));
-  }
-  if (version.value() > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(path, version.value()));
-  }
+    return NotInitializedError(path);
+  if (version.value() < kLedgerSchemaVersion)
+    return SchemaOutdatedError(path);
+  if (version.value() > kLedgerSchemaVersion)
+    return SchemaTooNewError(path, version.value());
   return std::unique_ptr<Ledger>(new SqliteLedger(std::move(db.value())));
 }
 
@@ -131,21 +124,16 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
     return db.error();
   // Read before anything is changed, so a file that is not a ledger stays
   // as it was.
-  if (Result<int> version = SqliteSchemaVersion(db.value()); !version) {
-    LedgerError error = version.error();
-    if (error.fault == LedgerFault::NotALedger)
-      error.message = NotALedgerText(path);
-    return error;
-  }
+  if (Result<int> version = SqliteSchemaVersion(db.value()); !version)
+    return version.error();
   if (Status wal = db->Exec("PRAGMA journal_mode = WAL"); !wal)
     return wal.error();
   return InTransaction<InitReport>(db.value(), true, [&]() -> Result<InitReport> {
     Result<int> version = SqliteSchemaVersion(db.value());
     if (!version)
       return version.error();
-    if (version.value() > kLedgerSchemaVersion) {
-      return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(path, version.value()));
-    }
+    if (version.value() > kLedgerSchemaVersion)
+      return SchemaTooNewError(path, version.value());
     if (Status applied = ApplyMigrations(db.value(), version.value(), targetVersion); !applied)
       return applied.error();
     return InitReport{version.value(), std::max(version.value(), targetVersion)};
@@ -155,18 +143,22 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
 Result<Reservation> SqliteLedger::Reserve(const BatchRequest& request) {
   if (std::optional<LedgerError> invalid = ValidateRequest(request))
     return *invalid;
-  return InTransaction<Reservation>(m_db, true, [&] {
-    SqliteRuleStore store(m_db, m_user);
-    return ApplyReservation(store, request, true);
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(m_db, true, [&] {
+      SqliteRuleStore store(m_db, m_user);
+      return ApplyReservation(store, request, true);
+    });
   });
 }
 
 Result<Reservation> SqliteLedger::Check(const BatchRequest& request) {
-  Result<Transaction> transaction = Transaction::Begin(m_db, false);
-  if (!transaction)
-    return transaction.error();
-  SqliteRuleStore store(m_db, m_user);
-  return ApplyReservation(store, request, false);  // rolled back: nothing changes
+  return PlanAgainWhileTaken([&]() -> Result<Reservation> {
+    Result<Transaction> transaction = Transaction::Begin(m_db, false);
+    if (!transaction)
+      return transaction.error();
+    SqliteRuleStore store(m_db, m_user);
+    return ApplyReservation(store, request, false);  // rolled back: nothing changes
+  });
 }
 
 Status SqliteLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& outcome) {
@@ -186,9 +178,8 @@ Status SqliteLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& out
         .Bind(":id", writeId);
     if (Status ran = m_db.Run(statement.value()); !ran)
       return ran.error();
-    if (m_db.Changes() != 1) {
-      return Fault(LedgerFault::NoSuchBatch, NoOpenWriteText(writeId));
-    }
+    if (m_db.Changes() != 1)
+      return NoUnfinishedWriteError(writeId);
     return Done{};
   });
 }

@@ -2,6 +2,7 @@
 
 #include "interface_text.h"
 #include "ledger_listing.h"
+#include "ledger_texts.h"
 #include "mac_number.h"
 
 namespace quillmark {
@@ -9,8 +10,8 @@ namespace {
 
 using namespace ledger;
 
-LedgerAnswer Refused(const LedgerError& error) {
-  return {false, error.message};
+LedgerAnswer Refused(const LedgerError& error, std::string detail = {}) {
+  return {false, error.message, std::move(detail)};
 }
 
 }  // namespace
@@ -21,8 +22,9 @@ LedgerAnswer BatchLedger::Open(const LedgerRequest& request) {
   Result<LedgerLocation> location = ParseLedgerLocation(request.location);
   if (!location)
     return Refused(location.error());
-  Result<RunLedger> opened = RunLedger::Open(RunLedgerSettings{
-      location.value(), request.station, request.pool, request.nextFree, request.rerunBatch});
+  Result<RunLedger> opened =
+      RunLedger::Open(RunLedgerSettings{location.value(), request.station, request.pool,
+                                        request.nextFree, request.rerunBatch, request.lot});
   if (!opened)
     return Refused(opened.error());
   m_ledger.emplace(std::move(opened.value()));
@@ -35,9 +37,10 @@ LedgerAnswer BatchLedger::Check(GenerationJob& job) {
     return {};
   Result<Reservation> verdict = m_ledger->Check(job);
   if (!verdict)
-    return Refused(verdict.error());
+    return Refused(verdict.error(), m_ledger->FinishingHint(verdict.error()));
   if (m_nextFree)
     job.startMac = MacFromNumber(verdict->macs.first);
+  m_batchId = verdict->batchId;
   std::string line = CheckText(verdict.value());
   if (!line.empty() && line.back() == '\n')
     line.pop_back();
@@ -59,8 +62,10 @@ LedgerAnswer BatchLedger::Reserve(GenerationJob& job) {
     return {};
   Result<Reservation> reserved = m_ledger->Reserve(job);
   if (!reserved)
-    return Refused(reserved.error());
+    return Refused(reserved.error(), m_ledger->FinishingHint(reserved.error()));
   m_reserved = true;
+  m_batchId = reserved->batchId;
+  m_wasReserved = true;
   if (m_nextFree)
     job.startMac = MacFromNumber(reserved->macs.first);
   return {true, ReservationText(reserved.value())};
@@ -71,10 +76,19 @@ std::string BatchLedger::RecordOutcome(const BatchOutcome& outcome) {
     return "";
   m_reserved = false;
   if (Status recorded = m_ledger->RecordOutcome(outcome); !recorded)
-    return Fill(
-        {"账本未能记录本次运行的结果！%1", "The ledger could not record how this run ended: %1"},
-        {recorded.error().message});
+    return OutcomeNotRecordedText(recorded.error());
   return "";
+}
+
+BatchLedger::VoidAnswer BatchLedger::VoidedDuringWrite() {
+  if (!m_ledger || !m_wasReserved)
+    return {};
+  Result<std::optional<BatchSummary>> voided = m_ledger->VoidedBatch();
+  if (!voided)
+    return {false, VoidUnknownText(voided.error())};
+  if (!voided.value())
+    return {};
+  return {true, VoidedDuringWriteText(*voided.value())};
 }
 
 }  // namespace quillmark

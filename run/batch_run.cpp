@@ -43,6 +43,13 @@ bool BatchRun::Refuse(const std::string& message, MessageStyle style) {
   return false;
 }
 
+// The ledger's detail line first: the refusal stays the last line.
+bool BatchRun::Refuse(const LedgerAnswer& refusal) {
+  if (!refusal.detail.empty())
+    m_frontEnd.ShowRefusalDetail(refusal.detail);
+  return Refuse(refusal.line);
+}
+
 // Acceptance, then the ledger opened. A start the ledger chooses later
 // stands in acceptance as any valid start.
 bool BatchRun::Accept(JobRequestTexts texts, const LedgerRequest& ledger,
@@ -89,7 +96,7 @@ bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger
   // Last: a batch the ledger records is one the run is about to write.
   const LedgerAnswer reserved = m_ledger.Reserve(m_job);
   if (!reserved.ok)
-    return Refuse(reserved.line);
+    return Refuse(reserved);
   if (!reserved.line.empty())
     m_frontEnd.ShowNote(m_ledger.nextFree() ? RunNote::ChosenReservation : RunNote::Reservation,
                         reserved.line);
@@ -118,7 +125,7 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
   // The ledger is asked, never changed.
   const LedgerAnswer answer = m_ledger.Check(m_job);
   if (!answer.ok)
-    return Refuse(answer.line);
+    return Refuse(answer);
   if (!answer.line.empty())
     m_frontEnd.ShowNote(RunNote::LedgerCheck, answer.line);
   NoteWarnings();
@@ -128,6 +135,13 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
 BatchOutcome BatchRun::Write(BatchHost& host, WriterOptions options) {
   const BatchOutcome outcome = GenerationWorker(m_job, host, *m_folder, options);
   RecordOutcome(outcome);
+  // A supervisor may void the batch while it is written; only the writer
+  // can tell whoever holds its images.
+  const BatchLedger::VoidAnswer voided = m_ledger.VoidedDuringWrite();
+  m_batchVoided = voided.voided;
+  if (!voided.line.empty())
+    m_frontEnd.ShowNote(voided.voided ? RunNote::BatchVoided : RunNote::OutcomeNotRecorded,
+                        voided.line);
   return outcome;
 }
 

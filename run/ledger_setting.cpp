@@ -4,10 +4,10 @@
 
 namespace quillmark {
 
-std::optional<std::string> ConfiguredLedgerLocation() {
+std::optional<std::string> ConfiguredLedgerLocation(const StationConfig& config) {
   const char* named = std::getenv("QUILLMARK_LEDGER");
   if (named == nullptr || *named == '\0')
-    return std::nullopt;
+    return config.ledger;
   return std::string(named);
 }
 

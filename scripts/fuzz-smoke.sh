@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 build=build/fuzz
 targets=(mac_address_fuzzer decimal_count_fuzzer image_checks_fuzzer manifest_reader_fuzzer
-  ledger_location_fuzzer stamp_profile_fuzzer)
+  ledger_location_fuzzer stamp_profile_fuzzer station_config_fuzzer)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 purpose="${1:-test}"
-packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-translations-l10n
-          fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev libssl-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n
+          fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev
           libzint-dev libcairo2-dev libfontconfig-dev libtomlplusplus-dev)
 case "$purpose" in
   run) ;;
@@ -13,8 +13,8 @@ case "$purpose" in
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
                    g++-mingw-w64-x86-64-posix googletest wine wine64
-                   dpkg-dev file lintian appstream man-db groff-base
-                   u-boot-tools libubootenv-tool zlib1g-dev) ;;
+                   dpkg-dev file lintian appstream man-db groff-base locales
+                   u-boot-tools libubootenv-tool zlib1g-dev python3) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   package) packages+=(dpkg-dev file) ;;
   *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;

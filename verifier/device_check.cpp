@@ -9,7 +9,9 @@ namespace quillmark {
 
 struct DeviceGroupCheck::OpenDevice {
   DeviceResult result;
+  std::string path;
   FileHandle file = kNoFile;
+  std::optional<FileState> opened;   // as it was when opened, where the platform can say
   std::uint8_t records[24] = {};     // what its records must hold
   std::vector<std::uint8_t> window;  // with a profile: the image from its window on, stamped
   bool done = false;
@@ -87,6 +89,8 @@ std::optional<std::vector<DeviceResult>> DeviceGroupCheck::Check(std::size_t beg
   }
   std::vector<DeviceResult> results;
   for (OpenDevice& device : devices) {
+    if (!stopped)
+      RecheckUnchanged(device);
     Close(device);
     results.push_back(std::move(device.result));
   }
@@ -97,7 +101,8 @@ std::optional<std::vector<DeviceResult>> DeviceGroupCheck::Check(std::size_t beg
 
 void DeviceGroupCheck::Open(OpenDevice& device) {
   device.done = true;
-  const std::string path = m_batch.PathOf(device.result.first.ToFileName());
+  device.path = m_batch.PathOf(device.result.first.ToFileName());
+  const std::string& path = device.path;
   switch (m_files.KindOf(path)) {
     case PathKind::None:
       device.result.fault = DeviceFault::Missing;
@@ -112,6 +117,7 @@ void DeviceGroupCheck::Open(OpenDevice& device) {
       return;
   }
   device.file = m_files.OpenForReading(path);
+  device.opened = device.file == kNoFile ? std::nullopt : m_files.StateOf(device.file);
   const std::optional<std::uint64_t> size =
       device.file == kNoFile ? std::nullopt : m_files.SizeOf(device.file);
   if (!size || (m_settings.fromDisk && !m_files.DropCachedPages(device.file))) {
@@ -192,6 +198,17 @@ void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::u
     device.result.fault = DeviceFault::Differs;
     device.result.offset = *differs;
   }
+}
+
+// A file that compared exact is proven only if it is still the file that
+// was opened, as it was then, and still stands under its name: an append,
+// a write, a replacement or a removal meanwhile would otherwise pass.
+void DeviceGroupCheck::RecheckUnchanged(OpenDevice& device) {
+  if (device.result.fault != DeviceFault::None || !device.opened)
+    return;
+  if (m_files.StateOf(device.file) != device.opened ||
+      m_files.StateAt(device.path) != device.opened)
+    device.result.fault = DeviceFault::ChangedWhileRead;
 }
 
 void DeviceGroupCheck::Close(OpenDevice& device) {

@@ -23,6 +23,9 @@ enum class DeviceFault {
   Differs,         // offset holds the first byte that differs from the image
   RecordsWrong,    // heldAddresses holds what its records hold instead
   Unreadable,      // it could not be opened or read to its end
+  // Its size, identity or modification time changed while it was read, by
+  // its handle or its name: what was read is not what stands there.
+  ChangedWhileRead,
 };
 
 struct DeviceResult {
@@ -64,6 +67,7 @@ class DeviceGroupCheck {
   void ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length);
   void CompareStamped(OpenDevice& device, const std::uint8_t* data, std::uint64_t offset,
                       std::uint64_t length);
+  void RecheckUnchanged(OpenDevice& device);
   void Close(OpenDevice& device);
 
   const ExpectedBatch& m_batch;

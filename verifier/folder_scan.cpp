@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image_checks.h"
+#include "stamp_layout.h"
 
 namespace quillmark {
 namespace {
@@ -27,29 +28,57 @@ bool IsDeviceLikeName(const std::string& name) {
 // The addresses a file of an image's size holds as records: the first
 // record and those after it that go on from it one by one, as a device
 // file's do (the image's own bytes after the last record seldom would).
-std::vector<MacAddress> RecordsHeld(const std::string& path, PlatformFiles& files) {
+void AddRecordsHeld(PlatformFiles& files, FileHandle file, std::uint64_t size,
+                    std::vector<MacAddress>& held) {
+  std::uint8_t bytes[24];
+  if (!IsAcceptedImageSize(size) ||
+      files.ReadAt(file, size - kMacBlockSize, bytes, sizeof bytes) != sizeof bytes)
+    return;
+  std::optional<MacAddress> previous;
+  for (std::size_t j = 0; j < 4; ++j) {
+    MacAddress address;
+    for (std::size_t octet = 0; octet < 6; ++octet)
+      address.octets[octet] = bytes[6 * j + octet];
+    if (previous) {
+      MacAddress next = *previous;
+      next.Increment();
+      if (address != next)
+        break;
+    }
+    held.push_back(address);
+    previous = address;
+  }
+}
+
+// With a profile, a file of the batch's image size written with the same
+// profile holds its addresses in the profile's fields, not (only) in the
+// records: each field is read where the profile puts it.
+void AddFieldsHeld(const StampLayout& stamp, PlatformFiles& files, FileHandle file,
+                   std::vector<MacAddress>& held) {
+  for (const StampField& field : stamp.Fields()) {
+    std::uint8_t bytes[17];
+    const std::uint64_t length = field.Size();
+    if (length > sizeof bytes || files.ReadAt(file, field.offset, bytes, length) != length)
+      continue;
+    if (const std::optional<MacAddress> address = AddressInField(field, bytes))
+      held.push_back(*address);
+  }
+}
+
+// The addresses a file holds where the batch's devices carry theirs, and
+// where the default layout puts them.
+std::vector<MacAddress> AddressesHeld(const ExpectedBatch& batch, const std::string& path,
+                                      PlatformFiles& files) {
   std::vector<MacAddress> held;
   if (files.KindOf(path) != PathKind::RegularFile)
     return held;
   const FileHandle file = files.OpenForReading(path);
   if (file == kNoFile)
     return held;
-  const std::optional<std::uint64_t> size = files.SizeOf(file);
-  std::uint8_t bytes[24];
-  if (size && IsAcceptedImageSize(*size) &&
-      files.ReadAt(file, *size - kMacBlockSize, bytes, sizeof bytes) == sizeof bytes) {
-    for (std::size_t j = 0; j < 4; ++j) {
-      MacAddress address;
-      for (std::size_t octet = 0; octet < 6; ++octet)
-        address.octets[octet] = bytes[6 * j + octet];
-      if (!held.empty()) {
-        MacAddress next = held.back();
-        next.Increment();
-        if (address != next)
-          break;
-      }
-      held.push_back(address);
-    }
+  if (const std::optional<std::uint64_t> size = files.SizeOf(file)) {
+    if (batch.stamp && *size == batch.imageSize)
+      AddFieldsHeld(*batch.stamp, files, file, held);
+    AddRecordsHeld(files, file, *size, held);
   }
   files.Close(file);
   return held;
@@ -58,7 +87,7 @@ std::vector<MacAddress> RecordsHeld(const std::string& path, PlatformFiles& file
 std::optional<MacAddress> BatchAddressHeld(const ExpectedBatch& batch,
                                            const BatchAddressIndex& index, const std::string& name,
                                            PlatformFiles& files) {
-  std::vector<MacAddress> held = RecordsHeld(batch.PathOf(name), files);
+  std::vector<MacAddress> held = AddressesHeld(batch, batch.PathOf(name), files);
   if (const std::optional<MacAddress> named = AddressOfFileName(name))
     held.insert(held.begin(), *named);
   for (const MacAddress& address : held) {

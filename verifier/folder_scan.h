@@ -14,8 +14,8 @@ namespace quillmark {
 struct FolderFinding {
   std::string name;
   bool temporary = false;  // a hidden ".fw_….img.part" of an interrupted run
-  // One of the batch's addresses that it holds, by its name or its
-  // records: a second device would get it. Such a finding fails the check;
+  // One of the batch's addresses that it holds, by its name, its records
+  // or (with a profile) its fields: a second device would get it. Such a finding fails the check;
   // a temporary file never has one (it is a note, whatever it holds).
   std::optional<MacAddress> batchAddress;
 };

@@ -62,6 +62,9 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
            AddressList(ExpectedAddresses(result.first, batch.macsPerDevice))});
     case DeviceFault::Unreadable:
       return Fill({"读取文件出错: %1", "Cannot read file: %1"}, {path});
+    case DeviceFault::ChangedWhileRead:
+      return Fill({"文件在校验期间被改动！%1", "The file was changed while it was checked: %1"},
+                  {path});
   }
   return {};
 }
@@ -79,6 +82,22 @@ std::string FindingText(const ExpectedBatch& batch, const FolderFinding& finding
 std::string UnlistedFolderText(const ExpectedBatch& batch) {
   return Fill({"读取输出目录出错: %1", "Cannot read the output folder: %1"},
               {batch.outputDirectory});
+}
+
+std::optional<std::uint64_t> CommonDifferingOffset(
+    const std::map<std::uint64_t, std::int32_t>& devicesByOffset, std::int32_t devicesChecked) {
+  for (const auto& [offset, devices] : devicesByOffset) {
+    if (devices >= 2 && devices * 2 > devicesChecked)
+      return offset;
+  }
+  return std::nullopt;
+}
+
+std::string WrongImageText(std::uint64_t offset) {
+  return Fill({"大多数设备在同一偏移%1处不符：给出的镜像可能不是写入时用的镜像",
+               "Most devices differ at the same offset %1: the image given may not be the one "
+               "they were written from"},
+              {Hex(offset)});
 }
 
 std::string MoreFailuresText(std::size_t count) {

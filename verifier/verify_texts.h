@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "batch_verifier.h"
@@ -22,6 +24,14 @@ std::string FindingText(const ExpectedBatch& batch, const FolderFinding& finding
 
 // The line for a directory that could not be listed.
 std::string UnlistedFolderText(const ExpectedBatch& batch);
+
+// Most devices differing where all do: the files were written from
+// another image than the one given, not damaged one by one. The offset,
+// from the devices counted by the first offset each differs at.
+std::optional<std::uint64_t> CommonDifferingOffset(
+    const std::map<std::uint64_t, std::int32_t>& devicesByOffset, std::int32_t devicesChecked);
+// The note that says so.
+std::string WrongImageText(std::uint64_t offset);
 
 // "……另有3项失败": the failures a short list leaves out.
 std::string MoreFailuresText(std::size_t count);

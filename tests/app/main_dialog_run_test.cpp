@@ -15,6 +15,7 @@
 #include "elided_label.h"
 #include "fixture_image.h"
 #include "main_dialog.h"
+#include "other_lot_files.h"
 #include "scratch_dir.h"
 #include "status_lines.h"
 #include "system_menu.h"
@@ -267,6 +268,29 @@ class MainDialogRunTest : public QObject {
     QVERIFY(Fixture::StartEnabled(dialog));
     QVERIFY(dialog.WorkerThread() == nullptr);
     fixture.ExpectDevices({}, 1);
+  }
+
+  // Files of another lot stay in the folder and would be flashed with
+  // this one: the end status says how many, while a file of this batch
+  // written again is none of them.
+  void aFolderHoldingAnotherLotIsSaidInTheEndStatus() {
+    Fixture fixture;
+    const std::string out = fixture.folder + "/out";
+    QVERIFY(QDir().mkpath(QString::fromStdString(out)));
+    for (const char* name :
+         {"fw_045755_009999.img", "fw_045755_00999a.img", "fw_045755_000001.img", "notes.txt"})
+      test::WriteFileBytes(out + "/" + name, {1, 2, 3});
+    CMainDialog dialog;
+    fixture.Prepare(dialog, "2", "1");
+    MessageBoxCloser closer;
+    Fixture::PressStart(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(Fixture::StartEnabled(dialog), 60000);
+    QCOMPARE(Fixture::Status(dialog),
+             QString::fromStdString(test::kFinishedLine + "；" + OtherLotFilesText("out", 2)));
+    QCOMPARE(closer.seen.size(), size_t{0});
+    QVERIFY(test::ReadFileBytes(out + "/fw_045755_000001.img") ==
+            test::ExpectedDeviceImage(fixture.image, {0x04, 0x57, 0x55, 0, 0, 1}, 1));
+    QCOMPARE(fixture.scratch.List(fixture.relative + "/out").size(), size_t{5});
   }
 
   void destroyingTheDialogDuringARunLeavesOnlyCompleteFiles() {

@@ -257,6 +257,77 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
   EXPECT_LT(batches[1].writes[0].devicesWritten, 40);
 }
 
+// A supervisor voids the batch while its images are written: they stay,
+// but the writer says so and fails, so that no one labels and ships them.
+TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(CliCommand(WithLedger({"--count=40", "--durable", "--station=line3-b"})),
+                    options);
+  ASSERT_TRUE(tool.started());
+  ASSERT_EQ(tool.ReadLine(kChildTimeout),
+            "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:27");
+  ASSERT_EQ(tool.ReadLine(kChildTimeout), Saving("04:57:55:00:00:00"));
+  ASSERT_TRUE(tool.Pause()) << "the run ended before it could be paused";
+  auto voided = m_ledger->Void(1, "wrong image");
+  ASSERT_TRUE(voided) << voided.error().message;
+  ASSERT_TRUE(tool.Resume());
+  const ChildResult result = tool.Finish(kChildTimeout);
+
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_THAT(result.err,
+              MatchesRegex("警告：本批次在写入期间已被作废，本次写出的文件不可使用！批次 1："
+                           "04:57:55:00:00:00 至 04:57:55:00:00:27，工位 line3-b，[0-9TZ:-]+；"
+                           "作废原因：wrong image\n"));
+  EXPECT_EQ(Lines(result.out).back(), kFinishedLine);
+  EXPECT_EQ(m_dir.List("out").size(), 40u);
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_TRUE(batches[0].batch.voided);
+  ASSERT_EQ(batches[0].writes.size(), 1u);
+  EXPECT_EQ(batches[0].writes[0].ending, Ending::Finished);
+  EXPECT_EQ(batches[0].writes[0].devicesWritten, 40);
+
+  // A batch that stands is no warning.
+  const ChildResult standing = Write({"--start-mac=04:57:55:00:10:00", "--count=2", "--out=b"});
+  EXPECT_EQ(standing.exitCode, 0) << standing.err;
+  EXPECT_EQ(standing.err, "");
+}
+
+// The lot goes into the ledger with the batch, a dry run takes it too, and
+// the ledger's listings show it; a lot with a control character is refused
+// before anything is written, as a station's name is.
+TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
+  const ChildResult dry = Write({"--count=2", "--lot=L-0412", "--dry-run"});
+  EXPECT_EQ(dry.exitCode, 0) << dry.err;
+  const ChildResult written = Write({"--count=2", "--lot=L-0412", "--quiet"});
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].batch.lot, "L-0412");
+  const std::string id = std::to_string(batches[0].batch.id);
+  EXPECT_THAT(Run({"ledger", "list", "--ledger", Location()}).out, HasSubstr("  批号 L-0412  "));
+  EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out,
+              HasSubstr("  批号 L-0412  "));
+  const std::vector<std::string> csv = Lines(Run({"ledger", "export", "--ledger", Location()}).out);
+  ASSERT_EQ(csv.size(), 2u);
+  EXPECT_THAT(csv[0], testing::EndsWith(",lot"));
+  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412"));
+
+  for (const char* lot : {"L1\nL2", "\x1b[2J"}) {
+    const ChildResult refused = Write(
+        {"--start-mac=04:57:55:00:10:00", "--count=2", "--out=bad", std::string("--lot=") + lot});
+    EXPECT_EQ(refused.exitCode, 1) << lot;
+    EXPECT_THAT(refused.err, HasSubstr("批号不能含有控制字符")) << lot;
+    EXPECT_EQ(refused.err.find('\x1b'), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "bad"));
+  EXPECT_EQ(Batches().size(), 1u);
+  const ChildResult noLedger = Run({"--image=image.img", "--lot=L-0412", "--out=none"});
+  EXPECT_EQ(noLedger.exitCode, 2);
+  EXPECT_THAT(noLedger.err, HasSubstr("--lot 须与账本同用"));
+}
+
 // QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
 TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
   QUILLMARK_SKIP_IN_ENGLISH();

@@ -82,6 +82,51 @@ TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
       << failed.out;
 }
 
+// The report's detail names the field or checksum a difference lies in,
+// as the console line does; and a file of another name holding one of the
+// batch's addresses where the profile puts them is a duplicate, not just
+// another lot's file.
+TEST_F(StampProfileTest, VerifyNamesThePartThatDiffersAndFindsCopiesByTheirFields) {
+  ASSERT_EQ(Run(With(Fields("profile.toml"), {"--quiet"})).exitCode, 0);
+  const std::string first = m_root + "/out/" + kNames[0];
+  std::vector<std::uint8_t> broken = ReadFileBytes(first);
+  const std::vector<std::uint8_t> exact = broken;
+  broken[m_fixture.ethaddrText + 16] ^= 1;  // the text's last digit
+  WriteFileBytes(first, broken);
+  const std::string last = m_root + "/out/" + kNames[2];
+  const std::vector<std::uint8_t> lastExact = ReadFileBytes(last);
+  broken = lastExact;
+  std::fill_n(broken.begin() + StampFixture::kEnvironment, 4, 0);
+  WriteFileBytes(last, broken);
+
+  std::vector<std::string> verify = With(Fields("profile.toml"), {"--quiet", "--report=r.csv"});
+  verify.insert(verify.begin(), "verify");
+  const ChildResult failed = Run(verify);
+  EXPECT_EQ(failed.exitCode, 3);
+  char fieldOffset[16];
+  std::snprintf(fieldOffset, sizeof fieldOffset, "0x%llx",
+                static_cast<unsigned long long>(m_fixture.ethaddrText + 16));
+  EXPECT_NE(failed.out.find(std::string("文件内容不符: out/") + kNames[0] + " 偏移" + fieldOffset +
+                            "（第2行 mac-text 字段）"),
+            std::string::npos)
+      << failed.out;
+  const std::vector<std::uint8_t> reportBytes = ReadFileBytes(m_root + "/r.csv");
+  const std::string report(reportBytes.begin(), reportBytes.end());
+  EXPECT_EQ(report, std::string("file,result,detail\n") + kNames[0] + ",differs," + fieldOffset +
+                        " 第2行 mac-text 字段\n" + kNames[1] + ",exact,\n" + kNames[2] +
+                        ",differs,0x200000 第13行 crc32 校验和\n");
+
+  // The second device's copy under a name of no device of the batch.
+  WriteFileBytes(first, exact);
+  WriteFileBytes(last, lastExact);
+  WriteFileBytes(m_root + "/out/fw_045755_00aaaa.img", ReadFileBytes(m_root + "/out/" + kNames[1]));
+  const ChildResult copied = Run(verify);
+  EXPECT_EQ(copied.exitCode, 3);
+  EXPECT_NE(copied.out.find("MAC地址重复: out/fw_045755_00aaaa.img 04:57:55:00:01:00"),
+            std::string::npos)
+      << copied.out;
+}
+
 TEST_F(StampProfileTest, DryRunChecksTheProfileAndPrintsTheSamePlan) {
   std::vector<std::string> plain = Fields("profile.toml");
   plain.pop_back();

@@ -244,7 +244,8 @@ TEST_F(VerifyTest, AReportThatCannotBeWrittenRefusesTheRequest) {
   QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult result = Verify(With(kFields, {"--report=missing/report.csv"}));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "报告文件无法写入！missing/report.csv\n");
+  EXPECT_EQ(result.err,
+            "missing/report.csv：所在目录不存在\n报告文件无法写入！missing/report.csv\n");
   EXPECT_EQ(result.out, "");
 }
 

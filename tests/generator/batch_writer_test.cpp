@@ -481,6 +481,28 @@ TEST_P(BatchWriterTest, DurableRunWritesTheSameFiles) {
   EXPECT_EQ(m_dir.List().size(), 2u);
 }
 
+// The folder's new names could not be forced to the disk at the end of a
+// durable run: every device's file is written, so none is counted failed,
+// and the run still fails with the folder's own line.
+TEST_P(BatchWriterTest, AFailedFolderFlushFailsTheRunWithoutMiscountingDevices) {
+  GenerationJob job = MakeJob("04:57:55:00:00:00", 3, 1, k4MiB, m_dir.path());
+  m_files.folderFlushFails = true;
+  RecordingHost host;
+  const BatchOutcome outcome = RunBatch(job, host, m_files, Options(true));
+  EXPECT_EQ(outcome.devicesWritten, 3);
+  EXPECT_EQ(outcome.devicesFailed, 0);
+  EXPECT_EQ(outcome.devicesNotReached, 0);
+  EXPECT_TRUE(outcome.folderFlushFailed);
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(host.calls,
+            (std::vector<std::string>{Saving("04:57:55:00:00:00"), Saving("04:57:55:00:00:01"),
+                                      Saving("04:57:55:00:00:02"), WriteFailedText(m_dir.path()),
+                                      "finished(false)"}));
+  EXPECT_EQ(host.done, (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000001.img",
+                                                 "fw_045755_000002.img"}));
+  ExpectDeviceFile(m_dir / "fw_045755_000002.img", k4MiB, "04:57:55:00:00:02", 1);
+}
+
 // What the command-line tool's free-space check may ask before a batch.
 TEST_P(BatchWriterTest, SharedDataIsReportedOnlyWhereFilesCanBeCloned) {
   SystemFiles files;

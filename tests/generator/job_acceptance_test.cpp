@@ -245,6 +245,7 @@ TEST_F(JobAcceptanceFaultTest, OutOfMemoryIsAWarningAndLeavesNoImage) {
   const JobVerdict verdict = Accept();
   EXPECT_FALSE(verdict.accepted);
   EXPECT_EQ(verdict.message, "内存不足。");
+  EXPECT_EQ(verdict.detail, "4194304字节：整个镜像须能放入内存");
   EXPECT_EQ(verdict.style, MessageStyle::Warning);
   EXPECT_EQ(m_job.imageBytes, nullptr);
   EXPECT_EQ(m_files.openFiles, 0);
@@ -255,6 +256,7 @@ TEST_F(JobAcceptanceFaultTest, ShortReadReportsBothCountsAndReleasesTheImage) {
   const JobVerdict verdict = Accept();
   EXPECT_FALSE(verdict.accepted);
   EXPECT_EQ(verdict.message, "读取文件出错！100/4194304");
+  EXPECT_EQ(verdict.detail, "image：只读到100字节（共4194304字节），读取出错或文件在读取时变短");
   EXPECT_EQ(verdict.style, MessageStyle::Plain);
   EXPECT_EQ(m_job.imageBytes, nullptr);
   EXPECT_EQ(m_files.openFiles, 0);

@@ -12,9 +12,13 @@ endif()
 # Each package's own documents, then what each holds.
 set(expected
   usr/bin/quillmark-cli
+  usr/share/bash-completion/completions/quillmark-cli
   usr/share/doc/quillmark-cli/changelog.gz
   usr/share/doc/quillmark-cli/copyright
-  usr/share/man/man1/quillmark-cli.1.gz)
+  usr/share/doc/quillmark-cli/examples/quillmark.toml
+  usr/share/doc/quillmark-cli/examples/stamp-profile.toml
+  usr/share/man/man1/quillmark-cli.1.gz
+  usr/share/man/zh_CN/man1/quillmark-cli.1.gz)
 if(WITH_LABELS)
   list(APPEND expected
     usr/${LIBDIR}/quillmark/quillmark-labels.so
@@ -40,6 +44,7 @@ if(WITH_APP)
     usr/share/doc-base/quillmark
     usr/share/doc/quillmark/Quillmark.html
     usr/share/man/man1/Quillmark.1.gz
+    usr/share/man/zh_CN/man1/Quillmark.1.gz
     usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml)
   foreach(size 16 22 24 32 48 64 128 256)
     list(APPEND expected usr/share/icons/hicolor/${size}x${size}/apps/quillmark.png)

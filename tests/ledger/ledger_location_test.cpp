@@ -6,7 +6,6 @@
 
 #include "ledger.h"
 #include "ledger_location.h"
-#include "sha256.h"
 
 namespace quillmark::test {
 namespace {
@@ -119,14 +118,6 @@ TEST(LedgerLocation, AnUnreadableConnectionStringIsNamedAsSuch) {
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.error().fault, LedgerFault::InvalidRequest);
   EXPECT_THAT(opened.error().message, testing::StartsWith("账本连接字符串无法解析！"));
-}
-
-TEST(Sha256, KnownDigests) {
-  const std::string abc = "abc";
-  EXPECT_EQ(Sha256Hex(reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size()),
-            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(Sha256Hex(nullptr, 0),
-            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ledger_fixture.h"
+#include "postgres_ledger.h"
 #include "sqlite_handle.h"
 
 namespace quillmark::test {
@@ -55,6 +57,21 @@ TEST_P(LedgerSchemaTest, InitCreatesThenLeavesACurrentLedgerAsItIs) {
   EXPECT_EQ(again->versionBefore, kLedgerSchemaVersion);
   EXPECT_EQ(again->versionAfter, kLedgerSchemaVersion);
   EXPECT_EQ(OpenLedger(location()).value()->Batches({})->size(), 1u);
+}
+
+// Each step records the version it brings the ledger to, so a ledger
+// upgraded one step at a time reads as each version in turn.
+TEST_P(LedgerSchemaTest, EachStepRecordsItsVersion) {
+  for (int version = 1; version <= kLedgerSchemaVersion; ++version) {
+    Result<InitReport> step = InitLedger(location(), version);
+    ASSERT_TRUE(step) << version << ": " << step.error().message;
+    EXPECT_EQ(step->versionBefore, version - 1);
+    EXPECT_EQ(step->versionAfter, version);
+    if (version < kLedgerSchemaVersion) {
+      EXPECT_EQ(OpenLedger(location()).error().fault, LedgerFault::SchemaOutdated) << version;
+    }
+  }
+  EXPECT_TRUE(OpenLedger(location()));
 }
 
 TEST_P(LedgerSchemaTest, UpgradesFromTheFirstVersionKeepingEveryBatch) {
@@ -169,6 +186,49 @@ TEST_P(LedgerSchemaTest, TheDatabaseItselfRefusesOverlapsChangesAndDeletions) {
 
 INSTANTIATE_TEST_SUITE_P(BothBackends, LedgerSchemaTest,
                          testing::Values(Backend::SQLite, Backend::PostgreSQL), BackendName);
+
+// A version table with a second row would leave the ledger's version to
+// whoever reads it; an old ledger touched by hand keeps its highest.
+TEST(PostgresLedgerSchema, TheVersionIsOneRow) {
+  FreshLedgerPlace place(Backend::PostgreSQL);
+  ASSERT_EQ(place.error(), "");
+  ASSERT_TRUE(InitLedger(place.location(), 3));
+  ASSERT_EQ(place.RawSql("INSERT INTO quillmark.schema_version VALUES (2), (3)"), "");
+  Result<InitReport> upgraded = InitLedger(place.location());
+  ASSERT_TRUE(upgraded) << upgraded.error().message;
+  EXPECT_EQ(upgraded->versionBefore, 3);
+  EXPECT_NE(place.RawSql("INSERT INTO quillmark.schema_version VALUES (" +
+                         std::to_string(kLedgerSchemaVersion) + ")"),
+            "");
+  EXPECT_EQ(place.RawSql("DO $$ BEGIN IF (SELECT count(*) FROM quillmark.schema_version) <> 1"
+                         " THEN RAISE 'rows'; END IF; END $$"),
+            "");
+  EXPECT_TRUE(OpenLedger(place.location()));
+}
+
+// Nothing stands to be locked in an empty database: two inits at once
+// both end with the one ledger.
+TEST(PostgresLedgerSchema, InitsAtOnceOfAnEmptyDatabaseBothSucceed) {
+  for (int round = 0; round < 3; ++round) {
+    FreshLedgerPlace place(Backend::PostgreSQL);
+    ASSERT_EQ(place.error(), "");
+    std::vector<Result<InitReport>> reports(4, Fault(LedgerFault::InvalidRequest, "not run"));
+    std::vector<std::thread> inits;
+    for (auto& report : reports) {
+      inits.emplace_back(
+          [&] { report = PostgresLedger::Init(place.location(), kLedgerSchemaVersion); });
+    }
+    for (std::thread& init : inits)
+      init.join();
+    int created = 0;
+    for (const Result<InitReport>& report : reports) {
+      ASSERT_TRUE(report) << report.error().message;
+      created += report->versionBefore == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(created, 1);
+    EXPECT_TRUE(OpenLedger(place.location()));
+  }
+}
 
 TEST(SqliteLedgerFile, AFileThatIsNotALedgerIsNeitherOpenedNorChanged) {
   ScratchDir dir;

@@ -91,6 +91,16 @@ expect_line() {
   ((got == status)) || fail "$* ended with $got, expected $status"
   grep -qF -- "$text" <<<"$err" || fail "$* did not say '$text'"
 }
+# A program's English page is the C locale's, its Chinese page zh_CN's; man
+# shows each in its language.
+check_man_pages() {
+  local program=$1 page
+  page="$(LC_ALL=C.UTF-8 man -w "$program")"
+  [[ "$page" == "/usr/share/man/man1/$program.1.gz" ]] || fail "man finds $program at '$page'"
+  "$here/check_man_page.sh" "$page" en
+  "$here/check_man_page.sh" "/usr/share/man/zh_CN/man1/$program.1.gz" zh_CN
+  "$here/check_man_page_locale.sh" /usr/share/man "$program"
+}
 scratch="$(mktemp -d)"
 pg="postgresql://nobody@/quillmark?host=$scratch/no-server"
 
@@ -100,9 +110,17 @@ step "quillmark-cli --version from PATH"
 version="$(dpkg-query -W -f='${Version}' quillmark-cli)"
 [[ "$(quillmark-cli --version)" == "quillmark-cli $version" ]] ||
   fail "quillmark-cli --version says '$(quillmark-cli --version)', the package is $version"
-page="$(man -w quillmark-cli)"
-[[ "$page" == /usr/share/man/man1/quillmark-cli.1.gz ]] || fail "man finds quillmark-cli at '$page'"
-"$here/check_man_page.sh" "$page"
+check_man_pages quillmark-cli
+step "bash completion and the example station configuration"
+completion=/usr/share/bash-completion/completions/quillmark-cli
+[[ -f "$completion" ]] || fail "the bash completion is not installed"
+bash -c "source '$completion' && complete -p quillmark-cli" >/dev/null ||
+  fail "the installed completion does not complete quillmark-cli"
+cmp -s /usr/share/doc/quillmark-cli/examples/quillmark.toml "$here/../../doc/quillmark.toml" ||
+  fail "the example station configuration is not installed"
+example=/usr/share/doc/quillmark-cli/examples/stamp-profile.toml
+cmp -s "$example" "$here/../../doc/stamp-profile.toml" ||
+  fail "the sample stamp profile is not installed as $example"
 step "quillmark-cli alone: the modules it lacks, and the SQLite ledger"
 expect_line 2 "quillmark-labels" quillmark-cli labels --help
 expect_line 1 "quillmark-postgresql" quillmark-cli ledger list --ledger "$pg"
@@ -118,14 +136,14 @@ expect_line 1 "账本无法访问" quillmark-cli ledger list --ledger "$pg"
 [[ -f /usr/share/quillmark/sql/postgresql/roles.sql ]] || fail "roles.sql is not installed"
 
 install_one quillmark
-step "manual page of the dialog"
-page="$(man -w Quillmark)"
-[[ "$page" == /usr/share/man/man1/Quillmark.1.gz ]] || fail "man finds Quillmark at '$page'"
-"$here/check_man_page.sh" "$page"
+step "manual pages of the dialog"
+check_man_pages Quillmark
 
 step "desktop entry and AppStream metainfo"
 desktop-file-validate /usr/share/applications/quillmark.desktop
 appstreamcli validate --no-net --strict /usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml
+"$here/check_desktop_languages.sh" /usr/share/applications/quillmark.desktop \
+  /usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml
 
 step "the installed dialog, offscreen, opens its help page with F1"
 runtime="$(mktemp -d)"

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "batch_run.h"
+#include "faulty_files.h"
 #include "fixture_image.h"
+#include "ledger.h"
+#include "ledger_location.h"
 #include "memory_files.h"
+#include "scratch_dir.h"
 #include "status_texts.h"
 
 namespace quillmark::test {
@@ -90,6 +94,55 @@ TEST_F(BatchRunTest, AnAcceptedRunHoldsItsFolderAndSaysWhatItCouldNotCheck) {
   EXPECT_FALSE(ClaimOutputFolder(m_files, "out").folder);
   run.Abandon();
   EXPECT_TRUE(ClaimOutputFolder(m_files, "out").folder);
+}
+
+class QuietHost final : public BatchHost {
+ public:
+  void SetStatus(StatusKind, std::string text) override { texts.push_back(std::move(text)); }
+  void OnRunFinished(bool) override {}
+  bool StopRequested() override { return false; }
+  std::vector<std::string> texts;
+};
+
+// A durable run whose folder could not be forced to the disk at its end:
+// the ledger records every device written and none failed, and the write
+// as failed, as the run's own count says.
+TEST(BatchRunLedgerTest, AFailedFolderFlushIsRecordedWithoutAnExtraFailedDevice) {
+  const ScratchDir dir;
+  WriteFileBytes(dir / "image.img", MakeValidImage(k4MiB));
+  const std::string ledgerPath = dir / "ledger.sqlite3";
+  const auto location = ledger::ParseLedgerLocation(ledgerPath);
+  ASSERT_TRUE(location);
+  ASSERT_TRUE(ledger::InitLedger(location.value(), ledger::kLedgerSchemaVersion));
+
+  FaultyFiles files;
+  files.folderFlushFails = true;
+  Shown shown;
+  RecordingFrontEnd frontEnd(shown);
+  GenerationJob job;
+  BatchRun run(job, frontEnd, files);
+  LedgerRequest request;
+  request.use = true;
+  request.location = ledgerPath;
+  request.station = "lineA";
+  ASSERT_TRUE(run.Prepare({"04:57:55:00:00:00", "4", "1", dir / "image.img", dir / "out"}, request))
+      << (shown.refusals.empty() ? "" : shown.refusals.front());
+  QuietHost host;
+  const BatchOutcome outcome = run.Write(host, WriterOptions{true});
+  EXPECT_EQ(outcome.devicesWritten + outcome.devicesFailed + outcome.devicesNotReached, 4);
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(host.texts.back(), WriteFailedText(dir / "out"));
+
+  auto opened = ledger::OpenLedger(location.value());
+  ASSERT_TRUE(opened);
+  const auto batches = opened.value()->Batches({});
+  ASSERT_TRUE(batches);
+  ASSERT_EQ(batches.value().size(), 1u);
+  ASSERT_EQ(batches.value()[0].writes.size(), 1u);
+  const ledger::WriteRecord& write = batches.value()[0].writes[0];
+  EXPECT_EQ(write.devicesWritten, 4);
+  EXPECT_EQ(write.devicesFailed, 0);
+  EXPECT_EQ(write.ending, ledger::Ending::Failed);
 }
 
 }  // namespace

@@ -184,7 +184,11 @@ bool ChildProcess::Signal(int signalNumber) {
 }
 
 bool ChildProcess::Pause() {
-  if (m_endStatus || !Signal(SIGSTOP))
+  return !m_endStatus && Signal(SIGSTOP) && WaitUntilStopped();
+}
+
+bool ChildProcess::WaitUntilStopped() {
+  if (m_pid <= 0 || m_endStatus)
     return false;
   int status = 0;
   if (::waitpid(m_pid, &status, WUNTRACED) != m_pid)

@@ -49,6 +49,9 @@ class ChildProcess {
   // Stops the child and returns once it is stopped (false if it ended
   // first); Resume lets it go on.
   bool Pause();
+  // Returns once the child stopped itself (a probe's raise(SIGSTOP) at
+  // the moment a test needs); false if it ended instead.
+  bool WaitUntilStopped();
   bool Resume();
   // Reads the rest of both outputs and reaps the child; one still running
   // at the timeout is killed, and the result says so.

@@ -80,4 +80,8 @@ bool FaultyFiles::Close(FileHandle file) {
   return SystemFiles::Close(file) && fault != Fault::CloseError;
 }
 
+bool FaultyFiles::FlushFolder(FolderHandle folder) {
+  return SystemFiles::FlushFolder(folder) && !folderFlushFails;
+}
+
 }  // namespace quillmark::test

@@ -33,6 +33,7 @@ class FaultyFiles : public SystemFiles {
   std::function<CloneResult(int request)> cloneAnswer;
   bool noUnnamedFiles = false;
   bool shortSourceWrite = false;  // the private copy of the image is written short
+  bool folderFlushFails = false;  // forcing a folder's entries to the disk reports an error
 
   FileHandle CreateExclusiveIn(FolderHandle folder, const std::string& name) override;
   FileHandle CreateUnnamedIn(FolderHandle folder) override;
@@ -43,6 +44,7 @@ class FaultyFiles : public SystemFiles {
   FileHandle Duplicate(FileHandle file) override;
   void ReleaseWhenWritten(FileHandle file) override;
   bool Close(FileHandle file) override;
+  bool FlushFolder(FolderHandle folder) override;
 
   // What happened.
   int created() const { return m_created; }            // named files created

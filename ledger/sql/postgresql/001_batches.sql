@@ -1,7 +1,7 @@
 -- Quillmark MAC ledger, schema version 1: the batches and their writes.
 -- Every address range ever issued is a row of quillmark.batches; no two
 -- ranges may overlap, and no row is ever changed or deleted. Applied by
--- `quillmark-cli ledger init` in one transaction.
+-- `quillmark-cli ledger init` in one transaction, which records the version.
 
 CREATE SCHEMA IF NOT EXISTS quillmark;
 
@@ -113,5 +113,3 @@ CREATE TRIGGER batch_writes_keep BEFORE DELETE ON quillmark.batch_writes
   FOR EACH ROW EXECUTE FUNCTION quillmark.refuse_change();
 CREATE TRIGGER batch_writes_keep_all BEFORE TRUNCATE ON quillmark.batch_writes
   FOR EACH STATEMENT EXECUTE FUNCTION quillmark.refuse_change();
-
-INSERT INTO quillmark.schema_version (version) VALUES (1);

@@ -71,5 +71,3 @@ CREATE TRIGGER voids_keep BEFORE UPDATE OR DELETE ON quillmark.voids
   FOR EACH ROW EXECUTE FUNCTION quillmark.refuse_change();
 CREATE TRIGGER voids_keep_all BEFORE TRUNCATE ON quillmark.voids
   FOR EACH STATEMENT EXECUTE FUNCTION quillmark.refuse_change();
-
-UPDATE quillmark.schema_version SET version = 2;

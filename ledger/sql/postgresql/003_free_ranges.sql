@@ -75,5 +75,3 @@ END;
 $$;
 CREATE TRIGGER batches_take_free_range AFTER INSERT ON quillmark.batches
   FOR EACH ROW EXECUTE FUNCTION quillmark.take_free_range();
-
-UPDATE quillmark.schema_version SET version = 3;

@@ -1,8 +1,12 @@
 -- Least-privilege roles for a shared Quillmark ledger on PostgreSQL.
 --
--- Run as a database superuser after `quillmark-cli ledger init`, and again
--- after every schema upgrade (it is safe to run any number of times):
+-- Run as a database superuser after `quillmark-cli ledger init` made the
+-- schema (it is safe to run any number of times), then run `ledger init`
+-- once more: every init grants the roles their rights on the schema as it
+-- stands (grants.sql), so an upgrade needs nothing run by hand.
+--   quillmark-cli ledger init "service=quillmark-admin"
 --   psql "service=quillmark-admin" -v ON_ERROR_STOP=1 -f roles.sql
+--   quillmark-cli ledger init "service=quillmark-admin"
 -- then give each person or station a login in one of the roles:
 --   CREATE ROLE line3 LOGIN IN ROLE quillmark_station;
 --   CREATE ROLE lin LOGIN IN ROLE quillmark_supervisor;
@@ -10,10 +14,6 @@
 -- quillmark_station     reads the ledger, records batches and their outcomes
 -- quillmark_supervisor  a station that may also add pools and void batches
 -- quillmark_owner       owns the schema: `ledger init` (upgrades) runs as it
---
--- Nobody gets DELETE, TRUNCATE or UPDATE of a recorded row: the tables'
--- triggers refuse those even to the owner. Who and when is filled in by
--- the database (session_user, now()); a station cannot write those columns.
 
 DO $$
 DECLARE
@@ -30,8 +30,8 @@ $$;
 
 GRANT quillmark_station TO quillmark_supervisor;
 
--- The owner owns the schema and everything in it (tables made by a later
--- upgrade included, once this file runs again).
+-- The owner owns the schema and everything in it; a later upgrade by a
+-- member of the owner role makes its objects as that role.
 ALTER SCHEMA quillmark OWNER TO quillmark_owner;
 DO $$
 DECLARE
@@ -50,20 +50,3 @@ BEGIN
   END LOOP;
 END
 $$;
-
-REVOKE ALL ON SCHEMA quillmark FROM PUBLIC;
-REVOKE ALL ON ALL TABLES IN SCHEMA quillmark FROM PUBLIC, quillmark_station, quillmark_supervisor;
-GRANT USAGE ON SCHEMA quillmark TO quillmark_station;
-GRANT SELECT ON ALL TABLES IN SCHEMA quillmark TO quillmark_station;
-
--- A station records a batch and its writes by naming only these columns.
-GRANT INSERT (first_mac, device_count, macs_per_device, station, pool)
-  ON quillmark.batches TO quillmark_station;
-GRANT INSERT (batch_id, station, image_sha256, output_folder)
-  ON quillmark.batch_writes TO quillmark_station;
-GRANT UPDATE (devices_written, devices_failed, ending)
-  ON quillmark.batch_writes TO quillmark_station;
-
--- A supervisor adds pools and voids batches.
-GRANT INSERT (name, macs) ON quillmark.pools TO quillmark_supervisor;
-GRANT INSERT (batch_id, reason) ON quillmark.voids TO quillmark_supervisor;

@@ -1,7 +1,7 @@
 -- Quillmark MAC ledger, schema version 1: the batches and their writes.
 -- Every address range ever issued is a row of batches; no two ranges may
 -- overlap, and no row is ever changed or deleted. Applied by
--- `quillmark-cli ledger init` in one transaction.
+-- `quillmark-cli ledger init` in one transaction, which records the version.
 
 PRAGMA application_id = 1363952715;  -- 'QLDK'
 
@@ -74,5 +74,3 @@ CREATE TRIGGER batch_writes_keep_rows BEFORE DELETE ON batch_writes
 BEGIN
   SELECT RAISE(ABORT, 'quillmark: the ledger keeps every row');
 END;
-
-PRAGMA user_version = 1;

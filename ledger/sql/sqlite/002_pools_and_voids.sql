@@ -54,5 +54,3 @@ CREATE TRIGGER voids_keep_rows BEFORE DELETE ON voids
 BEGIN
   SELECT RAISE(ABORT, 'quillmark: the ledger keeps every row');
 END;
-
-PRAGMA user_version = 2;

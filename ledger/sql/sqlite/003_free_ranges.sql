@@ -54,5 +54,3 @@ BEGIN
     WHERE first_mac = NEW.first_mac
       AND end_mac >= NEW.first_mac + NEW.device_count * NEW.macs_per_device;
 END;
-
-PRAGMA user_version = 3;

@@ -1,0 +1,180 @@
+#include "station_config.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "batch_limits.h"
+#include "mac_address.h"
+#include "printable_text.h"
+
+#if QUILLMARK_HAVE_TOML
+#define TOML_EXCEPTIONS 0
+#define TOML_HEADER_ONLY 1
+#include <toml++/toml.h>
+#endif
+
+namespace quillmark {
+namespace {
+
+std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
+  // Keys, values and the parser's words come from the file: one line whatever they hold.
+  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
+                                 what);
+}
+
+}  // namespace
+
+#if QUILLMARK_HAVE_TOML
+
+namespace {
+
+std::string Lowercase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The line of the first character the TOML parser must not see, or 0.
+// toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
+// classifies some characters beyond ASCII where a key, a value or white
+// space may stand, and in multi-line strings. Such a character is taken
+// in a comment and in a one-line string (a station or lot name); a
+// multi-line string, which no key needs, is refused outright.
+struct UnsafeText {
+  std::int64_t line = 0;
+  const char* what = "";
+};
+
+UnsafeText FindUnsafeText(std::string_view text) {
+  enum class In { Plain, Comment, BasicString, LiteralString };
+  In in = In::Plain;
+  std::int64_t line = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+      in = In::Plain;  // a one-line string cannot go on; the parser says so
+      continue;
+    }
+    switch (in) {
+      case In::Comment:
+        break;
+      case In::BasicString:
+        if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n')
+          ++i;
+        else if (c == '"')
+          in = In::Plain;
+        break;
+      case In::LiteralString:
+        if (c == '\'')
+          in = In::Plain;
+        break;
+      case In::Plain:
+        if (static_cast<unsigned char>(c) >= 0x80)
+          return {line, "注释和字符串之外只能使用ASCII字符"};
+        if (c == '#') {
+          in = In::Comment;
+        } else if (c == '"' || c == '\'') {
+          if (text.substr(i, 3) == std::string(3, c))
+            return {line, "不接受多行字符串"};
+          in = c == '"' ? In::BasicString : In::LiteralString;
+        }
+        break;
+    }
+  }
+  return {};
+}
+
+std::int64_t LineOf(const toml::node& node) {
+  return static_cast<std::int64_t>(node.source().begin.line);
+}
+
+// A text key's value: a non-empty string of printable characters.
+std::string ReadText(const toml::node& node, const std::string& key, const std::string& name,
+                     std::optional<std::string>& value) {
+  if (!node.is_string() || node.as_string()->get().empty() ||
+      HasControlCharacters(node.as_string()->get()))
+    return Refusal(name, LineOf(node), key + " 应是非空字符串，不含控制字符");
+  value = node.as_string()->get();
+  return {};
+}
+
+std::string ReadCount(const toml::node& node, const std::string& key, const std::string& name,
+                      std::int32_t low, std::int32_t high, std::optional<std::string>& value) {
+  if (!node.is_integer() || node.as_integer()->get() < low || node.as_integer()->get() > high)
+    return Refusal(name, LineOf(node),
+                   key + " 应是" + std::to_string(low) + "到" + std::to_string(high) + "的整数");
+  value = std::to_string(node.as_integer()->get());
+  return {};
+}
+
+std::string ReadStartMac(const toml::node& node, const std::string& name,
+                         std::optional<std::string>& value) {
+  const std::string rule =
+      "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
+      "\"04:57:55:00:00:00\"）";
+  if (!node.is_string())
+    return Refusal(name, LineOf(node), rule);
+  const std::string text = node.as_string()->get();
+  // Written in full: the reading rules that bend a typed field would let a
+  // typo stand for an address nobody meant, in every run of the station.
+  const std::optional<MacAddress> mac = MacAddress::Parse(text);
+  if (!mac || mac->ToColonText() != Lowercase(text) || !mac->IsValidStart())
+    return Refusal(name, LineOf(node), rule);
+  value = mac->ToColonText();
+  return {};
+}
+
+std::string ReadKey(const std::string& key, const toml::node& node, const std::string& name,
+                    StationConfig& config) {
+  if (key == "ledger")
+    return ReadText(node, key, name, config.ledger);
+  if (key == "station")
+    return ReadText(node, key, name, config.station);
+  if (key == "pool")
+    return ReadText(node, key, name, config.pool);
+  if (key == "lot")
+    return ReadText(node, key, name, config.lot);
+  if (key == "start_mac")
+    return ReadStartMac(node, name, config.startMac);
+  if (key == "count")
+    return ReadCount(node, key, name, kMinDeviceCount, kMaxDeviceCount, config.deviceCount);
+  if (key == "macs_per_device")
+    return ReadCount(node, key, name, kMinMacsPerDevice, kMaxMacsPerDevice, config.macsPerDevice);
+  return Refusal(name, LineOf(node),
+                 "未知的键 " + key +
+                     "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）");
+}
+
+}  // namespace
+
+StationConfigResult ReadStationConfig(const std::string& text, const std::string& name) {
+  if (const UnsafeText unsafe = FindUnsafeText(text); unsafe.line != 0)
+    return {{}, Refusal(name, unsafe.line, unsafe.what)};
+  toml::parse_result parsed = toml::parse(std::string_view(text));
+  if (!parsed) {
+    const toml::parse_error& error = parsed.error();
+    return {{},
+            Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
+                    "不是有效的TOML：" + std::string(error.description()))};
+  }
+  StationConfig config;
+  for (const auto& [key, node] : parsed.table()) {
+    if (std::string error = ReadKey(std::string(key.str()), node, name, config); !error.empty())
+      return {{}, error};
+  }
+  return {config, {}};
+}
+
+#else
+
+StationConfigResult ReadStationConfig(const std::string&, const std::string& name) {
+  return {{}, Refusal(name, 1, "此版本构建时未包含TOML解析器，不能读取配置文件")};
+}
+
+#endif
+
+}  // namespace quillmark

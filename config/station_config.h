@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "job_acceptance.h"
+#include "platform_file.h"
+
+namespace quillmark {
+
+// A station's settings from its configuration files: where its ledger is,
+// its name, pool and lot, and the request's defaults. A key that is absent
+// leaves the front end's own default.
+struct StationConfig {
+  std::optional<std::string> ledger;
+  std::optional<std::string> station;
+  std::optional<std::string> pool;
+  std::optional<std::string> lot;
+  std::optional<std::string> startMac;       // written in full, as acceptance reads it
+  std::optional<std::string> deviceCount;    // as the count field's text
+  std::optional<std::string> macsPerDevice;  // as the field's text
+};
+
+struct StationConfigResult {
+  StationConfig config;  // empty when refused
+  std::string error;     // one line naming the file and its line, when refused
+};
+
+// Reads one file's text; name is how a refusal names the file.
+StationConfigResult ReadStationConfig(const std::string& text, const std::string& name);
+
+// The files read, the system's first; an empty path is not read.
+struct StationConfigPaths {
+  std::string system;
+  std::string user;
+};
+
+// Where this machine keeps them: the system file is QUILLMARK_SYSTEM_CONFIG
+// when set (for tests and packagers), else the built-in path; the user's
+// is under $XDG_CONFIG_HOME (default ~/.config) on Linux, under %APPDATA%
+// on Windows.
+StationConfigPaths StationConfigLocations();
+
+// Reads both files; a key of the user's file replaces the system's. A file
+// that is absent adds nothing; one that cannot be read or is refused
+// refuses the whole configuration.
+StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformFiles& files);
+StationConfigResult LoadStationConfig();
+
+// The request's defaults the configuration sets, written over texts.
+void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts);
+
+}  // namespace quillmark

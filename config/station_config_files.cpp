@@ -1,0 +1,108 @@
+#include <cstdint>
+#include <cstdlib>
+
+#include "printable_text.h"
+#include "station_config.h"
+
+#ifndef QUILLMARK_SYSTEM_CONFIG_PATH
+#define QUILLMARK_SYSTEM_CONFIG_PATH "/etc/quillmark/quillmark.toml"
+#endif
+
+namespace quillmark {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+std::string Joined(const std::string& folder, const char* rest) {
+  if (folder.empty())
+    return {};
+  return folder + kPathSeparator + "quillmark" + kPathSeparator + rest;
+}
+
+// One file's text; an absent file is an empty configuration.
+StationConfigResult LoadFile(const std::string& path, PlatformFiles& files) {
+  if (path.empty() || files.KindOf(path) == PathKind::None)
+    return {};
+  // A configuration is a few lines; anything past this is not one.
+  constexpr std::uint64_t kLargestConfig = 1 << 20;
+  std::string text;
+  bool read = false;
+  if (const FileHandle file = files.OpenForReading(path); file != kNoFile) {
+    const std::optional<std::uint64_t> size = files.SizeOf(file);
+    if (size && *size <= kLargestConfig) {
+      text.resize(*size);
+      read = files.ReadAll(file, reinterpret_cast<std::uint8_t*>(text.data()), *size) == *size;
+    }
+    files.Close(file);
+  }
+  // A file there but unread would leave the station on defaults nobody chose.
+  if (!read)
+    return {{},
+            EscapeControlCharacters("配置文件错误！" + path +
+                                    "：无法读取（须是不超过1 MiB、可读的普通文件）")};
+  return ReadStationConfig(text, path);
+}
+
+template <typename Field>
+void Overlay(Field& base, const Field& over) {
+  if (over)
+    base = over;
+}
+
+}  // namespace
+
+StationConfigPaths StationConfigLocations() {
+  StationConfigPaths paths;
+  paths.system = Environment("QUILLMARK_SYSTEM_CONFIG");
+#ifdef _WIN32
+  if (paths.system.empty())
+    paths.system = Joined(Environment("PROGRAMDATA"), "quillmark.toml");
+  paths.user = Joined(Environment("APPDATA"), "quillmark.toml");
+#else
+  if (paths.system.empty())
+    paths.system = QUILLMARK_SYSTEM_CONFIG_PATH;
+  // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules say.
+  std::string base = Environment("XDG_CONFIG_HOME");
+  if (base.empty() || base.front() != '/') {
+    const std::string home = Environment("HOME");
+    base = home.empty() ? std::string() : home + "/.config";
+  }
+  paths.user = Joined(base, "quillmark.toml");
+#endif
+  return paths;
+}
+
+StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformFiles& files) {
+  StationConfigResult system = LoadFile(paths.system, files);
+  if (!system.error.empty())
+    return system;
+  StationConfigResult user = LoadFile(paths.user, files);
+  if (!user.error.empty())
+    return user;
+  StationConfig& config = system.config;
+  const StationConfig& mine = user.config;
+  Overlay(config.ledger, mine.ledger);
+  Overlay(config.station, mine.station);
+  Overlay(config.pool, mine.pool);
+  Overlay(config.lot, mine.lot);
+  Overlay(config.startMac, mine.startMac);
+  Overlay(config.deviceCount, mine.deviceCount);
+  Overlay(config.macsPerDevice, mine.macsPerDevice);
+  return system;
+}
+
+StationConfigResult LoadStationConfig() {
+  SystemFiles files;
+  return LoadStationConfig(StationConfigLocations(), files);
+}
+
+void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts) {
+  texts.startMac = config.startMac.value_or(texts.startMac);
+  texts.deviceCount = config.deviceCount.value_or(texts.deviceCount);
+  texts.macsPerDevice = config.macsPerDevice.value_or(texts.macsPerDevice);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,4 @@
+-- Quillmark MAC ledger, schema version 4. Nothing changes on SQLite: the
+-- version is one value already (user_version, in the file's header), and
+-- the lock is the database's own (BEGIN IMMEDIATE). The step keeps both
+-- back ends' versions alike.

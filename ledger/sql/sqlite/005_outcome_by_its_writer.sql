@@ -1,0 +1,3 @@
+-- Quillmark MAC ledger, schema version 5. Nothing changes on SQLite: a
+-- file has one user, who records every outcome. The step keeps both back
+-- ends' versions alike.

@@ -1,0 +1,168 @@
+// The station configuration through quillmark-cli: the system's and the
+// user's files give the request's defaults and the ledger, options and
+// QUILLMARK_LEDGER win over them, and a file in error stops every command
+// that reads it with one line naming the file and its line.
+#include <gmock/gmock.h>
+
+#include <fstream>
+
+#include "cli_fixture.h"
+#include "ledger_fixture.h"
+#include "write_command.h"
+
+namespace quillmark::test {
+namespace {
+
+using testing::ElementsAre;
+
+constexpr std::uint64_t kStart = 0x045755000000;
+
+class StationConfigCliTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    ASSERT_EQ(::mkdir((m_root + "/xdg").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(UserFolder().c_str(), 0755), 0);
+    ::setenv("XDG_CONFIG_HOME", (m_root + "/xdg").c_str(), 1);
+    ::setenv("QUILLMARK_SYSTEM_CONFIG", SystemFile().c_str(), 1);
+    ::unsetenv("QUILLMARK_LEDGER");
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("QUILLMARK_SYSTEM_CONFIG");
+    ::unsetenv("QUILLMARK_LEDGER");
+  }
+
+  std::string UserFolder() const { return m_root + "/xdg/quillmark"; }
+  std::string UserFile() const { return UserFolder() + "/quillmark.toml"; }
+  std::string SystemFile() const { return m_root + "/system.toml"; }
+  static void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+
+  // A fresh SQLite ledger in the scratch folder.
+  std::string NewLedger(const std::string& name) {
+    const std::string path = m_root + "/" + name;
+    EXPECT_TRUE(ledger::InitLedger({ledger::LedgerKind::SQLite, path}));
+    return path;
+  }
+  std::vector<ledger::BatchDetails> Batches(const std::string& path) {
+    auto opened = ledger::OpenLedger({ledger::LedgerKind::SQLite, path});
+    EXPECT_TRUE(opened);
+    if (!opened)
+      return {};
+    auto batches = opened.value()->Batches({});
+    return batches ? batches.value() : std::vector<ledger::BatchDetails>{};
+  }
+};
+
+TEST_F(StationConfigCliTest, TheFilesGiveTheDefaultsAndOptionsWinOverThem) {
+  Write(SystemFile(), "count = 5\nmacs_per_device = 2\nstart_mac = \"04:57:55:00:00:10\"\n");
+  Write(UserFile(), "# this operator's line\ncount = 3\n");
+  const ChildResult configured = Run({"--image=image.img", "--quiet"});
+  EXPECT_EQ(configured.exitCode, 0) << configured.err;
+  EXPECT_THAT(m_dir.List("out"),
+              ElementsAre("fw_045755_000010.img", "fw_045755_000012.img", "fw_045755_000014.img"));
+  EXPECT_EQ(ReadFileBytes(Out("fw_045755_000012.img")), DeviceImage(kStart + 0x12, 2));
+  // verify reads the same defaults: the batch just written passes as it is.
+  const ChildResult verified = Run({"verify", "--image=image.img", "--quiet"});
+  EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
+
+  const ChildResult given =
+      Run({"--image=image.img", "--quiet", "--out=given", "--count=1", "--macs-per-device=1"});
+  EXPECT_EQ(given.exitCode, 0) << given.err;
+  EXPECT_THAT(m_dir.List("given"), ElementsAre("fw_045755_000010.img"));
+  EXPECT_EQ(ReadFileBytes(m_root + "/given/fw_045755_000010.img"), DeviceImage(kStart + 0x10, 1));
+}
+
+// The order: --ledger, QUILLMARK_LEDGER, the user's file, the system's.
+TEST_F(StationConfigCliTest, TheLedgerAndStationComeFromTheFilesUnlessNamedElsewhere) {
+  const std::string station = NewLedger("station.sqlite3");
+  const std::string mine = NewLedger("mine.sqlite3");
+  const std::string other = NewLedger("other.sqlite3");
+  Write(SystemFile(), "ledger = \"" + station + "\"\nstation = \"line3\"\ncount = 2\n");
+  EXPECT_EQ(Run({"--image=image.img", "--quiet"}).exitCode, 0);
+  ASSERT_EQ(Batches(station).size(), 1u);
+  EXPECT_EQ(Batches(station)[0].batch.station, "line3");
+
+  Write(UserFile(), "ledger = \"" + mine + "\"\n");
+  EXPECT_EQ(
+      Run({"--image=image.img", "--quiet", "--out=b", "--start-mac=04:57:55:00:01:00"}).exitCode,
+      0);
+  EXPECT_EQ(Batches(mine).size(), 1u);
+
+  ::setenv("QUILLMARK_LEDGER", other.c_str(), 1);
+  EXPECT_EQ(
+      Run({"--image=image.img", "--quiet", "--out=c", "--start-mac=04:57:55:00:02:00"}).exitCode,
+      0);
+  EXPECT_EQ(Batches(other).size(), 1u);
+  EXPECT_EQ(Run({"--image=image.img", "--quiet", "--out=d", "--start-mac=04:57:55:00:03:00",
+                 "--ledger", mine, "--station=line4"})
+                .exitCode,
+            0);
+  ASSERT_EQ(Batches(mine).size(), 2u);
+  EXPECT_EQ(Batches(mine)[1].batch.station, "line4");
+  EXPECT_EQ(Run({"--image=image.img", "--quiet", "--out=e", "--no-ledger"}).exitCode, 0);
+  EXPECT_EQ(Batches(station).size() + Batches(mine).size() + Batches(other).size(), 4u);
+
+  // The ledger's own commands find it the same way.
+  ::unsetenv("QUILLMARK_LEDGER");
+  const ChildResult listed = Run({"ledger", "list"});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("04:57:55:00:03:00"), std::string::npos) << listed.out;
+}
+
+TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine) {
+  Write(UserFile(), "count = 3\ncolour = \"red\"\n");
+  const std::string line = "quillmark-cli: 配置文件错误！" + UserFile() +
+                           " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、"
+                           "start_mac、count、macs_per_device）\n";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
+                                               {"--image=image.img", "--dry-run", "--count=2"},
+                                               {"verify", "--image=image.img"},
+                                               {"ledger", "list"},
+                                               {"ledger", "report", "--html=r.html"}}) {
+    SCOPED_TRACE(args.front() + " " + args.back());
+    const ChildResult refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, line);
+    EXPECT_EQ(refused.out, "");
+  }
+  EXPECT_THAT(m_dir.List(), ElementsAre("image.img", "xdg"));
+  // Help stays at hand to mend it.
+  EXPECT_EQ(Run({"--help"}).exitCode, 0);
+  EXPECT_EQ(Run({"verify", "--help"}).exitCode, 0);
+}
+
+// The lot is the write's when --lot is not given; station and pool go
+// only with a ledger.
+TEST(StationConfigParseTest, TheConfiguredLotStationAndPoolMeetTheOptions) {
+  StationConfig config;
+  config.lot = "WO-7";
+  config.station = "line3";
+  config.pool = "lineA";
+  config.ledger = "/srv/ledger.sqlite3";
+  ::unsetenv("QUILLMARK_LEDGER");
+  const cli::ParsedCommandLine plain = cli::ParseWriteCommandLine({"--image=a.img"}, config);
+  ASSERT_EQ(plain.action, cli::CommandLineAction::Run) << plain.error;
+  EXPECT_EQ(plain.options.lot, "WO-7");
+  EXPECT_TRUE(plain.options.useLedger);
+  EXPECT_EQ(plain.options.ledgerLocation, "/srv/ledger.sqlite3");
+  EXPECT_EQ(plain.options.station, "line3");
+  EXPECT_EQ(plain.options.pool, "lineA");
+
+  const cli::ParsedCommandLine next =
+      cli::ParseWriteCommandLine({"--image=a.img", "--start-mac=next"}, config);
+  EXPECT_EQ(next.action, cli::CommandLineAction::Run) << next.error;
+  EXPECT_TRUE(next.options.NextFreeStart());
+
+  const cli::ParsedCommandLine off =
+      cli::ParseWriteCommandLine({"--image=a.img", "--no-ledger"}, config);
+  ASSERT_EQ(off.action, cli::CommandLineAction::Run) << off.error;
+  EXPECT_FALSE(off.options.useLedger);
+  EXPECT_EQ(off.options.station, "");
+  EXPECT_EQ(off.options.pool, "");
+}
+
+}  // namespace
+}  // namespace quillmark::test

@@ -1,0 +1,261 @@
+// The station configuration: what one file may hold, how the system's and
+// the user's files meet, where they are looked for, and which ledger wins.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "batch_ledger.h"
+#include "batch_limits.h"
+#include "scratch_dir.h"
+#include "station_config.h"
+
+using namespace quillmark;
+
+namespace {
+
+constexpr const char* kName = "/etc/quillmark/quillmark.toml";
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// An environment variable set (or unset, for nullptr) while the object lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name))
+      m_old = old;
+    Set(value);
+  }
+  ~ScopedEnvironment() { Set(m_old ? m_old->c_str() : nullptr); }
+
+ private:
+  void Set(const char* value) {
+    if (value)
+      ::setenv(m_name, value, 1);
+    else
+      ::unsetenv(m_name);
+  }
+
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
+
+TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
+  const StationConfigResult read = ReadStationConfig(
+      "# 工位配置：每个键都可省略\n"
+      "ledger = \"postgresql://ledger.example/quillmark\"\n"
+      "station = \"产线A-1\"   # 名称可以是中文\n"
+      "pool = 'lineA'\n"
+      "lot = \"WO-2026-0042\"\n"
+      "start_mac = \"04:57:55:00:0A:00\"\n"
+      "count = 40\n"
+      "macs_per_device = 2\n",
+      kName);
+  ASSERT_EQ(read.error, "");
+  const StationConfig& c = read.config;
+  EXPECT_EQ(c.ledger, "postgresql://ledger.example/quillmark");
+  EXPECT_EQ(c.station, "产线A-1");
+  EXPECT_EQ(c.pool, "lineA");
+  EXPECT_EQ(c.lot, "WO-2026-0042");
+  EXPECT_EQ(c.startMac, "04:57:55:00:0a:00");
+  EXPECT_EQ(c.deviceCount, "40");
+  EXPECT_EQ(c.macsPerDevice, "2");
+
+  JobRequestTexts texts = DefaultRequestTexts();
+  ApplyRequestDefaults(c, texts);
+  EXPECT_EQ(texts.startMac, "04:57:55:00:0a:00");
+  EXPECT_EQ(texts.deviceCount, "40");
+  EXPECT_EQ(texts.macsPerDevice, "2");
+  EXPECT_EQ(texts.outputDirectory, "out");
+}
+
+TEST(StationConfigTest, AnEmptyFileSetsNothing) {
+  const StationConfigResult read = ReadStationConfig("# nothing set\n\n", kName);
+  EXPECT_EQ(read.error, "");
+  EXPECT_FALSE(read.config.ledger || read.config.deviceCount || read.config.startMac);
+}
+
+struct Refused {
+  const char* text;
+  const char* error;  // after "配置文件错误！<name> "
+};
+
+TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
+  const std::string keys =
+      "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）";
+  const std::string startRule =
+      "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
+      "\"04:57:55:00:00:00\"）";
+  const Refused cases[] = {
+      {"count = 4\ncolour = 1\n", "第2行：未知的键 colour"},
+      {"\n[labels]\nname = \"a\"\n", "第2行：未知的键 labels"},
+      {"ledger.kind = \"sqlite\"\n", "第1行：ledger 应是非空字符串，不含控制字符"},
+      {"[station]\nname = \"a\"\n", "第1行：station 应是非空字符串，不含控制字符"},
+      {"count = \"40\"\n", "第1行：count 应是1到65535的整数"},
+      {"count = 0\n", "第1行：count 应是1到65535的整数"},
+      {"count = 65536\n", "第1行：count 应是1到65535的整数"},
+      {"count = 4.0\n", "第1行：count 应是1到65535的整数"},
+      {"\nmacs_per_device = 5\n", "第2行：macs_per_device 应是1到4的整数"},
+      {"ledger = 3\n", "第1行：ledger 应是非空字符串，不含控制字符"},
+      {"station = \"\"\n", "第1行：station 应是非空字符串，不含控制字符"},
+      {"lot = \"a\\u0007b\"\n", "第1行：lot 应是非空字符串，不含控制字符"},
+      {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
+      {"lot = \"\"\"\nA\n\"\"\"\n", "第1行：不接受多行字符串"},
+      {"pool = '''a'''\n", "第1行：不接受多行字符串"},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string expected = std::string("配置文件错误！") + kName + " " + c.error;
+    if (expected.find("未知的键") != std::string::npos)
+      expected += keys;
+    EXPECT_EQ(ReadStationConfig(c.text, kName).error, expected);
+  }
+  // Written in full, or refused: the field's reading rules would take a
+  // typo for some other address in every run of the station.
+  for (const char* start :
+       {"04:57:55:00:10:0g", "04-57-55-00-00-00", "04:57:55:00:00", "05:57:55:00:00:00",
+        "06:57:55:00:00:00", "04:ff:ff:00:00:00", "4:57:55:0:0:0"}) {
+    SCOPED_TRACE(start);
+    EXPECT_EQ(ReadStationConfig(std::string("start_mac = \"") + start + "\"\n", kName).error,
+              std::string("配置文件错误！") + kName + " 第1行：" + startRule);
+  }
+}
+
+TEST(StationConfigTest, TextThatIsNotTomlIsRefusedAtItsLine) {
+  for (const auto& [text, line] :
+       {std::pair{"count = 4\nstation = \n", 2}, std::pair{"count = 4\ncount = 5\n", 2},
+        std::pair{"\n\nlot = \"a\\q\"\n", 3}, std::pair{"<?xml version=\"1.0\"?>\n", 1}}) {
+    SCOPED_TRACE(text);
+    const std::string error = ReadStationConfig(text, kName).error;
+    EXPECT_EQ(error.rfind(std::string("配置文件错误！") + kName + " 第" + std::to_string(line) +
+                              "行：不是有效的TOML：",
+                          0),
+              0u)
+        << error;
+  }
+}
+
+struct ConfigFolders {
+  test::ScratchDir scratch;
+  StationConfigPaths paths{scratch / "system.toml", scratch / "user.toml"};
+};
+
+TEST(StationConfigTest, TheUsersFileWinsKeyByKey) {
+  ConfigFolders folders;
+  WriteText(folders.paths.system,
+            "ledger = \"/srv/ledger.sqlite3\"\nstation = \"lineA\"\ncount = 40\n");
+  WriteText(folders.paths.user, "count = 10\nlot = \"L7\"\n");
+  SystemFiles files;
+  const StationConfigResult loaded = LoadStationConfig(folders.paths, files);
+  ASSERT_EQ(loaded.error, "");
+  EXPECT_EQ(loaded.config.ledger, "/srv/ledger.sqlite3");
+  EXPECT_EQ(loaded.config.station, "lineA");
+  EXPECT_EQ(loaded.config.deviceCount, "10");
+  EXPECT_EQ(loaded.config.lot, "L7");
+  EXPECT_FALSE(loaded.config.pool);
+}
+
+TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
+  ConfigFolders folders;
+  SystemFiles files;
+  EXPECT_EQ(LoadStationConfig(folders.paths, files).error, "");
+  WriteText(folders.paths.user, "count = 10\n");
+  WriteText(folders.paths.system, "count = 10\nbogus = 1\n");
+  EXPECT_EQ(LoadStationConfig(folders.paths, files).error,
+            "配置文件错误！" + folders.paths.system +
+                " 第2行：未知的键 bogus"
+                "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）");
+  WriteText(folders.paths.system, "count = 10\n");
+  WriteText(folders.paths.user, "count = ten\n");
+  EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),
+            std::string::npos);
+}
+
+// Something there that cannot be read is no configuration to run without.
+TEST(StationConfigTest, AFileThatCannotBeReadIsRefused) {
+  ConfigFolders folders;
+  SystemFiles files;
+  ASSERT_EQ(::mkdir(folders.paths.user.c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(folders.paths.system.c_str(), 0644), 0);
+  EXPECT_EQ(
+      LoadStationConfig(folders.paths, files).error,
+      "配置文件错误！" + folders.paths.system + "：无法读取（须是不超过1 MiB、可读的普通文件）");
+  ASSERT_EQ(::unlink(folders.paths.system.c_str()), 0);
+  EXPECT_EQ(
+      LoadStationConfig(folders.paths, files).error,
+      "配置文件错误！" + folders.paths.user + "：无法读取（须是不超过1 MiB、可读的普通文件）");
+}
+
+TEST(StationConfigTest, TheFilesAreLookedForWhereTheEnvironmentSays) {
+  {
+    const ScopedEnvironment system("QUILLMARK_SYSTEM_CONFIG", nullptr);
+    const ScopedEnvironment xdg("XDG_CONFIG_HOME", "/x/config");
+    EXPECT_EQ(StationConfigLocations().system, "/etc/quillmark/quillmark.toml");
+    EXPECT_EQ(StationConfigLocations().user, "/x/config/quillmark/quillmark.toml");
+  }
+  {
+    const ScopedEnvironment system("QUILLMARK_SYSTEM_CONFIG", "/t/system.toml");
+    const ScopedEnvironment home("HOME", "/home/op");
+    for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+      const ScopedEnvironment xdg("XDG_CONFIG_HOME", ignored);
+      EXPECT_EQ(StationConfigLocations().system, "/t/system.toml");
+      EXPECT_EQ(StationConfigLocations().user, "/home/op/.config/quillmark/quillmark.toml");
+    }
+  }
+  const ScopedEnvironment home("HOME", nullptr);
+  const ScopedEnvironment xdg("XDG_CONFIG_HOME", nullptr);
+  EXPECT_EQ(StationConfigLocations().user, "");
+}
+
+// QUILLMARK_LEDGER points one run elsewhere; the configuration is the
+// station's standing answer.
+TEST(StationConfigTest, QuillmarkLedgerWinsOverTheConfiguredLedger) {
+  StationConfig config;
+  config.ledger = "/srv/station.sqlite3";
+  {
+    const ScopedEnvironment ledger("QUILLMARK_LEDGER", "/tmp/other.sqlite3");
+    EXPECT_EQ(ConfiguredLedgerLocation(config), "/tmp/other.sqlite3");
+  }
+  for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+    const ScopedEnvironment ledger("QUILLMARK_LEDGER", unset);
+    EXPECT_EQ(ConfiguredLedgerLocation(config), "/srv/station.sqlite3");
+    EXPECT_EQ(ConfiguredLedgerLocation(StationConfig{}), std::nullopt);
+  }
+}
+
+// The example the package ships is all comments, and with its keys
+// uncommented it is a configuration this tool takes, every key in it.
+TEST(StationConfigTest, TheShippedExampleIsReadBothAsItIsAndUncommented) {
+  std::ifstream file(QUILLMARK_SOURCE_DIR "/doc/quillmark.toml", std::ios::binary);
+  const std::string example{std::istreambuf_iterator<char>(file), {}};
+  ASSERT_FALSE(example.empty());
+  const StationConfigResult asShipped = ReadStationConfig(example, "quillmark.toml");
+  EXPECT_EQ(asShipped.error, "");
+  EXPECT_FALSE(asShipped.config.ledger || asShipped.config.station || asShipped.config.deviceCount);
+
+  // Each key once: its first example.
+  std::string uncommented;
+  std::set<std::string> keys;
+  std::istringstream lines(example);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t equals = line.find(" = ");
+    if (line.rfind("#", 0) == 0 && line.size() > 1 && line[1] != ' ' &&
+        equals != std::string::npos && keys.insert(line.substr(1, equals - 1)).second)
+      uncommented += line.substr(1) + "\n";
+  }
+  const StationConfigResult read = ReadStationConfig(uncommented, "quillmark.toml");
+  ASSERT_EQ(read.error, "") << uncommented;
+  const StationConfig& c = read.config;
+  EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.startMac && c.deviceCount &&
+              c.macsPerDevice)
+      << uncommented;
+}
+
+}  // namespace
