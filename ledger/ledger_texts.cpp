@@ -30,10 +30,10 @@ LedgerError OverlapError(const BatchSummary& batch) {
 }
 
 LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference difference) {
-  const char* what = difference == RepeatDifference::Image    ? "本次的映像与该批次的不同"
+  const char* what = difference == RepeatDifference::Image ? "本次的映像与该批次的不同"
                      : difference == RepeatDifference::Folder ? "本次的输出目录与该批次的不同"
-                     : difference == RepeatDifference::Lot    ? "本次的批号与该批次的不同"
-                                                              : "本次的工位与该批次的不同";
+                     : difference == RepeatDifference::Lot ? "本次的批号与该批次的不同"
+                                                           : "本次的工位与该批次的不同";
   const std::string id = std::to_string(batch.id);
   return WithBatch(LedgerFault::Overlap,
                    "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + what +
