@@ -4,6 +4,7 @@
 
 #include "exit_codes.h"
 #include "file_replacement.h"
+#include "interface_text.h"
 #include "ledger.h"
 #include "ledger_texts.h"
 #include "output_path_guard.h"
@@ -45,30 +46,35 @@ Status CopyInto(const LedgerLocation& location, PlatformFiles& files, FolderHand
   return copied;
 }
 
+std::string BackupNotWritten(const std::string& path) {
+  return Fill({"备份文件无法写入！%1", "Cannot write the backup: %1"}, {path});
+}
+
 }  // namespace
 
 int RunLedgerBackup(const LedgerLocation& location, const std::string& path) {
   if (location.kind == LedgerKind::PostgreSQL)
     return Refuse(PostgresBackupError().message);
   SystemFiles files;
-  OutputPathGuard guard{"备份文件", {}, std::nullopt};
+  OutputPathGuard guard{std::string(Pick({"备份文件", "backup file"})), {}, std::nullopt};
   for (const std::string& file : LedgerFiles(location))
-    guard.inputs.push_back({file, "账本"});
+    guard.inputs.push_back({file, std::string(Pick({"账本", "ledger"}))});
   if (const std::string refusal = CheckOutputPath(path, guard, files); !refusal.empty())
     return Refuse(refusal);
 
   const PathParts parts = SplitPath(path);
   const FolderHandle folder = files.OpenFolder(parts.folder);
   if (folder == kNoFolder)
-    return Refuse("备份文件无法写入！" + path);
+    return Refuse(BackupNotWritten(path));
   bool placed = false;
   const Status copied = CopyInto(location, files, folder, parts, placed);
   files.CloseFolder(folder);
   if (!copied)
     return Refuse(copied.error().message);
   if (!placed)
-    return Refuse("备份文件无法写入！" + path);
-  const std::string done = "账本已备份：" + location.Display() + " → " + path + "\n";
+    return Refuse(BackupNotWritten(path));
+  const std::string done =
+      Fill({"账本已备份：%1 → %2\n", "Ledger backed up: %1 → %2\n"}, {location.Display(), path});
   return std::fputs(ToValidUtf8(done).c_str(), stdout) < 0 ? kExitRunFailed : kExitSuccess;
 }
 

@@ -296,7 +296,8 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
     return Refuse(location.error().message);
   if (words[0] == "backup") {
     if (words.size() != 2)
-      return ReportUsageError("用法: quillmark-cli ledger backup FILE");
+      return ReportUsageError(
+          Fill({"用法: %1", "Usage: %1"}, {"quillmark-cli ledger backup FILE"}));
     return RunLedgerBackup(location.value(), words[1]);
   }
   Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());

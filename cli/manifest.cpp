@@ -45,20 +45,24 @@ std::string ManifestPathRefusal(const std::string& path, const std::string& imag
 std::string ManifestWriteProblem(const std::string& path, PlatformFiles& files) {
   const ManifestLocation location = Locate(path);
   if (!IsUsableFileName(location.fileName))
-    return path + "：须以文件名结尾";
+    return Fill({"%1：须以文件名结尾", "%1: must end in a file name"}, {path});
   // A directory under the name would only refuse the final rename.
   if (files.IsDirectory(path))
-    return path + "：是目录";
+    return Fill({"%1：是目录", "%1: is a folder"}, {path});
   if (!files.IsDirectory(location.directory))
-    return path + "：所在目录不存在";
+    return Fill({"%1：所在目录不存在", "%1: its folder does not exist"}, {path});
   const std::string tempPath = TemporaryPathFor(location.directory, location.fileName);
   files.Remove(tempPath);
   const FileHandle probe = files.CreateExclusive(tempPath);
   if (probe == kNoFile)
-    return path + "：无法在所在目录中创建文件（无写权限或只读）";
+    return Fill({"%1：无法在所在目录中创建文件（无写权限或只读）",
+                 "%1: no file can be made in its folder (no write permission or read-only)"},
+                {path});
   const bool closed = files.Close(probe);
   if (!files.Remove(tempPath) || !closed)
-    return path + "：所在目录中的试写文件无法写完或删除";
+    return Fill({"%1：所在目录中的试写文件无法写完或删除",
+                 "%1: a trial file in its folder could not be written out or removed"},
+                {path});
   return "";
 }
 

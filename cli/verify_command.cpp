@@ -185,7 +185,8 @@ int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
     if (const std::string problem = ManifestWriteProblem(options.reportPath, files);
         !problem.empty()) {
       PrintError(problem);
-      return Refuse(options, {"报告文件无法写入！" + options.reportPath});
+      return Refuse(options, {Fill({"报告文件无法写入！%1", "Cannot write the report: %1"},
+                                   {options.reportPath})});
     }
   }
 

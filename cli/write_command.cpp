@@ -95,8 +95,11 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .value = &o.pool},
       {.name = "--lot",
        .valueName = "TEXT",
-       .help = "账本中随新批次记录的生产批号（默认无），\n"
-               "由 ledger list、show、export 列出；不能含控制字符",
+       .help = Pick({"账本中随新批次记录的生产批号（默认无），\n"
+                     "由 ledger list、show、export 列出；不能含控制字符",
+                     "the production lot the ledger records with a new\n"
+                     "batch (by default none), listed by ledger list,\n"
+                     "show and export; no control characters"}),
        .value = &o.lot},
       {.name = "--rerun",
        .valueName = "BATCH",

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "batch_limits.h"
+#include "interface_text.h"
 #include "mac_address.h"
 #include "printable_text.h"
 
@@ -19,8 +20,9 @@ namespace {
 
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
   // Keys, values and the parser's words come from the file: one line whatever they hold.
-  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
-                                 what);
+  return EscapeControlCharacters(
+      Fill({"配置文件错误！%1 第%2行：%3", "Error in the configuration file: %1 line %2: %3"},
+           {name, std::to_string(line), what}));
 }
 
 }  // namespace
@@ -45,7 +47,7 @@ std::string Lowercase(std::string text) {
 // multi-line string, which no key needs, is refused outright.
 struct UnsafeText {
   std::int64_t line = 0;
-  const char* what = "";
+  std::string_view what;
 };
 
 UnsafeText FindUnsafeText(std::string_view text) {
@@ -74,12 +76,13 @@ UnsafeText FindUnsafeText(std::string_view text) {
         break;
       case In::Plain:
         if (static_cast<unsigned char>(c) >= 0x80)
-          return {line, "注释和字符串之外只能使用ASCII字符"};
+          return {line, Pick({"注释和字符串之外只能使用ASCII字符",
+                              "only ASCII characters are allowed outside comments and strings"})};
         if (c == '#') {
           in = In::Comment;
         } else if (c == '"' || c == '\'') {
           if (text.substr(i, 3) == std::string(3, c))
-            return {line, "不接受多行字符串"};
+            return {line, Pick({"不接受多行字符串", "multi-line strings are not accepted"})};
           in = c == '"' ? In::BasicString : In::LiteralString;
         }
         break;
@@ -97,7 +100,10 @@ std::string ReadText(const toml::node& node, const std::string& key, const std::
                      std::optional<std::string>& value) {
   if (!node.is_string() || node.as_string()->get().empty() ||
       HasControlCharacters(node.as_string()->get()))
-    return Refusal(name, LineOf(node), key + " 应是非空字符串，不含控制字符");
+    return Refusal(name, LineOf(node),
+                   Fill({"%1 应是非空字符串，不含控制字符",
+                         "%1 must be a non-empty string without control characters"},
+                        {key}));
   value = node.as_string()->get();
   return {};
 }
@@ -106,16 +112,19 @@ std::string ReadCount(const toml::node& node, const std::string& key, const std:
                       std::int32_t low, std::int32_t high, std::optional<std::string>& value) {
   if (!node.is_integer() || node.as_integer()->get() < low || node.as_integer()->get() > high)
     return Refusal(name, LineOf(node),
-                   key + " 应是" + std::to_string(low) + "到" + std::to_string(high) + "的整数");
+                   Fill({"%1 应是%2到%3的整数", "%1 must be an integer from %2 to %3"},
+                        {key, std::to_string(low), std::to_string(high)}));
   value = std::to_string(node.as_integer()->get());
   return {};
 }
 
 std::string ReadStartMac(const toml::node& node, const std::string& name,
                          std::optional<std::string>& value) {
-  const std::string rule =
-      "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
-      "\"04:57:55:00:00:00\"）";
+  const std::string rule(
+      Pick({"start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
+            "\"04:57:55:00:00:00\"）",
+            "start_mac must be a unicast, globally administered address written in full, "
+            "its second and third bytes not both ff (such as \"04:57:55:00:00:00\")"}));
   if (!node.is_string())
     return Refusal(name, LineOf(node), rule);
   const std::string text = node.as_string()->get();
@@ -145,21 +154,25 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
   if (key == "macs_per_device")
     return ReadCount(node, key, name, kMinMacsPerDevice, kMaxMacsPerDevice, config.macsPerDevice);
   return Refusal(name, LineOf(node),
-                 "未知的键 " + key +
-                     "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）");
+                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、start_mac、count、"
+                       "macs_per_device）",
+                       "unknown key %1 (the keys are ledger, station, pool, lot, start_mac, "
+                       "count, macs_per_device)"},
+                      {key}));
 }
 
 }  // namespace
 
 StationConfigResult ReadStationConfig(const std::string& text, const std::string& name) {
   if (const UnsafeText unsafe = FindUnsafeText(text); unsafe.line != 0)
-    return {{}, Refusal(name, unsafe.line, unsafe.what)};
+    return {{}, Refusal(name, unsafe.line, std::string(unsafe.what))};
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
     return {{},
             Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                    "不是有效的TOML：" + std::string(error.description()))};
+                    Fill({"不是有效的TOML：%1", "not valid TOML: %1"},
+                         {std::string(error.description())}))};
   }
   StationConfig config;
   for (const auto& [key, node] : parsed.table()) {
@@ -172,7 +185,11 @@ StationConfigResult ReadStationConfig(const std::string& text, const std::string
 #else
 
 StationConfigResult ReadStationConfig(const std::string&, const std::string& name) {
-  return {{}, Refusal(name, 1, "此版本构建时未包含TOML解析器，不能读取配置文件")};
+  return {{},
+          Refusal(name, 1,
+                  std::string(Pick({"此版本构建时未包含TOML解析器，不能读取配置文件",
+                                    "this build has no TOML parser and cannot read "
+                                    "configuration files"})))};
 }
 
 #endif

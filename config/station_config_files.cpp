@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "interface_text.h"
 #include "printable_text.h"
 #include "station_config.h"
 
@@ -41,8 +42,11 @@ StationConfigResult LoadFile(const std::string& path, PlatformFiles& files) {
   // A file there but unread would leave the station on defaults nobody chose.
   if (!read)
     return {{},
-            EscapeControlCharacters("配置文件错误！" + path +
-                                    "：无法读取（须是不超过1 MiB、可读的普通文件）")};
+            EscapeControlCharacters(
+                Fill({"配置文件错误！%1：无法读取（须是不超过1 MiB、可读的普通文件）",
+                      "Error in the configuration file: %1: cannot be read (it "
+                      "must be a readable regular file of at most 1 MiB)"},
+                     {path}))};
   return ReadStationConfig(text, path);
 }
 

@@ -82,7 +82,7 @@ TEST(InterfaceTextsTest, EveryChineseTextOfTheToolHasItsEnglish) {
   const std::filesystem::path root = QUILLMARK_SOURCE_DIR;
   int files = 0;
   for (const char* folder :
-       {"generator", "run", "verifier", "ledger", "labels", "modules", "cli"}) {
+       {"generator", "run", "verifier", "ledger", "labels", "modules", "cli", "config"}) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
       const std::string extension = entry.path().extension().string();
       if (extension != ".cpp" && extension != ".h" && extension != ".in")
