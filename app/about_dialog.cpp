@@ -13,16 +13,20 @@ using K = ControlKind;
 
 constexpr TemplateControl kAboutControls[] = {
     {K::Icon, -1, "", 11, 17, 20, 20, "iconLabel"},
-    {K::Label, -1, "Quillmark 1.0 版", 40, 10, 119, 8, "versionLabel"},
-    {K::Label, -1, "固件镜像由产线固件组提供", 38, 25, 149, 8, "creditLabel"},
-    {K::DefaultButton, 1, "确定", 178, 7, 50, 14, "okButton"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "Quillmark 1.0 版"), 40, 10, 119, 8,
+     "versionLabel"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "固件镜像由产线固件组提供"), 38, 25,
+     149, 8, "creditLabel"},
+    {K::DefaultButton, 1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "确定"), 178, 7, 50, 14,
+     "okButton"},
 };
 
 }  // namespace
 
 CAboutDialog::CAboutDialog(QWidget* pParent) : QDialog(pParent) {
   setWindowIcon(ApplicationIcon());
-  const DialogBaseUnits units = ApplyDialogTemplate(*this, "关于 Quillmark", 235, 55);
+  const DialogBaseUnits units = ApplyDialogTemplate(
+      *this, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "关于 Quillmark"), 235, 55);
   QPushButton* ok = nullptr;
   for (const TemplateControl& control : kAboutControls) {
     QWidget* widget = AddTemplateControl(*this, units, control);

@@ -21,13 +21,20 @@ enum class ControlKind {
 struct TemplateControl {
   ControlKind kind;
   int id;            // -1 for a label the code never addresses
-  const char* text;  // UTF-8
+  const char* text;  // the Chinese source text, in UTF-8
   int x, y, width, height;
   const char* objectName;
 };
 
+// A template's text in the dialog's language: the source text is marked
+// for translation with the dialog's class name as its context
+// (QT_TRANSLATE_NOOP("quillmark::CMainDialog", "确定")). A text that has
+// nothing to translate, such as a default folder, comes back as it stands.
+QString TemplateText(const QDialog& dialog, const char* source);
+
 // A fixed-size dialog of width x height dialog units in the dialog font,
-// with a caption and a close button but no minimize or maximize button.
+// with a caption (translated as TemplateText) and a close button but no
+// minimize or maximize button.
 // Returns the base units to place its controls with.
 DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height);
 

@@ -38,7 +38,9 @@ JobRequestTexts CMainDialog::FieldTexts() const {
   texts.startMac = TextOf(m_controls.startMacEdit->text());
   texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
   texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
-  texts.imagePath = TextOf(m_controls.imagePathLabel->text());
+  // Until an image is chosen the label shows a placeholder, never to be
+  // taken for a file of that name.
+  texts.imagePath = m_bImageChosen ? TextOf(m_controls.imagePathLabel->text()) : std::string();
   texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
   return texts;
 }
@@ -99,7 +101,8 @@ void CMainDialog::OnRunFinished(bool finished) {
       m_pRun->Run().ReleaseFolder();
       // Files of another lot in the folder stay said when the run is done.
       if (!m_pRun->OtherLotNote().empty())
-        endStatus += "；" + m_pRun->OtherLotNote();
+        //: Joins the end of the run and the note about another lot's files.
+        endStatus += tr("；").toStdString() + m_pRun->OtherLotNote();
     }
     m_pRun.reset();
     EnableStart();
