@@ -3,6 +3,13 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+// The catalogues are built into the program. Named here, since a linker
+// taking the dialog from a static library (as the tests do) would leave
+// out a resource nothing names. Outside any namespace, as Qt requires.
+static void InitTranslationResources() {
+  Q_INIT_RESOURCE(quillmark_app_objects_translations);
+}
+
 namespace quillmark {
 namespace {
 
@@ -15,6 +22,7 @@ InterfaceLanguage DialogLanguage() {
 }
 
 DialogTranslations::DialogTranslations(QApplication& app) {
+  InitTranslationResources();
   g_dialogLanguage = CurrentInterfaceLanguage();
   if (g_dialogLanguage == InterfaceLanguage::English) {
     // Qt's own texts are English already; only the dialog's need a

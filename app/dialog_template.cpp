@@ -78,4 +78,15 @@ QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
   return widget;
 }
 
+void PlaceTemplateControls(QDialog& dialog, const DialogBaseUnits& units,
+                           std::span<const TemplatePlacement> placements) {
+  for (const TemplatePlacement& placement : placements) {
+    auto* widget = dialog.findChild<QWidget*>(QString::fromUtf8(placement.objectName),
+                                              Qt::FindDirectChildrenOnly);
+    if (widget != nullptr)
+      widget->setGeometry(
+          DialogRectToPixels(units, placement.x, placement.y, placement.width, placement.height));
+  }
+}
+
 }  // namespace quillmark

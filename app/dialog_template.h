@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <span>
 
 #include "dialog_units.h"
 
@@ -42,5 +43,16 @@ DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int widt
 // focus in the order they are created, so create them in template order.
 QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
                             const TemplateControl& control);
+
+// Where a translated template puts a control otherwise than the source
+// template, since its text is longer; in dialog units.
+struct TemplatePlacement {
+  const char* objectName;
+  int x, y, width, height;
+};
+
+// Moves the dialog's controls named there to their places.
+void PlaceTemplateControls(QDialog& dialog, const DialogBaseUnits& units,
+                           std::span<const TemplatePlacement> placements);
 
 }  // namespace quillmark

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "batch_limits.h"
+#include "dialog_language.h"
 #include "dialog_template.h"
 #include "run_progress.h"
 
@@ -40,6 +41,17 @@ constexpr TemplateControl kMainDialogControls[] = {
      "macsPerDeviceCaption"},
 };
 
+// The English captions are longer: the caption column is wider, the
+// fields start further right and end where the Chinese ones end.
+constexpr TemplatePlacement kEnglishPlacements[] = {
+    {"imageFileCaption", 16, 14, 55, 8},       {"imagePathLabel", 72, 13, 177, 12},
+    {"outputDirectoryCaption", 16, 33, 55, 8}, {"outputDirectoryLabel", 72, 31, 177, 12},
+    {"startMacCaption", 16, 57, 55, 8},        {"startMacEdit", 72, 54, 122, 14},
+    {"deviceCountCaption", 16, 77, 55, 8},     {"deviceCountEdit", 72, 76, 40, 14},
+    {"macsPerDeviceCaption", 118, 78, 65, 8},  {"statusCaption", 15, 96, 30, 8},
+    {"statusLabel", 46, 96, 240, 8},
+};
+
 // The tool's own additions, in a row under the status line inside the
 // template's height: a thin progress bar, and at its end, under the
 // buttons' column, how many devices failed. The count keeps its right
@@ -72,6 +84,8 @@ MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
   for (const TemplateControl& control : kMainDialogControls) {
     AddTemplateControl(dialog, units, control);
   }
+  if (DialogLanguage() == InterfaceLanguage::English)
+    PlaceTemplateControls(dialog, units, kEnglishPlacements);
   MainDialogControls controls;
   controls.startButton = Find<QPushButton>(dialog, "startButton");
   controls.chooseImageButton = Find<QPushButton>(dialog, "chooseImageButton");

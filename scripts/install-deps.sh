@@ -5,6 +5,7 @@ set -euo pipefail
 
 purpose="${1:-test}"
 packages=(cmake ninja-build g++ pkg-config libcli11-dev qt6-base-dev qt6-translations-l10n
+          qt6-l10n-tools qt6-tools-dev
           fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev libssl-dev
           libzint-dev libcairo2-dev libfontconfig-dev libtomlplusplus-dev)
 case "$purpose" in

@@ -35,7 +35,7 @@ std::vector<Message> ReadCatalogue(const QString& path) {
     } else if (xml.name() == u"source") {
       messages.push_back(Message{context, xml.readElementText(), {}, {}});
     } else if (xml.name() == u"translation" && !messages.empty()) {
-      messages.back().type = xml.attributes().value(u"type").toString();
+      messages.back().type = xml.attributes().value(QLatin1String("type")).toString();
       messages.back().translation = xml.readElementText();
     }
   }
