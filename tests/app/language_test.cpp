@@ -4,6 +4,7 @@
 // which language that locale must give ("en" or "zh").
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -243,9 +244,30 @@ class LanguageTest : public QObject {
     QCOMPARE(closer.seen[1].text, Either("Help could not be started.", "启动帮助失败。"));
   }
 
+  // F1 opens the guide of the language, and that guide calls the
+  // controls and menu items what the dialog shows.
   void helpOpensTheGuideOfTheLanguage() {
     QCOMPARE(HelpPagePath(QStringLiteral("/opt/q/Quillmark"), DialogLanguage()),
              Either("/opt/q/Quillmark_en.html", "/opt/q/Quillmark.html"));
+    QFile guide(QStringLiteral(QUILLMARK_RESOURCES "/") +
+                Either("quillmark_help_en.html", "quillmark_help.html"));
+    QVERIFY(guide.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(guide.readAll());
+    CMainDialog dialog;
+    QStringList names;
+    for (const QWidget* control : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (control->inherits("QPushButton") || control->objectName().endsWith("Caption"))
+        names << ShownText(*control);
+    }
+    const std::unique_ptr<QMenu> menu = BuildSystemMenu(&dialog, [](unsigned) {});
+    for (const QAction* action : menu->actions())
+      names << action->text();
+    static const QRegularExpression decoration(QStringLiteral("\\(&.\\)|&|\\.\\.\\.|:|："));
+    for (QString name : names) {
+      name.remove(decoration);
+      if (!name.isEmpty())
+        QVERIFY2(html.contains(name, Qt::CaseInsensitive), qPrintable(name));
+    }
   }
 };
 
