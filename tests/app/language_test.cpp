@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -242,6 +243,45 @@ class LanguageTest : public QObject {
     else
       QCOMPARE(closer.seen[0].text, QStringLiteral("读取文件错误！"));
     QCOMPARE(closer.seen[1].text, Either("Help could not be started.", "启动帮助失败。"));
+  }
+
+  // A run says its status in the language, joined to the note about
+  // another lot's files as the language joins them; the files it writes
+  // are the same in every language.
+  void aRunSpeaksTheLanguageAndWritesTheSameFiles() {
+    test::ScratchDir scratch;
+    const std::vector<std::uint8_t> image = test::MakeValidImage(test::k4MiB);
+    test::WriteFileBytes(scratch / "fw.img", image);
+    QVERIFY(QDir().mkpath(QString::fromStdString(scratch / "out")));
+    test::WriteFileBytes(scratch / "out/fw_other.img", {1});
+    const QString saved = QDir::currentPath();
+    CMainDialog dialog;
+    const QString imagePath = QString::fromStdString(scratch / "fw.img");
+    dialog.SetPickers(DialogPickers{[imagePath](QWidget*) { return std::optional(imagePath); },
+                                    [](QDialog&, std::function<void(const QString&)>) {}});
+    dialog.OnChooseImage();  // the relative output folder is now beside the image
+    Control<QLineEdit>(dialog, "deviceCountEdit")->setText(QStringLiteral("2"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    MessageBoxCloser closer;
+    dialog.OnOK();
+    QTRY_VERIFY(Control<QPushButton>(dialog, "startButton")->isEnabled());
+    QDir::setCurrent(saved);
+    QCOMPARE(closer.seen.size(), size_t{0});
+    const QString status = Control<QLabel>(dialog, "statusLabel")->text();
+    QVERIFY2(status.startsWith(Either("Run finished; ", "运行结束；")), qPrintable(status));
+    if (ExpectEnglish())
+      VerifyNoChinese({status});
+    QCOMPARE(
+        scratch.List("out"),
+        (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000001.img", "fw_other.img"}));
+    for (std::uint8_t octet : {0, 1}) {
+      char name[32];
+      std::snprintf(name, sizeof name, "out/fw_045755_0000%02x.img", octet);
+      QVERIFY2(test::ReadFileBytes(scratch / name) ==
+                   test::ExpectedDeviceImage(image, {0x04, 0x57, 0x55, 0, 0, octet}, 1),
+               name);
+    }
   }
 
   // F1 opens the guide of the language, and that guide calls the
