@@ -247,7 +247,8 @@ class LanguageTest : public QObject {
 
   // A run says its status in the language, joined to the note about
   // another lot's files as the language joins them; the files it writes
-  // are the same in every language.
+  // are the same in every language. The check that reads them back ends
+  // with its message box in the language.
   void aRunSpeaksTheLanguageAndWritesTheSameFiles() {
     test::ScratchDir scratch;
     const std::vector<std::uint8_t> image = test::MakeValidImage(test::k4MiB);
@@ -266,12 +267,15 @@ class LanguageTest : public QObject {
     MessageBoxCloser closer;
     dialog.OnOK();
     QTRY_VERIFY(Control<QPushButton>(dialog, "startButton")->isEnabled());
-    QDir::setCurrent(saved);
     QCOMPARE(closer.seen.size(), size_t{0});
     const QString status = Control<QLabel>(dialog, "statusLabel")->text();
+    dialog.OnSysCommand(kVerifyCommand);
+    QTRY_COMPARE(closer.seen.size(), size_t{1});
+    QDir::setCurrent(saved);
     QVERIFY2(status.startsWith(Either("Run finished; ", "运行结束；")), qPrintable(status));
+    QCOMPARE(closer.seen[0].icon, QMessageBox::NoIcon);  // every device passed
     if (ExpectEnglish())
-      VerifyNoChinese({status});
+      VerifyNoChinese({status, closer.seen[0].text});
     QCOMPARE(
         scratch.List("out"),
         (std::vector<std::string>{"fw_045755_000000.img", "fw_045755_000001.img", "fw_other.img"}));
