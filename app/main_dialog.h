@@ -79,7 +79,7 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   bool StartWorker(int deviceCount, std::function<void()> work);
   void EndVerify();
   void EnableStart();
-  void OnWorkerReturned();
+  void OnWorkerReturned(QThread* worker);
   void WaitForWorkersWhileServingThem();
   template <typename Apply>
   void OnDialogThread(Apply apply);

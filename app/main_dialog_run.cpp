@@ -56,7 +56,7 @@ bool CMainDialog::StartWorker(int deviceCount, std::function<void()> work) {
   QThread* worker = QThread::create(std::move(work));
   worker->setParent(this);
   worker->setStackSize(m_nWorkerStackSize);
-  connect(worker, &QThread::finished, this, &CMainDialog::OnWorkerReturned);
+  connect(worker, &QThread::finished, this, [this, worker] { OnWorkerReturned(worker); });
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
   worker->start();
   if (!worker->isRunning() && !worker->isFinished()) {
@@ -144,7 +144,13 @@ void CMainDialog::reject() {
   QDialog::reject();
 }
 
-void CMainDialog::OnWorkerReturned() {
+// A run's worker goes on after the run has ended, recording its outcome,
+// and a check may start meanwhile: only the latest worker's return ends
+// what the dialog is doing. An earlier one's return must not end that
+// check, whose worker still reads its batch.
+void CMainDialog::OnWorkerReturned(QThread* worker) {
+  if (worker != m_pWorkerThread)
+    return;
   if (m_pVerifyBatch)
     EndVerify();
   if (m_bClosePending) {
