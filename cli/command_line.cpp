@@ -5,6 +5,7 @@
 
 #include "console_text.h"
 #include "exit_codes.h"
+#include "interface_text.h"
 #include "optional_commands.h"
 #include "quillmark_version.h"
 #include "signals.h"
@@ -23,8 +24,10 @@ int Dispatch(const std::vector<std::string>& args) {
     }
     for (const std::string_view missing : SubcommandsNotBuilt()) {
       if (args.front() == missing)
-        return ReportUsageError(std::string(missing) +
-                                " 子命令在此版本中不可用（构建时未包含其所需的库）");
+        return ReportUsageError(Fill({"%1 子命令在此版本中不可用（构建时未包含其所需的库）",
+                                      "the %1 subcommand is not in this build (the libraries "
+                                      "it needs were not built in)"},
+                                     {missing}));
     }
   }
   return RunWriteCommand(args);
@@ -34,7 +37,10 @@ int Dispatch(const std::vector<std::string>& args) {
 
 std::vector<Subcommand> Subcommands() {
   std::vector<Subcommand> subcommands = {
-      {"verify", "读回一批镜像文件并逐台校验", &RunVerifyCommand},
+      {"verify",
+       Pick(
+           {"读回一批镜像文件并逐台校验", "read a batch's image files back and check each device"}),
+       &RunVerifyCommand},
   };
   for (const Subcommand& optional : OptionalSubcommands())
     subcommands.push_back(optional);
@@ -46,7 +52,11 @@ int RunCommandLine(int argc, const char* const* argv) {
   // library may throw (running out of memory) at the one edge.
   try {
     if (!OpenClosedStandardStreams()) {
-      std::fputs("quillmark-cli: 无法在关闭的标准输入输出上打开 /dev/null\n", stderr);
+      std::fputs(Fill({"quillmark-cli: 无法在关闭的标准输入输出上打开 /dev/null\n",
+                       "quillmark-cli: cannot open /dev/null on the closed standard streams\n"},
+                      {})
+                     .c_str(),
+                 stderr);
       return kExitRejected;
     }
     PrepareStandardStreams();
@@ -66,7 +76,8 @@ int FinishStandardOutput(int status) {
   const bool closed = std::fclose(stdout) == 0;
   if (written && flushed && closed)
     return status;
-  WriteText(stderr, "标准输出写入出错！\n");
+  WriteText(stderr,
+            std::string(Pick({"标准输出写入出错！\n", "Writing to standard output failed.\n"})));
   return status == kExitSuccess ? kExitRunFailed : status;
 }
 

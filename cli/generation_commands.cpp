@@ -9,6 +9,7 @@
 #include "console_host.h"
 #include "console_text.h"
 #include "exit_codes.h"
+#include "interface_text.h"
 #include "manifest.h"
 #include "request_options.h"
 #include "signals.h"
@@ -60,7 +61,8 @@ class ConsoleRun final : public RunFrontEnd {
       return refusal;
     }
     if (!CanWriteManifest(m_options.manifestPath, files))
-      return "清单文件无法写入！" + m_options.manifestPath;
+      return Fill({"清单文件无法写入！%1", "Cannot write the manifest: %1"},
+                  {m_options.manifestPath});
     return "";
   }
 
@@ -79,9 +81,11 @@ bool SaveManifest(const WriteOptions& options, const std::string& text, Platform
   const ManifestWrite written = WriteManifest(options.manifestPath, text, options.durable, files);
   if (written == ManifestWrite::Written)
     return true;
-  PrintError("清单文件写入出错！" + options.manifestPath);
+  PrintError(
+      Fill({"清单文件写入出错！%1", "Writing the manifest failed: %1"}, {options.manifestPath}));
   if (written == ManifestWrite::FailedOlderRemains)
-    PrintError("旧清单文件无法删除！" + options.manifestPath);
+    PrintError(Fill({"旧清单文件无法删除！%1", "The old manifest cannot be removed: %1"},
+                    {options.manifestPath}));
   return false;
 }
 
@@ -129,8 +133,14 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
     if (!options.pool.empty())
       add("--pool", options.pool);
   }
-  return "完成本批（同一批次再次写入同一目录）：" + command +
-         (ledgerLeftOut ? "（账本位置同前）" : "");
+  if (ledgerLeftOut)
+    return Fill({"完成本批（同一批次再次写入同一目录）：%1（账本位置同前）",
+                 "To finish the batch (the same batch again into the same folder): %1 (with "
+                 "the same ledger location as before)"},
+                {command});
+  return Fill({"完成本批（同一批次再次写入同一目录）：%1",
+               "To finish the batch (the same batch again into the same folder): %1"},
+              {command});
 }
 
 }  // namespace
@@ -145,7 +155,7 @@ static void PrintBentInput(const WriteOptions& options) {
 
 int RunGeneration(const WriteOptions& options) {
   if (!InstallStopHandlers())
-    PrintError(kNoStopHandlersText);
+    PrintError(std::string(kNoStopHandlersText));
   PrintBentInput(options);
   SystemFiles files;
   GenerationJob job;
@@ -161,10 +171,11 @@ int RunGeneration(const WriteOptions& options) {
       SaveManifest(options, ManifestText(host.WrittenDevices(), job.macsPerDevice), files);
 
   if (outcome.stopped) {
-    PrintError(
-        "运行已停止：已写入" + std::to_string(outcome.devicesWritten) + "个设备文件（共" +
-        std::to_string(job.deviceCount) + "个）；" +
-        RunEndCountText(outcome.devicesWritten, outcome.devicesFailed, outcome.devicesNotReached));
+    PrintError(Fill({"运行已停止：已写入%1个设备文件（共%2个）；%3",
+                     "Run stopped: %1 of %2 device files written; %3"},
+                    {std::to_string(outcome.devicesWritten), std::to_string(job.deviceCount),
+                     RunEndCountText(outcome.devicesWritten, outcome.devicesFailed,
+                                     outcome.devicesNotReached)}));
     PrintError(FinishingCommand(options, job));
     return kExitSignalBase + StopSignal();
   }

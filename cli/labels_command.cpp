@@ -8,6 +8,7 @@
 #include "command_line.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
+#include "interface_text.h"
 #include "label_font.h"
 #include "label_sheet.h"
 #include "memory_reuse.h"
@@ -27,10 +28,11 @@ namespace {
 std::string LayoutNames() {
   std::string names;
   for (const labels::LabelLayout& layout : labels::KnownLayouts())
-    names += (names.empty() ? "" : "、") + std::string(layout.name);
-  return names + "、roll-WxH（卷标，宽" + std::to_string(labels::kMinRollWidth) + "–" +
-         std::to_string(labels::kMaxRollWidth) + "、高" + std::to_string(labels::kMinRollHeight) +
-         "–" + std::to_string(labels::kMaxRollHeight) + "毫米）";
+    names += std::string(names.empty() ? "" : Pick({"、", ", "})) + std::string(layout.name);
+  return Fill({"%1、roll-WxH（卷标，宽%2–%3、高%4–%5毫米）",
+               "%1, roll-WxH (a roll, %2-%3 mm wide, %4-%5 mm high)"},
+              {names, std::to_string(labels::kMinRollWidth), std::to_string(labels::kMaxRollWidth),
+               std::to_string(labels::kMinRollHeight), std::to_string(labels::kMaxRollHeight)});
 }
 
 struct LabelsCommandLine {
@@ -44,45 +46,59 @@ struct LabelsCommandLine {
   std::string title;
   std::string firstCell = "1";
   bool help = false;
-  std::string layoutHelp =
-      "标签纸：" + LayoutNames() + "（默认 " + std::string(labels::kDefaultLayoutName) + "）";
+  std::string layoutHelp = Fill({"标签纸：%1（默认 %2）", "label stock: %1 (default %2)"},
+                                {LayoutNames(), labels::kDefaultLayoutName});
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line) {
   return {
       {.name = "--manifest",
        .valueName = "FILE",
-       .help = "写入时生成的清单（file,mac1,…,macN），必需",
+       .help = Pick({"写入时生成的清单（file,mac1,…,macN），必需",
+                     "the manifest the run wrote (file,mac1,...,macN);\nrequired"}),
        .value = &line.manifest,
        .required = true},
-      {.name = "--pdf", .valueName = "FILE", .help = "输出的PDF文件", .value = &line.pdf},
+      {.name = "--pdf",
+       .valueName = "FILE",
+       .help = Pick({"输出的PDF文件", "the PDF file to write"}),
+       .value = &line.pdf},
       {.name = "--zpl",
        .valueName = "FILE",
-       .help = "输出的ZPL文件（热敏标签打印机的语言，只用于卷标）",
+       .help = Pick({"输出的ZPL文件（热敏标签打印机的语言，只用于卷标）",
+                     "the ZPL file to write (the language of thermal\nlabel printers; rolls "
+                     "only)"}),
        .value = &line.zpl},
       {.name = "--printer",
        .valueName = "HOST[:PORT]",
-       .help = "把ZPL直接发到打印机的原始端口（默认 9100）；连接限时5秒，\n"
-               "打印机10秒不收数据即算中断；--pdf、--zpl、--printer 须给出且只给一个",
+       .help = Pick({"把ZPL直接发到打印机的原始端口（默认 9100）；连接限时5秒，\n"
+                     "打印机10秒不收数据即算中断；--pdf、--zpl、--printer 须给出且只给一个",
+                     "send the ZPL straight to the printer's raw port\n(default 9100); 5 "
+                     "seconds to connect, and a\nprinter taking no data for 10 seconds cuts "
+                     "the\nsend off; give exactly one of --pdf, --zpl and\n--printer"}),
        .value = &line.printer},
       {.name = "--dpi",
        .valueName = "N",
-       .help = "ZPL的打印机分辨率：203（默认）、300、600",
+       .help = Pick({"ZPL的打印机分辨率：203（默认）、300、600",
+                     "the printer's resolution for ZPL: 203 (default),\n300, 600"}),
        .value = &line.dpi},
       {.name = "--layout", .valueName = "NAME", .help = line.layoutHelp, .value = &line.layout},
       {.name = "--code",
        .valueName = "KIND",
-       .help = "条码：qr（默认，全部地址）、code128（第一个地址）、\ndatamatrix（全部地址）",
+       .help = Pick({"条码：qr（默认，全部地址）、code128（第一个地址）、\ndatamatrix（全部地址）",
+                     "the code: qr (default, every address), code128\n(the first address), "
+                     "datamatrix (every address)"}),
        .value = &line.code},
       {.name = "--title",
        .valueName = "TEXT",
-       .help = "每个标签底部的小字，如产品和批次",
+       .help = Pick({"每个标签底部的小字，如产品和批次",
+                     "small text at the foot of each label, such as\nthe product and lot"}),
        .value = &line.title},
       {.name = "--first-cell",
        .valueName = "N",
-       .help = "第一张纸从第N个标签位开始（默认 1）",
+       .help = Pick({"第一张纸从第N个标签位开始（默认 1）",
+                     "start the first sheet at label position N\n(default 1)"}),
        .value = &line.firstCell},
-      {.name = "--help", .help = "打印本帮助", .flag = &line.help},
+      {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &line.help},
   };
 }
 
@@ -122,11 +138,15 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed, Re
   const int outputs = (parsed.Given("--pdf") ? 1 : 0) + (parsed.Given("--zpl") ? 1 : 0) +
                       (parsed.Given("--printer") ? 1 : 0);
   if (!parsed.Given("--manifest") || outputs == 0) {
-    request.error = "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法";
+    request.error = WithHelpPointer(
+        Fill({"缺少必需的选项 --manifest 或 --pdf、--zpl、--printer",
+              "a required option is missing: --manifest, or one of --pdf, --zpl and --printer"},
+             {}));
     return;
   }
   if (outputs > 1) {
-    request.error = "--pdf、--zpl、--printer 只能给出一个";
+    request.error = Pick(
+        {"--pdf、--zpl、--printer 只能给出一个", "give only one of --pdf, --zpl and --printer"});
     return;
   }
   const bool zpl = !parsed.Given("--pdf");
@@ -137,11 +157,14 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed, Re
       request.sheet.layout = &*request.roll;
   }
   if (request.sheet.layout == nullptr) {
-    request.error = "未知的标签纸：" + line.layout + "（可用 " + LayoutNames() + "）";
+    request.error = Fill({"未知的标签纸：%1（可用 %2）", "unknown label stock: %1 (known: %2)"},
+                         {line.layout, LayoutNames()});
     return;
   }
   if (zpl && !labels::IsRollLayout(*request.sheet.layout)) {
-    request.error = "ZPL只用于卷标（roll-WxH），不用于整张标签纸：" + line.layout;
+    request.error = Fill({"ZPL只用于卷标（roll-WxH），不用于整张标签纸：%1",
+                          "ZPL is for rolls (roll-WxH) only, not for sheets: %1"},
+                         {line.layout});
     return;
   }
   request.dotsPerMillimetre = labels::DotsPerMillimetre(line.dpi == "203"   ? 203
@@ -150,31 +173,41 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed, Re
                                                                             : 0);
   if (request.dotsPerMillimetre == 0 || (!zpl && parsed.Given("--dpi"))) {
     request.error =
-        zpl ? "分辨率须为203、300或600：" + line.dpi : "--dpi 只用于 --zpl 和 --printer";
+        zpl ? Fill({"分辨率须为203、300或600：%1", "the resolution must be 203, 300 or 600: %1"},
+                   {line.dpi})
+            : std::string(Pick(
+                  {"--dpi 只用于 --zpl 和 --printer", "--dpi is only for --zpl and --printer"}));
     return;
   }
   if (parsed.Given("--printer")) {
     request.printer = labels::ParsePrinterAddress(line.printer);
     if (!request.printer) {
-      request.error = "打印机地址须为HOST或HOST:PORT（端口1–65535）：" + line.printer;
+      request.error = Fill({"打印机地址须为HOST或HOST:PORT（端口1–65535）：%1",
+                            "the printer's address must be HOST or HOST:PORT (port 1-65535): %1"},
+                           {line.printer});
       return;
     }
   }
   const std::optional<labels::CodeKind> code = labels::ParseCodeKind(line.code);
   if (!code) {
-    request.error = "未知的条码：" + line.code + "（可用 qr、code128、datamatrix）";
+    request.error = Fill({"未知的条码：%1（可用 qr、code128、datamatrix）",
+                          "unknown code: %1 (known: qr, code128, datamatrix)"},
+                         {line.code});
     return;
   }
   request.sheet.code = *code;
   const int cells = request.sheet.layout->CellCount();
   const std::optional<int> cell = ReadCell(line.firstCell, cells);
   if (!cell) {
-    request.error = "起始标签位须为1到" + std::to_string(cells) + "：" + line.firstCell;
+    request.error =
+        Fill({"起始标签位须为1到%1：%2", "the first label position must be 1 to %1: %2"},
+             {std::to_string(cells), line.firstCell});
     return;
   }
   request.sheet.firstCell = *cell;
   if (!labels::DecodeUtf8(line.title) || HasControlCharacter(line.title)) {
-    request.error = "标题须为不含控制字符的UTF-8文本";
+    request.error = Pick({"标题须为不含控制字符的UTF-8文本",
+                          "the title must be UTF-8 text without control characters"});
     return;
   }
   request.sheet.title = line.title;
@@ -193,7 +226,9 @@ OutputPathGuard SheetGuard(const LabelsCommandLine& line, const BatchManifest& m
   batch.devices.reserve(manifest.devices.size());
   for (const ManifestDevice& device : manifest.devices)
     batch.devices.push_back(device.first);
-  return {"标签文件", {{line.manifest, "清单文件"}}, std::move(batch)};
+  return {std::string(Pick({"标签文件", "label file"})),
+          {{line.manifest, std::string(Pick({"清单文件", "manifest"}))}},
+          std::move(batch)};
 }
 
 // Labels know neither the image nor the batch's folder: a file already
@@ -230,9 +265,14 @@ int PrintZpl(const LabelsCommandLine& line, const Request& request, const BatchM
                                 : labels::WriteZplFile(line.zpl, made.zpl, line.manifest, files);
   if (!error.empty())
     return Refuse(error);
-  const std::string where = request.printer ? "打印机 " + line.printer : line.zpl;
-  std::printf("标签已%s：%zu个标签：%s\n", request.printer ? "发送" : "写入",
-              manifest.devices.size(), ToValidUtf8(where).c_str());
+  const std::string count = std::to_string(manifest.devices.size());
+  const std::string done =
+      request.printer
+          ? Fill({"标签已发送：%1个标签：打印机 %2\n", "Labels sent: %1 labels: printer %2\n"},
+                 {count, ToValidUtf8(line.printer)})
+          : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 labels: %2\n"},
+                 {count, ToValidUtf8(line.zpl)});
+  std::fputs(done.c_str(), stdout);
   return kExitSuccess;
 }
 
@@ -242,11 +282,18 @@ std::string LabelsHelpText() {
   LabelsCommandLine line;
   const OptionTable table = LabelsOptionTable(line);
   return Synopsis("quillmark-cli labels", table) +
-         "\n"
-         "按清单打印设备标签：每台设备一个标签，顺序同清单；第一个地址用大字，\n"
-         "其余地址用小字，条码和一行小字（标题与文件名）。\n"
-         "\n"
-         "选项:\n" +
+         std::string(Pick({"\n"
+                           "按清单打印设备标签：每台设备一个标签，顺序同清单；第一个地址用大字，\n"
+                           "其余地址用小字，条码和一行小字（标题与文件名）。\n"
+                           "\n"
+                           "选项:\n",
+                           "\n"
+                           "Prints the devices' labels from a manifest: one label per device,\n"
+                           "in the manifest's order; the first address in large type, the\n"
+                           "others in small type, a code and a line of small text (the title\n"
+                           "and the file name).\n"
+                           "\n"
+                           "Options:\n"})) +
          HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Labels);
 }
 
@@ -270,7 +317,9 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!reading.manifest)
     return Refuse(reading.error);
   if (reading.manifest->devices.empty())
-    return Refuse("清单中没有设备，没有可打印的标签！" + line.manifest);
+    return Refuse(Fill({"清单中没有设备，没有可打印的标签！%1",
+                        "The manifest lists no devices, so there are no labels to print: %1"},
+                       {line.manifest}));
   if (!request.printer) {
     const bool pdf = parsed.Given("--pdf");
     const std::string& path = pdf ? line.pdf : line.zpl;
@@ -280,8 +329,12 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
       return Refuse(refusal);
     }
     if (!IsReplaceableSheet(path, pdf ? "%PDF-" : "^XA", files))
-      return Refuse(pdf ? "标签文件已存在且不是PDF文件！" + path
-                        : "标签文件已存在且不是ZPL文件！" + path);
+      return Refuse(pdf ? Fill({"标签文件已存在且不是PDF文件！%1",
+                                "The label file exists and is not a PDF file: %1"},
+                               {path})
+                        : Fill({"标签文件已存在且不是ZPL文件！%1",
+                                "The label file exists and is not a ZPL file: %1"},
+                               {path}));
   }
   KeepFreedMemoryForReuse();
   if (!parsed.Given("--pdf"))
@@ -291,8 +344,11 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   labels::ReleaseFontCaches();
   if (!outcome.written)
     return Refuse(outcome.error);
-  std::printf("标签已写入：%zu个标签，%d页：%s\n", reading.manifest->devices.size(), outcome.pages,
-              EscapeControlCharacters(ToValidUtf8(line.pdf)).c_str());
+  const std::string written =
+      Fill({"标签已写入：%1个标签，%2页：%3\n", "Labels written: %1 labels, %2 pages: %3\n"},
+           {std::to_string(reading.manifest->devices.size()), std::to_string(outcome.pages),
+            EscapeControlCharacters(ToValidUtf8(line.pdf))});
+  std::fputs(written.c_str(), stdout);
   return kExitSuccess;
 }
 

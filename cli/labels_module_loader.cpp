@@ -13,7 +13,7 @@ int RunLabelsModule(const std::vector<std::string>& args) {
   const modules::LoadedModule module = modules::LoadModule({
       .fileName = labels::kLabelsModuleFile,
       .entrySymbol = labels::kLabelsModuleEntry,
-      .what = "标签模块",
+      .what = {"标签模块", "label module"},
       .package = "quillmark-labels",
   });
   if (module.status != modules::ModuleStatus::Loaded) {

@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
+#include "interface_text.h"
 #include "ledger.h"
 #include "ledger_csv.h"
 #include "ledger_listing.h"
@@ -20,6 +21,8 @@
 
 namespace quillmark::cli {
 namespace {
+
+constexpr std::string_view kLedgerHelp = "quillmark-cli ledger --help";
 
 using namespace ledger;
 
@@ -39,27 +42,40 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
   return {
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+                     "the ledger's location (by default the environment\nvariable "
+                     "QUILLMARK_LEDGER)"}),
        .value = &o.location},
-      {.name = "--pool", .valueName = "NAME", .help = "地址池", .value = &o.pool},
+      {.name = "--pool",
+       .valueName = "NAME",
+       .help = Pick({"地址池", "the address pool"}),
+       .value = &o.pool},
       {.name = "--since",
        .valueName = "DATE",
-       .help = "list：此日期（UTC）以来",
+       .help = Pick({"list：此日期（UTC）以来", "list: since this date (UTC)"}),
        .value = &o.since},
-      {.name = "--reason", .valueName = "TEXT", .help = "void：作废原因", .value = &o.reason},
+      {.name = "--reason",
+       .valueName = "TEXT",
+       .help = Pick({"void：作废原因", "void: why the batch is void"}),
+       .value = &o.reason},
       {.name = "--start-mac",
        .valueName = "TEXT",
-       .help = "check：起始MAC地址",
+       .help = Pick({"check：起始MAC地址", "check: the first MAC address"}),
        .value = &o.startMac},
-      {.name = "--count", .valueName = "TEXT", .help = "check：设备数量", .value = &o.count},
+      {.name = "--count",
+       .valueName = "TEXT",
+       .help = Pick({"check：设备数量", "check: the number of devices"}),
+       .value = &o.count},
       {.name = "--macs-per-device",
        .valueName = "TEXT",
-       .help = "check：每设备MAC数量",
+       .help = Pick({"check：每设备MAC数量", "check: MAC addresses per device"}),
        .value = &o.macsPerDevice},
       {.name = "--allow-prefix-carry",
-       .help = "pool add：允许地址池越过前三个字节（厂商前缀）",
+       .help = Pick({"pool add：允许地址池越过前三个字节（厂商前缀）",
+                     "pool add: let the pool run past its first three\nbytes (the vendor "
+                     "prefix)"}),
        .flag = &o.allowPrefixCarry},
-      {.name = "--help", .help = "打印本帮助", .flag = &o.help},
+      {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &o.help},
   };
 }
 
@@ -77,8 +93,7 @@ Result<LedgerLocation> Location(const std::string& given) {
   if (text.empty())
     text = ConfiguredLedgerLocation().value_or("");
   if (text.empty())
-    return Fault(LedgerFault::InvalidRequest,
-                 "未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
+    return Fault(LedgerFault::InvalidRequest, std::string(NoLedgerNamedText()));
   return ParseLedgerLocation(text);
 }
 
@@ -116,15 +131,20 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
     return kExitSuccess;
   }
   if (words.size() != 5 || words[1] != "add")
-    return ReportUsageError("用法: quillmark-cli ledger pool add NAME FIRST LAST | pool list");
+    return ReportUsageError(Fill({"用法: %1", "Usage: %1"},
+                                 {"quillmark-cli ledger pool add NAME FIRST LAST | pool list"}));
   const std::optional<std::uint64_t> first = MacArgument(words[3]);
   const std::optional<std::uint64_t> last = MacArgument(words[4]);
   if (!first || !last || *last < *first)
-    return Refuse("地址池范围输入错误！" + words[3] + " " + words[4]);
+    return Refuse(
+        Fill({"地址池范围输入错误！%1 %2", "Invalid pool range: %1 %2"}, {words[3], words[4]}));
   // A pool is what keeps batches inside one vendor prefix.
   if ((*first >> 24) != (*last >> 24) && !o.allowPrefixCarry) {
-    return Refuse("地址池越过厂商前缀！" + words[3] + " " + words[4] +
-                  "（前三个字节不同；确需如此请加 --allow-prefix-carry）");
+    return Refuse(
+        Fill({"地址池越过厂商前缀！%1 %2（前三个字节不同；确需如此请加 --allow-prefix-carry）",
+              "The pool runs past the vendor prefix: %1 %2 (the first three bytes "
+              "differ; add --allow-prefix-carry if that is meant)"},
+             {words[3], words[4]}));
   }
   Result<Pool> pool = ledger.AddPool(words[2], MacRange{*first, *last - *first + 1});
   if (!pool)
@@ -138,7 +158,7 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
   if (o.startMac != "next") {
     request.firstMac = MacArgument(o.startMac);
     if (!request.firstMac)
-      return Refuse("起始MAC地址输入错误！");
+      return Refuse(std::string(Pick({"起始MAC地址输入错误！", "Invalid start MAC address."})));
   }
   request.deviceCount = std::atoi(o.count.c_str());
   request.macsPerDevice = std::atoi(o.macsPerDevice.c_str());
@@ -176,17 +196,24 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
     return kExitSuccess;
   }
   if (command != "show" && command != "void")
-    return ReportUsageError("无法识别的账本命令：" + command +
-                            "；用 quillmark-cli ledger --help 查看用法");
+    return ReportUsageError(WithHelpPointer(
+        Fill({"无法识别的账本命令：%1", "unknown ledger command: %1"}, {command}), kLedgerHelp));
   const std::int64_t id = words.size() == 2 ? IdArgument(words[1]) : 0;
   if (id == 0) {
-    return ReportUsageError("ledger " + command + " 须跟一个批次号（正整数）" +
-                            (words.size() == 2 ? "，不是 " + words[1] : std::string()) +
-                            "；用 quillmark-cli ledger --help 查看用法");
+    const std::string needed =
+        words.size() == 2
+            ? Fill({"ledger %1 须跟一个批次号（正整数），不是 %2",
+                    "ledger %1 takes a batch number (a positive whole number), not %2"},
+                   {command, words[1]})
+            : Fill({"ledger %1 须跟一个批次号（正整数）",
+                    "ledger %1 takes a batch number (a positive whole number)"},
+                   {command});
+    return ReportUsageError(WithHelpPointer(needed, kLedgerHelp));
   }
   if (command == "void") {
     if (o.reason.empty())
-      return ReportUsageError("作废须用 --reason 写明原因");
+      return ReportUsageError(std::string(
+          Pick({"作废须用 --reason 写明原因", "voiding a batch needs its reason in --reason"})));
     Result<BatchSummary> voided = ledger.Void(id, o.reason);
     if (!voided)
       return Refuse(voided.error().message);
@@ -220,7 +247,8 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
     return kExitSuccess;
   }
   if (words.empty())
-    return ReportUsageError("缺少账本命令；用 quillmark-cli ledger --help 查看用法");
+    return ReportUsageError(WithHelpPointer(
+        std::string(Pick({"缺少账本命令", "the ledger command is missing"})), kLedgerHelp));
   if (words[0] == "init")
     return Init(o, words);
   Result<LedgerLocation> location = Location(o.location);
@@ -234,19 +262,27 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
 
 std::string LedgerHelpText() {
   LedgerOptions o;
-  return "用法: quillmark-cli ledger init [LOCATION]\n"
-         "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
-         "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
-         "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
-         "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
-         "                                  [--macs-per-device N] [--pool NAME]\n"
-         "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"
-         "\n"
-         "MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
-         "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"
-         "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
-         "\n"
-         "选项:\n" +
+  return Fill({"用法: %1", "Usage: %1"},
+              {"quillmark-cli ledger init [LOCATION]\n"
+               "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
+               "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
+               "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
+               "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
+               "                                  [--macs-per-device N] [--pool NAME]\n"
+               "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"
+               "\n"}) +
+         std::string(
+             Pick({"MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
+                   "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"
+                   "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
+                   "\n"
+                   "选项:\n",
+                   "The MAC ledger records every range of MAC addresses handed out, so no\n"
+                   "address goes out twice. LOCATION is a SQLite file path (default is\n"
+                   "$XDG_DATA_HOME/quillmark/ledger.sqlite3) or a PostgreSQL connection\n"
+                   "string (postgresql://... or service=NAME).\n"
+                   "\n"
+                   "Options:\n"})) +
          HelpRows(LedgerOptionTable(o)) + "\n" + ExitStatusLine(ExitTable::Ledger);
 }
 

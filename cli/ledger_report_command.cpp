@@ -9,8 +9,10 @@
 #include "command_line.h"
 #include "exit_codes.h"
 #include "file_replacement.h"
+#include "interface_text.h"
 #include "ledger.h"
 #include "ledger_report.h"
+#include "ledger_texts.h"
 #include "option_table.h"
 #include "output_path_guard.h"
 #include "path_parts.h"
@@ -36,19 +38,26 @@ OptionTable ReportOptionTable(ReportOptions& o) {
   return {
       {.name = "--html",
        .valueName = "FILE",
-       .help = "报告文件（HTML）",
+       .help = Pick({"报告文件（HTML）", "the report file (HTML)"}),
        .value = &o.html,
        .required = true},
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = "账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER）",
+                     "the ledger's location (by default the environment\nvariable "
+                     "QUILLMARK_LEDGER)"}),
        .value = &o.location},
-      {.name = "--pool", .valueName = "NAME", .help = "只报告此地址池", .value = &o.pool},
+      {.name = "--pool",
+       .valueName = "NAME",
+       .help = Pick({"只报告此地址池", "report only this address pool"}),
+       .value = &o.pool},
       {.name = "--since",
        .valueName = "DATE",
-       .help = "报告此日期（UTC）以来的批次和写入（默认最近 30 天）",
+       .help = Pick({"报告此日期（UTC）以来的批次和写入（默认最近 30 天）",
+                     "report the batches and writes since this date\n(UTC; by default the "
+                     "last 30 days)"}),
        .value = &o.since},
-      {.name = "--help", .help = "打印本帮助", .flag = &o.help},
+      {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &o.help},
   };
 }
 
@@ -73,10 +82,10 @@ std::string UtcNow(const char* format) {
 // lose what it holds.
 std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
                           PlatformFiles& files) {
-  OutputPathGuard guard{"报告文件", {}, std::nullopt};
+  OutputPathGuard guard{std::string(Pick({"报告文件", "report file"})), {}, std::nullopt};
   if (location.kind == LedgerKind::SQLite) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      guard.inputs.push_back({location.target + suffix, "账本"});
+      guard.inputs.push_back({location.target + suffix, std::string(Pick({"账本", "ledger"}))});
   }
   return CheckOutputPath(path, guard, files);
 }
@@ -86,7 +95,7 @@ int WriteReport(const ReportOptions& o) {
   if (text.empty())
     text = ConfiguredLedgerLocation().value_or("");
   if (text.empty())
-    return Refuse("未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER");
+    return Refuse(std::string(NoLedgerNamedText()));
   Result<LedgerLocation> location = ParseLedgerLocation(text);
   if (!location)
     return Refuse(location.error().message);
@@ -106,16 +115,17 @@ int WriteReport(const ReportOptions& o) {
   const ReportFooter footer{location->Display(), UtcNow("%Y-%m-%dT%H:%M:%SZ"), QUILLMARK_VERSION};
   // Ledger text was escaped as it went in; bytes that are not UTF-8 cannot
   // form markup, so the whole page is made valid at once.
-  const std::string page =
-      ToValidUtf8(RenderReportHtml(report.value(), footer, ChineseReportTexts()));
+  const std::string page = ToValidUtf8(
+      RenderReportHtml(report.value(), footer, ReportTextsFor(CurrentInterfaceLanguage())));
 
   const PathParts parts = SplitPath(o.html);
   const ReplaceOutcome written = ReplaceFileWith(
       files, o.html, TemporaryPathFor(parts.folder, parts.name),
       reinterpret_cast<const std::uint8_t*>(page.data()), page.size(), /*durable=*/false);
   if (written != ReplaceOutcome::Replaced)
-    return Refuse("写入报告文件出错！" + o.html);
-  std::printf("%s\n", ToValidUtf8("报告已写入：" + o.html).c_str());
+    return Refuse(Fill({"写入报告文件出错！%1", "Writing the report failed: %1"}, {o.html}));
+  std::printf("%s\n",
+              ToValidUtf8(Fill({"报告已写入：%1", "Report written: %1"}, {o.html})).c_str());
   return kExitSuccess;
 }
 
@@ -128,13 +138,14 @@ int RunLedgerReportCommand(const std::vector<std::string>& args) {
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
   if (o.help) {
-    const std::string page =
-        Synopsis("quillmark-cli ledger report", table) + "\n选项:\n" + HelpRows(table);
+    const std::string page = Synopsis("quillmark-cli ledger report", table) +
+                             std::string(Pick({"\n选项:\n", "\nOptions:\n"})) + HelpRows(table);
     std::fputs(page.c_str(), stdout);
     return kExitSuccess;
   }
   if (o.html.empty())
-    return ReportUsageError("报告须用 --html FILE 指定输出文件");
+    return ReportUsageError(std::string(Pick(
+        {"报告须用 --html FILE 指定输出文件", "a report needs its output file in --html FILE"})));
   return WriteReport(o);
 }
 

@@ -2,6 +2,7 @@
 
 #include "batch_manifest.h"
 #include "file_replacement.h"
+#include "interface_text.h"
 #include "output_path_guard.h"
 #include "path_parts.h"
 
@@ -35,7 +36,9 @@ std::string ManifestText(const std::vector<MacAddress>& firstAddresses,
 
 std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
                                 const GenerationJob& job, PlatformFiles& files) {
-  const OutputPathGuard guard{"清单文件", {{imagePath, "输入映像"}}, GuardedBatchOf(job)};
+  const OutputPathGuard guard{std::string(Pick({"清单文件", "manifest file"})),
+                              {{imagePath, std::string(Pick({"输入映像", "input image"}))}},
+                              GuardedBatchOf(job)};
   return CheckOutputPath(path, guard, files);
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "interface_text.h"
+
 namespace quillmark::cli {
 namespace {
 
@@ -66,18 +68,20 @@ std::string MisusedForm(const OptionTable& table, const std::vector<std::string>
       continue;
     const std::string name(row->name);
     if (row->flag != nullptr && equals != std::string::npos)
-      return "选项 " + name + " 不带值（" + arg + "）";
+      return Fill({"选项 %1 不带值（%2）", "option %1 takes no value (%2)"}, {name, arg});
     if (row->value == nullptr)
       continue;
     if (std::find(valuesGiven.begin(), valuesGiven.end(), row->name) != valuesGiven.end())
-      return "选项 " + name + " 只能给出一次";
+      return Fill({"选项 %1 只能给出一次", "option %1 can be given only once"}, {name});
     valuesGiven.push_back(row->name);
     if (equals != std::string::npos)
       continue;
     if (i + 1 == args.size())
-      return "选项 " + name + " 缺少值";
+      return Fill({"选项 %1 缺少值", "option %1 needs a value"}, {name});
     if (StartsWithDash(args[i + 1]))
-      return "选项 " + name + " 缺少值（以“-”开头的值请写成 " + name + "=VALUE 的形式）";
+      return Fill({"选项 %1 缺少值（以“-”开头的值请写成 %1=VALUE 的形式）",
+                   "option %1 needs a value (write a value starting with \"-\" as %1=VALUE)"},
+                  {name});
     ++i;
   }
   return "";
@@ -92,7 +96,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
 
 ParsedOptions UsageError(std::string text, std::string_view helpCommand) {
   ParsedOptions parsed;
-  parsed.error = std::move(text) + "；用 " + std::string(helpCommand) + " 查看用法";
+  parsed.error = WithHelpPointer(text, helpCommand);
   return parsed;
 }
 
@@ -119,6 +123,14 @@ std::string SynopsisItem(const OptionRow& row) {
 
 }  // namespace
 
+std::string WithHelpPointer(const std::string& text, std::string_view helpCommand) {
+  return Fill({"%1；用 %2 查看用法", "%1; see %2 for the usage"}, {text, helpCommand});
+}
+
+std::string MissingOptionText(std::string_view name) {
+  return Fill({"缺少必需的选项 %1", "the required option %1 is missing"}, {name});
+}
+
 bool ParsedOptions::Given(std::string_view name) const {
   return std::find(given.begin(), given.end(), name) != given.end();
 }
@@ -127,7 +139,7 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
                            std::string_view helpCommand) {
   CLI::App app;
   app.set_help_flag();  // each command's own help flag takes its place
-  app.allow_extras();   // unknown arguments are reported in Chinese below
+  app.allow_extras();   // unknown arguments are reported in the tool's own words below
   std::vector<std::pair<std::string_view, CLI::Option*>> declared;
   for (const OptionRow& row : table) {
     const std::string name(row.name);
@@ -142,12 +154,15 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
     std::vector<std::string> split = SplitAttachedValues(table, args);
     app.parse(split);
   } catch (const CLI::ParseError&) {
-    // The checks above leave CLI11 nothing to refuse; its own texts are
-    // English, so none of them reaches the user.
-    return UsageError("无法解析命令行", helpCommand);
+    // The checks above leave CLI11 nothing to refuse; none of its own
+    // texts reaches the user.
+    return UsageError(std::string(Pick({"无法解析命令行", "the command line cannot be parsed"})),
+                      helpCommand);
   }
   if (!app.remaining().empty())
-    return UsageError("无法识别的参数：" + JoinArguments(app.remaining()), helpCommand);
+    return UsageError(
+        Fill({"无法识别的参数：%1", "unknown arguments: %1"}, {JoinArguments(app.remaining())}),
+        helpCommand);
 
   ParsedOptions parsed;
   parsed.ok = true;
@@ -159,7 +174,7 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
 }
 
 std::string Synopsis(std::string_view command, const OptionTable& table) {
-  const std::string lead = "用法: " + std::string(command);
+  const std::string lead = Fill({"用法: %1", "Usage: %1"}, {command});
   // Continuation lines start two columns past the command's name.
   const std::string indent(Columns(lead) + 2, ' ');
   std::string text = lead;

@@ -35,6 +35,12 @@ struct ParsedOptions {
 ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args,
                            std::string_view helpCommand = "--help");
 
+// A usage error and where to read the usage: "…；用 --help 查看用法".
+std::string WithHelpPointer(const std::string& text, std::string_view helpCommand = "--help");
+
+// "缺少必需的选项 --image": a required option not given.
+std::string MissingOptionText(std::string_view name);
+
 // "用法: quillmark-cli --image PATH [--out DIR] …" wrapped at 80 columns.
 std::string Synopsis(std::string_view command, const OptionTable& table);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "console_text.h"
+#include "interface_text.h"
 #include "printable_text.h"
 
 namespace quillmark::cli {
@@ -38,7 +39,10 @@ void ProgressLine::Draw(std::chrono::steady_clock::time_point now) {
   const double seconds = std::chrono::duration<double>(now - m_start).count();
   char counts[96];
   if (m_done > 0 && seconds > 0.0) {
-    std::snprintf(counts, sizeof counts, "  %d/%d  %.1f台/秒", m_done, m_total, m_done / seconds);
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", m_done / seconds);
+    std::snprintf(counts, sizeof counts, "  %d/%d  %s", m_done, m_total,
+                  Fill({"%1台/秒", "%1 devices/s"}, {rate}).c_str());
   } else {
     std::snprintf(counts, sizeof counts, "  %d/%d", m_done, m_total);
   }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "batch_limits.h"
+#include "interface_text.h"
 #include "mac_address.h"
 #include "text_scan.h"
 
@@ -11,7 +12,7 @@ namespace quillmark::cli {
 namespace {
 
 std::string DefaultNote(const char* value) {
-  return std::string("（默认 ") + value + "）";
+  return Fill({"（默认 %1）", " (default %1)"}, {value});
 }
 
 }  // namespace
@@ -22,18 +23,23 @@ JobRequestTexts DialogDefaults() {
 
 OptionTable RequestOptionRows(JobRequestTexts& texts) {
   // The rows keep views of their help texts: these live as long as the tool.
-  static const std::string outHelp = "输出目录" + DefaultNote(kDefaultOutputDirectory);
-  static const std::string startHelp = "起始MAC地址" + DefaultNote(kDefaultStartMac);
-  static const std::string countHelp = "生成数量，" + std::to_string(kMinDeviceCount) + "到" +
-                                       std::to_string(kMaxDeviceCount) +
-                                       DefaultNote(kDefaultDeviceCount);
-  static const std::string macsHelp = "每设备分配MAC数量，" + std::to_string(kMinMacsPerDevice) +
-                                      "到" + std::to_string(kMaxMacsPerDevice) +
-                                      DefaultNote(kDefaultMacsPerDevice);
+  static const std::string outHelp =
+      std::string(Pick({"输出目录", "output folder"})) + DefaultNote(kDefaultOutputDirectory);
+  static const std::string startHelp =
+      std::string(Pick({"起始MAC地址", "first MAC address"})) + DefaultNote(kDefaultStartMac);
+  static const std::string countHelp =
+      Fill({"生成数量，%1到%2", "number of devices, %1 to %2"},
+           {std::to_string(kMinDeviceCount), std::to_string(kMaxDeviceCount)}) +
+      DefaultNote(kDefaultDeviceCount);
+  static const std::string macsHelp =
+      Fill({"每设备分配MAC数量，%1到%2", "MAC addresses per device, %1 to %2"},
+           {std::to_string(kMinMacsPerDevice), std::to_string(kMaxMacsPerDevice)}) +
+      DefaultNote(kDefaultMacsPerDevice);
   return {
       {.name = "--image",
        .valueName = "PATH",
-       .help = "输入固件镜像，大小须为4、8或16 MiB（必需）",
+       .help = Pick({"输入固件镜像，大小须为4、8或16 MiB（必需）",
+                     "the input firmware image, of 4, 8 or 16 MiB\n(required)"}),
        .value = &texts.imagePath,
        .required = true},
       {.name = "--out", .valueName = "DIR", .help = outHelp, .value = &texts.outputDirectory},
@@ -45,9 +51,13 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
        .value = &texts.macsPerDevice},
       {.name = "--profile",
        .valueName = "FILE",
-       .help = "按TOML配置写入地址（字段 mac、mac-text，校验和 crc32、\n"
-               "xor16、sum16；格式见手册页）；不给则为映像末尾前\n"
-               "0x10000 处的地址记录",
+       .help = Pick({"按TOML配置写入地址（字段 mac、mac-text，校验和 crc32、\n"
+                     "xor16、sum16；格式见手册页）；不给则为映像末尾前\n"
+                     "0x10000 处的地址记录",
+                     "write the addresses as a TOML profile says (fields\n"
+                     "mac, mac-text; checksums crc32, xor16, sum16; see\n"
+                     "the manual page); without it, the address record\n"
+                     "0x10000 before the image's end"}),
        .value = &texts.profilePath},
   };
 }
@@ -65,13 +75,12 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
+// taken: "%1 %2：按 %3 台处理", the option, its text and the number read.
 void AddBentNumber(std::vector<std::string>& lines, const char* option, const std::string& text,
-                   const char* before, const char* after) {
+                   const InterfaceText& taken) {
   const std::optional<std::int32_t> value = ReadDecimalInt32(text);
-  if (value && *value != 0 && std::to_string(*value) != text) {
-    lines.push_back(std::string(option) + " " + text + "：按" + before + std::to_string(*value) +
-                    after + "处理");
-  }
+  if (value && *value != 0 && std::to_string(*value) != text)
+    lines.push_back(taken.Fill({option, text, std::to_string(*value)}));
 }
 
 }  // namespace
@@ -80,10 +89,13 @@ std::vector<std::string> BentInputLines(const JobRequestTexts& texts) {
   std::vector<std::string> lines;
   if (const std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
       start && start->ToColonText() != Lowercase(texts.startMac)) {
-    lines.push_back("--start-mac " + texts.startMac + "：按 " + start->ToColonText() + " 处理");
+    lines.push_back(Fill({"--start-mac %1：按 %2 处理", "--start-mac %1: taken as %2"},
+                         {texts.startMac, start->ToColonText()}));
   }
-  AddBentNumber(lines, "--count", texts.deviceCount, " ", " 台");
-  AddBentNumber(lines, "--macs-per-device", texts.macsPerDevice, "每台 ", " 个地址");
+  AddBentNumber(lines, "--count", texts.deviceCount,
+                {"%1 %2：按 %3 台处理", "%1 %2: taken as %3 devices"});
+  AddBentNumber(lines, "--macs-per-device", texts.macsPerDevice,
+                {"%1 %2：按每台 %3 个地址处理", "%1 %2: taken as %3 addresses per device"});
   return lines;
 }
 

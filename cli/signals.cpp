@@ -30,11 +30,14 @@ void OnStopSignal(int signalNumber) {
 
 }  // namespace
 
-const char* const kNoStopHandlersText =
-    "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序";
+const InterfaceText kNoStopHandlersText{
+    "无法安装信号处理程序，SIGINT、SIGTERM和SIGHUP将立即结束程序",
+    "Cannot install the signal handlers: SIGINT, SIGTERM and SIGHUP will end the program at once"};
 const int kStopStatuses[3] = {kExitSignalBase + SIGHUP, kExitSignalBase + SIGINT,
                               kExitSignalBase + SIGTERM};
-const char* const kStopStatusesHelpText = "被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止";
+const InterfaceText kStopStatusesHelpText{
+    "被SIGHUP停止；130 被SIGINT停止；143 被SIGTERM停止",
+    "stopped by SIGHUP; 130 stopped by SIGINT; 143 stopped by SIGTERM"};
 
 bool IgnoreWriteSignals() {
   return SetDisposition(SIGXFSZ, SIG_IGN) && SetDisposition(SIGPIPE, SIG_IGN);

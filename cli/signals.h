@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface_text.h"
+
 namespace quillmark::cli {
 
 // A file-size limit or a closed output pipe must show as a failed write,
@@ -16,10 +18,10 @@ bool InstallStopHandlers();
 // logging off or the system shutting down for SIGTERM.
 //
 // Printed when InstallStopHandlers fails.
-extern const char* const kNoStopHandlersText;
+extern const InterfaceText kNoStopHandlersText;
 // The help's text on the exit statuses of a stopped run, after the first
 // status (129 on Linux, 130 on Windows).
-extern const char* const kStopStatusesHelpText;
+extern const InterfaceText kStopStatusesHelpText;
 // The statuses of a stopped run, in the order that text names them.
 extern const int kStopStatuses[3];
 

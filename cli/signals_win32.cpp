@@ -46,11 +46,15 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 }  // namespace
 
-const char* const kNoStopHandlersText = "无法安装控制台处理程序，Ctrl+C和Ctrl+Break将立即结束程序";
+const InterfaceText kNoStopHandlersText{
+    "无法安装控制台处理程序，Ctrl+C和Ctrl+Break将立即结束程序",
+    "Cannot install the console handler: Ctrl+C and Ctrl+Break will end the program at once"};
 const int kStopStatuses[3] = {kExitSignalBase + kInterrupt, kExitSignalBase + kHangUp,
                               kExitSignalBase + kTerminate};
-const char* const kStopStatusesHelpText =
-    "被Ctrl+C或Ctrl+Break停止；129 控制台窗口被关闭；143 注销或关机";
+const InterfaceText kStopStatusesHelpText{
+    "被Ctrl+C或Ctrl+Break停止；129 控制台窗口被关闭；143 注销或关机",
+    "stopped by Ctrl+C or Ctrl+Break; 129 the console\nwindow was closed; 143 logoff or "
+    "shutdown"};
 
 // Windows has neither SIGPIPE nor SIGXFSZ: such a write fails with an error.
 bool IgnoreWriteSignals() {

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "interface_text.h"
 #include "signals.h"
 #include "verify_texts.h"
 
@@ -53,8 +54,10 @@ void VerifyConsoleHost::Finish(const VerifyOutcome& outcome) {
     if (devices >= 2 && devices * 2 > outcome.devicesChecked) {
       char hex[32];
       std::snprintf(hex, sizeof hex, "0x%" PRIx64, offset);
-      m_progress.PrintLine(std::string("大多数设备在同一偏移") + hex +
-                           "处不符：给出的镜像可能不是写入时用的镜像");
+      m_progress.PrintLine(Fill({"大多数设备在同一偏移%1处不符：给出的镜像可能不是写入时用的镜像",
+                                 "Most devices differ at the same offset %1: the image given "
+                                 "may not be the one they were written from"},
+                                {hex}));
       break;
     }
   }

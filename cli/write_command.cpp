@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "generation_commands.h"
+#include "interface_text.h"
 #include "option_table.h"
 #include "request_options.h"
 #include "signals.h"
@@ -30,44 +31,72 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
   OptionTable own = {
       {.name = "--manifest",
        .valueName = "FILE",
-       .help = "运行结束时写入CSV清单：表头 file,mac1,…,macN，\n"
-               "每个完整写入的文件一行（中途停止时也写入）",
+       .help = Pick({"运行结束时写入CSV清单：表头 file,mac1,…,macN，\n"
+                     "每个完整写入的文件一行（中途停止时也写入）",
+                     "at the end, write a CSV manifest: the header\n"
+                     "file,mac1,...,macN, then a line for each file\n"
+                     "written whole (a stopped run writes it too)"}),
        .value = &o.manifestPath},
       {.name = "--dry-run",
-       .help = "只检查请求，在标准输出打印整批的清单，不写镜像文件，\n"
-               "不创建任何东西（包括输出目录）；\n"
-               "不能与 --manifest 同用（清单只列出真正写入的文件）",
+       .help = Pick({"只检查请求，在标准输出打印整批的清单，不写镜像文件，\n"
+                     "不创建任何东西（包括输出目录）；\n"
+                     "不能与 --manifest 同用（清单只列出真正写入的文件）",
+                     "only check the request and print the whole batch's\n"
+                     "manifest on standard output; write no image and\n"
+                     "create nothing (not even the output folder); not\n"
+                     "with --manifest (a manifest lists only files\n"
+                     "really written)"}),
        .flag = &o.dryRun},
-      {.name = "--quiet", .help = "只打印错误信息和结束信息", .flag = &o.quiet},
+      {.name = "--quiet",
+       .help = Pick({"只打印错误信息和结束信息", "print only errors and the closing lines"}),
+       .flag = &o.quiet},
       {.name = "--durable",
-       .help = "每个文件先写入磁盘再改名，结束时同步输出目录",
+       .help = Pick({"每个文件先写入磁盘再改名，结束时同步输出目录",
+                     "put each file on the disk before renaming it, and\n"
+                     "sync the output folder at the end"}),
        .flag = &o.durable},
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = "先在MAC账本中记录本批次，与已发出的地址重叠则拒绝；\n"
-               "SQLite 文件路径、default 或 PostgreSQL 连接字符串\n"
-               "（默认取环境变量 QUILLMARK_LEDGER）",
+       .help = Pick({"先在MAC账本中记录本批次，与已发出的地址重叠则拒绝；\n"
+                     "SQLite 文件路径、default 或 PostgreSQL 连接字符串\n"
+                     "（默认取环境变量 QUILLMARK_LEDGER）",
+                     "record the batch in the MAC ledger first, refused\n"
+                     "if it overlaps addresses already handed out; a\n"
+                     "SQLite file path, default or a PostgreSQL\n"
+                     "connection string (by default the environment\n"
+                     "variable QUILLMARK_LEDGER)"}),
        .value = &o.ledgerLocation},
       {.name = "--no-ledger",
-       .help = "不使用账本，即使设置了 QUILLMARK_LEDGER",
+       .help = Pick({"不使用账本，即使设置了 QUILLMARK_LEDGER",
+                     "use no ledger, even when QUILLMARK_LEDGER is set"}),
        .flag = &line.noLedger},
       {.name = "--station",
        .valueName = "NAME",
-       .help = "账本中记录的工位名称（默认主机名）",
+       .help = Pick({"账本中记录的工位名称（默认主机名）",
+                     "the station name the ledger records (by default\n"
+                     "the host name)"}),
        .value = &o.station},
       {.name = "--pool",
        .valueName = "NAME",
-       .help = "批次须在此地址池内；与 --start-mac=next 同用时\n"
-               "取地址池中最低的一段空闲地址，并在第1台设备前打印",
+       .help = Pick({"批次须在此地址池内；与 --start-mac=next 同用时\n"
+                     "取地址池中最低的一段空闲地址，并在第1台设备前打印",
+                     "the batch must lie in this address pool; with\n"
+                     "--start-mac=next, take the pool's lowest free\n"
+                     "range and print it before the first device"}),
        .value = &o.pool},
       {.name = "--rerun",
        .valueName = "BATCH",
-       .help = "有意重写账本中的该批次（换映像、换目录、换工位，\n"
-               "或其上次写入已中断）；不加时同一批次只能以原映像\n"
-               "写入原目录，且其它写入均已结束",
+       .help = Pick({"有意重写账本中的该批次（换映像、换目录、换工位，\n"
+                     "或其上次写入已中断）；不加时同一批次只能以原映像\n"
+                     "写入原目录，且其它写入均已结束",
+                     "write this ledger batch again on purpose (another\n"
+                     "image, folder or station, or its last write was\n"
+                     "cut off); without it a batch is written again\n"
+                     "only with its image, into its folder, and once\n"
+                     "its other writes have ended"}),
        .value = &o.rerunText},
-      {.name = "--version", .help = "打印版本", .flag = &line.version},
-      {.name = "--help", .help = "打印本帮助", .flag = &line.help},
+      {.name = "--version", .help = Pick({"打印版本", "print the version"}), .flag = &line.version},
+      {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &line.help},
   };
   table.insert(table.end(), own.begin(), own.end());
   return table;
@@ -80,7 +109,10 @@ std::string SubcommandRows() {
   OptionTable rows;
   for (const Subcommand& subcommand : subcommands)
     rows.push_back({.name = subcommand.name, .help = subcommand.summary});
-  return "\n子命令（quillmark-cli 子命令 --help 查看其用法）:\n" + HelpRows(rows);
+  return std::string(Pick({"\n子命令（quillmark-cli 子命令 --help 查看其用法）:\n",
+                           "\nSubcommands (quillmark-cli SUBCOMMAND --help shows each one's "
+                           "usage):\n"})) +
+         HelpRows(rows);
 }
 
 // A batch id as listings show it: decimal digits only, at least 1.
@@ -97,7 +129,8 @@ std::optional<std::int64_t> BatchIdOf(const std::string& text) {
 std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
   WriteOptions& o = line.options;
   if (line.noLedger && parsed.Given("--ledger"))
-    return "--no-ledger 不能与 --ledger 同用";
+    return std::string(
+        Pick({"--no-ledger 不能与 --ledger 同用", "--no-ledger cannot be given with --ledger"}));
   if (parsed.Given("--ledger")) {
     o.useLedger = true;
   } else if (const std::optional<std::string> configured = ConfiguredLedgerLocation();
@@ -107,18 +140,26 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed) {
   }
   const bool next = o.texts.startMac == kNextFreeStart;
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
-    return "--pool、--station 和 --start-mac=next 须与账本同用（--ledger 或环境变量 "
-           "QUILLMARK_LEDGER）";
+    return std::string(
+        Pick({"--pool、--station 和 --start-mac=next 须与账本同用（--ledger 或环境变量 "
+              "QUILLMARK_LEDGER）",
+              "--pool, --station and --start-mac=next need a ledger (--ledger or "
+              "the environment variable QUILLMARK_LEDGER)"}));
   if (next && !parsed.Given("--pool"))
-    return "--start-mac=next 须与 --pool 同用";
+    return std::string(
+        Pick({"--start-mac=next 须与 --pool 同用", "--start-mac=next needs --pool"}));
   if (parsed.Given("--rerun")) {
     if (!o.useLedger)
-      return "--rerun 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）";
+      return std::string(Pick({"--rerun 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）",
+                               "--rerun needs a ledger (--ledger or the environment variable "
+                               "QUILLMARK_LEDGER)"}));
     if (next)
-      return "--rerun 不能与 --start-mac=next 同用";
+      return std::string(Pick({"--rerun 不能与 --start-mac=next 同用",
+                               "--rerun cannot be given with --start-mac=next"}));
     o.rerunBatch = BatchIdOf(o.rerunText);
     if (!o.rerunBatch)
-      return "--rerun 的值应为批次编号：" + o.rerunText;
+      return Fill({"--rerun 的值应为批次编号：%1", "--rerun takes a batch number: %1"},
+                  {o.rerunText});
   }
   return "";
 }
@@ -142,11 +183,14 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args) {
   } else if (line.version) {
     result.action = CommandLineAction::ShowVersion;
   } else if (!parsed.Given("--image")) {
-    result.error = "缺少必需的选项 --image；用 --help 查看用法";
+    result.error = WithHelpPointer(MissingOptionText("--image"));
   } else if (!ledgerError.empty()) {
-    result.error = ledgerError + "；用 --help 查看用法";
+    result.error = WithHelpPointer(ledgerError);
   } else if (result.options.dryRun && result.options.hasManifest) {
-    result.error = "--dry-run 不能与 --manifest 同用：计划只打印在标准输出上；用 --help 查看用法";
+    result.error = WithHelpPointer(
+        std::string(Pick({"--dry-run 不能与 --manifest 同用：计划只打印在标准输出上",
+                          "--dry-run cannot be given with --manifest: the plan is only printed "
+                          "on standard output"})));
   } else {
     result.action = CommandLineAction::Run;
   }
@@ -157,19 +201,34 @@ std::string WriteHelpText() {
   WriteCommandLine line;
   const OptionTable table = WriteOptionTable(line);
   return Synopsis("quillmark-cli", table) +
-         "\n"
-         "为一批网络设备生成固件：每台设备一份输入镜像的副本，写入该设备连续的\n"
-         "MAC地址，文件以设备的第一个地址命名（fw_045755_000000.img）。\n"
-         "输出目录中已有不属于本批的 fw_*.img 文件时，在第1台设备前于标准错误\n"
-         "输出上警告一行（照常写入）。\n"
-         "\n"
-         "选项:\n" +
+         std::string(Pick({"\n"
+                           "为一批网络设备生成固件：每台设备一份输入镜像的副本，写入该设备连续的\n"
+                           "MAC地址，文件以设备的第一个地址命名（fw_045755_000000.img）。\n"
+                           "输出目录中已有不属于本批的 fw_*.img 文件时，在第1台设备前于标准错误\n"
+                           "输出上警告一行（照常写入）。\n"
+                           "\n"
+                           "选项:\n",
+                           "\n"
+                           "Makes firmware for a batch of network devices: one copy of the input\n"
+                           "image per device, holding that device's consecutive MAC addresses,\n"
+                           "each file named after the device's first address\n"
+                           "(fw_045755_000000.img). When the output folder already holds\n"
+                           "fw_*.img files not of this batch, one warning line goes to standard\n"
+                           "error before the first device (the batch is written as usual).\n"
+                           "\n"
+                           "Options:\n"})) +
          HelpRows(table) +
-         "\n"
-         "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
-         "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
-         "上警告一行（--count 12abc：按 12 台处理）。\n"
-         "\n" +
+         std::string(Pick({"\n"
+                           "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
+                           "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
+                           "上警告一行（--count 12abc：按 12 台处理）。\n"
+                           "\n",
+                           "\n"
+                           "Write a value that is empty, holds blanks or starts with \"-\" as\n"
+                           "--count=VALUE. Numbers are read as the dialog reads them:\n"
+                           "--count=12abc makes 12 devices and warns in one line on standard\n"
+                           "error (--count 12abc: taken as 12 devices).\n"
+                           "\n"})) +
          ExitStatusSection(ExitTable::Write) + SubcommandRows();
 }
 

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "interface_text.h"
+
 namespace quillmark {
 namespace {
 
@@ -13,7 +15,12 @@ constexpr std::uint64_t kMaxManifestBytes = (kMaxManifestDevices + 1) * kMaxRowB
 constexpr std::size_t kQuoteLimit = 40;
 
 std::string LineError(std::int32_t line, const std::string& what) {
-  return "清单文件第" + std::to_string(line) + "行错误！" + what;
+  return Fill({"清单文件第%1行错误！%2", "Error on line %1 of the manifest: %2"},
+              {std::to_string(line), what});
+}
+
+std::string UnreadableText(const std::string& path) {
+  return Fill({"读取清单文件错误！%1", "Cannot read the manifest: %1"}, {path});
 }
 
 std::string Quote(std::string_view field) {
@@ -62,29 +69,37 @@ class ManifestParser {
         return {};
       }
     }
-    return LineError(1, "表头应为file,mac1,…,macN（N为1到4）：" + Quote(line));
+    return LineError(1, Fill({"表头应为file,mac1,…,macN（N为1到4）：%1",
+                              "the header must be file,mac1,...,macN (N from 1 to 4): %1"},
+                             {Quote(line)}));
   }
 
   std::string ReadRow(std::string_view line, std::int32_t number) {
     if (m_manifest.devices.size() == kMaxManifestDevices)
-      return LineError(number, "设备超过" + std::to_string(kMaxManifestDevices) + "台");
+      return LineError(number, Fill({"设备超过%1台", "more than %1 devices"},
+                                    {std::to_string(kMaxManifestDevices)}));
     const std::vector<std::string_view> fields = SplitFields(line);
     const std::size_t expected = static_cast<std::size_t>(m_manifest.macsPerDevice) + 1;
     if (fields.size() != expected) {
-      return LineError(number, "应有" + std::to_string(expected) + "个字段，实有" +
-                                   std::to_string(fields.size()) + "个");
+      return LineError(number,
+                       Fill({"应有%1个字段，实有%2个", "the line needs %1 fields and has %2"},
+                            {std::to_string(expected), std::to_string(fields.size())}));
     }
     std::optional<MacAddress> first;
     MacAddress next;
     for (std::size_t j = 1; j < fields.size(); ++j) {
       const std::optional<MacAddress> address = ReadAddress(fields[j]);
       if (!address)
-        return LineError(number, "MAC地址格式错误：" + Quote(fields[j]));
+        return LineError(
+            number, Fill({"MAC地址格式错误：%1", "malformed MAC address: %1"}, {Quote(fields[j])}));
       if ((address->octets[0] & 3) != 0)
-        return LineError(number, "MAC地址是组播或本地管理地址：" + address->ToColonText());
+        return LineError(number, Fill({"MAC地址是组播或本地管理地址：%1",
+                                       "multicast or locally administered MAC address: %1"},
+                                      {address->ToColonText()}));
       if (first && *address != next) {
-        return LineError(number,
-                         "MAC地址不连续：" + address->ToColonText() + "应为" + next.ToColonText());
+        return LineError(number, Fill({"MAC地址不连续：%1应为%2",
+                                       "MAC addresses not consecutive: %1 where %2 belongs"},
+                                      {address->ToColonText(), next.ToColonText()}));
       }
       if (!first)
         first = address;
@@ -92,8 +107,10 @@ class ManifestParser {
       next.Increment();
     }
     if (fields[0] != first->ToFileName()) {
-      return LineError(
-          number, "文件名与首个MAC地址不符：" + Quote(fields[0]) + "应为" + first->ToFileName());
+      return LineError(number, Fill({"文件名与首个MAC地址不符：%1应为%2",
+                                     "file name does not match the first MAC address: %1 "
+                                     "where %2 belongs"},
+                                    {Quote(fields[0]), first->ToFileName()}));
     }
     return Add(ManifestDevice{*first, number});
   }
@@ -111,8 +128,9 @@ class ManifestParser {
       MacAddress shared = device.first;
       for (std::uint64_t i = start; i < near->first; ++i)
         shared.Increment();
-      return LineError(device.line, "MAC地址" + shared.ToColonText() + "与第" +
-                                        std::to_string(near->second) + "行重复");
+      return LineError(device.line,
+                       Fill({"MAC地址%1与第%2行重复", "MAC address %1 is also on line %2"},
+                            {shared.ToColonText(), std::to_string(near->second)}));
     }
     m_lineByStart.emplace(start, device.line);
     m_manifest.devices.push_back(device);
@@ -163,13 +181,15 @@ ManifestReading ParseManifest(std::string_view text) {
   if (text.starts_with(kByteOrderMark))
     text.remove_prefix(kByteOrderMark.size());
   if (text.empty())
-    return Refuse("清单文件是空的！");
+    return Refuse(std::string(Pick({"清单文件是空的！", "The manifest is empty."})));
   ManifestParser parser;
   std::int32_t number = 1;
   for (std::size_t begin = 0; begin < text.size(); ++number) {
     const std::size_t end = text.find('\n', begin);
     if (end == std::string_view::npos)
-      return Refuse(LineError(number, "行尾没有换行符，文件不完整"));
+      return Refuse(LineError(number, std::string(Pick({"行尾没有换行符，文件不完整",
+                                                        "the line has no line break at its "
+                                                        "end; the file is incomplete"}))));
     std::string_view line = text.substr(begin, end - begin);
     begin = end + 1;
     if (!line.empty() && line.back() == '\r')
@@ -184,18 +204,20 @@ ManifestReading ParseManifest(std::string_view text) {
 ManifestReading ReadManifest(const std::string& path, PlatformFiles& files) {
   const FileHandle file = files.OpenForReading(path);
   if (file == kNoFile)
-    return Refuse("读取清单文件错误！" + path);
+    return Refuse(UnreadableText(path));
   const std::optional<std::uint64_t> size = files.SizeOf(file);
   if (!size || *size > kMaxManifestBytes) {
     files.Close(file);
-    return Refuse(size ? "清单文件过大！" + std::to_string(*size) : "读取清单文件错误！" + path);
+    return Refuse(size ? Fill({"清单文件过大！%1", "The manifest is too large: %1 bytes."},
+                              {std::to_string(*size)})
+                       : UnreadableText(path));
   }
   std::string text(*size, '\0');
   const std::uint64_t read =
       files.ReadAll(file, reinterpret_cast<std::uint8_t*>(text.data()), *size);
   files.Close(file);
   if (read != *size)
-    return Refuse("读取清单文件错误！" + path);
+    return Refuse(UnreadableText(path));
   return ParseManifest(text);
 }
 

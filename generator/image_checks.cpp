@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "interface_text.h"
+
 namespace quillmark {
 namespace {
 
@@ -25,6 +27,13 @@ constexpr std::uint32_t kOldestLinkBuild = 0x59F54B00;
 std::uint32_t ReadBigEndian32(const std::uint8_t* bytes) {
   return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
          std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[3]};
+}
+
+// Upper-case hexadecimal of at least digits digits.
+std::string HexText(int digits, unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, value);
+  return text;
 }
 
 }  // namespace
@@ -61,18 +70,18 @@ bool TouchesCheckedBytes(std::uint64_t offset, std::uint64_t size) {
 }
 
 std::string ImageProblemText(const std::uint8_t* image) {
-  char text[160];
   for (const SignatureByte& expected : kSignature) {
     if (image[expected.offset] != expected.value) {
-      std::snprintf(text, sizeof text, "偏移0x%X处为0x%02X：镜像签名须为0x%02X",
-                    static_cast<unsigned>(expected.offset), image[expected.offset], expected.value);
-      return text;
+      return Fill({"偏移0x%1处为0x%2：镜像签名须为0x%3",
+                   "0x%2 at offset 0x%1: the image's signature needs 0x%3 there"},
+                  {HexText(1, expected.offset), HexText(2, image[expected.offset]),
+                   HexText(2, expected.value)});
     }
   }
-  std::snprintf(text, sizeof text, "构建时间0x%08X：带 link 标记的镜像须不早于0x%08X",
-                static_cast<unsigned>(ReadBigEndian32(image + kBuildStampOffset)),
-                static_cast<unsigned>(kOldestLinkBuild));
-  return text;
+  return Fill(
+      {"构建时间0x%1：带 link 标记的镜像须不早于0x%2",
+       "build time 0x%1: an image with the link mark must be built no earlier than 0x%2"},
+      {HexText(8, ReadBigEndian32(image + kBuildStampOffset)), HexText(8, kOldestLinkBuild)});
 }
 
 }  // namespace quillmark

@@ -6,6 +6,7 @@
 #include "batch_files.h"
 #include "batch_limits.h"
 #include "image_checks.h"
+#include "interface_text.h"
 #include "status_texts.h"
 #include "text_scan.h"
 
@@ -24,10 +25,14 @@ JobVerdict RejectWith(std::string message, std::string detail) {
 
 std::string StartMacRule(const std::optional<MacAddress>& start) {
   if (!start)
-    return "须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）";
+    return std::string(Pick({"须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）",
+                             "give 6 hexadecimal bytes separated by colons (such as "
+                             "04:57:55:00:00:00)"}));
   if ((start->octets[0] & 3) != 0)
-    return "第一个字节须为单播、全球管理地址";
-  return "第二、三字节不能同时为ff";
+    return std::string(Pick({"第一个字节须为单播、全球管理地址",
+                             "the first byte must make a unicast, globally administered address"}));
+  return std::string(
+      Pick({"第二、三字节不能同时为ff", "the second and third bytes must not both be ff"}));
 }
 
 // Why the output directory cannot be made, for the detail line.
@@ -37,22 +42,16 @@ std::string OutputDirectoryProblem(const std::string& path, PlatformFiles& files
   while (trimmed.size() > 1 && IsPathSeparator(trimmed.back()))
     trimmed.pop_back();
   if (trimmed.empty())
-    return "（空）：须给出输出目录";
+    return std::string(Pick({"（空）：须给出输出目录", "(empty): give an output folder"}));
   const PathKind kind = files.KindOf(trimmed);
   if (kind != PathKind::None && kind != PathKind::Directory)
-    return path + "：已存在且不是目录";
+    return Fill({"%1：已存在且不是目录", "%1: exists and is not a folder"}, {path});
   if (kind == PathKind::None && rule == OutputDirectoryRule::MustExist)
-    return path + "：不存在（校验不创建目录）";
+    return Fill({"%1：不存在（校验不创建目录）", "%1: does not exist (a check creates no folder)"},
+                {path});
   if (kind == PathKind::None && !OutputDirectoryCouldBeMade(trimmed, files))
-    return path + "：上级目录不存在";
-  return path + "：无法创建";
-}
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
+    return Fill({"%1：上级目录不存在", "%1: its parent folder does not exist"}, {path});
+  return Fill({"%1：无法创建", "%1: cannot be created"}, {path});
 }
 
 bool ReadCount(const std::string& text, std::int32_t low, std::int32_t high, std::int32_t& count) {
@@ -68,23 +67,29 @@ JobVerdict LoadImage(GenerationJob& job, FileHandle file, PlatformFiles& files) 
   if (!size || !IsAcceptedImageSize(*size)) {
     // The whole 64-bit size is shown, so a 4 GiB + 4 MiB file is not
     // mistaken for a 4 MiB image.
-    return RejectWith(Format("文件大小错误！%" PRIu64, size.value_or(0)),
-                      Format("%" PRIu64 "字节：须为4194304、8388608或16777216", size.value_or(0)));
+    const std::string bytes = std::to_string(size.value_or(0));
+    return RejectWith(Fill({"文件大小错误！%1", "Wrong image size: %1 bytes."}, {bytes}),
+                      Fill({"%1字节：须为4194304、8388608或16777216",
+                            "%1 bytes: an image must have 4194304, 8388608 or 16777216"},
+                           {bytes}));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);
   if (!bytes)
-    return Reject("内存不足。", MessageStyle::Warning);
+    return Reject(std::string(Pick({"内存不足。", "Not enough memory."})), MessageStyle::Warning);
 
   const std::uint64_t read = files.ReadAll(file, bytes.get(), *size);
   if (read != *size) {
-    return Reject(Format("读取文件出错！%" PRId64 "/%" PRId64, static_cast<std::int64_t>(read),
-                         static_cast<std::int64_t>(*size)));
+    return Reject(Fill({"读取文件出错！%1/%2", "Cannot read the image: read %1 of %2 bytes."},
+                       {std::to_string(static_cast<std::int64_t>(read)),
+                        std::to_string(static_cast<std::int64_t>(*size))}));
   }
   switch (CheckImageContents(bytes.get())) {
     case ImageVerdict::Unparsable:
-      return RejectWith("无法解析的文件！", ImageProblemText(bytes.get()));
+      return RejectWith(std::string(Pick({"无法解析的文件！", "The image cannot be parsed."})),
+                        ImageProblemText(bytes.get()));
     case ImageVerdict::BuildTooOld:
-      return RejectWith("解析文件出错！", ImageProblemText(bytes.get()));
+      return RejectWith(std::string(Pick({"解析文件出错！", "The image is refused."})),
+                        ImageProblemText(bytes.get()));
     case ImageVerdict::Accepted:
       break;
   }
@@ -103,18 +108,22 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 
   std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
   if (!start || !start->IsValidStart())
-    return RejectWith("起始MAC地址输入错误！", texts.startMac + "：" + StartMacRule(start));
+    return RejectWith(std::string(Pick({"起始MAC地址输入错误！", "Invalid start MAC address."})),
+                      Fill({"%1：%2", "%1: %2"}, {texts.startMac, StartMacRule(start)}));
   job.startMac = *start;
 
   if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
-    return RejectWith("生成数量输入错误！", texts.deviceCount + "：须为" +
-                                                std::to_string(kMinDeviceCount) + "到" +
-                                                std::to_string(kMaxDeviceCount));
+    return RejectWith(std::string(Pick({"生成数量输入错误！", "Invalid device count."})),
+                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
+                           {texts.deviceCount, std::to_string(kMinDeviceCount),
+                            std::to_string(kMaxDeviceCount)}));
   }
   if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
-    return RejectWith("每设备分配MAC数量错误！", texts.macsPerDevice + "：须为" +
-                                                     std::to_string(kMinMacsPerDevice) + "到" +
-                                                     std::to_string(kMaxMacsPerDevice));
+    return RejectWith(std::string(Pick({"每设备分配MAC数量错误！",
+                                        "Invalid number of MAC addresses per device."})),
+                      Fill({"%1：须为%2到%3", "%1: give a number from %2 to %3"},
+                           {texts.macsPerDevice, std::to_string(kMinMacsPerDevice),
+                            std::to_string(kMaxMacsPerDevice)}));
   }
 
   JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
@@ -158,7 +167,11 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files) {
   const FileHandle file = files.OpenForReading(imagePath);
   if (file == kNoFile)
-    return RejectWith("读取文件错误！", imagePath + "：无法打开（不存在、不是文件或无权读取）");
+    return RejectWith(std::string(Pick({"读取文件错误！", "Cannot read the image."})),
+                      Fill({"%1：无法打开（不存在、不是文件或无权读取）",
+                            "%1: cannot be opened (it does not exist, is not a file or may not be "
+                            "read)"},
+                           {imagePath}));
   JobVerdict verdict = LoadImage(job, file, files);
   files.Close(file);
   return verdict;
@@ -188,7 +201,10 @@ JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformF
     files.Close(file);
   }
   if (!read)
-    return Reject("配置文件错误！" + path + "：无法读取（须是不超过1 MiB的普通文件）");
+    return Reject(Fill({"配置文件错误！%1：无法读取（须是不超过1 MiB的普通文件）",
+                        "Cannot use the stamp profile: %1 cannot be read (it must be a regular "
+                        "file of at most 1 MiB)."},
+                       {path}));
   StampProfileResult profile = ReadStampProfile(text, path);
   if (profile.profile) {
     profile = CheckStampProfile(std::move(*profile.profile), path, job.imageBytes.get(),

@@ -1,4 +1,5 @@
 #include "output_path_guard.h"
+#include "interface_text.h"
 
 #include "batch_files.h"
 #include "file_replacement.h"
@@ -41,9 +42,11 @@ bool IsBatchName(const std::string& path, const GuardedBatch& batch, PlatformFil
 std::string ReplacementRefusal(const std::string& path, const std::string& subject,
                                const OutputPathGuard& guard, PlatformFiles& files) {
   if (const std::string role = InputAt(path, guard, files); !role.empty())
-    return subject + "不能是" + role + "！" + path;
+    return Fill({"%1不能是%2！%3", "The %1 must not be the %2: %3"}, {subject, role, path});
   if (guard.batch && IsBatchName(path, *guard.batch, files))
-    return subject + "不能使用本批设备文件的名称！" + path;
+    return Fill({"%1不能使用本批设备文件的名称！%2",
+                 "The %1 must not take the name of a device file of this batch: %2"},
+                {subject, path});
   return "";
 }
 
@@ -62,15 +65,17 @@ std::string CheckOutputPath(const std::string& path, const OutputPathGuard& guar
     case PathKind::RegularFile:
       break;
     case PathKind::Directory:
-      return guard.what + "不能是目录！" + path;
+      return Fill({"%1不能是目录！%2", "The %1 must not be a directory: %2"}, {guard.what, path});
     case PathKind::Link:
     case PathKind::Other:
     case PathKind::Unknown:
-      return guard.what + "已存在且不是普通文件！" + path;
+      return Fill({"%1已存在且不是普通文件！%2", "The %1 exists and is not a regular file: %2"},
+                  {guard.what, path});
   }
   const PathParts parts = SplitPath(path);
-  return ReplacementRefusal(TemporaryPathFor(parts.folder, parts.name), guard.what + "的临时文件",
-                            guard, files);
+  return ReplacementRefusal(TemporaryPathFor(parts.folder, parts.name),
+                            Fill({"%1的临时文件", "temporary file of the %1"}, {guard.what}), guard,
+                            files);
 }
 
 }  // namespace quillmark

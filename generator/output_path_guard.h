@@ -11,7 +11,7 @@
 namespace quillmark {
 
 // A file a command reads that none of its outputs may replace, and how a
-// refusal calls it ("输入映像", "读取的清单文件").
+// refusal calls it ("input image", "manifest read"), in the language shown.
 struct GuardedInput {
   std::string path;
   std::string role;
@@ -27,7 +27,8 @@ struct GuardedBatch {
 };
 
 // What one output must not replace. what names the output in a refusal
-// ("清单文件", "校验报告", "标签文件").
+// ("manifest file", "report file", "label file"), in the
+// language shown.
 struct OutputPathGuard {
   std::string what;
   std::vector<GuardedInput> inputs;

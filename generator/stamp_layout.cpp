@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "interface_text.h"
+
 namespace quillmark {
 namespace {
 
@@ -106,12 +108,13 @@ void StampLayout::Stamp(std::uint8_t* window, const std::uint8_t* addresses) con
 std::string StampLayout::PartAt(std::uint64_t offset) const {
   for (const StampField& field : m_profile.fields) {
     if (offset >= field.offset && offset < field.offset + field.Size())
-      return "第" + std::to_string(field.line) + "行 " + FieldTypeName(field.type) + " 字段";
+      return Fill({"第%1行 %2 字段", "the %2 field on line %1"},
+                  {std::to_string(field.line), FieldTypeName(field.type)});
   }
   for (const StampChecksum& checksum : m_profile.checksums) {
     if (offset >= checksum.offset && offset < checksum.offset + checksum.Size())
-      return "第" + std::to_string(checksum.line) + "行 " + ChecksumTypeName(checksum.type) +
-             " 校验和";
+      return Fill({"第%1行 %2 校验和", "the %2 checksum on line %1"},
+                  {std::to_string(checksum.line), ChecksumTypeName(checksum.type)});
   }
   return {};
 }

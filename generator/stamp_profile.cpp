@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "interface_text.h"
 #include "printable_text.h"
 
 #if QUILLMARK_HAVE_TOML
@@ -45,8 +46,17 @@ namespace {
 
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
   // Keys, types and the parser's words come from the file: one line whatever they hold.
-  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
-                                 what);
+  return EscapeControlCharacters(
+      Fill({"配置文件错误！%1 第%2行：%3", "Cannot use the stamp profile: %1 line %2: %3"},
+           {name, std::to_string(line), what}));
+}
+
+std::string UnknownKeyText(std::string_view key) {
+  return Fill({"未知的键 %1", "unknown key %1"}, {key});
+}
+
+std::string MissingKeyText(std::string_view key) {
+  return Fill({"缺少键 %1", "missing key %1"}, {key});
 }
 
 std::int64_t LineOf(const toml::node& node) {
@@ -61,7 +71,7 @@ class TableReader {
   std::string Unknown(const std::set<std::string>& allowed) const {
     for (const auto& [key, node] : m_table) {
       if (!allowed.count(std::string(key.str())))
-        return Refusal(m_name, LineOf(node), "未知的键 " + std::string(key.str()));
+        return Refusal(m_name, LineOf(node), UnknownKeyText(key.str()));
     }
     return {};
   }
@@ -73,20 +83,21 @@ class TableReader {
   std::string Text(const char* key, std::string& value) const {
     const toml::node* node = m_table.get(key);
     if (!node)
-      return Refusal(m_name, LineOf(m_table), "缺少键 " + std::string(key));
+      return Refusal(m_name, LineOf(m_table), MissingKeyText(key));
     if (!node->is_string())
-      return Refusal(m_name, LineOf(*node), std::string(key) + " 应是字符串");
+      return Refusal(m_name, LineOf(*node), Fill({"%1 应是字符串", "%1 must be a string"}, {key}));
     value = node->as_string()->get();
     return {};
   }
   std::string Number(const char* key, std::uint64_t& value, std::uint64_t high) const {
     const toml::node* node = m_table.get(key);
     if (!node)
-      return Refusal(m_name, LineOf(m_table), "缺少键 " + std::string(key));
+      return Refusal(m_name, LineOf(m_table), MissingKeyText(key));
     if (!node->is_integer() || node->as_integer()->get() < 0 ||
         static_cast<std::uint64_t>(node->as_integer()->get()) > high)
       return Refusal(m_name, LineOf(*node),
-                     std::string(key) + " 应是0至" + std::to_string(high) + "的整数");
+                     Fill({"%1 应是0至%2的整数", "%1 must be a whole number from 0 to %2"},
+                          {key, std::to_string(high)}));
     value = static_cast<std::uint64_t>(node->as_integer()->get());
     return {};
   }
@@ -95,7 +106,8 @@ class TableReader {
     if (!node)
       return {};
     if (!node->is_boolean())
-      return Refusal(m_name, LineOf(*node), std::string(key) + " 应是 true 或 false");
+      return Refusal(m_name, LineOf(*node),
+                     Fill({"%1 应是 true 或 false", "%1 must be true or false"}, {key}));
     value = node->as_boolean()->get();
     return {};
   }
@@ -126,10 +138,13 @@ std::string ReadField(const toml::table& table, const std::string& name, StampFi
         !error.empty())
       return error;
   } else {
-    return Refusal(name, reader.Line("type"), "未知的字段类型 " + type);
+    return Refusal(name, reader.Line("type"),
+                   Fill({"未知的字段类型 %1", "unknown field type %1"}, {type}));
   }
   if (reader.Has("offset") == reader.Has("from_end"))
-    return Refusal(name, field.line, "offset 与 from_end 须有且只有一个");
+    return Refusal(name, field.line,
+                   std::string(Pick({"offset 与 from_end 须有且只有一个",
+                                     "give exactly one of offset and from_end"})));
   field.fromEnd = reader.Has("from_end");
   if (std::string error =
           reader.Number(field.fromEnd ? "from_end" : "offset", field.offset, kOffsetLimit);
@@ -139,14 +154,18 @@ std::string ReadField(const toml::table& table, const std::string& name, StampFi
   if (std::string error = reader.Number("address", address, 4); !error.empty())
     return error;
   if (address < 1)
-    return Refusal(name, reader.Line("address"), "address 应是1至4的整数");
+    return Refusal(name, reader.Line("address"),
+                   std::string(Pick(
+                       {"address 应是1至4的整数", "address must be a whole number from 1 to 4"})));
   field.address = static_cast<std::int64_t>(address);
   if (field.type == FieldType::MacText) {
     if (reader.Has("separator")) {
       if (std::string error = reader.Text("separator", field.separator); !error.empty())
         return error;
       if (field.separator != ":" && field.separator != "-" && !field.separator.empty())
-        return Refusal(name, reader.Line("separator"), "separator 应是 \":\"、\"-\" 或 \"\"");
+        return Refusal(name, reader.Line("separator"),
+                       std::string(Pick({"separator 应是 \":\"、\"-\" 或 \"\"",
+                                         "separator must be \":\", \"-\" or \"\""})));
     }
     if (std::string error = reader.Flag("uppercase", field.uppercase); !error.empty())
       return error;
@@ -168,7 +187,8 @@ std::string ReadChecksum(const toml::table& table, const std::string& name,
   else if (type == "sum16")
     checksum.type = ChecksumType::Sum16;
   else
-    return Refusal(name, reader.Line("type"), "未知的校验和类型 " + type);
+    return Refusal(name, reader.Line("type"),
+                   Fill({"未知的校验和类型 %1", "unknown checksum type %1"}, {type}));
   const bool sum = checksum.type == ChecksumType::Sum16;
   if (std::string error = sum ? reader.Unknown({"type", "offset", "start", "end", "total"})
                               : reader.Unknown({"type", "offset", "start", "end"});
@@ -222,12 +242,16 @@ std::int64_t LineOfUnsafeCharacter(const std::string& text) {
 
 StampProfileResult ReadStampProfile(const std::string& text, const std::string& name) {
   if (const std::int64_t line = LineOfUnsafeCharacter(text); line != 0)
-    return {std::nullopt, Refusal(name, line, "注释之外只能使用ASCII字符")};
+    return {std::nullopt,
+            Refusal(name, line,
+                    std::string(Pick({"注释之外只能使用ASCII字符",
+                                      "characters beyond ASCII are allowed only in comments"})))};
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
-    return {std::nullopt, Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                                  "不是有效的TOML：" + std::string(error.description()))};
+    return {std::nullopt,
+            Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
+                    Fill({"不是有效的TOML：%1", "not valid TOML: %1"}, {error.description()}))};
   }
   const toml::table& root = parsed.table();
   StampProfile profile;
@@ -235,9 +259,10 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
     const std::string keyText(key.str());
     const bool isField = keyText == "field";
     if (!isField && keyText != "checksum")
-      return {std::nullopt, Refusal(name, LineOf(node), "未知的键 " + keyText)};
+      return {std::nullopt, Refusal(name, LineOf(node), UnknownKeyText(keyText))};
     if (!node.is_array_of_tables())
-      return {std::nullopt, Refusal(name, LineOf(node), keyText + " 应写作 [[" + keyText + "]]")};
+      return {std::nullopt, Refusal(name, LineOf(node),
+                                    Fill({"%1 应写作 [[%1]]", "write %1 as [[%1]]"}, {keyText}))};
     for (const toml::node& entry : *node.as_array()) {
       const toml::table& table = *entry.as_table();
       std::string error;
@@ -250,7 +275,11 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
     }
   }
   if (profile.fields.empty())
-    return {std::nullopt, Refusal(name, 1, "没有 [[field]]：设备的映像将不带任何MAC地址")};
+    return {std::nullopt,
+            Refusal(name, 1,
+                    std::string(Pick({"没有 [[field]]：设备的映像将不带任何MAC地址",
+                                      "no [[field]]: the devices' images would carry no MAC "
+                                      "address"})))};
   return {std::move(profile), {}};
 }
 
@@ -261,7 +290,10 @@ bool StampProfilesSupported() {
 }
 
 StampProfileResult ReadStampProfile(const std::string&, const std::string& name) {
-  return {std::nullopt, "配置文件错误！" + name + "：本版本不支持 --profile（未带TOML解析器）"};
+  return {std::nullopt, Fill({"配置文件错误！%1：本版本不支持 --profile（未带TOML解析器）",
+                              "Cannot use the stamp profile: %1: this build does not support "
+                              "--profile (it has no TOML parser)"},
+                             {name})};
 }
 
 #endif

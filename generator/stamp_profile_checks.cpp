@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "image_checks.h"
+#include "interface_text.h"
 #include "printable_text.h"
 #include "stamp_profile.h"
 
@@ -10,14 +11,19 @@ namespace {
 
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
   // Keys, types and the parser's words come from the file: one line whatever they hold.
-  return EscapeControlCharacters("配置文件错误！" + name + " 第" + std::to_string(line) + "行：" +
-                                 what);
+  return EscapeControlCharacters(
+      Fill({"配置文件错误！%1 第%2行：%3", "Cannot use the stamp profile: %1 line %2: %3"},
+           {name, std::to_string(line), what}));
 }
 
 std::string Hex(std::uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
   return text;
+}
+
+std::string ChecksumWhat(ChecksumType type) {
+  return Fill({"%1 校验和", "the %1 checksum"}, {ChecksumTypeName(type)});
 }
 
 // One place a device's copy is written: a field or a stored checksum.
@@ -37,33 +43,49 @@ std::string CheckPlaces(const std::vector<Place>& places, const std::string& nam
   for (std::size_t i = 0; i < places.size(); ++i) {
     const Place& place = places[i];
     if (place.offset + place.size > size)
-      return Refusal(name, place.line, place.what + " 超出映像末尾（映像 " + Hex(size) + " 字节）");
+      return Refusal(name, place.line,
+                     Fill({"%1 超出映像末尾（映像 %2 字节）",
+                           "%1 reaches past the end of the image (the image has %2 bytes)"},
+                          {place.what, Hex(size)}));
     if (TouchesCheckedBytes(place.offset, place.size))
-      return Refusal(name, place.line, place.what + " 覆盖了映像的签名或编译时间字节");
+      return Refusal(name, place.line,
+                     Fill({"%1 覆盖了映像的签名或编译时间字节",
+                           "%1 covers the image's signature or build time bytes"},
+                          {place.what}));
     for (std::size_t j = 0; j < i; ++j) {
       if (Overlap(place.offset, place.size, places[j].offset, places[j].size))
         return Refusal(name, place.line,
-                       place.what + " 与第" + std::to_string(places[j].line) + "行的" +
-                           places[j].what + " 重叠");
+                       Fill({"%1 与第%2行的%3 重叠", "%1 overlaps %3 on line %2"},
+                            {place.what, std::to_string(places[j].line), places[j].what}));
     }
   }
   return {};
 }
 
 std::string CheckRange(const StampChecksum& checksum, const std::string& name, std::uint64_t size) {
-  const std::string what = std::string(ChecksumTypeName(checksum.type)) + " 校验和";
+  const std::string what = ChecksumWhat(checksum.type);
   if (checksum.start >= checksum.end || checksum.end > size)
     return Refusal(name, checksum.line,
-                   what + " 的范围 start..end 应在映像之内且不为空（映像 " + Hex(size) + " 字节）");
+                   Fill({"%1 的范围 start..end 应在映像之内且不为空（映像 %2 字节）",
+                         "the range start..end of %1 must be inside the image and not empty "
+                         "(the image has %2 bytes)"},
+                        {what, Hex(size)}));
   const bool inside = checksum.offset < checksum.end && checksum.start < checksum.offset + 4;
   if (checksum.type == ChecksumType::Crc32) {
     if (Overlap(checksum.offset, 4, checksum.start, checksum.end - checksum.start))
-      return Refusal(name, checksum.line, what + " 存放在它自己覆盖的范围之内");
+      return Refusal(
+          name, checksum.line,
+          Fill({"%1 存放在它自己覆盖的范围之内", "%1 is stored inside the range it covers"},
+               {what}));
     return {};
   }
   if ((checksum.end - checksum.start) % 2 != 0 || (checksum.offset - checksum.start) % 2 != 0 ||
       !inside || checksum.offset < checksum.start || checksum.offset + 2 > checksum.end)
-    return Refusal(name, checksum.line, what + " 应存放在它覆盖的范围之内的一个字上，范围为整字");
+    return Refusal(name, checksum.line,
+                   Fill({"%1 应存放在它覆盖的范围之内的一个字上，范围为整字",
+                         "%1 must be stored in one word inside the range it covers, and the "
+                         "range must be whole words"},
+                        {what}));
   return {};
 }
 
@@ -105,23 +127,29 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
                                      std::int32_t macsPerDevice) {
   std::vector<Place> places;
   for (StampField& field : profile.fields) {
-    const std::string what = std::string(FieldTypeName(field.type)) + " 字段";
+    const std::string what = Fill({"%1 字段", "the %1 field"}, {FieldTypeName(field.type)});
     if (field.fromEnd) {
       if (field.offset == 0 || field.offset > size)
-        return {std::nullopt,
-                Refusal(name, field.line, what + " 的 from_end 应在1至" + Hex(size) + "之间")};
+        return {
+            std::nullopt,
+            Refusal(name, field.line,
+                    Fill({"%1 的 from_end 应在1至%2之间", "from_end of %1 must be from 1 to %2"},
+                         {what, Hex(size)}))};
       field.offset = size - field.offset;
       field.fromEnd = false;
     }
     if (field.address > macsPerDevice)
-      return {std::nullopt, Refusal(name, field.line,
-                                    what + " 的 address " + std::to_string(field.address) +
-                                        " 超过每设备MAC数量 " + std::to_string(macsPerDevice))};
+      return {std::nullopt,
+              Refusal(name, field.line,
+                      Fill({"%1 的 address %2 超过每设备MAC数量 %3",
+                            "address %2 of %1 is more than the %3 MAC addresses "
+                            "per device"},
+                           {what, std::to_string(field.address), std::to_string(macsPerDevice)}))};
     places.push_back({field.offset, field.Size(), field.line, what});
   }
   for (const StampChecksum& checksum : profile.checksums) {
-    places.push_back({checksum.offset, checksum.Size(), checksum.line,
-                      std::string(ChecksumTypeName(checksum.type)) + " 校验和"});
+    places.push_back(
+        {checksum.offset, checksum.Size(), checksum.line, ChecksumWhat(checksum.type)});
   }
   if (std::string error = CheckPlaces(places, name, size); !error.empty())
     return {std::nullopt, error};
@@ -136,7 +164,9 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
       if (Overlap(checksum.start, checksum.end - checksum.start, later.offset, later.Size()))
         return {std::nullopt,
                 Refusal(name, checksum.line,
-                        "它覆盖第" + std::to_string(later.line) + "行的校验和，应排在其后")};
+                        Fill({"它覆盖第%1行的校验和，应排在其后",
+                              "it covers the checksum on line %1, so it must come after it"},
+                             {std::to_string(later.line)}))};
     }
     const std::uint8_t* covered = image + checksum.start;
     const std::uint64_t length = checksum.end - checksum.start;
@@ -148,8 +178,12 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
         const std::uint32_t computed = Crc32(covered, length);
         if (held != computed)
           return {std::nullopt, Refusal(name, checksum.line,
-                                        "输入映像的 crc32 不符：存有 " + Hex(held) + "，算得 " +
-                                            Hex(computed) + "（配置与固件不匹配？）")};
+                                        Fill({"输入映像的 crc32 不符：存有 %1，算得 %2"
+                                              "（配置与固件不匹配？）",
+                                              "the input image's crc32 does not match: it holds "
+                                              "%1, computed %2 (does the profile fit this "
+                                              "firmware?)"},
+                                             {Hex(held), Hex(computed)}))};
         break;
       }
       case ChecksumType::Xor16:
@@ -159,8 +193,11 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
         const std::uint16_t sum = Sum16(covered, length);
         if (sum != checksum.total)
           return {std::nullopt, Refusal(name, checksum.line,
-                                        "输入映像的 sum16 为 " + Hex(sum) + "，不是 total " +
-                                            Hex(checksum.total) + "（配置与固件不匹配？）")};
+                                        Fill({"输入映像的 sum16 为 %1，不是 total %2"
+                                              "（配置与固件不匹配？）",
+                                              "the input image's sum16 is %1, not total %2 (does "
+                                              "the profile fit this firmware?)"},
+                                             {Hex(sum), Hex(checksum.total)}))};
         break;
       }
     }

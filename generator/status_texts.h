@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "interface_text.h"
 #include "mac_address.h"
 
 namespace quillmark {
@@ -19,17 +20,18 @@ enum class StatusKind {
   WriteFailed,     // a file's bytes did not all arrive; the run goes on
 };
 
-inline constexpr std::string_view kSavingPrefix = "保存MAC固件: ";
-inline constexpr std::string_view kCreationFailedPrefix = "创建文件出错: ";
-inline constexpr std::string_view kWriteFailedPrefix = "写入文件出错: ";
+inline constexpr InterfaceText kSavingPrefix{"保存MAC固件: ", "Saving device image: "};
+inline constexpr InterfaceText kCreationFailedPrefix{"创建文件出错: ", "Cannot create file: "};
+inline constexpr InterfaceText kWriteFailedPrefix{"写入文件出错: ", "Cannot write file: "};
 // Shown by the host when a run finished with every device written.
-inline constexpr std::string_view kRunFinishedText = "运行结束";
+inline constexpr InterfaceText kRunFinishedText{"运行结束", "Run finished"};
 
 // Refusals before a run's first device, shown as the request's other
 // rejections are (a message box, a line on standard error).
 //
 // The output folder is missing or cannot be opened.
-inline constexpr std::string_view kOutputDirectoryErrorText = "输出目录错误！";
+inline constexpr InterfaceText kOutputDirectoryErrorText{"输出目录错误！",
+                                                         "The output folder cannot be used."};
 // "输出目录正被另一个运行使用！" and the folder as the job names it: another
 // run holds the folder.
 std::string FolderBusyText(const std::string& directory);

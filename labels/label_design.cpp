@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "interface_text.h"
+
 namespace quillmark::labels {
 namespace {
 
@@ -34,7 +36,7 @@ double WidestFooter(std::string_view title, const TextMetrics& metrics) {
 }
 
 std::string LayoutSays(const LabelLayout& layout) {
-  return std::string(layout.name) + " 标签放不下！";
+  return Fill({"%1 标签放不下！", "it does not fit on a %1 label."}, {layout.name});
 }
 
 // The address lines' sizes for the room they have; false when even the
@@ -115,7 +117,8 @@ DesignResult DesignLabel(const LabelLayout& layout, CodeKind kind, int addressCo
   const double footerAtOne = WidestFooter(title, metrics);
   d.footerSize = std::min(kMaxFooterSize, width / footerAtOne);
   if (d.footerSize < kMinFooterSize)
-    return {std::nullopt, "标题太长，" + LayoutSays(layout)};
+    return {std::nullopt,
+            Fill({"标题太长，%1", "The title is too long: %1"}, {LayoutSays(layout)})};
   d.footerWidth = d.footerSize * footerAtOne;
   const double footerTop = layout.labelHeight - kLabelPadding - d.footerSize * metrics.LineHeight();
   d.footerBaseline = footerTop + d.footerSize * metrics.Ascent();
@@ -124,7 +127,9 @@ DesignResult DesignLabel(const LabelLayout& layout, CodeKind kind, int addressCo
   const bool fits = IsSquareCode(kind) ? DesignSquare(d, addressCount, upper, metrics)
                                        : DesignBars(d, addressCount, upper, metrics);
   if (!fits)
-    return {std::nullopt, "每个设备的MAC地址太多，" + LayoutSays(layout)};
+    return {std::nullopt,
+            Fill({"每个设备的MAC地址太多，%1", "Too many MAC addresses per device: %1"},
+                 {LayoutSays(layout)})};
   return {d, {}};
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "interface_text.h"
 #include "text_metrics.h"
 
 namespace quillmark::labels {
@@ -53,14 +54,16 @@ LabelPainter::LabelPainter(const LabelDesign& design, cairo_font_face_t* face, s
 std::string LabelPainter::Paint(cairo_t* cr, double left, double top, const DeviceLabel& device,
                                 const EncodedCode& code, const std::string& layoutName) const {
   if (!code.grid)
-    return "无法生成" + std::string(CodeKindName(m_design.kind)) + "：" + device.fileName + "：" +
-           code.error;
+    return Fill({"无法生成%1：%2：%3", "Cannot make the %1: %2: %3"},
+                {CodeKindName(m_design.kind), device.fileName, code.error});
   const std::optional<CodePlacement> place = PlaceCode(m_design, *code.grid);
   if (!place) {
-    return "条码太密，" + layoutName + " 标签放不下：" + device.fileName + " 的 " +
-           std::string(CodeKindName(m_design.kind)) + " 在模块 " + Millimetres(kMinModule) +
-           " 毫米时需要 " + Millimetres(NeededWidth(*code.grid)) + " 毫米宽，标签上只有 " +
-           Millimetres(m_design.codeWidth) + " 毫米！";
+    return Fill(
+        {"条码太密，%1 标签放不下：%2 的 %3 在模块 %4 毫米时需要 %5 毫米宽，标签上只有 %6 毫米！",
+         "The code is too dense for a %1 label: the %3 of %2 needs %5 mm at a module of "
+         "%4 mm, and the label has %6 mm."},
+        {layoutName, device.fileName, CodeKindName(m_design.kind), Millimetres(kMinModule),
+         Millimetres(NeededWidth(*code.grid)), Millimetres(m_design.codeWidth)});
   }
   cairo_save(cr);
   cairo_translate(cr, left, top);

@@ -10,6 +10,7 @@
 #include "label_design.h"
 #include "label_font.h"
 #include "label_painter.h"
+#include "label_texts.h"
 #include "path_parts.h"
 #include "pdf_sink.h"
 #include "text_metrics.h"
@@ -27,10 +28,11 @@ DeviceLabel LabelOf(const BatchManifest& manifest, std::size_t i) {
 
 std::string FontProblem(const FontChoice& choice) {
   if (choice.invalidText)
-    return "标签文字不是有效的UTF-8文本！";
+    return std::string(InvalidLabelText());
   if (!choice.missing.empty())
-    return "没有字体含有这些字符：" + choice.missing + "！";
-  return "没有一种字体含有标签上的全部字符！";
+    return MissingCharactersText(choice.missing);
+  return std::string(Pick(
+      {"没有一种字体含有标签上的全部字符！", "No one font holds every character on the label."}));
 }
 
 // One helper per further core: the drawing thread encodes too when it is
@@ -103,11 +105,11 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   LabelSheetOutcome failed;
   const LabelLayout& layout = *request.layout;
   if (request.firstCell < 1 || request.firstCell > layout.CellCount()) {
-    failed.error = "起始标签位置超出范围！";
+    failed.error = Pick({"起始标签位置超出范围！", "The first label position is out of range."});
     return failed;
   }
   if (manifest.devices.empty()) {
-    failed.error = "没有需要打印的标签！";
+    failed.error = Pick({"没有需要打印的标签！", "There are no labels to print."});
     return failed;
   }
   FontChoice font = FindLabelFont(CharactersShown(request.title));
@@ -126,7 +128,7 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
 
   const PathParts parts = SplitPath(pdfPath);
   const std::string tempName = TemporaryNameFor(parts.name);
-  const std::string unwritable = "标签文件无法写入！" + pdfPath;
+  const std::string unwritable = UnwritableLabelFileText(pdfPath);
   // The sheet is written and renamed in its folder, held open meanwhile.
   struct HeldFolder {
     PlatformFiles& files;

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "interface_text.h"
+
 namespace quillmark::labels {
 namespace {
 
@@ -108,20 +110,22 @@ std::string SendToPrinter(const PrinterAddress& printer, std::string_view bytes)
   addrinfo* found = nullptr;
   const std::string port = std::to_string(printer.port);
   if (::getaddrinfo(printer.host.c_str(), port.c_str(), &hints, &found) != 0)
-    return "找不到打印机：" + Named(printer) + "！";
+    return Fill({"找不到打印机：%1！", "Cannot find the printer: %1."}, {Named(printer)});
   int fd = -1;
   for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next)
     fd = Connect(*a);
   ::freeaddrinfo(found);
   if (fd < 0)
-    return "无法连接打印机：" + Named(printer) + "！";
+    return Fill({"无法连接打印机：%1！", "Cannot connect to the printer: %1."}, {Named(printer)});
   const bool sent = SendAll(fd, bytes);
   // An orderly close, so the printer sees the end of the data; a close
   // that fails means the last bytes may not have left this machine.
   const bool closed = ::shutdown(fd, SHUT_WR) == 0;
   ::close(fd);
   if (!sent || !closed)
-    return "发送到打印机中断，标签未全部送达：" + Named(printer) + "！";
+    return Fill({"发送到打印机中断，标签未全部送达：%1！",
+                 "Sending to the printer was cut off; not every label arrived: %1."},
+                {Named(printer)});
   return {};
 }
 

@@ -1,12 +1,13 @@
 #include "zpl_file.h"
 
 #include "file_replacement.h"
+#include "label_texts.h"
 
 namespace quillmark::labels {
 
 std::string WriteZplFile(const std::string& path, std::string_view bytes,
                          const std::string& manifestPath, PlatformFiles& files) {
-  const std::string unwritable = "标签文件无法写入！" + path;
+  const std::string unwritable = UnwritableLabelFileText(path);
   const std::size_t slash = path.rfind(kPathSeparator);
   const std::string directory =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -19,7 +20,8 @@ std::string WriteZplFile(const std::string& path, std::string_view bytes,
     return unwritable;
   const std::optional<FileIdentity> target = files.IdentityOf(path);
   if (target && target == files.IdentityOf(manifestPath))
-    return "标签文件不能是清单文件！" + path;
+    return Fill({"标签文件不能是清单文件！%1", "The label file must not be the manifest: %1"},
+                {path});
   const FolderHandle folder = files.OpenFolder(directory);
   if (folder == kNoFolder)
     return unwritable;

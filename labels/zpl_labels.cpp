@@ -10,6 +10,7 @@
 #include "label_design.h"
 #include "label_font.h"
 #include "label_sheet.h"
+#include "label_texts.h"
 #include "text_metrics.h"
 
 namespace quillmark::labels {
@@ -109,9 +110,11 @@ std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const Modu
   std::snprintf(text, sizeof text, "%.2f", grid.width * static_cast<double>(minModule) / dpmm);
   char room[32];
   std::snprintf(room, sizeof room, "%.2f", d.codeWidth);
-  return "条码太密，" + std::string(layout.name) + " 标签在 " + std::to_string(dpmm * 254 / 10) +
-         " dpi 下放不下：" + fileName + " 的 " + std::string(CodeKindName(d.kind)) + " 需要 " +
-         text + " 毫米宽，标签上只有 " + room + " 毫米！";
+  return Fill(
+      {"条码太密，%1 标签在 %2 dpi 下放不下：%3 的 %4 需要 %5 毫米宽，标签上只有 %6 毫米！",
+       "The code is too dense for a %1 label at %2 dpi: the %4 of %3 needs %5 mm, and "
+       "the label has %6 mm."},
+      {layout.name, std::to_string(dpmm * 254 / 10), fileName, CodeKindName(d.kind), text, room});
 }
 
 std::optional<Placed> PlaceInDots(const LabelDesign& d, const ModuleGrid& grid, int dpmm,
@@ -185,8 +188,8 @@ ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifes
   const int dpmm = request.dotsPerMillimetre;
   FontChoice font = FindLabelFont(CharactersShown(request.title));
   if (!font.font) {
-    out.error = font.invalidText ? "标签文字不是有效的UTF-8文本！"
-                                 : "没有字体含有这些字符：" + font.missing + "！";
+    out.error =
+        font.invalidText ? std::string(InvalidLabelText()) : MissingCharactersText(font.missing);
     return out;
   }
   const TextMetrics metrics(font.font->face.get());
@@ -221,8 +224,8 @@ ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifes
     const std::string fileName = manifest.devices[i].first.ToFileName();
     const EncodedCode code = codes.Take(i);
     if (!code.grid) {
-      out.error =
-          "无法生成" + std::string(CodeKindName(d.kind)) + "：" + fileName + "：" + code.error;
+      out.error = Fill({"无法生成%1：%2：%3", "Cannot make the %1: %2: %3"},
+                       {CodeKindName(d.kind), fileName, code.error});
       return out;
     }
     const std::optional<Placed> place = PlaceInDots(d, *code.grid, dpmm, minModule);

@@ -1,5 +1,6 @@
 #include "ledger_listing.h"
 
+#include "interface_text.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "printable_text.h"
@@ -8,7 +9,8 @@ namespace quillmark::ledger {
 namespace {
 
 std::string Devices(const BatchSummary& batch) {
-  return std::to_string(batch.deviceCount) + "台×" + std::to_string(batch.macsPerDevice);
+  return Fill({"%1台×%2", "%1 devices × %2 MACs"},
+              {std::to_string(batch.deviceCount), std::to_string(batch.macsPerDevice)});
 }
 
 // Names, folders and reasons come from whoever wrote them into the ledger:
@@ -26,26 +28,28 @@ std::string OrNone(const std::string& text) {
 std::string EndingText(Ending ending) {
   switch (ending) {
     case Ending::Finished:
-      return "已完成";
+      return std::string(Pick({"已完成", "finished"}));
     case Ending::Stopped:
-      return "已停止";
+      return std::string(Pick({"已停止", "stopped"}));
     case Ending::Failed:
-      return "有失败";
+      return std::string(Pick({"有失败", "failed"}));
     case Ending::None:
       break;
   }
-  return "未记录结果";
+  return std::string(Pick({"未记录结果", "no outcome recorded"}));
 }
 
 std::string WriteLine(const WriteRecord& write) {
-  std::string line = "  写入 " + std::to_string(write.id) + "  " + write.startedAt + "  工位 " +
-                     Shown(write.station) + "  用户 " + Shown(write.writtenBy) + "  " +
-                     Shown(write.outputFolder) + "\n    镜像 SHA-256 " + write.imageSha256 +
-                     "\n    ";
+  std::string line = Fill({"  写入 %1  %2  工位 %3  用户 %4  %5\n    镜像 SHA-256 %6\n    ",
+                           "  write %1  %2  station %3  user %4  %5\n    image SHA-256 %6\n    "},
+                          {std::to_string(write.id), write.startedAt, Shown(write.station),
+                           Shown(write.writtenBy), Shown(write.outputFolder), write.imageSha256});
   if (write.ending == Ending::None)
-    return line + "未记录结果（运行中，或已中断）\n";
-  return line + EndingText(write.ending) + "  已写入 " + std::to_string(write.devicesWritten) +
-         "  失败 " + std::to_string(write.devicesFailed) + "  " + write.endedAt + "\n";
+    return line + std::string(Pick({"未记录结果（运行中，或已中断）\n",
+                                    "no outcome recorded (running, or cut off)\n"}));
+  return line + Fill({"%1  已写入 %2  失败 %3  %4\n", "%1  written %2  failed %3  %4\n"},
+                     {EndingText(write.ending), std::to_string(write.devicesWritten),
+                      std::to_string(write.devicesFailed), write.endedAt});
 }
 
 }  // namespace
@@ -53,19 +57,23 @@ std::string WriteLine(const WriteRecord& write) {
 std::string InitText(const std::string& shownLocation, const InitReport& report) {
   const std::string version = std::to_string(report.versionAfter);
   if (report.versionBefore == 0)
-    return "账本已创建：" + shownLocation + "（结构版本 " + version + "）\n";
+    return Fill({"账本已创建：%1（结构版本 %2）\n", "Ledger created: %1 (schema version %2)\n"},
+                {shownLocation, version});
   if (report.versionBefore == report.versionAfter)
-    return "账本已是最新：" + shownLocation + "（结构版本 " + version + "）\n";
-  return "账本已升级：" + shownLocation + "（结构版本 " + std::to_string(report.versionBefore) +
-         " → " + version + "）\n";
+    return Fill(
+        {"账本已是最新：%1（结构版本 %2）\n", "The ledger is up to date: %1 (schema version %2)\n"},
+        {shownLocation, version});
+  return Fill(
+      {"账本已升级：%1（结构版本 %2 → %3）\n", "Ledger upgraded: %1 (schema version %2 → %3)\n"},
+      {shownLocation, std::to_string(report.versionBefore), version});
 }
 
 std::string PoolListing(const std::vector<Pool>& pools) {
   std::string text;
   for (const Pool& pool : pools) {
-    text += Shown(pool.name) + "  " + RangeText(pool.macs) + "  " +
-            std::to_string(pool.macs.count) + "个地址  " + Shown(pool.createdBy) + "  " +
-            pool.createdAt + "\n";
+    text += Fill({"%1  %2  %3个地址  %4  %5\n", "%1  %2  %3 addresses  %4  %5\n"},
+                 {Shown(pool.name), RangeText(pool.macs), std::to_string(pool.macs.count),
+                  Shown(pool.createdBy), pool.createdAt});
   }
   return text;
 }
@@ -74,20 +82,23 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
   std::string text;
   for (const BatchDetails& details : batches) {
     const BatchSummary& batch = details.batch;
-    text += std::to_string(batch.id) + "  " + RangeText(batch.macs()) + "  " + Devices(batch) +
-            "  池 " + OrNone(batch.pool) + "  工位 " + Shown(batch.station) + "  " +
-            batch.recordedAt + "  " + StateText(details) + "\n";
+    text +=
+        Fill({"%1  %2  %3  池 %4  工位 %5  %6  %7\n", "%1  %2  %3  pool %4  station %5  %6  %7\n"},
+             {std::to_string(batch.id), RangeText(batch.macs()), Devices(batch), OrNone(batch.pool),
+              Shown(batch.station), batch.recordedAt, StateText(details)});
   }
   return text;
 }
 
 std::string BatchDetailsText(const BatchDetails& details) {
   const BatchSummary& batch = details.batch;
-  std::string text = BatchText(batch) + "\n  " + Devices(batch) + "  池 " + OrNone(batch.pool) +
-                     "  记录者 " + Shown(batch.recordedBy) + "  " + StateText(details) + "\n";
+  std::string text =
+      Fill({"%1\n  %2  池 %3  记录者 %4  %5\n", "%1\n  %2  pool %3  recorded by %4  %5\n"},
+           {BatchText(batch), Devices(batch), OrNone(batch.pool), Shown(batch.recordedBy),
+            StateText(details)});
   if (batch.voided) {
-    text += "  作废 " + batch.voidedAt + "  " + Shown(batch.voidedBy) + "：" +
-            Shown(batch.voidReason) + "\n";
+    text += Fill({"  作废 %1  %2：%3\n", "  voided %1  %2: %3\n"},
+                 {batch.voidedAt, Shown(batch.voidedBy), Shown(batch.voidReason)});
   }
   for (const WriteRecord& write : details.writes)
     text += WriteLine(write);
@@ -95,12 +106,15 @@ std::string BatchDetailsText(const BatchDetails& details) {
 }
 
 std::string CheckText(const Reservation& verdict) {
-  const std::string range = RangeText(verdict.macs) +
-                            (verdict.pool.empty() ? "" : "（地址池 " + Shown(verdict.pool) + "）");
+  const std::string range = verdict.pool.empty()
+                                ? RangeText(verdict.macs)
+                                : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
+                                       {RangeText(verdict.macs), Shown(verdict.pool)});
   if (verdict.rewrite)
-    return "账本可以记录：批次 " + std::to_string(verdict.batchId) + " 的又一次写入，" + range +
-           "\n";
-  return "账本可以记录：新批次，" + range + "\n";
+    return Fill({"账本可以记录：批次 %1 的又一次写入，%2\n",
+                 "The ledger can record: another write of batch %1, %2\n"},
+                {std::to_string(verdict.batchId), range});
+  return Fill({"账本可以记录：新批次，%1\n", "The ledger can record: a new batch, %1\n"}, {range});
 }
 
 }  // namespace quillmark::ledger

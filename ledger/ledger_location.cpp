@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "interface_text.h"
+
 namespace quillmark::ledger {
 namespace {
 
@@ -50,7 +52,10 @@ Result<std::string> DefaultLedgerPath() {
   } else {
     const std::string home = HomeFolder();
     if (home.empty())
-      return Fault(LedgerFault::InvalidRequest, "无法确定默认账本的位置！HOME 未设置");
+      return Fault(
+          LedgerFault::InvalidRequest,
+          std::string(Pick({"无法确定默认账本的位置！HOME 未设置",
+                            "Cannot tell where the default ledger is: HOME is not set."})));
     base = home + "/.local/share";
   }
   return base + "/quillmark/ledger.sqlite3";
@@ -58,7 +63,8 @@ Result<std::string> DefaultLedgerPath() {
 
 Result<LedgerLocation> ParseLedgerLocation(std::string_view text) {
   if (text.empty())
-    return Fault(LedgerFault::InvalidRequest, "账本位置为空！");
+    return Fault(LedgerFault::InvalidRequest,
+                 std::string(Pick({"账本位置为空！", "The ledger location is empty."})));
   if (text == "default") {
     Result<std::string> path = DefaultLedgerPath();
     if (!path)

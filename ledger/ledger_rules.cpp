@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "interface_text.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "printable_text.h"
@@ -49,11 +50,14 @@ std::optional<LedgerError> PlainRerunRefusal(RuleStore& store, const BatchSummar
     return std::nullopt;
   const WriteRecord& first = writes->front();
   if (request.imageSha256 != first.imageSha256)
-    return RepeatedRangeError(batch, "本次的映像与该批次的不同");
+    return RepeatedRangeError(batch,
+                              {"本次的映像与该批次的不同", "this run's image is not that batch's"});
   if (request.outputFolder != first.outputFolder)
-    return RepeatedRangeError(batch, "本次的输出目录与该批次的不同");
+    return RepeatedRangeError(
+        batch, {"本次的输出目录与该批次的不同", "this run's output folder is not that batch's"});
   if (request.station != batch.station)
-    return RepeatedRangeError(batch, "本次的工位与该批次的不同");
+    return RepeatedRangeError(
+        batch, {"本次的工位与该批次的不同", "this run's station is not that batch's"});
   for (const WriteRecord& write : writes.value()) {
     if (write.ending == Ending::None)
       return BatchInProgressError(batch);
@@ -66,7 +70,8 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
   if (request.firstMac)
     return *request.firstMac;
   if (!pool)
-    return InvalidRequestError("取下一段空闲地址须指定地址池");
+    return InvalidRequestError(
+        Pick({"取下一段空闲地址须指定地址池", "taking the next free addresses needs a pool"}));
   Result<std::optional<std::uint64_t>> start = store.NextFreeStart(*pool, size);
   if (!start)
     return start.error();
@@ -94,21 +99,27 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
 
 std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   if (request.deviceCount < 1 || request.deviceCount > 65535)
-    return InvalidRequestError("设备数量须为1到65535");
+    return InvalidRequestError(
+        Pick({"设备数量须为1到65535", "the device count must be from 1 to 65535"}));
   if (request.macsPerDevice < 1 || request.macsPerDevice > 4)
-    return InvalidRequestError("每设备MAC数量须为1到4");
+    return InvalidRequestError(
+        Pick({"每设备MAC数量须为1到4", "the MAC addresses per device must be from 1 to 4"}));
   if (request.imageSha256.size() != 64 || !IsLowerHex(request.imageSha256))
-    return InvalidRequestError("映像的SHA-256须为64个小写十六进制数字");
+    return InvalidRequestError(Pick({"映像的SHA-256须为64个小写十六进制数字",
+                                     "the image's SHA-256 must be 64 lower-case hexadecimal "
+                                     "digits"}));
   if (request.station.empty())
-    return InvalidRequestError("工位名称不能为空");
+    return InvalidRequestError(Pick({"工位名称不能为空", "the station name must not be empty"}));
   // A name with a line break or an escape sequence would forge lines or
   // drive the terminal of whoever lists the ledger.
   if (HasControlCharacters(request.station))
-    return InvalidRequestError("工位名称不能含有控制字符：" +
-                               EscapeControlCharacters(request.station));
+    return InvalidRequestError(Fill(
+        {"工位名称不能含有控制字符：%1", "the station name must not hold control characters: %1"},
+        {EscapeControlCharacters(request.station)}));
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
-    return InvalidRequestError("MAC地址范围超出 ff:ff:ff:ff:ff:ff");
+    return InvalidRequestError(Pick({"MAC地址范围超出 ff:ff:ff:ff:ff:ff",
+                                     "the MAC address range goes past ff:ff:ff:ff:ff:ff"}));
   return std::nullopt;
 }
 
@@ -201,16 +212,24 @@ bool HasControlCharacter(std::string_view text) {
 
 std::optional<LedgerError> ValidatePool(const std::string& name, const MacRange& macs) {
   if (name.empty() || name.size() > 64 || HasControlCharacter(name))
-    return Fault(LedgerFault::InvalidRequest, "地址池名称无效！须为1到64个字节，不含控制字符");
+    return Fault(LedgerFault::InvalidRequest,
+                 std::string(Pick({"地址池名称无效！须为1到64个字节，不含控制字符",
+                                   "Invalid pool name: it must have 1 to 64 bytes and no control "
+                                   "characters."})));
   if (macs.count == 0 || macs.first >= kMacSpace || kMacSpace - macs.first < macs.count)
-    return Fault(LedgerFault::InvalidRequest, "地址池范围无效！");
+    return Fault(LedgerFault::InvalidRequest,
+                 std::string(Pick({"地址池范围无效！", "Invalid pool range."})));
   const std::uint64_t firstOctet = macs.first >> 40;
   if (firstOctet != macs.last() >> 40 || (firstOctet & 3) != 0 ||
       ((macs.last() >> 24) & 0xffff) == 0xffff) {
-    return Fault(LedgerFault::InvalidRequest,
-                 "地址池范围无效！" + RangeText(macs) +
-                     "：其中每个地址都须可作起始地址（第1个字节相同且低两位为0，"
-                     "第2、3个字节不同时为ff）");
+    return Fault(
+        LedgerFault::InvalidRequest,
+        Fill({"地址池范围无效！%1：其中每个地址都须可作起始地址（第1个字节相同且低两位为0，"
+              "第2、3个字节不同时为ff）",
+              "Invalid pool range: %1: every address in it must be able to start a "
+              "batch (the same first byte with its low two bits 0, the second and third "
+              "bytes not both ff)"},
+             {RangeText(macs)}));
   }
   return std::nullopt;
 }
@@ -227,7 +246,9 @@ std::string Trimmed(const std::string& text) {
 std::optional<LedgerError> ValidateFilter(const BatchFilter& filter) {
   if (!filter.since.empty() && !IsLedgerTime(filter.since)) {
     return Fault(LedgerFault::InvalidRequest,
-                 "日期格式错误！" + filter.since + "（应为 2024-05-01 或 2024-05-01T10:22:03Z）");
+                 Fill({"日期格式错误！%1（应为 2024-05-01 或 2024-05-01T10:22:03Z）",
+                       "Invalid date: %1 (write 2024-05-01 or 2024-05-01T10:22:03Z)"},
+                      {filter.since}));
   }
   return std::nullopt;
 }
@@ -239,13 +260,16 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
   if (!taken)
     return taken.error();
   if (taken.value())
-    return Fault(LedgerFault::PoolConflict, "地址池名称已存在！" + name);
+    return Fault(LedgerFault::PoolConflict,
+                 Fill({"地址池名称已存在！%1", "A pool of that name already exists: %1"}, {name}));
   Result<std::optional<Pool>> overlap = store.FirstOverlappingPool(macs);
   if (!overlap)
     return overlap.error();
   if (overlap.value()) {
-    return Fault(LedgerFault::PoolConflict, "地址池与已有地址池重叠！" + overlap.value()->name +
-                                                "：" + RangeText(overlap.value()->macs));
+    return Fault(
+        LedgerFault::PoolConflict,
+        Fill({"地址池与已有地址池重叠！%1：%2", "The pool overlaps an existing pool: %1: %2"},
+             {overlap.value()->name, RangeText(overlap.value()->macs)}));
   }
   return store.InsertPool(name, macs);
 }
@@ -253,7 +277,8 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
 Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason) {
   const std::string why = Trimmed(reason);
   if (why.empty() || HasControlCharacter(why))
-    return Fault(LedgerFault::InvalidRequest, "作废须写明原因！");
+    return Fault(LedgerFault::InvalidRequest,
+                 std::string(Pick({"作废须写明原因！", "Voiding a batch needs a reason."})));
   Result<std::optional<BatchSummary>> batch = store.FindBatch(batchId);
   if (!batch)
     return batch.error();

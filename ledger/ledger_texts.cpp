@@ -1,5 +1,6 @@
 #include "ledger_texts.h"
 
+#include "interface_text.h"
 #include "mac_number.h"
 #include "printable_text.h"
 
@@ -15,69 +16,138 @@ LedgerError WithBatch(LedgerFault fault, std::string message, const BatchSummary
 }  // namespace
 
 std::string BatchText(const BatchSummary& batch) {
-  return "批次 " + std::to_string(batch.id) + "：" + RangeText(batch.macs()) + "，工位 " +
-         EscapeControlCharacters(batch.station) + "，" + batch.recordedAt;
+  return Fill({"批次 %1：%2，工位 %3，%4", "Batch %1: %2, station %3, %4"},
+              {std::to_string(batch.id), RangeText(batch.macs()),
+               EscapeControlCharacters(batch.station), batch.recordedAt});
 }
 
 LedgerError OverlapError(const BatchSummary& batch) {
-  return WithBatch(LedgerFault::Overlap, "MAC地址范围与账本中的批次重叠！" + BatchText(batch),
+  return WithBatch(LedgerFault::Overlap,
+                   Fill({"MAC地址范围与账本中的批次重叠！%1",
+                         "The MAC address range overlaps a batch in the ledger: %1"},
+                        {BatchText(batch)}),
                    batch);
 }
 
-LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference) {
-  const std::string id = std::to_string(batch.id);
+LedgerError RepeatedRangeError(const BatchSummary& batch, const InterfaceText& difference) {
   return WithBatch(LedgerFault::Overlap,
-                   "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + difference +
-                       "，确要重写该批次请加 --rerun " + id,
+                   Fill({"MAC地址范围与账本中的批次重叠！%1；%2，确要重写该批次请加 --rerun %3",
+                         "The MAC address range overlaps a batch in the ledger: %1; %2. To "
+                         "write that batch again, add --rerun %3"},
+                        {BatchText(batch), difference, std::to_string(batch.id)}),
                    batch);
 }
 
 LedgerError BatchInProgressError(const BatchSummary& batch) {
-  return WithBatch(LedgerFault::BatchInProgress,
-                   "该批次的另一次写入尚未结束！" + BatchText(batch) +
-                       "；若那次写入已中断，确要重写请加 --rerun " + std::to_string(batch.id),
-                   batch);
+  return WithBatch(
+      LedgerFault::BatchInProgress,
+      Fill({"该批次的另一次写入尚未结束！%1；若那次写入已中断，确要重写请加 --rerun %2",
+            "Another write of this batch has not ended: %1. If that write was "
+            "cut off, add --rerun %2 to write the batch again"},
+           {BatchText(batch), std::to_string(batch.id)}),
+      batch);
 }
 
 LedgerError RerunMismatchError(std::int64_t named) {
   return Fault(LedgerFault::InvalidRequest,
-               "--rerun 指定的批次与本次的MAC地址范围不符！批次 " + std::to_string(named));
+               Fill({"--rerun 指定的批次与本次的MAC地址范围不符！批次 %1",
+                     "The batch named by --rerun does not have this run's MAC address range: "
+                     "batch %1"},
+                    {std::to_string(named)}));
 }
 
 LedgerError VoidedBatchError(const BatchSummary& batch) {
   return WithBatch(LedgerFault::VoidedBatch,
-                   "该批次已作废！" + BatchText(batch) + "；作废原因：" +
-                       EscapeControlCharacters(batch.voidReason),
+                   Fill({"该批次已作废！%1；作废原因：%2", "The batch is void: %1; reason: %2"},
+                        {BatchText(batch), EscapeControlCharacters(batch.voidReason)}),
                    batch);
 }
 
 LedgerError OutsidePoolError(const MacRange& range, const Pool* pool) {
   if (pool == nullptr)
-    return Fault(LedgerFault::OutsidePool, "MAC地址范围不在任何地址池内！" + RangeText(range));
-  return Fault(LedgerFault::OutsidePool, "MAC地址范围超出地址池！" + RangeText(range) +
-                                             "，地址池 " + pool->name + "：" +
-                                             RangeText(pool->macs));
+    return Fault(LedgerFault::OutsidePool, Fill({"MAC地址范围不在任何地址池内！%1",
+                                                 "The MAC address range is in no address pool: %1"},
+                                                {RangeText(range)}));
+  return Fault(LedgerFault::OutsidePool,
+               Fill({"MAC地址范围超出地址池！%1，地址池 %2：%3",
+                     "The MAC address range reaches beyond its address pool: %1, pool %2: %3"},
+                    {RangeText(range), pool->name, RangeText(pool->macs)}));
 }
 
 LedgerError UnknownPoolError(const std::string& name) {
-  return Fault(LedgerFault::UnknownPool, "地址池不存在！" + name);
+  return Fault(LedgerFault::UnknownPool,
+               Fill({"地址池不存在！%1", "There is no such address pool: %1"}, {name}));
 }
 
 LedgerError PoolFullError(const Pool& pool, std::uint64_t size) {
-  return Fault(LedgerFault::PoolFull, "地址池中没有足够的连续空闲地址！地址池 " + pool.name +
-                                          "，需要 " + std::to_string(size) + " 个");
+  return Fault(LedgerFault::PoolFull,
+               Fill({"地址池中没有足够的连续空闲地址！地址池 %1，需要 %2 个",
+                     "The address pool has not enough consecutive free addresses: pool %1, %2 "
+                     "needed"},
+                    {pool.name, std::to_string(size)}));
 }
 
 LedgerError NoSuchBatchError(std::int64_t id) {
-  return Fault(LedgerFault::NoSuchBatch, "账本中没有该批次！" + std::to_string(id));
+  return Fault(LedgerFault::NoSuchBatch,
+               Fill({"账本中没有该批次！%1", "The ledger has no batch %1."}, {std::to_string(id)}));
 }
 
 LedgerError AlreadyVoidError(const BatchSummary& batch) {
-  return WithBatch(LedgerFault::AlreadyVoid, "该批次已作废！" + BatchText(batch), batch);
+  return WithBatch(LedgerFault::AlreadyVoid,
+                   Fill({"该批次已作废！%1", "The batch is already void: %1"}, {BatchText(batch)}),
+                   batch);
 }
 
-LedgerError InvalidRequestError(const std::string& what) {
-  return Fault(LedgerFault::InvalidRequest, "账本无法记录该请求！" + what);
+LedgerError InvalidRequestError(std::string_view what) {
+  return Fault(
+      LedgerFault::InvalidRequest,
+      Fill({"账本无法记录该请求！%1", "The ledger cannot record this request: %1"}, {what}));
+}
+
+std::string NotInitializedText(const std::string& where) {
+  return Fill({"账本尚未初始化！%1（先运行 quillmark-cli ledger init）",
+               "The ledger is not set up: %1 (run quillmark-cli ledger init first)"},
+              {where});
+}
+
+std::string SchemaTooNewText(const std::string& where, int version) {
+  return Fill({"账本由更新版本的程序创建！%1（结构版本 %2）",
+               "The ledger was made by a newer version of the program: %1 (schema version %2)"},
+              {where, std::to_string(version)});
+}
+
+std::string SchemaOutdatedText(const std::string& where) {
+  return Fill({"账本需要升级！%1（运行 quillmark-cli ledger init 升级）",
+               "The ledger needs an upgrade: %1 (run quillmark-cli ledger init to upgrade it)"},
+              {where});
+}
+
+std::string UnavailableText(const std::string& where, const std::string& detail) {
+  return Fill({"账本无法访问！%1：%2", "Cannot reach the ledger: %1: %2"}, {where, detail});
+}
+
+std::string DeniedText(const std::string& where, const std::string& detail) {
+  return Fill({"账本拒绝了此操作！%1：%2", "The ledger refused this operation: %1: %2"},
+              {where, detail});
+}
+
+std::string OperationFailedText(const std::string& where, const std::string& detail) {
+  return Fill({"账本操作出错！%1：%2", "A ledger operation failed: %1: %2"}, {where, detail});
+}
+
+std::string_view NoLedgerNamedText() {
+  return Pick({"未指定账本！用 --ledger 或环境变量 QUILLMARK_LEDGER",
+               "No ledger given: name one with --ledger or the environment variable "
+               "QUILLMARK_LEDGER."});
+}
+
+std::string NotALedgerText(const std::string& path) {
+  return Fill({"该文件不是账本！%1", "This file is not a ledger: %1"}, {path});
+}
+
+std::string NoOpenWriteText(std::int64_t writeId) {
+  return Fill({"账本中没有未结束的该次写入！%1", "The ledger has no unfinished write %1."},
+              {std::to_string(writeId)});
 }
 
 std::string_view EndingName(Ending ending) {
@@ -103,21 +173,22 @@ std::optional<Ending> ParseEnding(std::string_view name) {
 }
 
 std::string StateText(const BatchDetails& details) {
+  const InterfaceText reserved{"已预留", "reserved"};
   if (details.batch.voided)
-    return "已作废";
+    return std::string(Pick({"已作废", "void"}));
   if (details.writes.empty())
-    return "已预留";
+    return std::string(reserved);
   switch (details.writes.back().ending) {
     case Ending::Finished:
-      return "已完成";
+      return std::string(Pick({"已完成", "finished"}));
     case Ending::Stopped:
-      return "已停止";
+      return std::string(Pick({"已停止", "stopped"}));
     case Ending::Failed:
-      return "有失败";
+      return std::string(Pick({"有失败", "failed"}));
     case Ending::None:
       break;
   }
-  return "已预留";
+  return std::string(reserved);
 }
 
 }  // namespace quillmark::ledger

@@ -1,5 +1,7 @@
 #include "mac_number.h"
 
+#include "interface_text.h"
+
 namespace quillmark::ledger {
 
 std::uint64_t MacNumber(const MacAddress& address) {
@@ -23,7 +25,7 @@ std::string MacText(std::uint64_t number) {
 }
 
 std::string RangeText(const MacRange& range) {
-  return MacText(range.first) + " 至 " + MacText(range.last());
+  return Fill({"%1 至 %2", "%1 to %2"}, {MacText(range.first), MacText(range.last())});
 }
 
 }  // namespace quillmark::ledger

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "interface_text.h"
 #include "ledger.h"
 #include "postgres_module.h"
 #include "sqlite_ledger.h"
@@ -16,7 +17,9 @@ Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location) {
 
 Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion) {
   if (targetVersion < 1 || targetVersion > kLedgerSchemaVersion)
-    return Fault(LedgerFault::InvalidRequest, "没有这个账本结构版本！");
+    return Fault(
+        LedgerFault::InvalidRequest,
+        std::string(Pick({"没有这个账本结构版本！", "There is no such ledger schema version."})));
   if (location.kind == LedgerKind::PostgreSQL)
     return InitPostgresLedger(location, targetVersion);
   return SqliteLedger::Init(location.target, targetVersion);

@@ -25,15 +25,12 @@ void PauseBeforeRetry(int attempt) {
 
 LedgerError Outdated(const LedgerLocation& location, int version) {
   if (version == 0) {
-    return Fault(LedgerFault::NotInitialized,
-                 "账本尚未初始化！" + location.Display() + "（先运行 quillmark-cli ledger init）");
+    return Fault(LedgerFault::NotInitialized, NotInitializedText(location.Display()));
   }
   if (version > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + location.Display() +
-                                                "（结构版本 " + std::to_string(version) + "）");
+    return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(location.Display(), version));
   }
-  return Fault(LedgerFault::SchemaOutdated,
-               "账本需要升级！" + location.Display() + "（运行 quillmark-cli ledger init 升级）");
+  return Fault(LedgerFault::SchemaOutdated, SchemaOutdatedText(location.Display()));
 }
 
 // Once roles.sql gave the schema to its owner role, an upgrade by a member
@@ -164,8 +161,7 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
     if (!updated)
       return updated.error();
     if (updated->Affected() != 1) {
-      return Fault(LedgerFault::NoSuchBatch,
-                   "账本中没有未结束的该次写入！" + std::to_string(writeId));
+      return Fault(LedgerFault::NoSuchBatch, NoOpenWriteText(writeId));
     }
     return Done{};
   });

@@ -1,3 +1,4 @@
+#include "interface_text.h"
 #include "module_loader.h"
 #include "postgres_module.h"
 
@@ -8,7 +9,7 @@ Result<const PostgresModuleEntry*> LoadPostgresModule() {
   const modules::LoadedModule module = modules::LoadModule({
       .fileName = kPostgresModuleFile,
       .entrySymbol = kPostgresModuleEntry,
-      .what = "PostgreSQL账本模块",
+      .what = {"PostgreSQL账本模块", "PostgreSQL ledger module"},
       .package = "quillmark-postgresql",
   });
   if (module.status != modules::ModuleStatus::Loaded)
@@ -38,7 +39,9 @@ Result<InitReport> InitPostgresLedger(const LedgerLocation& location, int target
 std::string ConnectionTextWithoutPassword(const std::string& conninfo) {
   Result<const PostgresModuleEntry*> entry = LoadPostgresModule();
   if (!entry)
-    return "（PostgreSQL连接字符串，未安装 quillmark-postgresql 无法显示）";
+    return std::string(Pick({"（PostgreSQL连接字符串，未安装 quillmark-postgresql 无法显示）",
+                             "(a PostgreSQL connection string, which cannot be shown without "
+                             "quillmark-postgresql installed)"}));
   return entry.value()->connectionTextWithoutPassword(conninfo);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "interface_text.h"
 #include "ledger_location.h"
 #include "postgres_module.h"
 
@@ -32,14 +33,16 @@ std::string QuotedValue(const std::string& value) {
 }  // namespace
 
 std::string PqConnectionTextWithoutPassword(const std::string& conninfo) {
+  const InterfaceText unparsable{"（无法解析的连接字符串）",
+                                 "(a connection string that cannot be parsed)"};
   if (UriPasswordMisread(conninfo))
-    return "（无法解析的连接字符串）";
+    return std::string(unparsable);
   char* parseError = nullptr;
   std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
       PQconninfoParse(conninfo.c_str(), &parseError), &PQconninfoFree);
   PQfreemem(parseError);
   if (!options)
-    return "（无法解析的连接字符串）";
+    return std::string(unparsable);
   std::string shown;
   for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option) {
     if (option->val == nullptr || std::string_view(option->keyword) == "password")

@@ -1,6 +1,7 @@
 #include "pq_handle.h"
 
 #include "ledger_location.h"
+#include "ledger_texts.h"
 
 #include <array>
 #include <charconv>
@@ -99,14 +100,18 @@ Result<PqConnection> PqConnection::Connect(const std::string& conninfo, std::str
   PQfreemem(parseError);
   if (parsed == nullptr || UriPasswordMisread(conninfo)) {
     PQconninfoFree(parsed);
-    return Fault(LedgerFault::InvalidRequest,
-                 "账本连接字符串无法解析！" + WithoutConnectionText(parseMessage, conninfo));
+    return Fault(
+        LedgerFault::InvalidRequest,
+        Fill({"账本连接字符串无法解析！%1", "The ledger's connection string cannot be parsed: %1"},
+             {WithoutConnectionText(parseMessage, conninfo)}));
   }
   PQconninfoFree(parsed);
   PqConnection connection(PQconnectdbParams(keywords.data(), values.data(), 1), std::move(shownAs),
                           conninfo);
   if (connection.m_conn == nullptr)
-    return Fault(LedgerFault::Unavailable, "账本无法访问！内存不足");
+    return Fault(
+        LedgerFault::Unavailable,
+        std::string(Pick({"账本无法访问！内存不足", "Cannot reach the ledger: out of memory."})));
   if (connection.Lost())
     return connection.ConnectionError();
   // The server's notices ("already exists, skipping") are not for the user.
@@ -168,10 +173,10 @@ Status PqConnection::Run(std::string_view sql, const PqParams& params) {
 }
 
 LedgerError PqConnection::ConnectionError() const {
-  return LedgerError{LedgerFault::Unavailable,
-                     "账本无法访问！" + m_shownAs + "：" +
-                         WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo),
-                     std::nullopt, "08006"};
+  return LedgerError{
+      LedgerFault::Unavailable,
+      UnavailableText(m_shownAs, WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo)),
+      std::nullopt, "08006"};
 }
 
 LedgerError PqConnection::StatementError(const PGresult* result) const {
@@ -184,16 +189,16 @@ LedgerError PqConnection::StatementError(const PGresult* result) const {
   std::string message;
   switch (fault) {
     case LedgerFault::Unavailable:
-      message = "账本无法访问！" + m_shownAs + "：" + detail;
+      message = UnavailableText(m_shownAs, detail);
       break;
     case LedgerFault::Denied:
-      message = "账本拒绝了此操作！" + m_shownAs + "：" + detail;
+      message = DeniedText(m_shownAs, detail);
       break;
     case LedgerFault::NotInitialized:
-      message = "账本尚未初始化！" + m_shownAs + "（先运行 quillmark-cli ledger init）";
+      message = NotInitializedText(m_shownAs);
       break;
     default:
-      message = "账本操作出错！" + m_shownAs + "：" + detail;
+      message = OperationFailedText(m_shownAs, detail);
       break;
   }
   return LedgerError{fault, message, std::nullopt, code};

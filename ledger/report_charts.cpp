@@ -127,7 +127,7 @@ std::string DailyDevicesSvg(const LedgerReport& report, const ReportTexts& texts
       const int height = int(double(it->second) * (kChartHeight - 16) / double(top) + 0.5);
       const int base = kChartHeight - int(stacked[days[i]]);
       stacked[days[i]] += height;
-      const std::string title = Html(days[i] + " " + it->first.second) + "：" +
+      const std::string title = Html(days[i] + " " + it->first.second) + texts.colon +
                                 std::to_string(it->second) + " " + texts.devicesAxis;
       char geometry[96];
       std::snprintf(geometry, sizeof geometry,

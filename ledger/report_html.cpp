@@ -59,9 +59,9 @@ std::string NumberRow(const char* name, const char* cls, const std::string& valu
 
 std::string PoolSection(const PoolUsage& usage, const ReportTexts& texts) {
   const Pool& pool = usage.pool;
-  std::string html = "<section class=\"pool\"><h3>" + Html(pool.name) + "　" +
-                     MacText(pool.macs.first) + texts.to + MacText(pool.macs.last()) + "（" +
-                     Number(pool.macs.count) + texts.addresses + "）</h3>" +
+  std::string html = "<section class=\"pool\"><h3>" + Html(pool.name) + texts.gap +
+                     MacText(pool.macs.first) + texts.to + MacText(pool.macs.last()) + texts.open +
+                     Number(pool.macs.count) + texts.addresses + texts.close + "</h3>" +
                      PoolBarSvg(usage, texts);
   std::vector<std::string> colours;
   std::string names[kUsageKinds];
@@ -76,19 +76,19 @@ std::string PoolSection(const PoolUsage& usage, const ReportTexts& texts) {
   html += NumberRow(texts.free, "free", Number(usage.addresses[int(Usage::Free)]));
   html += NumberRow(texts.percentUsed, "percent", Percent(usage.used, pool.macs.count));
   const MacRange& largest = usage.largestFree;
-  html +=
-      NumberRow(texts.largestFree, "largest-free",
-                largest.count == 0 ? texts.none
-                                   : MacText(largest.first) + texts.to + MacText(largest.last()) +
-                                         "（" + Number(largest.count) + texts.addresses + "）");
+  html += NumberRow(texts.largestFree, "largest-free",
+                    largest.count == 0
+                        ? texts.none
+                        : MacText(largest.first) + texts.to + MacText(largest.last()) + texts.open +
+                              Number(largest.count) + texts.addresses + texts.close);
   html += NumberRow(texts.nextFree, "next-free",
                     usage.nextFree ? MacText(*usage.nextFree) : std::string(texts.none));
   return html + "</table></section>";
 }
 
 std::string DevicesSection(const LedgerReport& report, const ReportTexts& texts) {
-  std::string html = "<h2>" + std::string(texts.devicesHeading) + "（" + Html(report.since) +
-                     texts.to + Html(report.until) + "）</h2>";
+  std::string html = "<h2>" + std::string(texts.devicesHeading) + texts.open + Html(report.since) +
+                     texts.to + Html(report.until) + texts.close + "</h2>";
   if (report.devices.empty())
     return html + "<p>" + texts.noDevices + "</p>";
   std::map<std::string, std::int64_t> perStation;
@@ -118,7 +118,7 @@ std::string BatchRow(const BatchDetails& details, const ReportTexts& texts) {
          Cell(last ? Html(last->outputFolder) : "") + Cell(Html(batch.recordedAt)) +
          Cell(last ? texts.endings[int(last->ending)] : "") +
          Cell(std::to_string(details.writes.empty() ? 0 : details.writes.size() - 1));
-  row += Cell(batch.voided ? std::string(texts.voided) + "：" + Html(batch.voidReason) : "");
+  row += Cell(batch.voided ? std::string(texts.voided) + texts.colon + Html(batch.voidReason) : "");
   return row + "</tr>";
 }
 
@@ -182,9 +182,10 @@ std::string RenderReportHtml(const LedgerReport& report, const ReportFooter& foo
   for (const PoolUsage& usage : report.pools)
     html += PoolSection(usage, texts) + "\n";
   html += DevicesSection(report, texts) + "\n" + BatchesSection(report, texts) + "\n";
-  html += "<footer>" + std::string(texts.ledgerLocation) + "：<span class=\"location\">" +
-          Html(footer.location) + "</span>　" + texts.reportTime + "：" + Html(footer.generatedAt) +
-          "　" + texts.version + "：" + Html(footer.version) + "</footer>\n</body>\n</html>\n";
+  html += "<footer>" + std::string(texts.ledgerLocation) + texts.colon +
+          "<span class=\"location\">" + Html(footer.location) + "</span>" + texts.gap +
+          texts.reportTime + texts.colon + Html(footer.generatedAt) + texts.gap + texts.version +
+          texts.colon + Html(footer.version) + "</footer>\n</body>\n</html>\n";
   return html;
 }
 

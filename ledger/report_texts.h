@@ -1,9 +1,10 @@
 #pragma once
 
+#include "interface_language.h"
+
 namespace quillmark::ledger {
 
-// Every text of the ledger's HTML report, in one table so that another
-// language is one more table.
+// Every text of the ledger's HTML report, in one table per language.
 struct ReportTexts {
   const char* language;  // the page's lang attribute
   const char* title;
@@ -30,8 +31,14 @@ struct ReportTexts {
   const char* ledgerLocation;
   const char* reportTime;
   const char* version;
+  // The punctuation between the parts: "：", "　", "（" and "）" in Chinese.
+  const char* colon;
+  const char* gap;
+  const char* open;
+  const char* close;
 };
 
+const ReportTexts& ReportTextsFor(InterfaceLanguage language);
 const ReportTexts& ChineseReportTexts();
 
 }  // namespace quillmark::ledger

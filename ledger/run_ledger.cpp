@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "interface_text.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "sha256.h"
@@ -65,11 +66,16 @@ Status RunLedger::RecordOutcome(const BatchOutcome& outcome) {
 }
 
 std::string ReservationText(const Reservation& reservation) {
-  const std::string range = RangeText(reservation.macs) +
-                            (reservation.pool.empty() ? "" : "（地址池 " + reservation.pool + "）");
+  const std::string range = reservation.pool.empty()
+                                ? RangeText(reservation.macs)
+                                : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
+                                       {RangeText(reservation.macs), reservation.pool});
+  const std::string id = std::to_string(reservation.batchId);
   if (reservation.rewrite)
-    return "账本已记录：批次 " + std::to_string(reservation.batchId) + " 的又一次写入，" + range;
-  return "账本已记录：新批次 " + std::to_string(reservation.batchId) + "，" + range;
+    return Fill(
+        {"账本已记录：批次 %1 的又一次写入，%2", "Ledger recorded: another write of batch %1, %2"},
+        {id, range});
+  return Fill({"账本已记录：新批次 %1，%2", "Ledger recorded: new batch %1, %2"}, {id, range});
 }
 
 WriteOutcome OutcomeOf(const BatchOutcome& outcome) {

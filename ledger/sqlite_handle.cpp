@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ledger_texts.h"
+
 namespace quillmark::ledger {
 namespace {
 
@@ -85,7 +87,9 @@ Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create
   if (opened != SQLITE_OK) {
     if (!create && (opened & 0xff) == SQLITE_CANTOPEN) {
       return Fault(LedgerFault::NotInitialized,
-                   "账本不存在！" + path + "（先运行 quillmark-cli ledger init）");
+                   Fill({"账本不存在！%1（先运行 quillmark-cli ledger init）",
+                         "There is no ledger: %1 (run quillmark-cli ledger init first)"},
+                        {path}));
     }
     return database.Error(opened);
   }
@@ -156,16 +160,16 @@ LedgerError SqliteDatabase::Error(int code) const {
   std::string message;
   switch (fault) {
     case LedgerFault::Unavailable:
-      message = "账本无法访问！" + m_path + "：" + detail;
+      message = UnavailableText(m_path, detail);
       break;
     case LedgerFault::Denied:
-      message = "账本拒绝了此操作！" + m_path + "：" + detail;
+      message = DeniedText(m_path, detail);
       break;
     case LedgerFault::NotALedger:
-      message = "该文件不是账本！" + m_path;
+      message = NotALedgerText(m_path);
       break;
     default:
-      message = "账本操作出错！" + m_path + "：" + detail;
+      message = OperationFailedText(m_path, detail);
       break;
   }
   return LedgerError{fault, message, std::nullopt, std::to_string(code)};

@@ -55,8 +55,7 @@ std::string SystemUserName() {
 }
 
 LedgerError NotInitialized(const std::string& path) {
-  return Fault(LedgerFault::NotInitialized,
-               "账本尚未初始化！" + path + "（先运行 quillmark-cli ledger init）");
+  return Fault(LedgerFault::NotInitialized, NotInitializedText(path));
 }
 
 // Runs body in a transaction and commits what it returns.
@@ -96,7 +95,7 @@ Result<int> SqliteSchemaVersion(SqliteDatabase& db) {
   if (application.value().value_or(0) == 0 && objects.value().value_or(0) == 0)
     return 0;
   if (application.value().value_or(0) != kApplicationId)
-    return Fault(LedgerFault::NotALedger, "该文件不是账本！");
+    return Fault(LedgerFault::NotALedger, NotALedgerText(""));
   return static_cast<int>(version.value().value_or(0));
 }
 
@@ -110,18 +109,16 @@ Result<std::unique_ptr<Ledger>> SqliteLedger::Open(const std::string& path) {
   if (!version) {
     LedgerError error = version.error();
     if (error.fault == LedgerFault::NotALedger)
-      error.message += path;
+      error.message = NotALedgerText(path);
     return error;
   }
   if (version.value() == 0)
     return NotInitialized(path);
   if (version.value() < kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaOutdated,
-                 "账本需要升级！" + path + "（运行 quillmark-cli ledger init 升级）");
+    return Fault(LedgerFault::SchemaOutdated, SchemaOutdatedText(path));
   }
   if (version.value() > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + path + "（结构版本 " +
-                                                std::to_string(version.value()) + "）");
+    return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(path, version.value()));
   }
   return std::unique_ptr<Ledger>(new SqliteLedger(std::move(db.value())));
 }
@@ -137,7 +134,7 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
   if (Result<int> version = SqliteSchemaVersion(db.value()); !version) {
     LedgerError error = version.error();
     if (error.fault == LedgerFault::NotALedger)
-      error.message += path;
+      error.message = NotALedgerText(path);
     return error;
   }
   if (Status wal = db->Exec("PRAGMA journal_mode = WAL"); !wal)
@@ -147,8 +144,7 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
     if (!version)
       return version.error();
     if (version.value() > kLedgerSchemaVersion) {
-      return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + path + "（结构版本 " +
-                                                  std::to_string(version.value()) + "）");
+      return Fault(LedgerFault::SchemaTooNew, SchemaTooNewText(path, version.value()));
     }
     if (Status applied = ApplyMigrations(db.value(), version.value(), targetVersion); !applied)
       return applied.error();
@@ -191,8 +187,7 @@ Status SqliteLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& out
     if (Status ran = m_db.Run(statement.value()); !ran)
       return ran.error();
     if (m_db.Changes() != 1) {
-      return Fault(LedgerFault::NoSuchBatch,
-                   "账本中没有未结束的该次写入！" + std::to_string(writeId));
+      return Fault(LedgerFault::NoSuchBatch, NoOpenWriteText(writeId));
     }
     return Done{};
   });

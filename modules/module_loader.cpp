@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 
+#include "interface_text.h"
 #include "module_interface.h"
 #include "quillmark_version.h"
 
@@ -39,17 +40,19 @@ LoadedModule Refuse(ModuleStatus status, std::string error) {
 LoadedModule Open(const ModuleRequest& wanted) {
   const std::string path = FindModule(wanted.fileName);
   if (path.empty())
-    return Refuse(ModuleStatus::NotInstalled, std::string("未安装") + wanted.what + "（" +
-                                                  wanted.fileName + "）：请安装软件包 " +
-                                                  wanted.package);
+    return Refuse(ModuleStatus::NotInstalled,
+                  Fill({"未安装%1（%2）：请安装软件包 %3",
+                        "The %1 (%2) is not installed: install the package %3"},
+                       {wanted.what, wanted.fileName, wanted.package}));
   // RTLD_LOCAL: the module's own copies of shared code never stand in for
   // the program's.
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = ::dlerror();
-    return Refuse(ModuleStatus::Unusable, std::string(wanted.what) + "无法加载：" +
-                                              (reason ? reason : path) + "；请重新安装软件包 " +
-                                              wanted.package);
+    return Refuse(ModuleStatus::Unusable,
+                  Fill({"%1无法加载：%2；请重新安装软件包 %3",
+                        "The %1 cannot be loaded: %2; reinstall the package %3"},
+                       {wanted.what, reason ? reason : path, wanted.package}));
   }
   using EntryFunction = const ModuleHeader* (*)();
   auto function = reinterpret_cast<EntryFunction>(::dlsym(handle, wanted.entrySymbol));
@@ -58,10 +61,11 @@ LoadedModule Open(const ModuleRequest& wanted) {
       header->buildVersion == nullptr ||
       std::strcmp(header->buildVersion, QUILLMARK_VERSION) != 0) {
     // Not closed: unloading a library may run code of another build.
-    return Refuse(ModuleStatus::Unusable, std::string(wanted.what) + " " + path +
-                                              " 属于另一个构建，与 quillmark " QUILLMARK_VERSION
-                                              " 不符：请重新安装软件包 " +
-                                              wanted.package);
+    return Refuse(ModuleStatus::Unusable,
+                  Fill({"%1 %2 属于另一个构建，与 quillmark %3 不符：请重新安装软件包 %4",
+                        "The %1 %2 belongs to another build, not quillmark %3: reinstall the "
+                        "package %4"},
+                       {wanted.what, path, QUILLMARK_VERSION, wanted.package}));
   }
   return {.status = ModuleStatus::Loaded, .entry = header, .error = {}};
 }

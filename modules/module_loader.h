@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "interface_text.h"
+
 // Opens the optional parts of Quillmark (label sheets, the PostgreSQL
 // ledger), each a shared module the program loads only when a command
 // needs it, so a station that never uses one needs neither the module nor
@@ -11,7 +13,7 @@ namespace quillmark::modules {
 struct ModuleRequest {
   const char* fileName;     // "quillmark-labels.so"
   const char* entrySymbol;  // the C function returning its entry table
-  const char* what;         // "标签模块", for the lines below
+  InterfaceText what;       // "label module", for the lines below
   const char* package;      // the Debian package that installs it
 };
 

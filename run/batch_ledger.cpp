@@ -1,5 +1,6 @@
 #include "batch_ledger.h"
 
+#include "interface_text.h"
 #include "ledger_listing.h"
 #include "mac_number.h"
 
@@ -70,7 +71,9 @@ std::string BatchLedger::RecordOutcome(const BatchOutcome& outcome) {
     return "";
   m_reserved = false;
   if (Status recorded = m_ledger->RecordOutcome(outcome); !recorded)
-    return "账本未能记录本次运行的结果！" + recorded.error().message;
+    return Fill(
+        {"账本未能记录本次运行的结果！%1", "The ledger could not record how this run ended: %1"},
+        {recorded.error().message});
   return "";
 }
 

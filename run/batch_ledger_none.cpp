@@ -4,14 +4,18 @@
 // addresses twice.
 #include "batch_ledger.h"
 
+#include "interface_text.h"
+
 namespace quillmark {
 
 LedgerAnswer BatchLedger::Open(const LedgerRequest& request) {
   if (!request.use)
     return {};
-  return {false,
-          "此版本不含MAC账本，无法记录本批：请去掉 --ledger（或环境变量 "
-          "QUILLMARK_LEDGER），或加 --no-ledger"};
+  return {false, std::string(Pick({"此版本不含MAC账本，无法记录本批：请去掉 --ledger（或环境变量 "
+                                   "QUILLMARK_LEDGER），或加 --no-ledger",
+                                   "This build has no MAC ledger and cannot record the batch: "
+                                   "leave out --ledger (or the environment variable "
+                                   "QUILLMARK_LEDGER), or add --no-ledger"}))};
 }
 
 LedgerAnswer BatchLedger::Check(GenerationJob&) {

@@ -107,7 +107,7 @@ bool BatchRun::Prepare(const JobRequestTexts& texts, const LedgerRequest& ledger
     }
   }
   if (!space.checked)
-    m_frontEnd.ShowNote(RunNote::SpaceNotChecked, kSpaceNotCheckedText);
+    m_frontEnd.ShowNote(RunNote::SpaceNotChecked, std::string(kSpaceNotCheckedText));
   NoteWarnings();
   return true;
 }

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "batch_files.h"
+#include "interface_text.h"
 
 namespace quillmark {
 
@@ -24,8 +25,10 @@ std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files) 
 }
 
 std::string OtherLotFilesText(const std::string& outputDirectory, std::int32_t count) {
-  return "警告：输出目录 " + outputDirectory + " 中已有" + std::to_string(count) +
-         "个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录";
+  return Fill({"警告：输出目录 %1 中已有%2个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录",
+               "Warning: the output folder %1 already holds %2 fw_*.img files not of this batch; "
+               "flashing the whole folder would flash them too"},
+              {outputDirectory, std::to_string(count)});
 }
 
 std::string PrefixCarryText(const GenerationJob& job) {
@@ -40,8 +43,10 @@ std::string PrefixCarryText(const GenerationJob& job) {
   MacAddress lastAddress;
   for (std::size_t i = 0; i < 6; ++i)
     lastAddress.octets[i] = static_cast<std::int32_t>((last >> (40 - 8 * i)) & 0xff);
-  return "警告：本批地址越过起始地址的前三个字节（厂商前缀）：" + job.startMac.ToColonText() +
-         " 至 " + lastAddress.ToColonText();
+  return Fill({"警告：本批地址越过起始地址的前三个字节（厂商前缀）：%1 至 %2",
+               "Warning: the batch's addresses run past the first three bytes of the start "
+               "address (the vendor prefix): %1 to %2"},
+              {job.startMac.ToColonText(), lastAddress.ToColonText()});
 }
 
 }  // namespace quillmark

@@ -6,6 +6,7 @@
 
 #include "device_file_writer.h"
 #include "image_checks.h"
+#include "interface_text.h"
 
 namespace quillmark {
 namespace {
@@ -63,10 +64,12 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   if (SaturatingAdd(*available, ReplaceableBytes(job, directory, files)) >= needed)
     return {};
 
-  char message[160];
-  std::snprintf(message, sizeof message, "输出目录空间不足！需要%lld字节，可用%lld字节",
-                AsPrintable(batchBytes), AsPrintable(*available));
-  return {.fits = false, .checked = true, .message = message};
+  return {.fits = false,
+          .checked = true,
+          .message = Fill(
+              {"输出目录空间不足！需要%1字节，可用%2字节",
+               "Not enough space in the output folder: %1 bytes needed, %2 available."},
+              {std::to_string(AsPrintable(batchBytes)), std::to_string(AsPrintable(*available))})};
 }
 
 }  // namespace quillmark

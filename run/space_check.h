@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "interface_text.h"
 #include "job_acceptance.h"
 #include "platform_file.h"
 
@@ -14,8 +15,9 @@ struct SpaceVerdict {
 };
 
 // Said on standard error when the check could not be made.
-inline constexpr const char* kSpaceNotCheckedText =
-    "输出目录所在的文件系统未报告空间大小，未检查空间是否足够";
+inline constexpr InterfaceText kSpaceNotCheckedText{
+    "输出目录所在的文件系统未报告空间大小，未检查空间是否足够",
+    "The output folder's file system reports no sizes: whether the batch fits was not checked"};
 
 // Before any device: the batch fits when the free space of the output
 // directory's volume, plus what the files it will replace take now, holds

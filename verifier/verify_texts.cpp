@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "interface_text.h"
+
 namespace quillmark {
 namespace {
 
@@ -32,7 +34,7 @@ std::vector<MacAddress> ExpectedAddresses(MacAddress first, std::int32_t count) 
 }  // namespace
 
 std::string CheckingText(const MacAddress& first) {
-  return "校验MAC固件: " + first.ToColonText();
+  return Fill({"校验MAC固件: %1", "Checking device image: %1"}, {first.ToColonText()});
 }
 
 std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& result) {
@@ -41,19 +43,25 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
     case DeviceFault::None:
       return {};
     case DeviceFault::Missing:
-      return "文件缺失: " + path;
+      return Fill({"文件缺失: %1", "File missing: %1"}, {path});
     case DeviceFault::NotRegularFile:
-      return "不是普通文件: " + path;
+      return Fill({"不是普通文件: %1", "Not a regular file: %1"}, {path});
     case DeviceFault::WrongSize:
-      return "文件大小错误: " + path + " " + std::to_string(result.size);
+      return Fill({"文件大小错误: %1 %2", "Wrong file size: %1 %2 bytes"},
+                  {path, std::to_string(result.size)});
     case DeviceFault::Differs:
-      return "文件内容不符: " + path + " 偏移" + Hex(result.offset) +
-             (result.part.empty() ? "" : "（" + result.part + "）");
+      if (result.part.empty())
+        return Fill({"文件内容不符: %1 偏移%2", "File content differs: %1 at offset %2"},
+                    {path, Hex(result.offset)});
+      return Fill({"文件内容不符: %1 偏移%2（%3）", "File content differs: %1 at offset %2 (%3)"},
+                  {path, Hex(result.offset), result.part});
     case DeviceFault::RecordsWrong:
-      return "MAC记录错误: " + path + " 找到 " + AddressList(result.heldAddresses) + "，应为 " +
-             AddressList(ExpectedAddresses(result.first, batch.macsPerDevice));
+      return Fill(
+          {"MAC记录错误: %1 找到 %2，应为 %3", "Wrong MAC records: %1 holds %2, expected %3"},
+          {path, AddressList(result.heldAddresses),
+           AddressList(ExpectedAddresses(result.first, batch.macsPerDevice))});
     case DeviceFault::Unreadable:
-      return "读取文件出错: " + path;
+      return Fill({"读取文件出错: %1", "Cannot read file: %1"}, {path});
   }
   return {};
 }
@@ -61,29 +69,37 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
 std::string FindingText(const ExpectedBatch& batch, const FolderFinding& finding) {
   const std::string path = batch.PathOf(finding.name);
   if (finding.batchAddress)
-    return "MAC地址重复: " + path + " " + finding.batchAddress->ToColonText();
-  return (finding.temporary ? "残留临时文件: " : "批次外文件: ") + path;
+    return Fill({"MAC地址重复: %1 %2", "Duplicate MAC address: %1 holds %2"},
+                {path, finding.batchAddress->ToColonText()});
+  if (finding.temporary)
+    return Fill({"残留临时文件: %1", "Leftover temporary file: %1"}, {path});
+  return Fill({"批次外文件: %1", "File not in the batch: %1"}, {path});
 }
 
 std::string UnlistedFolderText(const ExpectedBatch& batch) {
-  return "读取输出目录出错: " + batch.outputDirectory;
+  return Fill({"读取输出目录出错: %1", "Cannot read the output folder: %1"},
+              {batch.outputDirectory});
 }
 
 std::string MoreFailuresText(std::size_t count) {
-  return "……另有" + std::to_string(count) + "项失败";
+  return Fill({"……另有%1项失败", "... and %1 more failures"}, {std::to_string(count)});
 }
 
 std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount) {
-  std::string text = outcome.stopped ? "校验已停止：" : "校验结束：";
-  text += "已校验" + std::to_string(outcome.devicesChecked) + "台";
-  if (outcome.stopped)
-    text += "（共" + std::to_string(deviceCount) + "台）";
-  text += "，完好" + std::to_string(outcome.devicesExact) + "台，失败" +
-          std::to_string(outcome.devicesFailed) + "台";
+  const std::string checked = std::to_string(outcome.devicesChecked);
+  std::string text =
+      outcome.stopped
+          ? Fill({"校验已停止：已校验%1台（共%2台）", "Check stopped: %1 of %2 devices checked"},
+                 {checked, std::to_string(deviceCount)})
+          : Fill({"校验结束：已校验%1台", "Check finished: %1 devices checked"}, {checked});
+  text += Fill({"，完好%1台，失败%2台", ", %1 exact, %2 failed"},
+               {std::to_string(outcome.devicesExact), std::to_string(outcome.devicesFailed)});
   if (outcome.duplicateFiles > 0)
-    text += "，MAC地址重复文件" + std::to_string(outcome.duplicateFiles) + "个";
+    text += Fill({"，MAC地址重复文件%1个", ", %1 files with a duplicate MAC address"},
+                 {std::to_string(outcome.duplicateFiles)});
   if (outcome.otherFiles > 0)
-    text += "，批次外文件" + std::to_string(outcome.otherFiles) + "个";
+    text += Fill({"，批次外文件%1个", ", %1 files not in the batch"},
+                 {std::to_string(outcome.otherFiles)});
   return text;
 }
 

@@ -10,6 +10,7 @@
 
 #include "child_process.h"
 #include "cli_command.h"
+#include "english_mode.h"
 #include "fixture_image.h"
 #include "scratch_dir.h"
 #include "status_lines.h"

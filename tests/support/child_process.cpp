@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "english_mode.h"
+
 namespace quillmark::test {
 namespace {
 
@@ -40,8 +42,28 @@ bool OpenOutput(bool terminal, int (&ends)[2]) {
   return true;
 }
 
+// The test's environment with the options' entries in place of their names'.
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& changes) {
+  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  std::vector<std::string> entries;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string entry = *variable;
+    bool replaced = false;
+    for (const std::string& change : changes)
+      replaced = replaced || nameOf(change) == nameOf(entry);
+    if (!replaced)
+      entries.push_back(entry);
+  }
+  for (const std::string& change : changes) {
+    if (change.find('=') != std::string::npos)
+      entries.push_back(change);
+  }
+  return entries;
+}
+
 // Only async-signal-safe calls between fork and exec.
-[[noreturn]] void ExecChild(char* const* argv, const ChildOptions& options, int out, int err) {
+[[noreturn]] void ExecChild(char* const* argv, char* const* envp, const ChildOptions& options,
+                            int out, int err) {
   if (options.workingDirectoryFd >= 0 && ::fchdir(options.workingDirectoryFd) != 0)
     ::_exit(126);
   if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
@@ -59,17 +81,28 @@ bool OpenOutput(bool terminal, int (&ends)[2]) {
   const int in = ::open("/dev/null", O_RDONLY);
   if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
     ::_exit(126);
-  ::execvp(argv[0], argv);
+  ::execvpe(argv[0], argv, envp);
   ::_exit(127);
 }
 
 }  // namespace
 
 ChildProcess::ChildProcess(std::vector<std::string> argv, const ChildOptions& options) {
+  if (!argv.empty()) {
+    const std::string& program = argv.front();
+    // A test that sets the child's locale itself chose its language.
+    m_isTool =
+        program.substr(program.rfind('/') + 1) == "quillmark-cli" && options.environment.empty();
+  }
   std::vector<char*> pointers;
   for (std::string& text : argv)
     pointers.push_back(text.data());
   pointers.push_back(nullptr);
+  std::vector<std::string> environment = ChildEnvironment(options.environment);
+  std::vector<char*> environmentPointers;
+  for (std::string& entry : environment)
+    environmentPointers.push_back(entry.data());
+  environmentPointers.push_back(nullptr);
 
   int outEnds[2] = {-1, -1};
   int errEnds[2] = {-1, -1};
@@ -81,7 +114,7 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const ChildOptions& op
   }
   m_pid = ::fork();
   if (m_pid == 0)
-    ExecChild(pointers.data(), options, outEnds[1], errEnds[1]);
+    ExecChild(pointers.data(), environmentPointers.data(), options, outEnds[1], errEnds[1]);
   CloseIfOpen(outEnds[1]);
   CloseIfOpen(errEnds[1]);
   m_out = outEnds[0];
@@ -180,6 +213,12 @@ ChildResult ChildProcess::Finish(std::chrono::milliseconds timeout) {
     while (Pump(std::chrono::steady_clock::now() + std::chrono::seconds(5))) {
     }
     break;
+  }
+  if (m_isTool && EnglishTestMode()) {
+    for (const std::string* output : {&m_result.out, &m_result.err}) {
+      if (const std::string line = FirstChineseLine(*output); !line.empty())
+        ADD_FAILURE() << "quillmark-cli printed Chinese under an English locale: " << line;
+    }
   }
   int status = m_endStatus.value_or(0);
   if (m_endStatus || (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid)) {

@@ -16,6 +16,9 @@ struct ChildOptions {
   std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE in the child
   bool terminal = false;                // standard output on a pseudo-terminal
   std::string outputPath;               // or, when not empty, this file opened for writing
+  // "NAME=VALUE" entries that replace the test's own variables of those
+  // names in the child's environment; "NAME" alone leaves NAME unset.
+  std::vector<std::string> environment;
 };
 
 struct ChildResult {
@@ -60,6 +63,8 @@ class ChildProcess {
   ChildResult m_result;
   std::optional<int> m_endStatus;  // reaped while pausing
   std::size_t m_linesTaken = 0;    // bytes of out already handed out as lines
+  bool m_isTool =
+      false;  // quillmark-cli in the test's locale, whose output the English mode checks
 };
 
 inline constexpr std::chrono::seconds kChildTimeout{60};

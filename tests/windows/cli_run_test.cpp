@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "english_mode.h"
 #include "fixture_image.h"
 #include "mac_address.h"
 #include "quillmark_version.h"
@@ -106,6 +107,36 @@ TEST_F(CliRunTest, BatchIntoAChineseFolderIsExactAndPrintedAsUtf8Lines) {
            "--count=3", "--macs-per-device=2", "--dry-run"});
   EXPECT_EQ(plan.exitCode, 0u) << plan.err;
   EXPECT_EQ(plan.out, TextOf(Path("清单.csv")));
+}
+
+// Under an English locale, as the "_english" registration runs it: the
+// lines are English, with no Chinese character, and the files the same.
+TEST_F(CliRunTest, AnEnglishLocaleGivesEnglishLines) {
+  if (!test::EnglishTestMode())
+    GTEST_SKIP() << "run by the English registration";
+  const ProgramResult run = Cli({"--image", Path("image.img"), "--out", Path("out"), "--count=2",
+                                 "--manifest", Path("lot.csv")});
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out,
+            "Saving device image: 04:57:55:00:00:00\n"
+            "Saving device image: 04:57:55:00:00:01\n"
+            "Run finished\n");
+  EXPECT_EQ(TextOf(Path("lot.csv")),
+            "file,mac1\n"
+            "fw_045755_000000.img,04:57:55:00:00:00\n"
+            "fw_045755_000001.img,04:57:55:00:00:01\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--image", Path("image.img"), "--count=0"},
+        {"--help"},
+        {"verify", "--help"},
+        {"--count=2"},
+        {"--image", Path("image.img"), "--ledger=x"},
+        {"ledger", "list"}}) {
+    const ProgramResult result = Cli(args);
+    EXPECT_NE(result.out + result.err, "");
+    EXPECT_EQ(test::FirstChineseLine(result.out), "") << args.front();
+    EXPECT_EQ(test::FirstChineseLine(result.err), "") << args.front();
+  }
 }
 
 struct SeparatorCase {
