@@ -3,6 +3,7 @@
 #include "app_icon.h"
 #include "elided_label.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +12,7 @@ namespace quillmark {
 namespace {
 
 QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
-  const QString text = QString::fromUtf8(control.text);
+  const QString text = TemplateText(dialog, control.text);
   switch (control.kind) {
     case ControlKind::DefaultButton:
     case ControlKind::Button: {
@@ -48,11 +49,15 @@ QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
 
 }  // namespace
 
+QString TemplateText(const QDialog& dialog, const char* source) {
+  return QCoreApplication::translate(dialog.metaObject()->className(), source);
+}
+
 DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height) {
   dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                         Qt::MSWindowsFixedSizeDialogHint);
-  dialog.setWindowTitle(QString::fromUtf8(title));
+  dialog.setWindowTitle(TemplateText(dialog, title));
   dialog.setFont(DialogFont());
   const DialogBaseUnits units = BaseUnitsOf(dialog.font());
   dialog.setFixedSize(DialogSizeToPixels(units, width, height));
@@ -71,6 +76,17 @@ QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
     area.setSize(QSize(32, 32));  // an icon keeps its size
   widget->setGeometry(area);
   return widget;
+}
+
+void PlaceTemplateControls(QDialog& dialog, const DialogBaseUnits& units,
+                           std::span<const TemplatePlacement> placements) {
+  for (const TemplatePlacement& placement : placements) {
+    auto* widget = dialog.findChild<QWidget*>(QString::fromUtf8(placement.objectName),
+                                              Qt::FindDirectChildrenOnly);
+    if (widget != nullptr)
+      widget->setGeometry(
+          DialogRectToPixels(units, placement.x, placement.y, placement.width, placement.height));
+  }
 }
 
 }  // namespace quillmark

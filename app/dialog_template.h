@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <span>
 
 #include "dialog_units.h"
 
@@ -21,13 +22,20 @@ enum class ControlKind {
 struct TemplateControl {
   ControlKind kind;
   int id;            // -1 for a label the code never addresses
-  const char* text;  // UTF-8
+  const char* text;  // the Chinese source text, in UTF-8
   int x, y, width, height;
   const char* objectName;
 };
 
+// A template's text in the dialog's language: the source text is marked
+// for translation with the dialog's class name as its context
+// (QT_TRANSLATE_NOOP("quillmark::CMainDialog", "确定")). A text that has
+// nothing to translate, such as a default folder, comes back as it stands.
+QString TemplateText(const QDialog& dialog, const char* source);
+
 // A fixed-size dialog of width x height dialog units in the dialog font,
-// with a caption and a close button but no minimize or maximize button.
+// with a caption (translated as TemplateText) and a close button but no
+// minimize or maximize button.
 // Returns the base units to place its controls with.
 DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height);
 
@@ -35,5 +43,16 @@ DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int widt
 // focus in the order they are created, so create them in template order.
 QWidget* AddTemplateControl(QDialog& dialog, const DialogBaseUnits& units,
                             const TemplateControl& control);
+
+// Where a translated template puts a control otherwise than the source
+// template, since its text is longer; in dialog units.
+struct TemplatePlacement {
+  const char* objectName;
+  int x, y, width, height;
+};
+
+// Moves the dialog's controls named there to their places.
+void PlaceTemplateControls(QDialog& dialog, const DialogBaseUnits& units,
+                           std::span<const TemplatePlacement> placements);
 
 }  // namespace quillmark

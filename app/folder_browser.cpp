@@ -14,7 +14,7 @@ FolderBrowser::FolderBrowser(QWidget* parent)
       m_model(new QFileSystemModel(this)),
       m_tree(new QTreeView(this)),
       m_field(new QLineEdit(this)) {
-  setWindowTitle(QStringLiteral("修改保存目录"));
+  setWindowTitle(tr("修改保存目录"));
   setFont(DialogFont());
   resize(DialogSizeToPixels(BaseUnitsOf(font()), 200, 160));
 

@@ -1,7 +1,5 @@
 #include "generator_app.h"
 
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSettings>
 
 #include "app_icon.h"
@@ -30,18 +28,13 @@ ProgramNameOnly::ProgramNameOnly(char* program) {
 }
 
 CGeneratorApp::CGeneratorApp(int argc, char** argv)
-    : ProgramNameOnly(argc > 0 ? argv[0] : nullptr), QApplication(m_argc, m_argv) {
+    : ProgramNameOnly(argc > 0 ? argv[0] : nullptr),
+      QApplication(m_argc, m_argv),
+      m_translations(*this) {
   KeepNoSettings();
   setApplicationName(ApplicationNameFor(applicationFilePath()));
   setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
   setWindowIcon(ApplicationIcon());
-  // The tool speaks Chinese whatever the desktop's language, and so do
-  // Qt's standard buttons and choosers.
-  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-  if (m_qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    installTranslator(&m_qtTranslator);
-  }
 }
 
 bool CGeneratorApp::InitInstance() {

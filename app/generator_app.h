@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QApplication>
-#include <QTranslator>
+
+#include "dialog_language.h"
 
 namespace quillmark {
 
@@ -31,7 +32,7 @@ class CGeneratorApp : private ProgramNameOnly, public QApplication {
   int ExitInstance();
 
  private:
-  QTranslator m_qtTranslator;
+  DialogTranslations m_translations;
 };
 
 }  // namespace quillmark

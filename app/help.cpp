@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QShortcut>
 
+#include "dialog_language.h"
 #include "message_box.h"
 
 namespace quillmark {
@@ -39,9 +40,11 @@ std::optional<quint32> FindHelpTopic() {
   return std::nullopt;
 }
 
-QString HelpPagePath(const QString& executablePath) {
+QString HelpPagePath(const QString& executablePath, InterfaceLanguage language) {
   const QFileInfo executable(executablePath);
-  const QString name = executable.completeBaseName() + QStringLiteral(".html");
+  const QString name = executable.completeBaseName() + (language == InterfaceLanguage::English
+                                                            ? QStringLiteral("_en.html")
+                                                            : QStringLiteral(".html"));
   const QString beside = executable.dir().filePath(name);
   const QString installed =
       QDir::cleanPath(executable.dir().filePath(QStringLiteral(QUILLMARK_DOC_DIR_FROM_BIN)) +
@@ -65,8 +68,9 @@ void OnHelp(QWidget* owner) {
   const std::optional<quint32> topic = FindHelpTopic();
   if (!topic)
     return;
-  if (!OpenHelpTopic(HelpPagePath(QCoreApplication::applicationFilePath()), *topic)) {
-    ShowMessage(owner, QStringLiteral("启动帮助失败。"));
+  if (!OpenHelpTopic(HelpPagePath(QCoreApplication::applicationFilePath(), DialogLanguage()),
+                     *topic)) {
+    ShowMessage(owner, QCoreApplication::translate("quillmark::Help", "启动帮助失败。"));
   }
 }
 

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "interface_language.h"
+
 namespace quillmark {
 
 inline constexpr quint32 kMainDialogHelpTopic = 0x20066;
@@ -22,16 +24,18 @@ std::optional<quint32> FindHelpTopic();
 // The user guide: the executable's path with the extension replaced by
 // ".html" (in a build), or that name in the installed documentation
 // folder when no guide stands beside the executable. The path beside the
-// executable when neither exists.
-QString HelpPagePath(const QString& executablePath);
+// executable when neither exists. The English guide is the same with
+// "_en.html" for its ending.
+QString HelpPagePath(const QString& executablePath,
+                     InterfaceLanguage language = InterfaceLanguage::Chinese);
 QUrl HelpTopicUrl(const QString& pagePath, quint32 topic);
 
 // Opens the guide at the topic; false when the page is missing or could
 // not be opened.
 bool OpenHelpTopic(const QString& pagePath, quint32 topic);
 
-// What F1 does: finds the topic and opens it, or says that help could not
-// be started.
+// What F1 does: finds the topic and opens it in the dialog's language, or
+// says that help could not be started.
 void OnHelp(QWidget* owner);
 
 }  // namespace quillmark

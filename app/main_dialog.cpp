@@ -95,6 +95,7 @@ void CMainDialog::OnChooseImage() {
   if (!path)
     return;
   m_controls.imagePathLabel->setText(*path);
+  m_bImageChosen = true;
   // A relative output directory is then found beside the chosen image.
   QDir::setCurrent(QFileInfo(*path).absolutePath());
 }

@@ -79,7 +79,7 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   bool StartWorker(int deviceCount, std::function<void()> work);
   void EndVerify();
   void EnableStart();
-  void OnWorkerReturned();
+  void OnWorkerReturned(QThread* worker);
   void WaitForWorkersWhileServingThem();
   template <typename Apply>
   void OnDialogThread(Apply apply);
@@ -103,6 +103,7 @@ class CMainDialog : public QDialog, public BatchHost, public VerifyHost {
   RunProgress m_progress;
   DialogPickers m_pickers;
   unsigned m_nWorkerStackSize = 0;
+  bool m_bImageChosen = false;   // the image label shows a path, not its placeholder
   bool m_bRunActive = false;     // from acceptance until OnRunFinished or EndVerify
   bool m_bClosePending = false;  // closing waits for the worker to return
   std::atomic<bool> m_bStopRequested{false};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "batch_limits.h"
+#include "dialog_language.h"
 #include "dialog_template.h"
 #include "run_progress.h"
 
@@ -13,21 +14,42 @@ using K = ControlKind;
 
 // Template order is also the tab order.
 constexpr TemplateControl kMainDialogControls[] = {
-    {K::DefaultButton, 1, "确定", 253, 53, 50, 35, "startButton"},
-    {K::Label, -1, "镜像文件：", 16, 14, 41, 8, "imageFileCaption"},
-    {K::SunkenLabel, 1001, "（请选择）", 58, 13, 191, 12, "imagePathLabel"},
-    {K::Button, 1000, "选择文件", 253, 12, 50, 14, "chooseImageButton"},
+    {K::DefaultButton, 1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "确定"), 253, 53, 50, 35,
+     "startButton"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "镜像文件："), 16, 14, 41, 8,
+     "imageFileCaption"},
+    {K::SunkenLabel, 1001, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "（请选择）"), 58, 13, 191,
+     12, "imagePathLabel"},
+    {K::Button, 1000, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "选择文件"), 253, 12, 50, 14,
+     "chooseImageButton"},
     {K::Edit, 1002, "", 69, 54, 122, 14, "startMacEdit"},
-    {K::Label, -1, "起始MAC地址：", 15, 57, 53, 8, "startMacCaption"},
-    {K::Label, -1, "生成数量：", 16, 77, 41, 8, "deviceCountCaption"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "起始MAC地址："), 15, 57, 53, 8,
+     "startMacCaption"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "生成数量："), 16, 77, 41, 8,
+     "deviceCountCaption"},
     {K::Edit, 1003, "", 69, 76, 40, 14, "deviceCountEdit"},
-    {K::Label, -1, "状态：", 15, 96, 25, 8, "statusCaption"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "状态："), 15, 96, 25, 8,
+     "statusCaption"},
     {K::ElidedLabel, 1004, "", 46, 96, 240, 8, "statusLabel"},
     {K::SunkenLabel, 1005, kDefaultOutputDirectory, 57, 31, 191, 12, "outputDirectoryLabel"},
-    {K::Label, -1, "输出目录：", 16, 33, 41, 8, "outputDirectoryCaption"},
-    {K::Button, 1006, "选择目录", 253, 30, 50, 14, "chooseDirectoryButton"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "输出目录："), 16, 33, 41, 8,
+     "outputDirectoryCaption"},
+    {K::Button, 1006, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "选择目录"), 253, 30, 50, 14,
+     "chooseDirectoryButton"},
     {K::Edit, 1007, "", 185, 75, 40, 14, "macsPerDeviceEdit"},
-    {K::Label, -1, "每设备MAC数量：", 122, 78, 61, 8, "macsPerDeviceCaption"},
+    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "每设备MAC数量："), 122, 78, 61, 8,
+     "macsPerDeviceCaption"},
+};
+
+// The English captions are longer: the caption column is wider, the
+// fields start further right and end where the Chinese ones end.
+constexpr TemplatePlacement kEnglishPlacements[] = {
+    {"imageFileCaption", 16, 14, 55, 8},       {"imagePathLabel", 72, 13, 177, 12},
+    {"outputDirectoryCaption", 16, 33, 55, 8}, {"outputDirectoryLabel", 72, 31, 177, 12},
+    {"startMacCaption", 16, 57, 55, 8},        {"startMacEdit", 72, 54, 122, 14},
+    {"deviceCountCaption", 16, 77, 55, 8},     {"deviceCountEdit", 72, 76, 40, 14},
+    {"macsPerDeviceCaption", 118, 78, 65, 8},  {"statusCaption", 15, 96, 30, 8},
+    {"statusLabel", 46, 96, 240, 8},
 };
 
 // The tool's own additions, in a row under the status line inside the
@@ -62,6 +84,8 @@ MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
   for (const TemplateControl& control : kMainDialogControls) {
     AddTemplateControl(dialog, units, control);
   }
+  if (DialogLanguage() == InterfaceLanguage::English)
+    PlaceTemplateControls(dialog, units, kEnglishPlacements);
   MainDialogControls controls;
   controls.startButton = Find<QPushButton>(dialog, "startButton");
   controls.chooseImageButton = Find<QPushButton>(dialog, "chooseImageButton");

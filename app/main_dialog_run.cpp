@@ -38,7 +38,9 @@ JobRequestTexts CMainDialog::FieldTexts() const {
   texts.startMac = TextOf(m_controls.startMacEdit->text());
   texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
   texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
-  texts.imagePath = TextOf(m_controls.imagePathLabel->text());
+  // Until an image is chosen the label shows a placeholder, never to be
+  // taken for a file of that name.
+  texts.imagePath = m_bImageChosen ? TextOf(m_controls.imagePathLabel->text()) : std::string();
   texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
   return texts;
 }
@@ -54,7 +56,7 @@ bool CMainDialog::StartWorker(int deviceCount, std::function<void()> work) {
   QThread* worker = QThread::create(std::move(work));
   worker->setParent(this);
   worker->setStackSize(m_nWorkerStackSize);
-  connect(worker, &QThread::finished, this, &CMainDialog::OnWorkerReturned);
+  connect(worker, &QThread::finished, this, [this, worker] { OnWorkerReturned(worker); });
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
   worker->start();
   if (!worker->isRunning() && !worker->isFinished()) {
@@ -99,7 +101,8 @@ void CMainDialog::OnRunFinished(bool finished) {
       m_pRun->Run().ReleaseFolder();
       // Files of another lot in the folder stay said when the run is done.
       if (!m_pRun->OtherLotNote().empty())
-        endStatus += "；" + m_pRun->OtherLotNote();
+        //: Joins the end of the run and the note about another lot's files.
+        endStatus += tr("；").toStdString() + m_pRun->OtherLotNote();
     }
     m_pRun.reset();
     EnableStart();
@@ -141,7 +144,13 @@ void CMainDialog::reject() {
   QDialog::reject();
 }
 
-void CMainDialog::OnWorkerReturned() {
+// A run's worker goes on after the run has ended, recording its outcome,
+// and a check may start meanwhile: only the latest worker's return ends
+// what the dialog is doing. An earlier one's return must not end that
+// check, whose worker still reads its batch.
+void CMainDialog::OnWorkerReturned(QThread* worker) {
+  if (worker != m_pWorkerThread)
+    return;
   if (m_pVerifyBatch)
     EndVerify();
   if (m_bClosePending) {

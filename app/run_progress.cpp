@@ -1,13 +1,23 @@
 #include "run_progress.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "batch_limits.h"
 
 namespace quillmark {
+namespace {
+
+QString ProgressText(const char* source) {
+  return QCoreApplication::translate("quillmark::RunProgress", source);
+}
+
+}  // namespace
 
 QString FailureCountText(int failed, int deviceCount) {
-  return QStringLiteral("失败 %1 / %2").arg(failed).arg(deviceCount);
+  return ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress", "失败 %1 / %2"))
+      .arg(failed)
+      .arg(deviceCount);
 }
 
 QStringList WidestFailureCountTexts() {
@@ -74,12 +84,14 @@ void RunProgress::ShowFailures(int written, int attempted, std::optional<int> no
     return;
   }
   m_failureCount->setText(FailureCountText(failed, m_deviceCount));
-  QString tip =
-      QStringLiteral("%1 台设备中有 %2 台没有写成镜像文件").arg(m_deviceCount).arg(failed);
+  QString tip = ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress",
+                                               "%1 台设备中有 %2 台没有写成镜像文件"))
+                    .arg(m_deviceCount)
+                    .arg(failed);
   // Once the run has ended, which failed and which it never reached.
   if (notReached)
-    tip += QStringLiteral("（%1）").arg(
-        QString::fromStdString(RunEndCountText(written, attempted, *notReached)));
+    tip += ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress", "（%1）"))
+               .arg(QString::fromStdString(RunEndCountText(written, attempted, *notReached)));
   m_failureCount->setToolTip(tip);
   m_failureCount->show();
 }

@@ -10,10 +10,11 @@
 
 namespace quillmark {
 
-// "失败 5 / 10": devices without a file, of the batch.
+// "失败 5 / 10": devices without a file, of the batch, in the dialog's
+// language.
 QString FailureCountText(int failed, int deviceCount);
-// The widest texts the failure count can show, one per language the
-// dialog speaks, so its label is sized to hold every one of them.
+// The widest texts the failure count can show in the dialog's language,
+// so its label is sized to hold every one of them.
 QStringList WidestFailureCountTexts();
 
 // The run's progress as the dialog shows it: a bar of the devices done

@@ -1,18 +1,26 @@
 #include "system_menu.h"
 
 namespace quillmark {
+namespace {
+
+QString MenuText(const char* source) {
+  return QCoreApplication::translate("quillmark::SystemMenu", source);
+}
+
+}  // namespace
 
 std::unique_ptr<QMenu> BuildSystemMenu(QWidget* parent, std::function<void(unsigned)> send,
                                        bool verifyEnabled) {
   auto menu = std::make_unique<QMenu>(parent);
   menu->setSeparatorsCollapsible(false);
-  QAction* close = menu->addAction(QStringLiteral("关闭(&C)"));
+  QAction* close =
+      menu->addAction(MenuText(QT_TRANSLATE_NOOP("quillmark::SystemMenu", "关闭(&C)")));
   close->setData(kCloseCommand);
   menu->addSeparator();
-  QAction* verify = menu->addAction(QString::fromUtf8(kVerifyMenuText));
+  QAction* verify = menu->addAction(MenuText(kVerifyMenuText));
   verify->setData(kVerifyCommand);
   verify->setEnabled(verifyEnabled);
-  QAction* about = menu->addAction(QString::fromUtf8(kAboutMenuText));
+  QAction* about = menu->addAction(MenuText(kAboutMenuText));
   about->setData(kAboutCommand);
   QObject::connect(menu.get(), &QMenu::triggered, menu.get(),
                    [send = std::move(send)](QAction* action) { send(action->data().toUInt()); });

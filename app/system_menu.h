@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QWidget>
 #include <functional>
@@ -23,9 +24,12 @@ constexpr bool IsCloseCommand(unsigned command) {
   return (command & 0xFFF0) == kCloseCommand;
 }
 
-// The items' texts, with V and A as their mnemonics.
-inline constexpr char kVerifyMenuText[] = "校验输出目录(&V)";
-inline constexpr char kAboutMenuText[] = "关于 Quillmark(&A)...";
+// The items' source texts, with V and A as their mnemonics; the menu shows
+// them in the dialog's language.
+inline constexpr char kVerifyMenuText[] =
+    QT_TRANSLATE_NOOP("quillmark::SystemMenu", "校验输出目录(&V)");
+inline constexpr char kAboutMenuText[] =
+    QT_TRANSLATE_NOOP("quillmark::SystemMenu", "关于 Quillmark(&A)...");
 
 // The window manager owns the real system menu here, so the dialog offers
 // the same items itself: Close, a separator, the verify item and the about

@@ -7,6 +7,8 @@ purpose="${1:-test}"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n
           fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev
           libzint-dev libcairo2-dev libfontconfig-dev libtomlplusplus-dev)
+# The dialog's translations are compiled by lrelease at build time.
+packages+=(qt6-l10n-tools qt6-tools-dev)
 case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount

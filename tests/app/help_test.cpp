@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -102,16 +103,26 @@ class HelpTest : public QObject {
 
   // Installed, the guide is in the documentation folder, not beside the
   // executable; a guide beside it (a build) still comes first.
+  // Each language's guide is found on its own, the other's being there
+  // or not: the Chinese guide where the English one is wanted is not it.
   void theGuideIsFoundBesideTheExecutableOrInTheDocumentationFolder_data() {
+    QTest::addColumn<InterfaceLanguage>("language");
     QTest::addColumn<bool>("beside");
     QTest::addColumn<bool>("installed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("build tree") << true << false << "bin/Quillmark.html";
-    QTest::newRow("installed") << false << true << "share/doc/quillmark/Quillmark.html";
-    QTest::newRow("both") << true << true << "bin/Quillmark.html";
-    QTest::newRow("neither") << false << false << "bin/Quillmark.html";
+    for (auto [language, name] : {std::pair{InterfaceLanguage::Chinese, "Quillmark.html"},
+                                  std::pair{InterfaceLanguage::English, "Quillmark_en.html"}}) {
+      const QString tag = language == InterfaceLanguage::English ? "English, " : "Chinese, ";
+      const QString bin = QStringLiteral("bin/") + name;
+      const QString doc = QStringLiteral("share/doc/quillmark/") + name;
+      QTest::newRow(qPrintable(tag + "build tree")) << language << true << false << bin;
+      QTest::newRow(qPrintable(tag + "installed")) << language << false << true << doc;
+      QTest::newRow(qPrintable(tag + "both")) << language << true << true << bin;
+      QTest::newRow(qPrintable(tag + "neither")) << language << false << false << bin;
+    }
   }
   void theGuideIsFoundBesideTheExecutableOrInTheDocumentationFolder() {
+    QFETCH(InterfaceLanguage, language);
     QFETCH(bool, beside);
     QFETCH(bool, installed);
     QFETCH(QString, expected);
@@ -120,21 +131,37 @@ class HelpTest : public QObject {
     const QDir root(prefix.path());
     QVERIFY(root.mkpath(QStringLiteral("bin")) &&
             root.mkpath(QStringLiteral("share/doc/quillmark")));
-    for (auto [wanted, page] : {std::pair{beside, "bin/Quillmark.html"},
-                                std::pair{installed, "share/doc/quillmark/Quillmark.html"}}) {
-      QFile file(root.filePath(QString::fromLatin1(page)));
+    const QString name = QFileInfo(expected).fileName();
+    const QString other =
+        name == QStringLiteral("Quillmark.html") ? "Quillmark_en.html" : "Quillmark.html";
+    for (auto [wanted, folder] :
+         {std::pair{beside, "bin/"}, std::pair{installed, "share/doc/quillmark/"}}) {
+      QFile file(root.filePath(QString::fromLatin1(folder) + name));
       QVERIFY(!wanted || file.open(QIODevice::WriteOnly));
+      // The other language's guide stands everywhere.
+      QFile otherFile(root.filePath(QString::fromLatin1(folder) + other));
+      QVERIFY(otherFile.open(QIODevice::WriteOnly));
     }
-    QCOMPARE(HelpPagePath(root.filePath(QStringLiteral("bin/Quillmark"))), root.filePath(expected));
+    QCOMPARE(HelpPagePath(root.filePath(QStringLiteral("bin/Quillmark")), language),
+             root.filePath(expected));
   }
 
+  // Both guides carry every topic; the English one holds no Chinese.
   void theGuideHasAnAnchorForEveryTopic() {
-    QFile page(HelpPagePath(QCoreApplication::applicationFilePath()));
-    QVERIFY(page.open(QIODevice::ReadOnly));
-    const QString html = QString::fromUtf8(page.readAll());
-    for (quint32 topic : {kMainDialogHelpTopic, kAboutDialogHelpTopic}) {
-      const QString anchor = HelpTopicUrl(page.fileName(), topic).fragment();
-      QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(anchor)), qPrintable(anchor));
+    for (InterfaceLanguage language : {InterfaceLanguage::Chinese, InterfaceLanguage::English}) {
+      QFile page(HelpPagePath(QCoreApplication::applicationFilePath(), language));
+      QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+      const QString html = QString::fromUtf8(page.readAll());
+      for (quint32 topic : {kMainDialogHelpTopic, kAboutDialogHelpTopic}) {
+        const QString anchor = HelpTopicUrl(page.fileName(), topic).fragment();
+        QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(anchor)), qPrintable(anchor));
+      }
+      if (language == InterfaceLanguage::English) {
+        static const QRegularExpression chinese(
+            QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+        const QRegularExpressionMatch found = chinese.match(html);
+        QVERIFY2(!found.hasMatch(), qPrintable(html.mid(found.capturedStart() - 40, 80)));
+      }
     }
   }
 };

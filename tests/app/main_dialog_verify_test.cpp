@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>
@@ -42,6 +43,33 @@ class GatedDialog : public CMainDialog {
  private:
   QSemaphore m_open;
   std::atomic<bool> m_armed{true};
+};
+
+// Holds the run's worker after the dialog has shown the run's end, where
+// it would record the outcome, and a check's worker inside its first
+// device's report: a check started as soon as a run ended runs beside the
+// run's worker.
+class RunThenCheckDialog : public CMainDialog {
+ public:
+  ~RunThenCheckDialog() override {
+    m_runWorker.release();
+    m_checkWorker.release();
+  }
+  void OnRunEnded(const BatchOutcome& outcome) override {
+    CMainDialog::OnRunEnded(outcome);
+    m_runWorker.acquire();
+  }
+  void OnDeviceChecked(const DeviceResult& result) override {
+    CMainDialog::OnDeviceChecked(result);
+    if (m_checkArmed.exchange(false))
+      m_checkWorker.acquire();
+  }
+  void ReleaseRunWorker() { m_runWorker.release(); }
+  void ReleaseCheckWorker() { m_checkWorker.release(); }
+
+ private:
+  QSemaphore m_runWorker, m_checkWorker;
+  std::atomic<bool> m_checkArmed{true};
 };
 
 class CurrentDirectoryRestorer {
@@ -177,6 +205,34 @@ class MainDialogVerifyTest : public QObject {
     QVERIFY(StartEnabled(dialog));
     QVERIFY(!Control<QProgressBar>(dialog, "progressBar")->isVisible());
     QCOMPARE(fixture.scratch.List("out"), written);  // a check changes nothing
+  }
+
+  // The run's worker returning while a check goes on leaves the check
+  // alone: it ends when its own worker returns, with its message box.
+  void aCheckStartedAsARunEndsOutlivesTheRunsWorker() {
+    Fixture fixture;
+    RunThenCheckDialog dialog;
+    fixture.Prepare(dialog, 3, 1);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::mouseClick(Control<QPushButton>(dialog, "startButton"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Status(dialog), QString::fromStdString(test::kFinishedLine), 60000);
+    QThread* runWorker = dialog.WorkerThread();
+    QVERIFY(runWorker != nullptr && !runWorker->isFinished());
+
+    MessageBoxCloser closer;
+    dialog.OnSysCommand(kVerifyCommand);
+    QThread* checkWorker = dialog.WorkerThread();
+    QVERIFY(checkWorker != runWorker);
+    const QPointer<QThread> run = runWorker;
+    dialog.ReleaseRunWorker();
+    QTRY_VERIFY(run.isNull());  // returned and deleted, its return handled
+    QCOMPARE(closer.seen.size(), size_t{0});
+    QVERIFY(!StartEnabled(dialog));
+    dialog.ReleaseCheckWorker();
+    QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), size_t{1}, 60000);
+    QCOMPARE(closer.seen[0].text, QString::fromStdString(SummaryText(Outcome(3, 3), 3)));
+    QCOMPARE(closer.seen[0].icon, QMessageBox::NoIcon);
+    QVERIFY(StartEnabled(dialog));
   }
 
   // Faults made for real: the summary, then each failing file's line in

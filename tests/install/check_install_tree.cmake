@@ -43,6 +43,7 @@ if(WITH_APP)
     usr/share/applications/quillmark.desktop
     usr/share/doc-base/quillmark
     usr/share/doc/quillmark/Quillmark.html
+    usr/share/doc/quillmark/Quillmark_en.html
     usr/share/man/man1/Quillmark.1.gz
     usr/share/man/zh_CN/man1/Quillmark.1.gz
     usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml)

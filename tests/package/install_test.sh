@@ -145,16 +145,20 @@ appstreamcli validate --no-net --strict /usr/share/metainfo/org.quillmark.Quillm
 "$here/check_desktop_languages.sh" /usr/share/applications/quillmark.desktop \
   /usr/share/metainfo/org.quillmark.Quillmark.metainfo.xml
 
-step "the installed dialog, offscreen, opens its help page with F1"
-runtime="$(mktemp -d)"
-chmod 700 "$runtime"
-probe_out="$(cd "$runtime" && HOME="$runtime" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen \
-  LD_PRELOAD="$probe" timeout 60 Quillmark)" || fail "the dialog ended with status $?: $probe_out"
-rm -rf "$runtime"
-echo "$probe_out"
-grep -qx 'window: Quillmark' <<<"$probe_out" || fail "the dialog did not come up as Quillmark"
-grep -qx 'help: file:///usr/share/doc/quillmark/Quillmark.html#topic-0x20066' <<<"$probe_out" ||
-  fail "F1 did not open the help page in the documentation folder"
+step "the installed dialog, offscreen, opens its help page with F1, in the locale's language"
+for guide in "zh_CN.UTF-8 Quillmark.html" "en_US.UTF-8 Quillmark_en.html"; do
+  read -r locale page <<<"$guide"
+  runtime="$(mktemp -d)"
+  chmod 700 "$runtime"
+  probe_out="$(cd "$runtime" && HOME="$runtime" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen \
+    LANGUAGE= LC_ALL= LC_MESSAGES= LANG="$locale" LD_PRELOAD="$probe" timeout 60 Quillmark)" ||
+    fail "the dialog ended with status $?: $probe_out"
+  rm -rf "$runtime"
+  echo "$probe_out"
+  grep -qx 'window: Quillmark' <<<"$probe_out" || fail "the dialog did not come up as Quillmark"
+  grep -qx "help: file:///usr/share/doc/quillmark/$page#topic-0x20066" <<<"$probe_out" ||
+    fail "F1 under $locale did not open $page in the documentation folder"
+done
 
 step "apt-get remove --purge quillmark-labels"
 apt_get remove --purge quillmark-labels >/dev/null

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+#include <QTranslator>
+
+#include "interface_language.h"
+
+namespace quillmark {
+
+// The language the dialog speaks, chosen from the locale once, when the
+// application starts: its texts, Qt's own buttons and choosers, the help
+// page and the layout all follow the same choice. Chinese until then.
+InterfaceLanguage DialogLanguage();
+
+// Chooses the language from the locale and installs what it needs: for
+// English, the dialog's catalogue built into the program; for Chinese,
+// the source texts as they stand and Qt's Chinese catalogue. A catalogue
+// that cannot be loaded leaves its texts untranslated.
+class DialogTranslations {
+ public:
+  explicit DialogTranslations(QApplication& app);
+
+ private:
+  QTranslator m_appTranslator;
+  QTranslator m_qtTranslator;
+};
+
+}  // namespace quillmark
