@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli_command.h"
+#include "english_mode.h"
 #include "fixture_image.h"
 #include "ledger.h"
 #include "scratch_dir.h"
@@ -42,6 +43,7 @@ class LedgerBackupTest : public testing::Test {
 };
 
 TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   // The station stays connected, so what it committed stays in the log
   // and is not yet in the ledger's own file.
   std::unique_ptr<ledger::Ledger> station = Open(m_file);
@@ -81,6 +83,7 @@ TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
 }
 
 TEST_F(LedgerBackupTest, NeverReplacesTheLedgerADirectoryOrANode) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(::mkdir((m_dir / "folder").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0644), 0);
   ASSERT_EQ(::symlink(m_file.c_str(), (m_dir / "link").c_str()), 0);
@@ -121,6 +124,7 @@ TEST_F(LedgerBackupTest, NeverReplacesTheLedgerADirectoryOrANode) {
 }
 
 TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string copy = m_dir / "copy.sqlite3";
   WriteFileBytes(copy, {'o', 'l', 'd'});
   const std::string missing = m_dir / "none.sqlite3";
@@ -143,6 +147,7 @@ TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
 // A shared ledger is backed up by its database's own tool; nothing is
 // created, and no connection is needed to say so.
 TEST(LedgerBackupPostgresTest, PointsToPgDump) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ScratchDir dir;
   const ChildResult result = Backup(dir / "copy", "host=" + dir.path() + " dbname=qm");
   EXPECT_EQ(result.exitCode, 1);

@@ -31,6 +31,7 @@ class LedgerInputCommandTest : public CliTest {
 };
 
 TEST_F(LedgerInputCommandTest, AnAddressIsSixTwoDigitOctetsAndNothingElse) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string last = "04:57:55:00:ff:ff";
   for (const char* bad :
        {"04:57:55:00:00:00x", "04:57:55:00:00:00:00", "04:57:55:000:00:00", "04:57:55:00:00:0",
@@ -53,6 +54,7 @@ TEST_F(LedgerInputCommandTest, AnAddressIsSixTwoDigitOctetsAndNothingElse) {
 // Without pools the ledger itself has nothing against these ranges; the
 // check must still refuse what the write would, in the write's words.
 TEST_F(LedgerInputCommandTest, CheckRefusesWhatTheWriteRefusesInItsWords) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const struct {
     std::vector<std::string> check;  // after "check"
     std::vector<std::string> write;  // the same request to the write
@@ -96,6 +98,7 @@ TEST_F(LedgerInputCommandTest, CheckRefusesWhatTheWriteRefusesInItsWords) {
 }
 
 TEST_F(LedgerInputCommandTest, AnImpossibleDateIsOneLineBeforeTheLedgerIsAsked) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string refusal =
       "日期格式错误！2024-13-45（应为 2024-05-01 或 2024-05-01T10:22:03Z）\n";
   for (const std::vector<std::string>& args :

@@ -260,6 +260,7 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
 // A supervisor voids the batch while its images are written: they stay,
 // but the writer says so and fails, so that no one labels and ships them.
 TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   ChildOptions options;
   options.workingDirectory = m_root;
   ChildProcess tool(CliCommand(WithLedger({"--count=40", "--durable", "--station=line3-b"})),
@@ -298,6 +299,7 @@ TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
 // the ledger's listings show it; a lot with a control character is refused
 // before anything is written, as a station's name is.
 TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult dry = Write({"--count=2", "--lot=L-0412", "--dry-run"});
   EXPECT_EQ(dry.exitCode, 0) << dry.err;
   const ChildResult written = Write({"--count=2", "--lot=L-0412", "--quiet"});

@@ -113,6 +113,7 @@ TEST_F(StationConfigCliTest, TheLedgerAndStationComeFromTheFilesUnlessNamedElsew
 }
 
 TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   Write(UserFile(), "count = 3\ncolour = \"red\"\n");
   const std::string line = "quillmark-cli: 配置文件错误！" + UserFile() +
                            " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、"

@@ -51,6 +51,7 @@ const std::string kOverlap =
     "工位 line3，[0-9T:Z-]+";
 
 TEST_F(StoppedBatchTest, TheRemainingDevicesAreRefusedWithHowToFinishTheBatch) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   RecordStopped(Digest(), "line3");
   const std::string hint =
       "批次 1 上次写入已停止（已写入2个设备文件，共6个）；完成本批（同一批次以同一映像再次"
@@ -81,6 +82,7 @@ TEST_F(StoppedBatchTest, TheRemainingDevicesAreRefusedWithHowToFinishTheBatch) {
 // Only the batch's own image finishes it; another station's batch is
 // finished under its name.
 TEST_F(StoppedBatchTest, TheLineIsGivenOnlyForTheSameImageAndNamesAnotherStation) {
+  QUILLMARK_SKIP_IN_ENGLISH();
   RecordStopped(std::string(64, 'b'), "line3");
   ChildResult rest = Write({"--start-mac=04:57:55:00:00:02", "--count=4"});
   EXPECT_EQ(rest.exitCode, 1);
