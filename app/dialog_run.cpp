@@ -32,10 +32,11 @@ void DialogRun::ShowRefusal(const std::string& message, MessageStyle style) {
 
 void DialogRun::ShowNote(RunNote note, const std::string& line) {
   // The dialog shows the range through its status line only; a ledger
-  // that did not record the outcome is worth a message box.
+  // that did not record the outcome, or a batch voided while it was
+  // written, is worth a message box.
   if (note == RunNote::OtherLotFiles)
     m_otherLotNote = line;
-  if (note != RunNote::OutcomeNotRecorded || !m_owner)
+  if ((note != RunNote::OutcomeNotRecorded && note != RunNote::BatchVoided) || !m_owner)
     return;
   // Shown once the worker is done, without holding it.
   QMetaObject::invokeMethod(

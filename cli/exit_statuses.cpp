@@ -19,7 +19,9 @@ std::vector<ExitStatusRow> ExitStatuses(ExitTable command) {
       return {{{kExitSuccess}, "每台设备的文件都已写入"},
               {{kExitRejected}, "请求被拒绝（信息在标准错误输出），未写入任何设备文件"},
               {{kExitUsage}, "命令行用法错误"},
-              {{kExitRunFailed}, "运行中出现错误（最后一行是最后一个错误）"},
+              {{kExitRunFailed},
+               "运行中出现错误（最后一行是最后一个错误），\n或本批次在写入期间被账本作废（标准错误"
+               "输出上有警告）"},
               StopRow()};
     case ExitTable::Verify:
       return {{{kExitSuccess}, "每台设备的文件都完好"},

@@ -53,6 +53,7 @@ class ConsoleRun final : public RunFrontEnd {
       case RunNote::OtherLotFiles:
       case RunNote::PrefixCarry:
       case RunNote::OutcomeNotRecorded:
+      case RunNote::BatchVoided:
         PrintError(line);
         break;
     }
@@ -188,6 +189,9 @@ int RunGeneration(const WriteOptions& options) {
     PrintError(FinishingCommand(options, job));
     status = kExitSignalBase + StopSignal();
   }
+  // The images stay, but a batch voided while it was written is no good.
+  if (!outcome.stopped && run.batchVoided())
+    status = kExitRunFailed;
   if (!options.json)
     return status;
   const char* result = outcome.stopped          ? "stopped"

@@ -9,11 +9,14 @@
 #include "command_line.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
+#include "job_acceptance.h"
 #include "ledger.h"
+#include "ledger_backup_command.h"
 #include "ledger_csv.h"
 #include "ledger_json.h"
 #include "ledger_listing.h"
 #include "ledger_report_command.h"
+#include "ledger_rules.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "option_table.h"
@@ -85,8 +88,10 @@ Result<LedgerLocation> Location(const std::string& text) {
   return ParseLedgerLocation(text);
 }
 
+// Exactly as the ledger shows addresses: a range recorded from a misread
+// address cannot be taken back.
 std::optional<std::uint64_t> MacArgument(const std::string& text) {
-  const std::optional<MacAddress> mac = MacAddress::Parse(text);
+  const std::optional<MacAddress> mac = MacAddress::ParseExact(text);
   if (!mac)
     return std::nullopt;
   return MacNumber(*mac);
@@ -137,15 +142,24 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
   return kExitSuccess;
 }
 
+// The range is judged by the write's own rules before the ledger is
+// asked, so that what the check approves the write accepts too.
 int Check(Ledger& ledger, const LedgerOptions& o) {
-  BatchRequest request;
-  if (o.startMac != "next") {
-    request.firstMac = MacArgument(o.startMac);
-    if (!request.firstMac)
-      return Refuse("起始MAC地址输入错误！");
+  const bool next = o.startMac == "next";
+  GenerationJob job;
+  const JobVerdict accepted = AcceptAddressing(
+      job, JobRequestTexts{o.startMac, o.count, o.macsPerDevice, "", "", ""},
+      next ? std::optional<MacAddress>(MacAddress{}) : MacAddress::ParseExact(o.startMac));
+  if (!accepted.accepted) {
+    if (!accepted.detail.empty())
+      std::fprintf(stderr, "%s\n", ToValidUtf8(accepted.detail).c_str());
+    return Refuse(accepted.message);
   }
-  request.deviceCount = std::atoi(o.count.c_str());
-  request.macsPerDevice = std::atoi(o.macsPerDevice.c_str());
+  BatchRequest request;
+  if (!next)
+    request.firstMac = MacNumber(job.startMac);
+  request.deviceCount = job.deviceCount;
+  request.macsPerDevice = job.macsPerDevice;
   request.pool = o.pool;
   request.station = DefaultStationName();
   request.imageSha256 = std::string(64, '0');  // no image: the range alone is checked
@@ -163,6 +177,7 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
   if (command == "check")
     return Check(ledger, o);
   if (command == "list" || command == "export") {
+    const BatchFilter filter{std::nullopt, o.pool, o.since};
     // A pool name with a typo would list nothing, as a pool without batches.
     if (!o.pool.empty()) {
       Result<std::vector<Pool>> pools = ledger.Pools();
@@ -172,8 +187,7 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
                        [&](const Pool& pool) { return pool.name == o.pool; }))
         return Refuse(UnknownPoolError(o.pool).message);
     }
-    Result<std::vector<BatchDetails>> batches =
-        ledger.Batches(BatchFilter{std::nullopt, o.pool, o.since});
+    Result<std::vector<BatchDetails>> batches = ledger.Batches(filter);
     if (!batches)
       return Refuse(batches.error().message);
     if (o.json)
@@ -238,6 +252,9 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   }
   if (words.empty())
     return ReportUsageError("缺少账本命令；用 quillmark-cli ledger --help 查看用法");
+  // Judged before any ledger is opened, alike on both back ends.
+  if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
+    return Refuse(invalid->message);
   if (words[0] == "init" && words.size() > 1)
     return Init(o, words);
   if (const std::string error = FillConfiguredLedger(o.location); !error.empty())
@@ -247,6 +264,11 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   Result<LedgerLocation> location = Location(o.location);
   if (!location)
     return Refuse(location.error().message);
+  if (words[0] == "backup") {
+    if (words.size() != 2)
+      return ReportUsageError("用法: quillmark-cli ledger backup FILE");
+    return RunLedgerBackup(location.value(), words[1]);
+  }
   Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
   if (!ledger)
     return Refuse(ledger.error().message);
@@ -259,6 +281,7 @@ std::string LedgerHelpText() {
          "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
          "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
          "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
+         "       quillmark-cli ledger backup FILE\n"
          "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
          "                                  [--macs-per-device N] [--pool NAME]\n"
          "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"

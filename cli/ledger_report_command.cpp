@@ -12,6 +12,7 @@
 #include "ledger.h"
 #include "ledger_command.h"
 #include "ledger_report.h"
+#include "ledger_rules.h"
 #include "option_table.h"
 #include "output_path_guard.h"
 #include "path_parts.h"
@@ -69,16 +70,11 @@ std::string UtcNow(const char* format) {
 
 // The page may only replace a regular file (or a link, which the rename
 // replaces), and never the ledger it reports on.
-// The page replaces no input: an SQLite ledger is its file and, while in
-// use, its write-ahead log and shared memory, and replacing the log would
-// lose what it holds.
 std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
                           PlatformFiles& files) {
   OutputPathGuard guard{"报告文件", {}, std::nullopt};
-  if (location.kind == LedgerKind::SQLite) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      guard.inputs.push_back({location.target + suffix, "账本"});
-  }
+  for (const std::string& file : LedgerFiles(location))
+    guard.inputs.push_back({file, "账本"});
   return CheckOutputPath(path, guard, files);
 }
 
@@ -91,6 +87,9 @@ int WriteReport(const ReportOptions& o) {
   Result<LedgerLocation> location = ParseLedgerLocation(text);
   if (!location)
     return Refuse(location.error().message);
+  // Judged before the ledger is opened, alike on both back ends.
+  if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
+    return Refuse(invalid->message);
   SystemFiles files;
   if (const std::string refusal = OutputRefusal(o.html, location.value(), files); !refusal.empty())
     return Refuse(refusal);

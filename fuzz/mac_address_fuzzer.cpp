@@ -80,6 +80,8 @@ void CheckTextForms(const MacAddress& address) {
   }
   const std::optional<MacAddress> again = MacAddress::Parse(colon);
   Require(again && *again == address, "the colon text parses back to the same address");
+  const std::optional<MacAddress> exact = MacAddress::ParseExact(colon);
+  Require(exact && *exact == address, "the colon text is what the ledger's reading takes");
 
   const std::string expectedName = "fw_" + colon.substr(0, 2) + colon.substr(3, 2) +
                                    colon.substr(6, 2) + "_" + colon.substr(9, 2) +
@@ -98,6 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<MacAddress> parsed = MacAddress::Parse(text);
   const std::optional<fuzz::Octets> expected = fuzz::ReferenceParse(text);
   Require(parsed.has_value() == expected.has_value(), "parse succeeds exactly as the rules say");
+  // The ledger's own reading takes only the colon text (in either case),
+  // and reads it as the lenient one does.
+  if (const std::optional<MacAddress> exact = MacAddress::ParseExact(text); exact) {
+    Require(text.size() == 17, "an exact address is 17 characters");
+    Require(parsed && *parsed == *exact, "an exact address reads the same leniently");
+  }
   if (!parsed)
     return 0;
   Require(parsed->octets == *expected, "parse reads the octets the rules give");

@@ -62,7 +62,8 @@ class ManifestParser {
         return {};
       }
     }
-    return LineError(1, "表头应为file,mac1,…,macN（N为1到4）：" + Quote(line));
+    return LineError(1, "表头应为file,mac1,…,macN（N为" + std::to_string(kMinMacsPerDevice) + "到" +
+                            std::to_string(kMaxMacsPerDevice) + "）：" + Quote(line));
   }
 
   std::string ReadRow(std::string_view line, std::int32_t number) {

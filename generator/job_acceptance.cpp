@@ -108,21 +108,9 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   job.stamp.reset();
   job.outputDirectory = texts.outputDirectory;
 
-  std::optional<MacAddress> start = MacAddress::Parse(texts.startMac);
-  if (!start || !start->IsValidStart())
-    return RejectWith("起始MAC地址输入错误！", texts.startMac + "：" + StartMacRule(start));
-  job.startMac = *start;
-
-  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
-    return RejectWith("生成数量输入错误！", texts.deviceCount + "：须为" +
-                                                std::to_string(kMinDeviceCount) + "到" +
-                                                std::to_string(kMaxDeviceCount));
-  }
-  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
-    return RejectWith("每设备分配MAC数量错误！", texts.macsPerDevice + "：须为" +
-                                                     std::to_string(kMinMacsPerDevice) + "到" +
-                                                     std::to_string(kMaxMacsPerDevice));
-  }
+  if (JobVerdict addressing = AcceptAddressing(job, texts, MacAddress::Parse(texts.startMac));
+      !addressing.accepted)
+    return addressing;
 
   JobVerdict verdict = LoadJobImage(job, texts.imagePath, files);
   if (!verdict.accepted)
@@ -160,6 +148,25 @@ JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, Pl
   }
   verdict.createdOutputDirectory = created;
   return verdict;
+}
+
+JobVerdict AcceptAddressing(GenerationJob& job, const JobRequestTexts& texts,
+                            const std::optional<MacAddress>& start) {
+  if (!start || !start->IsValidStart())
+    return RejectWith("起始MAC地址输入错误！", texts.startMac + "：" + StartMacRule(start));
+  job.startMac = *start;
+
+  if (!ReadCount(texts.deviceCount, kMinDeviceCount, kMaxDeviceCount, job.deviceCount)) {
+    return RejectWith("生成数量输入错误！", texts.deviceCount + "：须为" +
+                                                std::to_string(kMinDeviceCount) + "到" +
+                                                std::to_string(kMaxDeviceCount));
+  }
+  if (!ReadCount(texts.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice, job.macsPerDevice)) {
+    return RejectWith("每设备分配MAC数量错误！", texts.macsPerDevice + "：须为" +
+                                                     std::to_string(kMinMacsPerDevice) + "到" +
+                                                     std::to_string(kMaxMacsPerDevice));
+  }
+  return JobVerdict{true, {}, MessageStyle::Plain};
 }
 
 JobVerdict LoadJobImage(GenerationJob& job, const std::string& imagePath, PlatformFiles& files) {

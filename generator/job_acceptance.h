@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "mac_address.h"
@@ -62,6 +63,13 @@ enum class OutputDirectoryRule { CreateIfMissing, MustExist, WouldCreate };
 // and the output directory exists.
 JobVerdict AcceptJobRequest(GenerationJob& job, const JobRequestTexts& texts, PlatformFiles& files,
                             OutputDirectoryRule rule = OutputDirectoryRule::CreateIfMissing);
+
+// The first steps of acceptance alone: the start address as the caller
+// read texts.startMac (none when it could not be read), the device count
+// and the addresses per device, with the same messages. The ledger's
+// commands judge a range by it before they ask the ledger.
+JobVerdict AcceptAddressing(GenerationJob& job, const JobRequestTexts& texts,
+                            const std::optional<MacAddress>& start);
 
 // The image steps of acceptance alone: opens, reads and checks the image
 // into imageBytes and imageSize, with the same messages; the file is

@@ -63,6 +63,24 @@ std::optional<MacAddress> MacAddress::Parse(std::string_view text) {
   return address;
 }
 
+std::optional<MacAddress> MacAddress::ParseExact(std::string_view text) {
+  constexpr std::size_t kExactLength = 17;  // "04:57:55:00:00:00"
+  if (text.size() != kExactLength)
+    return std::nullopt;
+  MacAddress address;
+  for (std::size_t field = 0; field < address.octets.size(); ++field) {
+    const std::size_t at = field * 3;
+    if (field > 0 && text[at - 1] != ':')
+      return std::nullopt;
+    const int high = HexDigitValue(text[at]);
+    const int low = HexDigitValue(text[at + 1]);
+    if (high < 0 || low < 0)
+      return std::nullopt;
+    address.octets[field] = high * 16 + low;
+  }
+  return address;
+}
+
 bool MacAddress::IsValidStart() const {
   const bool individualAndUniversal = (octets[0] & 3) == 0;
   const bool reservedBlock = octets[1] == 0xff && octets[2] == 0xff;

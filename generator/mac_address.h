@@ -16,6 +16,10 @@ struct MacAddress {
   // fields, white space after a colon, a "+" taking a digit's place and a
   // "0x" prefix taking none; text after the sixth field is ignored.
   static std::optional<MacAddress> Parse(std::string_view text);
+  // Reads exactly "xx:xx:xx:xx:xx:xx": six fields of two hex digits,
+  // nothing before, between or after. What the ledger's own commands take,
+  // since a range recorded from a misread address cannot be taken back.
+  static std::optional<MacAddress> ParseExact(std::string_view text);
 
   // A batch may not start at a group or locally administered address, nor
   // where octets 2 and 3 are both ff.

@@ -26,6 +26,10 @@ bool IsC1At(std::string_view text, std::size_t i) {
          static_cast<std::uint8_t>(text[i + 1]) <= 0x9F;
 }
 
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
 }  // namespace
 
 std::string EscapeControlCharacters(std::string_view text) {
@@ -51,6 +55,65 @@ bool HasControlCharacters(std::string_view text) {
     if (IsC0OrDelete(static_cast<std::uint8_t>(text[i])) || IsC1At(text, i))
       return true;
   return false;
+}
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+  const unsigned char lead = at(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead < 0x80)
+    return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0)
+      low = 0xA0;  // no overlong forms
+    if (lead == 0xED)
+      high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0)
+      low = 0x90;
+    if (lead == 0xF4)
+      high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size() || at(1) < low || at(1) > high)
+    return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (!IsContinuation(at(i)))
+      return 0;
+  }
+  return length;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, pos);
+    if (length == 0)
+      return false;
+    pos += length;
+  }
+  return true;
+}
+
+std::string EscapeInvalidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, pos);
+    if (length == 0) {
+      AppendEscape(out, static_cast<std::uint8_t>(text[pos]));
+      ++pos;
+    } else {
+      out.append(text.substr(pos, length));
+      pos += length;
+    }
+  }
+  return out;
 }
 
 }  // namespace quillmark

@@ -17,5 +17,12 @@ bool HasControlCharacters(std::string_view text);
 // An argument as a POSIX shell reads it back: quoted unless it is plain,
 // so a command a line suggests can be pasted as it stands.
 std::string ShellWord(std::string_view text);
+// The length of the well-formed UTF-8 sequence at text[pos], or 0 when the
+// byte there starts none (overlong forms and surrogates included).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos);
+bool IsValidUtf8(std::string_view text);
+// The text with every byte outside a well-formed UTF-8 sequence shown as a
+// "\xff"-style escape, so a refusal names the bytes it refused.
+std::string EscapeInvalidUtf8(std::string_view text);
 
 }  // namespace quillmark

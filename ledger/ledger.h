@@ -50,6 +50,12 @@ struct InitReport {
 Result<InitReport> InitLedger(const LedgerLocation& location,
                               int targetVersion = kLedgerSchemaVersion);
 
+// Copies an SQLite ledger into copyPath, an existing empty file, through
+// SQLite's online backup: what was committed, the write-ahead log
+// included, while stations go on writing. A PostgreSQL ledger is refused
+// with the line that names pg_dump.
+Status BackupLedger(const LedgerLocation& location, const std::string& copyPath);
+
 // The station's default name: the host name.
 std::string DefaultStationName();
 

@@ -85,6 +85,15 @@ bool UriPasswordMisread(std::string_view conninfo) {
   return false;
 }
 
+std::vector<std::string> LedgerFiles(const LedgerLocation& location) {
+  std::vector<std::string> files;
+  if (location.kind == LedgerKind::SQLite) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      files.push_back(location.target + suffix);
+  }
+  return files;
+}
+
 std::string LedgerLocation::Display() const {
   return kind == LedgerKind::SQLite ? target : ConnectionTextWithoutPassword(target);
 }

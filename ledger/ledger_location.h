@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ledger_result.h"
 
@@ -19,6 +20,12 @@ struct LedgerLocation {
   // password.
   std::string Display() const;
 };
+
+// The files an SQLite ledger is: its file and, while in use, its
+// write-ahead log, shared memory and journal (replacing the log would lose
+// what it holds); none for PostgreSQL. No output of a ledger command may
+// replace one of them.
+std::vector<std::string> LedgerFiles(const LedgerLocation& location);
 
 // "default" is $XDG_DATA_HOME/quillmark/ledger.sqlite3 (~/.local/share/…);
 // "postgresql://…", "postgres://…" or "keyword=value …" (e.g.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "batch_limits.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "printable_text.h"
@@ -12,6 +13,19 @@ namespace {
 bool IsLowerHex(const std::string& text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Every text the request would store or look up, as UTF-8: PostgreSQL
+// refuses anything else with an error of its own, SQLite would keep bytes
+// no listing can show.
+std::optional<LedgerError> NotUtf8(const BatchRequest& request) {
+  if (!IsValidUtf8(request.station))
+    return NotUtf8Error(TextField::Station, request.station);
+  if (!IsValidUtf8(request.outputFolder))
+    return NotUtf8Error(TextField::OutputFolder, request.outputFolder);
+  if (!IsValidUtf8(request.pool))
+    return NotUtf8Error(TextField::PoolName, request.pool);
+  return std::nullopt;
 }
 
 // The range's pool: the named one, which must hold it, or whichever holds
@@ -49,11 +63,11 @@ std::optional<LedgerError> PlainRerunRefusal(RuleStore& store, const BatchSummar
     return std::nullopt;
   const WriteRecord& first = writes->front();
   if (request.imageSha256 != first.imageSha256)
-    return RepeatedRangeError(batch, "本次的映像与该批次的不同");
+    return RepeatedRangeError(batch, RepeatDifference::Image);
   if (request.outputFolder != first.outputFolder)
-    return RepeatedRangeError(batch, "本次的输出目录与该批次的不同");
+    return RepeatedRangeError(batch, RepeatDifference::Folder);
   if (request.station != batch.station)
-    return RepeatedRangeError(batch, "本次的工位与该批次的不同");
+    return RepeatedRangeError(batch, RepeatDifference::Station);
   for (const WriteRecord& write : writes.value()) {
     if (write.ending == Ending::None)
       return BatchInProgressError(batch);
@@ -66,7 +80,7 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
   if (request.firstMac)
     return *request.firstMac;
   if (!pool)
-    return InvalidRequestError("取下一段空闲地址须指定地址池");
+    return InvalidRequestError(RequestFault::NextFreeWithoutPool);
   Result<std::optional<std::uint64_t>> start = store.NextFreeStart(*pool, size);
   if (!start)
     return start.error();
@@ -93,22 +107,23 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
 }  // namespace
 
 std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
-  if (request.deviceCount < 1 || request.deviceCount > 65535)
-    return InvalidRequestError("设备数量须为1到65535");
-  if (request.macsPerDevice < 1 || request.macsPerDevice > 4)
-    return InvalidRequestError("每设备MAC数量须为1到4");
+  if (request.deviceCount < kMinDeviceCount || request.deviceCount > kMaxDeviceCount)
+    return InvalidRequestError(RequestFault::DeviceCount);
+  if (request.macsPerDevice < kMinMacsPerDevice || request.macsPerDevice > kMaxMacsPerDevice)
+    return InvalidRequestError(RequestFault::MacsPerDevice);
   if (request.imageSha256.size() != 64 || !IsLowerHex(request.imageSha256))
-    return InvalidRequestError("映像的SHA-256须为64个小写十六进制数字");
+    return InvalidRequestError(RequestFault::ImageDigest);
   if (request.station.empty())
-    return InvalidRequestError("工位名称不能为空");
+    return InvalidRequestError(RequestFault::NoStation);
+  if (std::optional<LedgerError> text = NotUtf8(request))
+    return text;
   // A name with a line break or an escape sequence would forge lines or
   // drive the terminal of whoever lists the ledger.
   if (HasControlCharacters(request.station))
-    return InvalidRequestError("工位名称不能含有控制字符：" +
-                               EscapeControlCharacters(request.station));
+    return StationControlCharactersError(request.station);
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
-    return InvalidRequestError("MAC地址范围超出 ff:ff:ff:ff:ff:ff");
+    return InvalidRequestError(RequestFault::PastLastAddress);
   return std::nullopt;
 }
 
@@ -183,15 +198,38 @@ bool IsDigits(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "YYYY-MM-DD", optionally followed by "THH:MM:SSZ".
+int Number(std::string_view digits) {
+  int value = 0;
+  for (const char c : digits)
+    value = value * 10 + (c - '0');
+  return value;
+}
+
+int DaysInMonth(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DD", optionally followed by "THH:MM:SSZ", naming a day of the
+// calendar and a time of that day: both back ends then read it alike, as
+// PostgreSQL would refuse "2024-13-45" where SQLite compares it as text.
 bool IsLedgerTime(std::string_view text) {
   const bool date = text.size() >= 10 && IsDigits(text.substr(0, 4)) && text[4] == '-' &&
                     IsDigits(text.substr(5, 2)) && text[7] == '-' && IsDigits(text.substr(8, 2));
-  if (!date || text.size() == 10)
-    return date;
+  if (!date)
+    return false;
+  const int year = Number(text.substr(0, 4));
+  const int month = Number(text.substr(5, 2));
+  const int day = Number(text.substr(8, 2));
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    return false;
+  if (text.size() == 10)
+    return true;
   return text.size() == 20 && text[10] == 'T' && IsDigits(text.substr(11, 2)) && text[13] == ':' &&
          IsDigits(text.substr(14, 2)) && text[16] == ':' && IsDigits(text.substr(17, 2)) &&
-         text[19] == 'Z';
+         text[19] == 'Z' && Number(text.substr(11, 2)) < 24 && Number(text.substr(14, 2)) < 60 &&
+         Number(text.substr(17, 2)) < 60;
 }
 
 bool HasControlCharacter(std::string_view text) {
@@ -201,16 +239,15 @@ bool HasControlCharacter(std::string_view text) {
 
 std::optional<LedgerError> ValidatePool(const std::string& name, const MacRange& macs) {
   if (name.empty() || name.size() > 64 || HasControlCharacter(name))
-    return Fault(LedgerFault::InvalidRequest, "地址池名称无效！须为1到64个字节，不含控制字符");
+    return PoolNameError();
+  if (!IsValidUtf8(name))
+    return NotUtf8Error(TextField::PoolName, name);
   if (macs.count == 0 || macs.first >= kMacSpace || kMacSpace - macs.first < macs.count)
-    return Fault(LedgerFault::InvalidRequest, "地址池范围无效！");
+    return PoolRangeError();
   const std::uint64_t firstOctet = macs.first >> 40;
   if (firstOctet != macs.last() >> 40 || (firstOctet & 3) != 0 ||
       ((macs.last() >> 24) & 0xffff) == 0xffff) {
-    return Fault(LedgerFault::InvalidRequest,
-                 "地址池范围无效！" + RangeText(macs) +
-                     "：其中每个地址都须可作起始地址（第1个字节相同且低两位为0，"
-                     "第2、3个字节不同时为ff）");
+    return PoolStartsError(macs);
   }
   return std::nullopt;
 }
@@ -225,10 +262,10 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 std::optional<LedgerError> ValidateFilter(const BatchFilter& filter) {
-  if (!filter.since.empty() && !IsLedgerTime(filter.since)) {
-    return Fault(LedgerFault::InvalidRequest,
-                 "日期格式错误！" + filter.since + "（应为 2024-05-01 或 2024-05-01T10:22:03Z）");
-  }
+  if (!filter.since.empty() && !IsLedgerTime(filter.since))
+    return DateFormatError(filter.since);
+  if (!IsValidUtf8(filter.pool))
+    return NotUtf8Error(TextField::PoolName, filter.pool);
   return std::nullopt;
 }
 
@@ -239,21 +276,21 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
   if (!taken)
     return taken.error();
   if (taken.value())
-    return Fault(LedgerFault::PoolConflict, "地址池名称已存在！" + name);
+    return PoolNameTakenError(name);
   Result<std::optional<Pool>> overlap = store.FirstOverlappingPool(macs);
   if (!overlap)
     return overlap.error();
-  if (overlap.value()) {
-    return Fault(LedgerFault::PoolConflict, "地址池与已有地址池重叠！" + overlap.value()->name +
-                                                "：" + RangeText(overlap.value()->macs));
-  }
+  if (overlap.value())
+    return PoolOverlapError(*overlap.value());
   return store.InsertPool(name, macs);
 }
 
 Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason) {
   const std::string why = Trimmed(reason);
   if (why.empty() || HasControlCharacter(why))
-    return Fault(LedgerFault::InvalidRequest, "作废须写明原因！");
+    return VoidReasonError();
+  if (!IsValidUtf8(why))
+    return NotUtf8Error(TextField::VoidReason, why);
   Result<std::optional<BatchSummary>> batch = store.FindBatch(batchId);
   if (!batch)
     return batch.error();

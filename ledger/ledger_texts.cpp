@@ -1,5 +1,6 @@
 #include "ledger_texts.h"
 
+#include "batch_limits.h"
 #include "mac_number.h"
 #include "printable_text.h"
 
@@ -10,6 +11,10 @@ LedgerError WithBatch(LedgerFault fault, std::string message, const BatchSummary
   LedgerError error = Fault(fault, std::move(message));
   error.batch = batch;
   return error;
+}
+
+LedgerError InvalidRequest(const std::string& what) {
+  return Fault(LedgerFault::InvalidRequest, "账本无法记录该请求！" + what);
 }
 
 }  // namespace
@@ -24,10 +29,13 @@ LedgerError OverlapError(const BatchSummary& batch) {
                    batch);
 }
 
-LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference) {
+LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference difference) {
+  const char* what = difference == RepeatDifference::Image ? "本次的映像与该批次的不同"
+                     : difference == RepeatDifference::Folder ? "本次的输出目录与该批次的不同"
+                                                              : "本次的工位与该批次的不同";
   const std::string id = std::to_string(batch.id);
   return WithBatch(LedgerFault::Overlap,
-                   "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + difference +
+                   "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + what +
                        "，确要重写该批次请加 --rerun " + id,
                    batch);
 }
@@ -87,12 +95,136 @@ LedgerError NoSuchBatchError(std::int64_t id) {
   return Fault(LedgerFault::NoSuchBatch, "账本中没有该批次！" + std::to_string(id));
 }
 
+LedgerError NoUnfinishedWriteError(std::int64_t writeId) {
+  return Fault(LedgerFault::NoSuchBatch, "账本中没有未结束的该次写入！" + std::to_string(writeId));
+}
+
 LedgerError AlreadyVoidError(const BatchSummary& batch) {
   return WithBatch(LedgerFault::AlreadyVoid, "该批次已作废！" + BatchText(batch), batch);
 }
 
-LedgerError InvalidRequestError(const std::string& what) {
-  return Fault(LedgerFault::InvalidRequest, "账本无法记录该请求！" + what);
+LedgerError InvalidRequestError(RequestFault fault) {
+  switch (fault) {
+    case RequestFault::NextFreeWithoutPool:
+      return InvalidRequest("取下一段空闲地址须指定地址池");
+    case RequestFault::DeviceCount:
+      return InvalidRequest("设备数量须为" + std::to_string(kMinDeviceCount) + "到" +
+                            std::to_string(kMaxDeviceCount));
+    case RequestFault::MacsPerDevice:
+      return InvalidRequest("每设备MAC数量须为" + std::to_string(kMinMacsPerDevice) + "到" +
+                            std::to_string(kMaxMacsPerDevice));
+    case RequestFault::ImageDigest:
+      return InvalidRequest("映像的SHA-256须为64个小写十六进制数字");
+    case RequestFault::NoStation:
+      return InvalidRequest("工位名称不能为空");
+    case RequestFault::PastLastAddress:
+      break;
+  }
+  return InvalidRequest("MAC地址范围超出 ff:ff:ff:ff:ff:ff");
+}
+
+LedgerError StationControlCharactersError(const std::string& station) {
+  return InvalidRequest("工位名称不能含有控制字符：" + EscapeControlCharacters(station));
+}
+
+LedgerError NotUtf8Error(TextField field, const std::string& text) {
+  const char* name = field == TextField::Station        ? "工位名称"
+                     : field == TextField::OutputFolder ? "输出目录"
+                     : field == TextField::PoolName     ? "地址池名称"
+                                                        : "作废原因";
+  return Fault(LedgerFault::InvalidRequest, std::string(name) + "不是有效的UTF-8文本！" +
+                                                EscapeControlCharacters(EscapeInvalidUtf8(text)));
+}
+
+LedgerError PoolNameError() {
+  return Fault(LedgerFault::InvalidRequest, "地址池名称无效！须为1到64个字节，不含控制字符");
+}
+
+LedgerError PoolRangeError() {
+  return Fault(LedgerFault::InvalidRequest, "地址池范围无效！");
+}
+
+LedgerError PoolStartsError(const MacRange& macs) {
+  return Fault(LedgerFault::InvalidRequest, "地址池范围无效！" + RangeText(macs) +
+                                                "：其中每个地址都须可作起始地址（第1个字节相同且"
+                                                "低两位为0，第2、3个字节不同时为ff）");
+}
+
+LedgerError PoolNameTakenError(const std::string& name) {
+  return Fault(LedgerFault::PoolConflict, "地址池名称已存在！" + name);
+}
+
+LedgerError PoolOverlapError(const Pool& other) {
+  return Fault(LedgerFault::PoolConflict,
+               "地址池与已有地址池重叠！" + other.name + "：" + RangeText(other.macs));
+}
+
+LedgerError VoidReasonError() {
+  return Fault(LedgerFault::InvalidRequest, "作废须写明原因！");
+}
+
+LedgerError DateFormatError(const std::string& text) {
+  return Fault(LedgerFault::InvalidRequest, "日期格式错误！" + EscapeControlCharacters(text) +
+                                                "（应为 2024-05-01 或 2024-05-01T10:22:03Z）");
+}
+
+LedgerError NotInitializedError(const std::string& shownAs) {
+  return Fault(LedgerFault::NotInitialized,
+               "账本尚未初始化！" + shownAs + "（先运行 quillmark-cli ledger init）");
+}
+
+LedgerError NotALedgerError(const std::string& path) {
+  return Fault(LedgerFault::NotALedger, "该文件不是账本！" + path);
+}
+
+LedgerError SchemaOutdatedError(const std::string& shownAs) {
+  return Fault(LedgerFault::SchemaOutdated,
+               "账本需要升级！" + shownAs + "（运行 quillmark-cli ledger init 升级）");
+}
+
+LedgerError SchemaTooNewError(const std::string& shownAs, int version) {
+  return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + shownAs + "（结构版本 " +
+                                              std::to_string(version) + "）");
+}
+
+LedgerError LedgerMissingError(const std::string& path) {
+  return Fault(LedgerFault::NotInitialized,
+               "账本不存在！" + path + "（先运行 quillmark-cli ledger init）");
+}
+
+std::string DatabaseErrorText(LedgerFault fault, const std::string& shownAs,
+                              const std::string& detail) {
+  switch (fault) {
+    case LedgerFault::Unavailable:
+      return "账本无法访问！" + shownAs + "：" + detail;
+    case LedgerFault::Denied:
+      return "账本拒绝了此操作！" + shownAs + "：" + detail;
+    case LedgerFault::NotALedger:
+      return NotALedgerError(shownAs).message;
+    case LedgerFault::NotInitialized:
+      return NotInitializedError(shownAs).message;
+    default:
+      return "账本操作出错！" + shownAs + "：" + detail;
+  }
+}
+
+LedgerError PostgresBackupError() {
+  return Fault(LedgerFault::InvalidRequest,
+               "PostgreSQL账本不能用此命令备份！请用 pg_dump 备份其数据库（如 pg_dump -Fc -f FILE "
+               "DBNAME）");
+}
+
+std::string VoidedDuringWriteText(const BatchSummary& batch) {
+  return "警告：本批次在写入期间已被作废，本次写出的文件不可使用！" + BatchText(batch) +
+         "；作废原因：" + EscapeControlCharacters(batch.voidReason);
+}
+
+std::string OutcomeNotRecordedText(const LedgerError& error) {
+  return "账本未能记录本次运行的结果！" + error.message;
+}
+
+std::string VoidUnknownText(const LedgerError& error) {
+  return "账本未能确认本批次是否已被作废！" + error.message;
 }
 
 std::string_view EndingName(Ending ending) {

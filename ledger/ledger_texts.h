@@ -19,7 +19,8 @@ std::string BatchText(const BatchSummary& batch);
 LedgerError OverlapError(const BatchSummary& batch);
 // The same devices again, but not as a plain rerun of that batch: another
 // image, folder or station. --rerun names the batch when it is meant.
-LedgerError RepeatedRangeError(const BatchSummary& batch, const char* difference);
+enum class RepeatDifference { Image, Folder, Station };
+LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference difference);
 // The same devices while a write of that batch has not ended.
 LedgerError BatchInProgressError(const BatchSummary& batch);
 // The detail line before an overlap with a batch whose last write was
@@ -33,8 +34,59 @@ LedgerError OutsidePoolError(const MacRange& range, const Pool* pool);
 LedgerError UnknownPoolError(const std::string& name);
 LedgerError PoolFullError(const Pool& pool, std::uint64_t size);
 LedgerError NoSuchBatchError(std::int64_t id);
+// An outcome for a write the ledger does not hold as running.
+LedgerError NoUnfinishedWriteError(std::int64_t writeId);
 LedgerError AlreadyVoidError(const BatchSummary& batch);
-LedgerError InvalidRequestError(const std::string& what);
+
+// What makes a batch request one the ledger cannot record.
+enum class RequestFault {
+  NextFreeWithoutPool,
+  DeviceCount,
+  MacsPerDevice,
+  ImageDigest,
+  NoStation,
+  PastLastAddress,
+};
+LedgerError InvalidRequestError(RequestFault fault);
+LedgerError StationControlCharactersError(const std::string& station);
+// A text the ledger would store or look up that is not UTF-8: PostgreSQL
+// cannot take it, and a listing could not show it.
+enum class TextField { Station, OutputFolder, PoolName, VoidReason };
+LedgerError NotUtf8Error(TextField field, const std::string& text);
+
+LedgerError PoolNameError();
+LedgerError PoolRangeError();
+// Not every address of the range could start a batch.
+LedgerError PoolStartsError(const MacRange& macs);
+LedgerError PoolNameTakenError(const std::string& name);
+LedgerError PoolOverlapError(const Pool& other);
+LedgerError VoidReasonError();
+LedgerError DateFormatError(const std::string& text);
+
+// A ledger this program cannot use as it stands; shownAs is its path or
+// its connection string without the password.
+LedgerError NotInitializedError(const std::string& shownAs);
+LedgerError NotALedgerError(const std::string& path);
+LedgerError SchemaOutdatedError(const std::string& shownAs);
+LedgerError SchemaTooNewError(const std::string& shownAs, int version);
+// An SQLite ledger's file that is not there (it is never created but by
+// init).
+LedgerError LedgerMissingError(const std::string& path);
+// A database's own error as one line: the ledger could not be reached,
+// refused the operation or failed otherwise; detail is the database's
+// message.
+std::string DatabaseErrorText(LedgerFault fault, const std::string& shownAs,
+                              const std::string& detail);
+// A shared ledger is backed up by its database's own tool.
+LedgerError PostgresBackupError();
+
+// The warning of a write whose batch was voided while it ran: its images
+// are there, but their addresses must not be used.
+std::string VoidedDuringWriteText(const BatchSummary& batch);
+// A run's end the ledger could not record, or whose batch it could not
+// look up afterwards.
+std::string OutcomeNotRecordedText(const LedgerError& error);
+std::string VoidUnknownText(const LedgerError& error);
 
 // The names of the endings in exports and listings.
 std::string_view EndingName(Ending ending);  // "finished", "stopped", "failed", ""

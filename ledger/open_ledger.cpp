@@ -3,7 +3,9 @@
 #include <array>
 
 #include "ledger.h"
+#include "ledger_texts.h"
 #include "postgres_module.h"
+#include "sqlite_files.h"
 #include "sqlite_ledger.h"
 
 namespace quillmark::ledger {
@@ -19,7 +21,17 @@ Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion)
     return Fault(LedgerFault::InvalidRequest, "没有这个账本结构版本！");
   if (location.kind == LedgerKind::PostgreSQL)
     return InitPostgresLedger(location, targetVersion);
+  // The per-user ledger is for its user alone; a ledger elsewhere is
+  // created as the umask and its folder allow, for those who share it.
+  if (Result<std::string> own = DefaultLedgerPath(); own && own.value() == location.target)
+    CreatePrivateLedgerFile(location.target);
   return SqliteLedger::Init(location.target, targetVersion);
+}
+
+Status BackupLedger(const LedgerLocation& location, const std::string& copyPath) {
+  if (location.kind == LedgerKind::PostgreSQL)
+    return PostgresBackupError();
+  return BackupSqliteLedger(location.target, copyPath);
 }
 
 std::string DefaultStationName() {

@@ -43,16 +43,11 @@ void PauseBeforeRetry(int attempt) {
 }
 
 LedgerError Outdated(const LedgerLocation& location, int version) {
-  if (version == 0) {
-    return Fault(LedgerFault::NotInitialized,
-                 "账本尚未初始化！" + location.Display() + "（先运行 quillmark-cli ledger init）");
-  }
-  if (version > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + location.Display() +
-                                                "（结构版本 " + std::to_string(version) + "）");
-  }
-  return Fault(LedgerFault::SchemaOutdated,
-               "账本需要升级！" + location.Display() + "（运行 quillmark-cli ledger init 升级）");
+  if (version == 0)
+    return NotInitializedError(location.Display());
+  if (version > kLedgerSchemaVersion)
+    return SchemaTooNewError(location.Display(), version);
+  return SchemaOutdatedError(location.Display());
 }
 
 // Once roles.sql gave the schema to its owner role, an upgrade by a member
@@ -216,10 +211,8 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
                    std::to_string(outcome.devicesFailed), std::string(EndingName(ending))});
     if (!recorded)
       return recorded.error();
-    if (!recorded->Bool(0, 0)) {
-      return Fault(LedgerFault::NoSuchBatch,
-                   "账本中没有未结束的该次写入！" + std::to_string(writeId));
-    }
+    if (!recorded->Bool(0, 0))
+      return NoUnfinishedWriteError(writeId);
     return Done{};
   });
 }

@@ -1,6 +1,7 @@
 #include "pq_handle.h"
 
 #include "ledger_location.h"
+#include "ledger_texts.h"
 
 #include <array>
 #include <charconv>
@@ -169,8 +170,8 @@ Status PqConnection::Run(std::string_view sql, const PqParams& params) {
 
 LedgerError PqConnection::ConnectionError() const {
   return LedgerError{LedgerFault::Unavailable,
-                     "账本无法访问！" + m_shownAs + "：" +
-                         WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo),
+                     DatabaseErrorText(LedgerFault::Unavailable, m_shownAs,
+                                       WithoutConnectionText(PQerrorMessage(m_conn), m_conninfo)),
                      std::nullopt, "08006"};
 }
 
@@ -181,21 +182,7 @@ LedgerError PqConnection::StatementError(const PGresult* result) const {
   const std::string detail =
       WithoutConnectionText(primary != nullptr ? primary : PQerrorMessage(m_conn), m_conninfo);
   const LedgerFault fault = FaultOf(code);
-  std::string message;
-  switch (fault) {
-    case LedgerFault::Unavailable:
-      message = "账本无法访问！" + m_shownAs + "：" + detail;
-      break;
-    case LedgerFault::Denied:
-      message = "账本拒绝了此操作！" + m_shownAs + "：" + detail;
-      break;
-    case LedgerFault::NotInitialized:
-      message = "账本尚未初始化！" + m_shownAs + "（先运行 quillmark-cli ledger init）";
-      break;
-    default:
-      message = "账本操作出错！" + m_shownAs + "：" + detail;
-      break;
-  }
+  const std::string message = DatabaseErrorText(fault, m_shownAs, detail);
   return LedgerError{fault, message, std::nullopt, code};
 }
 

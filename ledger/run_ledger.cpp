@@ -55,8 +55,10 @@ Result<Reservation> RunLedger::Check(const GenerationJob& job) {
 
 Result<Reservation> RunLedger::Reserve(const GenerationJob& job) {
   Result<Reservation> reserved = m_ledger->Reserve(Request(job));
-  if (reserved)
+  if (reserved) {
+    m_batchId = reserved->batchId;
     m_writeId = reserved->writeId;
+  }
   return reserved;
 }
 
@@ -76,6 +78,15 @@ std::string RunLedger::FinishingHint(const LedgerError& refusal) {
       details.writes.front().imageSha256 != m_digest)
     return "";
   return StoppedBatchHint(details, m_station);
+}
+
+Result<std::optional<BatchSummary>> RunLedger::VoidedBatch() {
+  Result<std::vector<BatchDetails>> batch = m_ledger->Batches(BatchFilter{m_batchId, "", ""});
+  if (!batch)
+    return batch.error();
+  if (batch->empty() || !batch->front().batch.voided)
+    return std::optional<BatchSummary>();
+  return std::optional<BatchSummary>(batch->front().batch);
 }
 
 std::string ReservationText(const Reservation& reservation) {

@@ -36,6 +36,9 @@ class RunLedger {
   Result<Reservation> Reserve(const GenerationJob& job);
   // Once, after a successful Reserve.
   Status RecordOutcome(const BatchOutcome& outcome);
+  // After a successful Reserve: the batch when it has been voided since
+  // (the reservation refuses a void batch), none while it stands.
+  Result<std::optional<BatchSummary>> VoidedBatch();
 
   const std::string& station() const { return m_station; }
 
@@ -53,6 +56,7 @@ class RunLedger {
   RunLedgerSettings m_settings;
   std::string m_station;
   std::string m_digest;  // of the job's image, taken once
+  std::int64_t m_batchId = 0;
   std::int64_t m_writeId = 0;
 };
 

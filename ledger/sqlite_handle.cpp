@@ -1,5 +1,7 @@
 #include "sqlite_handle.h"
 
+#include "ledger_texts.h"
+
 #include <utility>
 
 namespace quillmark::ledger {
@@ -8,6 +10,7 @@ namespace {
 // Long enough for every other station's short transaction to end; the
 // default of 0 fails at once while another process writes.
 constexpr int kBusyTimeoutMs = 15000;
+constexpr int kBackupRetryMs = 50;
 
 LedgerFault FaultOf(int code) {
   switch (code & 0xff) {
@@ -84,8 +87,7 @@ Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create
   SqliteDatabase database(db, path);
   if (opened != SQLITE_OK) {
     if (!create && (opened & 0xff) == SQLITE_CANTOPEN) {
-      return Fault(LedgerFault::NotInitialized,
-                   "账本不存在！" + path + "（先运行 quillmark-cli ledger init）");
+      return LedgerMissingError(path);
     }
     return database.Error(opened);
   }
@@ -150,24 +152,43 @@ Result<std::optional<std::int64_t>> SqliteDatabase::QueryInt(SqliteStatement& st
   return std::optional<std::int64_t>(value);
 }
 
+Status SqliteDatabase::BackupInto(const std::string& path) {
+  sqlite3* raw = nullptr;
+  const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  SqliteDatabase copy(raw, path);
+  if (opened != SQLITE_OK)
+    return copy.Error(opened);
+  sqlite3_backup* backup = sqlite3_backup_init(copy.m_db, "main", m_db, "main");
+  if (backup == nullptr)
+    return copy.Error(sqlite3_errcode(copy.m_db));
+  // A reader in WAL mode waits for no writer; only the log's recovery by
+  // another connection can keep it out for a moment.
+  int stepped = SQLITE_OK;
+  for (int attempt = 0; attempt * kBackupRetryMs < kBusyTimeoutMs; ++attempt) {
+    stepped = sqlite3_backup_step(backup, -1);
+    if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
+      break;
+    sqlite3_sleep(kBackupRetryMs);
+  }
+  const int finished = sqlite3_backup_finish(backup);
+  if (stepped != SQLITE_DONE)
+    return copy.Error(stepped);
+  if (finished != SQLITE_OK)
+    return copy.Error(finished);
+  // Closed here so that a failure to close (the last of the data not
+  // written) is seen before the copy is put in place.
+  sqlite3* const handle = std::exchange(copy.m_db, nullptr);
+  if (const int closed = sqlite3_close(handle); closed != SQLITE_OK) {
+    sqlite3_close_v2(handle);
+    return copy.Error(closed);
+  }
+  return Done{};
+}
+
 LedgerError SqliteDatabase::Error(int code) const {
   const LedgerFault fault = FaultOf(code);
   const std::string detail = m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
-  std::string message;
-  switch (fault) {
-    case LedgerFault::Unavailable:
-      message = "账本无法访问！" + m_path + "：" + detail;
-      break;
-    case LedgerFault::Denied:
-      message = "账本拒绝了此操作！" + m_path + "：" + detail;
-      break;
-    case LedgerFault::NotALedger:
-      message = "该文件不是账本！" + m_path;
-      break;
-    default:
-      message = "账本操作出错！" + m_path + "：" + detail;
-      break;
-  }
+  const std::string message = DatabaseErrorText(fault, m_path, detail);
   return LedgerError{fault, message, std::nullopt, std::to_string(code)};
 }
 

@@ -52,6 +52,12 @@ class SqliteDatabase {
   // The single integer a statement returns, if it returns a row.
   Result<std::optional<std::int64_t>> QueryInt(std::string_view sql);
   Result<std::optional<std::int64_t>> QueryInt(SqliteStatement& statement);
+  // Copies every page of this database into the existing file at path
+  // through SQLite's online backup: one read transaction, so the copy is
+  // what was committed when it began, the write-ahead log included, while
+  // other connections go on writing.
+  Status BackupInto(const std::string& path);
+  const std::string& path() const { return m_path; }
   // Rows the last statement changed.
   int Changes() const { return sqlite3_changes(m_db); }
   // The error for the last failing call, with code the failing result.

@@ -54,11 +54,6 @@ std::string SystemUserName() {
   return "uid " + std::to_string(::geteuid());
 }
 
-LedgerError NotInitialized(const std::string& path) {
-  return Fault(LedgerFault::NotInitialized,
-               "账本尚未初始化！" + path + "（先运行 quillmark-cli ledger init）");
-}
-
 // Runs body in a transaction and commits what it returns.
 template <class T, class Body>
 Result<T> InTransaction(SqliteDatabase& db, bool write, Body body) {
@@ -99,7 +94,7 @@ Result<int> SqliteSchemaVersion(SqliteDatabase& db) {
   if (application.value().value_or(0) == 0 && objects.value().value_or(0) == 0)
     return 0;
   if (application.value().value_or(0) != kApplicationId)
-    return Fault(LedgerFault::NotALedger, "该文件不是账本！");
+    return NotALedgerError(db.path());
   return static_cast<int>(version.value().value_or(0));
 }
 
@@ -110,22 +105,14 @@ Result<std::unique_ptr<Ledger>> SqliteLedger::Open(const std::string& path) {
   if (!db)
     return db.error();
   Result<int> version = SqliteSchemaVersion(db.value());
-  if (!version) {
-    LedgerError error = version.error();
-    if (error.fault == LedgerFault::NotALedger)
-      error.message += path;
-    return error;
-  }
+  if (!version)
+    return version.error();
   if (version.value() == 0)
-    return NotInitialized(path);
-  if (version.value() < kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaOutdated,
-                 "账本需要升级！" + path + "（运行 quillmark-cli ledger init 升级）");
-  }
-  if (version.value() > kLedgerSchemaVersion) {
-    return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + path + "（结构版本 " +
-                                                std::to_string(version.value()) + "）");
-  }
+    return NotInitializedError(path);
+  if (version.value() < kLedgerSchemaVersion)
+    return SchemaOutdatedError(path);
+  if (version.value() > kLedgerSchemaVersion)
+    return SchemaTooNewError(path, version.value());
   return std::unique_ptr<Ledger>(new SqliteLedger(std::move(db.value())));
 }
 
@@ -137,22 +124,16 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
     return db.error();
   // Read before anything is changed, so a file that is not a ledger stays
   // as it was.
-  if (Result<int> version = SqliteSchemaVersion(db.value()); !version) {
-    LedgerError error = version.error();
-    if (error.fault == LedgerFault::NotALedger)
-      error.message += path;
-    return error;
-  }
+  if (Result<int> version = SqliteSchemaVersion(db.value()); !version)
+    return version.error();
   if (Status wal = db->Exec("PRAGMA journal_mode = WAL"); !wal)
     return wal.error();
   return InTransaction<InitReport>(db.value(), true, [&]() -> Result<InitReport> {
     Result<int> version = SqliteSchemaVersion(db.value());
     if (!version)
       return version.error();
-    if (version.value() > kLedgerSchemaVersion) {
-      return Fault(LedgerFault::SchemaTooNew, "账本由更新版本的程序创建！" + path + "（结构版本 " +
-                                                  std::to_string(version.value()) + "）");
-    }
+    if (version.value() > kLedgerSchemaVersion)
+      return SchemaTooNewError(path, version.value());
     if (Status applied = ApplyMigrations(db.value(), version.value(), targetVersion); !applied)
       return applied.error();
     return InitReport{version.value(), std::max(version.value(), targetVersion)};
@@ -193,10 +174,8 @@ Status SqliteLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& out
         .Bind(":id", writeId);
     if (Status ran = m_db.Run(statement.value()); !ran)
       return ran.error();
-    if (m_db.Changes() != 1) {
-      return Fault(LedgerFault::NoSuchBatch,
-                   "账本中没有未结束的该次写入！" + std::to_string(writeId));
-    }
+    if (m_db.Changes() != 1)
+      return NoUnfinishedWriteError(writeId);
     return Done{};
   });
 }

@@ -1,6 +1,7 @@
 #include "batch_ledger.h"
 
 #include "ledger_listing.h"
+#include "ledger_texts.h"
 #include "mac_number.h"
 
 namespace quillmark {
@@ -62,6 +63,7 @@ LedgerAnswer BatchLedger::Reserve(GenerationJob& job) {
     return Refused(reserved.error(), m_ledger->FinishingHint(reserved.error()));
   m_reserved = true;
   m_batchId = reserved->batchId;
+  m_wasReserved = true;
   if (m_nextFree)
     job.startMac = MacFromNumber(reserved->macs.first);
   return {true, ReservationText(reserved.value())};
@@ -72,8 +74,19 @@ std::string BatchLedger::RecordOutcome(const BatchOutcome& outcome) {
     return "";
   m_reserved = false;
   if (Status recorded = m_ledger->RecordOutcome(outcome); !recorded)
-    return "账本未能记录本次运行的结果！" + recorded.error().message;
+    return OutcomeNotRecordedText(recorded.error());
   return "";
+}
+
+BatchLedger::VoidAnswer BatchLedger::VoidedDuringWrite() {
+  if (!m_ledger || !m_wasReserved)
+    return {};
+  Result<std::optional<BatchSummary>> voided = m_ledger->VoidedBatch();
+  if (!voided)
+    return {false, VoidUnknownText(voided.error())};
+  if (!voided.value())
+    return {};
+  return {true, VoidedDuringWriteText(*voided.value())};
 }
 
 }  // namespace quillmark

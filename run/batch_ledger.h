@@ -60,12 +60,21 @@ class BatchLedger {
   // The run's end, once after Reserve; "" once recorded, else the line
   // that says why not.
   std::string RecordOutcome(const BatchOutcome& outcome);
+  // After the batch was written: whether it was voided meanwhile, and the
+  // warning that says so (or the line that says the ledger could not
+  // tell).
+  struct VoidAnswer {
+    bool voided = false;
+    std::string line;
+  };
+  VoidAnswer VoidedDuringWrite();
 
  private:
   std::optional<ledger::RunLedger> m_ledger;
   bool m_nextFree = false;
   bool m_reserved = false;
   std::int64_t m_batchId = 0;
+  bool m_wasReserved = false;
 };
 
 }  // namespace quillmark

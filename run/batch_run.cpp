@@ -135,6 +135,13 @@ bool BatchRun::Check(const JobRequestTexts& texts, const LedgerRequest& ledger) 
 BatchOutcome BatchRun::Write(BatchHost& host, WriterOptions options) {
   const BatchOutcome outcome = GenerationWorker(m_job, host, *m_folder, options);
   RecordOutcome(outcome);
+  // A supervisor may void the batch while it is written; only the writer
+  // can tell whoever holds its images.
+  const BatchLedger::VoidAnswer voided = m_ledger.VoidedDuringWrite();
+  m_batchVoided = voided.voided;
+  if (!voided.line.empty())
+    m_frontEnd.ShowNote(voided.voided ? RunNote::BatchVoided : RunNote::OutcomeNotRecorded,
+                        voided.line);
   return outcome;
 }
 

@@ -19,6 +19,7 @@ enum class RunNote {
   ChosenReservation,   // the same, for a range the ledger chose itself
   SpaceNotChecked,     // the volume gave no figures, so the space was not checked
   OutcomeNotRecorded,  // the ledger could not record how the run ended
+  BatchVoided,         // the batch was voided while it was written
   OtherLotFiles,       // the folder holds "fw_*.img" files outside the batch
   PrefixCarry,         // the batch's addresses leave its start's vendor prefix
 };
@@ -69,6 +70,10 @@ class BatchRun {
   void Abandon();
   // Lets go of the output folder once the writer no longer uses it.
   void ReleaseFolder();
+  // After Write: the ledger's batch was voided while it was written. Its
+  // images are there, but their addresses are not to be used; the front
+  // end has been shown the warning.
+  bool batchVoided() const { return m_batchVoided; }
 
   // The ledger's batch of this run (see BatchLedger::batchId); 0 for none.
   std::int64_t LedgerBatchId() const { return m_ledger.batchId(); }
@@ -88,6 +93,7 @@ class BatchRun {
   std::unique_ptr<OutputFolder> m_folder;
   bool m_createdFolder = false;  // acceptance created the output folder
   bool m_spaceChecked = true;
+  bool m_batchVoided = false;
 };
 
 }  // namespace quillmark

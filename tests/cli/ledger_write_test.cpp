@@ -251,6 +251,43 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
   EXPECT_LT(batches[1].writes[0].devicesWritten, 40);
 }
 
+// A supervisor voids the batch while its images are written: they stay,
+// but the writer says so and fails, so that no one labels and ships them.
+TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(CliCommand(WithLedger({"--count=40", "--durable", "--station=line3-b"})),
+                    options);
+  ASSERT_TRUE(tool.started());
+  ASSERT_EQ(tool.ReadLine(kChildTimeout),
+            "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:27");
+  ASSERT_EQ(tool.ReadLine(kChildTimeout), Saving("04:57:55:00:00:00"));
+  ASSERT_TRUE(tool.Pause()) << "the run ended before it could be paused";
+  auto voided = m_ledger->Void(1, "wrong image");
+  ASSERT_TRUE(voided) << voided.error().message;
+  ASSERT_TRUE(tool.Resume());
+  const ChildResult result = tool.Finish(kChildTimeout);
+
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_THAT(result.err,
+              MatchesRegex("警告：本批次在写入期间已被作废，本次写出的文件不可使用！批次 1："
+                           "04:57:55:00:00:00 至 04:57:55:00:00:27，工位 line3-b，[0-9TZ:-]+；"
+                           "作废原因：wrong image\n"));
+  EXPECT_EQ(Lines(result.out).back(), kFinishedLine);
+  EXPECT_EQ(m_dir.List("out").size(), 40u);
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_TRUE(batches[0].batch.voided);
+  ASSERT_EQ(batches[0].writes.size(), 1u);
+  EXPECT_EQ(batches[0].writes[0].ending, Ending::Finished);
+  EXPECT_EQ(batches[0].writes[0].devicesWritten, 40);
+
+  // A batch that stands is no warning.
+  const ChildResult standing = Write({"--start-mac=04:57:55:00:10:00", "--count=2", "--out=b"});
+  EXPECT_EQ(standing.exitCode, 0) << standing.err;
+  EXPECT_EQ(standing.err, "");
+}
+
 // QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
 TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
   ::setenv("QUILLMARK_LEDGER", Location().c_str(), 1);

@@ -1,0 +1,156 @@
+// quillmark-cli ledger backup FILE: a copy of an SQLite ledger that holds
+// everything committed, the write-ahead log included, while stations go
+// on writing; put in place whole, never over the ledger or a node.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "cli_command.h"
+#include "fixture_image.h"
+#include "ledger.h"
+#include "scratch_dir.h"
+
+namespace quillmark::test {
+namespace {
+
+using testing::ElementsAre;
+
+constexpr std::uint64_t kVendor = 0x045755000000;
+
+ChildResult Backup(const std::string& copy, const std::string& location) {
+  return RunCli({"ledger", "backup", copy, "--ledger", location});
+}
+
+std::unique_ptr<ledger::Ledger> Open(const std::string& path) {
+  auto opened = ledger::OpenLedger(ledger::ParseLedgerLocation(path).value());
+  EXPECT_TRUE(opened) << opened.error().message;
+  return opened ? std::move(opened.value()) : nullptr;
+}
+
+class LedgerBackupTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    auto init = ledger::InitLedger(ledger::ParseLedgerLocation(m_file).value());
+    ASSERT_TRUE(init) << init.error().message;
+  }
+
+  ScratchDir m_dir;
+  std::string m_file = m_dir / "ledger.sqlite3";
+};
+
+TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
+  // The station stays connected, so what it committed stays in the log
+  // and is not yet in the ledger's own file.
+  std::unique_ptr<ledger::Ledger> station = Open(m_file);
+  ASSERT_NE(station, nullptr);
+  auto reserved = station->Reserve({kVendor, 16, 1, "", "line3-a", std::string(64, 'f'), "/out"});
+  ASSERT_TRUE(reserved) << reserved.error().message;
+  struct stat log {};
+  ASSERT_EQ(::stat((m_file + "-wal").c_str(), &log), 0);
+  ASSERT_GT(log.st_size, 0);
+  // Another connection is halfway through a write of its own.
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(m_file.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer,
+                         "BEGIN IMMEDIATE; INSERT INTO pools (name, first_mac, end_mac, created_by)"
+                         " VALUES ('uncommitted', 4971973988352, 4971973988608, 'test')",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(writer);
+
+  const std::string copy = m_dir / "copy.sqlite3";
+  const ChildResult backup = Backup(copy, m_file);
+  sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
+
+  EXPECT_EQ(backup.exitCode, 0) << backup.err;
+  EXPECT_EQ(backup.out, "账本已备份：" + m_file + " → " + copy + "\n");
+  EXPECT_THAT(m_dir.List(), ElementsAre("copy.sqlite3", "ledger.sqlite3", "ledger.sqlite3-shm",
+                                        "ledger.sqlite3-wal"));
+  std::unique_ptr<ledger::Ledger> restored = Open(copy);
+  ASSERT_NE(restored, nullptr);
+  auto batches = restored->Batches({});
+  ASSERT_TRUE(batches) << batches.error().message;
+  ASSERT_EQ(batches->size(), 1u);
+  EXPECT_EQ(batches->at(0).batch.id, reserved->batchId);
+  EXPECT_EQ(batches->at(0).batch.macs(), (ledger::MacRange{kVendor, 16}));
+  EXPECT_TRUE(restored->Pools()->empty());
+}
+
+TEST_F(LedgerBackupTest, NeverReplacesTheLedgerADirectoryOrANode) {
+  ASSERT_EQ(::mkdir((m_dir / "folder").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(m_file.c_str(), (m_dir / "link").c_str()), 0);
+  const bool node = ::mknod((m_dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  // The station keeps the log and shared memory there.
+  std::unique_ptr<ledger::Ledger> station = Open(m_file);
+  const struct {
+    std::string path;
+    std::string refusal;
+  } cases[] = {
+      {m_file, "备份文件不能是账本！"},
+      {m_file + "-wal", "备份文件不能是账本！"},
+      {m_dir / "link", "备份文件不能是账本！"},
+      {m_dir / "folder", "备份文件不能是目录！"},
+      {m_dir / "fifo", "备份文件已存在且不是普通文件！"},
+      {m_dir / "null", "备份文件已存在且不是普通文件！"},
+  };
+  for (const auto& c : cases) {
+    if (c.path == m_dir / "null" && !node)
+      continue;  // mknod needs the privilege the package tests run with
+    SCOPED_TRACE(c.path);
+    const ChildResult result = Backup(c.path, m_file);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, c.refusal + c.path + "\n");
+    EXPECT_EQ(result.out, "");
+  }
+  struct stat status {};
+  ASSERT_EQ(::lstat((m_dir / "fifo").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  ASSERT_EQ(::lstat((m_dir / "link").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  if (node) {
+    ASSERT_EQ(::lstat((m_dir / "null").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+  }
+  EXPECT_TRUE(m_dir.List("folder").empty());
+  EXPECT_NE(Open(m_file), nullptr);
+}
+
+TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
+  const std::string copy = m_dir / "copy.sqlite3";
+  WriteFileBytes(copy, {'o', 'l', 'd'});
+  const std::string missing = m_dir / "none.sqlite3";
+  const ChildResult absent = Backup(copy, missing);
+  EXPECT_EQ(absent.exitCode, 1);
+  EXPECT_EQ(absent.err, "账本不存在！" + missing + "（先运行 quillmark-cli ledger init）\n");
+  WriteFileBytes(m_dir / "other.txt", std::vector<std::uint8_t>(4096, 'x'));
+  const ChildResult notALedger = Backup(copy, m_dir / "other.txt");
+  EXPECT_EQ(notALedger.exitCode, 1);
+  EXPECT_EQ(notALedger.err, "该文件不是账本！" + m_dir / "other.txt" + "\n");
+  EXPECT_EQ(ReadFileBytes(copy), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_THAT(m_dir.List(), ElementsAre("copy.sqlite3", "ledger.sqlite3", "other.txt"));
+
+  const ChildResult replaced = Backup(copy, m_file);
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+  EXPECT_NE(Open(copy), nullptr);
+  EXPECT_EQ(RunCli({"ledger", "backup", "--ledger", m_file}).exitCode, 2);
+}
+
+// A shared ledger is backed up by its database's own tool; nothing is
+// created, and no connection is needed to say so.
+TEST(LedgerBackupPostgresTest, PointsToPgDump) {
+  ScratchDir dir;
+  const ChildResult result = Backup(dir / "copy", "host=" + dir.path() + " dbname=qm");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err,
+            "PostgreSQL账本不能用此命令备份！请用 pg_dump 备份其数据库（如 pg_dump -Fc -f FILE "
+            "DBNAME）\n");
+  EXPECT_TRUE(dir.List().empty());
+}
+
+}  // namespace
+}  // namespace quillmark::test
