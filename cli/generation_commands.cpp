@@ -84,8 +84,8 @@ class ConsoleRun final : public RunFrontEnd {
 };
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
-  return {options.useLedger, options.ledgerLocation,  options.station,
-          options.pool,      options.NextFreeStart(), options.rerunBatch};
+  return {options.useLedger,       options.ledgerLocation, options.station, options.pool,
+          options.NextFreeStart(), options.rerunBatch,     options.lot};
 }
 
 bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
@@ -127,6 +127,8 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
       add("--station", options.station);
     if (!options.pool.empty())
       add("--pool", options.pool);
+    if (!options.lot.empty())
+      add("--lot", options.lot);
   }
   return "完成本批（同一批次再次写入同一目录）：" + command +
          (ledgerLeftOut ? "（账本位置同前）" : "");

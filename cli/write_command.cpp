@@ -64,6 +64,11 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .help = "批次须在此地址池内；与 --start-mac=next 同用时\n"
                "取地址池中最低的一段空闲地址，并在第1台设备前打印",
        .value = &o.pool},
+      {.name = "--lot",
+       .valueName = "TEXT",
+       .help = "账本中随新批次记录的生产批号（默认无），\n"
+               "由 ledger list、show、export 列出；不能含控制字符",
+       .value = &o.lot},
       {.name = "--rerun",
        .valueName = "BATCH",
        .help = "有意重写账本中的该批次（换映像、换目录、换工位，\n"
@@ -121,6 +126,8 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed,
   if (!o.useLedger && (parsed.Given("--pool") || parsed.Given("--station") || next))
     return "--pool、--station 和 --start-mac=next 须与账本同用（--ledger 或环境变量 "
            "QUILLMARK_LEDGER）";
+  if (!o.useLedger && parsed.Given("--lot"))
+    return "--lot 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）";
   if (next && o.pool.empty())
     return "--start-mac=next 须与 --pool 同用";
   if (parsed.Given("--rerun")) {

@@ -9,7 +9,7 @@ namespace {
 constexpr const char* kHeader =
     "batch_id,first_mac,last_mac,device_count,macs_per_device,pool,batch_station,recorded_by,"
     "recorded_at,voided_at,voided_by,void_reason,write_id,write_station,image_sha256,"
-    "output_folder,written_by,started_at,ended_at,devices_written,devices_failed,ending\n";
+    "output_folder,written_by,started_at,ended_at,devices_written,devices_failed,ending,lot\n";
 
 std::string Field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -46,11 +46,13 @@ std::string WriteFields(const WriteRecord& write) {
 std::string ExportCsv(const std::vector<BatchDetails>& batches) {
   std::string csv = kHeader;
   for (const BatchDetails& details : batches) {
+    // The lot last, so that columns read by their place before stay put.
     const std::string batch = BatchFields(details.batch);
+    const std::string lot = "," + Field(details.batch.lot) + "\n";
     if (details.writes.empty())
-      csv += batch + ",,,,,,,,,,\n";
+      csv += batch + ",,,,,,,,,," + lot;
     for (const WriteRecord& write : details.writes)
-      csv += batch + "," + WriteFields(write) + "\n";
+      csv += batch + "," + WriteFields(write) + lot;
   }
   return csv;
 }

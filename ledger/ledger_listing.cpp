@@ -7,6 +7,11 @@
 namespace quillmark::ledger {
 namespace {
 
+// "  批号 L" where the batch has a lot; nothing where it has none.
+std::string LotText(const BatchSummary& batch) {
+  return batch.lot.empty() ? "" : "  批号 " + EscapeControlCharacters(batch.lot);
+}
+
 std::string Devices(const BatchSummary& batch) {
   return std::to_string(batch.deviceCount) + "台×" + std::to_string(batch.macsPerDevice);
 }
@@ -75,8 +80,8 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
   for (const BatchDetails& details : batches) {
     const BatchSummary& batch = details.batch;
     text += std::to_string(batch.id) + "  " + RangeText(batch.macs()) + "  " + Devices(batch) +
-            "  池 " + OrNone(batch.pool) + "  工位 " + Shown(batch.station) + "  " +
-            batch.recordedAt + "  " + StateText(details) + "\n";
+            "  池 " + OrNone(batch.pool) + "  工位 " + Shown(batch.station) + LotText(batch) +
+            "  " + batch.recordedAt + "  " + StateText(details) + "\n";
   }
   return text;
 }
@@ -84,7 +89,8 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
 std::string BatchDetailsText(const BatchDetails& details) {
   const BatchSummary& batch = details.batch;
   std::string text = BatchText(batch) + "\n  " + Devices(batch) + "  池 " + OrNone(batch.pool) +
-                     "  记录者 " + Shown(batch.recordedBy) + "  " + StateText(details) + "\n";
+                     LotText(batch) + "  记录者 " + Shown(batch.recordedBy) + "  " +
+                     StateText(details) + "\n";
   if (batch.voided) {
     text += "  作废 " + batch.voidedAt + "  " + Shown(batch.voidedBy) + "：" +
             Shown(batch.voidReason) + "\n";

@@ -17,6 +17,7 @@ enum class LedgerFault {
   OutsidePool,      // the range does not lie inside its pool, or inside any pool
   UnknownPool,      // no pool has that name
   PoolFull,         // no free range of that size is left in the pool
+  PoolBusy,         // the range chosen was taken meanwhile, again and again
   PoolConflict,     // a new pool overlaps another or takes a name in use
   NoSuchBatch,      // no batch (or write) has that id
   AlreadyVoid,      // the batch was voided before

@@ -68,6 +68,8 @@ std::optional<LedgerError> PlainRerunRefusal(RuleStore& store, const BatchSummar
     return RepeatedRangeError(batch, RepeatDifference::Folder);
   if (request.station != batch.station)
     return RepeatedRangeError(batch, RepeatDifference::Station);
+  if (!request.lot.empty() && request.lot != batch.lot)
+    return RepeatedRangeError(batch, RepeatDifference::Lot);
   for (const WriteRecord& write : writes.value()) {
     if (write.ending == Ending::None)
       return BatchInProgressError(batch);
@@ -121,6 +123,9 @@ std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   // drive the terminal of whoever lists the ledger.
   if (HasControlCharacters(request.station))
     return StationControlCharactersError(request.station);
+  // The lot is printed on labels and in listings, as the station's name is.
+  if (HasControlCharacters(request.lot))
+    return LotControlCharactersError(request.lot);
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
     return InvalidRequestError(RequestFault::PastLastAddress);
@@ -157,6 +162,11 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
     return same.error();
   if (request.rerunBatch && (!same.value() || same.value()->id != *request.rerunBatch))
     return RerunMismatchError(*request.rerunBatch);
+  // The ledger's own choice was free in what it read; anything found in
+  // its way now was recorded meanwhile.
+  const bool chosen = !request.firstMac;
+  if (chosen && same.value())
+    return PoolBusyError(*named);
   if (same.value()) {
     if (same.value()->voided)
       return VoidedBatchError(*same.value());
@@ -171,7 +181,7 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
     if (!overlap)
       return overlap.error();
     if (overlap.value())
-      return OverlapError(*overlap.value());
+      return chosen ? PoolBusyError(*named) : OverlapError(*overlap.value());
   }
   if (!record)
     return reservation;

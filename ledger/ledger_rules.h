@@ -56,8 +56,23 @@ std::optional<LedgerError> ValidateFilter(const BatchFilter& filter);
 // Decides a request: the range (the pool's next free one when no first
 // address is given), its pool, then the same devices recorded before or a
 // batch in the way. With record set the batch, or another write of it, is
-// inserted; without, nothing is written.
+// inserted; without, nothing is written. A range the ledger chose is never
+// refused as an overlap: found taken, the ledger changed while it was read,
+// and the answer is PoolBusy, to be asked again.
 Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& request, bool record);
+
+// How many times a back end asks again, each time in a transaction of its
+// own, while a range it chose is found taken meanwhile.
+inline constexpr int kPlanAttempts = 5;
+
+template <class Attempt>
+Result<Reservation> PlanAgainWhileTaken(Attempt attempt) {
+  for (int tried = 1;; ++tried) {
+    Result<Reservation> answer = attempt();
+    if (answer || answer.error().fault != LedgerFault::PoolBusy || tried == kPlanAttempts)
+      return answer;
+  }
+}
 
 // A new pool: a name not taken, and addresses that overlap no other pool
 // and that may each start a batch (one octet 1, never octets 2 and 3 both

@@ -32,7 +32,8 @@ LedgerError OverlapError(const BatchSummary& batch) {
 LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference difference) {
   const char* what = difference == RepeatDifference::Image ? "本次的映像与该批次的不同"
                      : difference == RepeatDifference::Folder ? "本次的输出目录与该批次的不同"
-                                                              : "本次的工位与该批次的不同";
+                     : difference == RepeatDifference::Lot ? "本次的批号与该批次的不同"
+                                                           : "本次的工位与该批次的不同";
   const std::string id = std::to_string(batch.id);
   return WithBatch(LedgerFault::Overlap,
                    "MAC地址范围与账本中的批次重叠！" + BatchText(batch) + "；" + what +
@@ -91,6 +92,11 @@ LedgerError PoolFullError(const Pool& pool, std::uint64_t size) {
                                           "，需要 " + std::to_string(size) + " 个");
 }
 
+LedgerError PoolBusyError(const Pool& pool) {
+  return Fault(LedgerFault::PoolBusy, "地址池繁忙！地址池 " + EscapeControlCharacters(pool.name) +
+                                          " 的空闲地址正被其他工位记录，请稍后重试");
+}
+
 LedgerError NoSuchBatchError(std::int64_t id) {
   return Fault(LedgerFault::NoSuchBatch, "账本中没有该批次！" + std::to_string(id));
 }
@@ -125,6 +131,10 @@ LedgerError InvalidRequestError(RequestFault fault) {
 
 LedgerError StationControlCharactersError(const std::string& station) {
   return InvalidRequest("工位名称不能含有控制字符：" + EscapeControlCharacters(station));
+}
+
+LedgerError LotControlCharactersError(const std::string& lot) {
+  return InvalidRequest("批号不能含有控制字符：" + EscapeControlCharacters(lot));
 }
 
 LedgerError NotUtf8Error(TextField field, const std::string& text) {

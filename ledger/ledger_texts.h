@@ -19,7 +19,7 @@ std::string BatchText(const BatchSummary& batch);
 LedgerError OverlapError(const BatchSummary& batch);
 // The same devices again, but not as a plain rerun of that batch: another
 // image, folder or station. --rerun names the batch when it is meant.
-enum class RepeatDifference { Image, Folder, Station };
+enum class RepeatDifference { Image, Folder, Station, Lot };
 LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference difference);
 // The same devices while a write of that batch has not ended.
 LedgerError BatchInProgressError(const BatchSummary& batch);
@@ -33,6 +33,9 @@ LedgerError VoidedBatchError(const BatchSummary& batch);
 LedgerError OutsidePoolError(const MacRange& range, const Pool* pool);
 LedgerError UnknownPoolError(const std::string& name);
 LedgerError PoolFullError(const Pool& pool, std::uint64_t size);
+// The pool's next free range was taken by other stations while it was
+// being chosen, each time it was chosen again.
+LedgerError PoolBusyError(const Pool& pool);
 LedgerError NoSuchBatchError(std::int64_t id);
 // An outcome for a write the ledger does not hold as running.
 LedgerError NoUnfinishedWriteError(std::int64_t writeId);
@@ -49,6 +52,7 @@ enum class RequestFault {
 };
 LedgerError InvalidRequestError(RequestFault fault);
 LedgerError StationControlCharactersError(const std::string& station);
+LedgerError LotControlCharactersError(const std::string& lot);
 // A text the ledger would store or look up that is not UTF-8: PostgreSQL
 // cannot take it, and a listing could not show it.
 enum class TextField { Station, OutputFolder, PoolName, VoidReason };

@@ -39,6 +39,7 @@ struct BatchSummary {
   std::int32_t macsPerDevice = 0;
   std::string pool;  // empty when it lies in none
   std::string station;
+  std::string lot;  // empty when the station gave none
   std::string recordedBy;
   std::string recordedAt;
   bool voided = false;
@@ -94,6 +95,8 @@ struct BatchRequest {
   // or station, or after a write that never ended); none: only a plain
   // rerun of the same image into the same folder is taken.
   std::optional<std::int64_t> rerunBatch = std::nullopt;
+  // The production lot, recorded with a new batch; empty: none.
+  std::string lot = std::string();
 };
 
 // A batch recorded as reserved, or what would be recorded.

@@ -185,16 +185,22 @@ Result<InitReport> PostgresLedger::Init(const LedgerLocation& location, int targ
 Result<Reservation> PostgresLedger::Reserve(const BatchRequest& request) {
   if (std::optional<LedgerError> invalid = ValidateRequest(request))
     return *invalid;
-  return InTransaction<Reservation>(Access::Write, [&] {
-    PostgresRuleStore store(m_db);
-    return ApplyReservation(store, request, true);
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(Access::Write, [&] {
+      PostgresRuleStore store(m_db);
+      return ApplyReservation(store, request, true);
+    });
   });
 }
 
 Result<Reservation> PostgresLedger::Check(const BatchRequest& request) {
-  return InTransaction<Reservation>(Access::Read, [&] {
-    PostgresRuleStore store(m_db);
-    return ApplyReservation(store, request, false);
+  // One snapshot: read statement by statement, the next free range and
+  // the batches in its way could come from different moments.
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(Access::Snapshot, [&] {
+      PostgresRuleStore store(m_db);
+      return ApplyReservation(store, request, false);
+    });
   });
 }
 

@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kBatchColumns =
     "SELECT b.id, b.first_mac, b.device_count, b.macs_per_device, b.pool, b.station,"
     " b.recorded_by, " QUILLMARK_UTC("b.recorded_at") ", v.batch_id IS NOT NULL, v.reason,"
-    " v.voided_by, " QUILLMARK_UTC("v.voided_at")
+    " v.voided_by, " QUILLMARK_UTC("v.voided_at") ", b.lot"
     " FROM quillmark.batches b LEFT JOIN quillmark.voids v ON v.batch_id = b.id ";
 
 constexpr std::string_view kPoolColumns =
@@ -57,6 +57,7 @@ BatchSummary ReadBatch(const PqResult& rows, int row) {
   batch.voidReason = rows.Text(row, 9);
   batch.voidedBy = rows.Text(row, 10);
   batch.voidedAt = rows.Text(row, 11);
+  batch.lot = rows.Text(row, 12);
   return batch;
 }
 
@@ -198,10 +199,10 @@ Result<std::int64_t> PostgresRuleStore::InsertBatch(const BatchRequest& request,
                                                     std::uint64_t firstMac,
                                                     const std::string& pool) {
   Result<PqResult> rows = m_db.Exec(
-      "INSERT INTO quillmark.batches (first_mac, device_count, macs_per_device, pool, station)"
-      " VALUES ($1, $2, $3, $4, $5) RETURNING id",
+      "INSERT INTO quillmark.batches (first_mac, device_count, macs_per_device, pool, station, lot)"
+      " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
       {Number(firstMac), std::to_string(request.deviceCount), std::to_string(request.macsPerDevice),
-       Nullable(pool), request.station});
+       Nullable(pool), request.station, Nullable(request.lot)});
   if (!rows)
     return rows.error();
   return rows->Int64(0, 0);

@@ -46,6 +46,7 @@ BatchRequest RunLedger::Request(const GenerationJob& job) {
   request.imageSha256 = m_digest;
   request.outputFolder = RecordedFolder(job.outputDirectory);
   request.rerunBatch = m_settings.rerunBatch;
+  request.lot = m_settings.lot;
   return request;
 }
 

@@ -18,6 +18,7 @@ struct RunLedgerSettings {
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
   std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
+  std::string lot;                         // recorded with a new batch; empty: none
 };
 
 // The ledger's part in one run of the batch writer: asked once before

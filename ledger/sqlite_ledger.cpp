@@ -143,18 +143,22 @@ Result<InitReport> SqliteLedger::Init(const std::string& path, int targetVersion
 Result<Reservation> SqliteLedger::Reserve(const BatchRequest& request) {
   if (std::optional<LedgerError> invalid = ValidateRequest(request))
     return *invalid;
-  return InTransaction<Reservation>(m_db, true, [&] {
-    SqliteRuleStore store(m_db, m_user);
-    return ApplyReservation(store, request, true);
+  return PlanAgainWhileTaken([&] {
+    return InTransaction<Reservation>(m_db, true, [&] {
+      SqliteRuleStore store(m_db, m_user);
+      return ApplyReservation(store, request, true);
+    });
   });
 }
 
 Result<Reservation> SqliteLedger::Check(const BatchRequest& request) {
-  Result<Transaction> transaction = Transaction::Begin(m_db, false);
-  if (!transaction)
-    return transaction.error();
-  SqliteRuleStore store(m_db, m_user);
-  return ApplyReservation(store, request, false);  // rolled back: nothing changes
+  return PlanAgainWhileTaken([&]() -> Result<Reservation> {
+    Result<Transaction> transaction = Transaction::Begin(m_db, false);
+    if (!transaction)
+      return transaction.error();
+    SqliteRuleStore store(m_db, m_user);
+    return ApplyReservation(store, request, false);  // rolled back: nothing changes
+  });
 }
 
 Status SqliteLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& outcome) {

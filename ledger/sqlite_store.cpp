@@ -9,8 +9,8 @@ namespace {
 
 constexpr std::string_view kBatchColumns =
     "SELECT b.id, b.first_mac, b.device_count, b.macs_per_device, b.pool, b.station,"
-    " b.recorded_by, b.recorded_at, v.batch_id IS NOT NULL, v.reason, v.voided_by, v.voided_at"
-    " FROM batches b LEFT JOIN voids v ON v.batch_id = b.id ";
+    " b.recorded_by, b.recorded_at, v.batch_id IS NOT NULL, v.reason, v.voided_by, v.voided_at,"
+    " b.lot FROM batches b LEFT JOIN voids v ON v.batch_id = b.id ";
 
 constexpr std::string_view kPoolColumns =
     "SELECT name, first_mac, end_mac, created_by, created_at FROM pools ";
@@ -32,6 +32,7 @@ BatchSummary ReadBatch(const SqliteStatement& row) {
   batch.voided = row.Int64(8) != 0;
   batch.voidReason = row.Text(9);
   batch.voidedBy = row.Text(10);
+  batch.lot = row.Text(12);
   batch.voidedAt = row.Text(11);
   return batch;
 }
@@ -195,8 +196,9 @@ Result<std::optional<BatchSummary>> SqliteRuleStore::FirstOverlap(const MacRange
 Result<std::int64_t> SqliteRuleStore::InsertBatch(const BatchRequest& request,
                                                   std::uint64_t firstMac, const std::string& pool) {
   Result<SqliteStatement> statement = m_db.Prepare(
-      "INSERT INTO batches (first_mac, device_count, macs_per_device, pool, station, recorded_by)"
-      " VALUES (:first, :count, :n, :pool, :station, :user) RETURNING id");
+      "INSERT INTO batches"
+      " (first_mac, device_count, macs_per_device, pool, station, lot, recorded_by)"
+      " VALUES (:first, :count, :n, :pool, :station, :lot, :user) RETURNING id");
   if (!statement)
     return statement.error();
   statement->Bind(":first", std::int64_t(firstMac))
@@ -204,6 +206,7 @@ Result<std::int64_t> SqliteRuleStore::InsertBatch(const BatchRequest& request,
       .Bind(":n", std::int64_t(request.macsPerDevice))
       .BindNullable(":pool", pool)
       .Bind(":station", request.station)
+      .BindNullable(":lot", request.lot)
       .Bind(":user", m_user);
   Result<std::optional<std::int64_t>> id = m_db.QueryInt(statement.value());
   if (!id)

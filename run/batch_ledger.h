@@ -19,6 +19,7 @@ struct LedgerRequest {
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
   std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
+  std::string lot;                         // the production lot; empty: none
 };
 
 // The ledger a front end uses when no option names one: the one

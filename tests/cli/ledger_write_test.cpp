@@ -288,6 +288,40 @@ TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
   EXPECT_EQ(standing.err, "");
 }
 
+// The lot goes into the ledger with the batch, a dry run takes it too, and
+// the ledger's listings show it; a lot with a control character is refused
+// before anything is written, as a station's name is.
+TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
+  const ChildResult dry = Write({"--count=2", "--lot=L-0412", "--dry-run"});
+  EXPECT_EQ(dry.exitCode, 0) << dry.err;
+  const ChildResult written = Write({"--count=2", "--lot=L-0412", "--quiet"});
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0].batch.lot, "L-0412");
+  const std::string id = std::to_string(batches[0].batch.id);
+  EXPECT_THAT(Run({"ledger", "list", "--ledger", Location()}).out, HasSubstr("  批号 L-0412  "));
+  EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out,
+              HasSubstr("  批号 L-0412  "));
+  const std::vector<std::string> csv = Lines(Run({"ledger", "export", "--ledger", Location()}).out);
+  ASSERT_EQ(csv.size(), 2u);
+  EXPECT_THAT(csv[0], testing::EndsWith(",lot"));
+  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412"));
+
+  for (const char* lot : {"L1\nL2", "\x1b[2J"}) {
+    const ChildResult refused = Write(
+        {"--start-mac=04:57:55:00:10:00", "--count=2", "--out=bad", std::string("--lot=") + lot});
+    EXPECT_EQ(refused.exitCode, 1) << lot;
+    EXPECT_THAT(refused.err, HasSubstr("批号不能含有控制字符")) << lot;
+    EXPECT_EQ(refused.err.find('\x1b'), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "bad"));
+  EXPECT_EQ(Batches().size(), 1u);
+  const ChildResult noLedger = Run({"--image=image.img", "--lot=L-0412", "--out=none"});
+  EXPECT_EQ(noLedger.exitCode, 2);
+  EXPECT_THAT(noLedger.err, HasSubstr("--lot 须与账本同用"));
+}
+
 // QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
 TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
   ::setenv("QUILLMARK_LEDGER", Location().c_str(), 1);

@@ -211,6 +211,33 @@ TEST_P(LedgerTest, CheckAnswersAsReserveWouldAndChangesNothing) {
   EXPECT_EQ(batches[0].writes.size(), 1u);
 }
 
+// The lot is the batch's: recorded with it, shown with it, and another lot
+// for the same devices is another lot of devices unless --rerun says so.
+TEST_P(LedgerTest, TheLotIsRecordedWithTheBatch) {
+  BatchRequest request = Request(kVendor, 4);
+  request.lot = "L-0412 工单7";
+  const Reservation reserved = Reserve(request);
+  ASSERT_TRUE(m_ledger->RecordOutcome(reserved.writeId, WriteOutcome{4, 0, false, true}));
+  Reserve(Request(kVendor + 4, 4));  // none given, none recorded
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 2u);
+  EXPECT_EQ(batches[0].batch.lot, "L-0412 工单7");
+  EXPECT_EQ(batches[1].batch.lot, "");
+  const std::string listing = BatchListing(batches);
+  EXPECT_THAT(listing, HasSubstr("工位 line3-a  批号 L-0412 工单7  "));
+  EXPECT_EQ(listing.find("批号", listing.find('\n')), std::string::npos);
+  EXPECT_THAT(BatchDetailsText(batches[0]), HasSubstr("  批号 L-0412 工单7  记录者 "));
+
+  EXPECT_TRUE(m_ledger->Check(request));  // the same lot again: a plain rerun
+  request.lot = "L-0413";
+  Result<Reservation> other = m_ledger->Check(request);
+  ASSERT_FALSE(other);
+  EXPECT_THAT(other.error().message, HasSubstr("本次的批号与该批次的不同"));
+  request.rerunBatch = reserved.batchId;
+  EXPECT_TRUE(m_ledger->Reserve(request));
+  EXPECT_EQ(AllBatches()[0].batch.lot, "L-0412 工单7");
+}
+
 TEST_P(LedgerTest, RequestsTheLedgerCannotRecordAreRefusedBeforeTheDatabase) {
   BatchRequest badDigest = Request(kVendor, 1);
   badDigest.imageSha256 = std::string(64, 'A');
@@ -220,9 +247,11 @@ TEST_P(LedgerTest, RequestsTheLedgerCannotRecordAreRefusedBeforeTheDatabase) {
   forgedLine.station = "line3\n999  04:57:55:00:00:00  boss";
   BatchRequest escape = Request(kVendor, 1);
   escape.station = "\x1b]0;owned\x07";
+  BatchRequest lotLine = Request(kVendor, 1);
+  lotLine.lot = "L1\nL2";
   for (const BatchRequest& request :
        {Request(kVendor, 0), Request(kVendor, 65536), Request(kVendor, 1, 5), badDigest, noStation,
-        forgedLine, escape, Request(kMacSpace - 3, 2, 2)}) {
+        forgedLine, escape, lotLine, Request(kMacSpace - 3, 2, 2)}) {
     Result<Reservation> attempt = m_ledger->Reserve(request);
     ASSERT_FALSE(attempt);
     EXPECT_EQ(attempt.error().fault, LedgerFault::InvalidRequest);

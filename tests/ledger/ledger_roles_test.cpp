@@ -174,6 +174,7 @@ TEST_F(PostgresRolesTest, AnUpgradedLedgerWorksForTheStationsWithNothingRunByHan
   BatchRequest next = Batch(0);
   next.firstMac.reset();
   next.pool = "line3";
+  next.lot = "L-0412";  // a column the station is granted by the upgrade
   Result<Reservation> reserved = station->Reserve(next);
   ASSERT_TRUE(reserved) << reserved.error().message;
   EXPECT_EQ(reserved->macs.first, kVendor);

@@ -30,7 +30,7 @@ BEGIN
 
   GRANT USAGE ON SCHEMA quillmark TO quillmark_station;
   GRANT SELECT ON ALL TABLES IN SCHEMA quillmark TO quillmark_station;
-  GRANT INSERT (first_mac, device_count, macs_per_device, station, pool)
+  GRANT INSERT (first_mac, device_count, macs_per_device, station, pool, lot)
     ON quillmark.batches TO quillmark_station;
   GRANT INSERT (batch_id, station, image_sha256, output_folder)
     ON quillmark.batch_writes TO quillmark_station;
