@@ -66,7 +66,7 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .value = &o.pool},
       {.name = "--lot",
        .valueName = "TEXT",
-       .help = "账本中随新批次记录的生产批号（默认无），\n"
+       .help = "账本中随新批次记录的生产批号（默认取工位配置），\n"
                "由 ledger list、show、export 列出；不能含控制字符",
        .value = &o.lot},
       {.name = "--rerun",
