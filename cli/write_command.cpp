@@ -95,11 +95,12 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .value = &o.pool},
       {.name = "--lot",
        .valueName = "TEXT",
-       .help = Pick({"账本中随新批次记录的生产批号（默认无），\n"
+       .help = Pick({"账本中随新批次记录的生产批号（默认取工位配置），\n"
                      "由 ledger list、show、export 列出；不能含控制字符",
                      "the production lot the ledger records with a new\n"
-                     "batch (by default none), listed by ledger list,\n"
-                     "show and export; no control characters"}),
+                     "batch (by default the station configuration's),\n"
+                     "listed by ledger list, show and export; no control\n"
+                     "characters"}),
        .value = &o.lot},
       {.name = "--rerun",
        .valueName = "BATCH",

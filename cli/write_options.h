@@ -28,7 +28,7 @@ struct WriteOptions {
   std::string ledgerLocation;
   std::string station;                     // empty: the host name
   std::string pool;                        // empty: whichever pool holds the batch
-  std::string lot;                         // the lot recorded with the batch; may be empty
+  std::string lot;                         // the production lot the ledger records; empty: none
   std::string rerunText;                   // --rerun as given
   std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
 

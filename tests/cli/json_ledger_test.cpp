@@ -89,14 +89,15 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
                                   {"addresses", "4"},
                                   {"pool", Quoted("line3")}}));
 
-  // A folder with a control character and a reason with a byte that is
-  // not UTF-8 (a reason with a control character is refused).
-  const ChildResult voided = Ledger({"void", "2", "--reason", "bad\xff label"});
+  // A folder with a control character and a reason with quotes and a
+  // backslash (the ledger refuses reasons with control characters or
+  // bytes that are not UTF-8).
+  const ChildResult voided = Ledger({"void", "2", "--reason", "bad \"label\" \\ 标签"});
   ASSERT_EQ(voided.exitCode, 0) << voided.err;
   lines = ParseJsonLines(voided.out);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].at("state"), Quoted("voided"));
-  EXPECT_EQ(lines[0].at("void_reason"), Quoted("bad\uFFFD label"));
+  EXPECT_EQ(lines[0].at("void_reason"), Quoted("bad \\\"label\\\" \\\\ 标签"));
 
   lines = ParseJsonLines(Ledger({"list"}).out);
   ASSERT_EQ(lines.size(), 2u);
@@ -126,7 +127,7 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
       keys.insert(key);
     EXPECT_EQ(keys, columns);
   }
-  EXPECT_EQ(lines[1].at("void_reason"), Quoted("bad\uFFFD label"));
+  EXPECT_EQ(lines[1].at("void_reason"), Quoted("bad \\\"label\\\" \\\\ 标签"));
   EXPECT_EQ(lines[1].at("output_folder"), Quoted(m_root + "/next\\u0001"));
   EXPECT_EQ(lines[1].at("devices_written"), "3");
   EXPECT_EQ(lines[0].at("voided_at"), "null");

@@ -17,8 +17,12 @@ outline() {
     BEGIN {
       split("名称=NAME 概述=SYNOPSIS 描述=DESCRIPTION 选项=OPTIONS 子命令=SUBCOMMANDS " \
             "配置文件=STAMP_PROFILE 镜像的要求=IMAGE_REQUIREMENTS 退出状态=EXIT_STATUS " \
-            "环境=ENVIRONMENT 文件=FILES 示例=EXAMPLES 参见=SEE_ALSO", pairs, " ")
+            "环境=ENVIRONMENT 文件=FILES 示例=EXAMPLES 参见=SEE_ALSO " \
+            "工位配置=STATION_CONFIGURATION JSON_输出=JSON_OUTPUT", pairs, " ")
       for (i in pairs) { split(pairs[i], pair, "="); heading[pair[1]] = pair[2] }
+      # Words of subsection headings (an underscore stands for a space).
+      split("写入和=Writing_and", pairs, " ")
+      for (i in pairs) { split(pairs[i], pair, "="); gsub(/_/, " ", pair[2]); words[pair[1]] = pair[2] }
     }
     function flush(   list, n, i, keys) {
       n = 0
@@ -37,11 +41,14 @@ outline() {
       title = substr($0, 5)
       gsub(/"/, "", title)
       if ($1 == ".SH") {
-        if (title in heading) title = heading[title]
+        # Spaces become underscores first, so "JSON 输出" is found as JSON_输出.
         gsub(/ /, "_", title)
+        if (title in heading) title = heading[title]
         if (title ~ /[^A-Z_]/) { print "no English name for the heading " title > "/dev/stderr"; bad = 1 }
         print "section " title
       } else {
+        for (word in words)
+          if (index(title, word) == 1) title = words[word] substr(title, length(word) + 1)
         print "subsection " title
       }
       next
