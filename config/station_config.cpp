@@ -21,7 +21,7 @@ namespace {
 std::string Refusal(const std::string& name, std::int64_t line, const std::string& what) {
   // Keys, values and the parser's words come from the file: one line whatever they hold.
   return EscapeControlCharacters(
-      Fill({"配置文件错误！%1 第%2行：%3", "Error in the configuration file: %1 line %2: %3"},
+      Fill({"配置文件错误！%1 第%2行：%3", "Cannot use the station configuration: %1 line %2: %3"},
            {name, std::to_string(line), what}));
 }
 
@@ -77,7 +77,7 @@ UnsafeText FindUnsafeText(std::string_view text) {
       case In::Plain:
         if (static_cast<unsigned char>(c) >= 0x80)
           return {line, Pick({"注释和字符串之外只能使用ASCII字符",
-                              "only ASCII characters are allowed outside comments and strings"})};
+                              "outside comments and strings only ASCII characters may be used"})};
         if (c == '#') {
           in = In::Comment;
         } else if (c == '"' || c == '\'') {

@@ -44,7 +44,7 @@ StationConfigResult LoadFile(const std::string& path, PlatformFiles& files) {
     return {{},
             EscapeControlCharacters(
                 Fill({"配置文件错误！%1：无法读取（须是不超过1 MiB、可读的普通文件）",
-                      "Error in the configuration file: %1: cannot be read (it "
+                      "Cannot use the station configuration: %1: cannot be read (it "
                       "must be a readable regular file of at most 1 MiB)"},
                      {path}))};
   return ReadStationConfig(text, path);

@@ -76,8 +76,8 @@ std::string StoppedBatchHint(const BatchDetails& details, const std::string& req
   return EscapeControlCharacters(Fill(
       {"批次 %1 上次写入已停止（已写入%2个设备文件，共%3个）；完成本批（同一批次以同一映像再次写入"
        "同一目录）：%4",
-       "The last write of batch %1 was stopped (%2 of %3 device files written); to finish "
-       "the batch (the same batch with the same image into the same folder again): %4"},
+       "Batch %1 was stopped at its last writing (%2 of %3 device files written); To finish "
+       "the batch (the same batch again with the same image into the same folder): %4"},
       {std::to_string(batch.id), std::to_string(last.devicesWritten),
        std::to_string(batch.deviceCount), arguments}));
 }
@@ -314,8 +314,8 @@ LedgerError PostgresBackupError() {
 
 std::string VoidedDuringWriteText(const BatchSummary& batch) {
   return Fill({"警告：本批次在写入期间已被作废，本次写出的文件不可使用！%1；作废原因：%2",
-               "Warning: this batch was voided while it was written; the files this run wrote "
-               "must not be used: %1; reason: %2"},
+               "Warning: this batch was voided while it was being written; the files written by "
+               "this run must not be used! %1; reason: %2"},
               {BatchText(batch), EscapeControlCharacters(batch.voidReason)});
 }
 

@@ -63,8 +63,7 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
     case DeviceFault::Unreadable:
       return Fill({"读取文件出错: %1", "Cannot read file: %1"}, {path});
     case DeviceFault::ChangedWhileRead:
-      return Fill({"文件在校验期间被改动！%1", "The file was changed while it was checked: %1"},
-                  {path});
+      return Fill({"文件在校验期间被改动！%1", "File changed while being verified! %1"}, {path});
   }
   return {};
 }
@@ -96,7 +95,7 @@ std::optional<std::uint64_t> CommonDifferingOffset(
 std::string WrongImageText(std::uint64_t offset) {
   return Fill({"大多数设备在同一偏移%1处不符：给出的镜像可能不是写入时用的镜像",
                "Most devices differ at the same offset %1: the image given may not be the one "
-               "they were written from"},
+               "written"},
               {Hex(offset)});
 }
 

@@ -135,7 +135,8 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
   const ChildResult missing = Ledger({"show", "99"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err, "账本中没有该批次！99\n");
+  EXPECT_EQ(missing.err,
+            EnglishTestMode() ? "The ledger has no batch 99.\n" : "账本中没有该批次！99\n");
 }
 
 }  // namespace
