@@ -86,7 +86,7 @@ bool IsPlainLine(std::string_view line) {
   if (line[i] == '"' || line[i] == '\'') {
     const char quote = line[i++];
     for (;; ++i) {
-      if (i == line.size())
+      if (i >= line.size())  // past the end after an escape at the end, too
         return false;
       if (quote == '"' && line[i] == '\\') {
         ++i;

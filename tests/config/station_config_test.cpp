@@ -111,6 +111,7 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       // and reaching the name while reporting is where it misbehaves.
       {"station = 0('名称'\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       {"station = \"a\" x # 名称\n", "第1行：注释和字符串之外只能使用ASCII字符"},
+      {"station = \"名称\\\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       {"lot = \"\"\"\nA\n\"\"\"\n", "第1行：不接受多行字符串"},
       {"pool = '''a'''\n", "第1行：不接受多行字符串"},
   };
