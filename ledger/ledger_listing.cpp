@@ -26,22 +26,6 @@ std::string OrNone(const std::string& text) {
   return text.empty() ? "-" : Shown(text);
 }
 
-// The ledger stores the English names; a reader is shown the words the
-// listing uses everywhere else.
-std::string EndingText(Ending ending) {
-  switch (ending) {
-    case Ending::Finished:
-      return "已完成";
-    case Ending::Stopped:
-      return "已停止";
-    case Ending::Failed:
-      return "有失败";
-    case Ending::None:
-      break;
-  }
-  return "未记录结果";
-}
-
 std::string WriteLine(const WriteRecord& write) {
   std::string line = "  写入 " + std::to_string(write.id) + "  " + write.startedAt + "  工位 " +
                      Shown(write.station) + "  用户 " + Shown(write.writtenBy) + "  " +

@@ -259,12 +259,10 @@ std::optional<Ending> ParseEnding(std::string_view name) {
   return std::nullopt;
 }
 
-std::string StateText(const BatchDetails& details) {
-  if (details.batch.voided)
-    return "已作废";
-  if (details.writes.empty())
-    return "已预留";
-  switch (details.writes.back().ending) {
+// The ledger stores the English names; a reader is shown the words the
+// listing uses everywhere else.
+std::string EndingText(Ending ending) {
+  switch (ending) {
     case Ending::Finished:
       return "已完成";
     case Ending::Stopped:
@@ -274,7 +272,15 @@ std::string StateText(const BatchDetails& details) {
     case Ending::None:
       break;
   }
-  return "已预留";
+  return "未记录结果";
+}
+
+std::string StateText(const BatchDetails& details) {
+  if (details.batch.voided)
+    return "已作废";
+  if (details.writes.empty() || details.writes.back().ending == Ending::None)
+    return "已预留";
+  return EndingText(details.writes.back().ending);
 }
 
 }  // namespace quillmark::ledger
