@@ -9,23 +9,14 @@ namespace {
 
 using namespace ledger;
 
-// The English name of a batch's state, as StateText says it in words.
-const char* StateName(const BatchDetails& details) {
+// The English name of a batch's state, as StateText says it in words:
+// its last write's ending, once there is one.
+std::string_view StateName(const BatchDetails& details) {
   if (details.batch.voided)
     return "voided";
   if (details.writes.empty() || details.writes.back().ending == Ending::None)
     return "reserved";
-  switch (details.writes.back().ending) {
-    case Ending::Finished:
-      return "finished";
-    case Ending::Stopped:
-      return "stopped";
-    case Ending::Failed:
-      return "failed";
-    case Ending::None:
-      break;
-  }
-  return "reserved";
+  return EndingName(details.writes.back().ending);
 }
 
 void AddRange(JsonLine& object, const MacRange& range) {

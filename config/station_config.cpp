@@ -1,5 +1,8 @@
 #include "station_config.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -42,51 +45,86 @@ std::string Lowercase(std::string text) {
 // The line of the first character the TOML parser must not see, or 0.
 // toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
 // classifies some characters beyond ASCII where a key, a value or white
-// space may stand, and in multi-line strings. Such a character is taken
-// in a comment and in a one-line string (a station or lot name); a
-// multi-line string, which no key needs, is refused outright.
+// space may stand, in multi-line strings, and while it reports an error
+// on a line holding one. So a line with such a character must be one the
+// parser reads without error: a comment, or `key = value` with the value
+// a one-line string (a station or lot name) or a plain ASCII word, and at
+// most a comment after it. A multi-line string, which no key needs, is
+// refused outright.
 struct UnsafeText {
   std::int64_t line = 0;
   std::string_view what;
 };
 
+bool IsWordCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' ||
+         c == ':' || c == '+';
+}
+
+// Whether line (without its end) is blank, a comment, or one top-level
+// `key = value` whose value is a one-line string or an ASCII word.
+bool IsPlainLine(std::string_view line) {
+  std::size_t i = 0;
+  const auto skipBlanks = [&] {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
+      ++i;
+  };
+  skipBlanks();
+  if (i == line.size() || line[i] == '#')
+    return true;
+  const std::size_t keyStart = i;
+  while (i < line.size() &&
+         (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_' || line[i] == '-'))
+    ++i;
+  if (i == keyStart)
+    return false;
+  skipBlanks();
+  if (i == line.size() || line[i] != '=')
+    return false;
+  ++i;
+  skipBlanks();
+  if (i == line.size())
+    return false;
+  if (line[i] == '"' || line[i] == '\'') {
+    const char quote = line[i++];
+    for (;; ++i) {
+      if (i >= line.size())  // past the end after an escape at the end, too
+        return false;
+      if (quote == '"' && line[i] == '\\') {
+        ++i;
+        continue;
+      }
+      if (line[i] == quote)
+        break;
+    }
+    ++i;
+  } else {
+    const std::size_t wordStart = i;
+    while (i < line.size() && IsWordCharacter(line[i]))
+      ++i;
+    if (i == wordStart)
+      return false;
+  }
+  skipBlanks();
+  return i == line.size() || line[i] == '#';
+}
+
 UnsafeText FindUnsafeText(std::string_view text) {
-  enum class In { Plain, Comment, BasicString, LiteralString };
-  In in = In::Plain;
-  std::int64_t line = 1;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\n') {
-      ++line;
-      in = In::Plain;  // a one-line string cannot go on; the parser says so
-      continue;
-    }
-    switch (in) {
-      case In::Comment:
-        break;
-      case In::BasicString:
-        if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n')
-          ++i;
-        else if (c == '"')
-          in = In::Plain;
-        break;
-      case In::LiteralString:
-        if (c == '\'')
-          in = In::Plain;
-        break;
-      case In::Plain:
-        if (static_cast<unsigned char>(c) >= 0x80)
-          return {line, Pick({"注释和字符串之外只能使用ASCII字符",
-                              "outside comments and strings only ASCII characters may be used"})};
-        if (c == '#') {
-          in = In::Comment;
-        } else if (c == '"' || c == '\'') {
-          if (text.substr(i, 3) == std::string(3, c))
-            return {line, Pick({"不接受多行字符串", "multi-line strings are not accepted"})};
-          in = c == '"' ? In::BasicString : In::LiteralString;
-        }
-        break;
-    }
+  std::int64_t number = 1;
+  for (std::size_t start = 0; start <= text.size(); ++number) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos)
+      end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    if (line.find("\"\"\"") != std::string_view::npos ||
+        line.find("\'\'\'") != std::string_view::npos)
+      return {number, Pick({"不接受多行字符串", "multi-line strings are not accepted"})};
+    const bool beyondAscii = std::any_of(
+        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii && !IsPlainLine(line))
+      return {number, Pick({"注释和字符串之外只能使用ASCII字符",
+                            "outside comments and strings only ASCII characters may be used"})};
+    start = end + 1;
   }
   return {};
 }

@@ -29,22 +29,6 @@ std::string OrNone(const std::string& text) {
   return text.empty() ? "-" : Shown(text);
 }
 
-// The ledger stores the English names; a reader is shown the words the
-// listing uses everywhere else.
-std::string EndingText(Ending ending) {
-  switch (ending) {
-    case Ending::Finished:
-      return std::string(Pick({"已完成", "finished"}));
-    case Ending::Stopped:
-      return std::string(Pick({"已停止", "stopped"}));
-    case Ending::Failed:
-      return std::string(Pick({"有失败", "failed"}));
-    case Ending::None:
-      break;
-  }
-  return std::string(Pick({"未记录结果", "no outcome recorded"}));
-}
-
 std::string WriteLine(const WriteRecord& write) {
   std::string line = Fill({"  写入 %1  %2  工位 %3  用户 %4  %5\n    镜像 SHA-256 %6\n    ",
                            "  write %1  %2  station %3  user %4  %5\n    image SHA-256 %6\n    "},

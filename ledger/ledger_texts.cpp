@@ -359,13 +359,10 @@ std::optional<Ending> ParseEnding(std::string_view name) {
   return std::nullopt;
 }
 
-std::string StateText(const BatchDetails& details) {
-  const InterfaceText reserved{"已预留", "reserved"};
-  if (details.batch.voided)
-    return std::string(Pick({"已作废", "void"}));
-  if (details.writes.empty())
-    return std::string(reserved);
-  switch (details.writes.back().ending) {
+// The ledger stores the English names; a reader is shown the words the
+// listing uses everywhere else.
+std::string EndingText(Ending ending) {
+  switch (ending) {
     case Ending::Finished:
       return std::string(Pick({"已完成", "finished"}));
     case Ending::Stopped:
@@ -375,7 +372,15 @@ std::string StateText(const BatchDetails& details) {
     case Ending::None:
       break;
   }
-  return std::string(reserved);
+  return std::string(Pick({"未记录结果", "no outcome recorded"}));
+}
+
+std::string StateText(const BatchDetails& details) {
+  if (details.batch.voided)
+    return std::string(Pick({"已作废", "void"}));
+  if (details.writes.empty() || details.writes.back().ending == Ending::None)
+    return std::string(Pick({"已预留", "reserved"}));
+  return EndingText(details.writes.back().ending);
 }
 
 }  // namespace quillmark::ledger

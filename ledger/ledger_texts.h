@@ -99,6 +99,8 @@ std::string_view NoLedgerNamedText();
 std::string_view EndingName(Ending ending);  // "finished", "stopped", "failed", ""
 std::optional<Ending> ParseEnding(std::string_view name);
 // How a listing describes a batch's state: its void, else its last write.
+// A write's ending in the words listings use ("已完成", …; "未记录结果" for none).
+std::string EndingText(Ending ending);
 std::string StateText(const BatchDetails& details);
 
 }  // namespace quillmark::ledger

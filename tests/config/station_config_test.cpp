@@ -107,6 +107,11 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       {"station = \"\"\n", "第1行：station 应是非空字符串，不含控制字符"},
       {"lot = \"a\\u0007b\"\n", "第1行：lot 应是非空字符串，不含控制字符"},
       {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
+      // The parser reports an error on the line before it reaches the name,
+      // and reaching the name while reporting is where it misbehaves.
+      {"station = 0('名称'\n", "第1行：注释和字符串之外只能使用ASCII字符"},
+      {"station = \"a\" x # 名称\n", "第1行：注释和字符串之外只能使用ASCII字符"},
+      {"station = \"名称\\\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       {"lot = \"\"\"\nA\n\"\"\"\n", "第1行：不接受多行字符串"},
       {"pool = '''a'''\n", "第1行：不接受多行字符串"},
   };
