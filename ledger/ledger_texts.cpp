@@ -76,8 +76,8 @@ std::string StoppedBatchHint(const BatchDetails& details, const std::string& req
   return EscapeControlCharacters(Fill(
       {"批次 %1 上次写入已停止（已写入%2个设备文件，共%3个）；完成本批（同一批次以同一映像再次写入"
        "同一目录）：%4",
-       "Batch %1 was stopped at its last writing (%2 of %3 device files written); To finish "
-       "the batch (the same batch again with the same image into the same folder): %4"},
+       "The last write of batch %1 was stopped (%2 of %3 device files written); to finish the "
+       "batch (the same batch again with the same image into the same folder): %4"},
       {std::to_string(batch.id), std::to_string(last.devicesWritten),
        std::to_string(batch.deviceCount), arguments}));
 }
@@ -116,8 +116,8 @@ LedgerError UnknownPoolError(const std::string& name) {
 LedgerError PoolFullError(const Pool& pool, std::uint64_t size) {
   return Fault(LedgerFault::PoolFull,
                Fill({"地址池中没有足够的连续空闲地址！地址池 %1，需要 %2 个",
-                     "The address pool has not enough consecutive free addresses: pool %1, %2 "
-                     "needed"},
+                     "The address pool does not have enough consecutive free addresses: pool "
+                     "%1, %2 needed"},
                     {pool.name, std::to_string(size)}));
 }
 
