@@ -97,7 +97,6 @@ TEST_F(JsonOutputTest, FailedDevicesHaveTheirEventsAndTheSummaryTheRunsStatus) {
 }
 
 TEST_F(JsonOutputTest, ADryRunPlansAndARefusalIsASummaryWithTheRefusalLastOnStandardError) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult dry = Run(
       {"--image=image.img", "--count=2", "--start-mac=04:57:55:00:10:00", "--dry-run", "--json"});
   EXPECT_EQ(dry.exitCode, 0) << dry.err;
@@ -114,13 +113,14 @@ TEST_F(JsonOutputTest, ADryRunPlansAndARefusalIsASummaryWithTheRefusalLastOnStan
   const ChildResult asText = Run({"--image=image.img", "--count=0"});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, asText.err);
-  EXPECT_EQ(Lines(refused.err).back(), "生成数量输入错误！");
+  const std::string invalidCount = Said("生成数量输入错误！", "Invalid device count.");
+  EXPECT_EQ(Lines(refused.err).back(), invalidCount);
   lines = ParseJsonLines(refused.out);
   ASSERT_EQ(lines.size(), 1u) << refused.out;
   EXPECT_EQ(lines[0].at("result"), Quoted("refused"));
   EXPECT_EQ(lines[0].at("devices"), "null");
   EXPECT_EQ(lines[0].at("exit_status"), Status(refused));
-  EXPECT_EQ(lines[0].at("message"), Quoted("生成数量输入错误！"));
+  EXPECT_EQ(lines[0].at("message"), Quoted(invalidCount));
 }
 
 // Names come from the folder and the command line: a control character
@@ -146,7 +146,6 @@ TEST_F(JsonOutputTest, ControlCharactersAndForeignBytesInNamesKeepEveryLineValid
 }
 
 TEST_F(JsonOutputTest, VerifySaysEachDeviceEachOtherFileAndTheCounts) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(Run({"--image=image.img", "--count=3", "--quiet"}).exitCode, 0);
   std::vector<std::uint8_t> wrong = DeviceImage(0x045755000009, 1);
   WriteFileBytes(Out("fw_045755_000001.img"), wrong);
@@ -185,7 +184,7 @@ TEST_F(JsonOutputTest, VerifySaysEachDeviceEachOtherFileAndTheCounts) {
   const ChildResult refused =
       Run({"verify", "--image=image.img", "--count=3", "--out=nowhere", "--json"});
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(Lines(refused.err).back(), "输出目录错误！");
+  EXPECT_EQ(Lines(refused.err).back(), Said("输出目录错误！", "The output folder cannot be used."));
   const std::vector<JsonObject> summary = ParseJsonLines(refused.out);
   ASSERT_EQ(summary.size(), 1u) << refused.out;
   EXPECT_EQ(summary[0].at("result"), Quoted("refused"));
@@ -197,7 +196,6 @@ TEST_F(JsonOutputTest, VerifySaysEachDeviceEachOtherFileAndTheCounts) {
 // while it waits there. The event being written is neither lost nor cut,
 // and the summary says how far the run got.
 TEST_F(JsonOutputTest, AStopWhileStandardOutputIsFullLosesNoEventAndEndsWithTheSummary) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string fifo = m_dir / "stdout.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -254,8 +252,20 @@ TEST_F(JsonOutputTest, AStopWhileStandardOutputIsFullLosesNoEventAndEndsWithTheS
   // Standard error as without --json: the stop line, then how to finish.
   const std::vector<std::string> err = Lines(result.err);
   ASSERT_EQ(err.size(), 2u) << result.err;
-  EXPECT_EQ(err[0].rfind("运行已停止：已写入" + std::to_string(devices) + "个设备文件", 0), 0u);
-  EXPECT_EQ(err[1].rfind("完成本批（同一批次再次写入同一目录）：quillmark-cli", 0), 0u);
+  const std::string written = std::to_string(devices);
+  const std::string count = std::to_string(kCount);
+  EXPECT_EQ(
+      err[0].rfind(Said("运行已停止：已写入" + written + "个设备文件（共" + count + "个）；",
+                        "Run stopped: " + written + " of " + count + " device files written; "),
+                   0),
+      0u)
+      << err[0];
+  EXPECT_EQ(err[1].rfind(Said("完成本批（同一批次再次写入同一目录）：quillmark-cli",
+                              "To finish the batch (the same batch again into the same folder): "
+                              "quillmark-cli"),
+                         0),
+            0u)
+      << err[1];
 }
 
 }  // namespace

@@ -43,7 +43,6 @@ class LedgerBackupTest : public testing::Test {
 };
 
 TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   // The station stays connected, so what it committed stays in the log
   // and is not yet in the ledger's own file.
   std::unique_ptr<ledger::Ledger> station = Open(m_file);
@@ -69,7 +68,7 @@ TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
   sqlite3_close(writer);
 
   EXPECT_EQ(backup.exitCode, 0) << backup.err;
-  EXPECT_EQ(backup.out, "账本已备份：" + m_file + " → " + copy + "\n");
+  EXPECT_EQ(backup.out, Said("账本已备份：", "Ledger backed up: ") + m_file + " → " + copy + "\n");
   EXPECT_THAT(m_dir.List(), ElementsAre("copy.sqlite3", "ledger.sqlite3", "ledger.sqlite3-shm",
                                         "ledger.sqlite3-wal"));
   std::unique_ptr<ledger::Ledger> restored = Open(copy);
@@ -83,23 +82,26 @@ TEST_F(LedgerBackupTest, HoldsWhatWasCommittedWhileAWriterHoldsTheLog) {
 }
 
 TEST_F(LedgerBackupTest, NeverReplacesTheLedgerADirectoryOrANode) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(::mkdir((m_dir / "folder").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0644), 0);
   ASSERT_EQ(::symlink(m_file.c_str(), (m_dir / "link").c_str()), 0);
   const bool node = ::mknod((m_dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
   // The station keeps the log and shared memory there.
   std::unique_ptr<ledger::Ledger> station = Open(m_file);
+  const std::string theLedger =
+      Said("备份文件不能是账本！", "The backup file must not be the ledger: ");
+  const std::string notAFile =
+      Said("备份文件已存在且不是普通文件！", "The backup file exists and is not a regular file: ");
   const struct {
     std::string path;
     std::string refusal;
   } cases[] = {
-      {m_file, "备份文件不能是账本！"},
-      {m_file + "-wal", "备份文件不能是账本！"},
-      {m_dir / "link", "备份文件不能是账本！"},
-      {m_dir / "folder", "备份文件不能是目录！"},
-      {m_dir / "fifo", "备份文件已存在且不是普通文件！"},
-      {m_dir / "null", "备份文件已存在且不是普通文件！"},
+      {m_file, theLedger},
+      {m_file + "-wal", theLedger},
+      {m_dir / "link", theLedger},
+      {m_dir / "folder", Said("备份文件不能是目录！", "The backup file must not be a directory: ")},
+      {m_dir / "fifo", notAFile},
+      {m_dir / "null", notAFile},
   };
   for (const auto& c : cases) {
     if (c.path == m_dir / "null" && !node)
@@ -124,17 +126,19 @@ TEST_F(LedgerBackupTest, NeverReplacesTheLedgerADirectoryOrANode) {
 }
 
 TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string copy = m_dir / "copy.sqlite3";
   WriteFileBytes(copy, {'o', 'l', 'd'});
   const std::string missing = m_dir / "none.sqlite3";
   const ChildResult absent = Backup(copy, missing);
   EXPECT_EQ(absent.exitCode, 1);
-  EXPECT_EQ(absent.err, "账本不存在！" + missing + "（先运行 quillmark-cli ledger init）\n");
+  EXPECT_EQ(absent.err,
+            Said("账本不存在！" + missing + "（先运行 quillmark-cli ledger init）\n",
+                 "There is no ledger: " + missing + " (run quillmark-cli ledger init first)\n"));
   WriteFileBytes(m_dir / "other.txt", std::vector<std::uint8_t>(4096, 'x'));
   const ChildResult notALedger = Backup(copy, m_dir / "other.txt");
   EXPECT_EQ(notALedger.exitCode, 1);
-  EXPECT_EQ(notALedger.err, "该文件不是账本！" + m_dir / "other.txt" + "\n");
+  EXPECT_EQ(notALedger.err,
+            Said("该文件不是账本！", "This file is not a ledger: ") + m_dir / "other.txt" + "\n");
   EXPECT_EQ(ReadFileBytes(copy), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
   EXPECT_THAT(m_dir.List(), ElementsAre("copy.sqlite3", "ledger.sqlite3", "other.txt"));
 
@@ -147,13 +151,15 @@ TEST_F(LedgerBackupTest, AnOlderBackupStaysUntilANewOneIsWhole) {
 // A shared ledger is backed up by its database's own tool; nothing is
 // created, and no connection is needed to say so.
 TEST(LedgerBackupPostgresTest, PointsToPgDump) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ScratchDir dir;
   const ChildResult result = Backup(dir / "copy", "host=" + dir.path() + " dbname=qm");
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err,
-            "PostgreSQL账本不能用此命令备份！请用 pg_dump 备份其数据库（如 pg_dump -Fc -f FILE "
-            "DBNAME）\n");
+  EXPECT_EQ(
+      result.err,
+      Said("PostgreSQL账本不能用此命令备份！请用 pg_dump 备份其数据库（如 pg_dump -Fc -f FILE "
+           "DBNAME）\n",
+           "A PostgreSQL ledger cannot be backed up with this command: back up its database "
+           "with pg_dump (such as pg_dump -Fc -f FILE DBNAME).\n"));
   EXPECT_TRUE(dir.List().empty());
 }
 

@@ -31,8 +31,8 @@ class LedgerInputCommandTest : public CliTest {
 };
 
 TEST_F(LedgerInputCommandTest, AnAddressIsSixTwoDigitOctetsAndNothingElse) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string last = "04:57:55:00:ff:ff";
+  const std::string refusal = Said("地址池范围输入错误！", "Invalid pool range: ");
   for (const char* bad :
        {"04:57:55:00:00:00x", "04:57:55:00:00:00:00", "04:57:55:000:00:00", "04:57:55:00:00:0",
         "4:57:55:00:00:00", " 04:57:55:00:00:00", "04:57:55:00:00:0g", "0x4:57:55:00:00:00",
@@ -40,21 +40,21 @@ TEST_F(LedgerInputCommandTest, AnAddressIsSixTwoDigitOctetsAndNothingElse) {
     SCOPED_TRACE(bad);
     const ChildResult first = Ledger({"pool", "add", "p", bad, last});
     EXPECT_EQ(first.exitCode, 1);
-    EXPECT_EQ(first.err, std::string("地址池范围输入错误！") + bad + " " + last + "\n");
+    EXPECT_EQ(first.err, refusal + bad + " " + last + "\n");
     const ChildResult end = Ledger({"pool", "add", "p", "04:57:55:00:00:00", bad});
     EXPECT_EQ(end.exitCode, 1);
-    EXPECT_EQ(end.err, std::string("地址池范围输入错误！04:57:55:00:00:00 ") + bad + "\n");
+    EXPECT_EQ(end.err, refusal + "04:57:55:00:00:00 " + bad + "\n");
   }
   EXPECT_EQ(Ledger({"pool", "list"}).out, "");
   const ChildResult upper = Ledger({"pool", "add", "p", "04:57:55:00:00:0A", "04:57:55:00:FF:FF"});
   EXPECT_EQ(upper.exitCode, 0) << upper.err;
-  EXPECT_THAT(upper.out, testing::HasSubstr("p  04:57:55:00:00:0a 至 04:57:55:00:ff:ff"));
+  EXPECT_THAT(upper.out, testing::HasSubstr(Said("p  04:57:55:00:00:0a 至 04:57:55:00:ff:ff",
+                                                 "p  04:57:55:00:00:0a to 04:57:55:00:ff:ff")));
 }
 
 // Without pools the ledger itself has nothing against these ranges; the
 // check must still refuse what the write would, in the write's words.
 TEST_F(LedgerInputCommandTest, CheckRefusesWhatTheWriteRefusesInItsWords) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const struct {
     std::vector<std::string> check;  // after "check"
     std::vector<std::string> write;  // the same request to the write
@@ -84,23 +84,29 @@ TEST_F(LedgerInputCommandTest, CheckRefusesWhatTheWriteRefusesInItsWords) {
   }
   const ChildResult group = Ledger({"check", "--start-mac", "01:00:5e:00:00:01"});
   EXPECT_EQ(group.err,
-            "01:00:5e:00:00:01：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！\n");
+            Said("01:00:5e:00:00:01：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！\n",
+                 "01:00:5e:00:00:01: the first byte must make a unicast, globally administered "
+                 "address\nInvalid start MAC address.\n"));
   // The write reads the start as it always has; the ledger's own command
   // takes exactly what the ledger shows.
   const ChildResult trailing = Ledger({"check", "--start-mac", "04:57:55:00:00:00x"});
   EXPECT_EQ(trailing.exitCode, 1);
   EXPECT_EQ(trailing.err,
-            "04:57:55:00:00:00x：须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）\n"
-            "起始MAC地址输入错误！\n");
+            Said("04:57:55:00:00:00x：须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）\n"
+                 "起始MAC地址输入错误！\n",
+                 "04:57:55:00:00:00x: give 6 hexadecimal bytes separated by colons (such as "
+                 "04:57:55:00:00:00)\nInvalid start MAC address.\n"));
   const ChildResult fine = Ledger({"check", "--start-mac", "04:57:55:00:00:00", "--count", "16"});
   EXPECT_EQ(fine.exitCode, 0) << fine.err;
-  EXPECT_EQ(fine.out, "账本可以记录：新批次，04:57:55:00:00:00 至 04:57:55:00:00:0f\n");
+  EXPECT_EQ(fine.out, Said("账本可以记录：新批次，04:57:55:00:00:00 至 04:57:55:00:00:0f\n",
+                           "The ledger can record: a new batch, 04:57:55:00:00:00 to "
+                           "04:57:55:00:00:0f\n"));
 }
 
 TEST_F(LedgerInputCommandTest, AnImpossibleDateIsOneLineBeforeTheLedgerIsAsked) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string refusal =
-      "日期格式错误！2024-13-45（应为 2024-05-01 或 2024-05-01T10:22:03Z）\n";
+      Said("日期格式错误！2024-13-45（应为 2024-05-01 或 2024-05-01T10:22:03Z）\n",
+           "Invalid date: 2024-13-45 (write 2024-05-01 or 2024-05-01T10:22:03Z)\n");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"list", "--since", "2024-13-45"},
         {"list", "--since", "2024-13-45", "--pool", "nosuch"},

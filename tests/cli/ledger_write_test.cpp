@@ -69,13 +69,13 @@ class LedgerWriteTest : public CliTest, public testing::WithParamInterface<Backe
 };
 
 TEST_P(LedgerWriteTest, RecordsTheBatchBeforeDeviceOneAndItsOutcomeAtTheEnd) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult result = Write({"--count=3", "--macs-per-device=2", "--station=line3-b"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 5u) << result.out;
-  EXPECT_EQ(lines[0], "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:05");
+  EXPECT_EQ(lines[0], Said("账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:05",
+                           "Ledger recorded: new batch 1, 04:57:55:00:00:00 to 04:57:55:00:00:05"));
   EXPECT_EQ(lines[1], Saving("04:57:55:00:00:00"));
   EXPECT_EQ(lines[4], kFinishedLine);
   EXPECT_EQ(ReadFileBytes(Out("fw_045755_000004.img")), DeviceImage(kStart + 4, 2));
@@ -99,7 +99,6 @@ TEST_P(LedgerWriteTest, RecordsTheBatchBeforeDeviceOneAndItsOutcomeAtTheEnd) {
 // Inside, across either edge and enclosing: one line naming the batch in
 // the way, exit 1, no device file, nothing new in the ledger.
 TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::int64_t id = RecordElsewhere(kStart + 0x10, 16);
   for (const auto& [start, count] :
        std::vector<std::pair<const char*, const char*>>{{"04:57:55:00:00:14", "2"},
@@ -112,9 +111,12 @@ TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_THAT(result.err,
-                MatchesRegex("MAC地址范围与账本中的批次重叠！批次 " + std::to_string(id) +
-                             "：04:57:55:00:00:10 至 04:57:55:00:00:1f，"
-                             "工位 line9，[0-9T:Z-]+\n"));
+                MatchesRegex(Said("MAC地址范围与账本中的批次重叠！批次 ",
+                                  "The MAC address range overlaps a batch in the ledger: Batch ") +
+                             std::to_string(id) +
+                             Said("：04:57:55:00:00:10 至 04:57:55:00:00:1f，工位 line9，",
+                                  ": 04:57:55:00:00:10 to 04:57:55:00:00:1f, station line9, ") +
+                             "[0-9T:Z-]+\n"));
     // The folder the request created goes again.
     EXPECT_FALSE(std::filesystem::exists(m_dir / "out"));
   }
@@ -124,19 +126,23 @@ TEST_P(LedgerWriteTest, AnOverlappingBatchIsRefusedWithNothingWritten) {
 }
 
 TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRerun) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(Write({"--count=2", "--quiet"}).exitCode, 0);
   const ChildResult again = Write({"--count=2"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(Lines(again.out).front(),
-            "账本已记录：批次 1 的又一次写入，04:57:55:00:00:00 至 04:57:55:00:00:01");
+            Said("账本已记录：批次 1 的又一次写入，04:57:55:00:00:00 至 04:57:55:00:00:01",
+                 "Ledger recorded: another write of batch 1, 04:57:55:00:00:00 to "
+                 "04:57:55:00:00:01"));
 
   // Another folder would be a second lot with the same addresses, even quiet.
   const ChildResult elsewhere = Write({"--count=2", "--out=again", "--quiet"});
   EXPECT_EQ(elsewhere.exitCode, 1);
-  EXPECT_THAT(elsewhere.err, MatchesRegex("MAC地址范围与账本中的批次重叠！批次 1：.*"
-                                          "本次的输出目录与该批次的不同，确要重写该批次请加 "
-                                          "--rerun 1\n"));
+  EXPECT_THAT(elsewhere.err,
+              MatchesRegex(Said("MAC地址范围与账本中的批次重叠！批次 1：.*"
+                                "本次的输出目录与该批次的不同，确要重写该批次请加 --rerun 1\n",
+                                "The MAC address range overlaps a batch in the ledger: Batch 1: "
+                                ".*this run's output folder is not that batch's\. To write that "
+                                "batch again, add --rerun 1\n")));
   EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
 
   const ChildResult meant = Write({"--count=2", "--out=again", "--rerun=1"});
@@ -163,7 +169,6 @@ TEST_P(LedgerWriteTest, RerunTakesOnlyABatchNumberAndALedger) {
 // The lowest free range of the pool, printed before device 1 even when
 // quiet, and written.
 TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("line3", kStart, 0x100);
   RecordElsewhere(kStart, 4);
   RecordElsewhere(kStart + 6, 10);
@@ -171,7 +176,9 @@ TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
       Write({"--start-mac=next", "--pool=line3", "--count=3", "--macs-per-device=2", "--quiet"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out,
-            "账本已记录：新批次 3，04:57:55:00:00:10 至 04:57:55:00:00:15（地址池 line3）\n" +
+            Said("账本已记录：新批次 3，04:57:55:00:00:10 至 04:57:55:00:00:15（地址池 line3）\n",
+                 "Ledger recorded: new batch 3, 04:57:55:00:00:10 to 04:57:55:00:00:15 (pool "
+                 "line3)\n") +
                 kFinishedOutput);
   EXPECT_EQ(m_dir.List("out"),
             (std::vector<std::string>{"fw_045755_000010.img", "fw_045755_000012.img",
@@ -180,46 +187,55 @@ TEST_P(LedgerWriteTest, NextTakesThePoolsLowestFreeRange) {
   // The two free addresses left below are taken by a batch that fits.
   const ChildResult small = Write({"--start-mac=next", "--pool=line3", "--count=2"});
   EXPECT_EQ(Lines(small.out).front(),
-            "账本已记录：新批次 4，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）");
+            Said("账本已记录：新批次 4，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）",
+                 "Ledger recorded: new batch 4, 04:57:55:00:00:04 to 04:57:55:00:00:05 (pool "
+                 "line3)"));
 }
 
 // Where pools exist a batch must lie inside one; the increment would
 // otherwise carry out of the last three octets into the vendor's.
 TEST_P(LedgerWriteTest, ABatchOutsideEveryPoolIsRefused) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("vendor", kStart, 0x1000000);
   const ChildResult carry = Write({"--start-mac=04:57:55:ff:ff:fe", "--count=3"});
   EXPECT_EQ(carry.exitCode, 1);
-  EXPECT_EQ(carry.err, "MAC地址范围不在任何地址池内！04:57:55:ff:ff:fe 至 04:57:56:00:00:00\n");
+  EXPECT_EQ(carry.err, Said("MAC地址范围不在任何地址池内！04:57:55:ff:ff:fe 至 04:57:56:00:00:00\n",
+                            "The MAC address range is in no address pool: 04:57:55:ff:ff:fe to "
+                            "04:57:56:00:00:00\n"));
   AddPool("small", kStart + 0x1000000, 4);
   const ChildResult tooBig = Write({"--start-mac=next", "--pool=small", "--count=5"});
   EXPECT_EQ(tooBig.exitCode, 1);
-  EXPECT_EQ(tooBig.err, "地址池中没有足够的连续空闲地址！地址池 small，需要 5 个\n");
+  EXPECT_EQ(tooBig.err, Said("地址池中没有足够的连续空闲地址！地址池 small，需要 5 个\n",
+                             "The address pool does not have enough consecutive free addresses: "
+                             "pool small, 5 needed\n"));
   EXPECT_TRUE(m_dir.List("out").empty());
   EXPECT_TRUE(Batches().empty());
 }
 
 TEST_P(LedgerWriteTest, ADryRunSaysWhatTheLedgerWouldDoAndChangesNothing) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   AddPool("line3", kStart, 0x100);
   const std::int64_t id = RecordElsewhere(kStart, 4);
   const ChildResult next = Write({"--start-mac=next", "--pool=line3", "--count=2", "--dry-run"});
   EXPECT_EQ(next.exitCode, 0) << next.err;
   EXPECT_EQ(next.err,
-            "账本可以记录：新批次，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）\n");
+            Said("账本可以记录：新批次，04:57:55:00:00:04 至 04:57:55:00:00:05（地址池 line3）\n",
+                 "The ledger can record: a new batch, 04:57:55:00:00:04 to 04:57:55:00:00:05 "
+                 "(pool line3)\n"));
   EXPECT_EQ(next.out,
             "file,mac1\nfw_045755_000004.img,04:57:55:00:00:04\n"
             "fw_045755_000005.img,04:57:55:00:00:05\n");
   const ChildResult overlap = Write({"--count=5", "--dry-run"});
   EXPECT_EQ(overlap.exitCode, 1);
   EXPECT_EQ(overlap.out, "");
-  EXPECT_THAT(overlap.err, HasSubstr("批次 " + std::to_string(id) + "："));
+  EXPECT_THAT(overlap.err,
+              HasSubstr(Said("批次 ", "Batch ") + std::to_string(id) + Said("：", ": ")));
   const ChildResult plain = Write({"--count=4", "--dry-run"});
   EXPECT_EQ(plain.exitCode, 1);
-  EXPECT_THAT(plain.err, HasSubstr("本次的映像与该批次的不同"));
+  EXPECT_THAT(plain.err,
+              HasSubstr(Said("本次的映像与该批次的不同", "this run's image is not that batch's")));
   const ChildResult rerun = Write({"--count=4", "--dry-run", "--rerun=" + std::to_string(id)});
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
-  EXPECT_THAT(rerun.err, HasSubstr("批次 " + std::to_string(id) + " 的又一次写入"));
+  EXPECT_THAT(rerun.err, HasSubstr(Said("批次 " + std::to_string(id) + " 的又一次写入",
+                                        "another write of batch " + std::to_string(id))));
 
   const std::vector<BatchDetails> batches = Batches();
   ASSERT_EQ(batches.size(), 1u);
@@ -260,14 +276,14 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
 // A supervisor voids the batch while its images are written: they stay,
 // but the writer says so and fails, so that no one labels and ships them.
 TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ChildOptions options;
   options.workingDirectory = m_root;
   ChildProcess tool(CliCommand(WithLedger({"--count=40", "--durable", "--station=line3-b"})),
                     options);
   ASSERT_TRUE(tool.started());
   ASSERT_EQ(tool.ReadLine(kChildTimeout),
-            "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:27");
+            Said("账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:27",
+                 "Ledger recorded: new batch 1, 04:57:55:00:00:00 to 04:57:55:00:00:27"));
   ASSERT_EQ(tool.ReadLine(kChildTimeout), Saving("04:57:55:00:00:00"));
   ASSERT_TRUE(tool.Pause()) << "the run ended before it could be paused";
   auto voided = m_ledger->Void(1, "wrong image");
@@ -277,9 +293,13 @@ TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
 
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_THAT(result.err,
-              MatchesRegex("警告：本批次在写入期间已被作废，本次写出的文件不可使用！批次 1："
-                           "04:57:55:00:00:00 至 04:57:55:00:00:27，工位 line3-b，[0-9TZ:-]+；"
-                           "作废原因：wrong image\n"));
+              MatchesRegex(Said("警告：本批次在写入期间已被作废，本次写出的文件不可使用！批次 1："
+                                "04:57:55:00:00:00 至 04:57:55:00:00:27，工位 line3-b，[0-9TZ:-]+；"
+                                "作废原因：wrong image\n",
+                                "Warning: this batch was voided while it was being written; the "
+                                "files written by this run must not be used! Batch 1: "
+                                "04:57:55:00:00:00 to 04:57:55:00:00:27, station line3-b, "
+                                "[0-9TZ:-]+; reason: wrong image\n")));
   EXPECT_EQ(Lines(result.out).back(), kFinishedLine);
   EXPECT_EQ(m_dir.List("out").size(), 40u);
   const std::vector<BatchDetails> batches = Batches();
@@ -299,7 +319,6 @@ TEST_P(LedgerWriteTest, ABatchVoidedWhileItIsWrittenIsAWarningAndAFailure) {
 // the ledger's listings show it; a lot with a control character is refused
 // before anything is written, as a station's name is.
 TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult dry = Write({"--count=2", "--lot=L-0412", "--dry-run"});
   EXPECT_EQ(dry.exitCode, 0) << dry.err;
   const ChildResult written = Write({"--count=2", "--lot=L-0412", "--quiet"});
@@ -308,9 +327,9 @@ TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
   ASSERT_EQ(batches.size(), 1u);
   EXPECT_EQ(batches[0].batch.lot, "L-0412");
   const std::string id = std::to_string(batches[0].batch.id);
-  EXPECT_THAT(Run({"ledger", "list", "--ledger", Location()}).out, HasSubstr("  批号 L-0412  "));
-  EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out,
-              HasSubstr("  批号 L-0412  "));
+  const std::string lot = Said("  批号 L-0412  ", "  lot L-0412  ");
+  EXPECT_THAT(Run({"ledger", "list", "--ledger", Location()}).out, HasSubstr(lot));
+  EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out, HasSubstr(lot));
   const std::vector<std::string> csv = Lines(Run({"ledger", "export", "--ledger", Location()}).out);
   ASSERT_EQ(csv.size(), 2u);
   EXPECT_THAT(csv[0], testing::EndsWith(",lot"));
@@ -320,19 +339,20 @@ TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
     const ChildResult refused = Write(
         {"--start-mac=04:57:55:00:10:00", "--count=2", "--out=bad", std::string("--lot=") + lot});
     EXPECT_EQ(refused.exitCode, 1) << lot;
-    EXPECT_THAT(refused.err, HasSubstr("批号不能含有控制字符")) << lot;
+    EXPECT_THAT(refused.err,
+                HasSubstr(Said("批号不能含有控制字符", "the lot must not hold control characters")))
+        << lot;
     EXPECT_EQ(refused.err.find('\x1b'), std::string::npos);
   }
   EXPECT_FALSE(std::filesystem::exists(m_dir / "bad"));
   EXPECT_EQ(Batches().size(), 1u);
   const ChildResult noLedger = Run({"--image=image.img", "--lot=L-0412", "--out=none"});
   EXPECT_EQ(noLedger.exitCode, 2);
-  EXPECT_THAT(noLedger.err, HasSubstr("--lot 须与账本同用"));
+  EXPECT_THAT(noLedger.err, HasSubstr(Said("--lot 须与账本同用", "--lot needs a ledger")));
 }
 
 // QUILLMARK_LEDGER stands for --ledger; --no-ledger overrides it.
 TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ::setenv("QUILLMARK_LEDGER", Location().c_str(), 1);
   const ChildResult viaEnvironment = Run({"--image=image.img", "--count=2"});
   const ChildResult turnedOff =
@@ -341,7 +361,8 @@ TEST_P(LedgerWriteTest, TheEnvironmentNamesTheLedgerUnlessTurnedOff) {
   ::unsetenv("QUILLMARK_LEDGER");
   EXPECT_EQ(viaEnvironment.exitCode, 0) << viaEnvironment.err;
   EXPECT_EQ(Lines(viaEnvironment.out).front(),
-            "账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:01");
+            Said("账本已记录：新批次 1，04:57:55:00:00:00 至 04:57:55:00:00:01",
+                 "Ledger recorded: new batch 1, 04:57:55:00:00:00 to 04:57:55:00:00:01"));
   EXPECT_EQ(turnedOff.exitCode, 0) << turnedOff.err;
   EXPECT_EQ(turnedOff.out, kFinishedOutput);
   EXPECT_EQ(both.exitCode, 2);
@@ -358,11 +379,10 @@ using LedgerWriteRefusalTest = CliTest;
 // A ledger that cannot be used stops the run before anything is written,
 // and a password in its connection string is never shown.
 TEST_F(LedgerWriteRefusalTest, AnUnusableLedgerRefusesTheRun) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string missing = m_root + "/none.sqlite3";
   const ChildResult absent = Run({"--image=image.img", "--ledger", missing});
   EXPECT_EQ(absent.exitCode, 1);
-  EXPECT_THAT(absent.err, HasSubstr("账本不存在！" + missing));
+  EXPECT_THAT(absent.err, HasSubstr(Said("账本不存在！", "There is no ledger: ") + missing));
   const ChildResult unreachable =
       Run({"--image=image.img", "--ledger", "host=" + m_root + " dbname=none password=s3cret"});
   EXPECT_EQ(unreachable.exitCode, 1);
@@ -373,15 +393,18 @@ TEST_F(LedgerWriteRefusalTest, AnUnusableLedgerRefusesTheRun) {
 }
 
 TEST_F(LedgerWriteRefusalTest, LedgerOptionsWithoutALedgerAreUsageErrors) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ::unsetenv("QUILLMARK_LEDGER");
   const std::string ledger = m_root + "/ledger.sqlite3";
+  const std::string needsLedger = Said("--pool、--station 和 --start-mac=next 须与账本同用",
+                                       "--pool, --station and --start-mac=next need a ledger");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--pool=line3"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
-      {{"--station=a"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
-      {{"--start-mac=next"}, "--pool、--station 和 --start-mac=next 须与账本同用"},
-      {{"--start-mac=next", "--ledger", ledger}, "--start-mac=next 须与 --pool 同用"},
-      {{"--no-ledger", "--ledger", ledger}, "--no-ledger 不能与 --ledger 同用"},
+      {{"--pool=line3"}, needsLedger},
+      {{"--station=a"}, needsLedger},
+      {{"--start-mac=next"}, needsLedger},
+      {{"--start-mac=next", "--ledger", ledger},
+       Said("--start-mac=next 须与 --pool 同用", "--start-mac=next needs --pool")},
+      {{"--no-ledger", "--ledger", ledger},
+       Said("--no-ledger 不能与 --ledger 同用", "--no-ledger cannot be given with --ledger")},
   };
   for (const auto& [args, error] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));

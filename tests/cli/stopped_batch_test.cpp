@@ -46,17 +46,27 @@ class StoppedBatchTest : public CliTest {
   std::unique_ptr<ledger::Ledger> m_ledger;
 };
 
-const std::string kOverlap =
+const std::string kOverlap = Said(
     "MAC地址范围与账本中的批次重叠！批次 1：04:57:55:00:00:00 至 04:57:55:00:00:05，"
-    "工位 line3，[0-9T:Z-]+";
+    "工位 line3，[0-9T:Z-]+",
+    "The MAC address range overlaps a batch in the ledger: Batch 1: 04:57:55:00:00:00 to "
+    "04:57:55:00:00:05, station line3, [0-9T:Z-]+");
+
+// The line before the refusal, up to the arguments that finish the batch.
+std::string FinishHint(int batch, int written) {
+  const std::string id = std::to_string(batch);
+  const std::string done = std::to_string(written);
+  return Said("批次 " + id + " 上次写入已停止（已写入" + done +
+                  "个设备文件，共6个）；完成本批（同一批次以同一映像再次写入同一目录）：",
+              "The last write of batch " + id + " was stopped (" + done +
+                  " of 6 device files written); to finish the batch (the same batch again with "
+                  "the same image into the same folder): ");
+}
 
 TEST_F(StoppedBatchTest, TheRemainingDevicesAreRefusedWithHowToFinishTheBatch) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   RecordStopped(Digest(), "line3");
-  const std::string hint =
-      "批次 1 上次写入已停止（已写入2个设备文件，共6个）；完成本批（同一批次以同一映像再次"
-      "写入同一目录）：--out=" +
-      m_root + "/out --start-mac=04:57:55:00:00:00 --count=6 --macs-per-device=1";
+  const std::string hint = FinishHint(1, 2) + "--out=" + m_root +
+                           "/out --start-mac=04:57:55:00:00:00 --count=6 --macs-per-device=1";
   for (const char* dryRun : {"--quiet", "--dry-run"}) {
     SCOPED_TRACE(dryRun);
     const ChildResult rest =
@@ -82,7 +92,6 @@ TEST_F(StoppedBatchTest, TheRemainingDevicesAreRefusedWithHowToFinishTheBatch) {
 // Only the batch's own image finishes it; another station's batch is
 // finished under its name.
 TEST_F(StoppedBatchTest, TheLineIsGivenOnlyForTheSameImageAndNamesAnotherStation) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   RecordStopped(std::string(64, 'b'), "line3");
   ChildResult rest = Write({"--start-mac=04:57:55:00:00:02", "--count=4"});
   EXPECT_EQ(rest.exitCode, 1);
@@ -96,12 +105,9 @@ TEST_F(StoppedBatchTest, TheLineIsGivenOnlyForTheSameImageAndNamesAnotherStation
   EXPECT_EQ(rest.exitCode, 1);
   const std::vector<std::string> err = Lines(rest.err);
   ASSERT_EQ(err.size(), 2u) << rest.err;
-  EXPECT_EQ(err[0],
-            "批次 2 上次写入已停止（已写入1个设备文件，共6个）；完成本批（同一批次以同一映像再次"
-            "写入同一目录）：--out=" +
-                m_root +
-                "/nine --start-mac=04:57:55:00:00:10 --count=6 --macs-per-device=1 "
-                "--station=line9");
+  EXPECT_EQ(err[0], FinishHint(2, 1) + "--out=" + m_root +
+                        "/nine --start-mac=04:57:55:00:00:10 --count=6 --macs-per-device=1 "
+                        "--station=line9");
 }
 
 }  // namespace

@@ -67,42 +67,50 @@ constexpr std::uint32_t kRecords = k4MiB - 0x10000;
 // Every fault through the fields and through the manifest; the whole
 // output is checked line by line.
 TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
-  QUILLMARK_SKIP_IN_ENGLISH();
-  const std::string clean = "校验结束：已校验6台，完好6台，失败0台";
-  const std::string oneFailed = "校验结束：已校验6台，完好5台，失败1台";
+  const std::string clean = Said("校验结束：已校验6台，完好6台，失败0台",
+                                 "Check finished: 6 devices checked, 6 exact, 0 failed");
+  const std::string oneFailed = Said("校验结束：已校验6台，完好5台，失败1台",
+                                     "Check finished: 6 devices checked, 5 exact, 1 failed");
   const FaultCase cases[] = {
       {"clean", [] {}, {}, {}, clean, 0},
       {"byte flipped in the image part",
        [this] { FlipByte(kNames[2], 0x20001, 0x40); },
-       {"", "", "文件内容不符: out/fw_045755_000102.img 偏移0x20001"},
+       {"", "",
+        Said("文件内容不符: out/fw_045755_000102.img 偏移0x20001",
+             "File content differs: out/fw_045755_000102.img at offset 0x20001")},
        {},
        oneFailed,
        3},
       {"byte flipped in the record area",
        [this] { FlipByte(kNames[1], kRecords + 2, 0x01); },
-       {"",
-        "MAC记录错误: out/fw_045755_000100.img 找到 04:57:54:00:01:00 04:57:55:00:01:01，应为 "
-        "04:57:55:00:01:00 04:57:55:00:01:01"},
+       {"", Said("MAC记录错误: out/fw_045755_000100.img 找到 04:57:54:00:01:00 "
+                 "04:57:55:00:01:01，应为 04:57:55:00:01:00 04:57:55:00:01:01",
+                 "Wrong MAC records: out/fw_045755_000100.img holds 04:57:54:00:01:00 "
+                 "04:57:55:00:01:01, expected 04:57:55:00:01:00 04:57:55:00:01:01")},
        {},
        oneFailed,
        3},
       {"a device holding its neighbour's addresses",
        [this] { WriteFileBytes(Out(kNames[3]), ReadFileBytes(Out(kNames[4]))); },
        {"", "", "",
-        "MAC记录错误: out/fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，"
-        "应为 04:57:55:00:01:04 04:57:55:00:01:05"},
+        Said("MAC记录错误: out/fw_045755_000104.img 找到 04:57:55:00:01:06 04:57:55:00:01:07，"
+             "应为 04:57:55:00:01:04 04:57:55:00:01:05",
+             "Wrong MAC records: out/fw_045755_000104.img holds 04:57:55:00:01:06 "
+             "04:57:55:00:01:07, expected 04:57:55:00:01:04 04:57:55:00:01:05")},
        {},
        oneFailed,
        3},
       {"truncated",
        [this] { ASSERT_EQ(::truncate(Out(kNames[5]).c_str(), 4096), 0); },
-       {"", "", "", "", "", "文件大小错误: out/fw_045755_000108.img 4096"},
+       {"", "", "", "", "",
+        Said("文件大小错误: out/fw_045755_000108.img 4096",
+             "Wrong file size: out/fw_045755_000108.img 4096 bytes")},
        {},
        oneFailed,
        3},
       {"missing",
        [this] { ASSERT_EQ(::unlink(Out(kNames[0]).c_str()), 0); },
-       {"文件缺失: out/fw_045755_0000fe.img"},
+       {Said("文件缺失: out/fw_045755_0000fe.img", "File missing: out/fw_045755_0000fe.img")},
        {},
        oneFailed,
        3},
@@ -114,30 +122,41 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
          Replace(kNames[4],
                  [](const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0777), 0); });
        },
-       {"", "不是普通文件: out/fw_045755_000100.img", "", "",
-        "不是普通文件: out/fw_045755_000106.img"},
+       {"",
+        Said("不是普通文件: out/fw_045755_000100.img",
+             "Not a regular file: out/fw_045755_000100.img"),
+        "", "",
+        Said("不是普通文件: out/fw_045755_000106.img",
+             "Not a regular file: out/fw_045755_000106.img")},
        {},
-       "校验结束：已校验6台，完好4台，失败2台",
+       Said("校验结束：已校验6台，完好4台，失败2台",
+            "Check finished: 6 devices checked, 4 exact, 2 failed"),
        3},
       {"a leftover temporary file",
        [this] {
          WriteFileBytes(Out(".fw_045755_00010a.img.part"), {1, 2, 3});
        },
        {},
-       {"残留临时文件: out/.fw_045755_00010a.img.part"},
+       {Said("残留临时文件: out/.fw_045755_00010a.img.part",
+             "Leftover temporary file: out/.fw_045755_00010a.img.part")},
        clean,
        0},
       {"a device file outside the batch",
        [this] { WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2)); },
        {},
-       {"批次外文件: out/fw_045755_00010a.img"},
-       "校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
+       {Said("批次外文件: out/fw_045755_00010a.img",
+             "File not in the batch: out/fw_045755_00010a.img")},
+       Said("校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
+            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 files not in the batch"),
        3},
       {"a file holding one of the batch's addresses",
        [this] { WriteFileBytes(Out("fw_045755_00ff00.img"), DeviceImage(0x045755000105, 2)); },
        {},
-       {"MAC地址重复: out/fw_045755_00ff00.img 04:57:55:00:01:05"},
-       "校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件1个",
+       {Said("MAC地址重复: out/fw_045755_00ff00.img 04:57:55:00:01:05",
+             "Duplicate MAC address: out/fw_045755_00ff00.img holds 04:57:55:00:01:05")},
+       Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件1个",
+            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 files with a duplicate MAC "
+            "address"),
        3},
   };
   for (const FaultCase& c : cases) {
@@ -150,7 +169,7 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
           manifest ? std::vector<std::string>{"--image=image.img", "--manifest=lot.csv"} : kFields);
       std::vector<std::string> expected;
       for (std::size_t device = 0; device < 6; ++device) {
-        expected.push_back(std::string("校验MAC固件: ") + kAddresses[device]);
+        expected.push_back(Said("校验MAC固件: ", "Checking device image: ") + kAddresses[device]);
         if (device < c.deviceLines.size() && !c.deviceLines[device].empty())
           expected.push_back(c.deviceLines[device]);
       }
@@ -164,24 +183,27 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
 }
 
 TEST_F(VerifyTest, QuietPrintsOnlyWhatFailsAndTheSummary) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteFileBytes(Out(".fw_045755_00010a.img.part"), {1});
   ASSERT_EQ(::truncate(Out(kNames[2]).c_str(), k4MiB + 1), 0);
   const ChildResult result = Verify(With(kFields, {"--quiet"}));
   EXPECT_EQ(result.exitCode, 3);
-  EXPECT_EQ(Lines(result.out),
-            (std::vector<std::string>{"文件大小错误: out/fw_045755_000102.img 4194305",
-                                      "校验结束：已校验6台，完好5台，失败1台"}));
+  EXPECT_EQ(Lines(result.out), (std::vector<std::string>{
+                                   Said("文件大小错误: out/fw_045755_000102.img 4194305",
+                                        "Wrong file size: out/fw_045755_000102.img 4194305 bytes"),
+                                   Said("校验结束：已校验6台，完好5台，失败1台",
+                                        "Check finished: 6 devices checked, 5 exact, 1 failed")}));
 }
 
 TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteFileBytes(Out("fw_045755_00010a.img"), DeviceImage(0x04575500010a, 2));
   WriteFileBytes(Out("fw_045755_009999.img"), {1});
   WriteFileBytes(Out(".fw_045755_00010c.img.part"), {1});
-  const std::vector<std::string> listed = {"批次外文件: out/fw_045755_00010a.img",
-                                           "批次外文件: out/fw_045755_009999.img"};
-  const std::string summary = "校验结束：已校验6台，完好6台，失败0台，批次外文件2个";
+  const std::string notInBatch = Said("批次外文件: ", "File not in the batch: ");
+  const std::vector<std::string> listed = {notInBatch + "out/fw_045755_00010a.img",
+                                           notInBatch + "out/fw_045755_009999.img"};
+  const std::string summary =
+      Said("校验结束：已校验6台，完好6台，失败0台，批次外文件2个",
+           "Check finished: 6 devices checked, 6 exact, 0 failed, 2 files not in the batch");
   for (const bool allowed : {false, true}) {
     SCOPED_TRACE(allowed ? "allowed" : "not allowed");
     std::vector<std::string> args = With(kFields, {"--quiet", "--report=report.csv"});
@@ -201,22 +223,26 @@ TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
 }
 
 TEST_F(VerifyTest, AnotherImageIsNamedOnceWhenMostDevicesDifferAtOneOffset) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   for (std::size_t device = 0; device < 4; ++device)
     FlipByte(kNames[device], 0x100000, 0xff);
   const ChildResult result = Verify(With(kFields, {"--quiet"}));
   EXPECT_EQ(result.exitCode, 3);
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 6u) << result.out;
-  EXPECT_EQ(lines[4], "大多数设备在同一偏移0x100000处不符：给出的镜像可能不是写入时用的镜像");
-  EXPECT_EQ(lines[5], "校验结束：已校验6台，完好2台，失败4台");
+  const std::string wrongImage =
+      Said("大多数设备在同一偏移0x100000处不符：给出的镜像可能不是写入时用的镜像",
+           "Most devices differ at the same offset 0x100000: the image given may not be the one "
+           "written");
+  EXPECT_EQ(lines[4], wrongImage);
+  EXPECT_EQ(lines[5], Said("校验结束：已校验6台，完好2台，失败4台",
+                           "Check finished: 6 devices checked, 2 exact, 4 failed"));
 
   // Two of six at one offset: damage, not another image.
   ASSERT_EQ(Run(With(kFields, {"--quiet"})).exitCode, 0);
   FlipByte(kNames[0], 0x100000, 0xff);
   FlipByte(kNames[1], 0x100000, 0xff);
   const ChildResult few = Verify(With(kFields, {"--quiet"}));
-  EXPECT_EQ(few.out.find("大多数设备"), std::string::npos) << few.out;
+  EXPECT_EQ(few.out.find(Said("大多数设备", "Most devices")), std::string::npos) << few.out;
 }
 
 TEST_F(VerifyTest, ReportListsEveryDeviceAndEveryOtherFile) {
@@ -241,36 +267,53 @@ TEST_F(VerifyTest, ReportListsEveryDeviceAndEveryOtherFile) {
 }
 
 TEST_F(VerifyTest, AReportThatCannotBeWrittenRefusesTheRequest) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult result = Verify(With(kFields, {"--report=missing/report.csv"}));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err,
-            "missing/report.csv：所在目录不存在\n报告文件无法写入！missing/report.csv\n");
+  EXPECT_EQ(result.err, Said("missing/report.csv：所在目录不存在\n"
+                             "报告文件无法写入！missing/report.csv\n",
+                             "missing/report.csv: its folder does not exist\n"
+                             "Cannot write the report: missing/report.csv\n"));
   EXPECT_EQ(result.out, "");
 }
 
 TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
-  QUILLMARK_SKIP_IN_ENGLISH();
-  const struct {
+  struct Case {
     std::vector<std::string> args;
     std::string error;
-  } cases[] = {
+  };
+  const std::string manifestSize = std::to_string(ReadFileBytes(m_dir / "lot.csv").size());
+  const std::string noImage =
+      Said("none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！",
+           "none.img: cannot be opened (it does not exist, is not a file or may not be read)\n"
+           "Cannot read the image.");
+  const Case cases[] = {
       {{"--image=image.img", "--start-mac=05:00:00:00:00:00"},
-       "05:00:00:00:00:00：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！"},
-      {{"--image=image.img", "--count=0"}, "0：须为1到65535\n生成数量输入错误！"},
-      {{"--image=image.img", "--macs-per-device=5"}, "5：须为1到4\n每设备分配MAC数量错误！"},
+       Said("05:00:00:00:00:00：第一个字节须为单播、全球管理地址\n起始MAC地址输入错误！",
+            "05:00:00:00:00:00: the first byte must make a unicast, globally administered "
+            "address\nInvalid start MAC address.")},
+      {{"--image=image.img", "--count=0"},
+       Said("0：须为1到65535\n生成数量输入错误！",
+            "0: give a number from 1 to 65535\nInvalid device count.")},
+      {{"--image=image.img", "--macs-per-device=5"},
+       Said("5：须为1到4\n每设备分配MAC数量错误！",
+            "5: give a number from 1 to 4\nInvalid number of MAC addresses per device.")},
       {{"--image=lot.csv"},
-       std::to_string(ReadFileBytes(m_dir / "lot.csv").size()) +
-           "字节：须为4194304、8388608或16777216\n文件大小错误！" +
-           std::to_string(ReadFileBytes(m_dir / "lot.csv").size())},
-      {{"--image=none.img"}, "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
+       manifestSize +
+           Said("字节：须为4194304、8388608或16777216\n文件大小错误！" + manifestSize,
+                " bytes: an image must have 4194304, 8388608 or 16777216\nWrong image size: " +
+                    manifestSize + " bytes.")},
+      {{"--image=none.img"}, noImage},
       {{"--image=image.img", "--out=elsewhere"},
-       "elsewhere：不存在（校验不创建目录）\n输出目录错误！"},
+       Said("elsewhere：不存在（校验不创建目录）\n输出目录错误！",
+            "elsewhere: does not exist (a check creates no folder)\n"
+            "The output folder cannot be used.")},
       {{"--image=image.img", "--out=elsewhere", "--manifest=lot.csv"},
-       "elsewhere：不存在或不是目录（校验不创建目录）\n输出目录错误！"},
-      {{"--image=none.img", "--manifest=lot.csv"},
-       "none.img：无法打开（不存在、不是文件或无权读取）\n读取文件错误！"},
-      {{"--image=image.img", "--manifest=none.csv"}, "读取清单文件错误！none.csv"},
+       Said("elsewhere：不存在或不是目录（校验不创建目录）\n输出目录错误！",
+            "elsewhere: does not exist or is not a folder (a check creates no folder)\n"
+            "The output folder cannot be used.")},
+      {{"--image=none.img", "--manifest=lot.csv"}, noImage},
+      {{"--image=image.img", "--manifest=none.csv"},
+       Said("读取清单文件错误！none.csv", "Cannot read the manifest: none.csv")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -283,27 +326,42 @@ TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
 }
 
 TEST_F(VerifyTest, AManifestThatIsNotOneIsRefusedNamingTheLine) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string header = "file,mac1,mac2\n";
   const std::string row2 = std::string(kNames[0]) + ",04:57:55:00:00:fe,04:57:55:00:00:ff\n";
   const struct {
     std::string text;
     std::string error;
   } cases[] = {
-      {"file,mac1\n" + row2, "清单文件第2行错误！应有2个字段，实有3个"},
+      {"file,mac1\n" + row2,
+       Said("清单文件第2行错误！应有2个字段，实有3个",
+            "Error on line 2 of the manifest: the line needs 2 fields and has 3")},
       {"name,mac1,mac2\n" + row2,
-       "清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：name,mac1,mac2"},
+       Said("清单文件第1行错误！表头应为file,mac1,…,macN（N为1到4）：name,mac1,mac2",
+            "Error on line 1 of the manifest: the header must be file,mac1,...,macN (N from 1 to "
+            "4): name,mac1,mac2")},
       {header + row2 + "fw_045755_000100.img,04:57:55:00:01:00\n",
-       "清单文件第3行错误！应有3个字段，实有2个"},
+       Said("清单文件第3行错误！应有3个字段，实有2个",
+            "Error on line 3 of the manifest: the line needs 3 fields and has 2")},
       {header + "fw_045755_0000fe.img,04:57:55:00:00:fe,04:57:55:00:00:fg\n",
-       "清单文件第2行错误！MAC地址格式错误：04:57:55:00:00:fg"},
+       Said("清单文件第2行错误！MAC地址格式错误：04:57:55:00:00:fg",
+            "Error on line 2 of the manifest: malformed MAC address: 04:57:55:00:00:fg")},
       {header + "fw_045755_0000ff.img,04:57:55:00:00:fe,04:57:55:00:00:ff\n",
-       "清单文件第2行错误！文件名与首个MAC地址不符：fw_045755_0000ff.img应为fw_045755_0000fe.img"},
-      {header + row2 + row2, "清单文件第3行错误！MAC地址04:57:55:00:00:fe与第2行重复"},
+       Said("清单文件第2行错误！文件名与首个MAC地址不符："
+            "fw_045755_0000ff.img应为fw_045755_0000fe.img",
+            "Error on line 2 of the manifest: file name does not match the first MAC address: "
+            "fw_045755_0000ff.img where fw_045755_0000fe.img belongs")},
+      {header + row2 + row2,
+       Said("清单文件第3行错误！MAC地址04:57:55:00:00:fe与第2行重复",
+            "Error on line 3 of the manifest: MAC address 04:57:55:00:00:fe is also on line 2")},
       {header + "fw_045755_0000fe.img,04:57:55:00:00:fe,04:57:55:00:01:00\n",
-       "清单文件第2行错误！MAC地址不连续：04:57:55:00:01:00应为04:57:55:00:00:ff"},
-      {header + row2.substr(0, row2.size() - 1), "清单文件第2行错误！行尾没有换行符，文件不完整"},
-      {header, "清单文件中没有设备！bad.csv"},
+       Said("清单文件第2行错误！MAC地址不连续：04:57:55:00:01:00应为04:57:55:00:00:ff",
+            "Error on line 2 of the manifest: MAC addresses not consecutive: 04:57:55:00:01:00 "
+            "where 04:57:55:00:00:ff belongs")},
+      {header + row2.substr(0, row2.size() - 1),
+       Said("清单文件第2行错误！行尾没有换行符，文件不完整",
+            "Error on line 2 of the manifest: the line has no line break at its end; the file is "
+            "incomplete")},
+      {header, Said("清单文件中没有设备！bad.csv", "The manifest lists no devices: bad.csv")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -316,32 +374,33 @@ TEST_F(VerifyTest, AManifestThatIsNotOneIsRefusedNamingTheLine) {
 }
 
 TEST_F(VerifyTest, UsageErrors) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const struct {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {{}, "缺少必需的选项 --image；用 quillmark-cli verify --help 查看用法"},
+      {{}, Said("缺少必需的选项 --image", "the required option --image is missing")},
       {{"--image=image.img", "--manifest=lot.csv", "--count=6"},
-       "--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用；用 quillmark-cli "
-       "verify --help 查看用法"},
+       Said("--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用",
+            "--manifest cannot be given with --start-mac, --count or --macs-per-device")},
       {{"--image=image.img", "--durable"},
-       "无法识别的参数：--durable；用 quillmark-cli verify --help 查看用法"},
+       Said("无法识别的参数：--durable", "unknown arguments: --durable")},
       {{"--image=image.img", "--quite"},
-       "无法识别的参数：--quite；用 quillmark-cli verify --help 查看用法"},
+       Said("无法识别的参数：--quite", "unknown arguments: --quite")},
   };
+  const std::string pointer = Said("；用 quillmark-cli verify --help 查看用法",
+                                   "; see quillmark-cli verify --help for the usage");
   for (const auto& c : cases) {
     const ChildResult result = Verify(c.args);
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "quillmark-cli: " + c.error + "\n");
+    EXPECT_EQ(result.err, "quillmark-cli: " + c.error + pointer + "\n");
   }
   const ChildResult help = Verify({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_EQ(help.out.rfind("用法: quillmark-cli verify --image PATH", 0), 0u) << help.out;
+  EXPECT_EQ(help.out.rfind(Said("用法: ", "Usage: ") + "quillmark-cli verify --image PATH", 0), 0u)
+      << help.out;
 }
 
 TEST_F(VerifyTest, OnATerminalTheProgressSharesOneLine) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   FlipByte(kNames[3], 5, 1);
   ChildOptions options;
   options.terminal = true;
@@ -356,9 +415,14 @@ TEST_F(VerifyTest, OnATerminalTheProgressSharesOneLine) {
     visible.push_back(line);
   }
   ASSERT_EQ(visible.size(), 3u) << result.out;
-  EXPECT_EQ(visible[0], "文件内容不符: out/fw_045755_000104.img 偏移0x5");
-  EXPECT_EQ(visible[1].rfind("校验MAC固件: 04:57:55:00:01:08  6/6", 0), 0u) << visible[1];
-  EXPECT_EQ(visible[2], "校验结束：已校验6台，完好5台，失败1台");
+  EXPECT_EQ(visible[0], Said("文件内容不符: out/fw_045755_000104.img 偏移0x5",
+                             "File content differs: out/fw_045755_000104.img at offset 0x5"));
+  EXPECT_EQ(visible[1].rfind(
+                Said("校验MAC固件: ", "Checking device image: ") + "04:57:55:00:01:08  6/6", 0),
+            0u)
+      << visible[1];
+  EXPECT_EQ(visible[2], Said("校验结束：已校验6台，完好5台，失败1台",
+                             "Check finished: 6 devices checked, 5 exact, 1 failed"));
 }
 
 struct SizeCase {
@@ -375,13 +439,13 @@ class CleanBatchTest : public CliTest, public testing::WithParamInterface<SizeCa
 // A batch straight from the writer is exact, checked through the fields
 // that wrote it and through the manifest of the run that wrote it.
 TEST_P(CleanBatchTest, VerifiesWithExitZero) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteFileBytes(m_dir / "image.img", MakeValidImage(GetParam().imageSize));
   const std::vector<std::string> fields = {
       "--image=image.img", "--start-mac=04:57:55:ff:ff:fe", "--count=4",
       "--macs-per-device=" + std::to_string(GetParam().macsPerDevice)};
   ASSERT_EQ(Run(With(fields, {"--manifest=lot.csv", "--quiet"})).exitCode, 0);
-  const std::string summary = "校验结束：已校验4台，完好4台，失败0台\n";
+  const std::string summary = Said("校验结束：已校验4台，完好4台，失败0台\n",
+                                   "Check finished: 4 devices checked, 4 exact, 0 failed\n");
   for (const std::vector<std::string>& request :
        {fields, std::vector<std::string>{"--image=image.img", "--manifest=lot.csv"}}) {
     const ChildResult result = Run(With(With({"verify"}, request), {"--quiet"}));
@@ -402,21 +466,25 @@ INSTANTIATE_TEST_SUITE_P(ImageSizes, CleanBatchTest,
 class VerifyStopTest : public CliTest, public testing::WithParamInterface<int> {};
 
 TEST_P(VerifyStopTest, ASignalStopsTheCheckAndTheSummarySaysHowFarItGot) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0777), 0);
   ChildOptions options;
   options.workingDirectory = m_root;
   ChildProcess tool(
       CliCommand({"verify", "--image=image.img", "--count=65535", "--report=report.csv"}), options);
   ASSERT_TRUE(tool.started());
-  ASSERT_EQ(tool.ReadLine(kChildTimeout), "校验MAC固件: 04:57:55:00:00:00");
+  ASSERT_EQ(tool.ReadLine(kChildTimeout),
+            Said("校验MAC固件: ", "Checking device image: ") + "04:57:55:00:00:00");
   tool.Signal(GetParam());
   const ChildResult result = tool.Finish(kChildTimeout);
   EXPECT_EQ(result.exitCode, 128 + GetParam());
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back().rfind("校验已停止：已校验", 0), 0u) << lines.back();
-  EXPECT_NE(lines.back().find("台（共65535台），完好0台，失败"), std::string::npos) << lines.back();
+  EXPECT_EQ(lines.back().rfind(Said("校验已停止：已校验", "Check stopped: "), 0), 0u)
+      << lines.back();
+  EXPECT_NE(lines.back().find(
+                Said("台（共65535台），完好0台，失败", " of 65535 devices checked, 0 exact, ")),
+            std::string::npos)
+      << lines.back();
   // Every device has its row, those not reached as unchecked.
   EXPECT_EQ(Lines(Text(ReadFileBytes(m_dir / "report.csv"))).size(), 65536u);
 }
