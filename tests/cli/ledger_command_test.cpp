@@ -117,8 +117,9 @@ TEST(LedgerCommand, ShowSpeaksTheInterfaceLanguageAndMistakesAreNamed) {
   EXPECT_THAT(show.out, HasSubstr(Said("\n    已停止  已写入 2  失败 0  ",
                                        "\n    stopped  written 2  failed 0  ")));
   EXPECT_THAT(show.out, HasSubstr(Said("\n    镜像 SHA-256 ", "\n    image SHA-256 ")));
-  if (!EnglishTestMode())
+  if (!EnglishTestMode()) {
     EXPECT_THAT(show.out, Not(HasSubstr("stopped")));
+  }
 
   const struct {
     std::vector<std::string> args;

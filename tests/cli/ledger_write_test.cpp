@@ -141,7 +141,7 @@ TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRe
               MatchesRegex(Said("MAC地址范围与账本中的批次重叠！批次 1：.*"
                                 "本次的输出目录与该批次的不同，确要重写该批次请加 --rerun 1\n",
                                 "The MAC address range overlaps a batch in the ledger: Batch 1: "
-                                ".*this run's output folder is not that batch's\. To write that "
+                                ".*this run's output folder is not that batch's\\. To write that "
                                 "batch again, add --rerun 1\n")));
   EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
 
