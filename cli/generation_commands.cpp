@@ -199,7 +199,7 @@ int RunGeneration(const WriteOptions& options) {
   int status = outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
   if (outcome.stopped) {
     PrintError(Fill({"运行已停止：已写入%1个设备文件（共%2个）；%3",
-                     "Run stopped: %1 of %2 device files written; %3"},
+                     "Run stopped: %1 of %2 {2:device file|device files} written; %3"},
                     {std::to_string(outcome.devicesWritten), std::to_string(job.deviceCount),
                      RunEndCountText(outcome.devicesWritten, outcome.devicesFailed,
                                      outcome.devicesNotReached)}));

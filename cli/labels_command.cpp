@@ -268,9 +268,10 @@ int PrintZpl(const LabelsCommandLine& line, const Request& request, const BatchM
   const std::string count = std::to_string(manifest.devices.size());
   const std::string done =
       request.printer
-          ? Fill({"标签已发送：%1个标签：打印机 %2\n", "Labels sent: %1 labels: printer %2\n"},
+          ? Fill({"标签已发送：%1个标签：打印机 %2\n",
+                  "Labels sent: %1 {1:label|labels}: printer %2\n"},
                  {count, ToValidUtf8(line.printer)})
-          : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 labels: %2\n"},
+          : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 {1:label|labels}: %2\n"},
                  {count, ToValidUtf8(line.zpl)});
   std::fputs(done.c_str(), stdout);
   return kExitSuccess;
@@ -345,7 +346,8 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!outcome.written)
     return Refuse(outcome.error);
   const std::string written =
-      Fill({"标签已写入：%1个标签，%2页：%3\n", "Labels written: %1 labels, %2 pages: %3\n"},
+      Fill({"标签已写入：%1个标签，%2页：%3\n",
+            "Labels written: %1 {1:label|labels}, %2 {2:page|pages}: %3\n"},
            {std::to_string(reading.manifest->devices.size()), std::to_string(outcome.pages),
             EscapeControlCharacters(ToValidUtf8(line.pdf))});
   std::fputs(written.c_str(), stdout);

@@ -134,9 +134,9 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
     given.push_back(row->name);
   }
   if (!remaining.empty())
-    return UsageError(
-        Fill({"无法识别的参数：%1", "unknown arguments: %1"}, {JoinArguments(remaining)}),
-        helpCommand);
+    return UsageError(Fill({"无法识别的参数：%1", "unknown {2:argument|arguments}: %1"},
+                           {JoinArguments(remaining), std::to_string(remaining.size())}),
+                      helpCommand);
 
   ParsedOptions parsed;
   parsed.ok = true;

@@ -44,7 +44,8 @@ class InterfaceText {
     return text.Shown() == shown;
   }
 
-  // The text with "%N" replaced by the Nth value.
+  // The text with "%N" replaced by the Nth value, and "{N:one|other}" by
+  // the word for the Nth value's count ("%1 {1:file|files}").
   std::string FillIn(InterfaceLanguage language,
                      std::initializer_list<std::string_view> values) const;
   std::string Fill(std::initializer_list<std::string_view> values) const {

@@ -15,7 +15,7 @@ std::string LotText(const BatchSummary& batch) {
 }
 
 std::string Devices(const BatchSummary& batch) {
-  return Fill({"%1台×%2", "%1 devices × %2 MACs"},
+  return Fill({"%1台×%2", "%1 {1:device|devices} × %2 {2:MAC|MACs}"},
               {std::to_string(batch.deviceCount), std::to_string(batch.macsPerDevice)});
 }
 
@@ -61,7 +61,7 @@ std::string InitText(const std::string& shownLocation, const InitReport& report)
 std::string PoolListing(const std::vector<Pool>& pools) {
   std::string text;
   for (const Pool& pool : pools) {
-    text += Fill({"%1  %2  %3个地址  %4  %5\n", "%1  %2  %3 addresses  %4  %5\n"},
+    text += Fill({"%1  %2  %3个地址  %4  %5\n", "%1  %2  %3 {3:address|addresses}  %4  %5\n"},
                  {Shown(pool.name), RangeText(pool.macs), std::to_string(pool.macs.count),
                   Shown(pool.createdBy), pool.createdAt});
   }

@@ -76,7 +76,8 @@ std::string StoppedBatchHint(const BatchDetails& details, const std::string& req
   return EscapeControlCharacters(Fill(
       {"批次 %1 上次写入已停止（已写入%2个设备文件，共%3个）；完成本批（同一批次以同一映像再次写入"
        "同一目录）：%4",
-       "The last write of batch %1 was stopped (%2 of %3 device files written); to finish the "
+       "The last write of batch %1 was stopped (%2 of %3 {3:device file|device files} written); to "
+       "finish the "
        "batch (the same batch again with the same image into the same folder): %4"},
       {std::to_string(batch.id), std::to_string(last.devicesWritten),
        std::to_string(batch.deviceCount), arguments}));

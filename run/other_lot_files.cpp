@@ -27,10 +27,11 @@ std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files) 
 }
 
 std::string OtherLotFilesText(const std::string& outputDirectory, std::int32_t count) {
-  return Fill({"警告：输出目录 %1 中已有%2个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录",
-               "Warning: the output folder %1 already holds %2 fw_*.img files not of this batch; "
-               "flashing the whole folder would flash them too"},
-              {outputDirectory, std::to_string(count)});
+  return Fill(
+      {"警告：输出目录 %1 中已有%2个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录",
+       "Warning: the output folder %1 already holds %2 fw_*.img {2:file|files} not of this batch; "
+       "flashing the whole folder would flash them too"},
+      {outputDirectory, std::to_string(count)});
 }
 
 std::string PrefixCarryText(const GenerationJob& job) {

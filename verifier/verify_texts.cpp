@@ -107,16 +107,18 @@ std::string SummaryText(const VerifyOutcome& outcome, std::size_t deviceCount) {
   const std::string checked = std::to_string(outcome.devicesChecked);
   std::string text =
       outcome.stopped
-          ? Fill({"校验已停止：已校验%1台（共%2台）", "Check stopped: %1 of %2 devices checked"},
+          ? Fill({"校验已停止：已校验%1台（共%2台）",
+                  "Check stopped: %1 of %2 {2:device|devices} checked"},
                  {checked, std::to_string(deviceCount)})
-          : Fill({"校验结束：已校验%1台", "Check finished: %1 devices checked"}, {checked});
+          : Fill({"校验结束：已校验%1台", "Check finished: %1 {1:device|devices} checked"},
+                 {checked});
   text += Fill({"，完好%1台，失败%2台", ", %1 exact, %2 failed"},
                {std::to_string(outcome.devicesExact), std::to_string(outcome.devicesFailed)});
   if (outcome.duplicateFiles > 0)
-    text += Fill({"，MAC地址重复文件%1个", ", %1 files with a duplicate MAC address"},
+    text += Fill({"，MAC地址重复文件%1个", ", %1 {1:file|files} with a duplicate MAC address"},
                  {std::to_string(outcome.duplicateFiles)});
   if (outcome.otherFiles > 0)
-    text += Fill({"，批次外文件%1个", ", %1 files not in the batch"},
+    text += Fill({"，批次外文件%1个", ", %1 {1:file|files} not in the batch"},
                  {std::to_string(outcome.otherFiles)});
   return text;
 }

@@ -83,7 +83,7 @@ TEST(LedgerCommand, InitPoolsCheckListShowVoidAndExportOnAFile) {
               MatchesRegex(std::to_string(id) +
                            Said("  04:57:55:00:00:00 至 04:57:55:00:00:0f  16台×1  池 line3  "
                                 "工位 line3-a  [0-9T:Z-]+  已作废\n",
-                                "  04:57:55:00:00:00 to 04:57:55:00:00:0f  16 devices × 1 MACs  "
+                                "  04:57:55:00:00:00 to 04:57:55:00:00:0f  16 devices × 1 MAC  "
                                 "pool line3  station line3-a  [0-9T:Z-]+  void\n")));
   const std::vector<std::string> csv = Lines(Ledger({"export", "--ledger", file}).out);
   ASSERT_EQ(csv.size(), 2u);
@@ -226,7 +226,7 @@ TEST(LedgerCommand, APostgresLedgerIsShownWithoutItsPassword) {
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_THAT(list.out,
               HasSubstr(Said("04:57:55:00:00:00 至 04:57:55:00:00:07  8台×1",
-                             "04:57:55:00:00:00 to 04:57:55:00:00:07  8 devices × 1 MACs")));
+                             "04:57:55:00:00:00 to 04:57:55:00:00:07  8 devices × 1 MAC")));
 }
 
 }  // namespace

@@ -147,7 +147,7 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        {Said("批次外文件: out/fw_045755_00010a.img",
              "File not in the batch: out/fw_045755_00010a.img")},
        Said("校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
-            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 files not in the batch"),
+            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 file not in the batch"),
        3},
       {"a file holding one of the batch's addresses",
        [this] { WriteFileBytes(Out("fw_045755_00ff00.img"), DeviceImage(0x045755000105, 2)); },
@@ -155,7 +155,7 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        {Said("MAC地址重复: out/fw_045755_00ff00.img 04:57:55:00:01:05",
              "Duplicate MAC address: out/fw_045755_00ff00.img holds 04:57:55:00:01:05")},
        Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件1个",
-            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 files with a duplicate MAC "
+            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 file with a duplicate MAC "
             "address"),
        3},
   };
@@ -299,9 +299,10 @@ TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
             "5: give a number from 1 to 4\nInvalid number of MAC addresses per device.")},
       {{"--image=lot.csv"},
        manifestSize +
-           Said("字节：须为4194304、8388608或16777216\n文件大小错误！" + manifestSize,
-                " bytes: an image must have 4194304, 8388608 or 16777216\nWrong image size: " +
-                    manifestSize + " bytes.")},
+           Said(
+               "字节：须为4194304、8388608或16777216\n文件大小错误！" + manifestSize,
+               " bytes: an image must have 4194304, 8388608 or 16777216 bytes\nWrong image size: " +
+                   manifestSize + " bytes.")},
       {{"--image=none.img"}, noImage},
       {{"--image=image.img", "--out=elsewhere"},
        Said("elsewhere：不存在（校验不创建目录）\n输出目录错误！",
@@ -383,9 +384,9 @@ TEST_F(VerifyTest, UsageErrors) {
        Said("--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用",
             "--manifest cannot be given with --start-mac, --count or --macs-per-device")},
       {{"--image=image.img", "--durable"},
-       Said("无法识别的参数：--durable", "unknown arguments: --durable")},
+       Said("无法识别的参数：--durable", "unknown argument: --durable")},
       {{"--image=image.img", "--quite"},
-       Said("无法识别的参数：--quite", "unknown arguments: --quite")},
+       Said("无法识别的参数：--quite", "unknown argument: --quite")},
   };
   const std::string pointer = Said("；用 quillmark-cli verify --help 查看用法",
                                    "; see quillmark-cli verify --help for the usage");

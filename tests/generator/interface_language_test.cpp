@@ -90,6 +90,14 @@ TEST(InterfaceTextTest, ValuesGoWhereEachLanguagePutsThem) {
   EXPECT_EQ(text.FillIn(en, {"3", "10"}), "3 of 10 devices checked");
   // A value is set as it is, never read for placeholders of its own.
   EXPECT_EQ(text.FillIn(en, {"%2", "x"}), "%2 of x devices checked");
+
+  // A count's word follows the count in English; Chinese has no plural.
+  constexpr InterfaceText counted{"已写入%1个文件，%2台",
+                                  "%1 {1:file|files} written, %2 {2:device|devices}"};
+  EXPECT_EQ(counted.FillIn(en, {"1", "2"}), "1 file written, 2 devices");
+  EXPECT_EQ(counted.FillIn(en, {"0", "1"}), "0 files written, 1 device");
+  EXPECT_EQ(counted.FillIn(en, {"11", "21"}), "11 files written, 21 devices");
+  EXPECT_EQ(counted.FillIn(zh, {"1", "1"}), "已写入1个文件，1台");
 }
 
 TEST(InterfaceTextTest, EnglishHoldsNoChineseOrFullWidthCharacter) {
