@@ -12,9 +12,9 @@ namespace quillmark {
 
 // A run as the dialog shows it: each refusal is one message box, the MAC
 // ledger is the one QUILLMARK_LEDGER or the station configuration names
-// (none when neither names one), with the configuration's station and
-// pool, and
-// an outcome the ledger could not record is said once the worker is done.
+// (none when neither names one), with the configuration's station, pool
+// and lot, and an outcome the ledger could not record is said once the
+// worker is done.
 // The order of the run is BatchRun's.
 class DialogRun final : public RunFrontEnd {
  public:

@@ -1,9 +1,5 @@
 #include "station_config.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -11,6 +7,7 @@
 #include "interface_text.h"
 #include "mac_address.h"
 #include "printable_text.h"
+#include "toml_input_guard.h"
 
 #if QUILLMARK_HAVE_TOML
 #define TOML_EXCEPTIONS 0
@@ -40,93 +37,6 @@ std::string Lowercase(std::string text) {
       c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
-}
-
-// The line of the first character the TOML parser must not see, or 0.
-// toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
-// classifies some characters beyond ASCII where a key, a value or white
-// space may stand, in multi-line strings, and while it reports an error
-// on a line holding one. So a line with such a character must be one the
-// parser reads without error: a comment, or `key = value` with the value
-// a one-line string (a station or lot name) or a plain ASCII word, and at
-// most a comment after it. A multi-line string, which no key needs, is
-// refused outright.
-struct UnsafeText {
-  std::int64_t line = 0;
-  std::string_view what;
-};
-
-bool IsWordCharacter(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' ||
-         c == ':' || c == '+';
-}
-
-// Whether line (without its end) is blank, a comment, or one top-level
-// `key = value` whose value is a one-line string or an ASCII word.
-bool IsPlainLine(std::string_view line) {
-  std::size_t i = 0;
-  const auto skipBlanks = [&] {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-      ++i;
-  };
-  skipBlanks();
-  if (i == line.size() || line[i] == '#')
-    return true;
-  const std::size_t keyStart = i;
-  while (i < line.size() &&
-         (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_' || line[i] == '-'))
-    ++i;
-  if (i == keyStart)
-    return false;
-  skipBlanks();
-  if (i == line.size() || line[i] != '=')
-    return false;
-  ++i;
-  skipBlanks();
-  if (i == line.size())
-    return false;
-  if (line[i] == '"' || line[i] == '\'') {
-    const char quote = line[i++];
-    for (;; ++i) {
-      if (i >= line.size())  // past the end after an escape at the end, too
-        return false;
-      if (quote == '"' && line[i] == '\\') {
-        ++i;
-        continue;
-      }
-      if (line[i] == quote)
-        break;
-    }
-    ++i;
-  } else {
-    const std::size_t wordStart = i;
-    while (i < line.size() && IsWordCharacter(line[i]))
-      ++i;
-    if (i == wordStart)
-      return false;
-  }
-  skipBlanks();
-  return i == line.size() || line[i] == '#';
-}
-
-UnsafeText FindUnsafeText(std::string_view text) {
-  std::int64_t number = 1;
-  for (std::size_t start = 0; start <= text.size(); ++number) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos)
-      end = text.size();
-    const std::string_view line = text.substr(start, end - start);
-    if (line.find("\"\"\"") != std::string_view::npos ||
-        line.find("\'\'\'") != std::string_view::npos)
-      return {number, Pick({"不接受多行字符串", "multi-line strings are not accepted"})};
-    const bool beyondAscii = std::any_of(
-        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (beyondAscii && !IsPlainLine(line))
-      return {number, Pick({"注释和字符串之外只能使用ASCII字符",
-                            "outside comments and strings only ASCII characters may be used"})};
-    start = end + 1;
-  }
-  return {};
 }
 
 std::int64_t LineOf(const toml::node& node) {
@@ -202,7 +112,8 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
 }  // namespace
 
 StationConfigResult ReadStationConfig(const std::string& text, const std::string& name) {
-  if (const UnsafeText unsafe = FindUnsafeText(text); unsafe.line != 0)
+  // Characters the parser mishandles are refused before it sees them.
+  if (const UnsafeTomlText unsafe = FindUnsafeTomlText(text); unsafe.line != 0)
     return {{}, Refusal(name, unsafe.line, std::string(unsafe.what))};
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {

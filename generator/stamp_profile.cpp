@@ -5,6 +5,7 @@
 
 #include "interface_text.h"
 #include "printable_text.h"
+#include "toml_input_guard.h"
 
 #if QUILLMARK_HAVE_TOML
 #define TOML_EXCEPTIONS 0
@@ -209,43 +210,12 @@ std::string ReadChecksum(const toml::table& table, const std::string& name,
   return {};
 }
 
-// toml++ 3.3 reaches an unreachable branch (undefined behaviour) when it
-// classifies some characters beyond ASCII where a key or a value may
-// stand. A profile needs none there: a character beyond ASCII is taken
-// only in a comment, and refused before the parser sees it anywhere else.
-// Returns its line, or 0.
-std::int64_t LineOfUnsafeCharacter(const std::string& text) {
-  std::int64_t line = 1;
-  bool comment = false;
-  char quote = 0;
-  for (const char c : text) {
-    if (c == '\n') {
-      ++line;
-      comment = false;
-      quote = 0;
-    } else if (comment) {
-      continue;
-    } else if (static_cast<unsigned char>(c) >= 0x80) {
-      return line;
-    } else if (quote != 0) {
-      quote = c == quote ? 0 : quote;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '#') {
-      comment = true;
-    }
-  }
-  return 0;
-}
-
 }  // namespace
 
 StampProfileResult ReadStampProfile(const std::string& text, const std::string& name) {
-  if (const std::int64_t line = LineOfUnsafeCharacter(text); line != 0)
-    return {std::nullopt,
-            Refusal(name, line,
-                    std::string(Pick({"注释之外只能使用ASCII字符",
-                                      "characters beyond ASCII are allowed only in comments"})))};
+  // Characters the parser mishandles are refused before it sees them.
+  if (const UnsafeTomlText unsafe = FindUnsafeTomlText(text); unsafe.line != 0)
+    return {std::nullopt, Refusal(name, unsafe.line, std::string(unsafe.what))};
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {
     const toml::parse_error& error = parsed.error();

@@ -26,6 +26,8 @@ std::optional<LedgerError> NotUtf8(const BatchRequest& request) {
     return NotUtf8Error(TextField::OutputFolder, request.outputFolder);
   if (!IsValidUtf8(request.pool))
     return NotUtf8Error(TextField::PoolName, request.pool);
+  if (!IsValidUtf8(request.lot))
+    return NotUtf8Error(TextField::Lot, request.lot);
   return std::nullopt;
 }
 

@@ -199,6 +199,10 @@ LedgerError NotUtf8Error(TextField field, const std::string& text) {
       return Fault(LedgerFault::InvalidRequest, Fill({"地址池名称不是有效的UTF-8文本！%1",
                                                       "The pool name is not valid UTF-8: %1"},
                                                      {shown}));
+    case TextField::Lot:
+      return Fault(
+          LedgerFault::InvalidRequest,
+          Fill({"批号不是有效的UTF-8文本！%1", "The lot is not valid UTF-8: %1"}, {shown}));
     case TextField::VoidReason:
       break;
   }

@@ -56,7 +56,7 @@ LedgerError StationControlCharactersError(const std::string& station);
 LedgerError LotControlCharactersError(const std::string& lot);
 // A text the ledger would store or look up that is not UTF-8: PostgreSQL
 // cannot take it, and a listing could not show it.
-enum class TextField { Station, OutputFolder, PoolName, VoidReason };
+enum class TextField { Station, OutputFolder, PoolName, Lot, VoidReason };
 LedgerError NotUtf8Error(TextField field, const std::string& text);
 
 LedgerError PoolNameError();

@@ -1,5 +1,5 @@
 // The dialog on a station with a configuration: its fields open with the
-// configured request, its runs use the configured ledger and station, and
+// configured request, its runs use the configured ledger, station and lot, and
 // a configuration in error refuses the start with one message box.
 #include <QDir>
 #include <QLabel>
@@ -75,13 +75,14 @@ class MainDialogStationTest : public QObject {
     QCOMPARE(Text(dialog, "startMacEdit"), QStringLiteral("04:57:55:00:1a:00"));
   }
 
-  void aRunIsRecordedInTheConfiguredLedgerUnderTheConfiguredStation() {
+  void aRunIsRecordedInTheConfiguredLedgerUnderTheConfiguredStationAndLot() {
     Fixture fixture;
     const std::string ledgerPath = fixture.scratch / "station.sqlite3";
     const ledger::LedgerLocation location{ledger::LedgerKind::SQLite, ledgerPath};
     QVERIFY(ledger::InitLedger(location));
     Fixture::Write(fixture.systemFile,
                    "ledger = \"" + ledgerPath + "\"\nstation = \"产线7\"\ncount = 2\n");
+    Fixture::Write(fixture.userFile, "lot = \"WO-0412 批次\"\n");
     CMainDialog dialog;
     fixture.ChooseImageAndFolder(dialog);
     MessageBoxCloser closer;
@@ -95,6 +96,7 @@ class MainDialogStationTest : public QObject {
     QVERIFY(batches);
     QCOMPARE(batches.value().size(), size_t{1});
     QCOMPARE(batches.value()[0].batch.station, std::string("产线7"));
+    QCOMPARE(batches.value()[0].batch.lot, std::string("WO-0412 批次"));
     QCOMPARE(fixture.scratch.List("out").size(), size_t{2});
   }
 

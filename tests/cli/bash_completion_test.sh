@@ -47,6 +47,7 @@ expect $'--count' --co
 expect $'--allow-other-files' verify --allow
 expect $'--pool' ledger list --po
 expect $'--html' ledger report --ht
+expect $'--layout\n--lot' labels --l
 expect $'image.img\nimages' --image im
 expect $'image.img\nimages' --count 3 --image = im
 expect $'--image=image.img\n--image=images' --image=im
@@ -56,7 +57,7 @@ expect $'default' ledger list --ledger def
 expect "" --count ""
 
 # Every option each command's help lists is offered after "--".
-for command in "" verify ledger "ledger report"; do
+for command in "" verify labels ledger "ledger report"; do
   # shellcheck disable=SC2086
   listed="$("$cli" $command --help | sed -n 's/^  \(--[a-z][a-z-]*\).*/\1/p' | LC_ALL=C sort -u)"
   [[ -n "$listed" ]] || fail "'$command --help' lists no option"

@@ -154,9 +154,19 @@ TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
   } cases[] = {
       {"not TOML", "[[field]\ntype = \"mac\"\n", "bad.toml 第1行：不是有效的TOML"},
       {"a character the parser mishandles", mac + "offset = 0x100 \u03d9\n",
-       "bad.toml 第4行：注释之外只能使用ASCII字符"},
+       "bad.toml 第4行：注释和字符串之外只能使用ASCII字符"},
       {"beyond ASCII outside a comment", mac + "offset = 0x100\n\ufb3b+xor16\n",
-       "bad.toml 第5行：注释之外只能使用ASCII字符"},
+       "bad.toml 第5行：注释和字符串之外只能使用ASCII字符"},
+      // An escaped quote does not end the string: what follows it is no
+      // comment, and a character beyond ASCII after the string is refused.
+      {"beyond ASCII after an escaped quote", "[[field]]\ntype = \"\\\"#\" \u00e9\n",
+       "bad.toml 第2行：注释和字符串之外只能使用ASCII字符"},
+      // Inside a one-line string, or after a table header, the parser reads
+      // it safely, and the profile's own rules judge the value.
+      {"beyond ASCII inside a string", "[[field]]\ntype = \"\\\"#\u00e9\"\n",
+       "bad.toml 第2行：未知的字段类型 \"#\u00e9"},
+      {"beyond ASCII after a header", "[[field]] # \u5730\u5740\ntype = \"ipv6\"\n",
+       "bad.toml 第2行：未知的字段类型 ipv6"},
       {"unknown key", mac + "offset = 0x100\ncolour = 1\n", "bad.toml 第5行：未知的键 colour"},
       {"unknown top key", "[fields]\n", "bad.toml 第1行：未知的键 fields"},
       {"unknown type", "[[field]]\ntype = \"ipv6\"\noffset = 0\naddress = 1\n",

@@ -8,6 +8,7 @@
 
 #include "cli_fixture.h"
 #include "ledger_fixture.h"
+#include "scoped_environment.h"
 #include "write_command.h"
 
 namespace quillmark::test {
@@ -23,14 +24,15 @@ class StationConfigCliTest : public CliTest {
     CliTest::SetUp();
     ASSERT_EQ(::mkdir((m_root + "/xdg").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(UserFolder().c_str(), 0755), 0);
-    ::setenv("XDG_CONFIG_HOME", (m_root + "/xdg").c_str(), 1);
-    ::setenv("QUILLMARK_SYSTEM_CONFIG", SystemFile().c_str(), 1);
     ::unsetenv("QUILLMARK_LEDGER");
   }
-  void TearDown() override {
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::unsetenv("QUILLMARK_SYSTEM_CONFIG");
-    ::unsetenv("QUILLMARK_LEDGER");
+  void TearDown() override { ::unsetenv("QUILLMARK_LEDGER"); }
+
+  // The tool with this test's two files.
+  ChildResult Run(const std::vector<std::string>& args, ChildOptions options = {}) {
+    options.environment.push_back("XDG_CONFIG_HOME=" + m_root + "/xdg");
+    options.environment.push_back("QUILLMARK_SYSTEM_CONFIG=" + SystemFile());
+    return CliTest::Run(args, options);
   }
 
   std::string UserFolder() const { return m_root + "/xdg/quillmark"; }
@@ -133,6 +135,32 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
   // Help stays at hand to mend it.
   EXPECT_EQ(Run({"--help"}).exitCode, 0);
   EXPECT_EQ(Run({"verify", "--help"}).exitCode, 0);
+}
+
+// What a developer keeps in their own configuration, or the machine in
+// its system file, stays out of every tool a test starts: only a test that
+// names the files reads them.
+TEST_F(StationConfigCliTest, TheDevelopersOwnFilesReachNoToolUnlessATestNamesThem) {
+  Write(UserFile(), "start_mac = \"04:57:55:0a:00:00\"\nmacs_per_device = 2\n");
+  Write(SystemFile(), "count = 3\n");
+  const ScopedEnvironment home("HOME", m_root.c_str());
+  const ScopedEnvironment xdg("XDG_CONFIG_HOME", (m_root + "/xdg").c_str());
+  const ScopedEnvironment system("QUILLMARK_SYSTEM_CONFIG", SystemFile().c_str());
+  const std::vector<std::string> plan = {"--image=image.img", "--dry-run"};
+
+  const ChildResult isolated = CliTest::Run(plan);
+  ASSERT_EQ(isolated.exitCode, 0) << isolated.err;
+  const std::vector<std::string> lines = Lines(isolated.out);
+  ASSERT_EQ(lines.size(), 256u);  // the header and the tool's own 255 devices
+  EXPECT_EQ(lines[1], "fw_045755_000000.img,04:57:55:00:00:00");
+
+  const ChildResult named = Run(plan);
+  ASSERT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_THAT(
+      Lines(named.out),
+      ElementsAre("file,mac1,mac2", "fw_045755_0a0000.img,04:57:55:0a:00:00,04:57:55:0a:00:01",
+                  "fw_045755_0a0002.img,04:57:55:0a:00:02,04:57:55:0a:00:03",
+                  "fw_045755_0a0004.img,04:57:55:0a:00:04,04:57:55:0a:00:05"));
 }
 
 // The lot is the write's when --lot is not given; station and pool go

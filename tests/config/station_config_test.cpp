@@ -12,10 +12,12 @@
 
 #include "batch_ledger.h"
 #include "batch_limits.h"
+#include "scoped_environment.h"
 #include "scratch_dir.h"
 #include "station_config.h"
 
 using namespace quillmark;
+using quillmark::test::ScopedEnvironment;
 
 namespace {
 
@@ -24,28 +26,6 @@ constexpr const char* kName = "/etc/quillmark/quillmark.toml";
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
-
-// An environment variable set (or unset, for nullptr) while the object lives.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name))
-      m_old = old;
-    Set(value);
-  }
-  ~ScopedEnvironment() { Set(m_old ? m_old->c_str() : nullptr); }
-
- private:
-  void Set(const char* value) {
-    if (value)
-      ::setenv(m_name, value, 1);
-    else
-      ::unsetenv(m_name);
-  }
-
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
 
 TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
   const StationConfigResult read = ReadStationConfig(

@@ -139,6 +139,10 @@ TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
       {{"--first-cell="}, "起始标签位须为1到24："},
       {{"--title", "lot\n7"}, "标题须为不含控制字符的UTF-8文本"},
       {{"--title", "lot \xff"}, "标题须为不含控制字符的UTF-8文本"},
+      {{"--title",
+        "lot\xc2\x9b"
+        "7"},
+       "标题须为不含控制字符的UTF-8文本"},
       {{"--bogus"}, "无法识别的参数：--bogus；用 --help 查看用法"},
   };
   for (const auto& [extra, error] : cases) {

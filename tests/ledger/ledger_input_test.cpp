@@ -23,6 +23,8 @@ TEST_P(LedgerInputTest, TextsThatAreNotUtf8AreRefusedWithOneClearLine) {
   folder.outputFolder = "/srv/lot-\xc3(";
   BatchRequest pool = Request(kVendor + 10, 1);
   pool.pool = "p\xe4\xb8";
+  BatchRequest lot = Request(kVendor + 10, 1);
+  lot.lot = "WO-\xff";
   const struct {
     const char* name;
     std::function<LedgerError()> attempt;
@@ -36,6 +38,7 @@ TEST_P(LedgerInputTest, TextsThatAreNotUtf8AreRefusedWithOneClearLine) {
        "输出目录不是有效的UTF-8文本！/srv/lot-\\xc3("},
       {"pool of a batch", [&] { return m_ledger->Reserve(pool).error(); },
        "地址池名称不是有效的UTF-8文本！p\\xe4\\xb8"},
+      {"lot", [&] { return m_ledger->Reserve(lot).error(); }, "批号不是有效的UTF-8文本！WO-\\xff"},
       {"new pool",
        [&] {
          return m_ledger->AddPool("p\xe4\xb8", {kVendor + 100, 10}).error();

@@ -6,6 +6,7 @@
 
 #include "ledger.h"
 #include "ledger_location.h"
+#include "scoped_environment.h"
 
 namespace quillmark::test {
 namespace {
@@ -14,37 +15,14 @@ using namespace ledger;
 using testing::HasSubstr;
 using testing::Not;
 
-// Sets an environment variable for one test and puts it back after.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name))
-      m_old = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (m_old)
-      ::setenv(m_name, m_old->c_str(), 1);
-    else
-      ::unsetenv(m_name);
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
-
 TEST(LedgerLocation, DefaultIsTheUsersDataFolder) {
-  ScopedEnv home("HOME", "/home/line3");
+  ScopedEnvironment home("HOME", "/home/line3");
   {
-    ScopedEnv data("XDG_DATA_HOME", "/data/xdg");
+    ScopedEnvironment data("XDG_DATA_HOME", "/data/xdg");
     EXPECT_EQ(ParseLedgerLocation("default")->target, "/data/xdg/quillmark/ledger.sqlite3");
   }
   for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/path"}) {
-    ScopedEnv data("XDG_DATA_HOME", ignored);
+    ScopedEnvironment data("XDG_DATA_HOME", ignored);
     const Result<LedgerLocation> location = ParseLedgerLocation("default");
     ASSERT_TRUE(location);
     EXPECT_EQ(location->kind, LedgerKind::SQLite);

@@ -8,10 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
 #include "english_mode.h"
+#include "scratch_dir.h"
 
 namespace quillmark::test {
 namespace {
@@ -42,15 +44,45 @@ bool OpenOutput(bool terminal, int (&ends)[2]) {
   return true;
 }
 
+std::string NameOf(const std::string& entry) {
+  return entry.substr(0, entry.find('='));
+}
+
+bool Names(const std::vector<std::string>& entries, const std::string& name) {
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const std::string& entry) { return NameOf(entry) == name; });
+}
+
+// Whether the entries set the child's language: the test chose it.
+bool NamesLocale(const std::vector<std::string>& entries) {
+  return std::any_of(entries.begin(), entries.end(), [](const std::string& entry) {
+    const std::string name = NameOf(entry);
+    return name == "LANG" || name == "LANGUAGE" || name.rfind("LC_", 0) == 0;
+  });
+}
+
+// The options' entries, with the station configuration kept out where the
+// test named none: home is an empty folder, and the system file is a name
+// in it that nothing creates.
+std::vector<std::string> IsolatedEnvironment(std::vector<std::string> changes, std::string home) {
+  // Never empty or relative, which the tool would take as unset.
+  if (home.empty())
+    home = "/nonexistent/quillmark-test-config";
+  if (!Names(changes, "XDG_CONFIG_HOME") && !Names(changes, "HOME"))
+    changes.push_back("XDG_CONFIG_HOME=" + home);
+  if (!Names(changes, "QUILLMARK_SYSTEM_CONFIG"))
+    changes.push_back("QUILLMARK_SYSTEM_CONFIG=" + home + "/no-system-config/quillmark.toml");
+  return changes;
+}
+
 // The test's environment with the options' entries in place of their names'.
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& changes) {
-  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
   std::vector<std::string> entries;
   for (char** variable = environ; *variable != nullptr; ++variable) {
     const std::string entry = *variable;
     bool replaced = false;
     for (const std::string& change : changes)
-      replaced = replaced || nameOf(change) == nameOf(entry);
+      replaced = replaced || NameOf(change) == NameOf(entry);
     if (!replaced)
       entries.push_back(entry);
   }
@@ -91,14 +123,16 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const ChildOptions& op
   if (!argv.empty()) {
     const std::string& program = argv.front();
     // A test that sets the child's locale itself chose its language.
-    m_isTool =
-        program.substr(program.rfind('/') + 1) == "quillmark-cli" && options.environment.empty();
+    m_isTool = program.substr(program.rfind('/') + 1) == "quillmark-cli" &&
+               !NamesLocale(options.environment);
   }
   std::vector<char*> pointers;
   for (std::string& text : argv)
     pointers.push_back(text.data());
   pointers.push_back(nullptr);
-  std::vector<std::string> environment = ChildEnvironment(options.environment);
+  m_configHome = std::make_unique<ScratchDir>();
+  std::vector<std::string> environment =
+      ChildEnvironment(IsolatedEnvironment(options.environment, m_configHome->path()));
   std::vector<char*> environmentPointers;
   for (std::string& entry : environment)
     environmentPointers.push_back(entry.data());

@@ -4,9 +4,12 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "scratch_dir.h"
 
 namespace quillmark::test {
 
@@ -18,6 +21,11 @@ struct ChildOptions {
   std::string outputPath;               // or, when not empty, this file opened for writing
   // "NAME=VALUE" entries that replace the test's own variables of those
   // names in the child's environment; "NAME" alone leaves NAME unset.
+  // Where they name neither XDG_CONFIG_HOME nor HOME, the child's
+  // configuration folder is an empty one of its own, and where they do not
+  // name QUILLMARK_SYSTEM_CONFIG, the system's file is one that is not
+  // there: no station configuration of the developer's or the machine's
+  // reaches a test that did not ask for one.
   std::vector<std::string> environment;
 };
 
@@ -64,8 +72,9 @@ class ChildProcess {
   int m_out = -1;
   int m_err = -1;
   ChildResult m_result;
-  std::optional<int> m_endStatus;  // reaped while pausing
-  std::size_t m_linesTaken = 0;    // bytes of out already handed out as lines
+  std::optional<int> m_endStatus;            // reaped while pausing
+  std::size_t m_linesTaken = 0;              // bytes of out already handed out as lines
+  std::unique_ptr<ScratchDir> m_configHome;  // the child's empty configuration folder
   bool m_isTool =
       false;  // quillmark-cli in the test's locale, whose output the English mode checks
 };

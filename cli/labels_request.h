@@ -1,0 +1,59 @@
+#pragma once
+
+// The labels subcommand's command line: its options, and the request they
+// make once checked.
+
+#include <optional>
+#include <string>
+
+#include "interface_text.h"
+#include "label_layout.h"
+#include "label_sheet.h"
+#include "option_table.h"
+#include "raw_printer.h"
+#include "station_config.h"
+
+namespace quillmark::cli {
+
+// "a4-3x8、letter-3x10、roll-50x25、roll-WxH（…）", from the layouts the library
+// knows.
+std::string LayoutNames();
+
+struct LabelsCommandLine {
+  std::string manifest;
+  std::string pdf;
+  std::string zpl;
+  std::string printer;
+  std::string dpi = "203";
+  std::string layout = std::string(labels::kDefaultLayoutName);
+  std::string code = "qr";
+  std::string title;
+  std::string lot;
+  std::string firstCell = "1";
+  bool help = false;
+  std::string layoutHelp = Fill({"标签纸：%1（默认 %2）", "label stock: %1 (default %2)"},
+                                {LayoutNames(), labels::kDefaultLayoutName});
+};
+
+OptionTable LabelsOptionTable(LabelsCommandLine& line);
+
+struct LabelsRequest {
+  labels::LabelSheetRequest sheet;
+  std::optional<labels::LabelLayout> roll;  // a roll size not among the stock layouts
+  std::optional<labels::PrinterAddress> printer;
+  int dotsPerMillimetre = 0;
+  std::string error;  // a usage error
+};
+
+// The title: --title when given (even empty), else the lot (--lot when
+// given, else the station configuration's), else none. The lot is judged
+// as the write judges it before the ledger records it. Returns a usage
+// error or "".
+std::string ResolveTitle(LabelsCommandLine& line, const ParsedOptions& parsed,
+                         const StationConfig& config);
+
+// The options as a request, or the usage error that refuses them.
+void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
+                  LabelsRequest& request);
+
+}  // namespace quillmark::cli

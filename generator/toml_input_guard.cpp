@@ -1,0 +1,130 @@
+#include "toml_input_guard.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "interface_text.h"
+
+namespace quillmark {
+namespace {
+
+bool IsBareKeyCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+}
+
+bool IsWordCharacter(char c) {
+  return IsBareKeyCharacter(c) || c == '.' || c == ':' || c == '+';
+}
+
+// A reading position in one line (without its end).
+class LineReader {
+ public:
+  explicit LineReader(std::string_view line) : m_line(line) {}
+
+  void SkipBlanks() {
+    while (m_at < m_line.size() &&
+           (m_line[m_at] == ' ' || m_line[m_at] == '\t' || m_line[m_at] == '\r'))
+      ++m_at;
+  }
+  bool Take(char c) {
+    if (m_at == m_line.size() || m_line[m_at] != c)
+      return false;
+    ++m_at;
+    return true;
+  }
+  // Whether at least one character of the kind was taken.
+  template <typename Kind>
+  bool TakeRun(Kind kind) {
+    const std::size_t start = m_at;
+    while (m_at < m_line.size() && kind(m_line[m_at]))
+      ++m_at;
+    return m_at != start;
+  }
+  // A one-line string from its opening quote to its closing one; a
+  // backslash in a basic string escapes the next character, a quote
+  // included.
+  bool TakeString() {
+    if (m_at == m_line.size() || (m_line[m_at] != '"' && m_line[m_at] != '\''))
+      return false;
+    const char quote = m_line[m_at++];
+    for (; m_at < m_line.size(); ++m_at) {
+      if (quote == '"' && m_line[m_at] == '\\') {
+        if (++m_at == m_line.size())  // an escape that ends the line: not closed
+          return false;
+        continue;
+      }
+      if (m_line[m_at] == quote) {
+        ++m_at;
+        return true;
+      }
+    }
+    return false;
+  }
+  // Blanks, then the end of the line or a comment.
+  bool AtEnd() {
+    SkipBlanks();
+    return m_at >= m_line.size() || m_line[m_at] == '#';
+  }
+
+ private:
+  std::string_view m_line;
+  std::size_t m_at = 0;
+};
+
+// `[name]` or `[[name]]`, the name of bare-key characters and dots.
+bool TakeTableHeader(LineReader& reader) {
+  if (!reader.Take('['))
+    return false;
+  const bool array = reader.Take('[');
+  reader.SkipBlanks();
+  if (!reader.TakeRun([](char c) { return IsBareKeyCharacter(c) || c == '.'; }))
+    return false;
+  reader.SkipBlanks();
+  return reader.Take(']') && (!array || reader.Take(']'));
+}
+
+bool TakeKeyValue(LineReader& reader) {
+  if (!reader.TakeRun(IsBareKeyCharacter))
+    return false;
+  reader.SkipBlanks();
+  if (!reader.Take('='))
+    return false;
+  reader.SkipBlanks();
+  return reader.TakeString() || reader.TakeRun(IsWordCharacter);
+}
+
+// Whether the line is blank, a comment, a table header or one
+// `key = value` whose value is a one-line string or an ASCII word.
+bool IsPlainLine(std::string_view line) {
+  LineReader reader(line);
+  if (reader.AtEnd())
+    return true;
+  LineReader header = reader;
+  if (TakeTableHeader(header))
+    return header.AtEnd();
+  return TakeKeyValue(reader) && reader.AtEnd();
+}
+
+}  // namespace
+
+UnsafeTomlText FindUnsafeTomlText(std::string_view text) {
+  std::int64_t number = 1;
+  for (std::size_t start = 0; start <= text.size(); ++number) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos)
+      end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    if (line.find("\"\"\"") != std::string_view::npos ||
+        line.find("\'\'\'") != std::string_view::npos)
+      return {number, Pick({"不接受多行字符串", "multi-line strings are not accepted"})};
+    const bool beyondAscii = std::any_of(
+        line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii && !IsPlainLine(line))
+      return {number, Pick({"注释和字符串之外只能使用ASCII字符",
+                            "outside comments and strings only ASCII characters may be used"})};
+    start = end + 1;
+  }
+  return {};
+}
+
+}  // namespace quillmark
