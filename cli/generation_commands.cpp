@@ -90,10 +90,14 @@ LedgerRequest LedgerOf(const WriteOptions& options) {
           options.NextFreeStart(), options.rerunBatch,     options.lot};
 }
 
-bool SaveManifest(const WriteOptions& options, const std::string& text, PlatformFiles& files) {
+// The text is made only when a manifest is asked for: at the whole
+// address range it is larger than the image.
+bool SaveManifest(const WriteOptions& options, const std::vector<MacAddress>& devices,
+                  std::int32_t macsPerDevice, PlatformFiles& files) {
   if (!options.hasManifest)
     return true;
-  const ManifestWrite written = WriteManifest(options.manifestPath, text, options.durable, files);
+  const ManifestWrite written = WriteManifest(
+      options.manifestPath, ManifestText(devices, macsPerDevice), options.durable, files);
   if (written == ManifestWrite::Written)
     return true;
   PrintError(
@@ -190,7 +194,7 @@ int RunGeneration(const WriteOptions& options) {
   const BatchOutcome outcome = run.Write(host, WriterOptions{options.durable});
   const std::vector<MacAddress>& written =
       options.json ? jsonHost.WrittenDevices() : consoleHost.WrittenDevices();
-  const bool manifestSaved = SaveManifest(options, ManifestText(written, job.macsPerDevice), files);
+  const bool manifestSaved = SaveManifest(options, written, job.macsPerDevice, files);
 
   int status = outcome.finished && manifestSaved ? kExitSuccess : kExitRunFailed;
   if (outcome.stopped) {

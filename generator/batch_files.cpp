@@ -7,15 +7,24 @@
 
 namespace quillmark {
 
-std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
-  std::vector<MacAddress> devices;
-  devices.reserve(static_cast<std::size_t>(job.deviceCount > 0 ? job.deviceCount : 0));
+void ForEachPlannedDevice(const GenerationJob& job,
+                          const std::function<bool(const MacAddress& first)>& visit) {
   MacAddress address = job.startMac;
   for (std::int32_t device = 0; device < job.deviceCount; ++device) {
-    devices.push_back(address);
+    if (!visit(address))
+      return;
     for (std::int32_t i = 0; i < job.macsPerDevice; ++i)
       address.Increment();
   }
+}
+
+std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
+  std::vector<MacAddress> devices;
+  devices.reserve(static_cast<std::size_t>(job.deviceCount > 0 ? job.deviceCount : 0));
+  ForEachPlannedDevice(job, [&](const MacAddress& first) {
+    devices.push_back(first);
+    return true;
+  });
   return devices;
 }
 
@@ -24,14 +33,16 @@ BatchName BatchNameOf(const std::string& path, const GenerationJob& job, Platfor
   const std::optional<FileIdentity> folder = files.IdentityOf(directory);
   if (!folder || folder != files.IdentityOf(job.outputDirectory))
     return BatchName::None;
-  for (const MacAddress& first : PlannedDevices(job)) {
+  BatchName found = BatchName::None;
+  ForEachPlannedDevice(job, [&](const MacAddress& first) {
     const std::string device = first.ToFileName();
     if (name == device)
-      return BatchName::DeviceFile;
-    if (name == TemporaryNameFor(device))
-      return BatchName::TemporaryFile;
-  }
-  return BatchName::None;
+      found = BatchName::DeviceFile;
+    else if (name == TemporaryNameFor(device))
+      found = BatchName::TemporaryFile;
+    return found == BatchName::None;
+  });
+  return found;
 }
 
 }  // namespace quillmark

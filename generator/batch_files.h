@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@ namespace quillmark {
 
 // The first address of every device of the job, in device order.
 std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
+
+// The same addresses one at a time, for a caller that keeps none of them:
+// at the whole address range a list is over a megabyte. visit returns
+// false to stop early.
+void ForEachPlannedDevice(const GenerationJob& job,
+                          const std::function<bool(const MacAddress& first)>& visit);
 
 // What path names in the job's output folder: a device's file of the
 // batch, which the run replaces, or a device's temporary file, which the

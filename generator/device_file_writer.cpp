@@ -134,7 +134,8 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
     lane.tail.reset(new (std::nothrow) std::uint8_t[tailSize]);
     if (!lane.tail)
       break;
-    std::memcpy(lane.tail.get(), m_image + m_options.recordOffset, tailSize);
+    if (!m_options.stamp)
+      std::memcpy(lane.tail.get(), m_image + m_options.recordOffset, tailSize);
   }
   while (!lanes.empty() && !lanes.back().tail)
     lanes.pop_back();
@@ -142,6 +143,37 @@ DeviceFileWriter::DeviceFileWriter(PlatformFiles& files, FolderHandle folder,
     m_lanes = std::move(lanes);
   else
     m_lanes.resize(1);
+  if (m_options.stamp) {
+    m_stampPages = InWindow(m_options.stamp->WrittenBlocks(kPageBytes));
+    CopyIntoLanes(m_stampPages);
+  }
+}
+
+// A stamp's window can start inside a file block larger than a page. What
+// lies before the window is never stamped: a clone already holds it and a
+// whole write takes it from the image.
+std::vector<ByteRange> DeviceFileWriter::InWindow(std::vector<ByteRange> ranges) const {
+  for (ByteRange& range : ranges) {
+    if (range.offset < m_options.recordOffset) {
+      const std::uint64_t cut = std::min(range.size, m_options.recordOffset - range.offset);
+      range.offset += cut;
+      range.size -= cut;
+    }
+  }
+  return ranges;
+}
+
+// With a stamp a lane's copy is read only where the stamp writes, so only
+// those ranges are copied from the image; the rest of the window is never
+// touched (copied whole, 14 MiB a lane took 100 ms before device 1).
+void DeviceFileWriter::CopyIntoLanes(const std::vector<ByteRange>& ranges) {
+  for (Lane& lane : m_lanes) {
+    if (!lane.tail)
+      continue;
+    for (const ByteRange& range : ranges)
+      std::memcpy(lane.tail.get() + (range.offset - m_options.recordOffset), m_image + range.offset,
+                  range.size);
+  }
 }
 
 DeviceFileWriter::~DeviceFileWriter() {
@@ -183,8 +215,10 @@ bool DeviceFileWriter::PrepareSource() {
   // Set before the first clone, which carries it: otherwise each device's
   // record write on XFS holds 128 KiB of the volume for minutes.
   const std::uint64_t unit = m_files.NarrowSharedWrites(m_source).value_or(kPageBytes);
-  if (m_options.stamp)
-    m_cloneWrites = m_options.stamp->WrittenBlocks(unit);
+  if (m_options.stamp) {
+    m_cloneWrites = InWindow(m_options.stamp->WrittenBlocks(unit));
+    CopyIntoLanes(m_cloneWrites);
+  }
   m_cloneWriteSize = CloneWriteSize(m_options.recordOffset, m_options.recordSize,
                                     m_size - m_options.recordOffset, unit);
   // Every clone gets its own records written over the ones copied here.
@@ -238,9 +272,30 @@ bool DeviceFileWriter::WriteStampedBlocks(Lane& lane, FileHandle file) {
   return true;
 }
 
+// Only the pages a stamp changes come from the lane's copy; the rest comes
+// from the image every lane shares. Copied whole from each lane's own
+// copy, two lanes read over 40 MiB a device pair, more than the processor's
+// cache holds, and the writes took three times as long.
+bool DeviceFileWriter::WriteStampedWhole(Lane& lane, FileHandle file) {
+  const auto write = [&](const std::uint8_t* bytes, std::uint64_t size) {
+    return m_files.WriteAll(file, bytes, size) == size;
+  };
+  std::uint64_t at = 0;
+  for (const ByteRange& page : m_stampPages) {
+    if (page.offset > at && !write(m_image + at, page.offset - at))
+      return false;
+    if (!write(lane.tail.get() + (page.offset - m_options.recordOffset), page.size))
+      return false;
+    at = page.offset + page.size;
+  }
+  return at == m_size || write(m_image + at, m_size - at);
+}
+
 bool DeviceFileWriter::WriteWhole(Lane& lane, FileHandle file) {
   if (!lane.tail)
     return m_files.WriteAll(file, m_image, m_size) == m_size;
+  if (m_options.stamp)
+    return WriteStampedWhole(lane, file);
   const std::uint64_t head = m_options.recordOffset;
   const std::uint64_t tail = m_size - head;
   return m_files.WriteAll(file, m_image, head) == head &&

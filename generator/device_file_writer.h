@@ -75,6 +75,9 @@ class DeviceFileWriter {
   bool Fill(Lane& lane, FileHandle file);
   bool WriteWhole(Lane& lane, FileHandle file);
   bool WriteStampedBlocks(Lane& lane, FileHandle file);
+  bool WriteStampedWhole(Lane& lane, FileHandle file);
+  std::vector<ByteRange> InWindow(std::vector<ByteRange> ranges) const;
+  void CopyIntoLanes(const std::vector<ByteRange>& ranges);
   void ReleasePrevious(Lane& lane);
 
   PlatformFiles& m_files;
@@ -87,6 +90,7 @@ class DeviceFileWriter {
   FileHandle m_source = kNoFile;
   std::uint64_t m_cloneWriteSize = 0;    // bytes written over each clone from recordOffset on
   std::vector<ByteRange> m_cloneWrites;  // with a stamp: the blocks written over each clone
+  std::vector<ByteRange> m_stampPages;   // with a stamp: the pages it changes, in order
 };
 
 // True when new files in directory can share data with one another, as

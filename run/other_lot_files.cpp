@@ -11,17 +11,19 @@ std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files) 
   const std::optional<std::vector<std::string>> names = files.ListDirectory(job.outputDirectory);
   if (!names)
     return 0;
-  std::set<std::string> batchNames;
-  for (const MacAddress& first : PlannedDevices(job))
-    batchNames.insert(first.ToFileName());
-  std::int32_t count = 0;
+  // The folder's device-like names are few beside a whole range's: the
+  // batch's names are struck from them one at a time, never all kept.
+  std::set<std::string> others;
   for (const std::string& name : *names) {
-    const bool deviceLike = name.size() >= 7 && name.compare(0, 3, "fw_") == 0 &&
-                            name.compare(name.size() - 4, 4, ".img") == 0;
-    if (deviceLike && batchNames.count(name) == 0)
-      ++count;
+    if (name.size() >= 7 && name.compare(0, 3, "fw_") == 0 &&
+        name.compare(name.size() - 4, 4, ".img") == 0)
+      others.insert(name);
   }
-  return count;
+  ForEachPlannedDevice(job, [&](const MacAddress& first) {
+    others.erase(first.ToFileName());
+    return !others.empty();
+  });
+  return static_cast<std::int32_t>(others.size());
 }
 
 std::string OtherLotFilesText(const std::string& outputDirectory, std::int32_t count) {
