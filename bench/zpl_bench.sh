@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # ZPL for a full batch: quillmark-cli labels --zpl on a 65535-row manifest,
-# each code kind, at 203 and 600 dpi; wall time and peak memory from
+# each code kind, at 203, 300 and 600 dpi; wall time and peak memory from
 # /usr/bin/time. Goal: under 10 s and 200 MiB.
 #   bench/zpl_bench.sh [path/to/quillmark-cli] [work folder]
 set -euo pipefail
@@ -21,7 +21,7 @@ PY
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-11s %-4s %8s %9s %9s\n' code dpi wall_s peak_MiB zpl_MiB
 for code in qr datamatrix code128; do
-  for dpi in 203 600; do
+  for dpi in 203 300 600; do
     /usr/bin/time -f '%e %M' -o "$work/time" "$cli" labels --manifest "$work/lot.csv" \
       --zpl "$work/lot.zpl" --layout roll-50x25 --code "$code" --dpi "$dpi" \
       --title "产品A 批次0412" >/dev/null

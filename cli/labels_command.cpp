@@ -59,8 +59,9 @@ bool IsReplaceableSheet(const std::string& path, std::string_view start, Platfor
   return got == 0 || (got == head.size() && head == start);
 }
 
-// The whole ZPL is made before a byte is written or sent: a label that
-// cannot be printed refuses the run with nothing printed.
+// Every label is checked before a byte is written or sent, so a label that
+// cannot be printed refuses the run with nothing printed; then the labels
+// are made one at a time straight into the staged file or onto the socket.
 int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
              const BatchManifest& manifest, SystemFiles& files) {
   labels::ZplRequest zpl;
@@ -68,13 +69,18 @@ int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
   zpl.code = request.sheet.code;
   zpl.title = request.sheet.title;
   zpl.dotsPerMillimetre = request.dotsPerMillimetre;
-  const labels::ZplOutcome made = labels::MakeZplLabels(zpl, manifest);
-  labels::ReleaseFontCaches();
-  if (!made.made)
-    return Refuse(made.error);
-  const std::string error = request.printer
-                                ? labels::SendToPrinter(*request.printer, made.zpl)
-                                : labels::WriteZplFile(line.zpl, made.zpl, line.manifest, files);
+  std::string error;
+  {
+    const labels::ZplLabels document = labels::CheckZplLabels(zpl, manifest);
+    error = document.Error();
+    const labels::ByteSource bytes = [&](const labels::ByteSink& put) {
+      return document.WriteTo(put);
+    };
+    if (error.empty())
+      error = request.printer ? labels::SendToPrinter(*request.printer, bytes)
+                              : labels::WriteZplFile(line.zpl, bytes, line.manifest, files);
+  }
+  labels::ReleaseFontCaches();  // the document held the font
   if (!error.empty())
     return Refuse(error);
   const std::string count = std::to_string(manifest.devices.size());

@@ -104,7 +104,7 @@ std::optional<PrinterAddress> ParsePrinterAddress(std::string_view text) {
   return printer;
 }
 
-std::string SendToPrinter(const PrinterAddress& printer, std::string_view bytes) {
+std::string SendToPrinter(const PrinterAddress& printer, const ByteSource& bytes) {
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
@@ -117,7 +117,7 @@ std::string SendToPrinter(const PrinterAddress& printer, std::string_view bytes)
   ::freeaddrinfo(found);
   if (fd < 0)
     return Fill({"无法连接打印机：%1！", "Cannot connect to the printer: %1."}, {Named(printer)});
-  const bool sent = SendAll(fd, bytes);
+  const bool sent = bytes([fd](std::string_view piece) { return SendAll(fd, piece); });
   // An orderly close, so the printer sees the end of the data; a close
   // that fails means the last bytes may not have left this machine.
   const bool closed = ::shutdown(fd, SHUT_WR) == 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_source.h"
+
 namespace quillmark::labels {
 
 // A printer's raw port: ZPL sent there is printed as it arrives.
@@ -22,8 +24,9 @@ struct PrinterAddress {
 // port is not 1..65535 or the host is empty.
 std::optional<PrinterAddress> ParsePrinterAddress(std::string_view text);
 
-// Sends every byte over one TCP connection and closes it; "" or the one
-// line that says why not all of them were sent.
-std::string SendToPrinter(const PrinterAddress& printer, std::string_view bytes);
+// Sends every byte over one TCP connection, piece by piece as they are
+// made, and closes it; "" or the one line that says why not all of them
+// were sent.
+std::string SendToPrinter(const PrinterAddress& printer, const ByteSource& bytes);
 
 }  // namespace quillmark::labels

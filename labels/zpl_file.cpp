@@ -5,7 +5,7 @@
 
 namespace quillmark::labels {
 
-std::string WriteZplFile(const std::string& path, std::string_view bytes,
+std::string WriteZplFile(const std::string& path, const ByteSource& bytes,
                          const std::string& manifestPath, PlatformFiles& files) {
   const std::string unwritable = UnwritableLabelFileText(path);
   const std::size_t slash = path.rfind(kPathSeparator);
@@ -29,8 +29,10 @@ std::string WriteZplFile(const std::string& path, std::string_view bytes,
   const StagedFile staged = StageFile(
       files, folder, tempName,
       [&](FileHandle file) {
-        return files.WriteAll(file, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                              bytes.size()) == bytes.size();
+        return bytes([&](std::string_view piece) {
+          return files.WriteAll(file, reinterpret_cast<const std::uint8_t*>(piece.data()),
+                                piece.size()) == piece.size();
+        });
       },
       false);
   const bool replaced =

@@ -1,10 +1,10 @@
 #include "zpl_labels.h"
 
-#include <cairo.h>
-
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "code_ahead.h"
 #include "label_design.h"
@@ -12,6 +12,7 @@
 #include "label_sheet.h"
 #include "label_texts.h"
 #include "text_metrics.h"
+#include "zpl_fields.h"
 
 namespace quillmark::labels {
 namespace {
@@ -23,85 +24,15 @@ std::vector<std::string> ColonAddresses(const BatchManifest& manifest, std::size
   return addresses;
 }
 
-// Field data in hexadecimal escapes (^FH), so a line break inside a code's
-// payload reaches the printer as a byte, never as a ZPL line end.
-std::string HexField(std::string_view data) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string field = "^FH_^FD";
-  for (const char c : data) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7f || c == '^' || c == '~' || c == '_') {
-      field += '_';
-      field += kHex[byte >> 4];
-      field += kHex[byte & 15];
-    } else {
-      field += c;
-    }
-  }
-  return field + "^FS";
-}
-
-// The title as a one-bit picture of whole dots, drawn by cairo in the
-// label font: ^GFA with its bytes in hexadecimal.
-std::string TitleGraphic(const std::string& title, double sizeMm, int dpmm, cairo_font_face_t* face,
-                         const TextMetrics& metrics, int* widthDots) {
-  const double size = sizeMm * dpmm;
-  const int width = static_cast<int>(std::ceil(metrics.Advance(title) * size)) + 1;
-  const int height = static_cast<int>(std::ceil(metrics.LineHeight() * size)) + 1;
-  *widthDots = width;
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_font_face(cr, face);
-  ApplyUnhintedFontOptions(cr);
-  cairo_set_font_size(cr, size);
-  cairo_move_to(cr, 0, metrics.Ascent() * size);
-  cairo_show_text(cr, title.c_str());
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  const int rowBytes = (width + 7) / 8;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex;
-  for (int y = 0; y < height; ++y) {
-    for (int b = 0; b < rowBytes; ++b) {
-      unsigned byte = 0;
-      for (int bit = 0; bit < 8; ++bit) {
-        const int x = b * 8 + bit;
-        if (x < width && data[static_cast<std::ptrdiff_t>(y) * stride + x] >= 128)
-          byte |= 0x80u >> bit;
-      }
-      hex += kHex[byte >> 4];
-      hex += kHex[byte & 15];
-    }
-  }
-  cairo_surface_destroy(surface);
-  const int total = rowBytes * height;
-  return "^GFA," + std::to_string(total) + "," + std::to_string(total) + "," +
-         std::to_string(rowBytes) + "," + hex + "^FS";
-}
-
-int Dots(double millimetres, int dpmm) {
-  return static_cast<int>(std::lround(millimetres * dpmm));
-}
-
-std::string At(int x, int y) {
-  return "^FO" + std::to_string(x) + "," + std::to_string(y);
-}
-
-// ^A0 text whose cap height stands where the design's font puts it.
-std::string Text(const std::string& text, double sizeMm, double left, double baseline,
-                 const TextMetrics& metrics, int dpmm) {
-  const int height = std::max(1, Dots(sizeMm, dpmm));
-  return At(Dots(left, dpmm), Dots(baseline - metrics.Ascent() * sizeMm, dpmm)) + "^A0N," +
-         std::to_string(height) + "," + std::to_string(height) + HexField(text) + "\n";
-}
-
+// A code as the printer is to draw it; the printer encodes it again from
+// the payload, so this is all a label keeps of the code between the check
+// and the writing.
 struct Placed {
   int module = 0;  // dots
   int left = 0;    // of the first dark module, dots
   int top = 0;
   int height = 0;  // Code 128 bars, dots
+  int side = 0;    // Data Matrix modules a side, without the quiet zone
 };
 
 std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const ModuleGrid& grid,
@@ -141,22 +72,23 @@ std::optional<Placed> PlaceInDots(const LabelDesign& d, const ModuleGrid& grid, 
   const int symbolHeight = IsSquareCode(d.kind) ? p.module * grid.height : p.height;
   p.left = boxLeft + (boxWidth - p.module * grid.width) / 2 + quietX * p.module;
   p.top = boxTop + (boxHeight - symbolHeight) / 2 + (IsSquareCode(d.kind) ? quietY * p.module : 0);
+  p.side = grid.width - 2;  // a Data Matrix has one quiet module a side
   return p;
 }
 
-std::string CodeField(const LabelDesign& d, const ModuleGrid& grid, const Placed& p,
-                      const std::string& payload) {
-  switch (d.kind) {
+std::string CodeField(CodeKind kind, const Placed& p, const std::string& payload) {
+  switch (kind) {
     case CodeKind::Qr:
       // Level M, automatic data mode.
-      return At(p.left, p.top) + "^BQN,2," + std::to_string(p.module) + HexField("MA," + payload);
+      return FieldOrigin(p.left, p.top) + "^BQN,2," + std::to_string(p.module) +
+             HexField("MA," + payload);
     case CodeKind::DataMatrix: {
-      const std::string side = std::to_string(grid.width - 2);  // less one quiet module a side
-      return At(p.left, p.top) + "^BXN," + std::to_string(p.module) + ",200," + side + "," + side +
-             HexField(payload);
+      const std::string side = std::to_string(p.side);
+      return FieldOrigin(p.left, p.top) + "^BXN," + std::to_string(p.module) + ",200," + side +
+             "," + side + HexField(payload);
     }
     case CodeKind::Code128:
-      return At(p.left, p.top) + "^BY" + std::to_string(p.module) + "^BCN," +
+      return FieldOrigin(p.left, p.top) + "^BY" + std::to_string(p.module) + "^BCN," +
              std::to_string(p.height) + ",N,N,N,A" + HexField(payload);
   }
   return {};
@@ -168,6 +100,24 @@ unsigned Helpers() {
 }
 
 }  // namespace
+
+// What every label shares, and where each one's code goes.
+struct ZplLabels::Plan {
+  const BatchManifest* manifest = nullptr;
+  LabelFont font;  // the face the metrics measure with
+  std::unique_ptr<TextMetrics> metrics;
+  LabelDesign design;
+  int dpmm = 0;
+  std::string head;   // ^XA and the label's size
+  std::string title;  // its graphic field, the same on every label
+  double fileLeft = 0;
+  std::vector<Placed> codes;  // one a device, in manifest order
+};
+
+ZplLabels::ZplLabels() = default;
+ZplLabels::ZplLabels(ZplLabels&&) noexcept = default;
+ZplLabels& ZplLabels::operator=(ZplLabels&&) noexcept = default;
+ZplLabels::~ZplLabels() = default;
 
 int DotsPerMillimetre(int dpi) {
   switch (dpi) {
@@ -182,59 +132,77 @@ int DotsPerMillimetre(int dpi) {
   }
 }
 
-ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifest) {
-  ZplOutcome out;
+ZplLabels CheckZplLabels(const ZplRequest& request, const BatchManifest& manifest) {
+  ZplLabels out;
   const LabelLayout& layout = *request.layout;
   const int dpmm = request.dotsPerMillimetre;
   FontChoice font = FindLabelFont(CharactersShown(request.title));
   if (!font.font) {
-    out.error =
+    out.m_error =
         font.invalidText ? std::string(InvalidLabelText()) : MissingCharactersText(font.missing);
     return out;
   }
-  const TextMetrics metrics(font.font->face.get());
+  auto plan = std::make_unique<ZplLabels::Plan>();
+  plan->manifest = &manifest;
+  plan->font = std::move(*font.font);
+  plan->metrics = std::make_unique<TextMetrics>(plan->font.face.get());
+  plan->dpmm = dpmm;
+  const TextMetrics& metrics = *plan->metrics;
   const DesignResult design =
       DesignLabel(layout, request.code, manifest.macsPerDevice, request.title, metrics);
   if (!design.design) {
-    out.error = design.error;
+    out.m_error = design.error;
     return out;
   }
-  const LabelDesign& d = *design.design;
-  const int minModule = static_cast<int>(std::ceil(kMinModule * dpmm - 1e-9));
-  std::string title;
-  double fileLeft = d.footerLeft;
+  const LabelDesign& d = plan->design = *design.design;
+  plan->fileLeft = d.footerLeft;
   if (!request.title.empty()) {
-    int widthDots = 0;
-    title = At(Dots(d.footerLeft, dpmm),
-               Dots(d.footerBaseline - metrics.Ascent() * d.footerSize, dpmm)) +
-            TitleGraphic(request.title, d.footerSize, dpmm, font.font->face.get(), metrics,
-                         &widthDots) +
-            "\n";
-    fileLeft += metrics.Advance(request.title + "  ") * d.footerSize;
+    plan->title = FieldOrigin(Dots(d.footerLeft, dpmm),
+                              Dots(d.footerBaseline - metrics.Ascent() * d.footerSize, dpmm)) +
+                  TitleGraphic(request.title, d.footerSize, dpmm, plan->font.face.get(), metrics) +
+                  "\n";
+    plan->fileLeft += metrics.Advance(request.title + "  ") * d.footerSize;
   }
-  const std::string head = "^XA\n^CI0^PW" + std::to_string(Dots(layout.labelWidth, dpmm)) + "^LL" +
-                           std::to_string(Dots(layout.labelHeight, dpmm)) + "^LH0,0\n";
+  plan->head = "^XA\n^CI0^PW" + std::to_string(Dots(layout.labelWidth, dpmm)) + "^LL" +
+               std::to_string(Dots(layout.labelHeight, dpmm)) + "^LH0,0\n";
+  const int minModule = static_cast<int>(std::ceil(kMinModule * dpmm - 1e-9));
   const std::size_t count = manifest.devices.size();
   CodeAhead codes(
       request.code, count,
       [&](std::size_t i) { return CodePayload(request.code, ColonAddresses(manifest, i)); },
       Helpers());
+  plan->codes.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::vector<std::string> addresses = ColonAddresses(manifest, i);
-    const std::string fileName = manifest.devices[i].first.ToFileName();
     const EncodedCode code = codes.Take(i);
     if (!code.grid) {
-      out.error = Fill({"无法生成%1：%2：%3", "Cannot make the %1: %2: %3"},
-                       {CodeKindName(d.kind), fileName, code.error});
+      out.m_error =
+          Fill({"无法生成%1：%2：%3", "Cannot make the %1: %2: %3"},
+               {CodeKindName(d.kind), manifest.devices[i].first.ToFileName(), code.error});
       return out;
     }
     const std::optional<Placed> place = PlaceInDots(d, *code.grid, dpmm, minModule);
     if (!place) {
-      out.error = TooDense(d, layout, *code.grid, fileName, dpmm, minModule);
+      out.m_error =
+          TooDense(d, layout, *code.grid, manifest.devices[i].first.ToFileName(), dpmm, minModule);
       return out;
     }
-    out.zpl += head;
-    out.zpl += CodeField(d, *code.grid, *place, CodePayload(d.kind, addresses)) + "\n";
+    plan->codes.push_back(*place);
+  }
+  out.m_plan = std::move(plan);
+  return out;
+}
+
+bool ZplLabels::WriteTo(const ByteSink& put, std::size_t pieceBytes) const {
+  if (!m_plan)
+    return false;
+  const Plan& p = *m_plan;
+  const LabelDesign& d = p.design;
+  std::string piece;
+  piece.reserve(pieceBytes);
+  for (std::size_t i = 0; i < p.codes.size(); ++i) {
+    const std::vector<std::string> addresses = ColonAddresses(*p.manifest, i);
+    piece += p.head;
+    piece += CodeField(d.kind, p.codes[i], CodePayload(d.kind, addresses)) + "\n";
     for (std::size_t a = 0; a < addresses.size(); ++a) {
       const bool first = a == 0;
       const double size = first ? d.firstSize : d.otherSize;
@@ -242,15 +210,20 @@ ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifes
           first ? d.firstBaseline : d.otherBaseline + static_cast<double>(a - 1) * d.otherStep;
       double left = d.textLeft;
       if (d.centredText)
-        left += (d.textWidth - metrics.Advance(addresses[a]) * size) / 2;
-      out.zpl += Text(addresses[a], size, left, baseline, metrics, dpmm);
+        left += (d.textWidth - p.metrics->Advance(addresses[a]) * size) / 2;
+      piece += TextField(addresses[a], size, left, baseline, *p.metrics, p.dpmm);
     }
-    out.zpl += title;
-    out.zpl += Text(fileName, d.footerSize, fileLeft, d.footerBaseline, metrics, dpmm);
-    out.zpl += "^PQ1\n^XZ\n";
+    piece += p.title;
+    piece += TextField(p.manifest->devices[i].first.ToFileName(), d.footerSize, p.fileLeft,
+                       d.footerBaseline, *p.metrics, p.dpmm);
+    piece += "^PQ1\n^XZ\n";
+    if (piece.size() >= pieceBytes) {
+      if (!put(piece))
+        return false;
+      piece.clear();
+    }
   }
-  out.made = true;
-  return out;
+  return piece.empty() || put(piece);
 }
 
 }  // namespace quillmark::labels

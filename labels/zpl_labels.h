@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
 #include "batch_manifest.h"
+#include "byte_source.h"
 #include "label_code.h"
 #include "label_layout.h"
 
@@ -16,21 +19,43 @@ struct ZplRequest {
   int dotsPerMillimetre = 8;
 };
 
-struct ZplOutcome {
-  bool made = false;
-  std::string error;  // one line, when nothing was made
-  std::string zpl;    // one ^XA … ^XZ per device, in manifest order
+// The pieces a document is put out in: few calls to write or send, and a
+// memory that stays the same whatever the batch, resolution or title.
+inline constexpr std::size_t kZplPieceBytes = std::size_t{64} << 10;
+
+// A ZPL document every label of which has been checked. Every module is a
+// whole number of dots, the codes keep their quiet zones; the title is a
+// graphic field drawn in the PDF's font (a printer has no Chinese font),
+// the addresses and file name ASCII text in the printer's own font.
+class ZplLabels {
+ public:
+  ZplLabels();
+  ZplLabels(ZplLabels&&) noexcept;
+  ZplLabels& operator=(ZplLabels&&) noexcept;
+  ~ZplLabels();
+
+  // "" once every label can be made; else the one line that refuses them.
+  const std::string& Error() const { return m_error; }
+
+  // One ^XA … ^XZ per device, in manifest order, made label by label and
+  // handed to put in pieces of at least pieceBytes (the last may be
+  // shorter); false as soon as put is.
+  bool WriteTo(const ByteSink& put, std::size_t pieceBytes = kZplPieceBytes) const;
+
+ private:
+  friend ZplLabels CheckZplLabels(const ZplRequest&, const BatchManifest&);
+  struct Plan;
+  std::unique_ptr<Plan> m_plan;
+  std::string m_error;
 };
 
 // 8, 12 or 24 dots a millimetre for 203, 300 or 600 dpi; 0 for any other.
 int DotsPerMillimetre(int dpi);
 
-// Makes the whole document before anything is written or sent, so a code
-// that cannot fit at the printer's resolution refuses the run with nothing
-// printed. Every module is a whole number of dots, the codes keep their
-// quiet zones; the title is a graphic field drawn in the PDF's font (a
-// printer has no Chinese font), the addresses and file name ASCII text in
-// the printer's own font.
-ZplOutcome MakeZplLabels(const ZplRequest& request, const BatchManifest& manifest);
+// Encodes and places every code before anything is written or sent, so a
+// code that cannot fit at the printer's resolution refuses the run with
+// nothing printed. The manifest must outlive the result, which holds the
+// label font: release the font caches only after it is gone.
+ZplLabels CheckZplLabels(const ZplRequest& request, const BatchManifest& manifest);
 
 }  // namespace quillmark::labels

@@ -240,13 +240,13 @@ TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
     const ChildResult run = Labels({"--manifest", "lot.csv", "--zpl", "a.zpl", "--layout", layout});
     EXPECT_EQ(run.exitCode, 2) << layout;
   }
-  // Four addresses of fc:ab:… in a Data Matrix on the smallest roll:
-  // refused before the file is touched.
-  WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:c0", 1, 4));
-  const ChildResult dense = Labels({"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout",
-                                    "roll-20x10", "--code", "code128"});
+  // fc:ab:… in a QR code (lower-case letters take more room than digits)
+  // on a small roll: refused before the file is touched.
+  WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:c0", 1, 1));
+  const ChildResult dense = Labels(
+      {"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout", "roll-30x15", "--code", "qr"});
   EXPECT_EQ(dense.exitCode, 1);
-  EXPECT_NE(dense.err.find("放不下"), std::string::npos) << dense.err;
+  EXPECT_TRUE(dense.err.starts_with("条码太密，roll-30x15 标签在 203 dpi 下放不下")) << dense.err;
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"dense.csv", "lot.csv", "old.zpl"}));
   EXPECT_EQ(Text(ReadFileBytes(m_dir / "old.zpl")), "^XA an older sheet ^XZ");
 }
