@@ -25,14 +25,23 @@ namespace quillmark::cli {
 namespace {
 
 // "a4-3x8、letter-3x10、roll-50x25", from the layouts the library knows.
-std::string LayoutNames() {
+std::string StockNames() {
   std::string names;
   for (const labels::LabelLayout& layout : labels::KnownLayouts())
     names += std::string(names.empty() ? "" : Pick({"、", ", "})) + std::string(layout.name);
-  return Fill({"%1、roll-WxH（卷标，宽%2–%3、高%4–%5毫米）",
-               "%1, roll-WxH (a roll, %2-%3 mm wide, %4-%5 mm high)"},
-              {names, std::to_string(labels::kMinRollWidth), std::to_string(labels::kMaxRollWidth),
-               std::to_string(labels::kMinRollHeight), std::to_string(labels::kMaxRollHeight)});
+  return names;
+}
+
+// "roll-WxH（卷标，宽20–110、高10–110毫米）"
+std::string RollName() {
+  return Fill(
+      {"roll-WxH（卷标，宽%1–%2、高%3–%4毫米）", "roll-WxH (a roll, %1-%2 mm wide, %3-%4 mm high)"},
+      {std::to_string(labels::kMinRollWidth), std::to_string(labels::kMaxRollWidth),
+       std::to_string(labels::kMinRollHeight), std::to_string(labels::kMaxRollHeight)});
+}
+
+std::string LayoutNames() {
+  return StockNames() + std::string(Pick({"、", ", "})) + RollName();
 }
 
 struct LabelsCommandLine {
@@ -46,8 +55,10 @@ struct LabelsCommandLine {
   std::string title;
   std::string firstCell = "1";
   bool help = false;
-  std::string layoutHelp = Fill({"标签纸：%1（默认 %2）", "label stock: %1 (default %2)"},
-                                {LayoutNames(), labels::kDefaultLayoutName});
+  // Three lines, so the help fits 80 columns.
+  std::string layoutHelp =
+      Fill({"标签纸：%1、\n%2\n（默认 %3）", "label stock: %1,\n%2\n(default %3)"},
+           {StockNames(), RollName(), labels::kDefaultLayoutName});
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line) {
@@ -70,8 +81,9 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
        .value = &line.zpl},
       {.name = "--printer",
        .valueName = "HOST[:PORT]",
-       .help = Pick({"把ZPL直接发到打印机的原始端口（默认 9100）；连接限时5秒，\n"
-                     "打印机10秒不收数据即算中断；--pdf、--zpl、--printer 须给出且只给一个",
+       .help = Pick({"把ZPL直接发到打印机的原始端口（默认 9100）；\n"
+                     "连接限时5秒，打印机10秒不收数据即算中断；\n"
+                     "--pdf、--zpl、--printer 须给出且只给一个",
                      "send the ZPL straight to the printer's raw port\n(default 9100); 5 "
                      "seconds to connect, and a\nprinter taking no data for 10 seconds cuts "
                      "the\nsend off; give exactly one of --pdf, --zpl and\n--printer"}),
@@ -268,10 +280,10 @@ int PrintZpl(const LabelsCommandLine& line, const Request& request, const BatchM
   const std::string count = std::to_string(manifest.devices.size());
   const std::string done =
       request.printer
-          ? Fill({"标签已发送：%1个标签：打印机 %2\n", "Labels sent: %1 labels: printer %2\n"},
-                 {count, ToValidUtf8(line.printer)})
-          : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 labels: %2\n"},
-                 {count, ToValidUtf8(line.zpl)});
+          ? Fill({"标签已发送：%1个标签：打印机 %2\n", "Labels sent: %1 label(s): printer %2\n"},
+                 {count, EscapeControlCharacters(ToValidUtf8(line.printer))})
+          : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 label(s): %2\n"},
+                 {count, EscapeControlCharacters(ToValidUtf8(line.zpl))});
   std::fputs(done.c_str(), stdout);
   return kExitSuccess;
 }
@@ -345,7 +357,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!outcome.written)
     return Refuse(outcome.error);
   const std::string written =
-      Fill({"标签已写入：%1个标签，%2页：%3\n", "Labels written: %1 labels, %2 pages: %3\n"},
+      Fill({"标签已写入：%1个标签，%2页：%3\n", "Labels written: %1 label(s), %2 page(s): %3\n"},
            {std::to_string(reading.manifest->devices.size()), std::to_string(outcome.pages),
             EscapeControlCharacters(ToValidUtf8(line.pdf))});
   std::fputs(written.c_str(), stdout);
