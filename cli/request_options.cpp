@@ -95,7 +95,7 @@ std::vector<std::string> BentInputLines(const JobRequestTexts& texts) {
   AddBentNumber(lines, "--count", texts.deviceCount,
                 {"%1 %2：按 %3 台处理", "%1 %2: taken as %3 devices"});
   AddBentNumber(lines, "--macs-per-device", texts.macsPerDevice,
-                {"%1 %2：按每台 %3 个地址处理", "%1 %2: taken as %3 addresses per device"});
+                {"%1 %2：按每台 %3 个地址处理", "%1 %2: taken as %3 address(es) per device"});
   return lines;
 }
 
