@@ -1,6 +1,7 @@
 #include "exit_statuses.h"
 
 #include "exit_codes.h"
+#include "option_table.h"
 #include "signals.h"
 
 namespace quillmark::cli {
@@ -89,11 +90,25 @@ std::string ExitStatusSection(ExitTable command) {
 }
 
 std::string ExitStatusLine(ExitTable command) {
-  std::string line(Pick({"退出状态:", "Exit status:"}));
-  std::string_view separator = " ";
+  const std::string lead(Pick({"退出状态:", "Exit status:"}));
+  const std::size_t indent = TerminalColumns(lead) + 1;
+  std::string line = lead;
+  std::size_t column = indent - 1;
+  bool first = true;
   for (const ExitStatusRow& row : ExitStatuses(command)) {
-    line += std::string(separator) + std::to_string(row.statuses.front()) + " " + row.text;
-    separator = Pick({"；", "; "});
+    const std::string item = std::to_string(row.statuses.front()) + " " + row.text;
+    std::string separator = first ? " " : std::string(Pick({"；", "; "}));
+    // A row that would pass the terminal's edge starts a line of its own,
+    // under the first row.
+    if (!first && column + TerminalColumns(separator + item) > kTerminalColumns) {
+      separator = std::string(Pick({"；", ";"})) + "\n" + std::string(indent, ' ');
+      column = indent;
+    } else {
+      column += TerminalColumns(separator);
+    }
+    line += separator + item;
+    column += TerminalColumns(item);
+    first = false;
   }
   return line + "\n";
 }

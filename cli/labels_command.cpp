@@ -88,9 +88,9 @@ int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
       request.printer
           ? Fill({"标签已发送：%1个标签：打印机 %2\n",
                   "Labels sent: %1 {1:label|labels}: printer %2\n"},
-                 {count, ToValidUtf8(line.printer)})
+                 {count, EscapeControlCharacters(ToValidUtf8(line.printer))})
           : Fill({"标签已写入：%1个标签：%2\n", "Labels written: %1 {1:label|labels}: %2\n"},
-                 {count, ToValidUtf8(line.zpl)});
+                 {count, EscapeControlCharacters(ToValidUtf8(line.zpl))});
   std::fputs(done.c_str(), stdout);
   return kExitSuccess;
 }

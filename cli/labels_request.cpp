@@ -27,14 +27,22 @@ std::optional<int> ReadCell(const std::string& text, int cells) {
 
 }  // namespace
 
-std::string LayoutNames() {
+std::string StockNames() {
   std::string names;
   for (const labels::LabelLayout& layout : labels::KnownLayouts())
     names += std::string(names.empty() ? "" : Pick({"、", ", "})) + std::string(layout.name);
-  return Fill({"%1、roll-WxH（卷标，宽%2–%3、高%4–%5毫米）",
-               "%1, roll-WxH (a roll, %2-%3 mm wide, %4-%5 mm high)"},
-              {names, std::to_string(labels::kMinRollWidth), std::to_string(labels::kMaxRollWidth),
-               std::to_string(labels::kMinRollHeight), std::to_string(labels::kMaxRollHeight)});
+  return names;
+}
+
+std::string RollName() {
+  return Fill(
+      {"roll-WxH（卷标，宽%1–%2、高%3–%4毫米）", "roll-WxH (a roll, %1-%2 mm wide, %3-%4 mm high)"},
+      {std::to_string(labels::kMinRollWidth), std::to_string(labels::kMaxRollWidth),
+       std::to_string(labels::kMinRollHeight), std::to_string(labels::kMaxRollHeight)});
+}
+
+std::string LayoutNames() {
+  return StockNames() + std::string(Pick({"、", ", "})) + RollName();
 }
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line) {
@@ -57,8 +65,9 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
        .value = &line.zpl},
       {.name = "--printer",
        .valueName = "HOST[:PORT]",
-       .help = Pick({"把ZPL直接发到打印机的原始端口（默认 9100）；连接限时5秒，\n"
-                     "打印机10秒不收数据即算中断；--pdf、--zpl、--printer 须给出且只给一个",
+       .help = Pick({"把ZPL直接发到打印机的原始端口（默认 9100）；\n"
+                     "连接限时5秒，打印机10秒不收数据即算中断；\n"
+                     "--pdf、--zpl、--printer 须给出且只给一个",
                      "send the ZPL straight to the printer's raw port\n(default 9100); 5 "
                      "seconds to connect, and a\nprinter taking no data for 10 seconds cuts "
                      "the\nsend off; give exactly one of --pdf, --zpl and\n--printer"}),

@@ -18,6 +18,9 @@ namespace quillmark::cli {
 // "a4-3x8、letter-3x10、roll-50x25、roll-WxH（…）", from the layouts the library
 // knows.
 std::string LayoutNames();
+// The stock layouts' names, and the roll's pattern with its limits.
+std::string StockNames();
+std::string RollName();
 
 struct LabelsCommandLine {
   std::string manifest;
@@ -31,8 +34,10 @@ struct LabelsCommandLine {
   std::string lot;
   std::string firstCell = "1";
   bool help = false;
-  std::string layoutHelp = Fill({"标签纸：%1（默认 %2）", "label stock: %1 (default %2)"},
-                                {LayoutNames(), labels::kDefaultLayoutName});
+  // Three lines, so the help fits 80 columns.
+  std::string layoutHelp =
+      Fill({"标签纸：%1、\n%2\n（默认 %3）", "label stock: %1,\n%2\n(default %3)"},
+           {StockNames(), RollName(), labels::kDefaultLayoutName});
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line);

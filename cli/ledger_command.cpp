@@ -47,7 +47,7 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
   return {
       {.name = "--ledger",
        .valueName = "LOCATION",
-       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER，再取工位配置）",
+       .help = Pick({"账本位置（默认取环境变量 QUILLMARK_LEDGER，\n再取工位配置）",
                      "the ledger's location (by default the environment\nvariable "
                      "QUILLMARK_LEDGER, then the station\nconfiguration)"}),
        .value = &o.location},

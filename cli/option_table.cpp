@@ -7,7 +7,6 @@
 namespace quillmark::cli {
 namespace {
 
-constexpr std::size_t kLineColumns = 80;
 constexpr std::size_t kHelpColumn = 26;
 
 const OptionRow* FindRow(const OptionTable& table, std::string_view name) {
@@ -70,9 +69,16 @@ ParsedOptions UsageError(std::string text, std::string_view helpCommand) {
   return parsed;
 }
 
-// Columns a text takes on a terminal: two for each character beyond
-// ASCII (the Chinese ones), one for the rest.
-std::size_t Columns(std::string_view text) {
+std::string SynopsisItem(const OptionRow& row) {
+  std::string item(row.name);
+  if (!row.valueName.empty())
+    item += " " + std::string(row.valueName);
+  return row.required ? item : "[" + item + "]";
+}
+
+}  // namespace
+
+std::size_t TerminalColumns(std::string_view text) {
   std::size_t columns = 0;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -83,15 +89,6 @@ std::size_t Columns(std::string_view text) {
   }
   return columns;
 }
-
-std::string SynopsisItem(const OptionRow& row) {
-  std::string item(row.name);
-  if (!row.valueName.empty())
-    item += " " + std::string(row.valueName);
-  return row.required ? item : "[" + item + "]";
-}
-
-}  // namespace
 
 std::string WithHelpPointer(const std::string& text, std::string_view helpCommand) {
   return Fill({"%1；用 %2 查看用法", "%1; see %2 for the usage"}, {text, helpCommand});
@@ -150,13 +147,13 @@ ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::stri
 std::string Synopsis(std::string_view command, const OptionTable& table) {
   const std::string lead = Fill({"用法: %1", "Usage: %1"}, {command});
   // Continuation lines start two columns past the command's name.
-  const std::string indent(Columns(lead) + 2, ' ');
+  const std::string indent(TerminalColumns(lead) + 2, ' ');
   std::string text = lead;
-  std::size_t column = Columns(lead);
+  std::size_t column = TerminalColumns(lead);
   bool lineEmpty = false;
   for (const OptionRow& row : table) {
     const std::string item = SynopsisItem(row);
-    if (!lineEmpty && column + 1 + item.size() > kLineColumns) {
+    if (!lineEmpty && column + 1 + item.size() > kTerminalColumns) {
       text += "\n" + indent;
       column = indent.size();
       lineEmpty = true;

@@ -41,6 +41,13 @@ std::string WithHelpPointer(const std::string& text, std::string_view helpComman
 // "缺少必需的选项 --image": a required option not given.
 std::string MissingOptionText(std::string_view name);
 
+// The width of a terminal the help texts are wrapped for.
+inline constexpr std::size_t kTerminalColumns = 80;
+
+// Columns a text takes on a terminal: two for each character beyond
+// ASCII (the Chinese ones), one for the rest.
+std::size_t TerminalColumns(std::string_view text);
+
 // "用法: quillmark-cli --image PATH [--out DIR] …" wrapped at 80 columns.
 std::string Synopsis(std::string_view command, const OptionTable& table);
 

@@ -50,7 +50,7 @@ std::string Detail(const DeviceResult& result) {
       char text[32];
       std::snprintf(text, sizeof text, "0x%" PRIx64, result.offset);
       // With a profile, the field or checksum the offset lies in.
-      return result.part.empty() ? std::string(text) : text + (" " + result.part);
+      return result.reportPart.empty() ? std::string(text) : text + (" " + result.reportPart);
     }
     case DeviceFault::RecordsWrong: {
       std::string text;

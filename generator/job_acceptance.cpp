@@ -71,7 +71,7 @@ JobVerdict LoadImage(GenerationJob& job, const std::string& imagePath, FileHandl
     const std::string bytes = std::to_string(size.value_or(0));
     return RejectWith(Fill({"文件大小错误！%1", "Wrong image size: %1 bytes."}, {bytes}),
                       Fill({"%1字节：须为4194304、8388608或16777216",
-                            "%1 bytes: an image must have 4194304, 8388608 or 16777216 bytes"},
+                            "%1 bytes: an image must be 4194304, 8388608 or 16777216 bytes long"},
                            {bytes}));
   }
   std::unique_ptr<std::uint8_t[]> bytes = files.AllocateImage(*size);

@@ -180,16 +180,16 @@ void StampLayout::Stamp(std::uint8_t* window, const std::uint8_t* addresses) con
   }
 }
 
-std::string StampLayout::PartAt(std::uint64_t offset) const {
+std::string StampLayout::PartAt(std::uint64_t offset, InterfaceLanguage language) const {
   for (const StampField& field : m_profile.fields) {
     if (offset >= field.offset && offset < field.offset + field.Size())
-      return Fill({"第%1行 %2 字段", "the %2 field on line %1"},
-                  {std::to_string(field.line), FieldTypeName(field.type)});
+      return InterfaceText{"第%1行 %2 字段", "the %2 field on line %1"}.FillIn(
+          language, {std::to_string(field.line), FieldTypeName(field.type)});
   }
   for (const StampChecksum& checksum : m_profile.checksums) {
     if (offset >= checksum.offset && offset < checksum.offset + checksum.Size())
-      return Fill({"第%1行 %2 校验和", "the %2 checksum on line %1"},
-                  {std::to_string(checksum.line), ChecksumTypeName(checksum.type)});
+      return InterfaceText{"第%1行 %2 校验和", "the %2 checksum on line %1"}.FillIn(
+          language, {std::to_string(checksum.line), ChecksumTypeName(checksum.type)});
   }
   return {};
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "crc32_shift.h"
+#include "interface_language.h"
 #include "mac_address.h"
 #include "stamp_profile.h"
 
@@ -39,8 +40,8 @@ class StampLayout {
   // bytes each.
   void Stamp(std::uint8_t* window, const std::uint8_t* addresses) const;
   // The field or checksum a byte belongs to, as the profile names it
-  // ("第7行 mac-text 字段"); empty for any other byte.
-  std::string PartAt(std::uint64_t offset) const;
+  // ("第7行 mac-text 字段"), in the given language; empty for any other byte.
+  std::string PartAt(std::uint64_t offset, InterfaceLanguage language) const;
   // The fields, offsets from the image's start.
   const std::vector<StampField>& Fields() const { return m_profile.fields; }
 

@@ -35,6 +35,21 @@ struct Placed {
   int side = 0;    // Data Matrix modules a side, without the quiet zone
 };
 
+// The resolution as the printer is sold and the user gave it: 12 dots a
+// millimetre is "300 dpi", not the 304.8 it comes to.
+int NominalDpi(int dpmm) {
+  switch (dpmm) {
+    case 8:
+      return 203;
+    case 12:
+      return 300;
+    case 24:
+      return 600;
+    default:
+      return dpmm * 254 / 10;
+  }
+}
+
 std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const ModuleGrid& grid,
                      const std::string& fileName, int dpmm, int minModule) {
   char text[256];
@@ -45,7 +60,7 @@ std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const Modu
       {"条码太密，%1 标签在 %2 dpi 下放不下：%3 的 %4 需要 %5 毫米宽，标签上只有 %6 毫米！",
        "The code is too dense for a %1 label at %2 dpi: the %4 of %3 needs %5 mm, and "
        "the label has %6 mm."},
-      {layout.name, std::to_string(dpmm * 254 / 10), fileName, CodeKindName(d.kind), text, room});
+      {layout.name, std::to_string(NominalDpi(dpmm)), fileName, CodeKindName(d.kind), text, room});
 }
 
 std::optional<Placed> PlaceInDots(const LabelDesign& d, const ModuleGrid& grid, int dpmm,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "image_checks.h"
+#include "interface_language.h"
 
 namespace quillmark {
 
@@ -156,7 +157,8 @@ void DeviceGroupCheck::CompareStamped(OpenDevice& device, const std::uint8_t* da
   device.done = true;
   device.result.fault = DeviceFault::Differs;
   device.result.offset = *differs;
-  device.result.part = m_batch.stamp->PartAt(*differs);
+  device.result.part = m_batch.stamp->PartAt(*differs, CurrentInterfaceLanguage());
+  device.result.reportPart = m_batch.stamp->PartAt(*differs, InterfaceLanguage::Chinese);
 }
 
 void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length) {

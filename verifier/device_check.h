@@ -35,7 +35,11 @@ struct DeviceResult {
   std::uint64_t size = 0;
   std::uint64_t offset = 0;
   std::vector<MacAddress> heldAddresses;
-  std::string part;  // with a profile: the field or checksum offset lies in, if any
+  // With a profile: the field or checksum offset lies in, if any, as the
+  // interface says it and as the report writes it (the same in every
+  // locale, so a report compares equal whoever ran the check).
+  std::string part;
+  std::string reportPart;
 };
 
 struct ReadSettings {

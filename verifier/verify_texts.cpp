@@ -63,7 +63,7 @@ std::string DeviceFaultText(const ExpectedBatch& batch, const DeviceResult& resu
     case DeviceFault::Unreadable:
       return Fill({"读取文件出错: %1", "Cannot read file: %1"}, {path});
     case DeviceFault::ChangedWhileRead:
-      return Fill({"文件在校验期间被改动！%1", "File changed while being verified! %1"}, {path});
+      return Fill({"文件在校验期间被改动！%1", "File changed while being verified: %1"}, {path});
   }
   return {};
 }

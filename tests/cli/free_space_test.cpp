@@ -15,6 +15,12 @@ namespace {
 
 constexpr std::uint64_t kVolumeSize = 16 << 20;
 
+// The refusal before device 1, with the bytes needed and available.
+std::string NoSpace(const char* needed, const char* available) {
+  return Said("输出目录空间不足！需要", "Not enough space in the output folder: ") + needed +
+         Said("字节，可用", " bytes needed, ") + available + Said("字节\n", " available.\n");
+}
+
 // The tests run the tool in a scratch folder; each mounts its volume at
 // "mnt" in it.
 class MountedVolumeTest : public CliTest {
@@ -52,12 +58,11 @@ class FreeSpaceTest : public MountedVolumeTest {
 };
 
 TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   // Four images and the temporary file need 20 MiB of the 16.
   const ChildResult refused = RunOnVolume(4);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err, "输出目录空间不足！需要16777216字节，可用16777216字节\n");
+  EXPECT_EQ(refused.err, NoSpace("16777216", "16777216"));
   EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
 
   const ChildResult planned = RunOnVolume(4, {"--dry-run"});
@@ -68,8 +73,7 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
 // A refused request leaves no trace: the folder it created for the batch
 // goes again, a folder that was there stays, empty or not.
 TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
-  QUILLMARK_SKIP_IN_ENGLISH();
-  const std::string refusal = "输出目录空间不足！需要16777216字节，可用16777216字节\n";
+  const std::string refusal = NoSpace("16777216", "16777216");
   for (const char* folder : {"mnt/new", "mnt/new/", "mnt/out"}) {
     SCOPED_TRACE(folder);
     const ChildResult refused =
@@ -87,7 +91,6 @@ TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
 // The files a batch replaces are freed one by one as it goes, so they
 // count as space; files it does not replace do not.
 TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);  // exactly fits: 3 images and the temporary
   ASSERT_EQ(Available(), kVolumeSize / 4);
   const ChildResult again = RunOnVolume(3, {"--quiet"});
@@ -96,14 +99,13 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
 
   const ChildResult more = RunOnVolume(4);
   EXPECT_EQ(more.exitCode, 1);
-  EXPECT_EQ(more.err, "输出目录空间不足！需要16777216字节，可用4194304字节\n");
+  EXPECT_EQ(more.err, NoSpace("16777216", "4194304"));
 }
 
 // Only what replacing a file really gives back counts: a sparse file under
 // a device's name frees next to nothing, and a file another link keeps
 // frees nothing at all.
 TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   EXPECT_EQ(RunOnVolume(3, {"--quiet"}).exitCode, 0);
   ASSERT_EQ(::unlink((m_dir / "mnt/out/fw_045755_000000.img").c_str()), 0);
   WriteFileBytes(m_dir / "mnt/out/fw_045755_000000.img", {});
@@ -114,7 +116,7 @@ TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
   // 4 MiB. Needed: three images and the temporary one, 16 MiB.
   const ChildResult refused = RunOnVolume(3);
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.err, "输出目录空间不足！需要12582912字节，可用8388608字节\n");
+  EXPECT_EQ(refused.err, NoSpace("12582912", "8388608"));
 }
 
 class RepeatedFailureTest : public FreeSpaceTest, public testing::WithParamInterface<bool> {};
@@ -201,12 +203,14 @@ TEST_F(SharedDataVolumeTest, BatchLargerThanTheVolumeIsWrittenWhole) {
 // the files take about 23 MiB. 10000 devices cannot fit at all: their
 // record blocks alone take 39 MiB, beside the image and the inodes.
 TEST_F(SharedDataVolumeTest, CountsWhatEachCloneTakesAndRefusesWhatCannotFit) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_NO_FATAL_FAILURE(LeaveFree(40 * kMiB));
   const ChildResult refused = RunFourPerDevice(10000);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err.rfind("输出目录空间不足！需要", 0), 0u) << refused.err;
+  EXPECT_EQ(refused.err.rfind(
+                Said("输出目录空间不足！需要", "Not enough space in the output folder: "), 0),
+            0u)
+      << refused.err;
   EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
 
   const ChildResult run = RunFourPerDevice(4000);

@@ -21,13 +21,14 @@ std::vector<std::string> With(std::vector<std::string> args, const std::string& 
 }
 
 TEST_F(OtherLotTest, AWriteIntoAFolderOfAnotherLotWarnsOnceAndGoesOn) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(::mkdir(Out("").c_str(), 0777), 0);
   WriteFileBytes(Out("fw_045755_009999.img"), {1});
   WriteFileBytes(Out("fw_045755_000000.img"), DeviceImage(0x045755000000, 1));
   WriteFileBytes(Out("notes.txt"), {1});
   const std::string warning =
-      "警告：输出目录 out 中已有2个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录\n";
+      Said("警告：输出目录 out 中已有2个不属于本批的 fw_*.img 文件，烧录整个目录时会一起烧录\n",
+           "Warning: the output folder out already holds 2 fw_*.img files not of this batch; "
+           "flashing the whole folder would flash them too\n");
 
   const ChildResult dry = Run(With(kLotB, "--dry-run"));
   EXPECT_EQ(dry.exitCode, 0);
@@ -52,7 +53,6 @@ TEST_F(OtherLotTest, AWriteIntoAFolderOfAnotherLotWarnsOnceAndGoesOn) {
 }
 
 TEST_F(OtherLotTest, ADryRunCreatesNoFolder) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult dry = Run(With(kLotB, "--dry-run"));
   EXPECT_EQ(dry.exitCode, 0);
   EXPECT_EQ(dry.err, "");
@@ -71,17 +71,19 @@ TEST_F(OtherLotTest, ADryRunCreatesNoFolder) {
     EXPECT_EQ(result.exitCode, c.exitCode);
     EXPECT_EQ(Lines(result.err).size(), c.exitCode == 0 ? 0u : 2u) << result.err;
     if (c.exitCode != 0) {
-      EXPECT_EQ(Lines(result.err).back(), "输出目录错误！");
+      EXPECT_EQ(Lines(result.err).back(),
+                Said("输出目录错误！", "The output folder cannot be used."));
     }
     EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"file", "image.img"}));
   }
 }
 
 TEST_F(OtherLotTest, ABatchPastItsVendorPrefixIsWrittenWithAWarning) {
-  QUILLMARK_SKIP_IN_ENGLISH();
-  const std::string warning =
+  const std::string warning = Said(
       "警告：本批地址越过起始地址的前三个字节（厂商前缀）："
-      "04:57:55:ff:ff:ff 至 04:57:56:00:00:00\n";
+      "04:57:55:ff:ff:ff 至 04:57:56:00:00:00\n",
+      "Warning: the batch's addresses run past the first three bytes of the start address "
+      "(the vendor prefix): 04:57:55:ff:ff:ff to 04:57:56:00:00:00\n");
   const std::vector<std::string> args = {"--image=image.img", "--start-mac=04:57:55:ff:ff:ff",
                                          "--count=2", "--quiet"};
   const ChildResult dry = Run(With(args, "--dry-run"));

@@ -11,6 +11,19 @@ namespace {
 
 using RequestTest = CliTest;
 
+// The dialog's message box texts, which several refusals share.
+const std::string kBadStart = Said("起始MAC地址输入错误！", "Invalid start MAC address.");
+const std::string kBadCount = Said("生成数量输入错误！", "Invalid device count.");
+const std::string kBadPerDevice =
+    Said("每设备分配MAC数量错误！", "Invalid number of MAC addresses per device.");
+const std::string kUnreadable = Said("读取文件错误！", "Cannot read the image.");
+const std::string kBadOutput = Said("输出目录错误！", "The output folder cannot be used.");
+const std::string kCannotOpen =
+    Said("：无法打开（不存在、不是文件或无权读取）",
+         ": cannot be opened (it does not exist, is not a file or may not be read)");
+const char* const kImageIsTemporary =
+    "The input image must not have the name of one of this batch's temporary files: ";
+
 // Images that fail acceptance, written next to the valid one.
 void WriteRejectedImages(const ScratchDir& dir) {
   WriteFileBytes(dir / "long.img", std::vector<std::uint8_t>(k4MiB + 1));
@@ -44,7 +57,6 @@ class RejectionTest : public CliTest, public testing::WithParamInterface<Rejecti
 // where the message does not; nothing on standard output, exit 1, and no
 // device file.
 TEST_P(RejectionTest, PrintsTheDialogsMessageAndExitsOne) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteRejectedImages(m_dir);
   const ChildResult result = Run(GetParam().args);
   EXPECT_EQ(result.exitCode, 1);
@@ -57,77 +69,91 @@ TEST_P(RejectionTest, PrintsTheDialogsMessageAndExitsOne) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, RejectionTest,
     testing::Values(
-        RejectionCase{"FiveFields",
-                      {"--image=image.img", "--start-mac=04:57:55:00:00"},
-                      "起始MAC地址输入错误！",
-                      "04:57:55:00:00：须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）"},
+        RejectionCase{
+            "FiveFields",
+            {"--image=image.img", "--start-mac=04:57:55:00:00"},
+            kBadStart,
+            Said("04:57:55:00:00：须为6个十六进制字节，以冒号分隔（如 04:57:55:00:00:00）",
+                 "04:57:55:00:00: give 6 hexadecimal bytes separated by colons (such as "
+                 "04:57:55:00:00:00)")},
         RejectionCase{"GroupAddressBeforeABadCount",
                       {"--image=image.img", "--start-mac=01:00:00:00:00:00", "--count=0"},
-                      "起始MAC地址输入错误！",
-                      "01:00:00:00:00:00：第一个字节须为单播、全球管理地址"},
+                      kBadStart,
+                      Said("01:00:00:00:00:00：第一个字节须为单播、全球管理地址",
+                           "01:00:00:00:00:00: the first byte must make a unicast, globally "
+                           "administered address")},
         RejectionCase{"CountTooLarge",
                       {"--image=image.img", "--count=65536"},
-                      "生成数量输入错误！",
-                      "65536：须为1到65535"},
+                      kBadCount,
+                      Said("65536：须为1到65535", "65536: give a number from 1 to 65535")},
         RejectionCase{"FiveMacsPerDevice",
                       {"--image=image.img", "--macs-per-device=5"},
-                      "每设备分配MAC数量错误！",
-                      "5：须为1到4"},
-        RejectionCase{"MissingImage",
-                      {"--image=none.img"},
-                      "读取文件错误！",
-                      "none.img：无法打开（不存在、不是文件或无权读取）"},
-        RejectionCase{"DirectoryAsImage",
-                      {"--image=."},
-                      "读取文件错误！",
-                      ".：无法打开（不存在、不是文件或无权读取）"},
+                      kBadPerDevice,
+                      Said("5：须为1到4", "5: give a number from 1 to 4")},
+        RejectionCase{"MissingImage", {"--image=none.img"}, kUnreadable, "none.img" + kCannotOpen},
+        RejectionCase{"DirectoryAsImage", {"--image=."}, kUnreadable, "." + kCannotOpen},
         RejectionCase{"WrongSize",
                       {"--image=long.img"},
-                      "文件大小错误！4194305",
-                      "4194305字节：须为4194304、8388608或16777216"},
+                      Said("文件大小错误！4194305", "Wrong image size: 4194305 bytes."),
+                      Said("4194305字节：须为4194304、8388608或16777216",
+                           "4194305 bytes: an image must be 4194304, 8388608 or 16777216 bytes "
+                           "long")},
         RejectionCase{"SignatureByte",
                       {"--image=unparsable.img"},
-                      "无法解析的文件！",
-                      "偏移0x1C060处为0x01：镜像签名须为0x00"},
+                      Said("无法解析的文件！", "The image cannot be parsed."),
+                      Said("偏移0x1C060处为0x01：镜像签名须为0x00",
+                           "0x01 at offset 0x1C060: the image's signature needs 0x00 there")},
         RejectionCase{"BuildTooOld",
                       {"--image=old.img"},
-                      "解析文件出错！",
-                      "构建时间0x59F54AFF：带 link 标记的镜像须不早于0x59F54B00"},
-        RejectionCase{"OutputParentMissing",
-                      {"--image=image.img", "--out=none/out"},
-                      "输出目录错误！",
-                      "none/out：上级目录不存在"},
-        RejectionCase{"ManifestFolderMissing",
-                      {"--image=image.img", "--manifest=none/list.csv"},
-                      "清单文件无法写入！none/list.csv",
-                      "none/list.csv：所在目录不存在"},
+                      Said("解析文件出错！", "The image is refused."),
+                      Said("构建时间0x59F54AFF：带 link 标记的镜像须不早于0x59F54B00",
+                           "build time 0x59F54AFF: an image with the link mark must be built no "
+                           "earlier than 0x59F54B00")},
+        RejectionCase{
+            "OutputParentMissing",
+            {"--image=image.img", "--out=none/out"},
+            kBadOutput,
+            Said("none/out：上级目录不存在", "none/out: its parent folder does not exist")},
+        RejectionCase{
+            "ManifestFolderMissing",
+            {"--image=image.img", "--manifest=none/list.csv"},
+            Said("清单文件无法写入！none/list.csv", "Cannot write the manifest: none/list.csv"),
+            Said("none/list.csv：所在目录不存在", "none/list.csv: its folder does not exist")},
         RejectionCase{"ManifestNamesNoFile",
                       {"--image=image.img", "--manifest=reports/.."},
-                      "清单文件无法写入！reports/..",
-                      "reports/..：须以文件名结尾"},
+                      Said("清单文件无法写入！reports/..", "Cannot write the manifest: reports/.."),
+                      Said("reports/..：须以文件名结尾", "reports/..: must end in a file name")},
         RejectionCase{"ManifestIsTheImage",
                       {"--image=image.img", "--manifest=./image.img"},
-                      "清单文件不能是输入映像！./image.img"},
+                      Said("清单文件不能是输入映像！./image.img",
+                           "The manifest file must not be the input image: ./image.img")},
         RejectionCase{"ManifestIsADeviceFile",
                       {"--image=image.img", "--count=5", "--manifest=out/fw_045755_000003.img"},
-                      "清单文件不能使用本批设备文件的名称！out/fw_045755_000003.img"},
+                      Said("清单文件不能使用本批设备文件的名称！out/fw_045755_000003.img",
+                           "The manifest file must not take the name of a device file of this "
+                           "batch: out/fw_045755_000003.img")},
         RejectionCase{
             "ManifestIsATemporaryFile",
             {"--image=image.img", "--count=5", "--manifest=out/.fw_045755_000001.img.part"},
-            "清单文件不能使用本批设备文件的名称！out/.fw_045755_000001.img.part"},
+            Said("清单文件不能使用本批设备文件的名称！out/.fw_045755_000001.img.part",
+                 "The manifest file must not take the name of a device file of this batch: "
+                 "out/.fw_045755_000001.img.part")},
         RejectionCase{"ManifestIsAFifo",
                       {"--image=image.img", "--manifest=fifo.csv"},
-                      "清单文件已存在且不是普通文件！fifo.csv"},
+                      Said("清单文件已存在且不是普通文件！fifo.csv",
+                           "The manifest file exists and is not a regular file: fifo.csv")},
         RejectionCase{"ManifestIsALink",
                       {"--image=image.img", "--manifest=link.csv"},
-                      "清单文件已存在且不是普通文件！link.csv"},
-        RejectionCase{"ManifestIsADirectory",
-                      {"--image=image.img", "--manifest=out"},
-                      "清单文件不能是目录！out"},
+                      Said("清单文件已存在且不是普通文件！link.csv",
+                           "The manifest file exists and is not a regular file: link.csv")},
+        RejectionCase{
+            "ManifestIsADirectory",
+            {"--image=image.img", "--manifest=out"},
+            Said("清单文件不能是目录！out", "The manifest file must not be a directory: out")},
         RejectionCase{"DryRun",
                       {"--image=image.img", "--dry-run", "--count=abc"},
-                      "生成数量输入错误！",
-                      "abc：须为1到65535"}),
+                      kBadCount,
+                      Said("abc：须为1到65535", "abc: give a number from 1 to 65535")}),
     [](const testing::TestParamInfo<RejectionCase>& info) { return info.param.name; });
 
 struct ValueCase {
@@ -148,7 +174,6 @@ class ValueTest : public CliTest, public testing::WithParamInterface<ValueCase> 
 // The tool parses none of the request's values: each reaches the core as
 // given, in either option form, and the core judges it as the dialog's.
 TEST_P(ValueTest, ReachesTheCoreUnchanged) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ValueCase& value = GetParam();
   std::vector<std::string> args{"--image=image.img"};
   args.insert(args.end(), value.args.begin(), value.args.end());
@@ -176,39 +201,49 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   kTwoDevices,
                   "out",
-                  "--count 2abc：按 2 台处理\n"},
-        ValueCase{
-            "LeadingSpace", {"--count= 2"}, "", kTwoDevices, "out", "--count  2：按 2 台处理\n"},
+                  Said("--count 2abc：按 2 台处理\n", "--count 2abc: taken as 2 devices\n")},
+        ValueCase{"LeadingSpace",
+                  {"--count= 2"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  Said("--count  2：按 2 台处理\n", "--count  2: taken as 2 devices\n")},
         ValueCase{"LeadingSpaceSeparate",
                   {"--count", " 2"},
                   "",
                   kTwoDevices,
                   "out",
-                  "--count  2：按 2 台处理\n"},
+                  Said("--count  2：按 2 台处理\n", "--count  2: taken as 2 devices\n")},
         ValueCase{
             "BentMacAndCount",
             {"--start-mac=04:57:55:00:10:0g", "--count=2O"},
             "",
             {"fw_045755_001000.img", "fw_045755_001001.img"},
             "out",
-            "--start-mac 04:57:55:00:10:0g：按 04:57:55:00:10:00 处理\n--count 2O：按 2 台处理\n"},
-        ValueCase{"EmptyCount", {"--count="}, "生成数量输入错误！", {}},
-        ValueCase{"NegativeCount", {"--count=-2"}, "生成数量输入错误！", {}},
-        ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, "起始MAC地址输入错误！", {}},
+            Said(
+                "--start-mac 04:57:55:00:10:0g：按 04:57:55:00:10:00 处理\n--count 2O：按 2 "
+                "台处理\n",
+                "--start-mac 04:57:55:00:10:0g: taken as 04:57:55:00:10:00\n--count 2O: taken as 2 "
+                "devices\n")},
+        ValueCase{"EmptyCount", {"--count="}, kBadCount, {}},
+        ValueCase{"NegativeCount", {"--count=-2"}, kBadCount, {}},
+        ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, kBadStart, {}},
         ValueCase{"TabBeforeMac",
                   {"--start-mac=\t04:57:55:00:00:10", "--count=1"},
                   "",
                   {"fw_045755_000010.img"},
                   "out",
-                  "--start-mac \t04:57:55:00:00:10：按 04:57:55:00:00:10 处理\n"},
+                  Said("--start-mac \t04:57:55:00:00:10：按 04:57:55:00:00:10 处理\n",
+                       "--start-mac \t04:57:55:00:00:10: taken as 04:57:55:00:00:10\n")},
         ValueCase{"FractionPerDevice",
                   {"--macs-per-device=1.9", "--count=1"},
                   "",
                   {"fw_045755_000000.img"},
                   "out",
-                  "--macs-per-device 1.9：按每台 1 个地址处理\n"},
-        ValueCase{"NegativePerDevice", {"--macs-per-device=-1"}, "每设备分配MAC数量错误！", {}},
-        ValueCase{"EmptyOutput", {"--out=", "--count=1"}, "输出目录错误！", {}},
+                  Said("--macs-per-device 1.9：按每台 1 个地址处理\n",
+                       "--macs-per-device 1.9: taken as 1 address per device\n")},
+        ValueCase{"NegativePerDevice", {"--macs-per-device=-1"}, kBadPerDevice, {}},
+        ValueCase{"EmptyOutput", {"--out=", "--count=1"}, kBadOutput, {}},
         ValueCase{"OutputStartingWithMinus",
                   {"--out=-x", "--count=1"},
                   "",
@@ -219,10 +254,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
 
 TEST_F(RequestTest, EmptyImageValueIsGivenAndFailsToOpen) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult result = Run({"--image="});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "：无法打开（不存在、不是文件或无权读取）\n读取文件错误！\n");
+  EXPECT_EQ(result.err, kCannotOpen + "\n" + kUnreadable + "\n");
 }
 
 TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
@@ -246,7 +280,6 @@ TEST_F(RequestTest, UsageErrorsExitTwoBeforeAnythingIsTouched) {
 }
 
 TEST_F(RequestTest, VersionAndHelp) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "quillmark-cli " QUILLMARK_VERSION "\n");
@@ -257,7 +290,7 @@ TEST_F(RequestTest, VersionAndHelp) {
                              "--manifest", "--dry-run", "--quiet", "--durable", "--version"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
-  EXPECT_NE(help.out.find("输出目录"), std::string::npos);
+  EXPECT_NE(help.out.find(Said("输出目录", "output folder")), std::string::npos);
 }
 
 // An image standing under a temporary name the run removes (a device's
@@ -265,7 +298,6 @@ TEST_F(RequestTest, VersionAndHelp) {
 // trace: the request is refused and the image stays. Under a device's own
 // name it is replaced by that device's image, as a rerun in place expects.
 TEST_F(RequestTest, ImageUnderATemporaryNameIsRefusedAndKept) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   struct Case {
     std::string imagePath;
     std::vector<std::string> more;
@@ -274,13 +306,17 @@ TEST_F(RequestTest, ImageUnderATemporaryNameIsRefusedAndKept) {
   const std::vector<Case> cases{
       {"out/.fw_045755_000002.img.part",
        {},
-       "输入映像不能使用本批临时文件的名称！out/.fw_045755_000002.img.part"},
+       Said("输入映像不能使用本批临时文件的名称！", kImageIsTemporary) +
+           "out/.fw_045755_000002.img.part"},
       {"out/.fw_045755_000000.img.part",
        {"--dry-run"},
-       "输入映像不能使用本批临时文件的名称！out/.fw_045755_000000.img.part"},
+       Said("输入映像不能使用本批临时文件的名称！", kImageIsTemporary) +
+           "out/.fw_045755_000000.img.part"},
       {".list.csv.part",
        {"--manifest=list.csv"},
-       "清单文件的临时文件不能是输入映像！./.list.csv.part"},
+       Said("清单文件的临时文件不能是输入映像！./.list.csv.part",
+            "The temporary file of the manifest file must not be the input image: "
+            "./.list.csv.part")},
   };
   ASSERT_EQ(::mkdir((m_dir / "out").c_str(), 0755), 0);
   for (const Case& c : cases) {

@@ -50,7 +50,6 @@ const char* const kNames[] = {"fw_045755_0000fe.img", "fw_045755_000100.img",
                               "fw_045755_000102.img"};
 
 TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult written = Run(With(Fields("profile.toml"), {"--quiet"}));
   ASSERT_EQ(written.exitCode, 0) << written.err;
   for (int device = 0; device < 3; ++device) {
@@ -76,8 +75,9 @@ TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
             "ethaddr=04:57:55:00:01:00\n");
   const ChildResult failed = Run(verify);
   EXPECT_EQ(failed.exitCode, 3);
-  EXPECT_NE(failed.out.find(std::string("文件内容不符: out/") + kNames[1] +
-                            " 偏移0x200000（第13行 crc32 校验和）"),
+  EXPECT_NE(failed.out.find(Said("文件内容不符: out/", "File content differs: out/") + kNames[1] +
+                            Said(" 偏移0x200000（第13行 crc32 校验和）",
+                                 " at offset 0x200000 (the crc32 checksum on line 13)")),
             std::string::npos)
       << failed.out;
 }
@@ -87,7 +87,6 @@ TEST_F(StampProfileTest, EveryDeviceCarriesItsAddressesUnderValidChecksums) {
 // batch's addresses where the profile puts them is a duplicate, not just
 // another lot's file.
 TEST_F(StampProfileTest, VerifyNamesThePartThatDiffersAndFindsCopiesByTheirFields) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(Run(With(Fields("profile.toml"), {"--quiet"})).exitCode, 0);
   const std::string first = m_root + "/out/" + kNames[0];
   std::vector<std::uint8_t> broken = ReadFileBytes(first);
@@ -107,10 +106,12 @@ TEST_F(StampProfileTest, VerifyNamesThePartThatDiffersAndFindsCopiesByTheirField
   char fieldOffset[16];
   std::snprintf(fieldOffset, sizeof fieldOffset, "0x%llx",
                 static_cast<unsigned long long>(m_fixture.ethaddrText + 16));
-  EXPECT_NE(failed.out.find(std::string("文件内容不符: out/") + kNames[0] + " 偏移" + fieldOffset +
-                            "（第2行 mac-text 字段）"),
+  EXPECT_NE(failed.out.find(Said("文件内容不符: out/", "File content differs: out/") + kNames[0] +
+                            Said(" 偏移", " at offset ") + fieldOffset +
+                            Said("（第2行 mac-text 字段）", " (the mac-text field on line 2)")),
             std::string::npos)
       << failed.out;
+  // The report is data: the same bytes whatever the locale of the check.
   const std::vector<std::uint8_t> reportBytes = ReadFileBytes(m_root + "/r.csv");
   const std::string report(reportBytes.begin(), reportBytes.end());
   EXPECT_EQ(report, std::string("file,result,detail\n") + kNames[0] + ",differs," + fieldOffset +
@@ -123,7 +124,9 @@ TEST_F(StampProfileTest, VerifyNamesThePartThatDiffersAndFindsCopiesByTheirField
   WriteFileBytes(m_root + "/out/fw_045755_00aaaa.img", ReadFileBytes(m_root + "/out/" + kNames[1]));
   const ChildResult copied = Run(verify);
   EXPECT_EQ(copied.exitCode, 3);
-  EXPECT_NE(copied.out.find("MAC地址重复: out/fw_045755_00aaaa.img 04:57:55:00:01:00"),
+  EXPECT_NE(copied.out.find(Said("MAC地址重复: out/fw_045755_00aaaa.img 04:57:55:00:01:00",
+                                 "Duplicate MAC address: out/fw_045755_00aaaa.img holds "
+                                 "04:57:55:00:01:00")),
             std::string::npos)
       << copied.out;
 }
@@ -145,73 +148,93 @@ TEST_F(StampProfileTest, DryRunChecksTheProfileAndPrintsTheSamePlan) {
 // Each refusal: one line naming the profile's line or key, exit 1, and
 // not even the output folder made.
 TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string mac = "[[field]]\ntype = \"mac\"\naddress = 1\n";
   struct Case {
     const char* what;
     std::string profile;
     std::string line;
   } cases[] = {
-      {"not TOML", "[[field]\ntype = \"mac\"\n", "bad.toml 第1行：不是有效的TOML"},
+      {"not TOML", "[[field]\ntype = \"mac\"\n",
+       Said("bad.toml 第1行：不是有效的TOML", "bad.toml line 1: not valid TOML")},
       {"a character the parser mishandles", mac + "offset = 0x100 \u03d9\n",
-       "bad.toml 第4行：注释和字符串之外只能使用ASCII字符"},
+       Said("bad.toml 第4行：注释和字符串之外只能使用ASCII字符",
+            "bad.toml line 4: outside comments and strings only ASCII characters may be used")},
       {"beyond ASCII outside a comment", mac + "offset = 0x100\n\ufb3b+xor16\n",
-       "bad.toml 第5行：注释和字符串之外只能使用ASCII字符"},
+       Said("bad.toml 第5行：注释和字符串之外只能使用ASCII字符",
+            "bad.toml line 5: outside comments and strings only ASCII characters may be used")},
       // An escaped quote does not end the string: what follows it is no
       // comment, and a character beyond ASCII after the string is refused.
       {"beyond ASCII after an escaped quote", "[[field]]\ntype = \"\\\"#\" \u00e9\n",
-       "bad.toml 第2行：注释和字符串之外只能使用ASCII字符"},
+       Said("bad.toml 第2行：注释和字符串之外只能使用ASCII字符",
+            "bad.toml line 2: outside comments and strings only ASCII characters may be used")},
       // Inside a one-line string, or after a table header, the parser reads
       // it safely, and the profile's own rules judge the value.
       {"beyond ASCII inside a string", "[[field]]\ntype = \"\\\"#\u00e9\"\n",
-       "bad.toml 第2行：未知的字段类型 \"#\u00e9"},
+       Said("bad.toml 第2行：未知的字段类型 \"#\u00e9",
+            "bad.toml line 2: unknown field type \"#\u00e9")},
       {"beyond ASCII after a header", "[[field]] # \u5730\u5740\ntype = \"ipv6\"\n",
-       "bad.toml 第2行：未知的字段类型 ipv6"},
-      {"unknown key", mac + "offset = 0x100\ncolour = 1\n", "bad.toml 第5行：未知的键 colour"},
-      {"unknown top key", "[fields]\n", "bad.toml 第1行：未知的键 fields"},
+       Said("bad.toml 第2行：未知的字段类型 ipv6", "bad.toml line 2: unknown field type ipv6")},
+      {"unknown key", mac + "offset = 0x100\ncolour = 1\n",
+       Said("bad.toml 第5行：未知的键 colour", "bad.toml line 5: unknown key colour")},
+      {"unknown top key", "[fields]\n",
+       Said("bad.toml 第1行：未知的键 fields", "bad.toml line 1: unknown key fields")},
       {"unknown type", "[[field]]\ntype = \"ipv6\"\noffset = 0\naddress = 1\n",
-       "bad.toml 第2行：未知的字段类型 ipv6"},
+       Said("bad.toml 第2行：未知的字段类型 ipv6", "bad.toml line 2: unknown field type ipv6")},
       {"unknown checksum", mac + "offset = 0x100\n[[checksum]]\ntype = \"md5\"\n",
-       "bad.toml 第6行：未知的校验和类型 md5"},
+       Said("bad.toml 第6行：未知的校验和类型 md5", "bad.toml line 6: unknown checksum type md5")},
       {"both offsets", mac + "offset = 0x100\nfrom_end = 0x100\n",
-       "bad.toml 第1行：offset 与 from_end 须有且只有一个"},
-      {"no field", "", "bad.toml 第1行：没有 [[field]]"},
-      {"past the end", mac + "offset = 0x3FFFFE\n", "bad.toml 第1行：mac 字段 超出映像末尾"},
+       Said("bad.toml 第1行：offset 与 from_end 须有且只有一个",
+            "bad.toml line 1: give exactly one of offset and from_end")},
+      {"no field", "", Said("bad.toml 第1行：没有 [[field]]", "bad.toml line 1: no [[field]]")},
+      {"past the end", mac + "offset = 0x3FFFFE\n",
+       Said("bad.toml 第1行：mac 字段 超出映像末尾",
+            "bad.toml line 1: the mac field reaches past the end of the image")},
       {"from_end past the start", mac + "from_end = 0x400001\n",
-       "bad.toml 第1行：mac 字段 的 from_end 应在1至0x400000之间"},
+       Said("bad.toml 第1行：mac 字段 的 from_end 应在1至0x400000之间",
+            "bad.toml line 1: from_end of the mac field must be from 1 to 0x400000")},
       {"overlap", mac + "offset = 0x100\n" + mac + "offset = 0x104\n",
-       "bad.toml 第5行：mac 字段 与第1行的mac 字段 重叠"},
+       Said("bad.toml 第5行：mac 字段 与第1行的mac 字段 重叠",
+            "bad.toml line 5: the mac field overlaps the mac field on line 1")},
       {"signature", mac + "offset = 0x1BFFB\n",
-       "bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节"},
+       Said("bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节",
+            "bad.toml line 1: the mac field covers the image's signature or build time bytes")},
       {"build stamp", mac + "offset = 0x2015A\n",
-       "bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节"},
+       Said("bad.toml 第1行：mac 字段 覆盖了映像的签名或编译时间字节",
+            "bad.toml line 1: the mac field covers the image's signature or build time bytes")},
       {"address", "[[field]]\ntype = \"mac\"\noffset = 0x100\naddress = 3\n",
-       "bad.toml 第1行：mac 字段 的 address 3 超过每设备MAC数量 2"},
+       Said("bad.toml 第1行：mac 字段 的 address 3 超过每设备MAC数量 2",
+            "bad.toml line 1: address 3 of the mac field is more than the 2 MAC addresses per "
+            "device")},
       {"crc inside its range",
        mac + "offset = 0x100\n[[checksum]]\ntype = \"crc32\"\noffset = 0x200000\nstart = "
              "0x200000\nend = 0x210000\n",
-       "bad.toml 第5行：crc32 校验和 存放在它自己覆盖的范围之内"},
+       Said("bad.toml 第5行：crc32 校验和 存放在它自己覆盖的范围之内",
+            "bad.toml line 5: the crc32 checksum is stored inside the range it covers")},
       {"input crc does not hold",
        mac + "offset = 0x100\n[[checksum]]\ntype = \"crc32\"\noffset = 0x200000\nstart = "
              "0x200008\nend = 0x210000\n",
-       "bad.toml 第5行：输入映像的 crc32 不符"},
+       Said("bad.toml 第5行：输入映像的 crc32 不符",
+            "bad.toml line 5: the input image's crc32 does not match")},
       {"sum16 total does not hold",
        mac + "offset = 0x300010\n[[checksum]]\ntype = \"sum16\"\noffset = 0x300002\nstart = "
              "0x300000\nend = 0x300844\ntotal = 0xBABA\n",
-       "bad.toml 第5行：输入映像的 sum16 为"},
+       Said("bad.toml 第5行：输入映像的 sum16 为", "bad.toml line 5: the input image's sum16 is")},
       {"checksum covering a later one",
        mac +
            "offset = 0x300010\n[[checksum]]\ntype = \"crc32\"\noffset = 0x2FFFF0\nstart = "
            "0x300000\nend = 0x300844\n"
            "[[checksum]]\ntype = \"xor16\"\noffset = 0x300002\nstart = 0x300000\nend = 0x300844\n",
-       "bad.toml 第5行：它覆盖第10行的校验和，应排在其后"},
+       Said("bad.toml 第5行：它覆盖第10行的校验和，应排在其后",
+            "bad.toml line 5: it covers the checksum on line 10, so it must come after it")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFileBytes(m_dir / "bad.toml", Bytes(c.profile));
     const ChildResult refused = Run(Fields("bad.toml"));
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.err.rfind("配置文件错误！" + c.line, 0), 0u) << refused.err;
+    EXPECT_EQ(
+        refused.err.rfind(Said("配置文件错误！", "Cannot use the stamp profile: ") + c.line, 0), 0u)
+        << refused.err;
     EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
     EXPECT_TRUE(m_dir.List("out").empty());
   }

@@ -115,11 +115,15 @@ TEST_F(StationConfigCliTest, TheLedgerAndStationComeFromTheFilesUnlessNamedElsew
 }
 
 TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   Write(UserFile(), "count = 3\ncolour = \"red\"\n");
-  const std::string line = "quillmark-cli: 配置文件错误！" + UserFile() +
-                           " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、"
-                           "start_mac、count、macs_per_device）\n";
+  const std::string line =
+      "quillmark-cli: " + Said("配置文件错误！", "Cannot use the station configuration: ") +
+      UserFile() +
+      Said(
+          " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、"
+          "start_mac、count、macs_per_device）\n",
+          " line 2: unknown key colour (the keys are ledger, station, pool, lot, start_mac, "
+          "count, macs_per_device)\n");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
                                                {"--image=image.img", "--dry-run", "--count=2"},
                                                {"verify", "--image=image.img"},

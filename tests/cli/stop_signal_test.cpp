@@ -35,7 +35,6 @@ class StopSignalTest : public CliTest, public testing::WithParamInterface<StopCa
 // ones, complete, exactly those in the manifest, and nothing else (no
 // temporary file) is left in the folder.
 TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ChildOptions options;
   options.workingDirectory = m_root;
   ChildProcess tool(
@@ -57,12 +56,16 @@ TEST_P(StopSignalTest, StopsBeforeTheNextDeviceAndSaysHowManyWereWritten) {
   const int count = static_cast<int>(written.size());
   EXPECT_GE(count, 1);
   EXPECT_LT(count, kCount);
-  EXPECT_EQ(result.err, "运行已停止：已写入" + std::to_string(count) + "个设备文件（共" +
-                            std::to_string(kCount) + "个）；" +
-                            RunEndCountText(count, 0, kCount - count) +
-                            "\n完成本批（同一批次再次写入同一目录）：quillmark-cli "
-                            "--image=image.img --out=out --start-mac=04:57:55:00:00:00 --count=" +
-                            std::to_string(kCount) + " --macs-per-device=1 --manifest=list.csv\n");
+  const std::string done = std::to_string(count);
+  const std::string all = std::to_string(kCount);
+  EXPECT_EQ(result.err,
+            Said("运行已停止：已写入" + done + "个设备文件（共" + all + "个）；",
+                 "Run stopped: " + done + " of " + all + " device files written; ") +
+                RunEndCountText(count, 0, kCount - count) +
+                Said("\n完成本批（同一批次再次写入同一目录）：",
+                     "\nTo finish the batch (the same batch again into the same folder): ") +
+                "quillmark-cli --image=image.img --out=out --start-mac=04:57:55:00:00:00 --count=" +
+                all + " --macs-per-device=1 --manifest=list.csv\n");
   EXPECT_EQ(result.out.find(kRunFinishedText), std::string::npos);
 
   std::string manifest = "file,mac1\n";

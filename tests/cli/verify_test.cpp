@@ -298,11 +298,10 @@ TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
        Said("5：须为1到4\n每设备分配MAC数量错误！",
             "5: give a number from 1 to 4\nInvalid number of MAC addresses per device.")},
       {{"--image=lot.csv"},
-       manifestSize +
-           Said(
-               "字节：须为4194304、8388608或16777216\n文件大小错误！" + manifestSize,
-               " bytes: an image must have 4194304, 8388608 or 16777216 bytes\nWrong image size: " +
-                   manifestSize + " bytes.")},
+       manifestSize + Said("字节：须为4194304、8388608或16777216\n文件大小错误！" + manifestSize,
+                           " bytes: an image must be 4194304, 8388608 or 16777216 bytes "
+                           "long\nWrong image size: " +
+                               manifestSize + " bytes.")},
       {{"--image=none.img"}, noImage},
       {{"--image=image.img", "--out=elsewhere"},
        Said("elsewhere：不存在（校验不创建目录）\n输出目录错误！",

@@ -58,14 +58,16 @@ INSTANTIATE_TEST_SUITE_P(Defects, BadManifestTest, testing::ValuesIn(kBadManifes
                          });
 
 TEST_F(LabelsTest, MissingManifestAndManifestOfNoDeviceAreRefused) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ChildResult missing = Labels({"--manifest", "none.csv", "--pdf", "lot.pdf"});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.err, "读取清单文件错误！none.csv\n");
+  EXPECT_EQ(missing.err,
+            Said("读取清单文件错误！none.csv\n", "Cannot read the manifest: none.csv\n"));
   WriteText(m_dir / "lot.csv", "file,mac1\n");
   const ChildResult none = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf"});
   EXPECT_EQ(none.exitCode, 1);
-  EXPECT_EQ(none.err, "清单中没有设备，没有可打印的标签！lot.csv\n");
+  EXPECT_EQ(none.err,
+            Said("清单中没有设备，没有可打印的标签！lot.csv\n",
+                 "The manifest lists no devices, so there are no labels to print: lot.csv\n"));
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
 }
 
@@ -74,7 +76,6 @@ TEST_F(LabelsTest, MissingManifestAndManifestOfNoDeviceAreRefused) {
 // 46.75 mm at 0.25 mm a module, where a 50 mm roll label less its edges
 // has 46 mm.
 TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1) +
                                    ManifestText("fc:ab:cd:ef:ab:cd", 1, 1).substr(10));
   WriteText(m_dir / "lot.pdf", "%PDF-1.5 an older sheet");
@@ -83,8 +84,10 @@ TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(
       run.err,
-      "条码太密，roll-50x25 标签放不下：fw_fcabcd_efabcd.img 的 Code 128 在模块 0.25 毫米时需要 "
-      "46.75 毫米宽，标签上只有 46.00 毫米！\n");
+      Said("条码太密，roll-50x25 标签放不下：fw_fcabcd_efabcd.img 的 Code 128 "
+           "在模块 0.25 毫米时需要 46.75 毫米宽，标签上只有 46.00 毫米！\n",
+           "The code is too dense for a roll-50x25 label: the Code 128 of fw_fcabcd_efabcd.img "
+           "needs 46.75 mm at a module of 0.25 mm, and the label has 46.00 mm.\n"));
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"lot.csv", "lot.pdf"}));
   const std::vector<std::uint8_t> older = ReadFileBytes(m_dir / "lot.pdf");
   EXPECT_EQ(std::string(older.begin(), older.end()), "%PDF-1.5 an older sheet");
@@ -96,18 +99,19 @@ TEST_F(LabelsTest, CodeTooDenseForItsLabelIsRefusedAndTheOlderSheetStays) {
 }
 
 TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 100, 2));
   ASSERT_EQ(::mkdir((m_dir / "folder.pdf").c_str(), 0755), 0);
   const std::vector<std::string> before = m_dir.List();
 
   const ChildResult noParent = Labels({"--manifest", "lot.csv", "--pdf", "gone/lot.pdf"});
   EXPECT_EQ(noParent.exitCode, 1);
-  EXPECT_EQ(noParent.err, "标签文件无法写入！gone/lot.pdf\n");
+  EXPECT_EQ(noParent.err, Said("标签文件无法写入！gone/lot.pdf\n",
+                               "Cannot write the label file: gone/lot.pdf\n"));
 
   const ChildResult folder = Labels({"--manifest", "lot.csv", "--pdf", "folder.pdf"});
   EXPECT_EQ(folder.exitCode, 1);
-  EXPECT_EQ(folder.err, "标签文件不能是目录！folder.pdf\n");
+  EXPECT_EQ(folder.err, Said("标签文件不能是目录！folder.pdf\n",
+                             "The label file must not be a directory: folder.pdf\n"));
   EXPECT_EQ(m_dir.List("folder.pdf"), std::vector<std::string>{});
 
   // The disk takes the first 32 KiB and no more: the write fails midway.
@@ -115,35 +119,44 @@ TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
   limited.fileSizeLimit = 32 * 1024;
   const ChildResult cut = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf"}, limited);
   EXPECT_EQ(cut.exitCode, 1);
-  EXPECT_EQ(cut.err, "标签文件无法写入！lot.pdf\n");
+  EXPECT_EQ(cut.err, Said("标签文件无法写入！lot.pdf\n", "Cannot write the label file: lot.pdf\n"));
   EXPECT_EQ(m_dir.List(), before);
 }
 
 TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", kGood);
+  const std::string missing =
+      Said("缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法",
+           "a required option is missing: --manifest, or one of --pdf, --zpl and --printer; see "
+           "--help for the usage");
+  const std::string title = Said("标题须为不含控制字符的UTF-8文本",
+                                 "the title must be UTF-8 text without control characters");
+  const auto position = [](const char* cells, const char* given) {
+    return Said("起始标签位须为1到", "the first label position must be 1 to ") + cells +
+           Said("：", ": ") + given;
+  };
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--pdf", "lot.pdf"},
-       "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法"},
-      {{"--manifest", "lot.csv"},
-       "缺少必需的选项 --manifest 或 --pdf、--zpl、--printer；用 --help 查看用法"},
+      {{"--pdf", "lot.pdf"}, missing},
+      {{"--manifest", "lot.csv"}, missing},
       {{"--layout", "a5-2x4"},
-       "未知的标签纸：a5-2x4（可用 a4-3x8、letter-3x10、roll-50x25、roll-WxH（卷标，宽20–110、高10–"
-       "110毫米））"},
-      {{"--code", "pdf417"}, "未知的条码：pdf417（可用 qr、code128、datamatrix）"},
-      {{"--first-cell", "0"}, "起始标签位须为1到24：0"},
-      {{"--first-cell", "25"}, "起始标签位须为1到24：25"},
-      {{"--first-cell", "31", "--layout", "letter-3x10"}, "起始标签位须为1到30：31"},
-      {{"--first-cell", "2", "--layout", "roll-50x25"}, "起始标签位须为1到1：2"},
-      {{"--first-cell", "+3"}, "起始标签位须为1到24：+3"},
-      {{"--first-cell="}, "起始标签位须为1到24："},
-      {{"--title", "lot\n7"}, "标题须为不含控制字符的UTF-8文本"},
-      {{"--title", "lot \xff"}, "标题须为不含控制字符的UTF-8文本"},
-      {{"--title",
-        "lot\xc2\x9b"
-        "7"},
-       "标题须为不含控制字符的UTF-8文本"},
-      {{"--bogus"}, "无法识别的参数：--bogus；用 --help 查看用法"},
+       Said("未知的标签纸：a5-2x4（可用 a4-3x8、letter-3x10、roll-50x25、"
+            "roll-WxH（卷标，宽20–110、高10–110毫米））",
+            "unknown label stock: a5-2x4 (known: a4-3x8, letter-3x10, roll-50x25, roll-WxH (a "
+            "roll, 20-110 mm wide, 10-110 mm high))")},
+      {{"--code", "pdf417"},
+       Said("未知的条码：pdf417（可用 qr、code128、datamatrix）",
+            "unknown code: pdf417 (known: qr, code128, datamatrix)")},
+      {{"--first-cell", "0"}, position("24", "0")},
+      {{"--first-cell", "25"}, position("24", "25")},
+      {{"--first-cell", "31", "--layout", "letter-3x10"}, position("30", "31")},
+      {{"--first-cell", "2", "--layout", "roll-50x25"}, position("1", "2")},
+      {{"--first-cell", "+3"}, position("24", "+3")},
+      {{"--first-cell="}, position("24", "")},
+      {{"--title", "lot\n7"}, title},
+      {{"--title", "lot \xff"}, title},
+      {{"--bogus"},
+       Said("无法识别的参数：--bogus；用 --help 查看用法",
+            "unknown argument: --bogus; see --help for the usage")},
   };
   for (const auto& [extra, error] : cases) {
     SCOPED_TRACE(testing::PrintToString(extra));
@@ -160,12 +173,12 @@ TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
 }
 
 TEST_F(LabelsTest, ChineseTitleIsSetInAnEmbeddedFontOnEveryLabel) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const std::string title = "产品A 批次0412（样品）";
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 5, 1));
   const ChildResult run = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--title", title});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "标签已写入：5个标签，1页：lot.pdf\n");
+  EXPECT_EQ(run.out, Said("标签已写入：5个标签，1页：lot.pdf\n",
+                          "Labels written: 5 labels, 1 page: lot.pdf\n"));
   const std::vector<PdfFont> fonts = PdfFonts(m_dir / "lot.pdf");
   ASSERT_FALSE(fonts.empty());
   for (const PdfFont& font : fonts)
@@ -178,17 +191,18 @@ TEST_F(LabelsTest, ChineseTitleIsSetInAnEmbeddedFontOnEveryLabel) {
 }
 
 TEST_F(LabelsTest, TitleNoFontCanShowOrNoLabelCanHoldIsRefused) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", kGood);
   // U+10FFFD, a private-use character no font is made with.
   const ChildResult glyph =
       Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--title", "lot \xF4\x8F\xBF\xBD"});
   EXPECT_EQ(glyph.exitCode, 1);
-  EXPECT_EQ(glyph.err, "没有字体含有这些字符：\xF4\x8F\xBF\xBD！\n");
+  EXPECT_EQ(glyph.err, Said("没有字体含有这些字符：\xF4\x8F\xBF\xBD！\n",
+                            "No font holds these characters: \xF4\x8F\xBF\xBD.\n"));
   const ChildResult wide = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--layout",
                                    "roll-50x25", "--title", std::string(60, 'W')});
   EXPECT_EQ(wide.exitCode, 1);
-  EXPECT_EQ(wide.err, "标题太长，roll-50x25 标签放不下！\n");
+  EXPECT_EQ(wide.err, Said("标题太长，roll-50x25 标签放不下！\n",
+                           "The title is too long: it does not fit on a roll-50x25 label.\n"));
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
 }
 

@@ -56,7 +56,6 @@ std::vector<std::string> FieldData(const std::string& zpl) {
 class ZplRoundTripTest : public LabelsTest, public testing::WithParamInterface<ZplCase> {};
 
 TEST_P(ZplRoundTripTest, EveryLabelRendersAndScansBackInManifestOrder) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const ZplCase& c = GetParam();
   std::vector<ExpectedDevice> devices;
   // Saved by a spreadsheet: a byte-order mark and CR LF line ends.
@@ -69,7 +68,7 @@ TEST_P(ZplRoundTripTest, EveryLabelRendersAndScansBackInManifestOrder) {
       Labels({"--manifest", "lot.csv", "--zpl", "lot.zpl", "--layout", c.layout, "--code", c.code,
               "--dpi", std::to_string(c.dpi), "--title", "产品A 批次0412"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "标签已写入：3个标签：lot.zpl\n");
+  EXPECT_EQ(run.out, Said("标签已写入：3个标签：lot.zpl\n", "Labels written: 3 labels: lot.zpl\n"));
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"lot.csv", "lot.zpl"}));
 
   const std::string zpl = Text(ReadFileBytes(m_dir / "lot.zpl"));
@@ -148,7 +147,6 @@ int Listen(int* port) {
 }
 
 TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 40, 2));
   const ChildResult file = Labels({"--manifest", "lot.csv", "--zpl", "lot.zpl", "--layout",
                                    "roll-60x30", "--dpi", "300", "--title", "产品A"});
@@ -171,7 +169,8 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   printer.join();
   ::close(listener);
   ASSERT_EQ(sent.exitCode, 0) << sent.err;
-  EXPECT_EQ(sent.out, "标签已发送：40个标签：打印机 " + host + "\n");
+  EXPECT_EQ(sent.out, Said("标签已发送：40个标签：打印机 ", "Labels sent: 40 labels: printer ") +
+                          host + "\n");
   EXPECT_EQ(received, Text(ReadFileBytes(m_dir / "lot.zpl")));
 
   // The port of a listener now closed: nobody is there, the connection is refused.
@@ -182,23 +181,28 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   const ChildResult refused =
       Labels({"--manifest", "lot.csv", "--printer", closed, "--layout", "roll-60x30"});
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.err, "无法连接打印机：" + closed + "！\n");
+  EXPECT_EQ(refused.err, Said("无法连接打印机：", "Cannot connect to the printer: ") + closed +
+                             Said("！\n", ".\n"));
   EXPECT_EQ(refused.out, "");
 }
 
 TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   ASSERT_EQ(::mkdir((m_dir / "folder.zpl").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((m_dir / "fifo.zpl").c_str(), 0644), 0);
   ASSERT_EQ(::symlink("lot.csv", (m_dir / "link.zpl").c_str()), 0);
   const std::vector<std::string> before = m_dir.List();
   const std::pair<std::string, std::string> cases[] = {
-      {"lot.csv", "标签文件不能是清单文件！lot.csv"},
-      {"link.zpl", "标签文件不能是清单文件！link.zpl"},
-      {"folder.zpl", "标签文件不能是目录！folder.zpl"},
-      {"fifo.zpl", "标签文件已存在且不是普通文件！fifo.zpl"},
-      {"gone/lot.zpl", "标签文件无法写入！gone/lot.zpl"},
+      {"lot.csv",
+       Said("标签文件不能是清单文件！lot.csv", "The label file must not be the manifest: lot.csv")},
+      {"link.zpl", Said("标签文件不能是清单文件！link.zpl",
+                        "The label file must not be the manifest: link.zpl")},
+      {"folder.zpl", Said("标签文件不能是目录！folder.zpl",
+                          "The label file must not be a directory: folder.zpl")},
+      {"fifo.zpl", Said("标签文件已存在且不是普通文件！fifo.zpl",
+                        "The label file exists and is not a regular file: fifo.zpl")},
+      {"gone/lot.zpl",
+       Said("标签文件无法写入！gone/lot.zpl", "Cannot write the label file: gone/lot.zpl")},
   };
   for (const auto& [path, error] : cases) {
     const ChildResult run =
@@ -211,22 +215,26 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
 }
 
 TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   WriteText(m_dir / "old.zpl", "^XA an older sheet ^XZ");
+  const std::string onlyOne =
+      Said("--pdf、--zpl、--printer 只能给出一个", "give only one of --pdf, --zpl and --printer");
+  const std::string rollsOnly = Said("ZPL只用于卷标（roll-WxH），不用于整张标签纸：",
+                                     "ZPL is for rolls (roll-WxH) only, not for sheets: ");
+  const std::string address =
+      Said("打印机地址须为HOST或HOST:PORT（端口1–65535）：",
+           "the printer's address must be HOST or HOST:PORT (port 1-65535): ");
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
-      {{"--zpl", "a.zpl", "--pdf", "a.pdf"}, "--pdf、--zpl、--printer 只能给出一个"},
-      {{"--zpl", "a.zpl", "--printer", "127.0.0.1"}, "--pdf、--zpl、--printer 只能给出一个"},
-      {{"--zpl", "a.zpl"}, "ZPL只用于卷标（roll-WxH），不用于整张标签纸：a4-3x8"},
-      {{"--printer", "127.0.0.1", "--layout", "letter-3x10"},
-       "ZPL只用于卷标（roll-WxH），不用于整张标签纸：letter-3x10"},
+      {{"--zpl", "a.zpl", "--pdf", "a.pdf"}, onlyOne},
+      {{"--zpl", "a.zpl", "--printer", "127.0.0.1"}, onlyOne},
+      {{"--zpl", "a.zpl"}, rollsOnly + "a4-3x8"},
+      {{"--printer", "127.0.0.1", "--layout", "letter-3x10"}, rollsOnly + "letter-3x10"},
       {{"--zpl", "a.zpl", "--layout", "roll-50x25", "--dpi", "250"},
-       "分辨率须为203、300或600：250"},
-      {{"--pdf", "a.pdf", "--dpi", "300"}, "--dpi 只用于 --zpl 和 --printer"},
-      {{"--printer", "127.0.0.1:0", "--layout", "roll-50x25"},
-       "打印机地址须为HOST或HOST:PORT（端口1–65535）：127.0.0.1:0"},
-      {{"--printer", "127.0.0.1:65536", "--layout", "roll-50x25"},
-       "打印机地址须为HOST或HOST:PORT（端口1–65535）：127.0.0.1:65536"},
+       Said("分辨率须为203、300或600：250", "the resolution must be 203, 300 or 600: 250")},
+      {{"--pdf", "a.pdf", "--dpi", "300"},
+       Said("--dpi 只用于 --zpl 和 --printer", "--dpi is only for --zpl and --printer")},
+      {{"--printer", "127.0.0.1:0", "--layout", "roll-50x25"}, address + "127.0.0.1:0"},
+      {{"--printer", "127.0.0.1:65536", "--layout", "roll-50x25"}, address + "127.0.0.1:65536"},
   };
   for (const auto& [extra, error] : usage) {
     std::vector<std::string> args = {"--manifest", "lot.csv"};
@@ -240,13 +248,25 @@ TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
     const ChildResult run = Labels({"--manifest", "lot.csv", "--zpl", "a.zpl", "--layout", layout});
     EXPECT_EQ(run.exitCode, 2) << layout;
   }
-  // fc:ab:… in a QR code (lower-case letters take more room than digits)
-  // on a small roll: refused before the file is touched.
-  WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:c0", 1, 1));
-  const ChildResult dense = Labels(
-      {"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout", "roll-30x15", "--code", "qr"});
+  // Refused before the file is touched: on the smallest roll not even the
+  // file name's line fits; fc:ab:cd:ef:ab:cd has no digit pair Code 128
+  // could pack, 46.75 mm of modules of two dots where a 50 mm roll has 46,
+  // and the message names the resolution as it was given.
+  WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:c0", 1, 4));
+  const ChildResult small = Labels({"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout",
+                                    "roll-20x10", "--code", "code128"});
+  EXPECT_EQ(small.exitCode, 1);
+  EXPECT_EQ(small.err, Said("标题太长，roll-20x10 标签放不下！\n",
+                            "The title is too long: it does not fit on a roll-20x10 label.\n"));
+  WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:cd", 1, 1));
+  const ChildResult dense = Labels({"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout",
+                                    "roll-50x25", "--code", "code128", "--dpi", "300"});
   EXPECT_EQ(dense.exitCode, 1);
-  EXPECT_TRUE(dense.err.starts_with("条码太密，roll-30x15 标签在 203 dpi 下放不下")) << dense.err;
+  EXPECT_EQ(dense.err,
+            Said("条码太密，roll-50x25 标签在 300 dpi 下放不下：fw_fcabcd_efabcd.img 的 Code 128 "
+                 "需要 46.75 毫米宽，标签上只有 46.00 毫米！\n",
+                 "The code is too dense for a roll-50x25 label at 300 dpi: the Code 128 of "
+                 "fw_fcabcd_efabcd.img needs 46.75 mm, and the label has 46.00 mm.\n"));
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"dense.csv", "lot.csv", "old.zpl"}));
   EXPECT_EQ(Text(ReadFileBytes(m_dir / "old.zpl")), "^XA an older sheet ^XZ");
 }

@@ -32,7 +32,6 @@ class OverLongPathTest : public ReliabilityTest,
 // existing file or folder through "/./": the system refuses the name, and
 // the tool must say so rather than use some shorter name.
 TEST_P(OverLongPathTest, IsRefusedWithTheStepsMessage) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   const OverLongPath& path = GetParam();
   std::string longPath = m_dir.path();
   if (path.pastPathMax) {
@@ -49,7 +48,9 @@ TEST_P(OverLongPathTest, IsRefusedWithTheStepsMessage) {
 
   EXPECT_EQ(result.exitCode, 1);
   // The refusal is the last line, after the one naming the path.
-  const std::string refusal = path.image ? "读取文件错误！\n" : "输出目录错误！\n";
+  const std::string refusal = path.image
+                                  ? Said("读取文件错误！\n", "Cannot read the image.\n")
+                                  : Said("输出目录错误！\n", "The output folder cannot be used.\n");
   ASSERT_GE(result.err.size(), refusal.size());
   EXPECT_EQ(result.err.substr(result.err.size() - refusal.size()), refusal);
   EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2);

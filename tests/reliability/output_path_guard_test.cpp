@@ -22,7 +22,7 @@ const std::vector<std::string> kBatch = {"--out",   "out", "--start-mac", "04:57
 struct WritingCommand {
   const char* name;
   std::vector<std::string> args;  // the output's path follows
-  const char* what;               // the output as its refusals name it
+  std::string what;               // the output as its refusals name it
   bool readsManifest;
 };
 
@@ -34,13 +34,16 @@ std::vector<WritingCommand> WritingCommands() {
   verify.insert(verify.end(), kBatch.begin(), kBatch.end());
   verify.push_back("--report");
   return {
-      {"write", write, "清单文件", false},
-      {"verify", verify, "报告文件", false},
+      {"write", write, Said("清单文件", "manifest file"), false},
+      {"verify", verify, Said("报告文件", "report file"), false},
       {"verifyManifest",
        {"verify", "--image", "image.bin", "--out", "out", "--manifest", "list.csv", "--report"},
-       "报告文件",
+       Said("报告文件", "report file"),
        true},
-      {"labels", {"labels", "--manifest", "list.csv", "--pdf"}, "标签文件", true},
+      {"labels",
+       {"labels", "--manifest", "list.csv", "--pdf"},
+       Said("标签文件", "label file"),
+       true},
   };
 }
 
@@ -99,21 +102,29 @@ class OutputPathGuardTest : public ReliabilityTest {
 };
 
 TEST_F(OutputPathGuardTest, EveryWritingCommandRefusesEveryForbiddenTarget) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   struct Target {
     const char* path;
-    std::string refusal;       // after the output's name; the path follows
+    std::string refusal;       // %1 the output's name; the path follows
     std::string sheetRefusal;  // where labels, which know no image, differ
   };
+  const std::string manifest = Said("%1不能是清单文件！", "The %1 must not be the manifest: ");
+  const std::string image = Said("%1不能是输入映像！", "The %1 must not be the input image: ");
+  const std::string batchName =
+      Said("%1不能使用本批设备文件的名称！",
+           "The %1 must not take the name of a device file of this batch: ");
+  const std::string notRegular =
+      Said("%1已存在且不是普通文件！", "The %1 exists and is not a regular file: ");
+  const std::string notPdf =
+      Said("%1已存在且不是PDF文件！", "The %1 exists and is not a PDF file: ");
   const std::vector<Target> targets = {
-      {"list.csv", "不能是清单文件！", ""},
-      {"image.bin", "不能是输入映像！", "已存在且不是PDF文件！"},
-      {"out/fw_045755_000000.img", "不能使用本批设备文件的名称！", ""},
-      {"out/.fw_045755_000001.img.part", "不能使用本批设备文件的名称！", ""},
-      {"folder", "不能是目录！", ""},
-      {"fifo", "已存在且不是普通文件！", ""},
-      {"node", "已存在且不是普通文件！", ""},
-      {"link.img", "不能是输入映像！", "已存在且不是普通文件！"},
+      {"list.csv", manifest, ""},
+      {"image.bin", image, notPdf},
+      {"out/fw_045755_000000.img", batchName, ""},
+      {"out/.fw_045755_000001.img.part", batchName, ""},
+      {"folder", Said("%1不能是目录！", "The %1 must not be a directory: "), ""},
+      {"fifo", notRegular, ""},
+      {"node", notRegular, ""},
+      {"link.img", image, notRegular},
   };
   for (const WritingCommand& command : WritingCommands()) {
     for (const Target& target : targets) {
@@ -128,9 +139,10 @@ TEST_F(OutputPathGuardTest, EveryWritingCommandRefusesEveryForbiddenTarget) {
       const ChildResult run = Run(args);
 
       const bool sheet = std::string(command.name) == "labels" && !target.sheetRefusal.empty();
-      const std::string refusal = sheet ? target.sheetRefusal : target.refusal;
+      std::string refusal = sheet ? target.sheetRefusal : target.refusal;
+      refusal.replace(refusal.find("%1"), 2, command.what);
       EXPECT_EQ(run.exitCode, 1);
-      EXPECT_EQ(run.err, command.what + refusal + target.path + "\n");
+      EXPECT_EQ(run.err, refusal + target.path + "\n");
       EXPECT_EQ(run.out, "");
       EXPECT_TRUE(Take(m_dir / target.path) == before);
       EXPECT_EQ(ReadFileBytes(m_dir / "image.bin"), image);

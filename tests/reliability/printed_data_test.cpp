@@ -22,7 +22,6 @@ class PrintedDataTest : public ReliabilityTest {
 };
 
 TEST_F(PrintedDataTest, ControlCharactersInManifestsAndNamesAreEscaped) {
-  QUILLMARK_SKIP_IN_ENGLISH();
   ASSERT_EQ(Run({"--image", "image.bin", "--out", "out", "--count", "2", "--quiet"}).exitCode, 0);
   WriteFileBytes(m_dir / "out/fw_x\ny.img", {'x'});
   const std::string title = "\x1b]0;owned\x07";
@@ -34,7 +33,10 @@ TEST_F(PrintedDataTest, ControlCharactersInManifestsAndNamesAreEscaped) {
   const ChildResult listed = Run(
       {"verify", "--image", "image.bin", "--out", "out", "--count", "2", "--allow-other-files"});
   EXPECT_EQ(listed.exitCode, 0) << listed.err;
-  EXPECT_NE(listed.out.find("批次外文件: out/fw_x\\x0ay.img\n"), std::string::npos) << listed.out;
+  EXPECT_NE(
+      listed.out.find(Said("批次外文件: ", "File not in the batch: ") + "out/fw_x\\x0ay.img\n"),
+      std::string::npos)
+      << listed.out;
 
   const std::vector<std::vector<std::string>> readers = {
       {"verify", "--image", "image.bin", "--out", "out", "--manifest", "hostile.csv"},
@@ -48,6 +50,15 @@ TEST_F(PrintedDataTest, ControlCharactersInManifestsAndNamesAreEscaped) {
     EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\\x1b]0;owned\\x07"), std::string::npos) << run.err;
   }
+
+  // The label file's name, as the line saying it was written shows it.
+  const std::string good = "file,mac1\nfw_045755_000000.img,04:57:55:00:00:00\n";
+  WriteFileBytes(m_dir / "good.csv", std::vector<std::uint8_t>(good.begin(), good.end()));
+  const ChildResult zpl =
+      Run({"labels", "--manifest", "good.csv", "--zpl", title + ".zpl", "--layout", "roll-50x25"});
+  EXPECT_EQ(zpl.exitCode, 0) << zpl.err;
+  EXPECT_EQ(zpl.out, Said("标签已写入：1个标签：", "Labels written: 1 label: ") +
+                         "\\x1b]0;owned\\x07.zpl\n");
 }
 
 }  // namespace

@@ -40,10 +40,3 @@ inline std::string FirstChineseLine(std::string_view text) {
 }
 
 }  // namespace quillmark::test
-
-// At the top of a test that compares the Chinese texts themselves.
-#define QUILLMARK_SKIP_IN_ENGLISH()                                            \
-  do {                                                                         \
-    if (::quillmark::test::EnglishTestMode())                                  \
-      GTEST_SKIP() << "its expectations are the Chinese texts, byte for byte"; \
-  } while (false)
