@@ -87,7 +87,7 @@ class ConsoleRun final : public RunFrontEnd {
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
   return {options.useLedger,       options.ledgerLocation, options.station, options.pool,
-          options.NextFreeStart(), options.rerunBatch,     options.lot};
+          options.NextFreeStart(), options.rerunBatch,     options.lot,     options.rerunReason};
 }
 
 // The text is made only when a manifest is asked for: at the whole
@@ -137,6 +137,12 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
       add("--pool", options.pool);
     if (!options.lot.empty())
       add("--lot", options.lot);
+    // A batch written again on purpose is finished the same way: with
+    // another image or folder, a plain rerun would be refused.
+    if (options.rerunBatch) {
+      add("--rerun", std::to_string(*options.rerunBatch));
+      add("--reason", options.rerunReason);
+    }
   }
   if (ledgerLeftOut)
     return Fill({"完成本批（同一批次再次写入同一目录）：%1（账本位置同前）",

@@ -40,7 +40,7 @@ JsonLine WriteObject(const WriteRecord& write) {
     object.Add("devices_written", write.devicesWritten).Add("devices_failed", write.devicesFailed);
   else
     object.AddNull("devices_written").AddNull("devices_failed");
-  return object;
+  return object.AddOrNull("rerun_reason", write.rerunReason);
 }
 
 JsonLine BatchObject(const BatchDetails& details) {
@@ -81,7 +81,7 @@ JsonLine ExportRow(const BatchDetails& details, const WriteRecord* write) {
   if (!write) {
     for (const char* key :
          {"write_id", "write_station", "image_sha256", "output_folder", "written_by", "started_at",
-          "ended_at", "devices_written", "devices_failed", "ending"})
+          "ended_at", "devices_written", "devices_failed", "ending", "rerun_reason"})
       row.AddNull(key);
     return row;
   }
@@ -97,7 +97,8 @@ JsonLine ExportRow(const BatchDetails& details, const WriteRecord* write) {
     row.Add("devices_written", write->devicesWritten).Add("devices_failed", write->devicesFailed);
   else
     row.AddNull("devices_written").AddNull("devices_failed");
-  return row.AddOrNull("ending", EndingName(write->ending));
+  return row.AddOrNull("ending", EndingName(write->ending))
+      .AddOrNull("rerun_reason", write->rerunReason);
 }
 
 }  // namespace

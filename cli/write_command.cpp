@@ -113,6 +113,16 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                      "only with its image, into its folder, and once\n"
                      "its other writes have ended"}),
        .value = &o.rerunText},
+      {.name = "--reason",
+       .valueName = "TEXT",
+       .help = Pick({"为何重写该批次（--rerun 必须同时给出），随本次写入\n"
+                     "记录在账本中，由 ledger show 和 export 列出；\n"
+                     "不超过200个字符，不能含控制字符",
+                     "why the batch is written again (--rerun needs\n"
+                     "it), recorded in the ledger with this write and\n"
+                     "listed by ledger show and export; at most 200\n"
+                     "characters, no control characters"}),
+       .value = &o.rerunReason},
       {.name = "--version", .help = Pick({"打印版本", "print the version"}), .flag = &line.version},
       {.name = "--help", .help = Pick({"打印本帮助", "print this help"}), .flag = &line.help},
   };
@@ -190,6 +200,13 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed,
     if (!o.rerunBatch)
       return Fill({"--rerun 的值应为批次编号：%1", "--rerun takes a batch number: %1"},
                   {o.rerunText});
+    // Whoever audits the batch later reads why it was written twice.
+    if (!parsed.Given("--reason"))
+      return std::string(Pick({"--rerun 须与 --reason 同用（写明为何重写该批次）",
+                               "--rerun needs --reason (why the batch is written again)"}));
+  } else if (parsed.Given("--reason")) {
+    return std::string(
+        Pick({"--reason 只能与 --rerun 同用", "--reason can only be given with --rerun"}));
   }
   return "";
 }

@@ -31,6 +31,7 @@ struct WriteOptions {
   std::string lot;                         // the production lot the ledger records; empty: none
   std::string rerunText;                   // --rerun as given
   std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
+  std::string rerunReason;                 // --reason: why it is written again
 
   bool NextFreeStart() const { return useLedger && texts.startMac == kNextFreeStart; }
 };

@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kHeader =
     "batch_id,first_mac,last_mac,device_count,macs_per_device,pool,batch_station,recorded_by,"
     "recorded_at,voided_at,voided_by,void_reason,write_id,write_station,image_sha256,"
-    "output_folder,written_by,started_at,ended_at,devices_written,devices_failed,ending,lot\n";
+    "output_folder,written_by,started_at,ended_at,devices_written,devices_failed,ending,lot,"
+    "rerun_reason\n";
 
 std::string Field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -46,13 +47,14 @@ std::string WriteFields(const WriteRecord& write) {
 std::string ExportCsv(const std::vector<BatchDetails>& batches) {
   std::string csv = kHeader;
   for (const BatchDetails& details : batches) {
-    // The lot last, so that columns read by their place before stay put.
+    // The lot and the rerun's reason last, in the order they came, so that
+    // columns read by their place before stay put.
     const std::string batch = BatchFields(details.batch);
-    const std::string lot = "," + Field(details.batch.lot) + "\n";
+    const std::string lot = "," + Field(details.batch.lot);
     if (details.writes.empty())
-      csv += batch + ",,,,,,,,,," + lot;
+      csv += batch + ",,,,,,,,,," + lot + ",\n";
     for (const WriteRecord& write : details.writes)
-      csv += batch + "," + WriteFields(write) + lot;
+      csv += batch + "," + WriteFields(write) + lot + "," + Field(write.rerunReason) + "\n";
   }
   return csv;
 }

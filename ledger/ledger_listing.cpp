@@ -34,6 +34,10 @@ std::string WriteLine(const WriteRecord& write) {
                            "  write %1  %2  station %3  user %4  %5\n    image SHA-256 %6\n    "},
                           {std::to_string(write.id), write.startedAt, Shown(write.station),
                            Shown(write.writtenBy), Shown(write.outputFolder), write.imageSha256});
+  if (!write.rerunReason.empty())
+    line += Fill({"有意重写（--rerun），原因：%1\n    ",
+                  "written again on purpose (--rerun), reason: %1\n    "},
+                 {Shown(write.rerunReason)});
   if (write.ending == Ending::None)
     return line + std::string(Pick({"未记录结果（运行中，或已中断）\n",
                                     "no outcome recorded (running, or cut off)\n"}));

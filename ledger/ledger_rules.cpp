@@ -28,6 +28,32 @@ std::optional<LedgerError> NotUtf8(const BatchRequest& request) {
     return NotUtf8Error(TextField::PoolName, request.pool);
   if (!IsValidUtf8(request.lot))
     return NotUtf8Error(TextField::Lot, request.lot);
+  if (!IsValidUtf8(request.rerunReason))
+    return NotUtf8Error(TextField::RerunReason, request.rerunReason);
+  return std::nullopt;
+}
+
+// Characters of valid UTF-8: every byte but the continuation bytes.
+std::size_t CharacterCount(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+  }));
+}
+
+// A write of a batch on purpose says why, in one line the ledger keeps
+// with it for whoever audits the batch later; no other write has one.
+std::optional<LedgerError> RerunReasonRefusal(const BatchRequest& request) {
+  if (!request.rerunBatch) {
+    if (!request.rerunReason.empty())
+      return InvalidRequestError(RequestFault::ReasonWithoutRerun);
+    return std::nullopt;
+  }
+  if (request.rerunReason.find_first_not_of(' ') == std::string::npos)
+    return InvalidRequestError(RequestFault::NoRerunReason);
+  if (HasControlCharacters(request.rerunReason))
+    return RerunReasonControlCharactersError(request.rerunReason);
+  if (CharacterCount(request.rerunReason) > kMaxRerunReasonCharacters)
+    return InvalidRequestError(RequestFault::RerunReasonLength);
   return std::nullopt;
 }
 
@@ -129,6 +155,8 @@ std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   // The lot is printed on labels and in listings, as the station's name is.
   if (HasControlCharacters(request.lot))
     return LotControlCharactersError(request.lot);
+  if (std::optional<LedgerError> reason = RerunReasonRefusal(request))
+    return reason;
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
   if (request.firstMac && (*request.firstMac >= kMacSpace || kMacSpace - *request.firstMac < size))
     return InvalidRequestError(RequestFault::PastLastAddress);

@@ -48,6 +48,10 @@ class RuleStore {
   ~RuleStore() = default;
 };
 
+// The longest reason a rerun may give, in characters (the schema keeps
+// the same limit): a sentence, not a document.
+inline constexpr std::size_t kMaxRerunReasonCharacters = 200;
+
 // The values a request must have before any database is asked.
 std::optional<LedgerError> ValidateRequest(const BatchRequest& request);
 // A date or time as listings take it: "2024-05-01" or "2024-05-01T10:22:03Z".

@@ -2,6 +2,7 @@
 
 #include "batch_limits.h"
 #include "interface_text.h"
+#include "ledger_rules.h"
 #include "mac_number.h"
 #include "printable_text.h"
 
@@ -47,9 +48,10 @@ LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference diffe
           ? InterfaceText{"本次的批号与该批次的不同", "this run's lot is not that batch's"}
           : InterfaceText{"本次的工位与该批次的不同", "this run's station is not that batch's"};
   return WithBatch(LedgerFault::Overlap,
-                   Fill({"MAC地址范围与账本中的批次重叠！%1；%2，确要重写该批次请加 --rerun %3",
+                   Fill({"MAC地址范围与账本中的批次重叠！%1；%2，确要重写该批次请加 --rerun %3 "
+                         "--reason 原因",
                          "The MAC address range overlaps a batch in the ledger: %1; %2. To "
-                         "write that batch again, add --rerun %3"},
+                         "write that batch again, add --rerun %3 --reason TEXT"},
                         {BatchText(batch), what, std::to_string(batch.id)}),
                    batch);
 }
@@ -57,9 +59,10 @@ LedgerError RepeatedRangeError(const BatchSummary& batch, RepeatDifference diffe
 LedgerError BatchInProgressError(const BatchSummary& batch) {
   return WithBatch(
       LedgerFault::BatchInProgress,
-      Fill({"该批次的另一次写入尚未结束！%1；若那次写入已中断，确要重写请加 --rerun %2",
+      Fill({"该批次的另一次写入尚未结束！%1；若那次写入已中断，确要重写请加 --rerun %2 "
+            "--reason 原因",
             "Another write of this batch has not ended: %1. If that write was "
-            "cut off, add --rerun %2 to write the batch again"},
+            "cut off, add --rerun %2 --reason TEXT to write the batch again"},
            {BatchText(batch), std::to_string(batch.id)}),
       batch);
 }
@@ -165,6 +168,17 @@ LedgerError InvalidRequestError(RequestFault fault) {
                                   "the image's SHA-256 must be 64 lower-case hexadecimal digits"}));
     case RequestFault::NoStation:
       return InvalidRequest(Pick({"工位名称不能为空", "the station name must not be empty"}));
+    case RequestFault::NoRerunReason:
+      return InvalidRequest(Pick({"有意重写批次须写明原因（--reason）",
+                                  "writing a batch again on purpose needs a reason (--reason)"}));
+    case RequestFault::RerunReasonLength:
+      return InvalidRequest(Fill(
+          {"重写原因不能超过%1个字符", "the rerun's reason must not be longer than %1 characters"},
+          {std::to_string(kMaxRerunReasonCharacters)}));
+    case RequestFault::ReasonWithoutRerun:
+      return InvalidRequest(Pick({"只有有意重写（--rerun）才记录原因",
+                                  "a reason is recorded only with a batch written again on "
+                                  "purpose (--rerun)"}));
     case RequestFault::PastLastAddress:
       break;
   }
@@ -182,6 +196,12 @@ LedgerError LotControlCharactersError(const std::string& lot) {
   return InvalidRequest(
       Fill({"批号不能含有控制字符：%1", "the lot must not hold control characters: %1"},
            {EscapeControlCharacters(lot)}));
+}
+
+LedgerError RerunReasonControlCharactersError(const std::string& reason) {
+  return InvalidRequest(Fill(
+      {"重写原因不能含有控制字符：%1", "the rerun's reason must not hold control characters: %1"},
+      {EscapeControlCharacters(reason)}));
 }
 
 LedgerError NotUtf8Error(TextField field, const std::string& text) {
@@ -203,6 +223,10 @@ LedgerError NotUtf8Error(TextField field, const std::string& text) {
       return Fault(
           LedgerFault::InvalidRequest,
           Fill({"批号不是有效的UTF-8文本！%1", "The lot is not valid UTF-8: %1"}, {shown}));
+    case TextField::RerunReason:
+      return Fault(LedgerFault::InvalidRequest, Fill({"重写原因不是有效的UTF-8文本！%1",
+                                                      "The rerun's reason is not valid UTF-8: %1"},
+                                                     {shown}));
     case TextField::VoidReason:
       break;
   }

@@ -50,13 +50,17 @@ enum class RequestFault {
   ImageDigest,
   NoStation,
   PastLastAddress,
+  NoRerunReason,       // a batch written again on purpose without a reason
+  RerunReasonLength,   // a reason past the length the ledger keeps
+  ReasonWithoutRerun,  // a reason for a write that names no batch to write again
 };
 LedgerError InvalidRequestError(RequestFault fault);
 LedgerError StationControlCharactersError(const std::string& station);
 LedgerError LotControlCharactersError(const std::string& lot);
+LedgerError RerunReasonControlCharactersError(const std::string& reason);
 // A text the ledger would store or look up that is not UTF-8: PostgreSQL
 // cannot take it, and a listing could not show it.
-enum class TextField { Station, OutputFolder, PoolName, Lot, VoidReason };
+enum class TextField { Station, OutputFolder, PoolName, Lot, VoidReason, RerunReason };
 LedgerError NotUtf8Error(TextField field, const std::string& text);
 
 LedgerError PoolNameError();

@@ -68,6 +68,9 @@ struct WriteRecord {
   std::int32_t devicesWritten = 0;
   std::int32_t devicesFailed = 0;
   Ending ending = Ending::None;
+  // Why the batch was written again on purpose (--rerun); empty for any
+  // other write.
+  std::string rerunReason;
 };
 
 struct BatchDetails {
@@ -97,6 +100,9 @@ struct BatchRequest {
   std::optional<std::int64_t> rerunBatch = std::nullopt;
   // The production lot, recorded with a new batch; empty: none.
   std::string lot = std::string();
+  // Why the batch is written again on purpose, recorded with the write;
+  // required with rerunBatch and only with it.
+  std::string rerunReason = std::string();
 };
 
 // A batch recorded as reserved, or what would be recorded.

@@ -22,8 +22,8 @@ constexpr std::string_view kPoolColumns =
 
 constexpr std::string_view kWriteColumns =
     "SELECT id, batch_id, station, image_sha256, output_folder, written_by, " QUILLMARK_UTC(
-        "started_at") ", " QUILLMARK_UTC("ended_at") ", devices_written, devices_failed, ending"
-    " FROM quillmark.batch_writes ";
+        "started_at") ", " QUILLMARK_UTC("ended_at") ", devices_written, devices_failed, ending,"
+    " rerun_reason FROM quillmark.batch_writes ";
 
 constexpr std::string_view kFilter =
     " WHERE ($1::bigint IS NULL OR b.id = $1) AND ($2::text IS NULL OR b.pool = $2)"
@@ -81,6 +81,7 @@ WriteRecord ReadWrite(const PqResult& rows, int row) {
   write.devicesWritten = static_cast<std::int32_t>(rows.Int64(row, 8));
   write.devicesFailed = static_cast<std::int32_t>(rows.Int64(row, 9));
   write.ending = ParseEnding(rows.Text(row, 10)).value_or(Ending::None);
+  write.rerunReason = rows.Text(row, 11);
   return write;
 }
 
@@ -211,9 +212,11 @@ Result<std::int64_t> PostgresRuleStore::InsertBatch(const BatchRequest& request,
 Result<std::int64_t> PostgresRuleStore::InsertWrite(std::int64_t batchId,
                                                     const BatchRequest& request) {
   Result<PqResult> rows = m_db.Exec(
-      "INSERT INTO quillmark.batch_writes (batch_id, station, image_sha256, output_folder)"
-      " VALUES ($1, $2, $3, $4) RETURNING id",
-      {std::to_string(batchId), request.station, request.imageSha256, request.outputFolder});
+      "INSERT INTO quillmark.batch_writes"
+      " (batch_id, station, image_sha256, output_folder, rerun_reason)"
+      " VALUES ($1, $2, $3, $4, $5) RETURNING id",
+      {std::to_string(batchId), request.station, request.imageSha256, request.outputFolder,
+       Nullable(request.rerunReason)});
   if (!rows)
     return rows.error();
   return rows->Int64(0, 0);

@@ -108,6 +108,18 @@ std::string Cell(const std::string& text) {
   return "<td>" + text + "</td>";
 }
 
+// How often the batch was written again, and for each time it was on
+// purpose (--rerun) who did it and why.
+std::string RewritesCell(const BatchDetails& details, const ReportTexts& texts) {
+  std::string cell = std::to_string(details.writes.empty() ? 0 : details.writes.size() - 1);
+  for (const WriteRecord& write : details.writes) {
+    if (!write.rerunReason.empty())
+      cell += "<br><span class=\"rerun\">" + Html(write.writtenBy) + texts.colon +
+              Html(write.rerunReason) + "</span>";
+  }
+  return Cell(cell);
+}
+
 std::string BatchRow(const BatchDetails& details, const ReportTexts& texts) {
   const BatchSummary& batch = details.batch;
   const WriteRecord* last = details.writes.empty() ? nullptr : &details.writes.back();
@@ -116,8 +128,7 @@ std::string BatchRow(const BatchDetails& details, const ReportTexts& texts) {
                     Cell(Html(batch.station));
   row += Cell(last ? Html(last->imageSha256.substr(0, 12)) : "") +
          Cell(last ? Html(last->outputFolder) : "") + Cell(Html(batch.recordedAt)) +
-         Cell(last ? texts.endings[int(last->ending)] : "") +
-         Cell(std::to_string(details.writes.empty() ? 0 : details.writes.size() - 1));
+         Cell(last ? texts.endings[int(last->ending)] : "") + RewritesCell(details, texts);
   row += Cell(batch.voided ? std::string(texts.voided) + texts.colon + Html(batch.voidReason) : "");
   return row + "</tr>";
 }

@@ -48,6 +48,7 @@ BatchRequest RunLedger::Request(const GenerationJob& job) {
   request.outputFolder = RecordedFolder(job.outputDirectory);
   request.rerunBatch = m_settings.rerunBatch;
   request.lot = m_settings.lot;
+  request.rerunReason = m_settings.rerunReason;
   return request;
 }
 

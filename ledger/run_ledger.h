@@ -17,8 +17,9 @@ struct RunLedgerSettings {
   std::string station;    // empty: the host name
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
-  std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
-  std::string lot;                         // recorded with a new batch; empty: none
+  std::optional<std::int64_t> rerunBatch;   // a batch written again on purpose
+  std::string lot;                          // recorded with a new batch; empty: none
+  std::string rerunReason = std::string();  // why, with rerunBatch
 };
 
 // The ledger's part in one run of the batch writer: asked once before

@@ -56,6 +56,7 @@ WriteRecord ReadWrite(const SqliteStatement& row) {
   write.devicesWritten = static_cast<std::int32_t>(row.Int64(8));
   write.devicesFailed = static_cast<std::int32_t>(row.Int64(9));
   write.ending = ParseEnding(row.Text(10)).value_or(Ending::None);
+  write.rerunReason = row.Text(11);
   return write;
 }
 
@@ -217,15 +218,17 @@ Result<std::int64_t> SqliteRuleStore::InsertBatch(const BatchRequest& request,
 Result<std::int64_t> SqliteRuleStore::InsertWrite(std::int64_t batchId,
                                                   const BatchRequest& request) {
   Result<SqliteStatement> statement = m_db.Prepare(
-      "INSERT INTO batch_writes (batch_id, station, image_sha256, output_folder, written_by)"
-      " VALUES (:batch, :station, :sha, :folder, :user) RETURNING id");
+      "INSERT INTO batch_writes"
+      " (batch_id, station, image_sha256, output_folder, written_by, rerun_reason)"
+      " VALUES (:batch, :station, :sha, :folder, :user, :reason) RETURNING id");
   if (!statement)
     return statement.error();
   statement->Bind(":batch", batchId)
       .Bind(":station", request.station)
       .Bind(":sha", request.imageSha256)
       .Bind(":folder", request.outputFolder)
-      .Bind(":user", m_user);
+      .Bind(":user", m_user)
+      .BindNullable(":reason", request.rerunReason);
   Result<std::optional<std::int64_t>> id = m_db.QueryInt(statement.value());
   if (!id)
     return id.error();
@@ -294,7 +297,7 @@ Result<std::vector<BatchDetails>> SqliteRuleStore::Batches(const BatchFilter& fi
       m_db.Prepare(Sql(kBatchColumns, Sql(kFilter, " ORDER BY b.id")));
   Result<SqliteStatement> writes = m_db.Prepare(
       Sql("SELECT id, batch_id, station, image_sha256, output_folder, written_by, started_at,"
-          " ended_at, devices_written, devices_failed, ending FROM batch_writes"
+          " ended_at, devices_written, devices_failed, ending, rerun_reason FROM batch_writes"
           " WHERE batch_id IN (SELECT b.id FROM batches b",
           Sql(kFilter, ") ORDER BY id")));
   if (!batches)

@@ -22,9 +22,9 @@ LedgerAnswer BatchLedger::Open(const LedgerRequest& request) {
   Result<LedgerLocation> location = ParseLedgerLocation(request.location);
   if (!location)
     return Refused(location.error());
-  Result<RunLedger> opened =
-      RunLedger::Open(RunLedgerSettings{location.value(), request.station, request.pool,
-                                        request.nextFree, request.rerunBatch, request.lot});
+  Result<RunLedger> opened = RunLedger::Open(
+      RunLedgerSettings{location.value(), request.station, request.pool, request.nextFree,
+                        request.rerunBatch, request.lot, request.rerunReason});
   if (!opened)
     return Refused(opened.error());
   m_ledger.emplace(std::move(opened.value()));

@@ -18,8 +18,9 @@ struct LedgerRequest {
   std::string station;    // empty: the host name
   std::string pool;       // empty: whichever pool holds the batch
   bool nextFree = false;  // the pool's lowest free range instead of the job's start
-  std::optional<std::int64_t> rerunBatch;  // a batch written again on purpose
-  std::string lot;                         // the production lot; empty: none
+  std::optional<std::int64_t> rerunBatch;   // a batch written again on purpose
+  std::string lot;                          // the production lot; empty: none
+  std::string rerunReason = std::string();  // why, with rerunBatch
 };
 
 // The ledger a front end uses when no option names one: the one

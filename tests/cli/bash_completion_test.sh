@@ -44,6 +44,7 @@ expect $'ledger' "le"
 expect $'check\nexport\ninit\nlist\npool\nreport\nshow\nvoid' ledger ""
 expect $'add\nlist' ledger pool ""
 expect $'--count' --co
+expect $'--reason\n--rerun' --re
 expect $'--allow-other-files' verify --allow
 expect $'--pool' ledger list --po
 expect $'--html' ledger report --ht

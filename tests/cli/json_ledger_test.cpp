@@ -67,6 +67,12 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
   const ChildResult again = Write({"--count=2", "--station=line3-a", "--pool=line3", "--dry-run"});
   ASSERT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(ParseJsonLines(again.out).back().at("batch_id"), "1");
+  // Beyond ASCII, but no Chinese in the English run, whose check takes any
+  // Chinese on the tool's output for an untranslated text.
+  const std::string word = EnglishTestMode() ? "\u00e9tiquette" : "标签";
+  const ChildResult rerun = Write({"--count=2", "--station=line3-a", "--pool=line3", "--out=again",
+                                   "--rerun=1", "--reason=new \"image\" " + word});
+  ASSERT_EQ(rerun.exitCode, 0) << rerun.err;
   const ChildResult next = Write(
       {"--start-mac=next", "--count=3", "--station=line3-a", "--pool=line3", "--out=next\x01"});
   ASSERT_EQ(next.exitCode, 0) << next.err;
@@ -92,9 +98,6 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
   // A folder with a control character and a reason with quotes and a
   // backslash (the ledger refuses reasons with control characters or
   // bytes that are not UTF-8).
-  // Beyond ASCII, but no Chinese in the English run, whose check takes any
-  // Chinese on the tool's output for an untranslated text.
-  const std::string word = EnglishTestMode() ? "\u00e9tiquette" : "标签";
   const ChildResult voided = Ledger({"void", "2", "--reason", "bad \"label\" \\ " + word});
   ASSERT_EQ(voided.exitCode, 0) << voided.err;
   lines = ParseJsonLines(voided.out);
@@ -115,6 +118,9 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
   EXPECT_THAT(lines[0].at("writes"), HasSubstr("\"ending\":\"finished\""));
   EXPECT_THAT(lines[0].at("writes"), HasSubstr("\"devices_written\":2"));
   EXPECT_THAT(lines[0].at("writes"), HasSubstr("\"folder\":" + Quoted(m_root + "/out")));
+  EXPECT_THAT(lines[0].at("writes"), HasSubstr("\"rerun_reason\":null}"));
+  EXPECT_THAT(lines[0].at("writes"),
+              HasSubstr("\"rerun_reason\":" + Quoted("new \\\"image\\\" " + word) + "}"));
 
   // The export's rows under the CSV's column names.
   const ChildResult csv = Run({"ledger", "export", "--ledger", Location()});
@@ -130,10 +136,12 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
       keys.insert(key);
     EXPECT_EQ(keys, columns);
   }
-  EXPECT_EQ(lines[1].at("void_reason"), Quoted("bad \\\"label\\\" \\\\ " + word));
-  EXPECT_EQ(lines[1].at("output_folder"), Quoted(m_root + "/next\\u0001"));
-  EXPECT_EQ(lines[1].at("devices_written"), "3");
+  EXPECT_EQ(lines[2].at("void_reason"), Quoted("bad \\\"label\\\" \\\\ " + word));
+  EXPECT_EQ(lines[2].at("output_folder"), Quoted(m_root + "/next\\u0001"));
+  EXPECT_EQ(lines[2].at("devices_written"), "3");
   EXPECT_EQ(lines[0].at("voided_at"), "null");
+  EXPECT_EQ(lines[0].at("rerun_reason"), "null");
+  EXPECT_EQ(lines[1].at("rerun_reason"), Quoted("new \\\"image\\\" " + word));
 
   const ChildResult missing = Ledger({"show", "99"});
   EXPECT_EQ(missing.exitCode, 1);

@@ -102,7 +102,7 @@ TEST_P(LedgerReportTest, NumbersAgreeWithTheExportAndTheListing) {
   const std::vector<std::string> csv = Lines(Cli({"export"}).out);
   for (std::size_t i = 1; i < csv.size(); ++i) {
     const std::vector<std::string> f = CsvFields(csv[i]);
-    ASSERT_EQ(f.size(), 23u) << csv[i];  // the lot last
+    ASSERT_EQ(f.size(), 24u) << csv[i];  // the lot, then a rerun's reason, last
     Exported& batch = batches[f[0]];
     batch = {Mac(f[1]), Mac(f[2]), f[5], !f[9].empty(), batch.finished || f[21] == "finished"};
     if (!f[19].empty() && f[19] != "0")
@@ -209,16 +209,25 @@ TEST_P(LedgerReportTest, EveryValueFromTheLedgerIsEscaped) {
     ASSERT_TRUE(reserved) << reserved.error().message;
     ASSERT_TRUE(m_ledger->RecordOutcome(reserved->writeId, {4, 0, false, true}));
     if (!HasControlCharacters(raw)) {
+      // Written again on purpose: the reason beside the count of rewrites.
+      ledger::BatchRequest rerun{kLine3 + 16 * i, 4, 1, "", station, std::string(64, 'e'),
+                                 "/srv/" + raw};
+      rerun.rerunBatch = reserved->batchId;
+      rerun.rerunReason = "again " + raw;
+      ASSERT_TRUE(m_ledger->Reserve(rerun));
       ASSERT_TRUE(m_ledger->Void(reserved->batchId, "reason " + raw));
     }
   }
   const std::string page = Report({"--since", "2000-01-01"});
+  const std::string user = m_ledger->Batches({}).value().at(0).writes.at(0).writtenBy;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
     EXPECT_THAT(page, HasSubstr("<td>/srv/" + c.shown + "</td>"));  // folder
     if (!HasControlCharacters(c.raw)) {
       EXPECT_THAT(page, HasSubstr("<td>" + c.shown + "</td>"));  // station
       EXPECT_THAT(page, HasSubstr(Said("已作废：", "void: ") + "reason " + c.shown + "</td>"));
+      EXPECT_THAT(page, HasSubstr("<td>1<br><span class=\"rerun\">" + user + Said("：", ": ") +
+                                  "again " + c.shown + "</span></td>"));
       EXPECT_THAT(page, HasSubstr(c.shown + " <span class=\"station-total\">4</span>"));
     }
   }

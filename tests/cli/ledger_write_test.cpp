@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "cli_fixture.h"
 #include "ledger_fixture.h"
@@ -139,31 +141,86 @@ TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRe
   EXPECT_EQ(elsewhere.exitCode, 1);
   EXPECT_THAT(elsewhere.err,
               MatchesRegex(Said("MAC地址范围与账本中的批次重叠！批次 1：.*"
-                                "本次的输出目录与该批次的不同，确要重写该批次请加 --rerun 1\n",
+                                "本次的输出目录与该批次的不同，确要重写该批次请加 --rerun 1 "
+                                "--reason 原因\n",
                                 "The MAC address range overlaps a batch in the ledger: Batch 1: "
                                 ".*this run's output folder is not that batch's\\. To write that "
-                                "batch again, add --rerun 1\n")));
+                                "batch again, add --rerun 1 --reason TEXT\n")));
   EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
 
-  const ChildResult meant = Write({"--count=2", "--out=again", "--rerun=1"});
+  // On purpose: recorded with who and why, shown under that write.
+  const ChildResult meant =
+      Write({"--count=2", "--out=again", "--rerun=1", "--reason=第一次的目录所在磁盘损坏"});
   EXPECT_EQ(meant.exitCode, 0) << meant.err;
   const std::vector<BatchDetails> batches = Batches();
   ASSERT_EQ(batches.size(), 1u);
   ASSERT_EQ(batches[0].writes.size(), 3u);
+  EXPECT_EQ(batches[0].writes[1].rerunReason, "");
   EXPECT_EQ(batches[0].writes[2].outputFolder, m_root + "/again");
   EXPECT_EQ(batches[0].writes[2].ending, Ending::Finished);
+  EXPECT_EQ(batches[0].writes[2].rerunReason, "第一次的目录所在磁盘损坏");
+  EXPECT_EQ(batches[0].writes[2].writtenBy, batches[0].writes[0].writtenBy);
+  const std::string show = Run({"ledger", "show", "1", "--ledger", Location()}).out;
+  const std::size_t third = show.find("  写入 " + std::to_string(batches[0].writes[2].id) + "  ");
+  ASSERT_NE(third, std::string::npos) << show;
+  EXPECT_EQ(show.find("有意重写"),
+            show.find("\n    有意重写（--rerun），原因：第一次的目录所在磁盘损坏\n"
+                      "    已完成  已写入 2  失败 0  ",
+                      third) +
+                5)
+      << show;
   // Other counts from the same address are other devices: refused.
   EXPECT_EQ(Write({"--count=3", "--out=more"}).exitCode, 1);
-  EXPECT_EQ(Write({"--count=3", "--out=more", "--rerun=1"}).exitCode, 1);
+  EXPECT_EQ(Write({"--count=3", "--out=more", "--rerun=1", "--reason=x"}).exitCode, 1);
 }
 
-TEST_P(LedgerWriteTest, RerunTakesOnlyABatchNumberAndALedger) {
-  for (const char* value : {"--rerun=abc", "--rerun=0", "--rerun=-1", "--rerun=1x"}) {
-    const ChildResult result = Write({"--count=2", value});
-    EXPECT_EQ(result.exitCode, 2) << value;
+// --rerun names a batch by its number, in a ledger, and says why; a reason
+// the ledger would not keep is refused before any file is written.
+TEST_P(LedgerWriteTest, RerunTakesABatchNumberALedgerAndAReason) {
+  ASSERT_EQ(Write({"--count=2", "--quiet"}).exitCode, 0);
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string error;  // part of standard error
+  } cases[] = {
+      {{"--rerun=abc", "--reason=x"}, 2, "--rerun"},
+      {{"--rerun=0", "--reason=x"}, 2, "--rerun"},
+      {{"--rerun=-1", "--reason=x"}, 2, "--rerun"},
+      {{"--rerun=1x", "--reason=x"}, 2, "--rerun"},
+      {{"--rerun=1"},
+       2,
+       Said("--rerun 须与 --reason 同用（写明为何重写该批次）",
+            "--rerun needs --reason (why the batch is written again)")},
+      {{"--reason=x"},
+       2,
+       Said("--reason 只能与 --rerun 同用", "--reason can only be given with --rerun")},
+      {{"--rerun=1", "--reason="},
+       1,
+       Said("有意重写批次须写明原因（--reason）",
+            "writing a batch again on purpose needs a reason (--reason)")},
+      {{"--rerun=1", "--reason=line\nbreak"},
+       1,
+       Said("重写原因不能含有控制字符：line\\x0abreak",
+            "the rerun's reason must not hold control characters: line\\x0abreak")},
+      {{"--rerun=1", "--reason=" + std::string(201, 'r')},
+       1,
+       Said("重写原因不能超过200个字符",
+            "the rerun's reason must not be longer than 200 characters")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    std::vector<std::string> args = {"--count=2", "--out=again"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ChildResult result = Write(args);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_THAT(result.err, HasSubstr(c.error));
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
   }
-  const ChildResult noLedger = Run({"--image=image.img", "--count=2", "--rerun=1", "--no-ledger"});
+  const ChildResult noLedger =
+      Run({"--image=image.img", "--count=2", "--rerun=1", "--reason=x", "--no-ledger"});
   EXPECT_EQ(noLedger.exitCode, 2);
+  EXPECT_EQ(Batches().at(0).writes.size(), 1u);
 }
 
 // The lowest free range of the pool, printed before device 1 even when
@@ -232,7 +289,8 @@ TEST_P(LedgerWriteTest, ADryRunSaysWhatTheLedgerWouldDoAndChangesNothing) {
   EXPECT_EQ(plain.exitCode, 1);
   EXPECT_THAT(plain.err,
               HasSubstr(Said("本次的映像与该批次的不同", "this run's image is not that batch's")));
-  const ChildResult rerun = Write({"--count=4", "--dry-run", "--rerun=" + std::to_string(id)});
+  const ChildResult rerun =
+      Write({"--count=4", "--dry-run", "--rerun=" + std::to_string(id), "--reason=another image"});
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
   EXPECT_THAT(rerun.err, HasSubstr(Said("批次 " + std::to_string(id) + " 的又一次写入",
                                         "another write of batch " + std::to_string(id))));
@@ -271,6 +329,59 @@ TEST_P(LedgerWriteTest, AFailedOrStoppedRunRecordsHowItEnded) {
   EXPECT_EQ(batches[1].writes[0].ending, Ending::Stopped);
   EXPECT_EQ(batches[1].writes[0].devicesWritten, static_cast<int>(m_dir.List("stopped").size()));
   EXPECT_LT(batches[1].writes[0].devicesWritten, 40);
+}
+
+// A rerun stopped part way says how to finish it, and that command is a
+// rerun again with the same reason: with another image or folder than the
+// batch's first write, a plain rerun would be refused.
+TEST_P(LedgerWriteTest, AStoppedRerunIsFinishedAsARerun) {
+  const std::int64_t id = RecordElsewhere(kStart, 40);
+  const std::string rerun = "--rerun=" + std::to_string(id);
+  ChildOptions options;
+  options.workingDirectory = m_root;
+  ChildProcess tool(
+      CliCommand(WithLedger({"--count=40", "--out=again", rerun, "--reason=first-copy-lost"})),
+      options);
+  ASSERT_TRUE(tool.started());
+  ASSERT_TRUE(tool.ReadLine(kChildTimeout).has_value());  // the ledger's line
+  ASSERT_EQ(tool.ReadLine(kChildTimeout), Saving("04:57:55:00:00:00"));
+  tool.Signal(SIGINT);
+  const ChildResult stopped = tool.Finish(kChildTimeout);
+  ASSERT_EQ(stopped.exitCode, 130) << stopped.err;
+
+  // The command on the line that says how to finish, as a shell would
+  // split it (nothing in it needs quoting); a connection string is left
+  // out of it, and given again here.
+  const std::size_t command = stopped.err.find("quillmark-cli ");
+  ASSERT_NE(command, std::string::npos) << stopped.err;
+  std::string line = stopped.err.substr(command, stopped.err.find('\n', command) - command);
+  const std::string sameLedger =
+      Said("（账本位置同前）", " (with the same ledger location as before)");
+  const bool ledgerLeftOut =
+      line.size() > sameLedger.size() &&
+      line.compare(line.size() - sameLedger.size(), std::string::npos, sameLedger) == 0;
+  EXPECT_EQ(ledgerLeftOut, GetParam() == Backend::PostgreSQL) << line;
+  if (ledgerLeftOut)
+    line.resize(line.size() - sameLedger.size());
+  std::istringstream words(line);
+  std::vector<std::string> args;
+  for (std::string word; words >> word;)
+    args.push_back(word);
+  args.erase(args.begin());
+  EXPECT_THAT(args, testing::IsSupersetOf(std::vector<std::string>{"--out=again", rerun,
+                                                                   "--reason=first-copy-lost"}));
+  if (ledgerLeftOut)
+    args.insert(args.end(), {"--ledger", Location()});
+  const ChildResult finished = Run(args);
+  EXPECT_EQ(finished.exitCode, 0) << finished.err;
+
+  const std::vector<BatchDetails> batches = Batches();
+  ASSERT_EQ(batches.size(), 1u);
+  ASSERT_EQ(batches[0].writes.size(), 3u);
+  EXPECT_EQ(batches[0].writes[1].ending, Ending::Stopped);
+  EXPECT_EQ(batches[0].writes[2].ending, Ending::Finished);
+  EXPECT_EQ(batches[0].writes[2].rerunReason, "first-copy-lost");
+  EXPECT_EQ(m_dir.List("again").size(), 40u);
 }
 
 // A supervisor voids the batch while its images are written: they stay,
@@ -332,8 +443,8 @@ TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
   EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out, HasSubstr(lot));
   const std::vector<std::string> csv = Lines(Run({"ledger", "export", "--ledger", Location()}).out);
   ASSERT_EQ(csv.size(), 2u);
-  EXPECT_THAT(csv[0], testing::EndsWith(",lot"));
-  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412"));
+  EXPECT_THAT(csv[0], testing::EndsWith(",lot,rerun_reason"));
+  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412,"));  // no reason: not a rerun
 
   for (const char* lot : {"L1\nL2", "\x1b[2J"}) {
     const ChildResult refused = Write(

@@ -5,6 +5,7 @@
 
 #include "ledger_fixture.h"
 #include "ledger_listing.h"
+#include "ledger_rules.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
 
@@ -155,8 +156,10 @@ TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOnlyAsAPlainRerun) {
     again.station = c.station;
     again.imageSha256 = c.image;
     again.outputFolder = c.folder;
-    if (c.rerunFlag)
+    if (c.rerunFlag) {
       again.rerunBatch = original.batchId;
+      again.rerunReason = "image corrected";
+    }
     for (const bool record : {false, true}) {
       Result<Reservation> answer = record ? m_ledger->Reserve(again) : m_ledger->Check(again);
       if (c.refusal) {
@@ -164,6 +167,10 @@ TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOnlyAsAPlainRerun) {
         EXPECT_EQ(answer.error().fault, *c.refusal);
         EXPECT_EQ(answer.error().batch->id, original.batchId);
         EXPECT_THAT(answer.error().message, testing::HasSubstr(c.text));
+        // How to mean it: the batch named, and why asked for.
+        EXPECT_THAT(answer.error().message,
+                    testing::EndsWith("请加 --rerun " + std::to_string(original.batchId) +
+                                      " --reason 原因"));
       } else {
         ASSERT_TRUE(answer) << answer.error().message;
         EXPECT_TRUE(answer->rewrite);
@@ -172,18 +179,99 @@ TEST_P(LedgerTest, TheSameDevicesAgainAreAnotherWriteOnlyAsAPlainRerun) {
     }
     first += 8;
   }
-  // Every write is on record under its batch, the batch keeps its station.
+  // Every write is on record under its batch, the batch keeps its station;
+  // only a write under --rerun has a reason.
   const std::vector<BatchDetails> batches = AllBatches();
   ASSERT_EQ(batches.size(), std::size(cases));
+  EXPECT_EQ(batches[0].writes.size(), 2u);
+  EXPECT_EQ(batches[0].writes[1].rerunReason, "");
   EXPECT_EQ(batches[5].writes.size(), 2u);
+  EXPECT_EQ(batches[5].writes[0].rerunReason, "");
   EXPECT_EQ(batches[5].writes[1].station, "line4-b");
+  EXPECT_EQ(batches[5].writes[1].rerunReason, "image corrected");
   EXPECT_EQ(batches[5].batch.station, "line3-a");
+}
+
+// Who wrote a batch again on purpose is the write's user; why is its
+// reason, shown under that write and in the export's last column.
+TEST_P(LedgerTest, ARerunIsRecordedWithWhoAndWhy) {
+  const Reservation original = Reserve(Request(kVendor, 4));
+  ASSERT_TRUE(m_ledger->RecordOutcome(original.writeId, WriteOutcome{4, 0, false, true}));
+  BatchRequest again = Request(kVendor, 4);
+  again.imageSha256 = std::string(64, 'c');
+  again.rerunBatch = original.batchId;
+  again.rerunReason = "换映像 2.4.2, \"signed\"";
+  const Reservation rerun = Reserve(again);
+  EXPECT_EQ(rerun.batchId, original.batchId);
+
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 1u);
+  ASSERT_EQ(batches[0].writes.size(), 2u);
+  EXPECT_EQ(batches[0].writes[0].rerunReason, "");
+  EXPECT_EQ(batches[0].writes[1].rerunReason, again.rerunReason);
+  EXPECT_FALSE(batches[0].writes[1].writtenBy.empty());
+  // Under the second write, and only there.
+  const std::string shown = BatchDetailsText(batches[0]);
+  const std::size_t secondWrite = shown.find("  写入 " + std::to_string(rerun.writeId));
+  const std::size_t reason =
+      shown.find("\n    有意重写（--rerun），原因：换映像 2.4.2, \"signed\"\n    未记录结果");
+  ASSERT_NE(reason, std::string::npos) << shown;
+  EXPECT_GT(reason, secondWrite);
+  EXPECT_EQ(shown.find("有意重写"), reason + 5);
+}
+
+// A rerun says why in one line of sane length; nothing else has a reason.
+// Each is refused before the database, and nothing is recorded.
+TEST_P(LedgerTest, ARerunsReasonIsRequiredAndChecked) {
+  const Reservation original = Reserve(Request(kVendor, 4));
+  ASSERT_TRUE(m_ledger->RecordOutcome(original.writeId, WriteOutcome{4, 0, false, true}));
+  std::string longest;
+  for (std::size_t i = 0; i < kMaxRerunReasonCharacters; ++i)
+    longest += "因";
+  const struct {
+    const char* name;
+    bool rerun;
+    std::string reason;
+    const char* refusal;  // part of it; none: accepted
+  } cases[] = {
+      {"no reason", true, "", "有意重写批次须写明原因（--reason）"},
+      {"blanks only", true, "   ", "有意重写批次须写明原因"},
+      {"a line break", true, "two\nlines", "重写原因不能含有控制字符：two\\x0alines"},
+      {"an escape sequence", true, "red\x1b[31m", "重写原因不能含有控制字符：red\\x1b[31m"},
+      {"a C1 control", true, "c1 \xc2\x9b", "重写原因不能含有控制字符"},
+      {"not UTF-8", true, "bad \xff", "重写原因不是有效的UTF-8文本！bad \\xff"},
+      {"one character too many", true, longest + "x", "重写原因不能超过200个字符"},
+      {"a reason without --rerun", false, "why", "只有有意重写（--rerun）才记录原因"},
+      {"the longest", true, longest, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchRequest request = Request(kVendor, 4);
+    if (c.rerun)
+      request.rerunBatch = original.batchId;
+    request.rerunReason = c.reason;
+    for (const bool record : {false, true}) {
+      Result<Reservation> answer = record ? m_ledger->Reserve(request) : m_ledger->Check(request);
+      if (c.refusal) {
+        ASSERT_FALSE(answer);
+        EXPECT_EQ(answer.error().fault, LedgerFault::InvalidRequest);
+        EXPECT_THAT(answer.error().message, HasSubstr(c.refusal));
+      } else {
+        ASSERT_TRUE(answer) << answer.error().message;
+      }
+    }
+  }
+  const std::vector<BatchDetails> batches = AllBatches();
+  ASSERT_EQ(batches.size(), 1u);
+  ASSERT_EQ(batches[0].writes.size(), 2u);
+  EXPECT_EQ(batches[0].writes[1].rerunReason, longest);
 }
 
 TEST_P(LedgerTest, RerunMustNameTheBatchOfTheseDevices) {
   const Reservation batch = Reserve(Request(kVendor, 4));
   BatchRequest other = Request(kVendor + 100, 4);
   other.rerunBatch = batch.batchId;
+  other.rerunReason = "wrong image";
   Result<Reservation> answer = m_ledger->Reserve(other);
   ASSERT_FALSE(answer);
   EXPECT_EQ(answer.error().message,
@@ -234,6 +322,7 @@ TEST_P(LedgerTest, TheLotIsRecordedWithTheBatch) {
   ASSERT_FALSE(other);
   EXPECT_THAT(other.error().message, HasSubstr("本次的批号与该批次的不同"));
   request.rerunBatch = reserved.batchId;
+  request.rerunReason = "lot renumbered";
   EXPECT_TRUE(m_ledger->Reserve(request));
   EXPECT_EQ(AllBatches()[0].batch.lot, "L-0412 工单7");
 }

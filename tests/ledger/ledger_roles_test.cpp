@@ -220,6 +220,46 @@ TEST_F(PostgresRolesTest, AStationRecordsTheOutcomeOfItsOwnWritesOnly) {
   EXPECT_EQ(WriteOf(theirs.batchId).devicesWritten, 4);
 }
 
+// On a ledger upgraded from version 6, a station records why it writes a
+// batch again with its write, and neither it nor the owner changes that
+// afterwards, not even through the outcome's function.
+TEST_F(PostgresRolesTest, AStationGivesARerunsReasonWithItsWriteAndNeverChangesIt) {
+  ASSERT_NO_FATAL_FAILURE(MakeLedger(6));
+  ASSERT_TRUE(InitLedger(As(m_owner)));
+  std::unique_ptr<Ledger> station = OpenAs(m_station);
+  ASSERT_TRUE(station);
+  const Reservation first = station->Reserve(Batch(kVendor)).value();
+  ASSERT_TRUE(station->RecordOutcome(first.writeId, WriteOutcome{10, 0, false, true}));
+  BatchRequest again = Batch(kVendor);
+  again.outputFolder = "/srv/day2";
+  again.rerunBatch = first.batchId;
+  again.rerunReason = "disk of the first folder failed";
+  Result<Reservation> rerun = station->Reserve(again);
+  ASSERT_TRUE(rerun) << rerun.error().message;
+  const std::string id = std::to_string(rerun->writeId);
+
+  // With the outcome, which alone may change once.
+  for (const std::string& user : {m_station, m_owner}) {
+    EXPECT_NE(RunAs(user,
+                    "UPDATE quillmark.batch_writes SET devices_written = 10, devices_failed = 0,"
+                    " ending = 'finished', rerun_reason = 'forged' WHERE id = " +
+                        id),
+              "")
+        << user;
+  }
+  EXPECT_EQ(
+      ValueAs(m_station, "SELECT quillmark.record_write_outcome(" + id + ", 10, 0, 'finished')"),
+      "t");
+  BatchFilter filter;
+  filter.id = first.batchId;
+  const std::vector<WriteRecord> writes = OpenAs(m_owner)->Batches(filter).value().at(0).writes;
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].rerunReason, "");
+  EXPECT_EQ(writes[1].rerunReason, "disk of the first folder failed");
+  EXPECT_EQ(writes[1].writtenBy, m_station);
+  EXPECT_EQ(writes[1].ending, Ending::Finished);
+}
+
 // The ledger's lock is taken only through its function, and only for the
 // transaction that asked: no station can lock the table that is the lock.
 TEST_F(PostgresRolesTest, AStationTakesTheLedgersLockOnlyThroughItsFunction) {

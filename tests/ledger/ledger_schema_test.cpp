@@ -182,6 +182,68 @@ TEST_P(LedgerSchemaTest, TheDatabaseItselfRefusesOverlapsChangesAndDeletions) {
   EXPECT_NE(m_place.RawSql("DELETE FROM " + m_place.Table("pools")), "");
   EXPECT_NE(insert(kVendor + 5000, 1), "");  // outside the only pool
   EXPECT_EQ(opened.value()->Batches({})->size(), 2u);
+
+  // A write's reason is given when it is recorded, never blank, and stays
+  // as it was when the outcome is recorded.
+  const bool sqlite = GetParam() == Backend::SQLite;
+  const std::string writes = m_place.Table("batch_writes");
+  EXPECT_NE(m_place.RawSql("INSERT INTO " + writes +
+                           " (batch_id, station, image_sha256, output_folder, rerun_reason" +
+                           (sqlite ? ", written_by" : "") + ") VALUES (" + id + ", 'raw', '" +
+                           kDigest + "', 'out', '  '" + (sqlite ? ", 'x'" : "") + ")"),
+            "");
+  const std::string outcome = "UPDATE " + writes +
+                              " SET devices_written = 1, devices_failed = 0, ending = 'finished'" +
+                              (sqlite ? ", ended_at = '2024-05-01T10:22:03Z'" : "");
+  EXPECT_NE(m_place.RawSql(outcome + ", rerun_reason = 'forged'"), "");
+  EXPECT_EQ(m_place.RawSql(outcome), "");
+  EXPECT_EQ(opened.value()->Batches({}).value()[0].writes.at(0).rerunReason, "");
+}
+
+// A ledger of version 6 keeps its writes, none of which has a reason, and
+// records a rerun's reason once upgraded.
+TEST_P(LedgerSchemaTest, UpgradesFromTheSixthVersionWithItsWritesWithoutAReason) {
+  ASSERT_TRUE(InitLedger(location(), 6));
+  const bool sqlite = GetParam() == Backend::SQLite;
+  ASSERT_EQ(
+      m_place.RawSql("INSERT INTO " + m_place.Table("batches") +
+                     " (first_mac, device_count, macs_per_device, station, lot" +
+                     (sqlite ? ", recorded_by" : "") + ") VALUES (" + std::to_string(kVendor) +
+                     ", 10, 1, 'line3-a', 'L-1'" + (sqlite ? ", 'old'" : "") + ")"),
+      "");
+  const std::string writes = m_place.Table("batch_writes");
+  ASSERT_EQ(
+      m_place.RawSql("INSERT INTO " + writes + " (batch_id, station, image_sha256, output_folder" +
+                     (sqlite ? ", written_by" : "") + ") SELECT id, 'line3-a', '" + kDigest +
+                     "', 'out'" + (sqlite ? ", 'old'" : "") + " FROM " + m_place.Table("batches")),
+      "");
+  ASSERT_EQ(m_place.RawSql("UPDATE " + writes +
+                           " SET devices_written = 10, devices_failed = 0, ending = 'finished'" +
+                           (sqlite ? ", ended_at = '2024-05-01T10:22:03Z'" : "")),
+            "");
+
+  Result<InitReport> upgraded = InitLedger(location());
+  ASSERT_TRUE(upgraded) << upgraded.error().message;
+  EXPECT_EQ(upgraded->versionBefore, 6);
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(location());
+  ASSERT_TRUE(opened) << opened.error().message;
+  Ledger& ledger = *opened.value();
+  const BatchDetails old = ledger.Batches({}).value().at(0);
+  ASSERT_EQ(old.writes.size(), 1u);
+  EXPECT_EQ(old.writes[0].rerunReason, "");
+  EXPECT_EQ(old.writes[0].ending, Ending::Finished);
+  EXPECT_TRUE(ledger.Check(Batch(kVendor, 10)));  // a plain rerun, as before
+
+  BatchRequest rerun = Batch(kVendor, 10);
+  rerun.outputFolder = "/srv/day2";
+  rerun.rerunBatch = old.batch.id;
+  rerun.rerunReason = "first folder's disk failed";
+  ASSERT_TRUE(ledger.Reserve(rerun));
+  const std::vector<WriteRecord> after = ledger.Batches({}).value().at(0).writes;
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0].rerunReason, "");
+  EXPECT_EQ(after[1].rerunReason, "first folder's disk failed");
+  EXPECT_EQ(after[1].outputFolder, "/srv/day2");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBackends, LedgerSchemaTest,

@@ -7,8 +7,9 @@
 -- it may do: each run first takes back everything granted before.
 --
 -- quillmark_station     reads the ledger; records batches and their writes
---                       by naming their columns, and the outcome of its
---                       own writes through record_write_outcome()
+--                       (a rerun's reason with its write) by naming their
+--                       columns, and the outcome of its own writes through
+--                       record_write_outcome()
 -- quillmark_supervisor  a station that may also add pools and void batches
 --
 -- Nobody gets DELETE, TRUNCATE or UPDATE of a recorded row: the tables'
@@ -32,7 +33,7 @@ BEGIN
   GRANT SELECT ON ALL TABLES IN SCHEMA quillmark TO quillmark_station;
   GRANT INSERT (first_mac, device_count, macs_per_device, station, pool, lot)
     ON quillmark.batches TO quillmark_station;
-  GRANT INSERT (batch_id, station, image_sha256, output_folder)
+  GRANT INSERT (batch_id, station, image_sha256, output_folder, rerun_reason)
     ON quillmark.batch_writes TO quillmark_station;
   -- The ledger's lock and a write's outcome only through the ledger's own
   -- functions: no station may lock the ledger's tables or change a row.
