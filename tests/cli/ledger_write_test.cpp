@@ -148,9 +148,10 @@ TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRe
                                 "batch again, add --rerun 1 --reason TEXT\n")));
   EXPECT_FALSE(std::filesystem::exists(m_dir / "again"));
 
-  // On purpose: recorded with who and why, shown under that write.
-  const ChildResult meant =
-      Write({"--count=2", "--out=again", "--rerun=1", "--reason=第一次的目录所在磁盘损坏"});
+  // On purpose: recorded with who and why, shown under that write. The
+  // reason is the operator's own words, in the run's language.
+  const std::string reason = Said("第一次的目录所在磁盘损坏", "the first folder's disk failed");
+  const ChildResult meant = Write({"--count=2", "--out=again", "--rerun=1", "--reason=" + reason});
   EXPECT_EQ(meant.exitCode, 0) << meant.err;
   const std::vector<BatchDetails> batches = Batches();
   ASSERT_EQ(batches.size(), 1u);
@@ -158,14 +159,18 @@ TEST_P(LedgerWriteTest, TheSameBatchAgainIsAnotherWriteOnlyIntoItsFolderOrWithRe
   EXPECT_EQ(batches[0].writes[1].rerunReason, "");
   EXPECT_EQ(batches[0].writes[2].outputFolder, m_root + "/again");
   EXPECT_EQ(batches[0].writes[2].ending, Ending::Finished);
-  EXPECT_EQ(batches[0].writes[2].rerunReason, "第一次的目录所在磁盘损坏");
+  EXPECT_EQ(batches[0].writes[2].rerunReason, reason);
   EXPECT_EQ(batches[0].writes[2].writtenBy, batches[0].writes[0].writtenBy);
   const std::string show = Run({"ledger", "show", "1", "--ledger", Location()}).out;
-  const std::size_t third = show.find("  写入 " + std::to_string(batches[0].writes[2].id) + "  ");
+  const std::size_t third =
+      show.find(Said("  写入 ", "  write ") + std::to_string(batches[0].writes[2].id) + "  ");
   ASSERT_NE(third, std::string::npos) << show;
-  EXPECT_EQ(show.find("有意重写"),
-            show.find("\n    有意重写（--rerun），原因：第一次的目录所在磁盘损坏\n"
-                      "    已完成  已写入 2  失败 0  ",
+  const std::string onPurpose = Said("有意重写", "written again on purpose");
+  EXPECT_EQ(show.find(onPurpose),
+            show.find(Said("\n    有意重写（--rerun），原因：" + reason +
+                               "\n    已完成  已写入 2  失败 0  ",
+                           "\n    written again on purpose (--rerun), reason: " + reason +
+                               "\n    finished  written 2  failed 0  "),
                       third) +
                 5)
       << show;
