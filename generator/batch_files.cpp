@@ -29,8 +29,9 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
 }
 
 BatchName BatchNameOf(const std::string& path, const GenerationJob& job, PlatformFiles& files) {
-  const auto [directory, name] = SplitPath(path);
-  const std::optional<FileIdentity> folder = files.IdentityOf(directory);
+  const PathParts parts = SplitPath(path);
+  const std::string& name = parts.name;
+  const std::optional<FileIdentity> folder = files.IdentityOf(parts.folder);
   if (!folder || folder != files.IdentityOf(job.outputDirectory))
     return BatchName::None;
   BatchName found = BatchName::None;
