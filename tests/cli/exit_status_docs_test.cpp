@@ -11,16 +11,10 @@
 #include <string>
 
 #include "exit_statuses.h"
+#include "fixture_image.h"
 
 namespace quillmark::cli {
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::set<int> TableStatuses(ExitTable command) {
   std::set<int> statuses;
@@ -59,7 +53,7 @@ struct PageSection {
 void ExpectStatusesFromTheTable(const std::string& path,
                                 std::initializer_list<PageSection> sections) {
   SCOPED_TRACE(path);
-  const std::string page = ReadText(path);
+  const std::string page = test::ReadFileText(path);
   ASSERT_FALSE(page.empty());
   for (const PageSection& section : sections) {
     SCOPED_TRACE(section.start);
@@ -92,7 +86,7 @@ TEST(ExitStatusDocsTest, TheEnglishPageListsEachCommandsStatusesFromTheTable) {
 // The README points to the manual page rather than keep a copy that can
 // drift from it: no table row starts with an exit status.
 TEST(ExitStatusDocsTest, TheReadmeKeepsNoTableOfStatuses) {
-  const std::string readme = ReadText(QUILLMARK_SOURCE_DIR "/README.md");
+  const std::string readme = test::ReadFileText(QUILLMARK_SOURCE_DIR "/README.md");
   ASSERT_FALSE(readme.empty());
   const std::regex statusRow(R"(^\| *\d+( */ *\d+)* *\|)");
   std::istringstream lines(readme);

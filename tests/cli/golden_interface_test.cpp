@@ -1,27 +1,20 @@
 // The interface scripts rely on, byte for byte: the help page, the usage
 // errors and their exit statuses. The English run compares the help with
 // its English page beside the Chinese one.
-#include <fstream>
-#include <sstream>
 
 #include "cli_fixture.h"
+#include "fixture_image.h"
 #include "write_command.h"
 
 namespace quillmark::test {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 using GoldenInterfaceTest = CliTest;
 
 TEST_F(GoldenInterfaceTest, HelpPageIsTheKnownText) {
-  const std::string expected = ReadText(EnglishTestMode() ? QUILLMARK_CLI_TEST_DATA "/help.en.txt"
-                                                          : QUILLMARK_CLI_TEST_DATA "/help.txt");
+  const std::string expected =
+      ReadFileText(EnglishTestMode() ? QUILLMARK_CLI_TEST_DATA "/help.en.txt"
+                                     : QUILLMARK_CLI_TEST_DATA "/help.txt");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(cli::WriteHelpText(), expected);
   for (const auto& args : {std::vector<std::string>{"--help"},

@@ -7,19 +7,12 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "cli_fixture.h"
+#include "fixture_image.h"
 
 namespace quillmark::test {
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 struct Locale {
   const char* name;
@@ -72,7 +65,7 @@ class LanguageDataTest : public CliTest {
     std::string files;
     for (const char* name : {"lot.csv", "report.csv", "lot.zpl", "out/fw_045755_000000.img",
                              "out/fw_045755_000004.img"})
-      files += std::string(name) + ":\n" + ReadText(dir + "/" + name);
+      files += std::string(name) + ":\n" + ReadFileText(dir + "/" + name);
     // The export names the session's folder and the moments of its writes.
     const std::regex moment(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
     std::string exportText = std::regex_replace(exported.out, moment, "TIME");
@@ -86,7 +79,7 @@ TEST_F(LanguageDataTest, FilesAndStatusesAreTheSameInEveryLanguage) {
   const std::string chinese = Session(kLocales[0]);
   const std::string english = Session(kLocales[1]);
   EXPECT_EQ(chinese.substr(0, chinese.find('\n')), "0 0 0 3 0 1 0 ");
-  EXPECT_NE(ReadText(m_root + "/zh/lot.zpl"), "");
+  EXPECT_NE(ReadFileText(m_root + "/zh/lot.zpl"), "");
   EXPECT_NE(chinese.find("SESSION/out"), std::string::npos);
   EXPECT_EQ(english, chinese);
 }

@@ -7,19 +7,12 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "cli_fixture.h"
+#include "fixture_image.h"
 
 namespace quillmark::test {
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
@@ -61,8 +54,8 @@ TEST_F(RunTranscriptTest, ASmallSessionPrintsTheKnownBytes) {
                 Step({"--image=image.img", "--macs-per-device=5"}) + Step({"--image=missing.img"}) +
                 Step({"--image=long.img"}) + Step({"--image=image.img", "--manifest=out"});
   const std::string expected =
-      ReadText(EnglishTestMode() ? QUILLMARK_CLI_TEST_DATA "/run_transcript.en.txt"
-                                 : QUILLMARK_CLI_TEST_DATA "/run_transcript.txt");
+      ReadFileText(EnglishTestMode() ? QUILLMARK_CLI_TEST_DATA "/run_transcript.en.txt"
+                                     : QUILLMARK_CLI_TEST_DATA "/run_transcript.txt");
   EXPECT_FALSE(expected.empty());
   if (std::getenv("QUILLMARK_WRITE_TRANSCRIPT") != nullptr)
     std::ofstream(std::getenv("QUILLMARK_WRITE_TRANSCRIPT"), std::ios::binary) << transcript;

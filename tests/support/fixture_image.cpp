@@ -46,6 +46,11 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
+std::string ReadFileText(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<std::uint8_t> ExpectedDeviceImage(std::vector<std::uint8_t> image,
                                               const std::vector<std::uint8_t>& firstAddress,
                                               int count) {

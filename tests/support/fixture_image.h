@@ -19,6 +19,8 @@ void SetLinkStamp(std::vector<std::uint8_t>& image, const char* text, std::uint3
 
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// The whole file as text, or "" when it cannot be read.
+std::string ReadFileText(const std::string& path);
 
 // The image with the records of addresses first, first+1, ... (count of
 // them) at the start of its last 64 KiB.
