@@ -16,15 +16,16 @@ std::string InterfaceText::FillIn(InterfaceLanguage language,
     }
     // "{1:file|files}": the word for the count given as the first value,
     // the first form for a count of one, the second for any other.
-    const std::size_t bar = pattern.find('|', i);
-    const std::size_t close = pattern.find('}', i);
     if (pattern[i] == '{' && next >= '1' && next <= '9' && index < values.size() &&
-        i + 2 < pattern.size() && pattern[i + 2] == ':' && bar < close &&
-        close != std::string_view::npos) {
-      text += values.begin()[index] == "1" ? pattern.substr(i + 3, bar - i - 3)
-                                           : pattern.substr(bar + 1, close - bar - 1);
-      i = close;
-      continue;
+        i + 2 < pattern.size() && pattern[i + 2] == ':') {
+      const std::size_t bar = pattern.find('|', i);
+      const std::size_t close = pattern.find('}', i);
+      if (bar < close && close != std::string_view::npos) {
+        text += values.begin()[index] == "1" ? pattern.substr(i + 3, bar - i - 3)
+                                             : pattern.substr(bar + 1, close - bar - 1);
+        i = close;
+        continue;
+      }
     }
     text += pattern[i];
   }
