@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "usage_error.h"
+
 namespace quillmark::cli {
 
 // A subcommand: "quillmark-cli NAME ARGS…" runs run(ARGS…), which returns
@@ -26,9 +28,6 @@ int RunCommandLine(int argc, const char* const* argv);
 // prints "标准输出写入出错！" on standard error and turns a success into
 // the run's failure status (a command's own failure status stays).
 int FinishStandardOutput(int status);
-
-// Prints "quillmark-cli: TEXT" on standard error; returns the usage exit status.
-int ReportUsageError(const std::string& text);
 
 std::string VersionText();
 

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (result.profile) {
     const std::int32_t macsPerDevice = 1 + static_cast<std::int32_t>(size % 4);
     result = CheckStampProfile(std::move(*result.profile), "p.toml", image.data(), kImageSize,
-                               macsPerDevice);
+                               macsPerDevice, TouchesCheckedBytes);
   }
   if (!result.profile) {
     fuzz::Require(result.error.rfind("配置文件错误！p.toml", 0) == 0, "a refusal names the file");

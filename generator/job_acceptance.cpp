@@ -226,7 +226,8 @@ JobVerdict LoadJobProfile(GenerationJob& job, const std::string& path, PlatformF
   StampProfileResult profile = ReadStampProfile(text, path);
   if (profile.profile) {
     profile = CheckStampProfile(std::move(*profile.profile), path, job.imageBytes.get(),
-                                static_cast<std::uint64_t>(job.imageSize), job.macsPerDevice);
+                                static_cast<std::uint64_t>(job.imageSize), job.macsPerDevice,
+                                TouchesCheckedBytes);
   }
   if (!profile.profile)
     return Reject(profile.error);

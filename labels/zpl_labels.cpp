@@ -35,19 +35,13 @@ struct Placed {
   int side = 0;    // Data Matrix modules a side, without the quiet zone
 };
 
-// The resolution as the printer is sold and the user gave it: 12 dots a
-// millimetre is "300 dpi", not the 304.8 it comes to.
-int NominalDpi(int dpmm) {
-  switch (dpmm) {
-    case 8:
-      return 203;
-    case 12:
-      return 300;
-    case 24:
-      return 600;
-    default:
-      return dpmm * 254 / 10;
+// The resolution as the user gave it.
+std::string NominalDpi(int dpmm) {
+  for (const PrinterResolution& resolution : kPrinterResolutions) {
+    if (resolution.dotsPerMillimetre == dpmm)
+      return std::string(resolution.dpi);
   }
+  return std::to_string(dpmm * 254 / 10);
 }
 
 std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const ModuleGrid& grid,
@@ -56,11 +50,10 @@ std::string TooDense(const LabelDesign& d, const LabelLayout& layout, const Modu
   std::snprintf(text, sizeof text, "%.2f", grid.width * static_cast<double>(minModule) / dpmm);
   char room[32];
   std::snprintf(room, sizeof room, "%.2f", d.codeWidth);
-  return Fill(
-      {"条码太密，%1 标签在 %2 dpi 下放不下：%3 的 %4 需要 %5 毫米宽，标签上只有 %6 毫米！",
-       "The code is too dense for a %1 label at %2 dpi: the %4 of %3 needs %5 mm, and "
-       "the label has %6 mm."},
-      {layout.name, std::to_string(NominalDpi(dpmm)), fileName, CodeKindName(d.kind), text, room});
+  return Fill({"条码太密，%1 标签在 %2 dpi 下放不下：%3 的 %4 需要 %5 毫米宽，标签上只有 %6 毫米！",
+               "The code is too dense for a %1 label at %2 dpi: the %4 of %3 needs %5 mm, and "
+               "the label has %6 mm."},
+              {layout.name, NominalDpi(dpmm), fileName, CodeKindName(d.kind), text, room});
 }
 
 std::optional<Placed> PlaceInDots(const LabelDesign& d, const ModuleGrid& grid, int dpmm,
@@ -134,17 +127,12 @@ ZplLabels::ZplLabels(ZplLabels&&) noexcept = default;
 ZplLabels& ZplLabels::operator=(ZplLabels&&) noexcept = default;
 ZplLabels::~ZplLabels() = default;
 
-int DotsPerMillimetre(int dpi) {
-  switch (dpi) {
-    case 203:
-      return 8;
-    case 300:
-      return 12;
-    case 600:
-      return 24;
-    default:
-      return 0;
+int DotsPerMillimetre(std::string_view dpi) {
+  for (const PrinterResolution& resolution : kPrinterResolutions) {
+    if (resolution.dpi == dpi)
+      return resolution.dotsPerMillimetre;
   }
+  return 0;
 }
 
 ZplLabels CheckZplLabels(const ZplRequest& request, const BatchManifest& manifest) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "batch_manifest.h"
 #include "byte_source.h"
@@ -49,8 +50,17 @@ class ZplLabels {
   std::string m_error;
 };
 
-// 8, 12 or 24 dots a millimetre for 203, 300 or 600 dpi; 0 for any other.
-int DotsPerMillimetre(int dpi);
+// The printers' resolutions as they are sold (12 dots a millimetre is
+// "300 dpi", not the 304.8 it comes to) and as ZPL counts them.
+struct PrinterResolution {
+  std::string_view dpi;
+  int dotsPerMillimetre;
+};
+inline constexpr PrinterResolution kPrinterResolutions[] = {{"203", 8}, {"300", 12}, {"600", 24}};
+
+// The dots a millimetre of a resolution given as "203", "300" or "600";
+// 0 for any other.
+int DotsPerMillimetre(std::string_view dpi);
 
 // Encodes and places every code before anything is written or sent, so a
 // code that cannot fit at the printer's resolution refuses the run with

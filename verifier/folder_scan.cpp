@@ -60,8 +60,11 @@ void AddFieldsHeld(const StampLayout& stamp, PlatformFiles& files, FileHandle fi
     const std::uint64_t length = field.Size();
     if (length > sizeof bytes || files.ReadAt(file, field.offset, bytes, length) != length)
       continue;
-    if (const std::optional<MacAddress> address = AddressInField(field, bytes))
-      held.push_back(*address);
+    if (const auto octets = OctetsInField(field, bytes)) {
+      MacAddress address;
+      std::copy(octets->begin(), octets->end(), address.octets.begin());
+      held.push_back(address);
+    }
   }
 }
 

@@ -29,6 +29,7 @@
 #include "fixture_image.h"
 #include "image_checks.h"
 #include "job_builder.h"
+#include "recording_host.h"
 #include "scratch_dir.h"
 #include "stamp_fixture.h"
 #include "status_lines.h"
@@ -44,30 +45,7 @@ using test::Saving;
 using test::ScratchDir;
 using test::TestMount;
 
-// Records every call in order, so tests can check the exact sequence.
-class RecordingHost : public BatchHost {
- public:
-  void SetStatus(StatusKind kind, std::string text) override {
-    kinds.push_back(kind);
-    calls.push_back(text);
-    if (onStatus)
-      onStatus(text);
-  }
-  void OnRunFinished(bool finished) override {
-    calls.push_back(finished ? "finished(true)" : "finished(false)");
-  }
-  bool StopRequested() override { return ++asked > stopAfter; }
-  void OnDeviceDone(const MacAddress& first, bool written) override {
-    done.push_back(first.ToFileName() + (written ? "" : " failed"));
-  }
-
-  std::vector<std::string> calls;
-  std::vector<StatusKind> kinds;
-  std::vector<std::string> done;
-  std::function<void(const std::string&)> onStatus;
-  int stopAfter = 1 << 30;
-  int asked = 0;
-};
+using test::RecordingHost;
 
 using test::MakeJob;
 

@@ -11,6 +11,7 @@
 #include "fixture_image.h"
 #include "image_checks.h"
 #include "job_builder.h"
+#include "recording_host.h"
 #include "scratch_dir.h"
 
 namespace quillmark {
@@ -19,12 +20,7 @@ namespace {
 using test::FaultyFiles;
 using test::k4MiB;
 
-class QuietHost : public BatchHost {
- public:
-  void SetStatus(StatusKind, std::string) override {}
-  void OnRunFinished(bool) override {}
-  bool StopRequested() override { return false; }
-};
+using QuietHost = test::RecordingHost;
 
 TEST(CloneFallbackTest, EveryFileIsExactWhateverTheFileSystemAnswers) {
   constexpr int kDevices = 5;

@@ -9,6 +9,7 @@
 #include "ledger.h"
 #include "ledger_location.h"
 #include "memory_files.h"
+#include "recording_host.h"
 #include "scratch_dir.h"
 #include "status_texts.h"
 
@@ -96,14 +97,6 @@ TEST_F(BatchRunTest, AnAcceptedRunHoldsItsFolderAndSaysWhatItCouldNotCheck) {
   EXPECT_TRUE(ClaimOutputFolder(m_files, "out").folder);
 }
 
-class QuietHost final : public BatchHost {
- public:
-  void SetStatus(StatusKind, std::string text) override { texts.push_back(std::move(text)); }
-  void OnRunFinished(bool) override {}
-  bool StopRequested() override { return false; }
-  std::vector<std::string> texts;
-};
-
 // A durable run whose folder could not be forced to the disk at its end:
 // the ledger records every device written and none failed, and the write
 // as failed, as the run's own count says.
@@ -127,11 +120,13 @@ TEST(BatchRunLedgerTest, AFailedFolderFlushIsRecordedWithoutAnExtraFailedDevice)
   request.station = "lineA";
   ASSERT_TRUE(run.Prepare({"04:57:55:00:00:00", "4", "1", dir / "image.img", dir / "out"}, request))
       << (shown.refusals.empty() ? "" : shown.refusals.front());
-  QuietHost host;
+  test::RecordingHost host;
   const BatchOutcome outcome = run.Write(host, WriterOptions{true});
   EXPECT_EQ(outcome.devicesWritten + outcome.devicesFailed + outcome.devicesNotReached, 4);
   EXPECT_FALSE(outcome.finished);
-  EXPECT_EQ(host.texts.back(), WriteFailedText(dir / "out"));
+  ASSERT_GE(host.calls.size(), 2u);
+  EXPECT_EQ(host.calls.back(), test::RecordingHost::kUnfinished);
+  EXPECT_EQ(host.calls[host.calls.size() - 2], WriteFailedText(dir / "out"));
 
   auto opened = ledger::OpenLedger(location.value());
   ASSERT_TRUE(opened);

@@ -14,6 +14,7 @@
 #include "fixture_image.h"
 #include "job_builder.h"
 #include "output_folder.h"
+#include "recording_host.h"
 #include "scratch_dir.h"
 #include "win32_path.h"
 #include "windows_test_support.h"
@@ -24,17 +25,7 @@ namespace {
 using test::k16MiB;
 using test::k4MiB;
 
-// Records the texts the writer sets, in order.
-class RecordingHost final : public BatchHost {
- public:
-  void SetStatus(StatusKind, std::string text) override { texts.push_back(std::move(text)); }
-  void OnRunFinished(bool finished) override {
-    texts.push_back(finished ? "finished" : "unfinished");
-  }
-  bool StopRequested() override { return false; }
-
-  std::vector<std::string> texts;
-};
+using test::RecordingHost;
 
 // Claims the job's folder as a front end does, then writes the batch.
 BatchOutcome WriteBatch(GenerationJob& job, BatchHost& host, PlatformFiles& files,
@@ -103,8 +94,8 @@ TEST_P(WindowsBatchTest, BatchIntoAChineseFolderIsExactAndNamedWithBackslashes) 
   EXPECT_TRUE(WriteBatch(job, host, m_files, Options()).finished);
   ExpectDeviceFiles(folder, 6, 2, k4MiB);
   EXPECT_EQ(test::WideNames(*ToWide(folder)).size(), 6u);
-  EXPECT_EQ(host.texts.front(), SavingText(job.startMac));
-  EXPECT_EQ(host.texts.back(), "finished");
+  EXPECT_EQ(host.calls.front(), SavingText(job.startMac));
+  EXPECT_EQ(host.calls.back(), RecordingHost::kFinished);
 }
 
 TEST_P(WindowsBatchTest, FilesUnderTheDevicesNamesAreReplaced) {
@@ -125,9 +116,9 @@ TEST_P(WindowsBatchTest, AFolderUnderADevicesNameEndsTheRunWithTheCreationText) 
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesWritten, 2);
   const std::string failure = CreationFailedText(*FullPath(m_dir.path()) + "\\" + FileName(2, 1));
-  EXPECT_EQ(host.texts,
-            (std::vector<std::string>{Saving("04:57:55:00:00:fe"), Saving("04:57:55:00:00:ff"),
-                                      Saving("04:57:55:00:01:00"), failure, "unfinished"}));
+  EXPECT_EQ(host.calls, (std::vector<std::string>{
+                            Saving("04:57:55:00:00:fe"), Saving("04:57:55:00:00:ff"),
+                            Saving("04:57:55:00:01:00"), failure, RecordingHost::kUnfinished}));
   ExpectDeviceFiles(m_dir.path(), 2, 1, k4MiB);
   EXPECT_EQ(m_dir.List().size(), 3u);  // no temporary file of a device ahead stays
 }
@@ -143,7 +134,7 @@ TEST_P(WindowsBatchTest, AnImageHeldOpenByAnotherProgramIsReportedAndKept) {
   const BatchOutcome outcome = WriteBatch(job, host, m_files, Options());
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesWritten, 1);
-  EXPECT_EQ(host.texts.at(2), CreationFailedText(*FullPath(m_dir.path()) + "\\" + FileName(1, 1)));
+  EXPECT_EQ(host.calls.at(2), CreationFailedText(*FullPath(m_dir.path()) + "\\" + FileName(1, 1)));
   EXPECT_EQ(test::ReadFileBytes(m_dir / FileName(1, 1)), old);
   ExpectDeviceFiles(m_dir.path(), 1, 1, k4MiB);
   EXPECT_EQ(m_dir.List().size(), 2u);  // nothing staged is left behind
@@ -164,8 +155,8 @@ TEST_P(WindowsBatchTest, AFullVolumeLeavesNoImageUnderTheDevicesName) {
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.devicesFailed, 1);
   const std::string failure = WriteFailedText(*FullPath(folder) + "\\" + FileName(2, 1));
-  EXPECT_EQ(host.texts.at(3), failure);
-  EXPECT_EQ(host.texts.back(), "unfinished");
+  EXPECT_EQ(host.calls.at(3), failure);
+  EXPECT_EQ(host.calls.back(), RecordingHost::kUnfinished);
   ExpectDeviceFiles(folder, 2, 1, k4MiB);
   EXPECT_EQ(test::WideNames(*ToWide(folder)),
             (std::vector<std::wstring>{*ToWide(FileName(0, 1)), *ToWide(FileName(1, 1))}));

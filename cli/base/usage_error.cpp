@@ -2,9 +2,9 @@
 // errors the same way.
 #include <cstdio>
 
-#include "command_line.h"
 #include "console_text.h"
 #include "exit_codes.h"
+#include "usage_error.h"
 
 namespace quillmark::cli {
 

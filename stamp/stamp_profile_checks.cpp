@@ -1,7 +1,6 @@
 #include <array>
 #include <cstdio>
 
-#include "image_checks.h"
 #include "interface_text.h"
 #include "printable_text.h"
 #include "stamp_profile.h"
@@ -39,7 +38,7 @@ bool Overlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uint64_
 }
 
 std::string CheckPlaces(const std::vector<Place>& places, const std::string& name,
-                        std::uint64_t size) {
+                        std::uint64_t size, CheckedBytesTest checkedBytes) {
   for (std::size_t i = 0; i < places.size(); ++i) {
     const Place& place = places[i];
     if (place.offset + place.size > size)
@@ -47,7 +46,7 @@ std::string CheckPlaces(const std::vector<Place>& places, const std::string& nam
                      Fill({"%1 超出映像末尾（映像 %2 字节）",
                            "%1 reaches past the end of the image (the image has %2 bytes)"},
                           {place.what, Hex(size)}));
-    if (TouchesCheckedBytes(place.offset, place.size))
+    if (checkedBytes(place.offset, place.size))
       return Refusal(name, place.line,
                      Fill({"%1 覆盖了映像的签名或编译时间字节",
                            "%1 covers the image's signature or build time bytes"},
@@ -124,7 +123,7 @@ std::uint16_t Sum16(const std::uint8_t* bytes, std::uint64_t size) {
 
 StampProfileResult CheckStampProfile(StampProfile profile, const std::string& name,
                                      const std::uint8_t* image, std::uint64_t size,
-                                     std::int32_t macsPerDevice) {
+                                     std::int32_t macsPerDevice, CheckedBytesTest checkedBytes) {
   std::vector<Place> places;
   for (StampField& field : profile.fields) {
     const std::string what = Fill({"%1 字段", "the %1 field"}, {FieldTypeName(field.type)});
@@ -151,7 +150,7 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
     places.push_back(
         {checksum.offset, checksum.Size(), checksum.line, ChecksumWhat(checksum.type)});
   }
-  if (std::string error = CheckPlaces(places, name, size); !error.empty())
+  if (std::string error = CheckPlaces(places, name, size, checkedBytes); !error.empty())
     return {std::nullopt, error};
   for (std::size_t i = 0; i < profile.checksums.size(); ++i) {
     StampChecksum& checksum = profile.checksums[i];

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "batch_manifest.h"
-#include "command_line.h"
+#include "usage_error.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "interface_text.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,7 +9,6 @@
 
 #include "crc32_shift.h"
 #include "interface_language.h"
-#include "mac_address.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
@@ -75,6 +75,7 @@ class StampLayout {
 // The address a field's bytes (field.Size() of them, from its offset)
 // hold, as the field writes it; empty when they hold none (text that is
 // not an address in the field's form).
-std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes);
+std::optional<std::array<std::uint8_t, 6>> OctetsInField(const StampField& field,
+                                                         const std::uint8_t* bytes);
 
 }  // namespace quillmark

@@ -58,9 +58,12 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
 // bytes acceptance checks, every address one the devices have, every
 // checksum one the input image itself satisfies. Resolves the offsets
 // given from the end and notes what the checksums must keep.
+// checkedBytes says whether a place covers bytes that acceptance reads
+// (the image's signature and build time), which a field may not change.
+using CheckedBytesTest = bool (*)(std::uint64_t offset, std::uint64_t size);
 StampProfileResult CheckStampProfile(StampProfile profile, const std::string& name,
                                      const std::uint8_t* image, std::uint64_t size,
-                                     std::int32_t macsPerDevice);
+                                     std::int32_t macsPerDevice, CheckedBytesTest checkedBytes);
 
 // CRC-32 as zlib computes it (reflected 0xEDB88320, inverted in and out).
 std::uint32_t Crc32(const std::uint8_t* bytes, std::uint64_t size);

@@ -151,10 +151,7 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
                          {line.layout});
     return;
   }
-  request.dotsPerMillimetre = labels::DotsPerMillimetre(line.dpi == "203"   ? 203
-                                                        : line.dpi == "300" ? 300
-                                                        : line.dpi == "600" ? 600
-                                                                            : 0);
+  request.dotsPerMillimetre = labels::DotsPerMillimetre(line.dpi);
   if (request.dotsPerMillimetre == 0 || (!zpl && parsed.Given("--dpi"))) {
     request.error =
         zpl ? Fill({"分辨率须为203、300或600：%1", "the resolution must be 203, 300 or 600: %1"},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fixture_image.h"
+#include "image_checks.h"
 #include "stamp_profile.h"
 
 namespace quillmark {
@@ -71,8 +72,8 @@ total = 0xBABA
 )";
   StampProfileResult read = ReadStampProfile(text, "p.toml");
   ASSERT_TRUE(read.profile) << read.error;
-  StampProfileResult checked =
-      CheckStampProfile(std::move(*read.profile), "p.toml", image.data(), image.size(), 2);
+  StampProfileResult checked = CheckStampProfile(std::move(*read.profile), "p.toml", image.data(),
+                                                 image.size(), 2, TouchesCheckedBytes);
   ASSERT_TRUE(checked.profile) << checked.error;
   const std::uint16_t inputXor = Xor16(image.data() + 0x100000, 0x844);
   const StampLayout layout(std::move(*checked.profile), image.data(), image.size());

@@ -194,12 +194,13 @@ std::string StampLayout::PartAt(std::uint64_t offset, InterfaceLanguage language
   return {};
 }
 
-std::optional<MacAddress> AddressInField(const StampField& field, const std::uint8_t* bytes) {
-  MacAddress address;
+std::optional<std::array<std::uint8_t, 6>> OctetsInField(const StampField& field,
+                                                         const std::uint8_t* bytes) {
+  std::array<std::uint8_t, 6> octets{};
   if (field.type == FieldType::Mac) {
     for (std::size_t i = 0; i < 6; ++i)
-      address.octets[i] = bytes[i];
-    return address;
+      octets[i] = bytes[i];
+    return octets;
   }
   std::size_t at = 0;
   for (std::size_t i = 0; i < 6; ++i) {
@@ -209,9 +210,9 @@ std::optional<MacAddress> AddressInField(const StampField& field, const std::uin
     const int low = HexValue(bytes[at++]);
     if (high < 0 || low < 0)
       return std::nullopt;
-    address.octets[i] = high * 16 + low;
+    octets[i] = static_cast<std::uint8_t>(high * 16 + low);
   }
-  return address;
+  return octets;
 }
 
 }  // namespace quillmark
