@@ -5,9 +5,12 @@
 
 namespace {
 
+QUILLMARK_MODULE_BUILD_STAMP(kBuildStamp);
+
 const quillmark::labels::LabelsModuleEntry kEntry = {
     .header = {.interfaceNumber = quillmark::modules::kModuleInterface,
-               .buildVersion = QUILLMARK_VERSION},
+               .buildVersion = QUILLMARK_VERSION,
+               .buildId = kBuildStamp},
     .runLabelsCommand = &quillmark::cli::RunLabelsCommand,
 };
 

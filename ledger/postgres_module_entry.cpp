@@ -5,11 +5,14 @@
 
 namespace {
 
+QUILLMARK_MODULE_BUILD_STAMP(kBuildStamp);
+
 using quillmark::ledger::PostgresLedger;
 
 const quillmark::ledger::PostgresModuleEntry kEntry = {
     .header = {.interfaceNumber = quillmark::modules::kModuleInterface,
-               .buildVersion = QUILLMARK_VERSION},
+               .buildVersion = QUILLMARK_VERSION,
+               .buildId = kBuildStamp},
     .open = &PostgresLedger::Open,
     .init = &PostgresLedger::Init,
     .connectionTextWithoutPassword = &quillmark::ledger::PqConnectionTextWithoutPassword,
