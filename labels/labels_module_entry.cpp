@@ -1,6 +1,7 @@
 // The one symbol the label module exports.
 #include "labels_command.h"
 #include "labels_module.h"
+#include "module_build_stamp.h"
 #include "quillmark_version.h"
 
 namespace {

@@ -1,4 +1,5 @@
 // The one symbol the PostgreSQL module exports.
+#include "module_build_stamp.h"
 #include "postgres_ledger.h"
 #include "postgres_module.h"
 #include "quillmark_version.h"

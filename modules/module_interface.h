@@ -1,7 +1,5 @@
 #pragma once
 
-#include "module_build_id.h"
-
 // What a module and the program that opens it agree on. A module of another
 // build may lay out the same C++ types differently, so it must be refused
 // before any of its code runs, its constructors included: the build id is
@@ -15,8 +13,6 @@ inline constexpr int kModuleInterface = 2;
 // else.
 #define QUILLMARK_MODULE_BUILD_SECTION ".quillmark_build"
 
-inline constexpr char kModuleBuildId[] = QUILLMARK_MODULE_BUILD_ID;
-
 // The first fields of every module's entry table; the program reads nothing
 // else until all match its own.
 struct ModuleHeader {
@@ -26,9 +22,3 @@ struct ModuleHeader {
 };
 
 }  // namespace quillmark::modules
-
-// Puts this build's id in the module's file, where the loader reads it
-// before opening the module; one use in each module, in its entry's file.
-#define QUILLMARK_MODULE_BUILD_STAMP(name)                                               \
-  __attribute__((used, section(QUILLMARK_MODULE_BUILD_SECTION))) constexpr char name[] = \
-      QUILLMARK_MODULE_BUILD_ID

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "interface_text.h"
+#include "module_build_stamp.h"
 #include "module_file.h"
 #include "module_interface.h"
 #include "module_trust.h"

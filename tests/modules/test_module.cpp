@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "labels_module.h"
+#include "module_build_stamp.h"
 #include "quillmark_version.h"
 
 namespace {
