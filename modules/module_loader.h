@@ -27,10 +27,13 @@ struct LoadedModule {
 
 // Looks next to the executable (a build tree), then in the module folder
 // seen from the executable (an installed tree, wherever its prefix), then
-// in the module folder of the configured prefix; the executable's folder comes from /proc/self/exe,
-// never from the current folder. A module whose header does not match this build is refused with a
-// line naming it, and never called. A loaded module stays loaded: the objects it made may live
-// until the program ends.
+// in the module folder of the configured prefix; the executable's folder
+// comes from /proc/self/exe, never from the current folder, and without
+// /proc only the configured folder is searched. The module found is refused
+// with a line naming it, before any of its code runs, when a user other
+// than root or the running one can have put it there, when it is shorter
+// than its headers say, or when it is of another build. A loaded module
+// stays loaded: the objects it made may live until the program ends.
 LoadedModule LoadModule(const ModuleRequest& wanted);
 
 // The folders searched, in order.
