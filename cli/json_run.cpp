@@ -2,18 +2,17 @@
 
 #include <cstdio>
 
+#include "batch_manifest.h"
 #include "console_text.h"
 #include "signals.h"
 
 namespace quillmark::cli {
 namespace {
 
-std::vector<std::string> AddressesFrom(MacAddress address, std::int32_t count) {
+std::vector<std::string> AddressTexts(const MacAddress& first, std::int32_t macsPerDevice) {
   std::vector<std::string> texts;
-  for (std::int32_t i = 0; i < count; ++i) {
+  for (const MacAddress& address : DeviceAddresses(first, macsPerDevice))
     texts.push_back(address.ToColonText());
-    address.Increment();
-  }
   return texts;
 }
 
@@ -37,7 +36,7 @@ JsonLine DeviceEvent(std::int32_t index, const MacAddress& first, std::int32_t m
   event.Add("event", "device")
       .Add("index", index)
       .Add("file", first.ToFileName())
-      .Add("macs", AddressesFrom(first, macsPerDevice))
+      .Add("macs", AddressTexts(first, macsPerDevice))
       .Add("status", status);
   return event;
 }
