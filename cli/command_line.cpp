@@ -38,8 +38,8 @@ int Dispatch(const std::vector<std::string>& args) {
 std::vector<Subcommand> Subcommands() {
   std::vector<Subcommand> subcommands = {
       {"verify",
-       Pick(
-           {"读回一批镜像文件并逐台校验", "read a batch's image files back and check each device"}),
+       std::string(Pick({"读回一批镜像文件并逐台校验",
+                         "read a batch's image files back and check each device"})),
        &RunVerifyCommand},
   };
   for (const Subcommand& optional : OptionalSubcommands())

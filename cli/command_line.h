@@ -12,7 +12,7 @@ namespace quillmark::cli {
 // the process exit status.
 struct Subcommand {
   std::string_view name;
-  std::string_view summary;  // one line in the help's list of subcommands
+  std::string summary;  // its row in the help's list of subcommands ('\n' between lines)
   int (*run)(const std::vector<std::string>& args);
 };
 

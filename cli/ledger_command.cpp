@@ -19,6 +19,7 @@
 #include "ledger_report_command.h"
 #include "ledger_rules.h"
 #include "ledger_texts.h"
+#include "ledger_words.h"
 #include "mac_number.h"
 #include "option_table.h"
 #include "utf8_text.h"
@@ -133,7 +134,8 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   return kExitSuccess;
 }
 
-int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
+int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words,
+          const LedgerWord& row) {
   if (words.size() == 2 && words[1] == "list") {
     Result<std::vector<Pool>> pools = ledger.Pools();
     if (!pools)
@@ -142,8 +144,7 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
     return kExitSuccess;
   }
   if (words.size() != 5 || words[1] != "add")
-    return ReportUsageError(Fill({"用法: %1", "Usage: %1"},
-                                 {"quillmark-cli ledger pool add NAME FIRST LAST | pool list"}));
+    return ReportUsageError(LedgerUsageLine(row));
   const std::optional<std::uint64_t> first = MacArgument(words[3]);
   const std::optional<std::uint64_t> last = MacArgument(words[4]);
   if (!first || !last || *last < *first)
@@ -192,35 +193,31 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
   return kExitSuccess;
 }
 
-int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words) {
-  const std::string& command = words[0];
-  if (command == "pool")
-    return Pools(ledger, o, words);
-  if (command == "check")
-    return Check(ledger, o);
-  if (command == "list" || command == "export") {
-    const BatchFilter filter{std::nullopt, o.pool, o.since};
-    // A pool name with a typo would list nothing, as a pool without batches.
-    if (!o.pool.empty()) {
-      Result<std::vector<Pool>> pools = ledger.Pools();
-      if (!pools)
-        return Refuse(pools.error().message);
-      if (std::none_of(pools->begin(), pools->end(),
-                       [&](const Pool& pool) { return pool.name == o.pool; }))
-        return Refuse(UnknownPoolError(o.pool).message);
-    }
-    Result<std::vector<BatchDetails>> batches = ledger.Batches(filter);
-    if (!batches)
-      return Refuse(batches.error().message);
-    if (o.json)
-      Print(command == "list" ? BatchesJson(batches.value(), false) : ExportJson(batches.value()));
-    else
-      Print(command == "list" ? BatchListing(batches.value()) : ExportCsv(batches.value()));
-    return kExitSuccess;
+int Listing(Ledger& ledger, const LedgerOptions& o, bool list) {
+  const BatchFilter filter{std::nullopt, o.pool, o.since};
+  // A pool name with a typo would list nothing, as a pool without batches.
+  if (!o.pool.empty()) {
+    Result<std::vector<Pool>> pools = ledger.Pools();
+    if (!pools)
+      return Refuse(pools.error().message);
+    if (std::none_of(pools->begin(), pools->end(),
+                     [&](const Pool& pool) { return pool.name == o.pool; }))
+      return Refuse(UnknownPoolError(o.pool).message);
   }
-  if (command != "show" && command != "void")
-    return ReportUsageError(WithHelpPointer(
-        Fill({"无法识别的账本命令：%1", "unknown ledger command: %1"}, {command}), kLedgerHelp));
+  Result<std::vector<BatchDetails>> batches = ledger.Batches(filter);
+  if (!batches)
+    return Refuse(batches.error().message);
+  if (o.json)
+    Print(list ? BatchesJson(batches.value(), false) : ExportJson(batches.value()));
+  else
+    Print(list ? BatchListing(batches.value()) : ExportCsv(batches.value()));
+  return kExitSuccess;
+}
+
+// show ID and void ID.
+int OneBatch(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words,
+             bool voiding) {
+  const std::string& command = words[0];
   const std::int64_t id = words.size() == 2 ? IdArgument(words[1]) : 0;
   if (id == 0) {
     const std::string needed =
@@ -233,7 +230,7 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
                    {command});
     return ReportUsageError(WithHelpPointer(needed, kLedgerHelp));
   }
-  if (command == "void") {
+  if (voiding) {
     if (o.reason.empty())
       return ReportUsageError(std::string(
           Pick({"作废须用 --reason 写明原因", "voiding a batch needs its reason in --reason"})));
@@ -250,6 +247,51 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
   return kExitSuccess;
 }
 
+int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words,
+             const LedgerWord& row) {
+  const LedgerAction action = row.action;
+  switch (action) {
+    case LedgerAction::Pool:
+      return Pools(ledger, o, words, row);
+    case LedgerAction::Check:
+      return Check(ledger, o);
+    case LedgerAction::List:
+    case LedgerAction::Export:
+      return Listing(ledger, o, action == LedgerAction::List);
+    case LedgerAction::Show:
+    case LedgerAction::Void:
+      return OneBatch(ledger, o, words, action == LedgerAction::Void);
+    case LedgerAction::Init:
+    case LedgerAction::Backup:
+    case LedgerAction::Report:
+      break;  // they run without the ledger opened
+  }
+  return kExitRejected;
+}
+
+// The commands that need the ledger's location but not the ledger opened;
+// none for the others.
+std::optional<int> BeforeOpening(const LedgerOptions& o, const std::vector<std::string>& words,
+                                 const LedgerWord& row, const LedgerLocation& location) {
+  switch (row.action) {
+    case LedgerAction::Backup:
+      if (words.size() != 2)
+        return ReportUsageError(LedgerUsageLine(row));
+      return RunLedgerBackup(location, words[1]);
+    case LedgerAction::Init:
+      return Init(o, words);
+    case LedgerAction::Report:  // taken with its own options before the ledger's
+    case LedgerAction::Pool:
+    case LedgerAction::List:
+    case LedgerAction::Show:
+    case LedgerAction::Void:
+    case LedgerAction::Export:
+    case LedgerAction::Check:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string FillConfiguredLedger(std::string& location) {
@@ -263,7 +305,8 @@ std::string FillConfiguredLedger(std::string& location) {
 }
 
 int RunLedgerCommand(const std::vector<std::string>& args) {
-  if (!args.empty() && args[0] == "report")
+  const LedgerWord* first = args.empty() ? nullptr : FindLedgerWord(args[0]);
+  if (first != nullptr && first->action == LedgerAction::Report)
     return RunLedgerReportCommand({args.begin() + 1, args.end()});
   // The command's words come first, then the options.
   std::vector<std::string> words;
@@ -282,42 +325,32 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   if (words.empty())
     return ReportUsageError(WithHelpPointer(
         std::string(Pick({"缺少账本命令", "the ledger command is missing"})), kLedgerHelp));
+  // A word the ledger does not know is refused before any ledger is named
+  // or opened.
+  if (first == nullptr)
+    return ReportUsageError(WithHelpPointer(
+        Fill({"无法识别的账本命令：%1", "unknown ledger command: %1"}, {words[0]}), kLedgerHelp));
   // Judged before any ledger is opened, alike on both back ends.
   if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
     return Refuse(invalid->message);
-  if (words[0] == "init" && words.size() > 1)
+  if (first->action == LedgerAction::Init && words.size() > 1)
     return Init(o, words);
   if (const std::string error = FillConfiguredLedger(o.location); !error.empty())
     return ReportUsageError(error);
-  if (words[0] == "init")
-    return Init(o, words);
   Result<LedgerLocation> location = Location(o.location);
   if (!location)
     return Refuse(location.error().message);
-  if (words[0] == "backup") {
-    if (words.size() != 2)
-      return ReportUsageError(
-          Fill({"用法: %1", "Usage: %1"}, {"quillmark-cli ledger backup FILE"}));
-    return RunLedgerBackup(location.value(), words[1]);
-  }
+  if (const std::optional<int> status = BeforeOpening(o, words, *first, location.value()))
+    return *status;
   Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
   if (!ledger)
     return Refuse(ledger.error().message);
-  return OnLedger(*ledger.value(), o, words);
+  return OnLedger(*ledger.value(), o, words, *first);
 }
 
 std::string LedgerHelpText() {
   LedgerOptions o;
-  return Fill({"用法: %1", "Usage: %1"},
-              {"quillmark-cli ledger init [LOCATION]\n"
-               "       quillmark-cli ledger pool add NAME FIRST LAST | pool list\n"
-               "       quillmark-cli ledger list [--pool NAME] [--since DATE]\n"
-               "       quillmark-cli ledger show ID | void ID --reason TEXT | export\n"
-               "       quillmark-cli ledger backup FILE\n"
-               "       quillmark-cli ledger check --start-mac TEXT|next [--count N]\n"
-               "                                  [--macs-per-device N] [--pool NAME]\n"
-               "       quillmark-cli ledger report --html FILE [--pool NAME] [--since DATE]\n"
-               "\n"}) +
+  return LedgerSynopsis() + "\n" +
          std::string(
              Pick({"MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
                    "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"

@@ -5,8 +5,8 @@
 
 namespace quillmark::cli {
 
-// quillmark-cli ledger init|pool add|pool list|list|show|check|void|export:
-// the MAC ledger's own commands. Returns the process exit status.
+// quillmark-cli ledger WORD …: the MAC ledger's own commands, one for each
+// word of LedgerWords(). Returns the process exit status.
 int RunLedgerCommand(const std::vector<std::string>& args);
 
 std::string LedgerHelpText();

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const StationConfig& c = result.config;
-  for (const auto* value : {&c.ledger, &c.station, &c.pool, &c.lot})
+  for (const auto* value : {&c.ledger, &c.station, &c.pool, &c.lot, &c.labelFont})
     RequireText(*value);
   RequireCount(c.deviceCount, kMinDeviceCount, kMaxDeviceCount);
   RequireCount(c.macsPerDevice, kMinMacsPerDevice, kMaxMacsPerDevice);

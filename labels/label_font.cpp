@@ -3,6 +3,8 @@
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 
+#include <vector>
+
 namespace quillmark::labels {
 namespace {
 
@@ -40,16 +42,33 @@ bool IsTrueType(const FcPattern* font) {
          std::string_view(reinterpret_cast<const char*>(format)) == "TrueType";
 }
 
-std::optional<LabelFont> FaceFor(FcPattern* wanted, FcPattern* candidate) {
-  Pattern prepared(FcFontRenderPrepare(nullptr, wanted, candidate));
+// The face from the font's file alone: the rendering settings a
+// configuration adds (antialiasing, hinting, emboldening) would change the
+// title graphic from machine to machine; the labels set their own.
+std::optional<LabelFont> FaceFor(FcPattern* candidate) {
   FcChar8* file = nullptr;
-  FcPatternGetString(prepared.get(), FC_FILE, 0, &file);
+  int index = 0;
+  if (FcPatternGetString(candidate, FC_FILE, 0, &file) != FcResultMatch)
+    return std::nullopt;
+  FcPatternGetInteger(candidate, FC_INDEX, 0, &index);
+  Pattern bare(FcPatternCreate());
+  FcPatternAddString(bare.get(), FC_FILE, file);
+  FcPatternAddInteger(bare.get(), FC_INDEX, index);
   LabelFont font{std::unique_ptr<cairo_font_face_t, FontFaceDeleter>(
-                     cairo_ft_font_face_create_for_pattern(prepared.get())),
-                 file != nullptr ? reinterpret_cast<const char*>(file) : ""};
+                     cairo_ft_font_face_create_for_pattern(bare.get())),
+                 reinterpret_cast<const char*>(file)};
   if (cairo_font_face_status(font.face.get()) != CAIRO_STATUS_SUCCESS)
     return std::nullopt;
   return font;
+}
+
+bool IsOfFamily(const FcPattern* font, const FcChar8* family) {
+  FcChar8* name = nullptr;
+  for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    if (FcStrCmpIgnoreCase(name, family) == 0)
+      return true;
+  }
+  return false;
 }
 
 std::string EncodeUtf8(char32_t c) {
@@ -58,27 +77,23 @@ std::string EncodeUtf8(char32_t c) {
   return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
 }
 
-std::string MissingEverywhere(const std::u32string& text, const FcFontSet& fonts) {
+std::string MissingFrom(const std::u32string& text, const FcPattern& font) {
+  FcCharSet* has = nullptr;
+  if (FcPatternGetCharSet(&font, FC_CHARSET, 0, &has) != FcResultMatch)
+    has = nullptr;
   std::string missing;
   for (char32_t c : text) {
-    bool found = false;
-    for (int i = 0; i < fonts.nfont && !found; ++i) {
-      FcCharSet* has = nullptr;
-      found = IsEmbeddableOutline(fonts.fonts[i]) &&
-              FcPatternGetCharSet(fonts.fonts[i], FC_CHARSET, 0, &has) == FcResultMatch &&
-              FcCharSetHasChar(has, static_cast<FcChar32>(c));
-    }
     const std::string utf8 = EncodeUtf8(c);
-    if (!found && missing.find(utf8) == std::string::npos)
+    if ((has == nullptr || !FcCharSetHasChar(has, static_cast<FcChar32>(c))) &&
+        missing.find(utf8) == std::string::npos)
       missing += utf8;
   }
   return missing;
 }
 
-Pattern WantedFont() {
+Pattern WantedFont(const std::string& family) {
   Pattern pattern(FcPatternCreate());
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-  FcPatternAddString(pattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
@@ -108,37 +123,44 @@ void ReleaseFontCaches() {
   FcFini();
 }
 
-FontChoice FindLabelFont(std::string_view text) {
+FontChoice FindLabelFont(std::string_view text, std::string_view family) {
   const std::optional<std::u32string> decoded = DecodeUtf8(text);
   if (!decoded)
-    return {std::nullopt, {}, true};
-  if (!FcInit())
-    return {std::nullopt, {}, false};
+    return {std::nullopt, false, {}, true};
+  const std::string familyName(family);
+  if (!FcInit() || familyName.empty() || familyName.find('\0') != std::string::npos)
+    return {std::nullopt, true, {}, false};
   CharSet needed(FcCharSetCreate());
   for (char32_t c : *decoded)
     FcCharSetAddChar(needed.get(), static_cast<FcChar32>(c));
 
-  const Pattern wanted = WantedFont();
+  const Pattern wanted = WantedFont(familyName);
   FcResult result = FcResultNoMatch;
   const FontSet sorted(FcFontSort(nullptr, wanted.get(), FcFalse, nullptr, &result));
-  if (!sorted)
-    return {std::nullopt, EncodeUtf8(U'?'), false};
+  const auto* name = reinterpret_cast<const FcChar8*>(familyName.c_str());
+  // The family's faces in fontconfig's order (its regular face first);
+  // the fonts a configuration puts before them or after are not asked.
+  std::vector<FcPattern*> faces;
+  for (int i = 0; sorted && i < sorted->nfont; ++i) {
+    if (IsEmbeddableOutline(sorted->fonts[i]) && IsOfFamily(sorted->fonts[i], name))
+      faces.push_back(sorted->fonts[i]);
+  }
+  if (faces.empty())
+    return {std::nullopt, true, {}, false};
   // TrueType outlines first: cairo 1.16 embeds them without loss, while
   // its subsetter for CFF outlines (the OpenType CJK fonts) loses a small
   // allocation per document, which the leak checker of the sanitizer build
   // rightly reports.
   for (const bool trueTypeOnly : {true, false}) {
-    for (int i = 0; i < sorted->nfont; ++i) {
-      FcPattern* candidate = sorted->fonts[i];
-      if (!IsEmbeddableOutline(candidate) || !Covers(candidate, needed.get()) ||
-          (trueTypeOnly && !IsTrueType(candidate)))
+    for (FcPattern* candidate : faces) {
+      if (!Covers(candidate, needed.get()) || (trueTypeOnly && !IsTrueType(candidate)))
         continue;
-      std::optional<LabelFont> font = FaceFor(wanted.get(), candidate);
+      std::optional<LabelFont> font = FaceFor(candidate);
       if (font)
-        return {std::move(font), {}, false};
+        return {std::move(font), false, {}, false};
     }
   }
-  return {std::nullopt, MissingEverywhere(*decoded, *sorted), false};
+  return {std::nullopt, false, MissingFrom(*decoded, *faces.front()), false};
 }
 
 }  // namespace quillmark::labels

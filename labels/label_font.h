@@ -19,17 +19,23 @@ struct LabelFont {
   std::string file;  // where it came from, for reports
 };
 
+// The family the packages install (fonts-wqy-microhei) and every label
+// is set in unless the station names another: a family asked for by name,
+// so that what else a machine has installed never moves a label's text.
+inline constexpr std::string_view kDefaultLabelFont = "WenQuanYi Micro Hei";
+
 struct FontChoice {
   std::optional<LabelFont> font;
-  std::string missing;       // when none: the characters no installed font has, or "" if each
-                             // has some font but no one font has them all
-  bool invalidText = false;  // the text is not UTF-8
+  bool notInstalled = false;  // no installed outline font is of the family
+  std::string missing;        // else, when none: the characters the family lacks
+  bool invalidText = false;   // the text is not UTF-8
 };
 
-// A scalable outline font, sans-serif and Chinese where the system has
-// one, with a glyph for every character of text (UTF-8); cairo embeds the
-// glyphs it uses.
-FontChoice FindLabelFont(std::string_view text);
+// The scalable outline font of the family (by any of its names, letter
+// case aside), with a glyph for every character of text
+// (UTF-8); cairo embeds the glyphs it uses. Never another family: a
+// configuration's aliases and fallbacks are passed over.
+FontChoice FindLabelFont(std::string_view text, std::string_view family);
 
 // Hands back what cairo and fontconfig keep for the whole process (font
 // caches, the configuration), so that a leak checker sees only real leaks.

@@ -26,15 +26,6 @@ DeviceLabel LabelOf(const BatchManifest& manifest, std::size_t i) {
   return label;
 }
 
-std::string FontProblem(const FontChoice& choice) {
-  if (choice.invalidText)
-    return std::string(InvalidLabelText());
-  if (!choice.missing.empty())
-    return MissingCharactersText(choice.missing);
-  return std::string(Pick(
-      {"没有一种字体含有标签上的全部字符！", "No one font holds every character on the label."}));
-}
-
 // One helper per further core: the drawing thread encodes too when it is
 // ahead, so the cores stay busy without more threads than cores.
 unsigned Helpers() {
@@ -112,9 +103,9 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
     failed.error = Pick({"没有需要打印的标签！", "There are no labels to print."});
     return failed;
   }
-  FontChoice font = FindLabelFont(CharactersShown(request.title));
+  FontChoice font = FindLabelFont(CharactersShown(request.title), request.font);
   if (!font.font) {
-    failed.error = FontProblem(font);
+    failed.error = FontRefusal(font, request.font);
     return failed;
   }
   const TextMetrics metrics(font.font->face.get());

@@ -4,6 +4,7 @@
 
 #include "batch_manifest.h"
 #include "label_code.h"
+#include "label_font.h"
 #include "label_layout.h"
 #include "platform_file.h"
 
@@ -14,6 +15,7 @@ struct LabelSheetRequest {
   CodeKind code = CodeKind::Qr;
   std::string title;  // UTF-8
   int firstCell = 1;  // the cell of the first sheet that takes the first label, from 1
+  std::string font = std::string(kDefaultLabelFont);  // the family the text is set in
 };
 
 struct LabelSheetOutcome {

@@ -139,10 +139,9 @@ ZplLabels CheckZplLabels(const ZplRequest& request, const BatchManifest& manifes
   ZplLabels out;
   const LabelLayout& layout = *request.layout;
   const int dpmm = request.dotsPerMillimetre;
-  FontChoice font = FindLabelFont(CharactersShown(request.title));
+  FontChoice font = FindLabelFont(CharactersShown(request.title), request.font);
   if (!font.font) {
-    out.m_error =
-        font.invalidText ? std::string(InvalidLabelText()) : MissingCharactersText(font.missing);
+    out.m_error = FontRefusal(font, request.font);
     return out;
   }
   auto plan = std::make_unique<ZplLabels::Plan>();

@@ -8,6 +8,7 @@
 #include "batch_manifest.h"
 #include "byte_source.h"
 #include "label_code.h"
+#include "label_font.h"
 #include "label_layout.h"
 
 namespace quillmark::labels {
@@ -18,6 +19,7 @@ struct ZplRequest {
   CodeKind code = CodeKind::Qr;
   std::string title;  // UTF-8
   int dotsPerMillimetre = 8;
+  std::string font = std::string(kDefaultLabelFont);  // the family the text is set in
 };
 
 // The pieces a document is put out in: few calls to write or send, and a

@@ -47,8 +47,7 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
     return {.fits = true, .checked = false, .message = ""};
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
   const std::uint64_t devices = static_cast<std::uint64_t>(job.deviceCount);
-  std::uint64_t batchBytes = devices * imageSize;
-  std::uint64_t needed = batchBytes + imageSize;
+  std::uint64_t needed = devices * imageSize + imageSize;
   const std::uint64_t recordOffset = imageSize - kMacBlockSize;
   const std::uint64_t recordSize = kAddressBytes * static_cast<std::uint64_t>(job.macsPerDevice);
   const std::optional<std::uint64_t> perDevice =
@@ -56,20 +55,33 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
                 : SharedFileBytes(files, directory, recordOffset, recordSize);
   if (perDevice) {
     // Every file shares the image's data with one private copy.
-    batchBytes = imageSize + devices * *perDevice;
-    needed = batchBytes;
+    needed = imageSize + devices * *perDevice;
   }
   if (*available >= needed)
     return {};
-  if (SaturatingAdd(*available, ReplaceableBytes(job, directory, files)) >= needed)
+  const std::uint64_t counted = SaturatingAdd(*available, ReplaceableBytes(job, directory, files));
+  if (counted >= needed)
     return {};
 
+  // The figures are the very two the check compared, so the line never
+  // reads as if the batch fitted.
+  const std::string neededText = std::to_string(AsPrintable(needed));
+  const std::string countedText = std::to_string(AsPrintable(counted));
   return {.fits = false,
           .checked = true,
-          .message = Fill(
-              {"输出目录空间不足！需要%1字节，可用%2字节",
-               "Not enough space in the output folder: %1 bytes needed, %2 available."},
-              {std::to_string(AsPrintable(batchBytes)), std::to_string(AsPrintable(*available))})};
+          .message = perDevice
+                         ? Fill({"输出目录空间不足！需要%1字节（一个映像及每台设备自己的数据块），"
+                                 "可用%2字节（剩余空间及本批将替换的文件）",
+                                 "Not enough space in the output folder: %1 bytes needed "
+                                 "(one image and each device's own blocks), %2 available "
+                                 "(free space and the files the batch replaces)."},
+                                {neededText, countedText})
+                         : Fill({"输出目录空间不足！需要%1字节（整批映像及一个正在写入的映像），"
+                                 "可用%2字节（剩余空间及本批将替换的文件）",
+                                 "Not enough space in the output folder: %1 bytes needed "
+                                 "(the batch and the one image being written), %2 available "
+                                 "(free space and the files the batch replaces)."},
+                                {neededText, countedText})};
 }
 
 }  // namespace quillmark

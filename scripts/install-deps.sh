@@ -4,6 +4,7 @@
 set -euo pipefail
 
 purpose="${1:-test}"
+# fonts-wqy-microhei: the label font, which quillmark-labels depends on.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n
           fonts-wqy-microhei libgl-dev libsqlite3-dev libpq-dev
           libzint-dev libcairo2-dev libfontconfig-dev libtomlplusplus-dev)

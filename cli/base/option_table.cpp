@@ -7,8 +7,6 @@
 namespace quillmark::cli {
 namespace {
 
-constexpr std::size_t kHelpColumn = 26;
-
 const OptionRow* FindRow(const OptionTable& table, std::string_view name) {
   const auto row =
       std::find_if(table.begin(), table.end(), [&](const OptionRow& r) { return r.name == name; });

@@ -43,6 +43,8 @@ std::string MissingOptionText(std::string_view name);
 
 // The width of a terminal the help texts are wrapped for.
 inline constexpr std::size_t kTerminalColumns = 80;
+// Where the help's rows start their text, after the option's name.
+inline constexpr std::size_t kHelpColumn = 26;
 
 // Columns a text takes on a terminal: two for each character beyond
 // ASCII (the Chinese ones), one for the rest.

@@ -68,6 +68,7 @@ int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
   zpl.layout = request.sheet.layout;
   zpl.code = request.sheet.code;
   zpl.title = request.sheet.title;
+  zpl.font = request.sheet.font;
   zpl.dotsPerMillimetre = request.dotsPerMillimetre;
   std::string error;
   {
@@ -132,6 +133,8 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
   if (!config.error.empty())
     return ReportUsageError(config.error);
   if (const std::string error = ResolveTitle(line, parsed, config.config); !error.empty())
+    return ReportUsageError(error);
+  if (const std::string error = ResolveFont(line, parsed, config.config); !error.empty())
     return ReportUsageError(error);
   LabelsRequest request;
   CheckRequest(line, parsed, request);

@@ -96,6 +96,7 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
                      "the production lot, the title when --title is\nnot given (by default the "
                      "station\nconfiguration's)"}),
        .value = &line.lot},
+      {.name = "--font", .valueName = "FAMILY", .help = line.fontHelp, .value = &line.font},
       {.name = "--first-cell",
        .valueName = "N",
        .help = Pick({"第一张纸从第N个标签位开始（默认 1）",
@@ -114,6 +115,17 @@ std::string ResolveTitle(LabelsCommandLine& line, const ParsedOptions& parsed,
                 {EscapeControlCharacters(EscapeInvalidUtf8(lot))});
   if (!parsed.Given("--title"))
     line.title = lot;
+  return "";
+}
+
+std::string ResolveFont(LabelsCommandLine& line, const ParsedOptions& parsed,
+                        const StationConfig& config) {
+  if (!parsed.Given("--font"))
+    line.font = config.labelFont.value_or(std::string(labels::kDefaultLabelFont));
+  if (line.font.empty() || !IsValidUtf8(line.font) || HasControlCharacters(line.font))
+    return Fill({"字体须为不含控制字符的非空UTF-8文本：%1",
+                 "the font must be non-empty UTF-8 text without control characters: %1"},
+                {EscapeControlCharacters(EscapeInvalidUtf8(line.font))});
   return "";
 }
 
@@ -192,6 +204,7 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
     return;
   }
   request.sheet.title = line.title;
+  request.sheet.font = line.font;
 }
 
 }  // namespace quillmark::cli

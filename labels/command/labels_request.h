@@ -32,12 +32,18 @@ struct LabelsCommandLine {
   std::string code = "qr";
   std::string title;
   std::string lot;
+  std::string font;
   std::string firstCell = "1";
   bool help = false;
   // Three lines, so the help fits 80 columns.
   std::string layoutHelp =
       Fill({"标签纸：%1、\n%2\n（默认 %3）", "label stock: %1,\n%2\n(default %3)"},
            {StockNames(), RollName(), labels::kDefaultLayoutName});
+  std::string fontHelp =
+      Fill({"标签字体的家族名（默认取工位配置的 label_font，\n再取 %1）",
+            "the label font's family name (by default the\nstation configuration's label_font, "
+            "else\n%1)"},
+           {labels::kDefaultLabelFont});
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line);
@@ -56,6 +62,12 @@ struct LabelsRequest {
 // error or "".
 std::string ResolveTitle(LabelsCommandLine& line, const ParsedOptions& parsed,
                          const StationConfig& config);
+
+// The font: --font when given, else the station configuration's
+// label_font, else the family the packages install. Returns a usage error
+// or "".
+std::string ResolveFont(LabelsCommandLine& line, const ParsedOptions& parsed,
+                        const StationConfig& config);
 
 // The options as a request, or the usage error that refuses them.
 void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,

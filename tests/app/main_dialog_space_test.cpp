@@ -73,7 +73,9 @@ class MainDialogSpaceTest : public QObject {
     std::vector<test::SeenMessage> seen;
     fixture.Start(fixture.scratch / "mnt/new", seen);
     QCOMPARE(seen.size(), size_t{1});
-    QCOMPARE(seen[0].text, QStringLiteral("输出目录空间不足！需要16777216字节，可用16777216字节"));
+    QCOMPARE(seen[0].text,
+             QStringLiteral("输出目录空间不足！需要20971520字节（整批映像及一个正在写入的映像），"
+                            "可用16777216字节（剩余空间及本批将替换的文件）"));
     QCOMPARE(seen[0].title, QCoreApplication::applicationName());
     QCOMPARE(seen[0].icon, QMessageBox::NoIcon);
     QCOMPARE(fixture.scratch.List("mnt"), std::vector<std::string>{});

@@ -41,8 +41,15 @@ touch image.img images/inner.img notes.txt
 
 expect $'labels\nledger\nverify' ""
 expect $'ledger' "le"
-expect $'check\nexport\ninit\nlist\npool\nreport\nshow\nvoid' ledger ""
+expect $'backup\ncheck\nexport\ninit\nlist\npool\nreport\nshow\nvoid' ledger ""
+expect $'backup' ledger b
 expect $'add\nlist' ledger pool ""
+expect "" ledger pool add ""
+expect "" ledger show ""
+expect $'image.img\nimages' ledger backup im
+expect $'image.img\nimages' ledger init im
+expect $'default' ledger init def
+expect $'--reason' ledger void 3 --rea
 expect $'--count' --co
 expect $'--reason\n--rerun' --re
 expect $'--allow-other-files' verify --allow
@@ -56,6 +63,11 @@ expect $'images\nout-a' --image image.img --out ""
 expect $'next' --start-mac n
 expect $'default' ledger list --ledger def
 expect "" --count ""
+
+# The ledger's words are the ones its help's synopsis names, no copy.
+usages="$("$cli" ledger --help | sed -n 's/^\(.*: \)\{0,1\} *quillmark-cli ledger \([a-z][a-z]*\).*/\2/p' |
+  LC_ALL=C sort -u)"
+[[ "$(offers ledger "")" == "$usages" ]] || fail "ledger words: offered [$(offers ledger "" | tr '\n' ' ')], the help names [${usages//$'\n'/ }]"
 
 # Every option each command's help lists is offered after "--".
 for command in "" verify labels ledger "ledger report"; do

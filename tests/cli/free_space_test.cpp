@@ -15,10 +15,16 @@ namespace {
 
 constexpr std::uint64_t kVolumeSize = 16 << 20;
 
-// The refusal before device 1, with the bytes needed and available.
-std::string NoSpace(const char* needed, const char* available) {
+// The refusal before device 1: the two figures the check compared, what
+// the batch needs with the image being written and what it counted as
+// available, free space and the files the batch replaces.
+std::string NoSpace(const char* needed, const char* counted) {
   return Said("输出目录空间不足！需要", "Not enough space in the output folder: ") + needed +
-         Said("字节，可用", " bytes needed, ") + available + Said("字节\n", " available.\n");
+         Said("字节（整批映像及一个正在写入的映像），可用",
+              " bytes needed (the batch and the one image being written), ") +
+         counted +
+         Said("字节（剩余空间及本批将替换的文件）\n",
+              " available (free space and the files the batch replaces).\n");
 }
 
 // The tests run the tool in a scratch folder; each mounts its volume at
@@ -58,11 +64,17 @@ class FreeSpaceTest : public MountedVolumeTest {
 };
 
 TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
-  // Four images and the temporary file need 20 MiB of the 16.
+  // Four images and the temporary file need 20 MiB of the 16: the line
+  // names those two figures, never a need the volume would meet.
   const ChildResult refused = RunOnVolume(4);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err, NoSpace("16777216", "16777216"));
+  EXPECT_EQ(refused.err,
+            Said("输出目录空间不足！需要20971520字节（整批映像及一个正在写入的映像），"
+                 "可用16777216字节（剩余空间及本批将替换的文件）\n",
+                 "Not enough space in the output folder: 20971520 bytes needed (the batch and "
+                 "the one image being written), 16777216 available (free space and the files "
+                 "the batch replaces).\n"));
   EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
 
   const ChildResult planned = RunOnVolume(4, {"--dry-run"});
@@ -73,7 +85,7 @@ TEST_F(FreeSpaceTest, RefusesBeforeAnyDeviceUnlessDryRun) {
 // A refused request leaves no trace: the folder it created for the batch
 // goes again, a folder that was there stays, empty or not.
 TEST_F(FreeSpaceTest, ARefusedRunRemovesOnlyTheFolderItCreated) {
-  const std::string refusal = NoSpace("16777216", "16777216");
+  const std::string refusal = NoSpace("20971520", "16777216");
   for (const char* folder : {"mnt/new", "mnt/new/", "mnt/out"}) {
     SCOPED_TRACE(folder);
     const ChildResult refused =
@@ -97,9 +109,10 @@ TEST_F(FreeSpaceTest, CountsTheSpaceOfTheFilesItReplaces) {
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, kFinishedOutput);
 
+  // 4 MiB free and the three files replaced: 16 MiB of the 20 needed.
   const ChildResult more = RunOnVolume(4);
   EXPECT_EQ(more.exitCode, 1);
-  EXPECT_EQ(more.err, NoSpace("16777216", "4194304"));
+  EXPECT_EQ(more.err, NoSpace("20971520", "16777216"));
 }
 
 // Only what replacing a file really gives back counts: a sparse file under
@@ -116,7 +129,7 @@ TEST_F(FreeSpaceTest, SparseOrLinkedOldFilesDoNotCountAsSpace) {
   // 4 MiB. Needed: three images and the temporary one, 16 MiB.
   const ChildResult refused = RunOnVolume(3);
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.err, NoSpace("12582912", "8388608"));
+  EXPECT_EQ(refused.err, NoSpace("16777216", "12582912"));
 }
 
 class RepeatedFailureTest : public FreeSpaceTest, public testing::WithParamInterface<bool> {};
@@ -210,6 +223,10 @@ TEST_F(SharedDataVolumeTest, CountsWhatEachCloneTakesAndRefusesWhatCannotFit) {
   EXPECT_EQ(refused.err.rfind(
                 Said("输出目录空间不足！需要", "Not enough space in the output folder: "), 0),
             0u)
+      << refused.err;
+  EXPECT_NE(refused.err.find(Said("字节（一个映像及每台设备自己的数据块），可用",
+                                  " bytes needed (one image and each device's own blocks), ")),
+            std::string::npos)
       << refused.err;
   EXPECT_EQ(m_dir.List("mnt/out"), std::vector<std::string>{});
 

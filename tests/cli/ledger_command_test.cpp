@@ -196,7 +196,10 @@ TEST(LedgerCommand, AMissingLedgerIsNeitherGuessedNorCreated) {
   EXPECT_EQ(typo.exitCode, 1);
   EXPECT_THAT(typo.err, HasSubstr(Said("账本不存在！", "There is no ledger: ") + missing));
   EXPECT_FALSE(std::filesystem::exists(missing));
-  EXPECT_EQ(Ledger({"frobnicate", "--ledger", missing}).exitCode, 1);
+  // A word the ledger does not know is a usage error before any ledger is
+  // looked at, whether the ledger is there or not.
+  EXPECT_EQ(Ledger({"frobnicate", "--ledger", missing}).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST(LedgerCommand, NoCommandIsAUsageErrorOnStandardError) {

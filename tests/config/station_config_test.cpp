@@ -34,6 +34,7 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "station = \"产线A-1\"   # 名称可以是中文\n"
       "pool = 'lineA'\n"
       "lot = \"WO-2026-0042\"\n"
+      "label_font = \"文泉驿微米黑\"\n"
       "start_mac = \"04:57:55:00:0A:00\"\n"
       "count = 40\n"
       "macs_per_device = 2\n",
@@ -44,6 +45,7 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
   EXPECT_EQ(c.station, "产线A-1");
   EXPECT_EQ(c.pool, "lineA");
   EXPECT_EQ(c.lot, "WO-2026-0042");
+  EXPECT_EQ(c.labelFont, "文泉驿微米黑");
   EXPECT_EQ(c.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(c.deviceCount, "40");
   EXPECT_EQ(c.macsPerDevice, "2");
@@ -69,7 +71,7 @@ struct Refused {
 
 TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
   const std::string keys =
-      "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）";
+      "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_device）";
   const std::string startRule =
       "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
       "\"04:57:55:00:00:00\"）";
@@ -86,6 +88,7 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       {"ledger = 3\n", "第1行：ledger 应是非空字符串，不含控制字符"},
       {"station = \"\"\n", "第1行：station 应是非空字符串，不含控制字符"},
       {"lot = \"a\\u0007b\"\n", "第1行：lot 应是非空字符串，不含控制字符"},
+      {"label_font = \"\"\n", "第1行：label_font 应是非空字符串，不含控制字符"},
       {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       // The parser reports an error on the line before it reaches the name,
       // and reaching the name while reporting is where it misbehaves.
@@ -135,8 +138,9 @@ struct ConfigFolders {
 TEST(StationConfigTest, TheUsersFileWinsKeyByKey) {
   ConfigFolders folders;
   WriteText(folders.paths.system,
-            "ledger = \"/srv/ledger.sqlite3\"\nstation = \"lineA\"\ncount = 40\n");
-  WriteText(folders.paths.user, "count = 10\nlot = \"L7\"\n");
+            "ledger = \"/srv/ledger.sqlite3\"\nstation = \"lineA\"\ncount = 40\n"
+            "label_font = \"WenQuanYi Micro Hei\"\n");
+  WriteText(folders.paths.user, "count = 10\nlot = \"L7\"\nlabel_font = \"DejaVu Sans\"\n");
   SystemFiles files;
   const StationConfigResult loaded = LoadStationConfig(folders.paths, files);
   ASSERT_EQ(loaded.error, "");
@@ -144,6 +148,7 @@ TEST(StationConfigTest, TheUsersFileWinsKeyByKey) {
   EXPECT_EQ(loaded.config.station, "lineA");
   EXPECT_EQ(loaded.config.deviceCount, "10");
   EXPECT_EQ(loaded.config.lot, "L7");
+  EXPECT_EQ(loaded.config.labelFont, "DejaVu Sans");
   EXPECT_FALSE(loaded.config.pool);
 }
 
@@ -156,7 +161,8 @@ TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
   EXPECT_EQ(LoadStationConfig(folders.paths, files).error,
             "配置文件错误！" + folders.paths.system +
                 " 第2行：未知的键 bogus"
-                "（可用的键：ledger、station、pool、lot、start_mac、count、macs_per_device）");
+                "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_"
+                "device）");
   WriteText(folders.paths.system, "count = 10\n");
   WriteText(folders.paths.user, "count = ten\n");
   EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),
@@ -238,8 +244,8 @@ TEST(StationConfigTest, TheShippedExampleIsReadBothAsItIsAndUncommented) {
   const StationConfigResult read = ReadStationConfig(uncommented, "quillmark.toml");
   ASSERT_EQ(read.error, "") << uncommented;
   const StationConfig& c = read.config;
-  EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.startMac && c.deviceCount &&
-              c.macsPerDevice)
+  EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.labelFont && c.startMac &&
+              c.deviceCount && c.macsPerDevice)
       << uncommented;
 }
 

@@ -105,7 +105,7 @@ class LabelRoundTripTest : public LabelsTest, public testing::WithParamInterface
  protected:
   void SetUp() override {
     const RoundTrip& c = GetParam();
-    m_font = labels::FindLabelFont(labels::CharactersShown(c.title));
+    m_font = labels::FindLabelFont(labels::CharactersShown(c.title), labels::kDefaultLabelFont);
     ASSERT_TRUE(m_font.font);
     const labels::TextMetrics metrics(m_font.font->face.get());
     const labels::DesignResult design = labels::DesignLabel(

@@ -196,14 +196,52 @@ TEST_F(LabelsTest, TitleNoFontCanShowOrNoLabelCanHoldIsRefused) {
   const ChildResult glyph =
       Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--title", "lot \xF4\x8F\xBF\xBD"});
   EXPECT_EQ(glyph.exitCode, 1);
-  EXPECT_EQ(glyph.err, Said("没有字体含有这些字符：\xF4\x8F\xBF\xBD！\n",
-                            "No font holds these characters: \xF4\x8F\xBF\xBD.\n"));
+  EXPECT_EQ(glyph.err, Said("标签字体 WenQuanYi Micro Hei 不含这些字符：\xF4\x8F\xBF\xBD！\n",
+                            "The label font WenQuanYi Micro Hei has no glyph for these "
+                            "characters: \xF4\x8F\xBF\xBD.\n"));
   const ChildResult wide = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--layout",
                                    "roll-50x25", "--title", std::string(60, 'W')});
   EXPECT_EQ(wide.exitCode, 1);
   EXPECT_EQ(wide.err, Said("标题太长，roll-50x25 标签放不下！\n",
                            "The title is too long: it does not fit on a roll-50x25 label.\n"));
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+}
+
+// A font that is not installed is refused before a byte is written, with
+// one line naming it, whether --font or the station names it; a sans-serif
+// or CJK font fontconfig would put in its place is never taken instead.
+TEST_F(LabelsTest, AFontNotInstalledIsRefusedWithItsName) {
+  WriteText(m_dir / "lot.csv", kGood);
+  WriteText(m_dir / "station.toml", "label_font = \"Quillmark Absent Sans\"\n");
+  ChildOptions station;
+  station.environment.push_back("QUILLMARK_SYSTEM_CONFIG=" + m_dir / "station.toml");
+  struct Case {
+    std::vector<std::string> args;
+    ChildOptions options;
+    std::string font;
+  };
+  const Case cases[] = {
+      {{"--pdf", "lot.pdf", "--font", "Quillmark Absent Sans"}, {}, "Quillmark Absent Sans"},
+      {{"--zpl", "lot.zpl", "--layout", "roll-50x25", "--font", "sans-serif"}, {}, "sans-serif"},
+      {{"--pdf", "lot.pdf"}, station, "Quillmark Absent Sans"},
+      {{"--zpl", "lot.zpl", "--layout", "roll-50x25"}, station, "Quillmark Absent Sans"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front() + " " + c.font);
+    std::vector<std::string> args = {"--manifest", "lot.csv"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ChildResult run = Labels(args, c.options);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              Said("标签字体未安装！", "The label font is not installed: ") + c.font + "\n");
+    EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"lot.csv", "station.toml"}));
+  }
+  const ChildResult empty = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--font", ""});
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_EQ(empty.err, Said("quillmark-cli: 字体须为不含控制字符的非空UTF-8文本：\n",
+                            "quillmark-cli: the font must be non-empty UTF-8 text without "
+                            "control characters: \n"));
 }
 
 }  // namespace

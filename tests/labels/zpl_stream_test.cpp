@@ -30,11 +30,34 @@ std::string FirstDifference(const std::string& got, const std::string& want) {
          "\" where \"" + want.substr(at, 40) + "\" was expected";
 }
 
+// A fontconfig configuration with the machine's fonts and, ahead of any
+// family a program asks for, other faces: a sans-serif the machine may
+// have, and the monospaced sibling of the label font from its very file,
+// as a desktop with more fonts installed puts them first.
+void WriteCrowdedFontConfig(const ScratchDir& dir) {
+  WriteText(dir / "fonts.conf",
+            "<?xml version=\"1.0\"?>\n"
+            "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+            "<fontconfig>\n"
+            "  <dir>/usr/share/fonts</dir>\n"
+            "  <cachedir>" +
+                dir.path() +
+                "/font-cache</cachedir>\n"
+                "  <match target=\"pattern\">\n"
+                "    <edit name=\"family\" mode=\"prepend\" binding=\"strong\">\n"
+                "      <string>WenQuanYi Micro Hei Mono</string>\n"
+                "      <string>DejaVu Sans</string>\n"
+                "    </edit>\n"
+                "  </match>\n"
+                "</fontconfig>\n");
+}
+
 // The golden files hold the bytes a printer is sent for two devices from
-// 04:57:55:00:10:00, drawn in the label font the test set installs
-// (scripts/install-deps.sh): another font moves the text and redraws the
-// title graphic.
-TEST_F(LabelsTest, ZplFileHoldsTheGoldenBytes) {
+// 04:57:55:00:10:00, drawn in the label font the packages depend on
+// (fonts-wqy-microhei). The same bytes come whatever else the machine
+// offers first: the font is asked for by its family name, and its face is
+// made from its file alone, without the configuration's rendering settings.
+TEST_F(LabelsTest, ZplFileHoldsTheGoldenBytesWhateverElseIsInstalled) {
   struct Golden {
     std::string file;
     std::int32_t macsPerDevice;
@@ -49,17 +72,48 @@ TEST_F(LabelsTest, ZplFileHoldsTheGoldenBytes) {
        4,
        {"--code", "datamatrix", "--dpi", "600", "--layout", "roll-100x60", "--title", "产品A"}},
   };
-  for (const Golden& c : cases) {
-    WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, c.macsPerDevice));
-    std::vector<std::string> args = {"--manifest", "lot.csv", "--zpl", "lot.zpl"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const ChildResult run = Labels(args);
-    ASSERT_EQ(run.exitCode, 0) << c.file << ": " << run.err;
-    const std::string got = Text(ReadFileBytes(m_dir / "lot.zpl"));
-    const std::string want = Text(ReadFileBytes(QUILLMARK_ZPL_GOLDEN_DIR "/" + c.file));
-    ASSERT_FALSE(want.empty()) << c.file;
-    EXPECT_TRUE(got == want) << c.file << ": " << FirstDifference(got, want);
+  WriteCrowdedFontConfig(m_dir);
+  for (const bool crowded : {false, true}) {
+    ChildOptions options;
+    if (crowded)
+      options.environment.push_back("FONTCONFIG_FILE=" + m_dir / "fonts.conf");
+    for (const Golden& c : cases) {
+      SCOPED_TRACE(c.file + (crowded ? " with other fonts first" : ""));
+      WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, c.macsPerDevice));
+      std::vector<std::string> args = {"--manifest", "lot.csv", "--zpl", "lot.zpl"};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      const ChildResult run = Labels(args, options);
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      const std::string got = Text(ReadFileBytes(m_dir / "lot.zpl"));
+      const std::string want = Text(ReadFileBytes(QUILLMARK_ZPL_GOLDEN_DIR "/" + c.file));
+      ASSERT_FALSE(want.empty());
+      EXPECT_TRUE(got == want) << FirstDifference(got, want);
+    }
   }
+}
+
+// A station names its font in label_font, and --font names one for a
+// run: each sets the labels in that family, and --font wins.
+TEST_F(LabelsTest, TheStationOrTheCommandLineNamesTheFont) {
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 2));
+  WriteText(m_dir / "station.toml", "label_font = \"WenQuanYi Micro Hei Mono\"\n");
+  ChildOptions station;
+  station.environment.push_back("QUILLMARK_SYSTEM_CONFIG=" + m_dir / "station.toml");
+  const std::string golden =
+      Text(ReadFileBytes(QUILLMARK_ZPL_GOLDEN_DIR "/qr_300dpi_roll-60x30.zpl"));
+  const auto zplWith = [&](std::vector<std::string> font, const ChildOptions& options) {
+    std::vector<std::string> args = {"--manifest", "lot.csv",       "--zpl",    "lot.zpl",
+                                     "--dpi",      "300",           "--layout", "roll-60x30",
+                                     "--title",    "产品A 批次0412"};
+    args.insert(args.end(), font.begin(), font.end());
+    const ChildResult run = Labels(args, options);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return Text(ReadFileBytes(m_dir / "lot.zpl"));
+  };
+  const std::string mono = zplWith({}, station);
+  EXPECT_FALSE(mono == golden);  // the title is drawn in the monospaced face
+  EXPECT_TRUE(zplWith({"--font", "WenQuanYi Micro Hei Mono"}, {}) == mono);
+  EXPECT_TRUE(zplWith({"--font", "WenQuanYi Micro Hei"}, station) == golden);
 }
 
 TEST(ZplPiecesTest, LabelsAreHandedOutWholeInPiecesOfAtLeastTheSizeAsked) {

@@ -46,6 +46,12 @@ if grep -Eq 'libqt|libcairo|libpq|libzint|libx11' <<<"$depends"; then
   fail "quillmark-cli depends on $depends"
 fi
 
+step "quillmark-labels depends on the package of the label font"
+depends="$(dpkg-deb -f "${debs[quillmark-labels]}" Depends)"
+echo "Depends: $depends"
+grep -Eq '(^|, )fonts-wqy-microhei(,|$)' <<<"$depends" ||
+  fail "quillmark-labels does not depend on fonts-wqy-microhei: $depends"
+
 # Two test runs on one machine must not install and purge at once.
 exec 9>/tmp/quillmark-package-test.lock
 flock 9

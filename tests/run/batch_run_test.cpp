@@ -53,7 +53,9 @@ class BatchRunTest : public testing::Test {
 
 TEST_F(BatchRunTest, ARefusalAfterAcceptanceRemovesTheFolderItCreated) {
   const std::string ownRefusal = "清单文件无法写入！list.csv";
-  const std::string noRoom = "输出目录空间不足！需要16777216字节，可用1024字节";
+  const std::string noRoom =
+      "输出目录空间不足！需要20971520字节（整批映像及一个正在写入的映像），可用1024字节（剩余空间及"
+      "本批将替换的文件）";
   for (const bool ownOutputs : {true, false}) {
     SCOPED_TRACE(ownOutputs ? "own outputs" : "free space");
     m_shown = {};
