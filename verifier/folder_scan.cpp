@@ -121,16 +121,16 @@ std::optional<MacAddress> BatchAddressHeld(const ExpectedBatch& batch,
                                            const BatchAddressIndex& index, const std::string& name,
                                            PlatformFiles& files, DeviceIdentities& devices) {
   const std::string path = batch.PathOf(name);
+  const std::optional<MacAddress> named = AddressOfFileName(name);
+  if (named && index.DeviceHolding(*named))
+    return named;
   if (files.KindOf(path) == PathKind::Link) {
     if (const std::optional<FileIdentity> identity = files.IdentityOf(path)) {
       if (const std::optional<MacAddress> first = devices.FirstAddressOf(*identity))
         return first;
     }
   }
-  std::vector<MacAddress> held = AddressesHeld(batch, path, files);
-  if (const std::optional<MacAddress> named = AddressOfFileName(name))
-    held.insert(held.begin(), *named);
-  for (const MacAddress& address : held) {
+  for (const MacAddress& address : AddressesHeld(batch, path, files)) {
     if (index.DeviceHolding(address))
       return address;
   }
