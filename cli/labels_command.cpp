@@ -65,12 +65,12 @@ bool IsReplaceableSheet(const std::string& path, std::string_view start, Platfor
 // Why the labels did not all reach the printer, with how many did: a
 // label counts once the printer's side acknowledged its last byte.
 std::string PrinterFailure(const labels::PrinterAddress& printer, const labels::PrinterSend& send,
-                           const std::vector<std::uint64_t>& labelEnds) {
+                           const std::vector<std::uint64_t>& labelEnds, std::size_t labels) {
   const std::string named = labels::PrinterName(printer);
   const auto arrived =
       std::upper_bound(labelEnds.begin(), labelEnds.end(), send.acknowledged) - labelEnds.begin();
   const std::string got = std::to_string(arrived);
-  const std::string all = std::to_string(labelEnds.size());
+  const std::string all = std::to_string(labels);  // those not yet made included
   switch (send.fault) {
     case labels::PrinterFault::None:
       return {};
@@ -131,7 +131,7 @@ int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
       labelEnds.reserve(manifest.devices.size());
       const labels::PrinterSend send = labels::SendToPrinter(
           *request.printer, NotingLabelEnds(bytes, labelEnds), request.printerSeconds);
-      error = PrinterFailure(*request.printer, send, labelEnds);
+      error = PrinterFailure(*request.printer, send, labelEnds, manifest.devices.size());
     } else if (error.empty()) {
       error = labels::WriteZplFile(line.zpl, bytes, line.manifest, files);
     }

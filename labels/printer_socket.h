@@ -44,6 +44,9 @@ class PrinterSocket {
   // included once it is sent; none when the system cannot say.
   std::optional<std::uint64_t> Unacknowledged() const;
 
+  // Makes the close that follows drop whatever is not yet acknowledged.
+  void Abort();
+
  private:
   int m_fd = -1;
 };

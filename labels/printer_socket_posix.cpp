@@ -32,8 +32,11 @@ int ConnectOne(const addrinfo& address, PrinterClock::time_point until) {
     pollfd wait{fd, POLLOUT, 0};
     int error = 0;
     socklen_t length = sizeof error;
+    // A printer that took the connection and reset it at once was reached:
+    // the send then fails as cut off, not as a connection never made.
     if (errno != EINPROGRESS || ::poll(&wait, 1, MillisecondsUntil(until)) != 1 ||
-        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 ||
+        (error != 0 && error != ECONNRESET)) {
       ::close(fd);
       return -1;
     }
@@ -46,6 +49,14 @@ int ConnectOne(const addrinfo& address, PrinterClock::time_point until) {
 PrinterSocket::~PrinterSocket() {
   if (m_fd >= 0)
     ::close(m_fd);
+}
+
+void PrinterSocket::Abort() {
+  // A reset, not a close: a close would leave the system sending what is
+  // still queued, and the printer would print labels reported as lost.
+  const linger reset{1, 0};
+  if (m_fd >= 0)
+    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
 PrinterFault PrinterSocket::Connect(const PrinterAddress& printer, PrinterClock::time_point until) {

@@ -93,8 +93,12 @@ PrinterSend SendToPrinter(const PrinterAddress& printer, const ByteSource& bytes
   }
   if (result.fault == PrinterFault::None)
     result.fault = socket.WaitAcknowledged(stall, deadline);
-  result.acknowledged =
-      result.fault == PrinterFault::None ? sent : Acknowledged(socket, sent, ended);
+  if (result.fault == PrinterFault::None) {
+    result.acknowledged = sent;
+    return result;
+  }
+  result.acknowledged = Acknowledged(socket, sent, ended);
+  socket.Abort();
   return result;
 }
 
