@@ -139,7 +139,8 @@ TEST_F(CliTest, StopEndsARunWhoseOutputPipeIsFull) {
     ASSERT_EQ(written[device], DeviceName(static_cast<int>(device)));
     EXPECT_EQ(ReadFileBytes(Out(written[device])), DeviceImage(0x045755000000 + device, 1));
     char address[24];
-    std::snprintf(address, sizeof address, "04:57:55:00:%02zx:%02zx", device >> 8, device & 0xff);
+    std::snprintf(address, sizeof address, "04:57:55:00:%02x:%02x",
+                  static_cast<unsigned>(device >> 8) & 0xff, static_cast<unsigned>(device & 0xff));
     manifest += written[device] + "," + address + "\n";
   }
   const std::vector<std::uint8_t> bytes = ReadFileBytes(m_dir / "list.csv");
