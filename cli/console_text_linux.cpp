@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <string>
 
@@ -32,10 +34,30 @@ int TwinOf(int fd) {
   return fd == STDOUT_FILENO || fd == STDERR_FILENO ? twins[fd] : -1;
 }
 
+// How long, from the first look after a stop, a stream may still keep a
+// write waiting: a reader that drains its pipe after the signal (a
+// script collecting the JSON events) loses nothing, and one that never
+// does holds the stop back no longer than this.
+constexpr std::chrono::seconds kStopGrace{5};
+
+// Milliseconds a write may still wait once a stop is asked.
+int StopGraceLeft() {
+  using Clock = std::chrono::steady_clock;
+  static std::atomic<Clock::rep> seenAt{0};
+  Clock::rep none = 0;
+  const Clock::rep now = Clock::now().time_since_epoch().count();
+  seenAt.compare_exchange_strong(none, now);
+  const Clock::rep first = none == 0 ? now : none;
+  const auto end = Clock::time_point(Clock::duration(first)) + kStopGrace;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+  return static_cast<int>(std::max<decltype(left)>(left, 0));
+}
+
 // Writes what the stream cannot take at once only while no stop is
 // asked: a reader that stopped reading (a stalled pipe, a terminal held
 // with Ctrl+S) must not keep a run from ending the documented way. Once a
-// stop is asked, what the stream does not take at once is dropped.
+// stop is asked and its grace is over, what the stream does not take at
+// once is dropped.
 bool WriteUnlessStopped(int fd, std::string_view bytes) {
   const int notice = StopNoticeDescriptor();
   const int twin = TwinOf(fd);
@@ -45,7 +67,8 @@ bool WriteUnlessStopped(int fd, std::string_view bytes) {
     if (!room) {
       const bool stopping = StopSignal() != 0;
       pollfd wait[2] = {{fd, POLLOUT, 0}, {notice, POLLIN, 0}};
-      const int ready = ::poll(wait, stopping || notice < 0 ? 1 : 2, stopping ? 0 : -1);
+      const int ready =
+          ::poll(wait, stopping || notice < 0 ? 1 : 2, stopping ? StopGraceLeft() : -1);
       if (ready < 0 && errno == EINTR)
         continue;
       if (ready < 0)
