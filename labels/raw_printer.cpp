@@ -1,62 +1,20 @@
 #include "raw_printer.h"
 
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <fcntl.h>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-
-#include "interface_text.h"
+#include "printer_socket.h"
 
 namespace quillmark::labels {
 namespace {
 
-std::string Named(const PrinterAddress& printer) {
-  const bool v6 = printer.host.find(':') != std::string::npos;
-  return (v6 ? "[" + printer.host + "]" : printer.host) + ":" + std::to_string(printer.port);
-}
-
-// Connects without blocking longer than the connect timeout.
-int Connect(const addrinfo& address) {
-  const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                          address.ai_protocol);
-  if (fd < 0)
-    return -1;
-  if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
-    pollfd wait{fd, POLLOUT, 0};
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (errno != EINPROGRESS || ::poll(&wait, 1, kConnectTimeoutSeconds * 1000) != 1 ||
-        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-      ::close(fd);
-      return -1;
-    }
-  }
-  return fd;
-}
-
-bool SendAll(int fd, std::string_view bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n > 0) {
-      sent += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd wait{fd, POLLOUT, 0};
-      if (::poll(&wait, 1, kSendTimeoutSeconds * 1000) == 1 && (wait.revents & POLLOUT) != 0)
-        continue;
-    }
-    return false;
-  }
-  return true;
+// Bytes known to have arrived: those sent, less what the system still
+// holds unacknowledged (the end of the data, once sent, counts as a byte).
+std::uint64_t Acknowledged(const PrinterSocket& socket, std::uint64_t sent, bool ended) {
+  const std::uint64_t handedOver = sent + (ended ? 1 : 0);
+  const std::optional<std::uint64_t> left = socket.Unacknowledged();
+  if (!left || *left >= handedOver)
+    return 0;
+  return std::min(sent, handedOver - *left);
 }
 
 }  // namespace
@@ -104,29 +62,44 @@ std::optional<PrinterAddress> ParsePrinterAddress(std::string_view text) {
   return printer;
 }
 
-std::string SendToPrinter(const PrinterAddress& printer, const ByteSource& bytes) {
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(printer.port);
-  if (::getaddrinfo(printer.host.c_str(), port.c_str(), &hints, &found) != 0)
-    return Fill({"找不到打印机：%1！", "Cannot find the printer: %1."}, {Named(printer)});
-  int fd = -1;
-  for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next)
-    fd = Connect(*a);
-  ::freeaddrinfo(found);
-  if (fd < 0)
-    return Fill({"无法连接打印机：%1！", "Cannot connect to the printer: %1."}, {Named(printer)});
-  const bool sent = bytes([fd](std::string_view piece) { return SendAll(fd, piece); });
-  // An orderly close, so the printer sees the end of the data; a close
-  // that fails means the last bytes may not have left this machine.
-  const bool closed = ::shutdown(fd, SHUT_WR) == 0;
-  ::close(fd);
-  if (!sent || !closed)
-    return Fill({"发送到打印机中断，标签未全部送达：%1！",
-                 "Sending to the printer was cut off; not every label arrived: %1."},
-                {Named(printer)});
-  return {};
+std::string PrinterName(const PrinterAddress& printer) {
+  const bool v6 = printer.host.find(':') != std::string::npos;
+  return (v6 ? "[" + printer.host + "]" : printer.host) + ":" + std::to_string(printer.port);
+}
+
+// A send that fits in the socket buffers is not yet printed: the job is
+// done only once the printer's side has acknowledged its last byte.
+PrinterSend SendToPrinter(const PrinterAddress& printer, const ByteSource& bytes, int jobSeconds) {
+  const auto start = PrinterClock::now();
+  const auto deadline = start + std::chrono::seconds(jobSeconds);
+  const std::chrono::seconds stall(kSendTimeoutSeconds);
+  PrinterSocket socket;
+  PrinterSend result;
+  result.fault = socket.Connect(
+      printer, std::min(deadline, start + std::chrono::seconds(kConnectTimeoutSeconds)));
+  if (result.fault != PrinterFault::None)
+    return result;
+  std::uint64_t sent = 0;
+  const bool all = bytes([&](std::string_view piece) {
+    result.fault = socket.Send(piece, stall, deadline, sent);
+    return result.fault == PrinterFault::None;
+  });
+  bool ended = false;
+  if (!all && result.fault == PrinterFault::None)
+    result.fault = PrinterFault::CutOff;  // the source could not make its bytes
+  if (result.fault == PrinterFault::None) {
+    result.fault = socket.CloseSending();
+    ended = result.fault == PrinterFault::None;
+  }
+  if (result.fault == PrinterFault::None)
+    result.fault = socket.WaitAcknowledged(stall, deadline);
+  if (result.fault == PrinterFault::None) {
+    result.acknowledged = sent;
+    return result;
+  }
+  result.acknowledged = Acknowledged(socket, sent, ended);
+  socket.Abort();
+  return result;
 }
 
 }  // namespace quillmark::labels

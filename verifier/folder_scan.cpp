@@ -69,11 +69,13 @@ void AddFieldsHeld(const StampLayout& stamp, PlatformFiles& files, FileHandle fi
 }
 
 // The addresses a file holds where the batch's devices carry theirs, and
-// where the default layout puts them.
+// where the default layout puts them; a link is followed, as a reader of
+// the folder would.
 std::vector<MacAddress> AddressesHeld(const ExpectedBatch& batch, const std::string& path,
                                       PlatformFiles& files) {
   std::vector<MacAddress> held;
-  if (files.KindOf(path) != PathKind::RegularFile)
+  const PathKind kind = files.KindOf(path);
+  if (kind != PathKind::RegularFile && kind != PathKind::Link)
     return held;
   const FileHandle file = files.OpenForReading(path);
   if (file == kNoFile)
@@ -87,13 +89,51 @@ std::vector<MacAddress> AddressesHeld(const ExpectedBatch& batch, const std::str
   return held;
 }
 
+// The batch's device files by identity, found once and only when the
+// folder holds a link: a link to one of them is a second name for a
+// device, whatever it is called and whatever the device file holds.
+class DeviceIdentities {
+ public:
+  DeviceIdentities(const ExpectedBatch& batch, PlatformFiles& files)
+      : m_batch(batch), m_files(files) {}
+
+  std::optional<MacAddress> FirstAddressOf(const FileIdentity& identity) {
+    if (!m_found) {
+      m_found = true;
+      for (const MacAddress& first : m_batch.devices) {
+        if (const std::optional<FileIdentity> known =
+                m_files.IdentityOf(m_batch.PathOf(first.ToFileName())))
+          m_devices.emplace_back(*known, first);
+      }
+    }
+    for (const auto& [known, first] : m_devices) {
+      if (known == identity)
+        return first;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  const ExpectedBatch& m_batch;
+  PlatformFiles& m_files;
+  bool m_found = false;
+  std::vector<std::pair<FileIdentity, MacAddress>> m_devices;
+};
+
 std::optional<MacAddress> BatchAddressHeld(const ExpectedBatch& batch,
                                            const BatchAddressIndex& index, const std::string& name,
-                                           PlatformFiles& files) {
-  std::vector<MacAddress> held = AddressesHeld(batch, batch.PathOf(name), files);
-  if (const std::optional<MacAddress> named = AddressOfFileName(name))
-    held.insert(held.begin(), *named);
-  for (const MacAddress& address : held) {
+                                           PlatformFiles& files, DeviceIdentities& devices) {
+  const std::string path = batch.PathOf(name);
+  const std::optional<MacAddress> named = AddressOfFileName(name);
+  if (named && index.DeviceHolding(*named))
+    return named;
+  if (files.KindOf(path) == PathKind::Link) {
+    if (const std::optional<FileIdentity> identity = files.IdentityOf(path)) {
+      if (const std::optional<MacAddress> first = devices.FirstAddressOf(*identity))
+        return first;
+    }
+  }
+  for (const MacAddress& address : AddressesHeld(batch, path, files)) {
     if (index.DeviceHolding(address))
       return address;
   }
@@ -110,14 +150,23 @@ FolderScan ScanOutputFolder(const ExpectedBatch& batch, const BatchAddressIndex&
     return scan;
   scan.listed = true;
   std::sort(names->begin(), names->end());
+  DeviceIdentities devices(batch, files);
   for (const std::string& name : *names) {
     const bool temporary = IsTemporaryName(name);
-    if (!temporary && (!IsDeviceLikeName(name) || index.DeviceNamed(name)))
+    if (!temporary && index.DeviceNamed(name))
       continue;
     // A temporary file is never taken for a device, whatever addresses it
     // holds: it is a note of an interrupted run, not a second device.
-    scan.findings.push_back(FolderFinding{
-        name, temporary, temporary ? std::nullopt : BatchAddressHeld(batch, index, name, files)});
+    if (temporary) {
+      scan.findings.push_back(FolderFinding{name, true, std::nullopt});
+      continue;
+    }
+    // Any other file may stand there, unless it is a second copy of one
+    // of the batch's addresses; only a device's name makes it worth a line
+    // without one.
+    const std::optional<MacAddress> held = BatchAddressHeld(batch, index, name, files, devices);
+    if (held || IsDeviceLikeName(name))
+      scan.findings.push_back(FolderFinding{name, false, held});
   }
   return scan;
 }

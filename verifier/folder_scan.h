@@ -26,8 +26,10 @@ struct FolderScan {
 };
 
 // Looks for what else stands in the batch's directory: hidden temporary
-// files of a run, and "fw_*.img" files that are not the batch's devices.
-// Anything else there is none of its business.
+// files of a run, "fw_*.img" files that are not the batch's devices, and
+// any file, whatever its name, that holds one of the batch's addresses (a
+// link to a device's file, a copy, an image of another layout with the
+// same records). Anything else there is none of its business.
 FolderScan ScanOutputFolder(const ExpectedBatch& batch, const BatchAddressIndex& index,
                             PlatformFiles& files);
 

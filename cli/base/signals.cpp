@@ -2,9 +2,12 @@
 
 #include "exit_codes.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 
 namespace quillmark::cli {
@@ -14,6 +17,11 @@ namespace {
 // be safe across threads, not only against its own thread's handler.
 std::atomic<int> g_stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the flag is set inside a signal handler");
+// A byte lands in this pipe at every stop signal: a thread waiting to
+// write to a stalled standard stream watches its reading end, so a stop
+// ends the wait (the signal itself may reach another thread). Both ends
+// never block; a full pipe is readable already.
+int g_stopNotice[2] = {-1, -1};
 
 // A stop only sets the flag: a call it interrupts goes on where it was.
 // Without SA_RESTART a write to a slow reader (a full pipe) would fail,
@@ -30,6 +38,11 @@ bool SetDisposition(int signalNumber, void (*handler)(int)) {
 void OnStopSignal(int signalNumber) {
   int none = 0;
   g_stopSignal.compare_exchange_strong(none, signalNumber);
+  if (g_stopNotice[1] >= 0) {
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_stopNotice[1], "", 1);
+    errno = saved;
+  }
 }
 
 }  // namespace
@@ -48,12 +61,18 @@ bool IgnoreWriteSignals() {
 }
 
 bool InstallStopHandlers() {
+  if (g_stopNotice[0] < 0 && ::pipe2(g_stopNotice, O_CLOEXEC | O_NONBLOCK) != 0)
+    return false;
   return SetDisposition(SIGINT, OnStopSignal) && SetDisposition(SIGTERM, OnStopSignal) &&
          SetDisposition(SIGHUP, OnStopSignal);
 }
 
 int StopSignal() {
   return g_stopSignal;
+}
+
+int StopNoticeDescriptor() {
+  return g_stopNotice[0];
 }
 
 }  // namespace quillmark::cli

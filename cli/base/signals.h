@@ -29,4 +29,9 @@ extern const int kStopStatuses[3];
 // (on Windows the number of the signal its event stands for).
 int StopSignal();
 
+// A descriptor that turns readable once a stop is asked and stays so,
+// for a wait (a write to a stalled pipe) to end with; -1 where there is
+// none (on Windows, or before InstallStopHandlers).
+int StopNoticeDescriptor();
+
 }  // namespace quillmark::cli

@@ -69,4 +69,8 @@ int StopSignal() {
   return g_stopSignal;
 }
 
+int StopNoticeDescriptor() {
+  return -1;
+}
+
 }  // namespace quillmark::cli

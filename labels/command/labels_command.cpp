@@ -1,8 +1,11 @@
 #include "labels_command.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "batch_manifest.h"
 #include "usage_error.h"
@@ -59,6 +62,53 @@ bool IsReplaceableSheet(const std::string& path, std::string_view start, Platfor
   return got == 0 || (got == head.size() && head == start);
 }
 
+// Why the labels did not all reach the printer, with how many did: a
+// label counts once the printer's side acknowledged its last byte.
+std::string PrinterFailure(const labels::PrinterAddress& printer, const labels::PrinterSend& send,
+                           const std::vector<std::uint64_t>& labelEnds, std::size_t labels) {
+  const std::string named = labels::PrinterName(printer);
+  const auto arrived =
+      std::upper_bound(labelEnds.begin(), labelEnds.end(), send.acknowledged) - labelEnds.begin();
+  const std::string got = std::to_string(arrived);
+  const std::string all = std::to_string(labels);  // those not yet made included
+  switch (send.fault) {
+    case labels::PrinterFault::None:
+      return {};
+    case labels::PrinterFault::NotFound:
+      return Fill({"找不到打印机：%1！", "Cannot find the printer: %1."}, {named});
+    case labels::PrinterFault::NoConnection:
+      return Fill({"无法连接打印机：%1！", "Cannot connect to the printer: %1."}, {named});
+    case labels::PrinterFault::CutOff:
+      return Fill({"发送到打印机中断，已送达%1个标签（共%2个）：%3！",
+                   "Sending to the printer was cut off: %1 of %2 {2:label|labels} arrived: %3."},
+                  {got, all, named});
+    case labels::PrinterFault::TimedOut:
+      return Fill({"打印机未及时收下全部标签，已送达%1个标签（共%2个）：%3！",
+                   "The printer did not take every label in time: %1 of %2 {2:label|labels} "
+                   "arrived: %3."},
+                  {got, all, named});
+  }
+  return {};
+}
+
+// The bytes, noting where each label ends ("^XZ" ends a label and nothing
+// else: a field's '^' goes as a hex escape).
+labels::ByteSource NotingLabelEnds(const labels::ByteSource& bytes,
+                                   std::vector<std::uint64_t>& ends) {
+  return [&bytes, &ends](const labels::ByteSink& put) {
+    std::uint64_t offset = 0;
+    return bytes([&](std::string_view piece) {
+      for (std::size_t at = piece.find("^XZ"); at != std::string_view::npos;
+           at = piece.find("^XZ", at + 3)) {
+        const std::size_t end = piece.find('\n', at);
+        ends.push_back(offset + (end == std::string_view::npos ? piece.size() : end + 1));
+      }
+      offset += piece.size();
+      return put(piece);
+    });
+  };
+}
+
 // Every label is checked before a byte is written or sent, so a label that
 // cannot be printed refuses the run with nothing printed; then the labels
 // are made one at a time straight into the staged file or onto the socket.
@@ -77,9 +127,15 @@ int PrintZpl(const LabelsCommandLine& line, const LabelsRequest& request,
     const labels::ByteSource bytes = [&](const labels::ByteSink& put) {
       return document.WriteTo(put);
     };
-    if (error.empty())
-      error = request.printer ? labels::SendToPrinter(*request.printer, bytes)
-                              : labels::WriteZplFile(line.zpl, bytes, line.manifest, files);
+    if (error.empty() && request.printer) {
+      std::vector<std::uint64_t> labelEnds;
+      labelEnds.reserve(manifest.devices.size());
+      const labels::PrinterSend send = labels::SendToPrinter(
+          *request.printer, NotingLabelEnds(bytes, labelEnds), request.printerSeconds);
+      error = PrinterFailure(*request.printer, send, labelEnds, manifest.devices.size());
+    } else if (error.empty()) {
+      error = labels::WriteZplFile(line.zpl, bytes, line.manifest, files);
+    }
   }
   labels::ReleaseFontCaches();  // the document held the font
   if (!error.empty())

@@ -10,8 +10,8 @@
 namespace quillmark::cli {
 namespace {
 
-// A cell number as typed: decimal digits only, within the sheet.
-std::optional<int> ReadCell(const std::string& text, int cells) {
+// A number as typed: decimal digits only, from 1 to most.
+std::optional<int> ReadCount(const std::string& text, int most) {
   if (text.empty() || text.size() > 6)
     return std::nullopt;
   int value = 0;
@@ -20,7 +20,7 @@ std::optional<int> ReadCell(const std::string& text, int cells) {
       return std::nullopt;
     value = value * 10 + (c - '0');
   }
-  if (value < 1 || value > cells)
+  if (value < 1 || value > most)
     return std::nullopt;
   return value;
 }
@@ -72,6 +72,10 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
                      "seconds to connect, and a\nprinter taking no data for 10 seconds cuts "
                      "the\nsend off; give exactly one of --pdf, --zpl and\n--printer"}),
        .value = &line.printer},
+      {.name = "--printer-timeout",
+       .valueName = "SECONDS",
+       .help = line.printerTimeoutHelp,
+       .value = &line.printerTimeout},
       {.name = "--dpi",
        .valueName = "N",
        .help = Pick({"ZPL的打印机分辨率：203（默认）、300、600",
@@ -172,6 +176,19 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
                   {"--dpi 只用于 --zpl 和 --printer", "--dpi is only for --zpl and --printer"}));
     return;
   }
+  if (parsed.Given("--printer-timeout") && !parsed.Given("--printer")) {
+    request.error =
+        Pick({"--printer-timeout 只用于 --printer", "--printer-timeout is only for --printer"});
+    return;
+  }
+  const std::optional<int> seconds = ReadCount(line.printerTimeout, labels::kMaxJobSeconds);
+  if (!seconds) {
+    request.error =
+        Fill({"打印机时限须为1到%1秒：%2", "the printer timeout must be 1 to %1 seconds: %2"},
+             {std::to_string(labels::kMaxJobSeconds), line.printerTimeout});
+    return;
+  }
+  request.printerSeconds = *seconds;
   if (parsed.Given("--printer")) {
     request.printer = labels::ParsePrinterAddress(line.printer);
     if (!request.printer) {
@@ -190,7 +207,7 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
   }
   request.sheet.code = *code;
   const int cells = request.sheet.layout->CellCount();
-  const std::optional<int> cell = ReadCell(line.firstCell, cells);
+  const std::optional<int> cell = ReadCount(line.firstCell, cells);
   if (!cell) {
     request.error =
         Fill({"起始标签位须为1到%1：%2", "the first label position must be 1 to %1: %2"},

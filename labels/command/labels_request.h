@@ -27,6 +27,7 @@ struct LabelsCommandLine {
   std::string pdf;
   std::string zpl;
   std::string printer;
+  std::string printerTimeout = std::to_string(labels::kDefaultJobSeconds);
   std::string dpi = "203";
   std::string layout = std::string(labels::kDefaultLayoutName);
   std::string code = "qr";
@@ -44,6 +45,11 @@ struct LabelsCommandLine {
             "the label font's family name (by default the\nstation configuration's label_font, "
             "else\n%1)"},
            {labels::kDefaultLabelFont});
+  std::string printerTimeoutHelp =
+      Fill({"发送到打印机的总时限，直到打印机确认\n收到最后一个字节（默认 %1 秒）",
+            "how long the whole send to the printer may take,\nuntil the printer "
+            "acknowledges its last byte\n(default %1 seconds)"},
+           {std::to_string(labels::kDefaultJobSeconds)});
 };
 
 OptionTable LabelsOptionTable(LabelsCommandLine& line);
@@ -52,6 +58,7 @@ struct LabelsRequest {
   labels::LabelSheetRequest sheet;
   std::optional<labels::LabelLayout> roll;  // a roll size not among the stock layouts
   std::optional<labels::PrinterAddress> printer;
+  int printerSeconds = labels::kDefaultJobSeconds;  // the whole send's limit
   int dotsPerMillimetre = 0;
   std::string error;  // a usage error
 };

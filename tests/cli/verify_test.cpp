@@ -222,6 +222,25 @@ TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
   }
 }
 
+// Other files may stand beside the batch; a second copy of one of its
+// addresses may not, whatever its name: a link to a device's file, a copy.
+TEST_F(VerifyTest, AnotherCopyOfABatchAddressFailsEvenWhereOtherFilesAreAllowed) {
+  ASSERT_EQ(::symlink(kNames[0], Out("fw_045755_000199.img").c_str()), 0);
+  WriteFileBytes(Out("notes.bin"), ReadFileBytes(Out(kNames[3])));
+  WriteFileBytes(Out("readme.txt"), {'x'});
+  const ChildResult result = Verify(With(kFields, {"--quiet", "--allow-other-files"}));
+  EXPECT_EQ(Lines(result.out),
+            (std::vector<std::string>{
+                Said("MAC地址重复: out/fw_045755_000199.img 04:57:55:00:00:fe",
+                     "Duplicate MAC address: out/fw_045755_000199.img holds 04:57:55:00:00:fe"),
+                Said("MAC地址重复: out/notes.bin 04:57:55:00:01:04",
+                     "Duplicate MAC address: out/notes.bin holds 04:57:55:00:01:04"),
+                Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件2个",
+                     "Check finished: 6 devices checked, 6 exact, 0 failed, 2 files with a "
+                     "duplicate MAC address")}));
+  EXPECT_EQ(result.exitCode, 3);
+}
+
 TEST_F(VerifyTest, AnotherImageIsNamedOnceWhenMostDevicesDifferAtOneOffset) {
   for (std::size_t device = 0; device < 4; ++device)
     FlipByte(kNames[device], 0x100000, 0xff);

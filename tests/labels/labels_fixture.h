@@ -1,6 +1,10 @@
 #pragma once
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -42,6 +46,29 @@ inline std::string ManifestText(const std::string& start, int count, std::int32_
 
 inline void WriteText(const std::string& path, const std::string& text) {
   WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// A listening socket on 127.0.0.1 at a port the system picks; with a
+// receive buffer, its connections take no more than that many bytes
+// before they are read (the kernel doubles it).
+inline int ListenOnLoopback(int* port, int receiveBuffer = 0) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 ||
+      (receiveBuffer > 0 &&
+       ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0) ||
+      ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 1) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd >= 0)
+      ::close(fd);
+    return -1;
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
 }
 
 // A scratch folder the tool runs in.

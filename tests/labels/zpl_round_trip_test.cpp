@@ -2,8 +2,6 @@
 // label drawn by an independent renderer at the printer's resolution and
 // decoded by the same barcode readers as the PDF sheets; sent to a printer
 // listening on the loopback.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -131,21 +129,6 @@ INSTANTIATE_TEST_SUITE_P(Printers, ZplRoundTripTest, testing::ValuesIn(Cases()),
                            return name;
                          });
 
-// A listening socket on 127.0.0.1 at a port the system picks.
-int Listen(int* port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 1) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    return -1;
-  *port = ntohs(address.sin_port);
-  return fd;
-}
-
 TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 40, 2));
   const ChildResult file = Labels({"--manifest", "lot.csv", "--zpl", "lot.zpl", "--layout",
@@ -153,7 +136,7 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   ASSERT_EQ(file.exitCode, 0) << file.err;
 
   int port = 0;
-  const int listener = Listen(&port);
+  const int listener = ListenOnLoopback(&port);
   ASSERT_GE(listener, 0);
   std::string received;
   std::thread printer([&] {
@@ -174,7 +157,7 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   EXPECT_EQ(received, Text(ReadFileBytes(m_dir / "lot.zpl")));
 
   // The port of a listener now closed: nobody is there, the connection is refused.
-  const int gone = Listen(&port);
+  const int gone = ListenOnLoopback(&port);
   ASSERT_GE(gone, 0);
   ::close(gone);
   const std::string closed = "127.0.0.1:" + std::to_string(port);

@@ -214,6 +214,34 @@ TEST_P(VerifierFaultTest, EachFaultIsOneLineNamingTheFile) {
         "残留临时文件: " + d + ".fw_045755_0010fe.img.part"},
        0,
        0},
+      {"a link to a device's file under an address outside the batch",
+       [&] {
+         ASSERT_EQ(
+             ::symlink(PathOf(m_batch.devices[0]).c_str(), (d + "fw_045755_000199.img").c_str()),
+             0);
+       },
+       {"MAC地址重复: " + d + "fw_045755_000199.img 04:57:55:00:00:fe"},
+       0,
+       1},
+      {"a link to a damaged device's file under any name",
+       [&] {
+         // The device's own check finds the damage; the link is a second
+         // name for its addresses all the same.
+         Rewrite(2, [](auto& b) { b.resize(b.size() - 1); });
+         ASSERT_EQ(::symlink(PathOf(m_batch.devices[2]).c_str(), (d + "label.img").c_str()), 0);
+       },
+       {"文件大小错误: " + d + "fw_045755_000102.img 4194303",
+        "MAC地址重复: " + d + "label.img 04:57:55:00:01:02"},
+       1,
+       1},
+      {"a copy of a device under another name, and a file that holds nothing of the batch's",
+       [&] {
+         test::WriteFileBytes(d + "copy.bin", DeviceImage(m_batch.devices[3]));
+         test::WriteFileBytes(d + "other.bin", DeviceImage(Mac("04:57:55:00:20:00")));
+       },
+       {"MAC地址重复: " + d + "copy.bin 04:57:55:00:01:04"},
+       0,
+       1},
       {"a link named for an address of the batch",
        [&] {
          ASSERT_EQ(
