@@ -28,6 +28,25 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job) {
   return devices;
 }
 
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+bool HasDeviceFileShape(const std::string& name) {
+  return name.rfind("fw_", 0) == 0 && EndsWith(name, ".img") && name.size() >= 7;
+}
+
+bool HasDeviceTemporaryShape(const std::string& name) {
+  const std::string suffix = ".part";
+  return name.size() > 1 + suffix.size() && name[0] == '.' && EndsWith(name, suffix) &&
+         HasDeviceFileShape(name.substr(1, name.size() - 1 - suffix.size()));
+}
+
 BatchName BatchNameOf(const std::string& path, const GenerationJob& job, PlatformFiles& files) {
   const PathParts parts = SplitPath(path);
   const std::string& name = parts.name;

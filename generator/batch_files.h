@@ -19,6 +19,12 @@ std::vector<MacAddress> PlannedDevices(const GenerationJob& job);
 void ForEachPlannedDevice(const GenerationJob& job,
                           const std::function<bool(const MacAddress& first)>& visit);
 
+// Whether a file name has the shape of a device's file (fw_*.img), of
+// this batch or any other, or of such a file's temporary name
+// (.fw_*.img.part).
+bool HasDeviceFileShape(const std::string& name);
+bool HasDeviceTemporaryShape(const std::string& name);
+
 // What path names in the job's output folder: a device's file of the
 // batch, which the run replaces, or a device's temporary file, which the
 // run removes and recreates.

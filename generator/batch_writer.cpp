@@ -4,23 +4,11 @@
 
 #include "device_file_writer.h"
 #include "file_replacement.h"
-#include "image_checks.h"
+#include "mac_records.h"
 #include "write_ahead.h"
 
 namespace quillmark {
 namespace {
-
-constexpr int kRecordSize = 6;
-
-// Writes a device's records from address on, leaving address at the
-// next device's first.
-void WriteRecords(std::uint8_t* records, std::int32_t count, MacAddress& address) {
-  for (std::int32_t j = 0; j < count; ++j) {
-    for (int i = 0; i < kRecordSize; ++i)
-      records[kRecordSize * j + i] = static_cast<std::uint8_t>(address.octets[i]);
-    address.Increment();
-  }
-}
 
 // Keeps the status line's last text, so a failure a later text replaced
 // can be shown again at the end of the run.
@@ -81,8 +69,8 @@ DeviceFileWriter::Options WritingOptions(const GenerationJob& job, const OutputF
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
   const std::uint64_t batchBytes = static_cast<std::uint64_t>(job.deviceCount) * imageSize;
   DeviceFileWriter::Options writing;
-  writing.recordOffset = imageSize - kMacBlockSize;
-  writing.recordSize = static_cast<std::uint64_t>(kRecordSize) * job.macsPerDevice;
+  writing.recordOffset = MacRecordsOffset(imageSize);
+  writing.recordSize = MacRecordsSize(job.macsPerDevice);
   if (job.stamp) {
     writing.stamp = job.stamp.get();
     writing.recordOffset = job.stamp->WindowStart();
@@ -107,7 +95,8 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
   PlatformFiles& files = folder.Files();
   const FolderHandle handle = folder.Handle();
   MacAddress running = job.startMac;
-  std::uint8_t* const macBlock = job.imageBytes.get() + job.imageSize - kMacBlockSize;
+  std::uint8_t* const macBlock =
+      job.imageBytes.get() + MacRecordsOffset(static_cast<std::uint64_t>(job.imageSize));
 
   DeviceFileWriter writer(files, handle, job.imageBytes.get(),
                           static_cast<std::uint64_t>(job.imageSize),
@@ -122,7 +111,7 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
   const auto beginNext = [&] {
     DeviceTicket ticket;
     ticket.tempName = TemporaryNameFor(nextToBegin.ToFileName());
-    WriteRecords(ticket.records.data(), recordsPerDevice, nextToBegin);
+    WriteMacRecords(ticket.records.data(), recordsPerDevice, nextToBegin);
     ahead.Begin(begun++, std::move(ticket));
   };
 
@@ -145,7 +134,7 @@ BatchOutcome WriteDevices(GenerationJob& job, BatchHost& host, OutputFolder& fol
       for (std::int32_t j = 0; j < recordsPerDevice; ++j)
         running.Increment();
     } else {
-      WriteRecords(macBlock, recordsPerDevice, running);
+      WriteMacRecords(macBlock, recordsPerDevice, running);
     }
     status.Set(StatusKind::Saving, SavingText(first));
     const std::string name = first.ToFileName();

@@ -15,8 +15,7 @@ std::int32_t CountOtherLotFiles(const GenerationJob& job, PlatformFiles& files) 
   // batch's names are struck from them one at a time, never all kept.
   std::set<std::string> others;
   for (const std::string& name : *names) {
-    if (name.size() >= 7 && name.compare(0, 3, "fw_") == 0 &&
-        name.compare(name.size() - 4, 4, ".img") == 0)
+    if (HasDeviceFileShape(name))
       others.insert(name);
   }
   ForEachPlannedDevice(job, [&](const MacAddress& first) {

@@ -5,13 +5,11 @@
 #include <cstdio>
 
 #include "device_file_writer.h"
-#include "image_checks.h"
 #include "interface_text.h"
+#include "mac_records.h"
 
 namespace quillmark {
 namespace {
-
-constexpr std::uint64_t kAddressBytes = 6;  // one address's record in an image
 
 std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
   return a > UINT64_MAX - b ? UINT64_MAX : a + b;
@@ -48,8 +46,8 @@ SpaceVerdict CheckFreeSpace(const GenerationJob& job, PlatformFiles& files) {
   const std::uint64_t imageSize = static_cast<std::uint64_t>(job.imageSize);
   const std::uint64_t devices = static_cast<std::uint64_t>(job.deviceCount);
   std::uint64_t needed = devices * imageSize + imageSize;
-  const std::uint64_t recordOffset = imageSize - kMacBlockSize;
-  const std::uint64_t recordSize = kAddressBytes * static_cast<std::uint64_t>(job.macsPerDevice);
+  const std::uint64_t recordOffset = MacRecordsOffset(imageSize);
+  const std::uint64_t recordSize = MacRecordsSize(job.macsPerDevice);
   const std::optional<std::uint64_t> perDevice =
       job.stamp ? SharedFileBytes(files, directory, *job.stamp)
                 : SharedFileBytes(files, directory, recordOffset, recordSize);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image_checks.h"
 #include "interface_language.h"
+#include "mac_records.h"
 
 namespace quillmark {
 
@@ -21,28 +21,11 @@ struct DeviceGroupCheck::OpenDevice {
 namespace {
 
 std::uint64_t RecordOffset(const ExpectedBatch& batch) {
-  return batch.imageSize - static_cast<std::uint64_t>(kMacBlockSize);
+  return MacRecordsOffset(batch.imageSize);
 }
 
 std::uint64_t RecordLength(const ExpectedBatch& batch) {
-  return 6 * static_cast<std::uint64_t>(batch.macsPerDevice);
-}
-
-void PutRecords(const MacAddress& first, std::int32_t count, std::uint8_t* records) {
-  MacAddress address = first;
-  for (std::int32_t j = 0; j < count; ++j, address.Increment()) {
-    for (std::size_t octet = 0; octet < 6; ++octet)
-      records[6 * j + octet] = static_cast<std::uint8_t>(address.octets[octet]);
-  }
-}
-
-std::vector<MacAddress> ReadRecords(const std::uint8_t* bytes, std::int32_t count) {
-  std::vector<MacAddress> addresses(static_cast<std::size_t>(count));
-  for (std::size_t j = 0; j < addresses.size(); ++j) {
-    for (std::size_t octet = 0; octet < 6; ++octet)
-      addresses[j].octets[octet] = bytes[6 * j + octet];
-  }
-  return addresses;
+  return MacRecordsSize(batch.macsPerDevice);
 }
 
 // The first offset where data differs from expected, both length bytes
@@ -127,7 +110,8 @@ void DeviceGroupCheck::Open(OpenDevice& device) {
     device.result.fault = DeviceFault::WrongSize;
     device.result.size = *size;
   } else {
-    PutRecords(device.result.first, m_batch.macsPerDevice, device.records);
+    MacAddress address = device.result.first;
+    WriteMacRecords(device.records, m_batch.macsPerDevice, address);
     if (m_batch.stamp) {
       const std::uint64_t start = m_batch.stamp->WindowStart();
       device.window.assign(m_batch.image + start, m_batch.image + m_batch.imageSize);
@@ -195,7 +179,8 @@ void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::u
   device.done = true;
   if (*differs >= recordStart && *differs < recordEnd) {
     device.result.fault = DeviceFault::RecordsWrong;
-    device.result.heldAddresses = ReadRecords(data + (recordStart - offset), m_batch.macsPerDevice);
+    device.result.heldAddresses =
+        ReadMacRecords(data + (recordStart - offset), m_batch.macsPerDevice);
   } else {
     device.result.fault = DeviceFault::Differs;
     device.result.offset = *differs;

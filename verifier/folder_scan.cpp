@@ -2,28 +2,13 @@
 
 #include <algorithm>
 
+#include "batch_files.h"
 #include "image_checks.h"
+#include "mac_records.h"
 #include "stamp_layout.h"
 
 namespace quillmark {
 namespace {
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool IsTemporaryName(const std::string& name) {
-  return StartsWith(name, ".fw_") && EndsWith(name, ".img.part");
-}
-
-bool IsDeviceLikeName(const std::string& name) {
-  return StartsWith(name, "fw_") && EndsWith(name, ".img");
-}
 
 // The addresses a file of an image's size holds as records: the first
 // record and those after it that go on from it one by one, as a device
@@ -32,13 +17,11 @@ void AddRecordsHeld(PlatformFiles& files, FileHandle file, std::uint64_t size,
                     std::vector<MacAddress>& held) {
   std::uint8_t bytes[24];
   if (!IsAcceptedImageSize(size) ||
-      files.ReadAt(file, size - kMacBlockSize, bytes, sizeof bytes) != sizeof bytes)
+      files.ReadAt(file, MacRecordsOffset(size), bytes, sizeof bytes) != sizeof bytes)
     return;
   std::optional<MacAddress> previous;
   for (std::size_t j = 0; j < 4; ++j) {
-    MacAddress address;
-    for (std::size_t octet = 0; octet < 6; ++octet)
-      address.octets[octet] = bytes[6 * j + octet];
+    const MacAddress address = ReadMacRecords(bytes + kMacRecordSize * j, 1).front();
     if (previous) {
       MacAddress next = *previous;
       next.Increment();
@@ -152,7 +135,7 @@ FolderScan ScanOutputFolder(const ExpectedBatch& batch, const BatchAddressIndex&
   std::sort(names->begin(), names->end());
   DeviceIdentities devices(batch, files);
   for (const std::string& name : *names) {
-    const bool temporary = IsTemporaryName(name);
+    const bool temporary = HasDeviceTemporaryShape(name);
     if (!temporary && index.DeviceNamed(name))
       continue;
     // A temporary file is never taken for a device, whatever addresses it
@@ -165,7 +148,7 @@ FolderScan ScanOutputFolder(const ExpectedBatch& batch, const BatchAddressIndex&
     // of the batch's addresses; only a device's name makes it worth a line
     // without one.
     const std::optional<MacAddress> held = BatchAddressHeld(batch, index, name, files, devices);
-    if (held || IsDeviceLikeName(name))
+    if (held || HasDeviceFileShape(name))
       scan.findings.push_back(FolderFinding{name, false, held});
   }
   return scan;
