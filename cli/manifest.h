@@ -17,8 +17,8 @@ std::string ManifestText(const std::vector<MacAddress>& firstAddresses, std::int
 
 // Before device 1: the message that refuses path as the manifest, or
 // empty (CheckOutputPath with the image and the batch guarded).
-std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
-                                const GenerationJob& job, PlatformFiles& files);
+[[nodiscard]] std::string ManifestPathRefusal(const std::string& path, const std::string& imagePath,
+                                              const GenerationJob& job, PlatformFiles& files);
 
 // Creates and removes a temporary file next to path, so a manifest that
 // cannot be written is refused before the first device.

@@ -22,7 +22,7 @@ struct StationConfig {
   std::optional<std::string> macsPerDevice;  // as the field's text
 };
 
-struct StationConfigResult {
+struct [[nodiscard]] StationConfigResult {
   StationConfig config;  // empty when refused
   std::string error;     // one line naming the file and its line, when refused
 };

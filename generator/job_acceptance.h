@@ -39,7 +39,7 @@ enum class MessageStyle {
   Warning,  // exclamation icon, modal for the whole application
 };
 
-struct JobVerdict {
+struct [[nodiscard]] JobVerdict {
   bool accepted = false;
   std::string message;  // what to show when rejected
   MessageStyle style = MessageStyle::Plain;

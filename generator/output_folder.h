@@ -43,7 +43,7 @@ class OutputFolder {
 };
 
 // A run's claim on its output folder, or why there is none.
-struct FolderClaim {
+struct [[nodiscard]] FolderClaim {
   std::unique_ptr<OutputFolder> folder;  // null when refused
   std::string refusal;                   // the one-line text to show then
 };

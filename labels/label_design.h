@@ -47,7 +47,7 @@ struct LabelDesign {
   double footerBaseline = 0;
 };
 
-struct DesignResult {
+struct [[nodiscard]] DesignResult {
   std::optional<LabelDesign> design;
   std::string error;  // one line, when there is no design
 };

@@ -15,7 +15,7 @@ inline std::string_view InvalidLabelText() {
 }
 
 // Why the label font cannot set the text: the one line a refusal gives.
-inline std::string FontRefusal(const FontChoice& choice, std::string_view family) {
+[[nodiscard]] inline std::string FontRefusal(const FontChoice& choice, std::string_view family) {
   if (choice.invalidText)
     return std::string(InvalidLabelText());
   if (choice.notInstalled)

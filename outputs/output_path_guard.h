@@ -45,7 +45,7 @@ GuardedBatch GuardedBatchOf(const GenerationJob& job);
 // file (a link, a FIFO, a socket, a device node). The output's own
 // temporary file, which is created next to it and renamed onto it, must
 // not be an input or a name of the batch either.
-std::string CheckOutputPath(const std::string& path, const OutputPathGuard& guard,
-                            PlatformFiles& files);
+[[nodiscard]] std::string CheckOutputPath(const std::string& path, const OutputPathGuard& guard,
+                                          PlatformFiles& files);
 
 }  // namespace quillmark

@@ -8,7 +8,7 @@
 
 namespace quillmark {
 
-struct SpaceVerdict {
+struct [[nodiscard]] SpaceVerdict {
   bool fits = true;
   bool checked = true;  // false where the volume gives no figures
   std::string message;  // one line, when the batch does not fit

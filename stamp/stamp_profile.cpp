@@ -121,7 +121,8 @@ class TableReader {
 // Offsets far past any image are refused here, so sums of them never wrap.
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
 
-std::string ReadField(const toml::table& table, const std::string& name, StampField& field) {
+[[nodiscard]] std::string ReadField(const toml::table& table, const std::string& name,
+                                    StampField& field) {
   const TableReader reader(table, name);
   field.line = LineOf(table);
   std::string type;
@@ -174,8 +175,8 @@ std::string ReadField(const toml::table& table, const std::string& name, StampFi
   return {};
 }
 
-std::string ReadChecksum(const toml::table& table, const std::string& name,
-                         StampChecksum& checksum) {
+[[nodiscard]] std::string ReadChecksum(const toml::table& table, const std::string& name,
+                                       StampChecksum& checksum) {
   const TableReader reader(table, name);
   checksum.line = LineOf(table);
   std::string type;

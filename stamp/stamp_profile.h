@@ -42,7 +42,7 @@ struct StampProfile {
   std::vector<StampChecksum> checksums;
 };
 
-struct StampProfileResult {
+struct [[nodiscard]] StampProfileResult {
   std::optional<StampProfile> profile;
   std::string error;  // one line naming the profile's line or key, when refused
 };

@@ -37,8 +37,8 @@ bool Overlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uint64_
   return a < b + bSize && b < a + aSize;
 }
 
-std::string CheckPlaces(const std::vector<Place>& places, const std::string& name,
-                        std::uint64_t size, CheckedBytesTest checkedBytes) {
+[[nodiscard]] std::string CheckPlaces(const std::vector<Place>& places, const std::string& name,
+                                      std::uint64_t size, CheckedBytesTest checkedBytes) {
   for (std::size_t i = 0; i < places.size(); ++i) {
     const Place& place = places[i];
     if (place.offset + place.size > size)
@@ -61,7 +61,8 @@ std::string CheckPlaces(const std::vector<Place>& places, const std::string& nam
   return {};
 }
 
-std::string CheckRange(const StampChecksum& checksum, const std::string& name, std::uint64_t size) {
+[[nodiscard]] std::string CheckRange(const StampChecksum& checksum, const std::string& name,
+                                     std::uint64_t size) {
   const std::string what = ChecksumWhat(checksum.type);
   if (checksum.start >= checksum.end || checksum.end > size)
     return Refusal(name, checksum.line,
