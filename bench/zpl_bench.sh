@@ -26,6 +26,7 @@ PY
 # One run: "wall_s peak_MiB bytes" of the file it wrote.
 measure() {
   local tool=$1 code=$2 dpi=$3
+  rm -f "$work/lot.zpl"  # an earlier build keeps a file that opens with a stored picture
   /usr/bin/time -f '%e %M' -o "$work/time" "$tool" labels --manifest "$work/lot.csv" \
     --zpl "$work/lot.zpl" --layout roll-50x25 --code "$code" --dpi "$dpi" \
     --title "产品A 批次0412" >/dev/null
