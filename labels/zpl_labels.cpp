@@ -117,7 +117,8 @@ struct ZplLabels::Plan {
   LabelDesign design;
   int dpmm = 0;
   std::string head;   // ^XA and the label's size
-  std::string title;  // its graphic field, the same on every label
+  std::string store;  // the title's picture, stored ahead of the first label
+  std::string title;  // where each label recalls it
   double fileLeft = 0;
   std::vector<Placed> codes;  // one a device, in manifest order
 };
@@ -159,10 +160,12 @@ ZplLabels CheckZplLabels(const ZplRequest& request, const BatchManifest& manifes
   const LabelDesign& d = plan->design = *design.design;
   plan->fileLeft = d.footerLeft;
   if (!request.title.empty()) {
+    const StoredGraphic graphic = StoreGraphic(
+        TitlePicture(request.title, d.footerSize, dpmm, plan->font.face.get(), metrics));
+    plan->store = graphic.store;
     plan->title = FieldOrigin(Dots(d.footerLeft, dpmm),
                               Dots(d.footerBaseline - metrics.Ascent() * d.footerSize, dpmm)) +
-                  TitleGraphic(request.title, d.footerSize, dpmm, plan->font.face.get(), metrics) +
-                  "\n";
+                  graphic.recall + "\n";
     plan->fileLeft += metrics.Advance(request.title + "  ") * d.footerSize;
   }
   plan->head = "^XA\n^CI0^PW" + std::to_string(Dots(layout.labelWidth, dpmm)) + "^LL" +
@@ -199,7 +202,7 @@ bool ZplLabels::WriteTo(const ByteSink& put, std::size_t pieceBytes) const {
     return false;
   const Plan& p = *m_plan;
   const LabelDesign& d = p.design;
-  std::string piece;
+  std::string piece = p.store;
   piece.reserve(pieceBytes);
   for (std::size_t i = 0; i < p.codes.size(); ++i) {
     const std::vector<std::string> addresses = ColonAddresses(*p.manifest, i);

@@ -28,8 +28,10 @@ inline constexpr std::size_t kZplPieceBytes = std::size_t{64} << 10;
 
 // A ZPL document every label of which has been checked. Every module is a
 // whole number of dots, the codes keep their quiet zones; the title is a
-// graphic field drawn in the PDF's font (a printer has no Chinese font),
-// the addresses and file name ASCII text in the printer's own font.
+// picture drawn in the PDF's font (a printer has no Chinese font), stored
+// in the printer once ahead of the first label and recalled on each (its
+// dots would otherwise be most of every label's bytes); the addresses and
+// file name ASCII text in the printer's own font.
 class ZplLabels {
  public:
   ZplLabels();
@@ -40,9 +42,11 @@ class ZplLabels {
   // "" once every label can be made; else the one line that refuses them.
   const std::string& Error() const { return m_error; }
 
-  // One ^XA … ^XZ per device, in manifest order, made label by label and
-  // handed to put in pieces of at least pieceBytes (the last may be
-  // shorter); false as soon as put is.
+  // The title's store (~DG, none without a title), then one ^XA … ^XZ per
+  // device, in manifest order, made label by label and handed to put in
+  // pieces of at least pieceBytes (the last may be shorter); false as soon
+  // as put is. Labels sent again on their own need the store before them
+  // should the printer have been switched off in between.
   bool WriteTo(const ByteSink& put, std::size_t pieceBytes = kZplPieceBytes) const;
 
  private:

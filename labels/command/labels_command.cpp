@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "batch_manifest.h"
@@ -48,18 +50,31 @@ OutputPathGuard SheetGuard(const LabelsCommandLine& line, const BatchManifest& m
 
 // Labels know neither the image nor the batch's folder: a file already
 // under the sheet's name may be replaced only when it is an earlier sheet
-// (or empty), so a firmware image or a device's file anywhere stays.
-bool IsReplaceableSheet(const std::string& path, std::string_view start, PlatformFiles& files) {
+// (or empty), so a firmware image or a device's file anywhere stays. A ZPL
+// file opens with its first label, or with the title's picture stored
+// ahead of the labels.
+bool IsReplaceableSheet(const std::string& path, std::initializer_list<std::string_view> starts,
+                        PlatformFiles& files) {
   if (files.KindOf(path) != PathKind::RegularFile)
     return true;
   const FileHandle file = files.OpenForReading(path);
   if (file == kNoFile)
     return false;
-  std::string head(start.size(), '\0');
+  std::size_t longest = 0;
+  for (const std::string_view start : starts)
+    longest = std::max(longest, start.size());
+  std::string head(longest, '\0');
   const std::uint64_t got =
       files.ReadAll(file, reinterpret_cast<std::uint8_t*>(head.data()), head.size());
   files.Close(file);
-  return got == 0 || (got == head.size() && head == start);
+  head.resize(static_cast<std::size_t>(got));
+  if (head.empty())
+    return true;
+  for (const std::string_view start : starts) {
+    if (head.starts_with(start))
+      return true;
+  }
+  return false;
 }
 
 // Why the labels did not all reach the printer, with how many did: a
@@ -213,7 +228,8 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
         !refusal.empty()) {
       return Refuse(refusal);
     }
-    if (!IsReplaceableSheet(path, pdf ? "%PDF-" : "^XA", files))
+    if (!(pdf ? IsReplaceableSheet(path, {"%PDF-"}, files)
+              : IsReplaceableSheet(path, {"^XA", "~DG"}, files)))
       return Refuse(pdf ? Fill({"标签文件已存在且不是PDF文件！%1",
                                 "The label file exists and is not a PDF file: %1"},
                                {path})

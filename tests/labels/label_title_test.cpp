@@ -81,9 +81,12 @@ TEST_F(LabelTitleTest, TheConfiguredLotTitlesZplAsTheOptionWould) {
     return std::string(bytes.begin(), bytes.end());
   };
   const std::string configured = run("configured.zpl", {});
-  EXPECT_EQ(Count(configured, "^GFA,"), 2u) << "a title on each label";
+  EXPECT_EQ(Count(configured, "~DG"), 1u) << "the title stored once";
+  EXPECT_EQ(Count(configured, "^XG"), 2u) << "and recalled on each label";
   EXPECT_EQ(configured, run("titled.zpl", {"--title", "WO-0412"}));
-  EXPECT_EQ(Count(run("untitled.zpl", {"--title="}), "^GFA,"), 0u);
+  const std::string untitled = run("untitled.zpl", {"--title="});
+  EXPECT_EQ(Count(untitled, "~DG") + Count(untitled, "^XG"), 0u);
+  EXPECT_TRUE(untitled.starts_with("^XA\n")) << untitled;
 }
 
 TEST_F(LabelTitleTest, ALotTheWriteWouldRefuseOrAConfigurationInErrorIsAUsageError) {

@@ -76,7 +76,11 @@ TEST_P(ZplRoundTripTest, EveryLabelRendersAndScansBackInManifestOrder) {
   EXPECT_EQ(
       Count(zpl, "^PW" + std::to_string(c.width * dpmm) + "^LL" + std::to_string(c.height * dpmm)),
       3u);
-  EXPECT_EQ(Count(zpl, "^GFA,"), 3u) << "the Chinese title is a graphic on every label";
+  // The Chinese title is a picture, stored once ahead of the labels and
+  // recalled on every one.
+  EXPECT_TRUE(zpl.starts_with("~DGR:")) << zpl.substr(0, 40);
+  EXPECT_EQ(Count(zpl, "~DG"), 1u);
+  EXPECT_EQ(Count(zpl, "^XGR:"), 3u);
   for (const std::string& field : FieldData(zpl)) {
     for (const char ch : field)
       EXPECT_LT(static_cast<unsigned char>(ch), 0x80) << field;
@@ -169,7 +173,7 @@ TEST_F(LabelsTest, PrinterGetsTheFilesExactBytesAndAClosedPortFailsClearly) {
   EXPECT_EQ(refused.out, "");
 }
 
-TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
+TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryANodeOrAnotherFile) {
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   ASSERT_EQ(::mkdir((m_dir / "folder.zpl").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((m_dir / "fifo.zpl").c_str(), 0644), 0);
@@ -195,6 +199,25 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryOrANode) {
   }
   EXPECT_EQ(m_dir.List(), before);
   EXPECT_EQ(Text(ReadFileBytes(m_dir / "lot.csv")), ManifestText("04:57:55:00:10:00", 2, 1));
+
+  // An earlier label file, with its title stored ahead of the labels or
+  // without a title, is replaced; any other file is kept.
+  const std::vector<std::string> titled = {"--manifest", "lot.csv",    "--zpl",   "lot.zpl",
+                                           "--layout",   "roll-50x25", "--title", "产品A"};
+  ASSERT_EQ(Labels(titled).exitCode, 0);
+  ASSERT_TRUE(Text(ReadFileBytes(m_dir / "lot.zpl")).starts_with("~DG"));
+  const ChildResult again =
+      Labels({"--manifest", "lot.csv", "--zpl", "lot.zpl", "--layout", "roll-50x25", "--title="});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  ASSERT_TRUE(Text(ReadFileBytes(m_dir / "lot.zpl")).starts_with("^XA"));
+  EXPECT_EQ(Labels(titled).exitCode, 0);
+  WriteText(m_dir / "image.zpl", "~D not a label file");
+  const ChildResult kept =
+      Labels({"--manifest", "lot.csv", "--zpl", "image.zpl", "--layout", "roll-50x25"});
+  EXPECT_EQ(kept.exitCode, 1);
+  EXPECT_EQ(kept.err, Said("标签文件已存在且不是ZPL文件！image.zpl\n",
+                           "The label file exists and is not a ZPL file: image.zpl\n"));
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / "image.zpl")), "~D not a label file");
 }
 
 TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {

@@ -143,13 +143,17 @@ TEST(ZplPiecesTest, LabelsAreHandedOutWholeInPiecesOfAtLeastTheSizeAsked) {
     ASSERT_EQ(one.size(), 1u);
     const std::string& all = one.front();
 
-    // A piece of one byte at least: each label its own piece.
+    // A piece of one byte at least: each label its own piece, the first
+    // after the title's picture stored ahead of it.
     const auto [each, labelsApart] = pieces(1, 100);
     ASSERT_TRUE(each);
     ASSERT_EQ(labelsApart.size(), 5u);
+    EXPECT_TRUE(labelsApart.front().starts_with("~DGR:")) << labelsApart.front();
     std::string joined;
     for (const std::string& piece : labelsApart) {
-      EXPECT_TRUE(piece.starts_with("^XA\n") && piece.ends_with("^XZ\n")) << piece;
+      const std::size_t label = piece.find("^XA\n");
+      EXPECT_TRUE(label == (joined.empty() ? piece.find("\n") + 1 : 0) && piece.ends_with("^XZ\n"))
+          << piece;
       joined += piece;
     }
     EXPECT_EQ(joined, all);
@@ -170,7 +174,7 @@ TEST(ZplPiecesTest, LabelsAreHandedOutWholeInPiecesOfAtLeastTheSizeAsked) {
 }
 
 TEST_F(LabelsTest, ZplWriteCutShortLeavesNoFileAndKeepsTheOlderOne) {
-  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 60, 2));
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 600, 2));
   WriteText(m_dir / "old.zpl", "^XA an older sheet ^XZ");
   // Room for a piece or two of the document, not all of it.
   ChildOptions limited;
