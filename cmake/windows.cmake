@@ -10,6 +10,8 @@ set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/windows CACHE PATH "GoogleTest for the W
 # sets the process's code page (command line, file names) to UTF-8.
 add_library(quillmark_windows_manifest OBJECT ${PROJECT_SOURCE_DIR}/resources/utf8_manifest.rc)
 
+include(${CMAKE_CURRENT_LIST_DIR}/sqlite-windows.cmake)
+
 if(NOT QUILLMARK_BUILD_TESTS OR NOT CMAKE_CROSSCOMPILING)
   return()
 endif()
