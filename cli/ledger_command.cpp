@@ -352,6 +352,19 @@ std::string LedgerHelpText() {
   LedgerOptions o;
   return LedgerSynopsis() + "\n" +
          std::string(
+#ifdef _WIN32
+             Pick({"MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
+                   "SQLite 文件路径，default（%LOCALAPPDATA%\\Quillmark\\ledger.sqlite3）\n"
+                   "或 station（%ProgramData%\\Quillmark\\ledger.sqlite3，本机所有操作员共用）。\n"
+                   "\n"
+                   "选项:\n",
+                   "The MAC ledger records every range of MAC addresses handed out, so no\n"
+                   "address goes out twice. LOCATION is a SQLite file path, default\n"
+                   "(%LOCALAPPDATA%\\Quillmark\\ledger.sqlite3) or station\n"
+                   "(%ProgramData%\\Quillmark\\ledger.sqlite3, shared by the station's users).\n"
+                   "\n"
+                   "Options:\n"})) +
+#else
              Pick({"MAC账本：记录发出过的每一段MAC地址，同一地址不会发出两次。LOCATION 是\n"
                    "SQLite 文件路径（default 即 $XDG_DATA_HOME/quillmark/ledger.sqlite3），或\n"
                    "PostgreSQL 连接字符串（postgresql://… 或 service=NAME）。\n"
@@ -363,6 +376,7 @@ std::string LedgerHelpText() {
                    "string (postgresql://... or service=NAME).\n"
                    "\n"
                    "Options:\n"})) +
+#endif
          HelpRows(LedgerOptionTable(o)) + "\n" + ExitStatusLine(ExitTable::Ledger);
 }
 

@@ -8,8 +8,8 @@
 namespace quillmark::cli {
 
 // The subcommands whose libraries a build may lack: label sheets need
-// libzint and cairo, the ledger SQLite and libpq, none of which the
-// Windows build has. One source per kind of build says which it has.
+// libzint and cairo, which the Windows build has not. One source per kind
+// of build says which it has.
 std::vector<Subcommand> OptionalSubcommands();
 
 // The names of those this build lacks: asked for, they are refused with a

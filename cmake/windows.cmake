@@ -10,6 +10,17 @@ set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/windows CACHE PATH "GoogleTest for the W
 # sets the process's code page (command line, file names) to UTF-8.
 add_library(quillmark_windows_manifest OBJECT ${PROJECT_SOURCE_DIR}/resources/utf8_manifest.rc)
 
+include(${CMAKE_CURRENT_LIST_DIR}/sqlite-windows.cmake)
+
+# toml++ is headers only: Debian's serve the cross build as well, for the
+# station configuration and stamp profiles, seen through a folder of their
+# own (the rest of /usr/include is the build machine's C library).
+if(EXISTS /usr/include/toml++/toml.h AND NOT QUILLMARK_TOMLPP_INCLUDE)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/tomlplusplus)
+  file(CREATE_LINK /usr/include/toml++ ${CMAKE_BINARY_DIR}/tomlplusplus/toml++ SYMBOLIC)
+  set(QUILLMARK_TOMLPP_INCLUDE ${CMAKE_BINARY_DIR}/tomlplusplus CACHE PATH "toml++'s headers")
+endif()
+
 if(NOT QUILLMARK_BUILD_TESTS OR NOT CMAKE_CROSSCOMPILING)
   return()
 endif()

@@ -17,10 +17,18 @@ std::string Environment(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
+// The program's own folder: Windows programs name theirs as the product
+// is written (%ProgramData%\Quillmark), XDG ones in lower case.
+#ifdef _WIN32
+constexpr const char* kOwnFolder = "Quillmark";
+#else
+constexpr const char* kOwnFolder = "quillmark";
+#endif
+
 std::string Joined(const std::string& folder, const char* rest) {
   if (folder.empty())
     return {};
-  return folder + kPathSeparator + "quillmark" + kPathSeparator + rest;
+  return folder + kPathSeparator + kOwnFolder + kPathSeparator + rest;
 }
 
 // One file's text; an absent file is an empty configuration.

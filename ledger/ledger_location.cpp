@@ -1,14 +1,12 @@
 #include "ledger_location.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "interface_text.h"
+#include "ledger_system.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -32,47 +30,21 @@ bool LooksLikeKeywordValue(std::string_view text) {
   return i < text.size() && text[i] == '=';
 }
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-    return home;
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-    return found->pw_dir;
-  return "";
-}
-
 }  // namespace
-
-Result<std::string> DefaultLedgerPath() {
-  std::string base;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
-    base = data;
-  } else {
-    const std::string home = HomeFolder();
-    if (home.empty())
-      return Fault(
-          LedgerFault::InvalidRequest,
-          std::string(Pick({"无法确定默认账本的位置！HOME 未设置",
-                            "Cannot tell where the default ledger is: HOME is not set."})));
-    base = home + "/.local/share";
-  }
-  return base + "/quillmark/ledger.sqlite3";
-}
 
 Result<LedgerLocation> ParseLedgerLocation(std::string_view text) {
   if (text.empty())
     return Fault(LedgerFault::InvalidRequest,
                  std::string(Pick({"账本位置为空！", "The ledger location is empty."})));
-  if (text == "default") {
-    Result<std::string> path = DefaultLedgerPath();
-    if (!path)
-      return path.error();
-    return LedgerLocation{LedgerKind::SQLite, path.value()};
+  if (std::optional<Result<std::string>> path = BuiltInLedgerPath(text)) {
+    if (!*path)
+      return path->error();
+    return LedgerLocation{LedgerKind::SQLite, path->value()};
   }
   if (StartsWith(text, "postgresql://") || StartsWith(text, "postgres://") ||
       LooksLikeKeywordValue(text)) {
+    if (const std::string refusal = PostgresRefusal(); !refusal.empty())
+      return Fault(LedgerFault::Unavailable, refusal);
     return LedgerLocation{LedgerKind::PostgreSQL, std::string(text)};
   }
   return LedgerLocation{LedgerKind::SQLite, std::string(text)};

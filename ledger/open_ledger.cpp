@@ -1,9 +1,6 @@
-#include <unistd.h>
-
-#include <array>
-
 #include "interface_text.h"
 #include "ledger.h"
+#include "ledger_system.h"
 #include "ledger_texts.h"
 #include "postgres_module.h"
 #include "sqlite_files.h"
@@ -24,10 +21,8 @@ Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion)
         std::string(Pick({"没有这个账本结构版本！", "There is no such ledger schema version."})));
   if (location.kind == LedgerKind::PostgreSQL)
     return InitPostgresLedger(location, targetVersion);
-  // The per-user ledger is for its user alone; a ledger elsewhere is
-  // created as the umask and its folder allow, for those who share it.
-  if (Result<std::string> own = DefaultLedgerPath(); own && own.value() == location.target)
-    CreatePrivateLedgerFile(location.target);
+  if (Status prepared = PrepareLedgerFile(location.target); !prepared)
+    return prepared.error();
   return SqliteLedger::Init(location.target, targetVersion);
 }
 
@@ -35,13 +30,6 @@ Status BackupLedger(const LedgerLocation& location, const std::string& copyPath)
   if (location.kind == LedgerKind::PostgreSQL)
     return PostgresBackupError();
   return BackupSqliteLedger(location.target, copyPath);
-}
-
-std::string DefaultStationName() {
-  std::array<char, 256> name{};
-  if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0')
-    return "localhost";
-  return name.data();
 }
 
 }  // namespace quillmark::ledger

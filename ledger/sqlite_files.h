@@ -6,13 +6,6 @@
 
 namespace quillmark::ledger {
 
-// The file of a ledger no one else is meant to read: the per-user default.
-// Each folder missing on the way is made 0700 and the file 0600 (empty,
-// for the ledger's creation to fill), whatever the umask. What exists
-// already is left as it is; what cannot be made is left to the ledger's
-// creation to report.
-void CreatePrivateLedgerFile(const std::string& path);
-
 // Copies the SQLite ledger at path into copyPath, an existing empty file,
 // as one consistent snapshot of what was committed (the write-ahead log
 // included) while stations go on writing. The copy takes the ledger's

@@ -1,12 +1,10 @@
 #include "sqlite_ledger.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <vector>
 
 #include "ledger_rules.h"
+#include "ledger_system.h"
 #include "ledger_texts.h"
 #include "schema_migrations.h"
 #include "sqlite_store.h"
@@ -44,15 +42,6 @@ class Transaction {
   explicit Transaction(SqliteDatabase& db) : m_db(&db) {}
   SqliteDatabase* m_db;
 };
-
-std::string SystemUserName() {
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-    return found->pw_name;
-  return "uid " + std::to_string(::geteuid());
-}
 
 // Runs body in a transaction and commits what it returns.
 template <class T, class Body>

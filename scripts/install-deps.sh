@@ -50,3 +50,29 @@ if [[ "$purpose" == test ]]; then
     (cd "$render" && npm ci --no-audit --no-fund)
   fi
 fi
+
+# SQLite for the Windows build: Debian builds none for mingw. The
+# amalgamation of the release Debian 12's libsqlite3 is (3.40.1) comes from
+# a pinned npm package that ships it (better-sqlite3 8.1.0, deps/sqlite3/),
+# its checksum checked, into the build folder; CMake's
+# QUILLMARK_SQLITE_SOURCE_DIR finds it there.
+if [[ "$purpose" == test ]]; then
+  root="$(cd "$(dirname "$0")/.." && pwd)"
+  sqlite_dir="$root/build/deps/sqlite-3.40.1"
+  sqlite_package=better-sqlite3-8.1.0.tgz
+  sqlite_sha256=9006504eac0c86e8d5f42d6b7a8282866bf041bc856ff4438fec83cb98e4c05f
+  if [[ ! -f "$sqlite_dir/sqlite3.c" || ! -f "$sqlite_dir/sqlite3.h" ]]; then
+    fetch="$(mktemp -d)"
+    trap 'rm -rf "$fetch"' EXIT
+    (cd "$fetch" && npm pack --silent --no-audit --no-fund better-sqlite3@8.1.0 >/dev/null)
+    echo "$sqlite_sha256  $fetch/$sqlite_package" | sha256sum --check --quiet -
+    tar -xzf "$fetch/$sqlite_package" -C "$fetch" \
+      package/deps/sqlite3/sqlite3.c package/deps/sqlite3/sqlite3.h
+    grep -q '^#define SQLITE_VERSION  *"3\.40\.1"' "$fetch/package/deps/sqlite3/sqlite3.h"
+    # Put in place whole: a stopped fetch leaves no half a source behind.
+    mkdir -p "$(dirname "$sqlite_dir")"
+    rm -rf "$sqlite_dir.partial"
+    mv "$fetch/package/deps/sqlite3" "$sqlite_dir.partial"
+    mv "$sqlite_dir.partial" "$sqlite_dir"
+  fi
+fi
