@@ -101,7 +101,8 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                      "batch (by default the station configuration's),\n"
                      "listed by ledger list, show and export; no control\n"
                      "characters"}),
-       .value = &o.lot},
+       .value = &o.lot,
+       .emptyMeansNone = true},
       {.name = "--rerun",
        .valueName = "BATCH",
        .help = Pick({"有意重写账本中的该批次（换映像、换目录、换工位，\n"

@@ -127,4 +127,21 @@ UnsafeTomlText FindUnsafeTomlText(std::string_view text) {
   return {};
 }
 
+std::string TomlParseErrorText(std::string_view description) {
+  // "cannot redefine existing string '"type"'", "... table 'field'", or
+  // "... as array-of-tables": the key is between the first quote and the
+  // last, as the file spells it.
+  constexpr std::string_view kRedefinition = "cannot redefine existing ";
+  const std::size_t open = description.find('\'');
+  const std::size_t close = description.rfind('\'');
+  if (description.substr(0, kRedefinition.size()) == kRedefinition &&
+      open != std::string_view::npos && close > open) {
+    std::string_view key = description.substr(open + 1, close - open - 1);
+    if (key.size() >= 2 && (key.front() == '"' || key.front() == '\'') && key.back() == key.front())
+      key = key.substr(1, key.size() - 2);
+    return Fill({"键 %1 重复", "the key %1 is given twice"}, {std::string(key)});
+  }
+  return Fill({"不是有效的TOML：%1", "not valid TOML: %1"}, {std::string(description)});
+}
+
 }  // namespace quillmark

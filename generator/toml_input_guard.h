@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillmark {
@@ -19,5 +20,10 @@ struct UnsafeTomlText {
 };
 
 UnsafeTomlText FindUnsafeTomlText(std::string_view text);
+
+// The parser's refusal as the file's reader is told it: a key given twice
+// is named as written, quotes aside ("the key type is given twice"); any
+// other refusal is the parser's own words after "not valid TOML".
+std::string TomlParseErrorText(std::string_view description);
 
 }  // namespace quillmark
