@@ -21,11 +21,16 @@ std::size_t Count(const std::string& text, const std::string& what) {
 class LabelTitleTest : public LabelsTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::mkdir((m_dir / "xdg").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir((m_dir / "xdg/quillmark").c_str(), 0755), 0);
+    for (const std::string& folder : {m_dir / "xdg", m_dir / "xdg/quillmark"}) {
+      ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+      ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // whatever the umask
+    }
     WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 2));
   }
-  void Configure(const std::string& text) { WriteText(ConfigFile(), text); }
+  void Configure(const std::string& text) {
+    WriteText(ConfigFile(), text);
+    ::chmod(ConfigFile().c_str(), 0644);
+  }
   std::string ConfigFile() const { return m_dir / "xdg/quillmark/quillmark.toml"; }
   ChildResult Labels(const std::vector<std::string>& args) {
     ChildOptions options;
