@@ -314,10 +314,12 @@ TEST(StationConfigTest, AFileOthersCouldChangeIsRefusedNamingTheFix) {
     WriteText(path, "count = 4\n");
     ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
     ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
-    if (c.strangerOwnsFile)
+    if (c.strangerOwnsFile) {
       ASSERT_EQ(::chown(path.c_str(), stranger, static_cast<gid_t>(-1)), 0);
-    if (c.strangerOwnsFolder)
+    }
+    if (c.strangerOwnsFolder) {
       ASSERT_EQ(::chown(folder.c_str(), stranger, static_cast<gid_t>(-1)), 0);
+    }
     std::string why = c.why;
     for (std::size_t at; (at = why.find("%F")) != std::string::npos;)
       why.replace(at, 2, real(folder));
