@@ -127,7 +127,8 @@ StationConfigResult ReadStationConfig(const std::string& text, const std::string
     const toml::parse_error& error = parsed.error();
     return {{},
             Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                    TomlParseErrorText(error.description()))};
+                    TomlParseErrorText(error.description(), text,
+                                       static_cast<std::int64_t>(error.source().begin.line)))};
   }
   StationConfig config;
   for (const auto& [key, node] : parsed.table()) {

@@ -218,8 +218,10 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
   toml::parse_result parsed = toml::parse(std::string_view(text));
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
-    return {std::nullopt, Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                                  TomlParseErrorText(error.description()))};
+    return {std::nullopt,
+            Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
+                    TomlParseErrorText(error.description(), text,
+                                       static_cast<std::int64_t>(error.source().begin.line)))};
   }
   const toml::table& root = parsed.table();
   StampProfile profile;

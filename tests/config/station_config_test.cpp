@@ -295,9 +295,9 @@ TEST(StationConfigTest, AFileOthersCouldChangeIsRefusedNamingTheFix) {
        "所在目录 %F 可被其他用户修改（请运行 chmod go-w %F）"},
       // No one else can replace what is in a folder with the sticky bit.
       {"sticky folder", 0644, 01777, false, false, ""},
-      {"a stranger's file", 0644, 0755, true, false,
+      {"a strangers file", 0644, 0755, true, false,
        "其所有者既不是 root 也不是当前用户（请运行 chown root %P）"},
-      {"a stranger's folder", 0644, 0755, false, true,
+      {"a strangers folder", 0644, 0755, false, true,
        "所在目录 %F 的所有者既不是 root 也不是当前用户（请运行 chown root %F）"},
   };
   constexpr uid_t stranger = 65534;
