@@ -22,6 +22,7 @@
 #include "ledger_words.h"
 #include "mac_number.h"
 #include "option_table.h"
+#include "request_options.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {
@@ -169,6 +170,11 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
 // asked, so that what the check approves the write accepts too.
 int Check(Ledger& ledger, const LedgerOptions& o) {
   const bool next = o.startMac == "next";
+  // The numbers are read as the write reads them, and bent the same way
+  // with the same warning; the start is taken only exactly.
+  for (const std::string& line :
+       BentInputLines(JobRequestTexts{"", o.count, o.macsPerDevice, "", "", ""}))
+    std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
   GenerationJob job;
   const JobVerdict accepted = AcceptAddressing(
       job, JobRequestTexts{o.startMac, o.count, o.macsPerDevice, "", "", ""},

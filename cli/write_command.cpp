@@ -101,7 +101,8 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                      "batch (by default the station configuration's),\n"
                      "listed by ledger list, show and export; no control\n"
                      "characters"}),
-       .value = &o.lot},
+       .value = &o.lot,
+       .emptyMeansNone = true},
       {.name = "--rerun",
        .valueName = "BATCH",
        .help = Pick({"有意重写账本中的该批次（换映像、换目录、换工位，\n"
@@ -272,7 +273,8 @@ std::string WriteHelpText() {
          HelpRows(table) +
          std::string(
              Pick({"\n"
-                   "值为空、含空白或以“-”开头时，请写成 --count=VALUE 的形式。\n"
+                   "值含空白或以“-”开头时，请写成 --count=VALUE 的形式；除 --lot 外\n"
+                   "值不能为空。\n"
                    "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
                    "上警告一行（--count 12abc：按 12 台处理）。\n"
                    "\n"
@@ -281,10 +283,10 @@ std::string WriteHelpText() {
                    "选项优先于两者。格式见手册页。\n"
                    "\n",
                    "\n"
-                   "Write a value that is empty, holds blanks or starts with \"-\" as\n"
-                   "--count=VALUE. Numbers are read as the dialog reads them:\n"
-                   "--count=12abc makes 12 devices and warns in one line on standard\n"
-                   "error (--count 12abc: taken as 12 devices).\n"
+                   "Write a value that holds blanks or starts with \"-\" as\n"
+                   "--count=VALUE; no value but --lot's may be empty. Numbers are read\n"
+                   "as the dialog reads them: --count=12abc makes 12 devices and warns\n"
+                   "in one line on standard error (--count 12abc: taken as 12 devices).\n"
                    "\n"
                    "The station configuration /etc/quillmark/quillmark.toml and\n"
                    "~/.config/quillmark/quillmark.toml (the user's wins key by key) can\n"

@@ -6,6 +6,7 @@
 #include "batch_limits.h"
 #include "interface_text.h"
 #include "mac_address.h"
+#include "note_text.h"
 #include "printable_text.h"
 #include "toml_input_guard.h"
 
@@ -93,8 +94,14 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
     return ReadText(node, key, name, config.station);
   if (key == "pool")
     return ReadText(node, key, name, config.pool);
-  if (key == "lot")
-    return ReadText(node, key, name, config.lot);
+  if (key == "lot") {
+    if (std::string error = ReadText(node, key, name, config.lot); !error.empty())
+      return error;
+    // The write would refuse it later, without the file and line.
+    if (const std::string problem = LotProblem(*config.lot); !problem.empty())
+      return Refusal(name, LineOf(node), problem);
+    return {};
+  }
   if (key == "label_font")
     return ReadText(node, key, name, config.labelFont);
   if (key == "start_mac")
@@ -122,8 +129,8 @@ StationConfigResult ReadStationConfig(const std::string& text, const std::string
     const toml::parse_error& error = parsed.error();
     return {{},
             Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                    Fill({"不是有效的TOML：%1", "not valid TOML: %1"},
-                         {std::string(error.description())}))};
+                    TomlParseErrorText(error.description(), text,
+                                       static_cast<std::int64_t>(error.source().begin.line)))};
   }
   StationConfig config;
   for (const auto& [key, node] : parsed.table()) {

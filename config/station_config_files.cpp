@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "config_file_trust.h"
 #include "interface_text.h"
 #include "printable_text.h"
 #include "station_config.h"
@@ -35,13 +36,19 @@ std::string Joined(const std::string& folder, const char* rest) {
 StationConfigResult LoadFile(const std::string& path, PlatformFiles& files) {
   if (path.empty() || files.KindOf(path) == PathKind::None)
     return {};
+  const ConfigFileTrust trust = JudgeConfigFile(path);
+  if (!trust.refusal.empty())
+    return {{}, trust.refusal};
   // A configuration is a few lines; anything past this is not one.
   constexpr std::uint64_t kLargestConfig = 1 << 20;
   std::string text;
   bool read = false;
   if (const FileHandle file = files.OpenForReading(path); file != kNoFile) {
     const std::optional<std::uint64_t> size = files.SizeOf(file);
-    if (size && *size <= kLargestConfig) {
+    // The file read must be the one judged, not one swapped in since.
+    const std::optional<FileState> state = files.StateOf(file);
+    const bool judged = !trust.identity || (state && state->identity == *trust.identity);
+    if (size && *size <= kLargestConfig && judged) {
       text.resize(*size);
       read = files.ReadAll(file, reinterpret_cast<std::uint8_t*>(text.data()), *size) == *size;
     }

@@ -116,20 +116,41 @@ DesignResult DesignLabel(const LabelLayout& layout, CodeKind kind, int addressCo
   const double width = layout.labelWidth - 2 * kLabelPadding;
   const double footerAtOne = WidestFooter(title, metrics);
   d.footerSize = std::min(kMaxFooterSize, width / footerAtOne);
-  if (d.footerSize < kMinFooterSize)
+  if (d.footerSize < kMinFooterSize) {
+    // The file name is on every label: without a title to blame, it is the
+    // label that is too small.
+    if (title.empty() || width / WidestFooter("", metrics) < kMinFooterSize)
+      return {std::nullopt, Fill({"文件名行以最小可读字号也放不下，%1",
+                                  "The file name line does not fit even at the smallest "
+                                  "legible size: %1"},
+                                 {LayoutSays(layout)})};
     return {std::nullopt,
             Fill({"标题太长，%1", "The title is too long: %1"}, {LayoutSays(layout)})};
+  }
   d.footerWidth = d.footerSize * footerAtOne;
   const double footerTop = layout.labelHeight - kLabelPadding - d.footerSize * metrics.LineHeight();
   d.footerBaseline = footerTop + d.footerSize * metrics.Ascent();
   d.codeTop = kLabelPadding;
   const double upper = footerTop - kFooterGap - d.codeTop;  // room above the title line
-  const bool fits = IsSquareCode(kind) ? DesignSquare(d, addressCount, upper, metrics)
-                                       : DesignBars(d, addressCount, upper, metrics);
-  if (!fits)
+  const auto fits = [&](int count) {
+    LabelDesign trial = d;
+    const bool fit = IsSquareCode(kind) ? DesignSquare(trial, count, upper, metrics)
+                                        : DesignBars(trial, count, upper, metrics);
+    if (fit)
+      d = trial;
+    return fit;
+  };
+  if (!fits(addressCount)) {
+    // Fewer addresses help only where one would fit.
+    if (addressCount == 1 || !fits(1))
+      return {std::nullopt, Fill({"MAC地址以最小可读字号也放不下，%1",
+                                  "A MAC address does not fit even at the smallest legible "
+                                  "size: %1"},
+                                 {LayoutSays(layout)})};
     return {std::nullopt,
             Fill({"每个设备的MAC地址太多，%1", "Too many MAC addresses per device: %1"},
                  {LayoutSays(layout)})};
+  }
   return {d, {}};
 }
 

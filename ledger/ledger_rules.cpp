@@ -6,6 +6,7 @@
 #include "interface_text.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "note_text.h"
 #include "printable_text.h"
 
 namespace quillmark::ledger {
@@ -33,13 +34,6 @@ std::optional<LedgerError> NotUtf8(const BatchRequest& request) {
   return std::nullopt;
 }
 
-// Characters of valid UTF-8: every byte but the continuation bytes.
-std::size_t CharacterCount(const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
-  }));
-}
-
 // A write of a batch on purpose says why, in one line the ledger keeps
 // with it for whoever audits the batch later; no other write has one.
 std::optional<LedgerError> RerunReasonRefusal(const BatchRequest& request) {
@@ -48,13 +42,17 @@ std::optional<LedgerError> RerunReasonRefusal(const BatchRequest& request) {
       return InvalidRequestError(RequestFault::ReasonWithoutRerun);
     return std::nullopt;
   }
-  if (request.rerunReason.find_first_not_of(' ') == std::string::npos)
-    return InvalidRequestError(RequestFault::NoRerunReason);
-  if (HasControlCharacters(request.rerunReason))
-    return RerunReasonControlCharactersError(request.rerunReason);
-  if (CharacterCount(request.rerunReason) > kMaxRerunReasonCharacters)
-    return InvalidRequestError(RequestFault::RerunReasonLength);
-  return std::nullopt;
+  switch (CheckNote(request.rerunReason)) {
+    case NoteProblem::None:
+      return std::nullopt;
+    case NoteProblem::Blank:
+      return InvalidRequestError(RequestFault::NoRerunReason);
+    case NoteProblem::ControlCharacters:
+      return RerunReasonControlCharactersError(request.rerunReason);
+    case NoteProblem::TooLong:
+      break;
+  }
+  return InvalidRequestError(RequestFault::RerunReasonLength);
 }
 
 // The range's pool: the named one, which must hold it, or whichever holds
@@ -137,6 +135,12 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
 
 }  // namespace
 
+std::optional<LedgerError> LotRefusal(const std::string& lot) {
+  if (const std::string problem = LotProblem(lot); !problem.empty())
+    return LotError(problem);
+  return std::nullopt;
+}
+
 std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   if (request.deviceCount < kMinDeviceCount || request.deviceCount > kMaxDeviceCount)
     return InvalidRequestError(RequestFault::DeviceCount);
@@ -152,9 +156,8 @@ std::optional<LedgerError> ValidateRequest(const BatchRequest& request) {
   // drive the terminal of whoever lists the ledger.
   if (HasControlCharacters(request.station))
     return StationControlCharactersError(request.station);
-  // The lot is printed on labels and in listings, as the station's name is.
-  if (HasControlCharacters(request.lot))
-    return LotControlCharactersError(request.lot);
+  if (std::optional<LedgerError> lot = LotRefusal(request.lot))
+    return lot;
   if (std::optional<LedgerError> reason = RerunReasonRefusal(request))
     return reason;
   const std::uint64_t size = std::uint64_t(request.deviceCount) * request.macsPerDevice;
@@ -273,13 +276,8 @@ bool IsLedgerTime(std::string_view text) {
          Number(text.substr(17, 2)) < 60;
 }
 
-bool HasControlCharacter(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
-}
-
 std::optional<LedgerError> ValidatePool(const std::string& name, const MacRange& macs) {
-  if (name.empty() || name.size() > 64 || HasControlCharacter(name))
+  if (name.empty() || name.size() > 64 || HasControlCharacters(name))
     return PoolNameError();
   if (!IsValidUtf8(name))
     return NotUtf8Error(TextField::PoolName, name);
@@ -328,10 +326,10 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
 
 Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason) {
   const std::string why = Trimmed(reason);
-  if (why.empty() || HasControlCharacter(why))
-    return VoidReasonError();
   if (!IsValidUtf8(why))
     return NotUtf8Error(TextField::VoidReason, why);
+  if (IsBlank(why) || HasControlCharacters(why))
+    return VoidReasonError();
   Result<std::optional<BatchSummary>> batch = store.FindBatch(batchId);
   if (!batch)
     return batch.error();

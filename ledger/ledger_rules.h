@@ -7,6 +7,7 @@
 
 #include "ledger_result.h"
 #include "ledger_types.h"
+#include "note_text.h"
 
 namespace quillmark::ledger {
 
@@ -48,9 +49,12 @@ class RuleStore {
   ~RuleStore() = default;
 };
 
-// The longest reason a rerun may give, in characters (the schema keeps
-// the same limit): a sentence, not a document.
-inline constexpr std::size_t kMaxRerunReasonCharacters = 200;
+// The longest reason a rerun may give, in characters; the schema keeps
+// the same limit.
+inline constexpr std::size_t kMaxRerunReasonCharacters = kMaxNoteCharacters;
+
+// The lot a batch records, wherever it is taken: empty for none.
+std::optional<LedgerError> LotRefusal(const std::string& lot);
 
 // The values a request must have before any database is asked.
 std::optional<LedgerError> ValidateRequest(const BatchRequest& request);

@@ -192,10 +192,8 @@ LedgerError StationControlCharactersError(const std::string& station) {
       {EscapeControlCharacters(station)}));
 }
 
-LedgerError LotControlCharactersError(const std::string& lot) {
-  return InvalidRequest(
-      Fill({"批号不能含有控制字符：%1", "the lot must not hold control characters: %1"},
-           {EscapeControlCharacters(lot)}));
+LedgerError LotError(const std::string& problem) {
+  return InvalidRequest(problem);
 }
 
 LedgerError RerunReasonControlCharactersError(const std::string& reason) {

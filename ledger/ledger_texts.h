@@ -56,7 +56,8 @@ enum class RequestFault {
 };
 LedgerError InvalidRequestError(RequestFault fault);
 LedgerError StationControlCharactersError(const std::string& station);
-LedgerError LotControlCharactersError(const std::string& lot);
+// problem: LotProblem's text.
+LedgerError LotError(const std::string& problem);
 LedgerError RerunReasonControlCharactersError(const std::string& reason);
 // A text the ledger would store or look up that is not UTF-8: PostgreSQL
 // cannot take it, and a listing could not show it.

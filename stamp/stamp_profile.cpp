@@ -90,15 +90,18 @@ class TableReader {
     value = node->as_string()->get();
     return {};
   }
-  std::string Number(const char* key, std::uint64_t& value, std::uint64_t high) const {
+  // A whole number from low to high, and the refusal names that range.
+  std::string Number(const char* key, std::uint64_t& value, std::uint64_t low,
+                     std::uint64_t high) const {
     const toml::node* node = m_table.get(key);
     if (!node)
       return Refusal(m_name, LineOf(m_table), MissingKeyText(key));
     if (!node->is_integer() || node->as_integer()->get() < 0 ||
+        static_cast<std::uint64_t>(node->as_integer()->get()) < low ||
         static_cast<std::uint64_t>(node->as_integer()->get()) > high)
       return Refusal(m_name, LineOf(*node),
-                     Fill({"%1 应是0至%2的整数", "%1 must be a whole number from 0 to %2"},
-                          {key, std::to_string(high)}));
+                     Fill({"%1 应是%2至%3的整数", "%1 must be a whole number from %2 to %3"},
+                          {key, std::to_string(low), std::to_string(high)}));
     value = static_cast<std::uint64_t>(node->as_integer()->get());
     return {};
   }
@@ -148,17 +151,13 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
                    std::string(Pick({"offset 与 from_end 须有且只有一个",
                                      "give exactly one of offset and from_end"})));
   field.fromEnd = reader.Has("from_end");
-  if (std::string error =
-          reader.Number(field.fromEnd ? "from_end" : "offset", field.offset, kOffsetLimit);
+  if (std::string error = reader.Number(field.fromEnd ? "from_end" : "offset", field.offset,
+                                        field.fromEnd ? 1 : 0, kOffsetLimit);
       !error.empty())
     return error;
   std::uint64_t address = 0;
-  if (std::string error = reader.Number("address", address, 4); !error.empty())
+  if (std::string error = reader.Number("address", address, 1, 4); !error.empty())
     return error;
-  if (address < 1)
-    return Refusal(name, reader.Line("address"),
-                   std::string(Pick(
-                       {"address 应是1至4的整数", "address must be a whole number from 1 to 4"})));
   field.address = static_cast<std::int64_t>(address);
   if (field.type == FieldType::MacText) {
     if (reader.Has("separator")) {
@@ -199,12 +198,12 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
   for (const auto& [key, value] :
        {std::pair{"offset", &checksum.offset}, std::pair{"start", &checksum.start},
         std::pair{"end", &checksum.end}}) {
-    if (std::string error = reader.Number(key, *value, kOffsetLimit); !error.empty())
+    if (std::string error = reader.Number(key, *value, 0, kOffsetLimit); !error.empty())
       return error;
   }
   if (sum) {
     std::uint64_t total = 0;
-    if (std::string error = reader.Number("total", total, 0xFFFF); !error.empty())
+    if (std::string error = reader.Number("total", total, 0, 0xFFFF); !error.empty())
       return error;
     checksum.total = static_cast<std::uint16_t>(total);
   }
@@ -222,7 +221,8 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
     const toml::parse_error& error = parsed.error();
     return {std::nullopt,
             Refusal(name, static_cast<std::int64_t>(error.source().begin.line),
-                    Fill({"不是有效的TOML：%1", "not valid TOML: %1"}, {error.description()}))};
+                    TomlParseErrorText(error.description(), text,
+                                       static_cast<std::int64_t>(error.source().begin.line)))};
   }
   const toml::table& root = parsed.table();
   StampProfile profile;

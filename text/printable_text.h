@@ -6,13 +6,20 @@
 namespace quillmark {
 
 // The text as it may be shown on a terminal or in a listing: every control
-// character (C0, DEL and the C1 range as UTF-8) becomes a "\x1b"-style escape,
-// so data read from a manifest, a ledger or a folder name cannot inject a
-// line or drive the terminal that shows it. Everything else is kept as is.
+// character (C0, DEL and the C1 range as UTF-8) and every invisible format
+// character (bidirectional overrides, zero-width ones, the line and
+// paragraph separators) becomes "\x1b"-style escapes of its bytes, so data
+// read from a manifest, a ledger or a folder name cannot inject a line,
+// drive the terminal that shows it or show itself reordered. Everything
+// else is kept as is.
 std::string EscapeControlCharacters(std::string_view text);
 
 // Whether the text holds any character EscapeControlCharacters would escape.
 bool HasControlCharacters(std::string_view text);
+
+// Whether valid UTF-8 text is empty or only white space (a no-break space,
+// an ideographic space and the other Unicode spaces included).
+bool IsBlank(std::string_view text);
 
 // An argument as a POSIX shell reads it back: quoted unless it is plain,
 // so a command a line suggests can be pasted as it stands.

@@ -127,4 +127,55 @@ UnsafeTomlText FindUnsafeTomlText(std::string_view text) {
   return {};
 }
 
+namespace {
+
+// Line n (from 1) of the text, without its end.
+std::string_view LineAt(std::string_view text, std::int64_t n) {
+  std::size_t begin = 0;
+  for (std::int64_t i = 1; i < n && begin != std::string_view::npos; ++i) {
+    begin = text.find('\n', begin);
+    if (begin != std::string_view::npos)
+      ++begin;
+  }
+  if (begin == std::string_view::npos || begin > text.size())
+    return {};
+  const std::size_t end = text.find('\n', begin);
+  return text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string_view::npos)
+    return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// The key a line defines as the file spells it: a table header's name, or
+// what stands before "=", one pair of quotes around it aside.
+std::string KeyOf(std::string_view line) {
+  std::string_view key = Trimmed(line);
+  if (!key.empty() && key.front() == '[') {
+    key =
+        Trimmed(key.substr(key.find_first_not_of('['), key.find(']') - key.find_first_not_of('[')));
+  } else {
+    key = Trimmed(key.substr(0, key.find('=')));
+  }
+  if (key.size() >= 2 && (key.front() == '"' || key.front() == '\'') && key.back() == key.front() &&
+      key.substr(1, key.size() - 2).find(key.front()) == std::string_view::npos)
+    key = key.substr(1, key.size() - 2);
+  return std::string(key);
+}
+
+}  // namespace
+
+std::string TomlParseErrorText(std::string_view description, std::string_view text,
+                               std::int64_t line) {
+  // The parser's own words name a quoted key wrongly ("'\"cocount\" '"), so
+  // the key is read from the line it reports.
+  const std::string key = KeyOf(LineAt(text, line));
+  if (description.find("cannot redefine existing ") != std::string_view::npos && !key.empty())
+    return Fill({"键 %1 重复", "the key %1 is given twice"}, {key});
+  return Fill({"不是有效的TOML：%1", "not valid TOML: %1"}, {std::string(description)});
+}
+
 }  // namespace quillmark

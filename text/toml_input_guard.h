@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillmark {
@@ -19,5 +20,12 @@ struct UnsafeTomlText {
 };
 
 UnsafeTomlText FindUnsafeTomlText(std::string_view text);
+
+// The parser's refusal at a line of the text as the file's reader is told
+// it: a key given twice is named as the file writes it, quotes aside ("the
+// key type is given twice"); any other refusal is the parser's own words
+// after "not valid TOML".
+std::string TomlParseErrorText(std::string_view description, std::string_view text,
+                               std::int64_t line);
 
 }  // namespace quillmark

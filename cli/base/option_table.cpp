@@ -22,7 +22,8 @@ bool StartsWithDash(const std::string& arg) {
 // after a forgotten value, so it is refused (the "--opt=VALUE" form takes
 // any text). A flag takes no value: "--dry-run=false" must not run a
 // real batch. A value option given twice is refused, whichever value was
-// meant; a flag may be repeated.
+// meant; a flag may be repeated. An empty value is refused unless the
+// row gives it a meaning.
 std::string MisusedForm(const OptionTable& table, const std::vector<std::string>& args) {
   std::vector<std::string_view> valuesGiven;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -41,14 +42,21 @@ std::string MisusedForm(const OptionTable& table, const std::vector<std::string>
     if (std::find(valuesGiven.begin(), valuesGiven.end(), row->name) != valuesGiven.end())
       return Fill({"选项 %1 只能给出一次", "option %1 can be given only once"}, {name});
     valuesGiven.push_back(row->name);
-    if (equals != std::string::npos)
+    const std::string emptyValue =
+        Fill({"选项 %1 的值不能为空", "option %1 needs a value that is not empty"}, {name});
+    if (equals != std::string::npos) {
+      if (equals + 1 == arg.size() && !row->emptyMeansNone)
+        return emptyValue;
       continue;
+    }
     if (i + 1 == args.size())
       return Fill({"选项 %1 缺少值", "option %1 needs a value"}, {name});
     if (StartsWithDash(args[i + 1]))
       return Fill({"选项 %1 缺少值（以“-”开头的值请写成 %1=VALUE 的形式）",
                    "option %1 needs a value (write a value starting with \"-\" as %1=VALUE)"},
                   {name});
+    if (args[i + 1].empty() && !row->emptyMeansNone)
+      return emptyValue;
     ++i;
   }
   return "";

@@ -16,6 +16,10 @@ struct OptionRow {
   std::string* value = nullptr;  // a value option's text, exactly as given
   bool* flag = nullptr;          // a flag, set when given
   bool required = false;         // shown without brackets in the synopsis
+  // An empty value is refused unless it means something of its own ("no
+  // title"): from a station script it is far more often an unset variable,
+  // and taken as the default it would quietly do the wrong job.
+  bool emptyMeansNone = false;
 };
 
 using OptionTable = std::vector<OptionRow>;
@@ -29,8 +33,8 @@ struct ParsedOptions {
 };
 
 // Reads the arguments (the program's name and any subcommand name left
-// out) into the table's targets. Values are kept as given, the empty text
-// included.
+// out) into the table's targets. Values are kept as given; an empty one
+// only where the row allows it.
 // A usage error ends by pointing to helpCommand, the command's own help.
 ParsedOptions ParseOptions(const OptionTable& table, const std::vector<std::string>& args,
                            std::string_view helpCommand = "--help");

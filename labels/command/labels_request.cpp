@@ -3,6 +3,7 @@
 #include "interface_text.h"
 #include "label_code.h"
 #include "label_font.h"
+#include "note_text.h"
 #include "printable_text.h"
 #include "roll_layout.h"
 #include "zpl_labels.h"
@@ -93,13 +94,15 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
        .help = Pick({"每个标签底部的小字，如产品和批次（默认取批号）",
                      "small text at the foot of each label, such as\nthe product and lot (by "
                      "default the lot)"}),
-       .value = &line.title},
+       .value = &line.title,
+       .emptyMeansNone = true},
       {.name = "--lot",
        .valueName = "TEXT",
        .help = Pick({"生产批号，未给 --title 时作标题（默认取工位配置）",
                      "the production lot, the title when --title is\nnot given (by default the "
                      "station\nconfiguration's)"}),
-       .value = &line.lot},
+       .value = &line.lot,
+       .emptyMeansNone = true},
       {.name = "--font", .valueName = "FAMILY", .help = line.fontHelp, .value = &line.font},
       {.name = "--first-cell",
        .valueName = "N",
@@ -113,10 +116,9 @@ OptionTable LabelsOptionTable(LabelsCommandLine& line) {
 std::string ResolveTitle(LabelsCommandLine& line, const ParsedOptions& parsed,
                          const StationConfig& config) {
   const std::string lot = parsed.Given("--lot") ? line.lot : config.lot.value_or("");
-  if (!IsValidUtf8(lot) || HasControlCharacters(lot))
-    return Fill({"批号须为不含控制字符的UTF-8文本：%1",
-                 "the lot must be UTF-8 text without control characters: %1"},
-                {EscapeControlCharacters(EscapeInvalidUtf8(lot))});
+  // The write's rules: a lot it would refuse is not printed either.
+  if (std::string problem = LotProblem(lot); !problem.empty())
+    return problem;
   if (!parsed.Given("--title"))
     line.title = lot;
   return "";

@@ -1,11 +1,13 @@
 // The dialog on a station with a configuration: its fields open with the
 // configured request, its runs use the configured ledger, station and lot, and
 // a configuration in error refuses the start with one message box.
+#include <sys/stat.h>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
 #include <fstream>
 
 #include "app_test_support.h"
@@ -32,6 +34,10 @@ struct Fixture {
 
   Fixture() {
     QDir().mkpath(QString::fromStdString(scratch / "xdg/quillmark"));
+    // Whatever the umask: the configuration is refused when others could
+    // change it.
+    for (const std::string& folder : {scratch / "xdg", scratch / "xdg/quillmark"})
+      ::chmod(folder.c_str(), 0755);
     test::WriteFileBytes(imagePath, test::MakeValidImage(test::k4MiB));
     qputenv("QUILLMARK_SYSTEM_CONFIG", QByteArray::fromStdString(systemFile));
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(scratch / "xdg"));
@@ -44,6 +50,7 @@ struct Fixture {
 
   static void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+    ::chmod(path.c_str(), 0644);
   }
   void ChooseImageAndFolder(CMainDialog& dialog) {
     const QString path = QString::fromStdString(imagePath);
@@ -116,6 +123,25 @@ class MainDialogStationTest : public QObject {
              QString::fromStdString("配置文件错误！" + fixture.userFile +
                                     " 第2行：ledger 应是非空字符串，不含控制字符"));
     QVERIFY(Control<QPushButton>(dialog, "startButton")->isEnabled());
+    QVERIFY(dialog.WorkerThread() == nullptr);
+    QVERIFY(!QDir(QString::fromStdString(fixture.out)).exists());
+  }
+
+  // The dialog reads the files the tool reads, and refuses them alike: a
+  // file another user could change names the fix in the one message.
+  void aConfigurationOthersCouldChangeRefusesTheStart() {
+    Fixture fixture;
+    Fixture::Write(fixture.userFile, "count = 3\n");
+    QCOMPARE(::chmod(fixture.userFile.c_str(), 0666), 0);
+    CMainDialog dialog;
+    fixture.ChooseImageAndFolder(dialog);
+    MessageBoxCloser closer;
+    QTest::mouseClick(Control<QPushButton>(dialog, "startButton"), Qt::LeftButton);
+    QTRY_COMPARE(closer.seen.size(), size_t{1});
+    QCOMPARE(closer.seen[0].text,
+             QString::fromStdString("配置文件错误！" + fixture.userFile +
+                                    "：其他用户可以修改它（请运行 chmod go-w " + fixture.userFile +
+                                    "）"));
     QVERIFY(dialog.WorkerThread() == nullptr);
     QVERIFY(!QDir(QString::fromStdString(fixture.out)).exists());
   }

@@ -103,6 +103,57 @@ TEST_F(LedgerInputCommandTest, CheckRefusesWhatTheWriteRefusesInItsWords) {
                            "04:57:55:00:00:0f\n"));
 }
 
+// A number the write bends gets the write's warning, and the same number.
+TEST_F(LedgerInputCommandTest, CheckWarnsOfABentNumberAsTheWriteDoes) {
+  const ChildResult checked = Ledger(
+      {"check", "--start-mac", "04:57:55:00:00:00", "--count", "1e3", "--macs-per-device", "2.5"});
+  EXPECT_EQ(checked.exitCode, 0) << checked.err;
+  const std::string warnings =
+      Said("--count 1e3：按 1 台处理\n--macs-per-device 2.5：按每台 2 个地址处理\n",
+           "--count 1e3: taken as 1 device\n--macs-per-device 2.5: taken as 2 addresses per "
+           "device\n");
+  EXPECT_EQ(checked.err, warnings);
+  EXPECT_EQ(checked.out, Said("账本可以记录：新批次，04:57:55:00:00:00 至 04:57:55:00:00:01\n",
+                              "The ledger can record: a new batch, 04:57:55:00:00:00 to "
+                              "04:57:55:00:00:01\n"));
+  const ChildResult written = Run(
+      {"--image=image.img", "--dry-run", "--no-ledger", "--count=1e3", "--macs-per-device=2.5"});
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(written.err, warnings);
+}
+
+TEST_F(LedgerInputCommandTest, AnEmptyValueIsAUsageErrorNamingTheOption) {
+  const struct {
+    std::vector<std::string> args;  // the empty option last
+    const char* option;
+  } cases[] = {
+      {{"ledger", "list", "--ledger"}, "--ledger"},
+      {{"ledger", "list", "--ledger", m_file, "--pool"}, "--pool"},
+      {{"ledger", "list", "--ledger", m_file, "--since"}, "--since"},
+      {{"ledger", "void", "1", "--ledger", m_file, "--reason"}, "--reason"},
+      {{"ledger", "check", "--ledger", m_file, "--start-mac"}, "--start-mac"},
+      {{"ledger", "check", "--ledger", m_file, "--start-mac", "next", "--count"}, "--count"},
+      {{"ledger", "check", "--ledger", m_file, "--macs-per-device"}, "--macs-per-device"},
+      {{"ledger", "report", "--ledger", m_file, "--html"}, "--html"},
+      {{"ledger", "report", "--html", "r.html", "--ledger"}, "--ledger"},
+      {{"ledger", "report", "--html", "r.html", "--ledger", m_file, "--pool"}, "--pool"},
+      {{"ledger", "report", "--html", "r.html", "--ledger", m_file, "--since"}, "--since"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back("");
+    SCOPED_TRACE(testing::PrintToString(args));
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "quillmark-cli: " +
+                  Said(std::string("选项 ") + c.option + " 的值不能为空；用 --help 查看用法\n",
+                       std::string("option ") + c.option +
+                           " needs a value that is not empty; see --help for the usage\n"));
+  }
+}
+
 TEST_F(LedgerInputCommandTest, AnImpossibleDateIsOneLineBeforeTheLedgerIsAsked) {
   const std::string refusal =
       Said("日期格式错误！2024-13-45（应为 2024-05-01 或 2024-05-01T10:22:03Z）\n",

@@ -10,12 +10,18 @@ namespace {
 struct Targets {
   std::string name = "default";
   std::string path;
+  std::string title = "default";
   bool force = false;
 };
 
 OptionTable Table(Targets& t) {
   return {
       {.name = "--name", .valueName = "TEXT", .help = "the name", .value = &t.name},
+      {.name = "--title",
+       .valueName = "TEXT",
+       .help = "the title",
+       .value = &t.title,
+       .emptyMeansNone = true},
       {.name = "--path",
        .valueName = "FILE",
        .help = "first line\nsecond line",
@@ -36,15 +42,42 @@ TEST(OptionTableTest, ValuesReachTheirTargetsAsGivenInEitherForm) {
   EXPECT_FALSE(parsed.Given("--other"));
 }
 
-TEST(OptionTableTest, AnEmptyAttachedValueIsKeptAndDefaultsStayUntilGiven) {
-  Targets t;
-  const ParsedOptions parsed = ParseOptions(Table(t), {"--path="});
-  ASSERT_TRUE(parsed.ok) << parsed.error;
-  EXPECT_EQ(t.path, "");
-  EXPECT_TRUE(parsed.Given("--path"));
-  EXPECT_EQ(t.name, "default");
-  EXPECT_FALSE(parsed.Given("--name"));
-  EXPECT_FALSE(t.force);
+TEST(OptionTableTest, AnEmptyValueIsKeptOnlyWhereTheRowGivesItAMeaning) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--title="}, std::vector<std::string>{"--title", ""}}) {
+    Targets t;
+    const ParsedOptions parsed = ParseOptions(Table(t), args);
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(t.title, "");
+    EXPECT_TRUE(parsed.Given("--title"));
+    EXPECT_EQ(t.name, "default");
+    EXPECT_FALSE(parsed.Given("--name"));
+  }
+}
+
+// An unset variable in a station script ("--profile $PROFILE") must not
+// quietly become the default.
+TEST(OptionTableTest, AnEmptyValueIsOneUsageLineNamingTheOption) {
+  const struct {
+    std::vector<std::string> args;
+    const char* option;
+  } cases[] = {
+      {{"--path="}, "--path"},
+      {{"--path", ""}, "--path"},
+      {{"--name=", "--path=x"}, "--name"},
+      {{"--path=x", "--name", ""}, "--name"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    Targets t;
+    const ParsedOptions parsed = ParseOptions(Table(t), c.args);
+    EXPECT_FALSE(parsed.ok);
+    EXPECT_EQ(parsed.error,
+              test::Said(std::string("选项 ") + c.option + " 的值不能为空；用 --help 查看用法",
+                         std::string("option ") + c.option +
+                             " needs a value that is not empty; see --help for the usage"));
+    EXPECT_EQ(t.name, "default");
+  }
 }
 
 TEST(OptionTableTest, UnknownArgumentsAreOneUsageLine) {
@@ -59,12 +92,13 @@ TEST(OptionTableTest, HelpRowsAndSynopsisComeFromTheTable) {
   Targets t;
   EXPECT_EQ(HelpRows(Table(t)),
             "  --name TEXT             the name\n"
+            "  --title TEXT            the title\n"
             "  --path FILE             first line\n"
             "                          second line\n"
             "  --force                 go ahead\n");
   EXPECT_EQ(Synopsis("tool", Table(t)),
-            test::Said("用法: tool [--name TEXT] --path FILE [--force]\n",
-                       "Usage: tool [--name TEXT] --path FILE [--force]\n"));
+            test::Said("用法: tool [--name TEXT] [--title TEXT] --path FILE [--force]\n",
+                       "Usage: tool [--name TEXT] [--title TEXT] --path FILE [--force]\n"));
 }
 
 TEST(OptionTableTest, SynopsisWrapsAtEightyColumnsUnderTheOptions) {

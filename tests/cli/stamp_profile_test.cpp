@@ -205,6 +205,16 @@ TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
        Said("bad.toml 第1行：mac 字段 的 address 3 超过每设备MAC数量 2",
             "bad.toml line 1: address 3 of the mac field is more than the 2 MAC addresses per "
             "device")},
+      {"address past 4", "[[field]]\ntype = \"mac\"\noffset = 0x100\naddress = 5\n",
+       Said("bad.toml 第4行：address 应是1至4的整数",
+            "bad.toml line 4: address must be a whole number from 1 to 4")},
+      {"address 0", "[[field]]\ntype = \"mac\"\noffset = 0x100\naddress = 0\n",
+       Said("bad.toml 第4行：address 应是1至4的整数",
+            "bad.toml line 4: address must be a whole number from 1 to 4")},
+      {"a key given twice, quoted", mac + "offset = 0x100\n\"offset\" = 0x200\n",
+       Said("bad.toml 第5行：键 offset 重复", "bad.toml line 5: the key offset is given twice")},
+      {"a key given twice, bare", mac + "offset = 0x100\noffset = 0x200\n",
+       Said("bad.toml 第5行：键 offset 重复", "bad.toml line 5: the key offset is given twice")},
       {"crc inside its range",
        mac + "offset = 0x100\n[[checksum]]\ntype = \"crc32\"\noffset = 0x200000\nstart = "
              "0x200000\nend = 0x210000\n",

@@ -4,6 +4,8 @@
 // that reads it with one line naming the file and its line.
 #include <gmock/gmock.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "cli_fixture.h"
@@ -22,8 +24,12 @@ class StationConfigCliTest : public CliTest {
  protected:
   void SetUp() override {
     CliTest::SetUp();
-    ASSERT_EQ(::mkdir((m_root + "/xdg").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(UserFolder().c_str(), 0755), 0);
+    // Modes a station's folders should have, whatever the umask: the
+    // configuration is refused when others could change it.
+    for (const std::string& folder : {m_root + "/xdg", UserFolder()}) {
+      ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+      ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    }
     ::unsetenv("QUILLMARK_LEDGER");
   }
   void TearDown() override { ::unsetenv("QUILLMARK_LEDGER"); }
@@ -40,6 +46,7 @@ class StationConfigCliTest : public CliTest {
   std::string SystemFile() const { return m_root + "/system.toml"; }
   static void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+    ::chmod(path.c_str(), 0644);
   }
 
   // A fresh SQLite ledger in the scratch folder.
@@ -139,6 +146,32 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
   // Help stays at hand to mend it.
   EXPECT_EQ(Run({"--help"}).exitCode, 0);
   EXPECT_EQ(Run({"verify", "--help"}).exitCode, 0);
+}
+
+// A file another user could change could point root's next run at a
+// ledger of theirs: refused as a file in error is, naming the fix.
+TEST_F(StationConfigCliTest, AFileOthersCouldChangeStopsEveryCommandNamingTheFix) {
+  const std::string ledger = NewLedger("station.sqlite3");
+  Write(SystemFile(), "ledger = \"" + ledger + "\"\n");
+  ASSERT_EQ(::chmod(SystemFile().c_str(), 0666), 0);
+  const std::string line =
+      "quillmark-cli: " + Said("配置文件错误！", "Cannot use the station configuration: ") +
+      SystemFile() +
+      Said("：其他用户可以修改它（请运行 chmod go-w ",
+           ": other users can change it (run chmod go-w ") +
+      SystemFile() + Said("）\n", ")\n");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
+                                               {"verify", "--image=image.img"},
+                                               {"ledger", "list"}}) {
+    SCOPED_TRACE(args.front() + " " + args.back());
+    const ChildResult refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, line);
+    EXPECT_EQ(refused.out, "");
+  }
+  EXPECT_TRUE(Batches(ledger).empty());
+  ASSERT_EQ(::chmod(SystemFile().c_str(), 0644), 0);
+  EXPECT_EQ(Run({"ledger", "list"}).exitCode, 0);
 }
 
 // What a developer keeps in their own configuration, or the machine in

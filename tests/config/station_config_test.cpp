@@ -2,7 +2,9 @@
 // the user's files meet, where they are looked for, and which ledger wins.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -23,8 +25,11 @@ namespace {
 
 constexpr const char* kName = "/etc/quillmark/quillmark.toml";
 
+// Whatever the umask, the modes a station's files should have: the
+// configuration is refused when others could change it.
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+  ::chmod(path.c_str(), 0644);
 }
 
 TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
@@ -118,8 +123,8 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
 
 TEST(StationConfigTest, TextThatIsNotTomlIsRefusedAtItsLine) {
   for (const auto& [text, line] :
-       {std::pair{"count = 4\nstation = \n", 2}, std::pair{"count = 4\ncount = 5\n", 2},
-        std::pair{"\n\nlot = \"a\\q\"\n", 3}, std::pair{"<?xml version=\"1.0\"?>\n", 1}}) {
+       {std::pair{"count = 4\nstation = \n", 2}, std::pair{"\n\nlot = \"a\\q\"\n", 3},
+        std::pair{"<?xml version=\"1.0\"?>\n", 1}}) {
     SCOPED_TRACE(text);
     const std::string error = ReadStationConfig(text, kName).error;
     EXPECT_EQ(error.rfind(std::string("配置文件错误！") + kName + " 第" + std::to_string(line) +
@@ -128,6 +133,21 @@ TEST(StationConfigTest, TextThatIsNotTomlIsRefusedAtItsLine) {
               0u)
         << error;
   }
+}
+
+// A key given twice is named, however it is quoted, on the line of the
+// second.
+TEST(StationConfigTest, AKeyGivenTwiceIsNamedAtItsLine) {
+  for (const char* text :
+       {"count = 4\ncount = 5\n", "count = 4\n\"count\" = 5\n", "count = 4\n'count' = 5\n"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ReadStationConfig(text, kName).error,
+              std::string("配置文件错误！") + kName + " 第2行：键 count 重复");
+  }
+  EXPECT_EQ(ReadStationConfig("lot = \"\u00a0\"\n", kName).error,
+            std::string("配置文件错误！") + kName + " 第1行：批号不能只有空白");
+  EXPECT_EQ(ReadStationConfig("station = \"line\u202e3\"\n", kName).error,
+            std::string("配置文件错误！") + kName + " 第1行：station 应是非空字符串，不含控制字符");
 }
 
 struct ConfigFolders {
@@ -247,6 +267,84 @@ TEST(StationConfigTest, TheShippedExampleIsReadBothAsItIsAndUncommented) {
   EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.labelFont && c.startMac &&
               c.deviceCount && c.macsPerDevice)
       << uncommented;
+}
+
+// As ssh and sudo judge their files: one another user could change would
+// let that user point the next run, root's too, at a ledger of their own.
+TEST(StationConfigTest, AFileOthersCouldChangeIsRefusedNamingTheFix) {
+  test::ScratchDir scratch;
+  SystemFiles files;
+  const auto real = [](const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    std::string text = resolved == nullptr ? path : resolved;
+    std::free(resolved);
+    return text;
+  };
+  const std::string head = "配置文件错误！";
+  const struct {
+    const char* name;
+    mode_t fileMode;
+    mode_t folderMode;
+    bool strangerOwnsFile;
+    bool strangerOwnsFolder;
+    const char* why;  // after "<file>：", the folder as %F and the file as %P; "" accepted
+  } cases[] = {
+      {"safe", 0644, 0755, false, false, ""},
+      {"private", 0600, 0700, false, false, ""},
+      {"world-writable file", 0666, 0755, false, false,
+       "其他用户可以修改它（请运行 chmod go-w %P）"},
+      {"group-writable file", 0664, 0755, false, false,
+       "其他用户可以修改它（请运行 chmod go-w %P）"},
+      {"world-writable folder", 0644, 0777, false, false,
+       "所在目录 %F 可被其他用户修改（请运行 chmod go-w %F）"},
+      {"group-writable folder", 0644, 0775, false, false,
+       "所在目录 %F 可被其他用户修改（请运行 chmod go-w %F）"},
+      // No one else can replace what is in a folder with the sticky bit.
+      {"sticky folder", 0644, 01777, false, false, ""},
+      {"a strangers file", 0644, 0755, true, false,
+       "其所有者既不是 root 也不是当前用户（请运行 chown root %P）"},
+      {"a strangers folder", 0644, 0755, false, true,
+       "所在目录 %F 的所有者既不是 root 也不是当前用户（请运行 chown root %F）"},
+  };
+  constexpr uid_t stranger = 65534;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Only root can hand a file to someone else.
+    if ((c.strangerOwnsFile || c.strangerOwnsFolder) && ::geteuid() != 0)
+      continue;
+    std::string name = c.name;
+    std::replace(name.begin(), name.end(), ' ', '-');
+    const std::string folder = scratch / name;
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string path = folder + "/quillmark.toml";
+    WriteText(path, "count = 4\n");
+    ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+    if (c.strangerOwnsFile) {
+      ASSERT_EQ(::chown(path.c_str(), stranger, static_cast<gid_t>(-1)), 0);
+    }
+    if (c.strangerOwnsFolder) {
+      ASSERT_EQ(::chown(folder.c_str(), stranger, static_cast<gid_t>(-1)), 0);
+    }
+    std::string why = c.why;
+    for (std::size_t at; (at = why.find("%F")) != std::string::npos;)
+      why.replace(at, 2, real(folder));
+    for (std::size_t at; (at = why.find("%P")) != std::string::npos;)
+      why.replace(at, 2, real(path));
+    const StationConfigResult loaded = LoadStationConfig({path, ""}, files);
+    EXPECT_EQ(loaded.error, why.empty() ? "" : head + path + "：" + why);
+    EXPECT_EQ(loaded.config.deviceCount,
+              why.empty() ? std::optional<std::string>("4") : std::optional<std::string>());
+  }
+  // A link is as safe as the folder it stands in, whatever it points to.
+  const std::string open = scratch / "open";
+  ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+  const std::string link = open + "/quillmark.toml";
+  ASSERT_EQ(::symlink((scratch / "safe/quillmark.toml").c_str(), link.c_str()), 0);
+  EXPECT_EQ(LoadStationConfig({"", link}, files).error,
+            head + link + "：所在目录 " + real(open) + " 可被其他用户修改（请运行 chmod go-w " +
+                real(open) + "）");
 }
 
 }  // namespace

@@ -21,11 +21,16 @@ std::size_t Count(const std::string& text, const std::string& what) {
 class LabelTitleTest : public LabelsTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::mkdir((m_dir / "xdg").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir((m_dir / "xdg/quillmark").c_str(), 0755), 0);
+    for (const std::string& folder : {m_dir / "xdg", m_dir / "xdg/quillmark"}) {
+      ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+      ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // whatever the umask
+    }
     WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 2));
   }
-  void Configure(const std::string& text) { WriteText(ConfigFile(), text); }
+  void Configure(const std::string& text) {
+    WriteText(ConfigFile(), text);
+    ::chmod(ConfigFile().c_str(), 0644);
+  }
   std::string ConfigFile() const { return m_dir / "xdg/quillmark/quillmark.toml"; }
   ChildResult Labels(const std::vector<std::string>& args) {
     ChildOptions options;
@@ -90,29 +95,36 @@ TEST_F(LabelTitleTest, TheConfiguredLotTitlesZplAsTheOptionWould) {
 }
 
 TEST_F(LabelTitleTest, ALotTheWriteWouldRefuseOrAConfigurationInErrorIsAUsageError) {
+  const std::string control =
+      Said("批号不能含有控制字符：", "the lot must not hold control characters: ");
+  std::string longest;
+  for (int i = 0; i < 201; ++i)
+    longest += "批";
   const struct {
     std::vector<std::string> args;
-    std::string shown;  // the lot as the refusal shows it
+    std::string error;  // after "quillmark-cli: "
   } lots[] = {
-      {{"--lot", "WO\n7"}, "WO\\x0a7"},
+      {{"--lot", "WO\n7"}, control + "WO\\x0a7"},
       {{"--lot",
         "WO\xc2\x9b"
         "7"},
-       "WO\\xc2\\x9b7"},
-      {{"--lot", "WO \xff"}, "WO \\xff"},
+       control + "WO\\xc2\\x9b7"},
+      {{"--lot", "WO\u202e7"}, control + "WO\\xe2\\x80\\xae7"},
+      {{"--lot", "WO \xff"},
+       Said("批号不是有效的UTF-8文本：", "the lot is not valid UTF-8: ") + "WO \\xff"},
+      {{"--lot", "\u00a0 "}, Said("批号不能只有空白", "the lot must not be only white space")},
+      {{"--lot", longest},
+       Said("批号不能超过200个字符", "the lot must not be longer than 200 characters")},
       // Refused even where --title would have set it aside.
-      {{"--lot", "WO\t7", "--title", "AP-200"}, "WO\\x097"},
+      {{"--lot", "WO\t7", "--title", "AP-200"}, control + "WO\\x097"},
   };
   for (const auto& c : lots) {
-    SCOPED_TRACE(c.shown);
+    SCOPED_TRACE(c.error);
     std::vector<std::string> args = {"--manifest", "lot.csv", "--pdf", "lot.pdf"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const ChildResult run = Labels(args);
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err, "quillmark-cli: " +
-                           Said("批号须为不含控制字符的UTF-8文本：",
-                                "the lot must be UTF-8 text without control characters: ") +
-                           c.shown + "\n");
+    EXPECT_EQ(run.err, "quillmark-cli: " + c.error + "\n");
   }
   Configure("lot = 7\n");
   const ChildResult broken =

@@ -5,6 +5,7 @@
 #include "english_mode.h"
 #include "labels_fixture.h"
 #include "page_scan.h"
+#include "printable_text.h"
 
 namespace quillmark::test {
 namespace {
@@ -31,7 +32,8 @@ TEST_P(BadManifestTest, IsRefusedWithTheReadersLineAndNoFile) {
   EXPECT_EQ(run.exitCode, 1);
   const ManifestReading reading = ParseManifest(GetParam().text);
   ASSERT_FALSE(reading.manifest);
-  EXPECT_EQ(run.err, reading.error + "\n");
+  // As every line the command prints: a byte order mark shown, not hidden.
+  EXPECT_EQ(run.err, EscapeControlCharacters(reading.error) + "\n");
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
 }
@@ -131,6 +133,10 @@ TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
            "--help for the usage");
   const std::string title = Said("标题须为不含控制字符的UTF-8文本",
                                  "the title must be UTF-8 text without control characters");
+  const auto empty = [](const std::string& option) {
+    return Said("选项 " + option + " 的值不能为空；用 --help 查看用法",
+                "option " + option + " needs a value that is not empty; see --help for the usage");
+  };
   const auto position = [](const char* cells, const char* given) {
     return Said("起始标签位须为1到", "the first label position must be 1 to ") + cells +
            Said("：", ": ") + given;
@@ -151,9 +157,17 @@ TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
       {{"--first-cell", "31", "--layout", "letter-3x10"}, position("30", "31")},
       {{"--first-cell", "2", "--layout", "roll-50x25"}, position("1", "2")},
       {{"--first-cell", "+3"}, position("24", "+3")},
-      {{"--first-cell="}, position("24", "")},
+      {{"--first-cell="}, empty("--first-cell")},
       {{"--title", "lot\n7"}, title},
       {{"--title", "lot \xff"}, title},
+      {{"--title", "lot \u202e7"}, title},
+      {{"--manifest=", "--pdf", "lot.pdf"}, empty("--manifest")},
+      {{"--pdf", ""}, empty("--pdf")},
+      {{"--zpl="}, empty("--zpl")},
+      {{"--printer="}, empty("--printer")},
+      {{"--dpi="}, empty("--dpi")},
+      {{"--layout", ""}, empty("--layout")},
+      {{"--code="}, empty("--code")},
       {{"--bogus"},
        Said("无法识别的参数：--bogus；用 --help 查看用法",
             "unknown argument: --bogus; see --help for the usage")},
@@ -161,7 +175,7 @@ TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {
   for (const auto& [extra, error] : cases) {
     SCOPED_TRACE(testing::PrintToString(extra));
     std::vector<std::string> args = {"--manifest", "lot.csv", "--pdf", "lot.pdf"};
-    if (extra.front() == "--pdf" || extra.front() == "--manifest")
+    if (extra.front() == "--pdf" || extra.front().rfind("--manifest", 0) == 0)
       args = extra;
     else
       args.insert(args.end(), extra.begin(), extra.end());
@@ -239,9 +253,46 @@ TEST_F(LabelsTest, AFontNotInstalledIsRefusedWithItsName) {
   }
   const ChildResult empty = Labels({"--manifest", "lot.csv", "--pdf", "lot.pdf", "--font", ""});
   EXPECT_EQ(empty.exitCode, 2);
-  EXPECT_EQ(empty.err, Said("quillmark-cli: 字体须为不含控制字符的非空UTF-8文本：\n",
-                            "quillmark-cli: the font must be non-empty UTF-8 text without "
-                            "control characters: \n"));
+  EXPECT_EQ(empty.err, "quillmark-cli: " +
+                           Said("选项 --font 的值不能为空；用 --help 查看用法",
+                                "option --font needs a value that is not empty; see --help for "
+                                "the usage") +
+                           "\n");
+}
+
+// Each refusal blames what would make the labels fit: a shorter title,
+// fewer addresses, or (where neither would) a larger label.
+TEST_F(LabelsTest, ALabelTooSmallSaysWhatDoesNotFit) {
+  const std::string fileLine = Said("文件名行以最小可读字号也放不下，",
+                                    "The file name line does not fit even at the smallest "
+                                    "legible size: ");
+  const std::string address =
+      Said("MAC地址以最小可读字号也放不下，",
+           "A MAC address does not fit even at the smallest legible size: ");
+  const std::string many = Said("每个设备的MAC地址太多，", "Too many MAC addresses per device: ");
+  const struct {
+    int macsPerDevice;
+    std::vector<std::string> extra;
+    std::string error;  // before "it does not fit on a … label."
+    const char* layout;
+  } cases[] = {
+      {1, {}, fileLine, "roll-20x10"}, {1, {"--title", "WO"}, fileLine, "roll-20x10"},
+      {1, {}, address, "roll-25x25"},  {4, {}, address, "roll-25x25"},
+      {4, {}, many, "roll-50x15"},     {4, {"--code", "code128"}, many, "roll-40x20"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.layout) + " " + testing::PrintToString(c.extra));
+    WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 1, c.macsPerDevice));
+    std::vector<std::string> args = {"--manifest", "lot.csv",  "--zpl",
+                                     "lot.zpl",    "--layout", c.layout};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const ChildResult run = Labels(args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              c.error + Said(std::string(c.layout) + " 标签放不下！\n",
+                             "it does not fit on a " + std::string(c.layout) + " label.\n"));
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+  }
 }
 
 }  // namespace

@@ -262,8 +262,10 @@ TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
   const ChildResult small = Labels({"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout",
                                     "roll-20x10", "--code", "code128"});
   EXPECT_EQ(small.exitCode, 1);
-  EXPECT_EQ(small.err, Said("标题太长，roll-20x10 标签放不下！\n",
-                            "The title is too long: it does not fit on a roll-20x10 label.\n"));
+  EXPECT_EQ(small.err,
+            Said("文件名行以最小可读字号也放不下，roll-20x10 标签放不下！\n",
+                 "The file name line does not fit even at the smallest legible size: it does "
+                 "not fit on a roll-20x10 label.\n"));
   WriteText(m_dir / "dense.csv", ManifestText("fc:ab:cd:ef:ab:cd", 1, 1));
   const ChildResult dense = Labels({"--manifest", "dense.csv", "--zpl", "old.zpl", "--layout",
                                     "roll-50x25", "--code", "code128", "--dpi", "300"});

@@ -349,6 +349,62 @@ TEST_P(LedgerTest, RequestsTheLedgerCannotRecordAreRefusedBeforeTheDatabase) {
   EXPECT_EQ(AllBatches().size(), 1u);
 }
 
+// What a listing or a report shows must be what was typed: an invisible
+// character could print a range backwards or a total of 12 as 21. A lot
+// follows a rerun's reason: visible text, one line, at most 200
+// characters; empty is none.
+TEST_P(LedgerTest, NamesLotsAndReasonsHoldOnlyVisibleText) {
+  const Reservation original = Reserve(Request(kVendor, 4));
+  ASSERT_TRUE(m_ledger->RecordOutcome(original.writeId, WriteOutcome{4, 0, false, true}));
+  std::string longest;
+  for (std::size_t i = 0; i < 200; ++i)
+    longest += "批";
+  const struct {
+    const char* name;
+    std::string station, lot, reason;  // a reason makes it a rerun of the original
+    const char* refusal;               // part of it; none: accepted
+  } cases[] = {
+      {"station reversed", "line\u202e3", "", "", "工位名称不能含有控制字符：line\\xe2\\x80\\xae3"},
+      {"station zero width", "line\u200b3", "", "", "工位名称不能含有控制字符"},
+      {"lot isolate", "line3-a", "L\u20661\u2069", "", "批号不能含有控制字符：L\\xe2\\x81\\xa61"},
+      {"lot soft hyphen", "line3-a", "L\u00ad1", "", "批号不能含有控制字符"},
+      {"lot blanks", "line3-a", "   ", "", "批号不能只有空白"},
+      {"lot no-break spaces", "line3-a", "\u00a0\u3000", "", "批号不能只有空白"},
+      {"lot too long", "line3-a", longest + "x", "", "批号不能超过200个字符"},
+      {"reason no-break space", "line3-a", "", "\u00a0", "有意重写批次须写明原因"},
+      {"reason bidi", "line3-a", "", "fix\u202d", "重写原因不能含有控制字符"},
+      {"the longest lot", "line3-a", longest, "", nullptr},
+      {"a lot with a space inside", "line3-a", " L 7 ", "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchRequest request = Request(kVendor + 100, 1);
+    request.station = c.station;
+    request.lot = c.lot;
+    if (!c.reason.empty()) {
+      request = Request(kVendor, 4);
+      request.rerunBatch = original.batchId;
+      request.rerunReason = c.reason;
+    }
+    Result<Reservation> answer = m_ledger->Check(request);
+    if (c.refusal) {
+      ASSERT_FALSE(answer);
+      EXPECT_EQ(answer.error().fault, LedgerFault::InvalidRequest);
+      EXPECT_THAT(answer.error().message, HasSubstr(c.refusal));
+    } else {
+      EXPECT_TRUE(answer) << answer.error().message;
+    }
+  }
+  EXPECT_EQ(m_ledger->AddPool("line\u202e3", MacRange{kVendor + 5000, 10}).error().fault,
+            LedgerFault::InvalidRequest);
+  EXPECT_EQ(m_ledger->Void(original.batchId, "\u00a0\u2003").error().fault,
+            LedgerFault::InvalidRequest);
+  EXPECT_EQ(m_ledger->Void(original.batchId, "wrong\u2067 image").error().fault,
+            LedgerFault::InvalidRequest);
+  EXPECT_EQ(AllBatches().size(), 1u);
+  EXPECT_FALSE(AllBatches()[0].batch.voided);
+}
+
 // A name that reached the ledger before names were checked, or by hand,
 // is still shown, not obeyed.
 TEST(LedgerListingTest, ControlCharactersAreShownAsEscapes) {
