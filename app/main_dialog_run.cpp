@@ -4,7 +4,9 @@
 #include <QDeadlineTimer>
 #include <utility>
 
+#include "dialog_language.h"
 #include "dialog_run.h"
+#include "dialog_texts.h"
 #include "main_dialog.h"
 #include "message_box.h"
 
@@ -96,13 +98,12 @@ void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
     // The writer no longer uses the folder; the ledger is told the
     // outcome after this, on the worker's thread.
-    std::string endStatus(kRunFinishedText);
+    std::string endStatus(kRunFinishedText.In(DialogLanguage()));
     if (m_pRun) {
       m_pRun->Run().ReleaseFolder();
       // Files of another lot in the folder stay said when the run is done.
       if (!m_pRun->OtherLotNote().empty())
-        //: Joins the end of the run and the note about another lot's files.
-        endStatus += tr("；").toStdString() + m_pRun->OtherLotNote();
+        endStatus += DialogText(dialog_text::kStatusJoiner).toStdString() + m_pRun->OtherLotNote();
     }
     m_pRun.reset();
     EnableStart();
