@@ -266,7 +266,12 @@ void MainWindow::SetControlText(int id, const std::string& text) {
 }
 
 void MainWindow::EnableControl(int id, bool enabled) {
-  EnableWindow(GetDlgItem(m_window, id), enabled);
+  HWND control = GetDlgItem(m_window, id);
+  // A disabled control loses the focus, and a dialog without one hears
+  // neither Esc nor Tab: the focus moves on to the next control first.
+  if (!enabled && GetFocus() == control)
+    SendMessageW(m_window, WM_NEXTDLGCTL, 0, FALSE);
+  EnableWindow(control, enabled);
 }
 
 void MainWindow::FocusControl(int id) {

@@ -76,8 +76,10 @@ choose_image() {  # through the real picker: Tab to "choose file", the path type
   sleep 0.5  # the picker's first paint; the focus is on its name field
   xdotool type --delay 20 "$(windows_path "$work/image.img")"
   xdotool key Return
-  poll 60 bash -c "[[ \"\$(\"\${@}\" get 1001 | tr -d '\r')\" == '$(windows_path "$work/image.img" | sed 's/\\/\\\\/g')' ]]" _ "${wine[@]}" "$probe" ||
+  probe wait-text 1001 "$(windows_path "$work/image.img")" ||
     fail "the picker did not set the image: $(probe get 1001)"
+  # The focus stays on "choose file": back to the start button.
+  keys shift+Tab
 }
 
 case "$case_name" in
@@ -123,11 +125,14 @@ case "$case_name" in
       cmp "$file" "$work/out/$(basename "$file")" || fail "$(basename "$file") differs"
     done
     [[ $(ls "$work/out" | wc -l) == 3 ]] || fail "the dialog wrote other files: $(ls "$work/out")"
-    # Enter starts the next batch.
+    # Enter starts the next batch; the first batch's files are then
+    # another lot's, which the end of the run says.
     probe set 1002 04:57:55:00:01:00
     probe set 1004 ""
     keys Return
-    probe wait-text 1004 "$(said "运行结束" "Run finished")"
+    finished=$(said "运行结束" "Run finished")
+    poll 120 bash -c '[[ "$("$@" get 1004 | tr -d "\r")" == "$0"* ]]' "$finished" \
+      "${wine[@]}" "$probe" || fail "the next batch did not end: $(probe get 1004)"
     [[ -f "$work/out/fw_045755_000102.img" ]] || fail "Enter did not start the next batch"
     keys Escape
     wait_closed
