@@ -104,7 +104,8 @@ case "$case_name" in
     # Enter at once: the image is not chosen yet.
     keys Return
     text=$(probe wait-box | tr -d '\r')
-    [[ -n "$text" ]] || fail "the message box says nothing"
+    [[ "$text" == "$(said "读取文件错误！" "Cannot read the image.")" ]] ||
+      fail "the message box says: $text"
     [[ $(probe boxes | wc -l) == 1 ]] || fail "more than one message box"
     probe ok-box
     [[ ! -e "$work/out" ]] || fail "the refused request made the output folder"
@@ -148,6 +149,8 @@ case "$case_name" in
     status=$(probe get 1004 | tr -d '\r')
     [[ "$status" == "$(said "创建文件出错: " "Cannot create file: ")"* ]] ||
       fail "status line: $status"
+    import -display "$DISPLAY" -window root \
+      "$work/../dialog-failures-$(said zh en).png" || fail "no screenshot"
     keys Escape
     wait_closed
     ;;
