@@ -30,14 +30,26 @@ void DialogModel::OnInit() {
   m_view.FocusControl(kStartButton);
 }
 
-JobRequestTexts DialogModel::FieldTexts() {
+JobRequestTexts ReadFieldTexts(const std::function<std::string(int id)>& textOf, bool imageChosen) {
   JobRequestTexts texts;
-  texts.startMac = m_view.ControlText(kStartMacControl);
-  texts.deviceCount = m_view.ControlText(kDeviceCountControl);
-  texts.macsPerDevice = m_view.ControlText(kMacsPerDeviceControl);
-  texts.imagePath = m_imageChosen ? m_view.ControlText(kImagePathControl) : std::string();
-  texts.outputDirectory = m_view.ControlText(kOutputDirectoryControl);
+  texts.startMac = textOf(kStartMacControl);
+  texts.deviceCount = textOf(kDeviceCountControl);
+  texts.macsPerDevice = textOf(kMacsPerDeviceControl);
+  texts.imagePath = imageChosen ? textOf(kImagePathControl) : std::string();
+  texts.outputDirectory = textOf(kOutputDirectoryControl);
   return texts;
+}
+
+std::string RunFinishedStatus(const std::string& otherLotNote, InterfaceLanguage language) {
+  std::string status(kRunFinishedText.In(language));
+  // Files of another lot in the folder stay said when the run is done.
+  if (!otherLotNote.empty())
+    status += std::string(dialog_text::kStatusJoiner.In(language)) + otherLotNote;
+  return status;
+}
+
+JobRequestTexts DialogModel::FieldTexts() {
+  return ReadFieldTexts([this](int id) { return m_view.ControlText(id); }, m_imageChosen);
 }
 
 void DialogModel::OnImagePicked(const std::string& path) {
@@ -136,13 +148,8 @@ void DialogModel::EndRun(bool finished, std::optional<BatchOutcome> count) {
   if (!m_running)
     return;
   m_running = false;
-  if (finished) {
-    std::string status(kRunFinishedText.In(m_language));
-    // Files of another lot in the folder stay said when the run is done.
-    if (!m_otherLotNote.empty())
-      status += std::string(dialog_text::kStatusJoiner.In(m_language)) + m_otherLotNote;
-    m_view.SetControlText(kStatusLineControl, status);
-  }
+  if (finished)
+    m_view.SetControlText(kStatusLineControl, RunFinishedStatus(m_otherLotNote, m_language));
   m_view.ShowProgress(0, 0);
   // A run cut short leaves the devices after its last one without a file
   // as well: the operator needs every device that has none.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,14 @@
 #include "platform_file.h"
 
 namespace quillmark {
+
+// The five texts of a start request in the order they are read: 1002,
+// 1003, 1007, 1001, 1005. Until an image is chosen the path shows a
+// placeholder, never to be taken for a file of that name.
+JobRequestTexts ReadFieldTexts(const std::function<std::string(int id)>& textOf, bool imageChosen);
+// The status line once every device was written: "运行结束", and the
+// note about another lot's files in the folder when there is one.
+std::string RunFinishedStatus(const std::string& otherLotNote, InterfaceLanguage language);
 
 // Everything the main dialog decides that is not drawing: the fields'
 // defaults, the order the texts are read, the start command through
@@ -39,9 +48,6 @@ class DialogModel final : private BatchHost, private RunFrontEnd {
   // On the UI thread, once the worker's function returned.
   void OnWorkerReturned();
 
-  // The five texts in the order they are read: 1002, 1003, 1007, 1001,
-  // 1005. Until an image is chosen the path shows a placeholder, never to
-  // be taken for a file of that name.
   JobRequestTexts FieldTexts();
   bool running() const { return m_running; }
 
