@@ -3,10 +3,12 @@
 // real input and check it with this program.
 //   dialog_probe wait-dialog | wait-gone
 //   dialog_probe get ID | set ID TEXT | enabled ID | focus
-//   dialog_probe wait-text ID TEXT | wait-enabled ID
+//   dialog_probe wait-text ID TEXT | wait-enabled ID | wait-dialog-enabled
 //   dialog_probe boxes            the open message boxes' texts, one a line
 //   dialog_probe wait-box         waits for a message box, prints its text
 //   dialog_probe ok-box           presses OK in the open message box
+//   dialog_probe about            chooses the system menu's about item,
+//                                 prints the about box's two lines
 // Every wait polls with a generous deadline; exit status 1 when it passes.
 #include <windows.h>
 
@@ -122,6 +124,9 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == "wait-text") {
     if (!WaitFor([&] { return TextOf(GetDlgItem(dialog, id)) == text; }))
       return Fail(("control shows: " + TextOf(GetDlgItem(dialog, id))).c_str());
+  } else if (command == "wait-dialog-enabled") {
+    if (!WaitFor([&] { return IsWindowEnabled(dialog) != FALSE; }))
+      return Fail("the dialog stays disabled");
   } else if (command == "wait-enabled") {
     if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }))
       return Fail("control stays disabled");
@@ -139,6 +144,25 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(boxes.front(), WM_COMMAND, IDOK, 0);
     if (!WaitFor([] { return FindWindows().boxes.empty(); }))
       return Fail("message box stays");
+  } else if (command == "about") {
+    // The about item's command, as the system menu sends it.
+    PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = nullptr;
+    if (!WaitFor([&] {
+          about = nullptr;
+          EnumWindows(
+              [](HWND window, LPARAM data) -> BOOL {
+                if (IsDialogClass(window) && IsWindowVisible(window) && GetDlgItem(window, 1201))
+                  *reinterpret_cast<HWND*>(data) = window;
+                return TRUE;
+              },
+              reinterpret_cast<LPARAM>(&about));
+          return about != nullptr;
+        }))
+      return Fail("no about box");
+    std::printf("%s\n%s\n", TextOf(GetDlgItem(about, 1201)).c_str(),
+                TextOf(GetDlgItem(about, 1202)).c_str());
+    std::printf("%d\n", IsWindowEnabled(dialog) ? 1 : 0);
   } else {
     return Fail("unknown command");
   }

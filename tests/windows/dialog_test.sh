@@ -94,6 +94,16 @@ case "$case_name" in
     expect_control 1000 "$(said "选择文件" "Choose File")"
     expect_control 1006 "$(said "选择目录" "Choose Folder")"
     [[ "$(probe focus | tr -d '\r')" == 1 ]] || fail "the focus is not on the start button"
+    # The about box: its lines, the main dialog disabled under it; Enter
+    # closes it.
+    about=$(probe about | tr -d '\r')
+    [[ "$about" == "$(said "Quillmark 1.0 版" "Quillmark version 1.0")"$'\n'"$(said \
+      "固件镜像由产线固件组提供" "Firmware images come from the line's firmware group")"$'\n0' ]] ||
+      fail "the about box shows: $about"
+    about_box=$(xdotool search --sync --onlyvisible --name "^$(said "关于 Quillmark" "About Quillmark")\$" | head -n1)
+    xdotool windowfocus --sync "$about_box" 2>/dev/null || xdotool windowfocus "$about_box"
+    xdotool key Return
+    probe wait-dialog-enabled || fail "the about box stays"
     # The dialog as a person sees it, for a look at every control.
     import -display "$DISPLAY" -window root \
       "$work/../dialog-$(said zh en).png" || fail "no screenshot"
