@@ -5,21 +5,20 @@
 #include "app_icon.h"
 #include "dialog_language.h"
 #include "dialog_template.h"
+#include "dialog_texts.h"
 #include "help.h"
 
 namespace quillmark {
 namespace {
 
 using K = ControlKind;
+namespace T = dialog_text;
 
 constexpr TemplateControl kAboutControls[] = {
-    {K::Icon, -1, "", 11, 17, 20, 20, "iconLabel"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "Quillmark 1.0 版"), 40, 10, 119, 8,
-     "versionLabel"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "固件镜像由产线固件组提供"), 38, 25,
-     149, 8, "creditLabel"},
-    {K::DefaultButton, 1, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "确定"), 178, 7, 50, 14,
-     "okButton"},
+    {K::Icon, -1, nullptr, 11, 17, 20, 20, "iconLabel"},
+    {K::Label, -1, &T::kAboutVersion, 40, 10, 119, 8, "versionLabel"},
+    {K::Label, -1, &T::kAboutCredit, 38, 25, 149, 8, "creditLabel"},
+    {K::DefaultButton, 1, &T::kAboutOk, 178, 7, 50, 14, "okButton"},
 };
 
 // The English credit line is longer: the box is wider, the OK button
@@ -35,9 +34,8 @@ constexpr TemplatePlacement kEnglishPlacements[] = {
 CAboutDialog::CAboutDialog(QWidget* pParent) : QDialog(pParent) {
   setWindowIcon(ApplicationIcon());
   const bool english = DialogLanguage() == InterfaceLanguage::English;
-  const DialogBaseUnits units =
-      ApplyDialogTemplate(*this, QT_TRANSLATE_NOOP("quillmark::CAboutDialog", "关于 Quillmark"),
-                          english ? kEnglishWidth : kWidth, kHeight);
+  const DialogBaseUnits units = ApplyDialogTemplate(*this, DialogText(T::kAboutTitle),
+                                                    english ? kEnglishWidth : kWidth, kHeight);
   QPushButton* ok = nullptr;
   for (const TemplateControl& control : kAboutControls) {
     QWidget* widget = AddTemplateControl(*this, units, control);

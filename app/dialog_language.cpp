@@ -21,6 +21,11 @@ InterfaceLanguage DialogLanguage() {
   return g_dialogLanguage;
 }
 
+QString DialogText(const InterfaceText& text) {
+  const std::string_view shown = text.In(g_dialogLanguage);
+  return QString::fromUtf8(shown.data(), qsizetype(shown.size()));
+}
+
 DialogTranslations::DialogTranslations(QApplication& app) {
   InitTranslationResources();
   g_dialogLanguage = CurrentInterfaceLanguage();

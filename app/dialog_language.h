@@ -4,6 +4,7 @@
 #include <QTranslator>
 
 #include "interface_language.h"
+#include "interface_text.h"
 
 namespace quillmark {
 
@@ -11,6 +12,8 @@ namespace quillmark {
 // application starts: its texts, Qt's own buttons and choosers, the help
 // page and the layout all follow the same choice. Chinese until then.
 InterfaceLanguage DialogLanguage();
+// One of the dialog's texts (dialog_texts.h) in the dialog's language.
+QString DialogText(const InterfaceText& text);
 
 // Chooses the language from the locale and installs what it needs: for
 // English, the dialog's catalogue built into the program; for Chinese,

@@ -1,7 +1,7 @@
 #include "dialog_run.h"
 
 #include "message_box.h"
-#include "station_config.h"
+#include "station_run.h"
 
 namespace quillmark {
 
@@ -9,22 +9,12 @@ DialogRun::DialogRun(QWidget* owner, GenerationJob& job)
     : m_owner(owner), m_run(job, *this, m_files) {}
 
 bool DialogRun::Prepare(const JobRequestTexts& texts) {
-  // Read afresh at each start: a configuration in error would leave the run
-  // without the ledger or the station the station meant it to have.
-  const StationConfigResult config = LoadStationConfig();
-  if (!config.error.empty()) {
-    ShowRefusal(config.error, MessageStyle::Plain);
+  const StationRunSetting setting = StationRunSettingNow();
+  if (setting.refusal) {
+    ShowRefusal(*setting.refusal, MessageStyle::Plain);
     return false;
   }
-  LedgerRequest ledger;
-  if (const std::optional<std::string> location = ConfiguredLedgerLocation(config.config)) {
-    ledger.use = true;
-    ledger.location = *location;
-    ledger.station = config.config.station.value_or("");
-    ledger.pool = config.config.pool.value_or("");
-    ledger.lot = config.config.lot.value_or("");
-  }
-  return m_run.Prepare(texts, ledger);
+  return m_run.Prepare(texts, setting.ledger);
 }
 
 void DialogRun::ShowRefusal(const std::string& message, MessageStyle style) {

@@ -1,9 +1,9 @@
 #include "dialog_template.h"
 
 #include "app_icon.h"
+#include "dialog_language.h"
 #include "elided_label.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,7 +12,7 @@ namespace quillmark {
 namespace {
 
 QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
-  const QString text = TemplateText(dialog, control.text);
+  const QString text = TemplateText(control.text);
   switch (control.kind) {
     case ControlKind::DefaultButton:
     case ControlKind::Button: {
@@ -49,15 +49,17 @@ QWidget* CreateWidget(QDialog& dialog, const TemplateControl& control) {
 
 }  // namespace
 
-QString TemplateText(const QDialog& dialog, const char* source) {
-  return QCoreApplication::translate(dialog.metaObject()->className(), source);
+QString TemplateText(const InterfaceText* text) {
+  if (text == nullptr)
+    return QString();
+  return DialogText(*text);
 }
 
-DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height) {
+DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const QString& title, int width, int height) {
   dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                         Qt::MSWindowsFixedSizeDialogHint);
-  dialog.setWindowTitle(TemplateText(dialog, title));
+  dialog.setWindowTitle(title);
   dialog.setFont(DialogFont());
   const DialogBaseUnits units = BaseUnitsOf(dialog.font());
   dialog.setFixedSize(DialogSizeToPixels(units, width, height));

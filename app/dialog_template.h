@@ -5,6 +5,7 @@
 #include <span>
 
 #include "dialog_units.h"
+#include "interface_text.h"
 
 namespace quillmark {
 
@@ -21,23 +22,20 @@ enum class ControlKind {
 // One control of a dialog template; positions and sizes in dialog units.
 struct TemplateControl {
   ControlKind kind;
-  int id;            // -1 for a label the code never addresses
-  const char* text;  // the Chinese source text, in UTF-8
+  int id;                     // -1 for a label the code never addresses
+  const InterfaceText* text;  // nullptr for none
   int x, y, width, height;
   const char* objectName;
 };
 
-// A template's text in the dialog's language: the source text is marked
-// for translation with the dialog's class name as its context
-// (QT_TRANSLATE_NOOP("quillmark::CMainDialog", "确定")). A text that has
-// nothing to translate, such as a default folder, comes back as it stands.
-QString TemplateText(const QDialog& dialog, const char* source);
+// A template's text in the dialog's language; empty for none.
+QString TemplateText(const InterfaceText* text);
 
 // A fixed-size dialog of width x height dialog units in the dialog font,
-// with a caption (translated as TemplateText) and a close button but no
+// with a caption and a close button but no
 // minimize or maximize button.
 // Returns the base units to place its controls with.
-DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const char* title, int width, int height);
+DialogBaseUnits ApplyDialogTemplate(QDialog& dialog, const QString& title, int width, int height);
 
 // Creates the control as a child of dialog. Controls take the keyboard
 // focus in the order they are created, so create them in template order.

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialog_language.h"
+#include "dialog_texts.h"
 #include "dialog_units.h"
 
 namespace quillmark {
@@ -14,7 +16,7 @@ FolderBrowser::FolderBrowser(QWidget* parent)
       m_model(new QFileSystemModel(this)),
       m_tree(new QTreeView(this)),
       m_field(new QLineEdit(this)) {
-  setWindowTitle(tr("修改保存目录"));
+  setWindowTitle(DialogText(dialog_text::kChangeOutputFolder));
   setFont(DialogFont());
   resize(DialogSizeToPixels(BaseUnitsOf(font()), 200, 160));
 

@@ -7,6 +7,7 @@
 #include <QShortcut>
 
 #include "dialog_language.h"
+#include "dialog_texts.h"
 #include "message_box.h"
 
 namespace quillmark {
@@ -42,9 +43,8 @@ std::optional<quint32> FindHelpTopic() {
 
 QString HelpPagePath(const QString& executablePath, InterfaceLanguage language) {
   const QFileInfo executable(executablePath);
-  const QString name = executable.completeBaseName() + (language == InterfaceLanguage::English
-                                                            ? QStringLiteral("_en.html")
-                                                            : QStringLiteral(".html"));
+  const QString name =
+      QString::fromStdString(HelpPageName(executable.completeBaseName().toStdString(), language));
   const QString beside = executable.dir().filePath(name);
   const QString installed =
       QDir::cleanPath(executable.dir().filePath(QStringLiteral(QUILLMARK_DOC_DIR_FROM_BIN)) +
@@ -54,7 +54,7 @@ QString HelpPagePath(const QString& executablePath, InterfaceLanguage language) 
 
 QUrl HelpTopicUrl(const QString& pagePath, quint32 topic) {
   QUrl url = QUrl::fromLocalFile(QFileInfo(pagePath).absoluteFilePath());
-  url.setFragment(QStringLiteral("topic-0x%1").arg(topic, 0, 16));
+  url.setFragment(QString::fromStdString(HelpTopicAnchor(topic)));
   return url;
 }
 
@@ -70,7 +70,7 @@ void OnHelp(QWidget* owner) {
     return;
   if (!OpenHelpTopic(HelpPagePath(QCoreApplication::applicationFilePath(), DialogLanguage()),
                      *topic)) {
-    ShowMessage(owner, QCoreApplication::translate("quillmark::Help", "启动帮助失败。"));
+    ShowMessage(owner, DialogText(dialog_text::kHelpFailed));
   }
 }
 

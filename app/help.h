@@ -5,12 +5,10 @@
 #include <QWidget>
 #include <optional>
 
+#include "dialog_texts.h"
 #include "interface_language.h"
 
 namespace quillmark {
-
-inline constexpr quint32 kMainDialogHelpTopic = 0x20066;
-inline constexpr quint32 kAboutDialogHelpTopic = 0x20064;
 
 // Makes window answer help requests with topic, and F1 (without Shift,
 // Ctrl or Alt) in it ask for help.

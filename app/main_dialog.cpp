@@ -9,10 +9,9 @@
 
 #include "about_dialog.h"
 #include "app_icon.h"
-#include "batch_limits.h"
 #include "help.h"
 #include "icon_placement.h"
-#include "station_config.h"
+#include "station_run.h"
 #include "system_menu.h"
 #include "window_placement.h"
 
@@ -47,10 +46,8 @@ CMainDialog::CMainDialog(QWidget* pParent)
 void CMainDialog::OnInitDialog() {
   setWindowIcon(m_hIcon);
   m_job.imageBytes.reset();
-  // The station's configured defaults where it has them; a configuration
-  // in error is said by the start command, which refuses to run with it.
-  JobRequestTexts defaults = DefaultRequestTexts();
-  ApplyRequestDefaults(LoadStationConfig().config, defaults);
+  const JobRequestTexts defaults = InitialFieldTexts();
+  m_controls.outputDirectoryLabel->setText(QString::fromStdString(defaults.outputDirectory));
   m_controls.startMacEdit->setText(QString::fromStdString(defaults.startMac));
   m_controls.deviceCountEdit->setText(QString::fromStdString(defaults.deviceCount));
   m_controls.macsPerDeviceEdit->setText(QString::fromStdString(defaults.macsPerDevice));

@@ -5,40 +5,32 @@
 #include "batch_limits.h"
 #include "dialog_language.h"
 #include "dialog_template.h"
+#include "dialog_texts.h"
 #include "run_progress.h"
 
 namespace quillmark {
 namespace {
 
 using K = ControlKind;
+namespace T = dialog_text;
 
 // Template order is also the tab order.
 constexpr TemplateControl kMainDialogControls[] = {
-    {K::DefaultButton, 1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "确定"), 253, 53, 50, 35,
-     "startButton"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "镜像文件："), 16, 14, 41, 8,
-     "imageFileCaption"},
-    {K::SunkenLabel, 1001, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "（请选择）"), 58, 13, 191,
-     12, "imagePathLabel"},
-    {K::Button, 1000, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "选择文件"), 253, 12, 50, 14,
-     "chooseImageButton"},
-    {K::Edit, 1002, "", 69, 54, 122, 14, "startMacEdit"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "起始MAC地址："), 15, 57, 53, 8,
-     "startMacCaption"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "生成数量："), 16, 77, 41, 8,
-     "deviceCountCaption"},
-    {K::Edit, 1003, "", 69, 76, 40, 14, "deviceCountEdit"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "状态："), 15, 96, 25, 8,
-     "statusCaption"},
-    {K::ElidedLabel, 1004, "", 46, 96, 240, 8, "statusLabel"},
-    {K::SunkenLabel, 1005, kDefaultOutputDirectory, 57, 31, 191, 12, "outputDirectoryLabel"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "输出目录："), 16, 33, 41, 8,
-     "outputDirectoryCaption"},
-    {K::Button, 1006, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "选择目录"), 253, 30, 50, 14,
-     "chooseDirectoryButton"},
-    {K::Edit, 1007, "", 185, 75, 40, 14, "macsPerDeviceEdit"},
-    {K::Label, -1, QT_TRANSLATE_NOOP("quillmark::CMainDialog", "每设备MAC数量："), 122, 78, 61, 8,
-     "macsPerDeviceCaption"},
+    {K::DefaultButton, 1, &T::kStart, 253, 53, 50, 35, "startButton"},
+    {K::Label, -1, &T::kImageFileCaption, 16, 14, 41, 8, "imageFileCaption"},
+    {K::SunkenLabel, 1001, &T::kNoImageChosen, 58, 13, 191, 12, "imagePathLabel"},
+    {K::Button, 1000, &T::kChooseFile, 253, 12, 50, 14, "chooseImageButton"},
+    {K::Edit, 1002, nullptr, 69, 54, 122, 14, "startMacEdit"},
+    {K::Label, -1, &T::kStartMacCaption, 15, 57, 53, 8, "startMacCaption"},
+    {K::Label, -1, &T::kDeviceCountCaption, 16, 77, 41, 8, "deviceCountCaption"},
+    {K::Edit, 1003, nullptr, 69, 76, 40, 14, "deviceCountEdit"},
+    {K::Label, -1, &T::kStatusCaption, 15, 96, 25, 8, "statusCaption"},
+    {K::ElidedLabel, 1004, nullptr, 46, 96, 240, 8, "statusLabel"},
+    {K::SunkenLabel, 1005, nullptr, 57, 31, 191, 12, "outputDirectoryLabel"},
+    {K::Label, -1, &T::kOutputDirectoryCaption, 16, 33, 41, 8, "outputDirectoryCaption"},
+    {K::Button, 1006, &T::kChooseFolder, 253, 30, 50, 14, "chooseDirectoryButton"},
+    {K::Edit, 1007, nullptr, 185, 75, 40, 14, "macsPerDeviceEdit"},
+    {K::Label, -1, &T::kMacsPerDeviceCaption, 122, 78, 61, 8, "macsPerDeviceCaption"},
 };
 
 // The English captions are longer: the caption column is wider, the
@@ -80,7 +72,7 @@ Widget* Find(QDialog& dialog, const char* name) {
 }  // namespace
 
 MainDialogControls BuildMainDialogTemplate(QDialog& dialog) {
-  const DialogBaseUnits units = ApplyDialogTemplate(dialog, "Quillmark", 320, 119);
+  const DialogBaseUnits units = ApplyDialogTemplate(dialog, QStringLiteral("Quillmark"), 320, 119);
   for (const TemplateControl& control : kMainDialogControls) {
     AddTemplateControl(dialog, units, control);
   }

@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <utility>
 
+#include "dialog_language.h"
+#include "dialog_model.h"
 #include "dialog_run.h"
 #include "main_dialog.h"
 #include "message_box.h"
@@ -34,15 +36,21 @@ void CMainDialog::OnOK() {
 }
 
 JobRequestTexts CMainDialog::FieldTexts() const {
-  JobRequestTexts texts;
-  texts.startMac = TextOf(m_controls.startMacEdit->text());
-  texts.deviceCount = TextOf(m_controls.deviceCountEdit->text());
-  texts.macsPerDevice = TextOf(m_controls.macsPerDeviceEdit->text());
-  // Until an image is chosen the label shows a placeholder, never to be
-  // taken for a file of that name.
-  texts.imagePath = m_bImageChosen ? TextOf(m_controls.imagePathLabel->text()) : std::string();
-  texts.outputDirectory = TextOf(m_controls.outputDirectoryLabel->text());
-  return texts;
+  const auto textOf = [this](int id) {
+    switch (id) {
+      case kStartMacControl:
+        return TextOf(m_controls.startMacEdit->text());
+      case kDeviceCountControl:
+        return TextOf(m_controls.deviceCountEdit->text());
+      case kMacsPerDeviceControl:
+        return TextOf(m_controls.macsPerDeviceEdit->text());
+      case kImagePathControl:
+        return TextOf(m_controls.imagePathLabel->text());
+      default:
+        return TextOf(m_controls.outputDirectoryLabel->text());
+    }
+  };
+  return ReadFieldTexts(textOf, m_bImageChosen);
 }
 
 // Runs work on a new worker thread with the dialog as during a run; false
@@ -96,18 +104,16 @@ void CMainDialog::OnRunFinished(bool finished) {
   OnDialogThread([this, finished] {
     // The writer no longer uses the folder; the ledger is told the
     // outcome after this, on the worker's thread.
-    std::string endStatus(kRunFinishedText);
+    std::string otherLotNote;
     if (m_pRun) {
       m_pRun->Run().ReleaseFolder();
-      // Files of another lot in the folder stay said when the run is done.
-      if (!m_pRun->OtherLotNote().empty())
-        //: Joins the end of the run and the note about another lot's files.
-        endStatus += tr("；").toStdString() + m_pRun->OtherLotNote();
+      otherLotNote = m_pRun->OtherLotNote();
     }
     m_pRun.reset();
     EnableStart();
     if (finished)
-      m_controls.statusLabel->setText(QString::fromStdString(endStatus));
+      m_controls.statusLabel->setText(
+          QString::fromStdString(RunFinishedStatus(otherLotNote, DialogLanguage())));
     m_progress.End(finished, std::exchange(m_endCount, std::nullopt));
     m_bRunActive = false;
   });

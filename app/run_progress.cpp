@@ -1,23 +1,15 @@
 #include "run_progress.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "batch_limits.h"
+#include "dialog_language.h"
+#include "failure_count.h"
 
 namespace quillmark {
-namespace {
-
-QString ProgressText(const char* source) {
-  return QCoreApplication::translate("quillmark::RunProgress", source);
-}
-
-}  // namespace
 
 QString FailureCountText(int failed, int deviceCount) {
-  return ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress", "失败 %1 / %2"))
-      .arg(failed)
-      .arg(deviceCount);
+  return QString::fromStdString(quillmark::FailureCountText(failed, deviceCount, DialogLanguage()));
 }
 
 QStringList WidestFailureCountTexts() {
@@ -76,23 +68,16 @@ void RunProgress::DeviceDone(bool written) {
 }
 
 void RunProgress::ShowFailures(int written, int attempted, std::optional<int> notReached) {
-  const int failed = attempted + notReached.value_or(0);
-  if (failed <= 0) {
+  const FailureCountShown shown =
+      FailureCountFor(m_deviceCount, written, attempted, notReached, DialogLanguage());
+  if (shown.text.empty()) {
     m_failureCount->clear();
     m_failureCount->setToolTip(QString());
     m_failureCount->hide();
     return;
   }
-  m_failureCount->setText(FailureCountText(failed, m_deviceCount));
-  QString tip = ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress",
-                                               "%1 台设备中有 %2 台没有写成镜像文件"))
-                    .arg(m_deviceCount)
-                    .arg(failed);
-  // Once the run has ended, which failed and which it never reached.
-  if (notReached)
-    tip += ProgressText(QT_TRANSLATE_NOOP("quillmark::RunProgress", "（%1）"))
-               .arg(QString::fromStdString(RunEndCountText(written, attempted, *notReached)));
-  m_failureCount->setToolTip(tip);
+  m_failureCount->setText(QString::fromStdString(shown.text));
+  m_failureCount->setToolTip(QString::fromStdString(shown.tip));
   m_failureCount->show();
 }
 

@@ -1,5 +1,8 @@
 #include "system_menu.h"
 
+#include "dialog_language.h"
+#include "dialog_texts.h"
+
 namespace quillmark {
 namespace {
 
@@ -20,7 +23,7 @@ std::unique_ptr<QMenu> BuildSystemMenu(QWidget* parent, std::function<void(unsig
   QAction* verify = menu->addAction(MenuText(kVerifyMenuText));
   verify->setData(kVerifyCommand);
   verify->setEnabled(verifyEnabled);
-  QAction* about = menu->addAction(MenuText(kAboutMenuText));
+  QAction* about = menu->addAction(DialogText(dialog_text::kAboutMenu));
   about->setData(kAboutCommand);
   QObject::connect(menu.get(), &QMenu::triggered, menu.get(),
                    [send = std::move(send)](QAction* action) { send(action->data().toUInt()); });

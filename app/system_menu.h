@@ -24,12 +24,11 @@ constexpr bool IsCloseCommand(unsigned command) {
   return (command & 0xFFF0) == kCloseCommand;
 }
 
-// The items' source texts, with V and A as their mnemonics; the menu shows
-// them in the dialog's language.
+// The verify item's source text, with V as its mnemonic; the menu shows
+// it in the dialog's language.
 inline constexpr char kVerifyMenuText[] =
     QT_TRANSLATE_NOOP("quillmark::SystemMenu", "校验输出目录(&V)");
-inline constexpr char kAboutMenuText[] =
-    QT_TRANSLATE_NOOP("quillmark::SystemMenu", "关于 Quillmark(&A)...");
+// The about item's text is the Windows dialog's as well: dialog_text::kAboutMenu.
 
 // The window manager owns the real system menu here, so the dialog offers
 // the same items itself: Close, a separator, the verify item and the about

@@ -227,7 +227,7 @@ class KeyboardTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), widget);
     const QStringList windowMenu{QStringLiteral("关闭(&C)"), QString(),
                                  QString::fromUtf8(kVerifyMenuText),
-                                 QString::fromUtf8(kAboutMenuText)};
+                                 QStringLiteral("关于 Quillmark(&A)...")};
     QCOMPARE(MenuOpenedBy(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers)), windowMenu);
     QVERIFY(dialog.isVisible());
   }

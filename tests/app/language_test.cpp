@@ -168,7 +168,7 @@ class LanguageTest : public QObject {
              ExpectEnglish()
                  ? (QStringList{"&Close", "", "&Verify Output Folder", "&About Quillmark..."})
                  : (QStringList{QStringLiteral("关闭(&C)"), "", QString::fromUtf8(kVerifyMenuText),
-                                QString::fromUtf8(kAboutMenuText)}));
+                                QStringLiteral("关于 Quillmark(&A)...")}));
   }
 
   void failureCountSpeaksTheLanguage() {

@@ -72,7 +72,7 @@ class TranslationsTest : public QObject {
     QTranslator built;
     QVERIFY(built.load(QStringLiteral(":/i18n/quillmark_en.qm")));
     const std::vector<Message> messages = ReadCatalogue(copy);
-    QVERIFY(messages.size() > 20);
+    QVERIFY(!messages.empty());
     for (const Message& message : messages) {
       const QString what = message.context + QLatin1Char(' ') + message.source;
       QVERIFY2(message.type.isEmpty(), qPrintable(message.type + QLatin1Char(' ') + what));
