@@ -81,8 +81,9 @@ std::vector<int> LonelyChineseLines(const std::string& source) {
 TEST(InterfaceTextsTest, EveryChineseTextOfTheToolHasItsEnglish) {
   const std::filesystem::path root = QUILLMARK_SOURCE_DIR;
   int files = 0;
-  for (const char* folder : {"generator", "text", "platform", "stamp", "outputs", "run", "verifier",
-                             "ledger", "labels", "modules", "cli", "config"}) {
+  for (const char* folder :
+       {"generator", "text", "platform", "stamp", "outputs", "run", "verifier", "ledger", "labels",
+        "modules", "cli", "config", "dialog", "windialog"}) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
       const std::string extension = entry.path().extension().string();
       if (extension != ".cpp" && extension != ".h" && extension != ".in")
