@@ -1,17 +1,15 @@
 // The Windows build: the MAC ledger, but no label sheets (libzint and
 // cairo are not built for Windows here).
-#include "interface_text.h"
 #include "ledger_command.h"
+#include "ledger_words.h"
 #include "optional_commands.h"
 
 namespace quillmark::cli {
 
 std::vector<Subcommand> OptionalSubcommands() {
   return {
-      {"ledger",
-       Pick({"MAC账本：初始化、地址池、列出、查看、检查、作废、导出",
-             "the MAC ledger: set up, pools, list, show, check,\nvoid, export"}),
-       &RunLedgerCommand},
+      // The same words as the full build's, from the one table of them.
+      {"ledger", LedgerSummary(), &RunLedgerCommand},
   };
 }
 

@@ -11,6 +11,7 @@ set(GTest_DIR ${CMAKE_CURRENT_LIST_DIR}/windows CACHE PATH "GoogleTest for the W
 add_library(quillmark_windows_manifest OBJECT ${PROJECT_SOURCE_DIR}/resources/utf8_manifest.rc)
 
 include(${CMAKE_CURRENT_LIST_DIR}/sqlite-windows.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/windows-msi.cmake)
 
 # toml++ is headers only: Debian's serve the cross build as well, for the
 # station configuration and stamp profiles, seen through a folder of their

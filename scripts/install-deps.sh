@@ -15,7 +15,7 @@ case "$purpose" in
   test) packages+=(libgtest-dev clang clang-format libclang-rt-14-dev e2fsprogs xfsprogs mount
                    desktop-file-utils postgresql
                    poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
-                   g++-mingw-w64-x86-64-posix googletest wine wine64
+                   g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
                    dpkg-dev file lintian appstream man-db groff-base locales
                    u-boot-tools libubootenv-tool zlib1g-dev python3
                    xvfb xdotool x11-apps imagemagick) ;;
