@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "batch_manifest.h"
-#include "usage_error.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "interface_text.h"
@@ -21,6 +20,7 @@
 #include "printable_text.h"
 #include "raw_printer.h"
 #include "station_config.h"
+#include "usage_error.h"
 #include "utf8_text.h"
 #include "zpl_file.h"
 #include "zpl_labels.h"
@@ -192,6 +192,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     return ReportUsageError(error);
   if (const std::string error = ResolveFont(line, parsed, config.config); !error.empty())
     return ReportUsageError(error);
+  ResolveLayout(line, parsed, config.config);
   LabelsRequest request;
   CheckRequest(line, parsed, request);
   if (!request.error.empty())
