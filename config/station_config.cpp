@@ -91,8 +91,9 @@ std::string ReadLanguage(const toml::node& node, const std::string& name,
       node.is_string() ? ParseLanguageChoice(node.as_string()->get()) : std::nullopt;
   if (!choice)
     return Refusal(name, LineOf(node),
-                   Pick({"language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）",
-                         "language must be \"zh\", \"en\" or \"auto\" (by the locale)"}));
+                   std::string(Pick({"language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）",
+                                     "language must be \"zh\", \"en\" or \"auto\" (by the "
+                                     "locale)"})));
   value = choice;
   return {};
 }

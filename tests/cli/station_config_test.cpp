@@ -187,6 +187,36 @@ TEST_F(StationConfigCliTest, TheLanguageIsTheVariablesThenTheFilesThenTheLocales
                               " 第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）\n");
 }
 
+// lenient = true asks for the dialog's reading in every command that reads
+// the request's values; without it they are refused.
+TEST_F(StationConfigCliTest, LenientInTheFileReadsValuesAsTheDialogDoes) {
+  const std::string ledger = NewLedger("ledger.sqlite3");
+  const std::string warning = Said("--count 2abc：按 2 台处理", "--count 2abc: taken as 2 devices");
+  const std::vector<std::vector<std::string>> commands = {
+      {"--image=image.img", "--count=2abc", "--quiet"},
+      {"verify", "--image=image.img", "--count=2abc", "--quiet"},
+      {"ledger", "check", "--ledger", ledger, "--start-mac=04:57:55:00:00:00", "--count=2abc"}};
+  for (const char* file : {"lenient = false\n", ""}) {
+    Write(SystemFile(), file);
+    for (const std::vector<std::string>& args : commands) {
+      SCOPED_TRACE(args.front());
+      const ChildResult refused = Run(args);
+      EXPECT_EQ(refused.exitCode, 2);
+      EXPECT_EQ(refused.err.rfind("quillmark-cli: " + warning + Said("（", " ("), 0), 0u)
+          << refused.err;
+    }
+  }
+  EXPECT_THAT(m_dir.List(), ElementsAre("image.img", "ledger.sqlite3", "system.toml", "xdg"));
+  Write(SystemFile(), "lenient = true\n");
+  for (const std::vector<std::string>& args : commands) {
+    SCOPED_TRACE(args.front());
+    const ChildResult read = Run(args);
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.err, warning + "\n");
+  }
+  EXPECT_THAT(m_dir.List("out"), ElementsAre("fw_045755_000000.img", "fw_045755_000001.img"));
+}
+
 // What a developer keeps in their own configuration, or the machine in
 // its system file, stays out of every tool a test starts: only a test that
 // names the files reads them.
