@@ -144,6 +144,12 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
 // QUILLMARK_LANGUAGE, else the configuration's language key, else the
 // locale: a service under C.UTF-8 speaks what the station chose, the label
 // module as well as the tool.
+ChildOptions WithEnvironment(std::vector<std::string> environment) {
+  ChildOptions options;
+  options.environment = std::move(environment);
+  return options;
+}
+
 TEST_F(StationConfigCliTest, TheLanguageIsTheVariablesThenTheFilesThenTheLocales) {
   struct Case {
     const char* file;
@@ -165,7 +171,7 @@ TEST_F(StationConfigCliTest, TheLanguageIsTheVariablesThenTheFilesThenTheLocales
          {std::vector<std::string>{"--image=image.img", "--count=0"},
           std::vector<std::string>{"labels", "--help"}}) {
       SCOPED_TRACE(std::string(c.file) + c.environment.back() + " " + args.front());
-      const ChildResult run = Run(args, {.environment = c.environment});
+      const ChildResult run = Run(args, WithEnvironment(c.environment));
       EXPECT_NE(run.out + run.err, "");
       EXPECT_EQ(FirstChineseLine(run.out + run.err).empty(), c.english) << run.out << run.err;
     }
@@ -174,14 +180,14 @@ TEST_F(StationConfigCliTest, TheLanguageIsTheVariablesThenTheFilesThenTheLocales
   Write(SystemFile(), "language = \"en\"\n");
   for (const char* value : {"english", "EN"}) {
     const ChildResult refused =
-        Run({"--help"}, {.environment = {"LC_ALL=C", std::string("QUILLMARK_LANGUAGE=") + value}});
+        Run({"--help"}, WithEnvironment({"LC_ALL=C", std::string("QUILLMARK_LANGUAGE=") + value}));
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "quillmark-cli: QUILLMARK_LANGUAGE=" + std::string(value) +
                                " is not valid: it must be zh, en or auto\n");
   }
   Write(SystemFile(), "language = \"English\"\n");
-  const ChildResult wrongKey = Run({"--image=image.img"}, {.environment = {"LC_ALL=C"}});
+  const ChildResult wrongKey = Run({"--image=image.img"}, WithEnvironment({"LC_ALL=C"}));
   EXPECT_EQ(wrongKey.exitCode, 2);
   EXPECT_EQ(wrongKey.err, "quillmark-cli: 配置文件错误！" + SystemFile() +
                               " 第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）\n");

@@ -209,7 +209,8 @@ TEST_F(LabelsTest, ZplWithoutALayoutTakesTheRollOrTheStations) {
   EXPECT_EQ(ReadFileBytes(m_dir / "plain.zpl"), ReadFileBytes(m_dir / "given.zpl"));
 
   WriteText(m_dir / "station.toml", "layout = \"roll-40x20\"\n");
-  const ChildOptions station{.environment = {"QUILLMARK_SYSTEM_CONFIG=" + m_dir / "station.toml"}};
+  ChildOptions station;
+  station.environment = {"QUILLMARK_SYSTEM_CONFIG=" + m_dir / "station.toml"};
   ASSERT_EQ(
       Labels({"--manifest", "lot.csv", "--zpl", "small.zpl", "--layout", "roll-40x20"}).exitCode,
       0);
