@@ -118,13 +118,10 @@ InterfaceLanguage CurrentInterfaceLanguage() {
 void ChooseInterfaceLanguage(LanguageChoice configured) {
   const InterfaceLanguage language = InterfaceLanguageFrom(&ProcessEnvironment, configured);
   g_chosenLanguage.store(static_cast<int>(language), std::memory_order_release);
-  // The modules the process opens each hold their own copy of this
-  // library, and read the choice from the environment.
-  const char* name = language == InterfaceLanguage::English ? "en" : "zh";
-#ifdef _WIN32
-  _putenv_s(kLanguageVariable, name);
-#else
-  setenv(kLanguageVariable, name, 1);
+#ifndef _WIN32
+  // The modules the process opens (Windows builds none) each hold their
+  // own copy of this library, and read the choice from the environment.
+  setenv(kLanguageVariable, language == InterfaceLanguage::English ? "en" : "zh", 1);
 #endif
 }
 
