@@ -3,6 +3,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include "station_config.h"
+
 // The catalogues are built into the program. Named here, since a linker
 // taking the dialog from a static library (as the tests do) would leave
 // out a resource nothing names. Outside any namespace, as Qt requires.
@@ -28,6 +30,7 @@ QString DialogText(const InterfaceText& text) {
 
 DialogTranslations::DialogTranslations(QApplication& app) {
   InitTranslationResources();
+  m_refusal = ChooseStationLanguage();
   g_dialogLanguage = CurrentInterfaceLanguage();
   if (g_dialogLanguage == InterfaceLanguage::English) {
     // Qt's own texts are English already; only the dialog's need a

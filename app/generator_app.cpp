@@ -38,13 +38,20 @@ CGeneratorApp::CGeneratorApp(int argc, char** argv)
 }
 
 bool CGeneratorApp::InitInstance() {
+  // A station set up to speak a language it cannot name is not run in a
+  // language nobody chose.
+  if (!m_translations.Refusal().empty()) {
+    ShowMessage(nullptr, QString::fromStdString(m_translations.Refusal()), MessageStyle::Warning);
+    m_exitStatus = 1;
+    return false;
+  }
   CMainDialog dialog;
   dialog.exec();
   return false;
 }
 
 int CGeneratorApp::ExitInstance() {
-  return 0;
+  return m_exitStatus;
 }
 
 }  // namespace quillmark

@@ -28,11 +28,13 @@ class CGeneratorApp : private ProgramNameOnly, public QApplication {
   // Runs the main dialog modally until it ends; always false, so nothing
   // else runs after it.
   bool InitInstance();
-  // Writes nothing; the exit status carries no meaning.
+  // Writes nothing; the exit status is 1 when the language was refused,
+  // else 0.
   int ExitInstance();
 
  private:
   DialogTranslations m_translations;
+  int m_exitStatus = 0;
 };
 
 }  // namespace quillmark

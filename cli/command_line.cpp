@@ -10,6 +10,8 @@
 #include "quillmark_version.h"
 #include "signals.h"
 #include "standard_streams.h"
+#include "station_config.h"
+#include "usage_error.h"
 #include "verify_command.h"
 #include "write_command.h"
 
@@ -61,6 +63,9 @@ int RunCommandLine(int argc, const char* const* argv) {
     }
     PrepareStandardStreams();
     IgnoreWriteSignals();
+    // Before any text: every line of the run in the language chosen.
+    if (const std::string refused = ChooseStationLanguage(); !refused.empty())
+      return FinishStandardOutput(ReportUsageError(refused));
     return FinishStandardOutput(
         Dispatch(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc)));
   } catch (const std::exception& error) {

@@ -23,6 +23,8 @@
 #include "mac_number.h"
 #include "option_table.h"
 #include "request_options.h"
+#include "station_config.h"
+#include "usage_error.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {
@@ -41,6 +43,7 @@ struct LedgerOptions {
   std::string count = "1";
   std::string macsPerDevice = "1";
   bool allowPrefixCarry = false;
+  bool lenient = false;
   bool json = false;
   bool help = false;
 };
@@ -82,6 +85,7 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
                      "pool add: let the pool run past its first three\nbytes (the vendor "
                      "prefix)"}),
        .flag = &o.allowPrefixCarry},
+      LenientOptionRow(o.lenient),
       {.name = "--json",
        .help = Pick({"在标准输出上打印 JSON Lines 代替文字：每个地址池、\n"
                      "批次或导出行一行",
@@ -310,6 +314,21 @@ std::string FillConfiguredLedger(std::string& location) {
   return "";
 }
 
+// check reads --count and --macs-per-device as a write does (its start,
+// exactly): a value the rules would bend is refused unless asked for
+// (--lenient, or the station configuration's lenient), and said then.
+std::optional<int> JudgeBentInput(const LedgerOptions& o) {
+  const JobRequestTexts texts{"", o.count, o.macsPerDevice, "", "", ""};
+  if (!o.lenient && !LoadStationConfig().config.lenient.value_or(false)) {
+    if (const std::string bent = BentInputRefusal(texts); !bent.empty())
+      return ReportUsageError(bent);
+    return std::nullopt;
+  }
+  for (const std::string& line : BentInputLines(texts))
+    std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  return std::nullopt;
+}
+
 int RunLedgerCommand(const std::vector<std::string>& args) {
   const LedgerWord* first = args.empty() ? nullptr : FindLedgerWord(args[0]);
   if (first != nullptr && first->action == LedgerAction::Report)
@@ -339,6 +358,10 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
   // Judged before any ledger is opened, alike on both back ends.
   if (std::optional<LedgerError> invalid = ValidateFilter({std::nullopt, o.pool, o.since}))
     return Refuse(invalid->message);
+  if (first->action == LedgerAction::Check) {
+    if (const std::optional<int> refused = JudgeBentInput(o))
+      return *refused;
+  }
   if (first->action == LedgerAction::Init && words.size() > 1)
     return Init(o, words);
   if (const std::string error = FillConfiguredLedger(o.location); !error.empty())

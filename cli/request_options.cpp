@@ -21,7 +21,19 @@ JobRequestTexts DialogDefaults() {
   return DefaultRequestTexts();
 }
 
-OptionTable RequestOptionRows(JobRequestTexts& texts) {
+OptionRow LenientOptionRow(bool& lenient) {
+  return {.name = "--lenient",
+          .help = Pick({"按对话框的规则读取 --start-mac、--count、\n"
+                        "--macs-per-device（如 --count=12abc 按12台处理并\n"
+                        "警告一行），不拒绝；也可在工位配置中设 lenient = true",
+                        "read --start-mac, --count and --macs-per-device\n"
+                        "as the dialog does (--count=12abc as 12 devices,\n"
+                        "with a warning) instead of refusing them; or set\n"
+                        "lenient = true in the station configuration"}),
+          .flag = &lenient};
+}
+
+OptionTable RequestOptionRows(JobRequestTexts& texts, bool& lenient) {
   // The rows keep views of their help texts: these live as long as the tool.
   static const std::string outHelp =
       std::string(Pick({"输出目录", "output folder"})) + DefaultNote(kDefaultOutputDirectory);
@@ -59,6 +71,7 @@ OptionTable RequestOptionRows(JobRequestTexts& texts) {
                      "the manual page); without it, the address record\n"
                      "0x10000 before the image's end"}),
        .value = &texts.profilePath},
+      LenientOptionRow(lenient),
   };
 }
 
@@ -98,6 +111,15 @@ std::vector<std::string> BentInputLines(const JobRequestTexts& texts) {
       lines, "--macs-per-device", texts.macsPerDevice,
       {"%1 %2：按每台 %3 个地址处理", "%1 %2: taken as %3 {3:address|addresses} per device"});
   return lines;
+}
+
+std::string BentInputRefusal(const JobRequestTexts& texts) {
+  const std::vector<std::string> lines = BentInputLines(texts);
+  if (lines.empty())
+    return {};
+  return Fill({"%1（请写出确切的值，或给出 --lenient 按对话框的规则读取）",
+               "%1 (write the exact value, or give --lenient to read it as the dialog does)"},
+              {lines.front()});
 }
 
 }  // namespace quillmark::cli

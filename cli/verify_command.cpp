@@ -1,5 +1,6 @@
 #include "verify_command.h"
 
+#include <array>
 #include <cstdio>
 
 #include "batch_manifest.h"
@@ -19,6 +20,7 @@
 #include "status_texts.h"
 #include "verify_console.h"
 #include "verify_json.h"
+#include "verify_texts.h"
 
 namespace quillmark::cli {
 namespace {
@@ -36,10 +38,31 @@ struct VerifyOptions {
   bool help = false;
   bool hasManifest = false;
   bool hasReport = false;
+  bool lenient = false;
+  // A write's own options, taken and passed over (WriteOnlyRows).
+  std::array<std::string, 6> writeValues;
+  bool writeFlags = false;
 };
 
+// The write's options that say nothing of a check: a write's command line
+// is checked as it stands, these left aside. --manifest, --quiet and
+// --json mean the same to both.
+OptionTable WriteOnlyRows(VerifyOptions& o) {
+  return {
+      {.name = "--dry-run", .flag = &o.writeFlags},
+      {.name = "--durable", .flag = &o.writeFlags},
+      {.name = "--no-ledger", .flag = &o.writeFlags},
+      {.name = "--ledger", .valueName = "LOCATION", .value = &o.writeValues[0]},
+      {.name = "--station", .valueName = "NAME", .value = &o.writeValues[1]},
+      {.name = "--pool", .valueName = "NAME", .value = &o.writeValues[2]},
+      {.name = "--lot", .valueName = "TEXT", .value = &o.writeValues[3]},
+      {.name = "--rerun", .valueName = "BATCH", .value = &o.writeValues[4]},
+      {.name = "--reason", .valueName = "TEXT", .value = &o.writeValues[5]},
+  };
+}
+
 OptionTable VerifyOptionTable(VerifyOptions& o) {
-  OptionTable table = RequestOptionRows(o.texts);
+  OptionTable table = RequestOptionRows(o.texts, o.lenient);
   OptionTable own = {
       {.name = "--manifest",
        .valueName = "FILE",
@@ -164,9 +187,24 @@ int VerifyStatus(const VerifyOptions& options, const VerifyOutcome& outcome, boo
   return outcome.Passed() && !otherFilesFail && reported ? kExitSuccess : kExitRunFailed;
 }
 
+// The summary's last word, so that a script's log says what the exit
+// status does, and what lets files of another batch stand.
+std::string VerdictText(const VerifyOptions& options, const VerifyOutcome& outcome, int status) {
+  if (outcome.stopped)
+    return {};
+  if (status == kExitSuccess)
+    return std::string(Pick({"：通过", ": passed"}));
+  if (outcome.Passed() && outcome.otherFiles > 0 && !options.allowOtherFiles)
+    return std::string(Pick({"：未通过（目录中有批次外文件；给出 --allow-other-files 可让其通过）",
+                             ": failed (the folder holds files not in the batch; "
+                             "--allow-other-files lets them pass)"}));
+  return std::string(Pick({"：未通过", ": failed"}));
+}
+
 int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
   if (!InstallStopHandlers())
     PrintError(std::string(kNoStopHandlersText));
+  // Read leniently only when asked: bent values are refused before this.
   if (!options.hasManifest) {
     for (const std::string& line : BentInputLines(options.texts))
       PrintError(line);
@@ -211,8 +249,11 @@ int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
     reported = false;
   }
   const int status = VerifyStatus(options, outcome, reported);
-  if (!options.json)
+  if (!options.json) {
+    consoleHost.PrintSummary(SummaryText(outcome, batch->devices.size()) +
+                             VerdictText(options, outcome, status));
     return status;
+  }
   const char* result = outcome.stopped ? "stopped" : status == kExitSuccess ? "passed" : "failed";
   VerifySummary summary{.result = result,
                         .batch = &*batch,
@@ -239,7 +280,7 @@ std::string VerifyHelpText() {
                    "目录中残留的临时文件和不属于本批的 fw_*.img 文件各报告一行；其中含有\n"
                    "本批MAC地址的文件算作校验失败。不属于本批的 fw_*.img 文件（即使用\n"
                    "--quiet 也列出）计入总结，并使校验失败，除非给出 --allow-other-files。\n"
-                   "最后一行是总结。\n"
+                   "最后一行是总结，以结论结尾：通过或未通过。\n"
                    "\n"
                    "选项:\n",
                    "\n"
@@ -251,10 +292,21 @@ std::string VerifyHelpText() {
                    "the folder are reported one line each; one holding a MAC address\n"
                    "of the batch fails the check. The fw_*.img files not of this batch\n"
                    "(listed even with --quiet) count in the summary and fail the check\n"
-                   "unless --allow-other-files is given. The last line is the summary.\n"
+                   "unless --allow-other-files is given. The last line is the summary,\n"
+                   "ending in the verdict: passed or failed.\n"
                    "\n"
                    "Options:\n"})) +
-         HelpRows(table) + "\n" + ExitStatusSection(ExitTable::Verify);
+         HelpRows(table) +
+         std::string(Pick({"\n"
+                           "写入命令的 --dry-run、--durable、--ledger、--no-ledger、--station、\n"
+                           "--pool、--lot、--rerun、--reason 与校验无关，照收并略去，写入的\n"
+                           "命令行可原样用于校验。\n",
+                           "\n"
+                           "The write's --dry-run, --durable, --ledger, --no-ledger, --station,\n"
+                           "--pool, --lot, --rerun and --reason say nothing of a check: they\n"
+                           "are accepted and left aside, so a write's command line can be\n"
+                           "checked as it stands.\n"})) +
+         "\n" + ExitStatusSection(ExitTable::Verify);
 }
 
 int RunVerifyCommand(const std::vector<std::string>& args) {
@@ -267,7 +319,9 @@ int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files)
   // The batch a station writes by default is the one it checks by default.
   const StationConfigResult config = LoadStationConfig();
   ApplyRequestDefaults(config.config, options.texts);
-  const OptionTable table = VerifyOptionTable(options);
+  OptionTable table = VerifyOptionTable(options);
+  const OptionTable writeOnly = WriteOnlyRows(options);
+  table.insert(table.end(), writeOnly.begin(), writeOnly.end());
   const ParsedOptions parsed = ParseOptions(table, args, kVerifyHelp);
   if (!parsed.ok)
     return ReportUsageError(parsed.error);
@@ -289,6 +343,11 @@ int RunVerifyCommand(const std::vector<std::string>& args, PlatformFiles& files)
                           "--manifest cannot be given with --start-mac, --count or "
                           "--macs-per-device"})),
         "quillmark-cli verify --help"));
+  }
+  options.lenient = options.lenient || config.config.lenient.value_or(false);
+  if (!options.hasManifest && !options.lenient) {
+    if (const std::string bent = BentInputRefusal(options.texts); !bent.empty())
+      return ReportUsageError(bent);
   }
   return RunVerify(options, files);
 }

@@ -46,7 +46,6 @@ void VerifyConsoleHost::Finish(const VerifyOutcome& outcome) {
   m_progress.End();
   if (const auto offset = CommonDifferingOffset(m_differingAt, outcome.devicesChecked))
     m_progress.PrintLine(WrongImageText(*offset));
-  m_progress.PrintLine(SummaryText(outcome, m_batch.devices.size()));
 }
 
 }  // namespace quillmark::cli

@@ -26,9 +26,12 @@ class VerifyConsoleHost final : public VerifyHost {
   void OnFolderScanned(const FolderScan& scan) override;
   bool StopRequested() override;
 
-  // Ends the progress line and prints the summary as the last line; the
-  // devices a stopped check did not reach go into the report as unchecked.
+  // Ends the progress line; the devices a stopped check did not reach go
+  // into the report as unchecked.
   void Finish(const VerifyOutcome& outcome);
+  // The summary, the last line, once the report is written and the
+  // verdict known.
+  void PrintSummary(const std::string& line) { m_progress.PrintLine(line); }
 
   const VerifyReport& Report() const { return m_report; }
 

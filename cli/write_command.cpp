@@ -27,7 +27,7 @@ struct WriteCommandLine {
 
 OptionTable WriteOptionTable(WriteCommandLine& line) {
   WriteOptions& o = line.options;
-  OptionTable table = RequestOptionRows(o.texts);
+  OptionTable table = RequestOptionRows(o.texts, o.lenient);
   OptionTable own = {
       {.name = "--manifest",
        .valueName = "FILE",
@@ -229,6 +229,9 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
   if (!parsed.Given("--lot"))
     line.options.lot = config.lot.value_or(line.options.lot);
   const std::string ledgerError = ResolveLedger(line, parsed, config);
+  line.options.lenient = line.options.lenient || config.lenient.value_or(false);
+  const std::string bent =
+      line.options.lenient ? std::string() : BentInputRefusal(line.options.texts);
   result.options = line.options;
   result.options.hasManifest = parsed.Given("--manifest");
   if (line.help) {
@@ -239,6 +242,8 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
     result.error = WithHelpPointer(MissingOptionText("--image"));
   } else if (!ledgerError.empty()) {
     result.error = WithHelpPointer(ledgerError);
+  } else if (!bent.empty()) {
+    result.error = bent;
   } else if (result.options.dryRun && result.options.hasManifest) {
     result.error = WithHelpPointer(
         std::string(Pick({"--dry-run 不能与 --manifest 同用：计划只打印在标准输出上",
@@ -275,8 +280,9 @@ std::string WriteHelpText() {
              Pick({"\n"
                    "值含空白或以“-”开头时，请写成 --count=VALUE 的形式；除 --lot 外\n"
                    "值不能为空。\n"
-                   "数值按对话框的规则读取：--count=12abc 生成12台设备，并在标准错误输出\n"
-                   "上警告一行（--count 12abc：按 12 台处理）。\n"
+                   "对话框会变通读取的值（--count=12abc 按12台处理）在此被拒绝；给出\n"
+                   "--lenient 时按对话框的规则读取，并在标准错误输出上警告一行\n"
+                   "（--count 12abc：按 12 台处理）。\n"
                    "\n"
                    "工位配置 /etc/quillmark/quillmark.toml 和 ~/.config/quillmark/quillmark.toml\n"
                    "（用户的逐键优先）可给出账本、工位、地址池、批号和请求的默认值；\n"
@@ -284,9 +290,10 @@ std::string WriteHelpText() {
                    "\n",
                    "\n"
                    "Write a value that holds blanks or starts with \"-\" as\n"
-                   "--count=VALUE; no value but --lot's may be empty. Numbers are read\n"
-                   "as the dialog reads them: --count=12abc makes 12 devices and warns\n"
-                   "in one line on standard error (--count 12abc: taken as 12 devices).\n"
+                   "--count=VALUE; no value but --lot's may be empty. A value the dialog\n"
+                   "would bend (--count=12abc as 12 devices) is refused here; with\n"
+                   "--lenient it is read as the dialog reads it, with one warning line on\n"
+                   "standard error (--count 12abc: taken as 12 devices).\n"
                    "\n"
                    "The station configuration /etc/quillmark/quillmark.toml and\n"
                    "~/.config/quillmark/quillmark.toml (the user's wins key by key) can\n"

@@ -20,7 +20,8 @@ struct WriteOptions {
   bool dryRun = false;
   bool quiet = false;
   bool durable = false;
-  bool json = false;  // JSON Lines on standard output instead of the texts
+  bool json = false;     // JSON Lines on standard output instead of the texts
+  bool lenient = false;  // values read as the dialog reads them, with a warning
   // The MAC ledger: --ledger, else QUILLMARK_LEDGER, else the station
   // configuration's, unless --no-ledger. Station, pool and lot likewise
   // come from the configuration when not given.

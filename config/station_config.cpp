@@ -86,6 +86,28 @@ std::string ReadStartMac(const toml::node& node, const std::string& name,
   return {};
 }
 
+std::string ReadLanguage(const toml::node& node, const std::string& name,
+                         std::optional<LanguageChoice>& value) {
+  const std::optional<LanguageChoice> choice =
+      node.is_string() ? ParseLanguageChoice(node.as_string()->get()) : std::nullopt;
+  if (!choice)
+    return Refusal(name, LineOf(node),
+                   std::string(Pick({"language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）",
+                                     "language must be \"zh\", \"en\" or \"auto\" (by the "
+                                     "locale)"})));
+  value = choice;
+  return {};
+}
+
+std::string ReadFlag(const toml::node& node, const std::string& key, const std::string& name,
+                     std::optional<bool>& value) {
+  if (!node.is_boolean())
+    return Refusal(name, LineOf(node),
+                   Fill({"%1 应是 true 或 false", "%1 must be true or false"}, {key}));
+  value = node.as_boolean()->get();
+  return {};
+}
+
 std::string ReadKey(const std::string& key, const toml::node& node, const std::string& name,
                     StationConfig& config) {
   if (key == "ledger")
@@ -110,11 +132,17 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
     return ReadCount(node, key, name, kMinDeviceCount, kMaxDeviceCount, config.deviceCount);
   if (key == "macs_per_device")
     return ReadCount(node, key, name, kMinMacsPerDevice, kMaxMacsPerDevice, config.macsPerDevice);
+  if (key == "layout")
+    return ReadText(node, key, name, config.labelLayout);
+  if (key == "language")
+    return ReadLanguage(node, name, config.language);
+  if (key == "lenient")
+    return ReadFlag(node, key, name, config.lenient);
   return Refusal(name, LineOf(node),
-                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、label_font、start_mac、"
-                       "count、macs_per_device）",
+                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、label_font、layout、"
+                       "start_mac、count、macs_per_device、language、lenient）",
                        "unknown key %1 (the keys are ledger, station, pool, lot, label_font, "
-                       "start_mac, count, macs_per_device)"},
+                       "layout, start_mac, count, macs_per_device, language, lenient)"},
                       {key}));
 }
 

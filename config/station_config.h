@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "interface_language.h"
 #include "job_acceptance.h"
 #include "platform_file.h"
 
@@ -20,6 +21,9 @@ struct StationConfig {
   std::optional<std::string> startMac;       // written in full, as acceptance reads it
   std::optional<std::string> deviceCount;    // as the count field's text
   std::optional<std::string> macsPerDevice;  // as the field's text
+  std::optional<std::string> labelLayout;    // the labels' stock, as --layout names it
+  std::optional<LanguageChoice> language;    // the interface's, below QUILLMARK_LANGUAGE
+  std::optional<bool> lenient;               // the command line reads input as the dialog does
 };
 
 struct [[nodiscard]] StationConfigResult {
@@ -47,6 +51,13 @@ StationConfigPaths StationConfigLocations();
 // refuses the whole configuration.
 StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformFiles& files);
 StationConfigResult LoadStationConfig();
+
+// Chooses the process's language (ChooseInterfaceLanguage) with the
+// configuration's language key, before a front end shows any text. A
+// configuration in error chooses nothing from it: the front end refuses it
+// later, in the environment's language. Returns the one-line refusal of a
+// QUILLMARK_LANGUAGE naming no language, or "".
+std::string ChooseStationLanguage();
 
 // The request's defaults the configuration sets, written over texts.
 void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts);

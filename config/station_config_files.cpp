@@ -111,12 +111,26 @@ StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformF
   Overlay(config.startMac, mine.startMac);
   Overlay(config.deviceCount, mine.deviceCount);
   Overlay(config.macsPerDevice, mine.macsPerDevice);
+  Overlay(config.labelLayout, mine.labelLayout);
+  Overlay(config.language, mine.language);
+  Overlay(config.lenient, mine.lenient);
   return system;
 }
 
 StationConfigResult LoadStationConfig() {
   SystemFiles files;
   return LoadStationConfig(StationConfigLocations(), files);
+}
+
+std::string ChooseStationLanguage() {
+  const std::optional<std::string> invalid = InvalidLanguageVariable(&ProcessEnvironment);
+  const StationConfigResult config = LoadStationConfig();
+  ChooseInterfaceLanguage(config.config.language.value_or(LanguageChoice::Auto));
+  if (!invalid)
+    return {};
+  return EscapeControlCharacters(
+      Fill({"%1=%2 无效：应是 zh、en 或 auto", "%1=%2 is not valid: it must be zh, en or auto"},
+           {kLanguageVariable, *invalid}));
 }
 
 void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts) {

@@ -29,6 +29,8 @@ struct LabelLayout {
 };
 
 inline constexpr std::string_view kDefaultLayoutName = "a4-3x8";
+// The default for ZPL, which prints on rolls only.
+inline constexpr std::string_view kDefaultRollLayoutName = "roll-50x25";
 
 // Every layout the tool knows, the default first.
 std::span<const LabelLayout> KnownLayouts();

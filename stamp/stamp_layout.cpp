@@ -194,6 +194,19 @@ std::string StampLayout::PartAt(std::uint64_t offset, InterfaceLanguage language
   return {};
 }
 
+std::string StampLayout::PartNameAt(std::uint64_t offset) const {
+  for (const StampField& field : m_profile.fields) {
+    if (offset >= field.offset && offset < field.offset + field.Size())
+      return "line " + std::to_string(field.line) + " " + std::string(FieldTypeName(field.type));
+  }
+  for (const StampChecksum& checksum : m_profile.checksums) {
+    if (offset >= checksum.offset && offset < checksum.offset + checksum.Size())
+      return "line " + std::to_string(checksum.line) + " " +
+             std::string(ChecksumTypeName(checksum.type));
+  }
+  return {};
+}
+
 std::optional<std::array<std::uint8_t, 6>> OctetsInField(const StampField& field,
                                                          const std::uint8_t* bytes) {
   std::array<std::uint8_t, 6> octets{};

@@ -42,6 +42,9 @@ class StampLayout {
   // The field or checksum a byte belongs to, as the profile names it
   // ("第7行 mac-text 字段"), in the given language; empty for any other byte.
   std::string PartAt(std::uint64_t offset, InterfaceLanguage language) const;
+  // The same in the words of the data files, which are alike in every
+  // language ("line 7 mac-text", "line 24 crc32"); empty for any other byte.
+  std::string PartNameAt(std::uint64_t offset) const;
   // The fields, offsets from the image's start.
   const std::vector<StampField>& Fields() const { return m_profile.fields; }
 

@@ -23,8 +23,36 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const char* n
 // are passed over; nothing that names either gives Chinese.
 InterfaceLanguage InterfaceLanguageFrom(const EnvironmentLookup& environment);
 
-// The process's language, read from its environment on first use and kept
-// for the process's life, so a run never changes language halfway.
+// A language asked for by name, in the station configuration's language
+// key or QUILLMARK_LANGUAGE: "zh", "en", or "auto" for the locale's rule.
+enum class LanguageChoice { Auto, Chinese, English };
+
+// The choice a name asks for; nothing for any other text.
+std::optional<LanguageChoice> ParseLanguageChoice(std::string_view name);
+
+// The variable that chooses the language over the configuration and the
+// locale.
+inline constexpr const char* kLanguageVariable = "QUILLMARK_LANGUAGE";
+
+// The whole rule: QUILLMARK_LANGUAGE when set to "zh" or "en", else the
+// configuration's choice when "zh" or "en", else the locale's rule above.
+// A QUILLMARK_LANGUAGE that names no choice is passed over here; the front
+// ends refuse it (LanguageVariableValue).
+InterfaceLanguage InterfaceLanguageFrom(const EnvironmentLookup& environment,
+                                        LanguageChoice configured);
+
+// QUILLMARK_LANGUAGE's value when it is set (an empty value counts as
+// unset) and names no choice, for a front end's refusal; else nothing.
+std::optional<std::string> InvalidLanguageVariable(const EnvironmentLookup& environment);
+
+// The process's environment, as EnvironmentLookup reads it.
+std::optional<std::string> ProcessEnvironment(const char* name);
+
+// The process's language: the environment's (QUILLMARK_LANGUAGE, else the
+// locale) until a front end chooses it with the configuration's choice,
+// which it does once, before it shows any text, so a run never changes
+// language halfway.
 InterfaceLanguage CurrentInterfaceLanguage();
+void ChooseInterfaceLanguage(LanguageChoice configured);
 
 }  // namespace quillmark

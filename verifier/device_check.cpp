@@ -142,7 +142,7 @@ void DeviceGroupCheck::CompareStamped(OpenDevice& device, const std::uint8_t* da
   device.result.fault = DeviceFault::Differs;
   device.result.offset = *differs;
   device.result.part = m_batch.stamp->PartAt(*differs, CurrentInterfaceLanguage());
-  device.result.reportPart = m_batch.stamp->PartAt(*differs, InterfaceLanguage::Chinese);
+  device.result.reportPart = m_batch.stamp->PartNameAt(*differs);
 }
 
 void DeviceGroupCheck::ReadNext(OpenDevice& device, std::uint64_t offset, std::uint64_t length) {

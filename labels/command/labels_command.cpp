@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "batch_manifest.h"
-#include "usage_error.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
 #include "interface_text.h"
@@ -23,6 +22,7 @@
 #include "printable_text.h"
 #include "raw_printer.h"
 #include "station_config.h"
+#include "usage_error.h"
 #include "utf8_text.h"
 #include "zpl_file.h"
 #include "zpl_labels.h"
@@ -207,6 +207,7 @@ int RunLabelsCommand(const std::vector<std::string>& args) {
     return ReportUsageError(error);
   if (const std::string error = ResolveFont(line, parsed, config.config); !error.empty())
     return ReportUsageError(error);
+  ResolveLayout(line, parsed, config.config);
   LabelsRequest request;
   CheckRequest(line, parsed, request);
   if (!request.error.empty())

@@ -135,6 +135,15 @@ std::string ResolveFont(LabelsCommandLine& line, const ParsedOptions& parsed,
   return "";
 }
 
+void ResolveLayout(LabelsCommandLine& line, const ParsedOptions& parsed,
+                   const StationConfig& config) {
+  if (parsed.Given("--layout"))
+    return;
+  const bool zpl = parsed.Given("--zpl") || parsed.Given("--printer");
+  line.layout = config.labelLayout.value_or(
+      std::string(zpl ? labels::kDefaultRollLayoutName : labels::kDefaultLayoutName));
+}
+
 void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
                   LabelsRequest& request) {
   const int outputs = (parsed.Given("--pdf") ? 1 : 0) + (parsed.Given("--zpl") ? 1 : 0) +
@@ -164,9 +173,10 @@ void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,
     return;
   }
   if (zpl && !labels::IsRollLayout(*request.sheet.layout)) {
-    request.error = Fill({"ZPL只用于卷标（roll-WxH），不用于整张标签纸：%1",
-                          "ZPL is for rolls (roll-WxH) only, not for sheets: %1"},
-                         {line.layout});
+    request.error = Fill({"ZPL只用于卷标（roll-WxH，如 --layout %2），不用于整张标签纸：%1",
+                          "ZPL is for rolls (roll-WxH, such as --layout %2) only, not for "
+                          "sheets: %1"},
+                         {line.layout, labels::kDefaultRollLayoutName});
     return;
   }
   request.dotsPerMillimetre = labels::DotsPerMillimetre(line.dpi);

@@ -29,7 +29,7 @@ struct LabelsCommandLine {
   std::string printer;
   std::string printerTimeout = std::to_string(labels::kDefaultJobSeconds);
   std::string dpi = "203";
-  std::string layout = std::string(labels::kDefaultLayoutName);
+  std::string layout;  // empty until given or resolved (ResolveLayout)
   std::string code = "qr";
   std::string title;
   std::string lot;
@@ -38,8 +38,10 @@ struct LabelsCommandLine {
   bool help = false;
   // Three lines, so the help fits 80 columns.
   std::string layoutHelp =
-      Fill({"标签纸：%1、\n%2\n（默认 %3）", "label stock: %1,\n%2\n(default %3)"},
-           {StockNames(), RollName(), labels::kDefaultLayoutName});
+      Fill({"标签纸：%1、\n%2\n（默认取工位配置的 layout，再取 %3；\n--zpl、--printer 为 %4）",
+            "label stock: %1,\n%2\n(by default the station configuration's\nlayout, else %3; "
+            "%4 for --zpl\nand --printer)"},
+           {StockNames(), RollName(), labels::kDefaultLayoutName, labels::kDefaultRollLayoutName});
   std::string fontHelp =
       Fill({"标签字体的家族名（默认取工位配置的 label_font，\n再取 %1）",
             "the label font's family name (by default the\nstation configuration's label_font, "
@@ -75,6 +77,11 @@ std::string ResolveTitle(LabelsCommandLine& line, const ParsedOptions& parsed,
 // or "".
 std::string ResolveFont(LabelsCommandLine& line, const ParsedOptions& parsed,
                         const StationConfig& config);
+
+// The stock: --layout when given, else the station configuration's
+// layout, else roll-50x25 for ZPL (--zpl, --printer) and a4-3x8 for a PDF.
+void ResolveLayout(LabelsCommandLine& line, const ParsedOptions& parsed,
+                   const StationConfig& config);
 
 // The options as a request, or the usage error that refuses them.
 void CheckRequest(const LabelsCommandLine& line, const ParsedOptions& parsed,

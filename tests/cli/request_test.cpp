@@ -172,11 +172,25 @@ void PrintTo(const ValueCase& value, std::ostream* os) {
 class ValueTest : public CliTest, public testing::WithParamInterface<ValueCase> {};
 
 // The tool parses none of the request's values: each reaches the core as
-// given, in either option form, and the core judges it as the dialog's.
+// given, in either option form, and the core judges it as the dialog's. A
+// value that reading bends is refused, the reading said, unless --lenient
+// asks for the dialog's reading.
 TEST_P(ValueTest, ReachesTheCoreUnchanged) {
   const ValueCase& value = GetParam();
   std::vector<std::string> args{"--image=image.img"};
   args.insert(args.end(), value.args.begin(), value.args.end());
+  if (!value.warning.empty()) {
+    const ChildResult refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "quillmark-cli: " + Lines(value.warning).front() +
+                               Said("（请写出确切的值，或给出 --lenient 按对话框的规则读取）",
+                                    " (write the exact value, or give --lenient to read it as "
+                                    "the dialog does)") +
+                               "\n");
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"image.img"});
+    args.push_back("--lenient");
+  }
   const ChildResult result = Run(args);
   if (value.error.empty()) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -225,6 +239,31 @@ INSTANTIATE_TEST_SUITE_P(
                 "台处理\n",
                 "--start-mac 04:57:55:00:10:0g: taken as 04:57:55:00:10:00\n--count 2O: taken as 2 "
                 "devices\n")},
+        ValueCase{"ThousandsSeparator",
+                  {"--count=1,000"},
+                  "",
+                  {"fw_045755_000000.img"},
+                  "out",
+                  Said("--count 1,000：按 1 台处理\n", "--count 1,000: taken as 1 device\n")},
+        ValueCase{"Exponent",
+                  {"--count=1e3"},
+                  "",
+                  {"fw_045755_000000.img"},
+                  "out",
+                  Said("--count 1e3：按 1 台处理\n", "--count 1e3: taken as 1 device\n")},
+        ValueCase{"FractionCount",
+                  {"--count=2.5"},
+                  "",
+                  kTwoDevices,
+                  "out",
+                  Said("--count 2.5：按 2 台处理\n", "--count 2.5: taken as 2 devices\n")},
+        ValueCase{"SeventhOctet",
+                  {"--start-mac=04:57:55:00:10:00:07", "--count=1"},
+                  "",
+                  {"fw_045755_001000.img"},
+                  "out",
+                  Said("--start-mac 04:57:55:00:10:00:07：按 04:57:55:00:10:00 处理\n",
+                       "--start-mac 04:57:55:00:10:00:07: taken as 04:57:55:00:10:00\n")},
         ValueCase{"NegativeCount", {"--count=-2"}, kBadCount, {}},
         ValueCase{"MinusInMac", {"--start-mac=-4:57:55:00:00:00"}, kBadStart, {}},
         ValueCase{"TabBeforeMac",

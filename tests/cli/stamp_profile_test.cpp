@@ -111,12 +111,12 @@ TEST_F(StampProfileTest, VerifyNamesThePartThatDiffersAndFindsCopiesByTheirField
                             Said("（第2行 mac-text 字段）", " (the mac-text field on line 2)")),
             std::string::npos)
       << failed.out;
-  // The report is data: the same bytes whatever the locale of the check.
+  // The report is data: the same bytes whatever the language of the check.
   const std::vector<std::uint8_t> reportBytes = ReadFileBytes(m_root + "/r.csv");
   const std::string report(reportBytes.begin(), reportBytes.end());
   EXPECT_EQ(report, std::string("file,result,detail\n") + kNames[0] + ",differs," + fieldOffset +
-                        " 第2行 mac-text 字段\n" + kNames[1] + ",exact,\n" + kNames[2] +
-                        ",differs,0x200000 第13行 crc32 校验和\n");
+                        " line 2 mac-text\n" + kNames[1] + ",exact,\n" + kNames[2] +
+                        ",differs,0x200000 line 13 crc32\n");
 
   // The second device's copy under a name of no device of the batch.
   WriteFileBytes(first, exact);

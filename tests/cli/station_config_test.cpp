@@ -128,9 +128,9 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
       UserFile() +
       Said(
           " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、label_font、"
-          "start_mac、count、macs_per_device）\n",
+          "layout、start_mac、count、macs_per_device、language、lenient）\n",
           " line 2: unknown key colour (the keys are ledger, station, pool, lot, label_font, "
-          "start_mac, count, macs_per_device)\n");
+          "layout, start_mac, count, macs_per_device, language, lenient)\n");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
                                                {"--image=image.img", "--dry-run", "--count=2"},
                                                {"verify", "--image=image.img"},
@@ -172,6 +172,88 @@ TEST_F(StationConfigCliTest, AFileOthersCouldChangeStopsEveryCommandNamingTheFix
   EXPECT_TRUE(Batches(ledger).empty());
   ASSERT_EQ(::chmod(SystemFile().c_str(), 0644), 0);
   EXPECT_EQ(Run({"ledger", "list"}).exitCode, 0);
+}
+
+// QUILLMARK_LANGUAGE, else the configuration's language key, else the
+// locale: a service under C.UTF-8 speaks what the station chose, the label
+// module as well as the tool.
+ChildOptions WithEnvironment(std::vector<std::string> environment) {
+  ChildOptions options;
+  options.environment = std::move(environment);
+  return options;
+}
+
+TEST_F(StationConfigCliTest, TheLanguageIsTheVariablesThenTheFilesThenTheLocales) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> environment;
+    bool english;
+  };
+  const Case cases[] = {
+      {"", {"LC_ALL=C.UTF-8"}, false},
+      {"language = \"en\"\n", {"LC_ALL=C.UTF-8"}, true},
+      {"language = \"en\"\n", {"LC_ALL=C.UTF-8", "QUILLMARK_LANGUAGE=zh"}, false},
+      {"language = \"zh\"\n", {"LC_ALL=en_US.UTF-8"}, false},
+      {"language = \"auto\"\n", {"LC_ALL=en_US.UTF-8"}, true},
+      {"language = \"zh\"\n", {"LC_ALL=C", "QUILLMARK_LANGUAGE=auto"}, false},
+      {"", {"LC_ALL=C", "QUILLMARK_LANGUAGE=en"}, true},
+  };
+  for (const Case& c : cases) {
+    Write(SystemFile(), c.file);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--image=image.img", "--count=0"},
+          std::vector<std::string>{"labels", "--help"}}) {
+      SCOPED_TRACE(std::string(c.file) + c.environment.back() + " " + args.front());
+      const ChildResult run = Run(args, WithEnvironment(c.environment));
+      EXPECT_NE(run.out + run.err, "");
+      EXPECT_EQ(FirstChineseLine(run.out + run.err).empty(), c.english) << run.out << run.err;
+    }
+  }
+  // Named wrongly, it is refused before anything runs, help included.
+  Write(SystemFile(), "language = \"en\"\n");
+  for (const char* value : {"english", "EN"}) {
+    const ChildResult refused =
+        Run({"--help"}, WithEnvironment({"LC_ALL=C", std::string("QUILLMARK_LANGUAGE=") + value}));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "quillmark-cli: QUILLMARK_LANGUAGE=" + std::string(value) +
+                               " is not valid: it must be zh, en or auto\n");
+  }
+  Write(SystemFile(), "language = \"English\"\n");
+  const ChildResult wrongKey = Run({"--image=image.img"}, WithEnvironment({"LC_ALL=C"}));
+  EXPECT_EQ(wrongKey.exitCode, 2);
+  EXPECT_EQ(wrongKey.err, "quillmark-cli: 配置文件错误！" + SystemFile() +
+                              " 第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）\n");
+}
+
+// lenient = true asks for the dialog's reading in every command that reads
+// the request's values; without it they are refused.
+TEST_F(StationConfigCliTest, LenientInTheFileReadsValuesAsTheDialogDoes) {
+  const std::string ledger = NewLedger("ledger.sqlite3");
+  const std::string warning = Said("--count 2abc：按 2 台处理", "--count 2abc: taken as 2 devices");
+  const std::vector<std::vector<std::string>> commands = {
+      {"--image=image.img", "--count=2abc", "--quiet"},
+      {"verify", "--image=image.img", "--count=2abc", "--quiet"},
+      {"ledger", "check", "--ledger", ledger, "--start-mac=04:57:55:00:00:00", "--count=2abc"}};
+  for (const char* file : {"lenient = false\n", ""}) {
+    Write(SystemFile(), file);
+    for (const std::vector<std::string>& args : commands) {
+      SCOPED_TRACE(args.front());
+      const ChildResult refused = Run(args);
+      EXPECT_EQ(refused.exitCode, 2);
+      EXPECT_EQ(refused.err.rfind("quillmark-cli: " + warning + Said("（", " ("), 0), 0u)
+          << refused.err;
+    }
+  }
+  EXPECT_THAT(m_dir.List(), ElementsAre("image.img", "ledger.sqlite3", "system.toml", "xdg"));
+  Write(SystemFile(), "lenient = true\n");
+  for (const std::vector<std::string>& args : commands) {
+    SCOPED_TRACE(args.front());
+    const ChildResult read = Run(args);
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.err, warning + "\n");
+  }
+  EXPECT_THAT(m_dir.List("out"), ElementsAre("fw_045755_000000.img", "fw_045755_000001.img"));
 }
 
 // What a developer keeps in their own configuration, or the machine in

@@ -67,10 +67,11 @@ constexpr std::uint32_t kRecords = k4MiB - 0x10000;
 // Every fault through the fields and through the manifest; the whole
 // output is checked line by line.
 TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
-  const std::string clean = Said("校验结束：已校验6台，完好6台，失败0台",
-                                 "Check finished: 6 devices checked, 6 exact, 0 failed");
-  const std::string oneFailed = Said("校验结束：已校验6台，完好5台，失败1台",
-                                     "Check finished: 6 devices checked, 5 exact, 1 failed");
+  const std::string clean = Said("校验结束：已校验6台，完好6台，失败0台：通过",
+                                 "Check finished: 6 devices checked, 6 exact, 0 failed: passed");
+  const std::string oneFailed =
+      Said("校验结束：已校验6台，完好5台，失败1台：未通过",
+           "Check finished: 6 devices checked, 5 exact, 1 failed: failed");
   const FaultCase cases[] = {
       {"clean", [] {}, {}, {}, clean, 0},
       {"byte flipped in the image part",
@@ -129,8 +130,8 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
         Said("不是普通文件: out/fw_045755_000106.img",
              "Not a regular file: out/fw_045755_000106.img")},
        {},
-       Said("校验结束：已校验6台，完好4台，失败2台",
-            "Check finished: 6 devices checked, 4 exact, 2 failed"),
+       Said("校验结束：已校验6台，完好4台，失败2台：未通过",
+            "Check finished: 6 devices checked, 4 exact, 2 failed: failed"),
        3},
       {"a leftover temporary file",
        [this] {
@@ -146,17 +147,20 @@ TEST_F(VerifyTest, EachFaultIsOneLineAndSetsTheExitStatus) {
        {},
        {Said("批次外文件: out/fw_045755_00010a.img",
              "File not in the batch: out/fw_045755_00010a.img")},
-       Said("校验结束：已校验6台，完好6台，失败0台，批次外文件1个",
-            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 file not in the batch"),
+       Said("校验结束：已校验6台，完好6台，失败0台，批次外文件1个：未通过（目录中有批次外文件；"
+            "给出 --allow-other-files 可让其通过）",
+            "Check finished: 6 devices checked, 6 exact, 0 failed, 1 file not in the batch: "
+            "failed (the folder holds files not in the batch; --allow-other-files lets them "
+            "pass)"),
        3},
       {"a file holding one of the batch's addresses",
        [this] { WriteFileBytes(Out("fw_045755_00ff00.img"), DeviceImage(0x045755000105, 2)); },
        {},
        {Said("MAC地址重复: out/fw_045755_00ff00.img 04:57:55:00:01:05",
              "Duplicate MAC address: out/fw_045755_00ff00.img holds 04:57:55:00:01:05")},
-       Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件1个",
+       Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件1个：未通过",
             "Check finished: 6 devices checked, 6 exact, 0 failed, 1 file with a duplicate MAC "
-            "address"),
+            "address: failed"),
        3},
   };
   for (const FaultCase& c : cases) {
@@ -190,8 +194,9 @@ TEST_F(VerifyTest, QuietPrintsOnlyWhatFailsAndTheSummary) {
   EXPECT_EQ(Lines(result.out), (std::vector<std::string>{
                                    Said("文件大小错误: out/fw_045755_000102.img 4194305",
                                         "Wrong file size: out/fw_045755_000102.img 4194305 bytes"),
-                                   Said("校验结束：已校验6台，完好5台，失败1台",
-                                        "Check finished: 6 devices checked, 5 exact, 1 failed")}));
+                                   Said("校验结束：已校验6台，完好5台，失败1台：未通过",
+                                        "Check finished: 6 devices checked, 5 exact, 1 failed: "
+                                        "failed")}));
 }
 
 TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
@@ -204,6 +209,12 @@ TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
   const std::string summary =
       Said("校验结束：已校验6台，完好6台，失败0台，批次外文件2个",
            "Check finished: 6 devices checked, 6 exact, 0 failed, 2 files not in the batch");
+  // The verdict says what the exit status does, and what lets the files stand.
+  const std::string passed = Said("：通过", ": passed");
+  const std::string failed =
+      Said("：未通过（目录中有批次外文件；给出 --allow-other-files 可让其通过）",
+           ": failed (the folder holds files not in the batch; "
+           "--allow-other-files lets them pass)");
   for (const bool allowed : {false, true}) {
     SCOPED_TRACE(allowed ? "allowed" : "not allowed");
     std::vector<std::string> args = With(kFields, {"--quiet", "--report=report.csv"});
@@ -211,7 +222,7 @@ TEST_F(VerifyTest, FilesOfAnotherLotFailTheFolderEvenQuietlyUnlessAllowed) {
       args.push_back("--allow-other-files");
     const ChildResult result = Verify(args);
     std::vector<std::string> expected = listed;
-    expected.push_back(summary);
+    expected.push_back(summary + (allowed ? passed : failed));
     EXPECT_EQ(Lines(result.out), expected);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, allowed ? 0 : 3);
@@ -235,9 +246,9 @@ TEST_F(VerifyTest, AnotherCopyOfABatchAddressFailsEvenWhereOtherFilesAreAllowed)
                      "Duplicate MAC address: out/fw_045755_000199.img holds 04:57:55:00:00:fe"),
                 Said("MAC地址重复: out/notes.bin 04:57:55:00:01:04",
                      "Duplicate MAC address: out/notes.bin holds 04:57:55:00:01:04"),
-                Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件2个",
+                Said("校验结束：已校验6台，完好6台，失败0台，MAC地址重复文件2个：未通过",
                      "Check finished: 6 devices checked, 6 exact, 0 failed, 2 files with a "
-                     "duplicate MAC address")}));
+                     "duplicate MAC address: failed")}));
   EXPECT_EQ(result.exitCode, 3);
 }
 
@@ -253,8 +264,8 @@ TEST_F(VerifyTest, AnotherImageIsNamedOnceWhenMostDevicesDifferAtOneOffset) {
            "Most devices differ at the same offset 0x100000: the image given may not be the one "
            "written");
   EXPECT_EQ(lines[4], wrongImage);
-  EXPECT_EQ(lines[5], Said("校验结束：已校验6台，完好2台，失败4台",
-                           "Check finished: 6 devices checked, 2 exact, 4 failed"));
+  EXPECT_EQ(lines[5], Said("校验结束：已校验6台，完好2台，失败4台：未通过",
+                           "Check finished: 6 devices checked, 2 exact, 4 failed: failed"));
 
   // Two of six at one offset: damage, not another image.
   ASSERT_EQ(Run(With(kFields, {"--quiet"})).exitCode, 0);
@@ -401,8 +412,9 @@ TEST_F(VerifyTest, UsageErrors) {
       {{"--image=image.img", "--manifest=lot.csv", "--count=6"},
        Said("--manifest 不能与 --start-mac、--count、--macs-per-device 同时使用",
             "--manifest cannot be given with --start-mac, --count or --macs-per-device")},
-      {{"--image=image.img", "--durable"},
-       Said("无法识别的参数：--durable", "unknown argument: --durable")},
+      {{"--image=image.img", "--lenient=yes"},
+       Said("选项 --lenient 不带值（--lenient=yes）",
+            "option --lenient takes no value (--lenient=yes)")},
       {{"--image=image.img", "--quite"},
        Said("无法识别的参数：--quite", "unknown argument: --quite")},
   };
@@ -417,6 +429,38 @@ TEST_F(VerifyTest, UsageErrors) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind(Said("用法: ", "Usage: ") + "quillmark-cli verify --image PATH", 0), 0u)
       << help.out;
+}
+
+// A write's command line is checked as it stands: the write's own options
+// are taken and left aside. A value that reading bends is refused, as the
+// write refuses it, unless --lenient asks for the dialog's reading.
+TEST_F(VerifyTest, AWritesCommandLineIsCheckedAsItStands) {
+  const std::string passed = Said("校验结束：已校验6台，完好6台，失败0台：通过\n",
+                                  "Check finished: 6 devices checked, 6 exact, 0 failed: passed\n");
+  const ChildResult checked = Verify(
+      With(kFields, {"--quiet", "--no-ledger", "--durable", "--dry-run", "--ledger", "x.sqlite3",
+                     "--station=s", "--pool=p", "--lot=L", "--rerun=3", "--reason=r"}));
+  EXPECT_EQ(checked.exitCode, 0) << checked.err;
+  EXPECT_EQ(checked.err, "");
+  EXPECT_EQ(checked.out, passed);
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "x.sqlite3"));
+
+  const std::vector<std::string> bent = {"--image=image.img", "--start-mac=04:57:55:00:00:fe",
+                                         "--count=6x", "--macs-per-device=2"};
+  const ChildResult refused = Verify(bent);
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(
+      refused.err,
+      "quillmark-cli: " +
+          Said("--count 6x：按 6 台处理（请写出确切的值，或给出 --lenient 按对话框的规则读取）",
+               "--count 6x: taken as 6 devices (write the exact value, or give --lenient "
+               "to read it as the dialog does)") +
+          "\n");
+  const ChildResult lenient = Verify(With(bent, {"--lenient", "--quiet"}));
+  EXPECT_EQ(lenient.exitCode, 0) << lenient.err;
+  EXPECT_EQ(lenient.err, Said("--count 6x：按 6 台处理\n", "--count 6x: taken as 6 devices\n"));
+  EXPECT_EQ(lenient.out, passed);
 }
 
 TEST_F(VerifyTest, OnATerminalTheProgressSharesOneLine) {
@@ -440,8 +484,8 @@ TEST_F(VerifyTest, OnATerminalTheProgressSharesOneLine) {
                 Said("校验MAC固件: ", "Checking device image: ") + "04:57:55:00:01:08  6/6", 0),
             0u)
       << visible[1];
-  EXPECT_EQ(visible[2], Said("校验结束：已校验6台，完好5台，失败1台",
-                             "Check finished: 6 devices checked, 5 exact, 1 failed"));
+  EXPECT_EQ(visible[2], Said("校验结束：已校验6台，完好5台，失败1台：未通过",
+                             "Check finished: 6 devices checked, 5 exact, 1 failed: failed"));
 }
 
 struct SizeCase {
@@ -463,8 +507,9 @@ TEST_P(CleanBatchTest, VerifiesWithExitZero) {
       "--image=image.img", "--start-mac=04:57:55:ff:ff:fe", "--count=4",
       "--macs-per-device=" + std::to_string(GetParam().macsPerDevice)};
   ASSERT_EQ(Run(With(fields, {"--manifest=lot.csv", "--quiet"})).exitCode, 0);
-  const std::string summary = Said("校验结束：已校验4台，完好4台，失败0台\n",
-                                   "Check finished: 4 devices checked, 4 exact, 0 failed\n");
+  const std::string summary =
+      Said("校验结束：已校验4台，完好4台，失败0台：通过\n",
+           "Check finished: 4 devices checked, 4 exact, 0 failed: passed\n");
   for (const std::vector<std::string>& request :
        {fields, std::vector<std::string>{"--image=image.img", "--manifest=lot.csv"}}) {
     const ChildResult result = Run(With(With({"verify"}, request), {"--quiet"}));

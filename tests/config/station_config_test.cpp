@@ -42,7 +42,10 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "label_font = \"文泉驿微米黑\"\n"
       "start_mac = \"04:57:55:00:0A:00\"\n"
       "count = 40\n"
-      "macs_per_device = 2\n",
+      "macs_per_device = 2\n"
+      "layout = \"roll-40x20\"\n"
+      "language = \"en\"\n"
+      "lenient = true\n",
       kName);
   ASSERT_EQ(read.error, "");
   const StationConfig& c = read.config;
@@ -54,6 +57,13 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
   EXPECT_EQ(c.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(c.deviceCount, "40");
   EXPECT_EQ(c.macsPerDevice, "2");
+  EXPECT_EQ(c.labelLayout, "roll-40x20");
+  EXPECT_EQ(c.language, LanguageChoice::English);
+  EXPECT_EQ(c.lenient, true);
+  EXPECT_EQ(ReadStationConfig("language = \"zh\"\n", kName).config.language,
+            LanguageChoice::Chinese);
+  EXPECT_EQ(ReadStationConfig("language = \"auto\"\n", kName).config.language,
+            LanguageChoice::Auto);
 
   JobRequestTexts texts = DefaultRequestTexts();
   ApplyRequestDefaults(c, texts);
@@ -76,7 +86,8 @@ struct Refused {
 
 TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
   const std::string keys =
-      "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_device）";
+      "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、macs_per_"
+      "device、language、lenient）";
   const std::string startRule =
       "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
       "\"04:57:55:00:00:00\"）";
@@ -94,6 +105,11 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       {"station = \"\"\n", "第1行：station 应是非空字符串，不含控制字符"},
       {"lot = \"a\\u0007b\"\n", "第1行：lot 应是非空字符串，不含控制字符"},
       {"label_font = \"\"\n", "第1行：label_font 应是非空字符串，不含控制字符"},
+      {"layout = \"\"\n", "第1行：layout 应是非空字符串，不含控制字符"},
+      {"\nlanguage = \"fr\"\n", "第2行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）"},
+      {"language = \"EN\"\n", "第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）"},
+      {"language = 1\n", "第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）"},
+      {"lenient = \"yes\"\n", "第1行：lenient 应是 true 或 false"},
       {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       // The parser reports an error on the line before it reaches the name,
       // and reaching the name while reporting is where it misbehaves.
@@ -159,8 +175,9 @@ TEST(StationConfigTest, TheUsersFileWinsKeyByKey) {
   ConfigFolders folders;
   WriteText(folders.paths.system,
             "ledger = \"/srv/ledger.sqlite3\"\nstation = \"lineA\"\ncount = 40\n"
-            "label_font = \"WenQuanYi Micro Hei\"\n");
-  WriteText(folders.paths.user, "count = 10\nlot = \"L7\"\nlabel_font = \"DejaVu Sans\"\n");
+            "label_font = \"WenQuanYi Micro Hei\"\nlanguage = \"en\"\nlenient = true\n");
+  WriteText(folders.paths.user,
+            "count = 10\nlot = \"L7\"\nlabel_font = \"DejaVu Sans\"\nlanguage = \"zh\"\n");
   SystemFiles files;
   const StationConfigResult loaded = LoadStationConfig(folders.paths, files);
   ASSERT_EQ(loaded.error, "");
@@ -169,6 +186,8 @@ TEST(StationConfigTest, TheUsersFileWinsKeyByKey) {
   EXPECT_EQ(loaded.config.deviceCount, "10");
   EXPECT_EQ(loaded.config.lot, "L7");
   EXPECT_EQ(loaded.config.labelFont, "DejaVu Sans");
+  EXPECT_EQ(loaded.config.language, LanguageChoice::Chinese);
+  EXPECT_EQ(loaded.config.lenient, true);
   EXPECT_FALSE(loaded.config.pool);
 }
 
@@ -181,8 +200,8 @@ TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
   EXPECT_EQ(LoadStationConfig(folders.paths, files).error,
             "配置文件错误！" + folders.paths.system +
                 " 第2行：未知的键 bogus"
-                "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_"
-                "device）");
+                "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、"
+                "macs_per_device、language、lenient）");
   WriteText(folders.paths.system, "count = 10\n");
   WriteText(folders.paths.user, "count = ten\n");
   EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),

@@ -15,6 +15,7 @@ set(expected
   usr/share/bash-completion/completions/quillmark-cli
   usr/share/doc/quillmark-cli/changelog.gz
   usr/share/doc/quillmark-cli/copyright
+  usr/share/doc/quillmark-cli/examples/quillmark.en.toml
   usr/share/doc/quillmark-cli/examples/quillmark.toml
   usr/share/doc/quillmark-cli/examples/stamp-profile.toml
   usr/share/man/man1/quillmark-cli.1.gz
@@ -42,6 +43,7 @@ if(WITH_APP)
     usr/bin/Quillmark
     usr/share/applications/quillmark.desktop
     usr/share/doc-base/quillmark
+    usr/share/doc-base/quillmark-en
     usr/share/doc/quillmark/Quillmark.html
     usr/share/doc/quillmark/Quillmark_en.html
     usr/share/man/man1/Quillmark.1.gz

@@ -220,20 +220,44 @@ TEST_F(LabelsTest, ZplFileIsRefusedOntoTheManifestADirectoryANodeOrAnotherFile) 
   EXPECT_EQ(Text(ReadFileBytes(m_dir / "image.zpl")), "~D not a label file");
 }
 
+// ZPL prints on rolls: without --layout it takes roll-50x25, or the
+// station configuration's layout when it names one.
+TEST_F(LabelsTest, ZplWithoutALayoutTakesTheRollOrTheStations) {
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
+  ASSERT_EQ(
+      Labels({"--manifest", "lot.csv", "--zpl", "given.zpl", "--layout", "roll-50x25"}).exitCode,
+      0);
+  const ChildResult plain = Labels({"--manifest", "lot.csv", "--zpl", "plain.zpl"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(ReadFileBytes(m_dir / "plain.zpl"), ReadFileBytes(m_dir / "given.zpl"));
+
+  WriteText(m_dir / "station.toml", "layout = \"roll-40x20\"\n");
+  ChildOptions station;
+  station.environment = {"QUILLMARK_SYSTEM_CONFIG=" + m_dir / "station.toml"};
+  ASSERT_EQ(
+      Labels({"--manifest", "lot.csv", "--zpl", "small.zpl", "--layout", "roll-40x20"}).exitCode,
+      0);
+  const ChildResult configured = Labels({"--manifest", "lot.csv", "--zpl", "mine.zpl"}, station);
+  ASSERT_EQ(configured.exitCode, 0) << configured.err;
+  EXPECT_EQ(ReadFileBytes(m_dir / "mine.zpl"), ReadFileBytes(m_dir / "small.zpl"));
+  EXPECT_NE(ReadFileBytes(m_dir / "mine.zpl"), ReadFileBytes(m_dir / "given.zpl"));
+}
+
 TEST_F(LabelsTest, ZplUsageErrorsAndACodeTooDenseForTheDotsWriteNothing) {
   WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 2, 1));
   WriteText(m_dir / "old.zpl", "^XA an older sheet ^XZ");
   const std::string onlyOne =
       Said("--pdf、--zpl、--printer 只能给出一个", "give only one of --pdf, --zpl and --printer");
-  const std::string rollsOnly = Said("ZPL只用于卷标（roll-WxH），不用于整张标签纸：",
-                                     "ZPL is for rolls (roll-WxH) only, not for sheets: ");
+  const std::string rollsOnly =
+      Said("ZPL只用于卷标（roll-WxH，如 --layout roll-50x25），不用于整张标签纸：",
+           "ZPL is for rolls (roll-WxH, such as --layout roll-50x25) only, not for sheets: ");
   const std::string address =
       Said("打印机地址须为HOST或HOST:PORT（端口1–65535）：",
            "the printer's address must be HOST or HOST:PORT (port 1-65535): ");
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
       {{"--zpl", "a.zpl", "--pdf", "a.pdf"}, onlyOne},
       {{"--zpl", "a.zpl", "--printer", "127.0.0.1"}, onlyOne},
-      {{"--zpl", "a.zpl"}, rollsOnly + "a4-3x8"},
+      {{"--zpl", "a.zpl", "--layout", "a4-3x8"}, rollsOnly + "a4-3x8"},
       {{"--printer", "127.0.0.1", "--layout", "letter-3x10"}, rollsOnly + "letter-3x10"},
       {{"--zpl", "a.zpl", "--layout", "roll-50x25", "--dpi", "250"},
        Said("分辨率须为203、300或600：250", "the resolution must be 203, 300 or 600: 250")},

@@ -47,8 +47,8 @@ TEST_F(ChangedWhileReadTest, AFileLeftAloneStillPasses) {
   const ChildResult result = VerifyChangedMidway([](const std::string&) {});
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_EQ(result.out,
-            "paused\n" + Said("校验结束：已校验3台，完好3台，失败0台\n",
-                              "Check finished: 3 devices checked, 3 exact, 0 failed\n"));
+            "paused\n" + Said("校验结束：已校验3台，完好3台，失败0台：通过\n",
+                              "Check finished: 3 devices checked, 3 exact, 0 failed: passed\n"));
 }
 
 TEST_F(ChangedWhileReadTest, AChangeWhileTheFileIsReadFailsNamingIt) {

@@ -59,8 +59,9 @@ TEST_F(VerifyFromDiskTest, NoPageOfTheFilesIsCachedAfterwards) {
   ASSERT_EQ(CountImages(out), 8);
   const std::vector<std::string> check = {"verify", "--image=" + ImagePath(), "--out=" + out,
                                           "--count=8", "--quiet"};
-  const std::string summary = Said("校验结束：已校验8台，完好8台，失败0台\n",
-                                   "Check finished: 8 devices checked, 8 exact, 0 failed\n");
+  const std::string summary =
+      Said("校验结束：已校验8台，完好8台，失败0台：通过\n",
+           "Check finished: 8 devices checked, 8 exact, 0 failed: passed\n");
 
   // From the cache: the pages stay.
   ASSERT_GT(ResidentPagesOfBatch(out), 0u);

@@ -57,7 +57,8 @@ bool Names(const std::vector<std::string>& entries, const std::string& name) {
 bool NamesLocale(const std::vector<std::string>& entries) {
   return std::any_of(entries.begin(), entries.end(), [](const std::string& entry) {
     const std::string name = NameOf(entry);
-    return name == "LANG" || name == "LANGUAGE" || name.rfind("LC_", 0) == 0;
+    return name == "LANG" || name == "LANGUAGE" || name == "QUILLMARK_LANGUAGE" ||
+           name.rfind("LC_", 0) == 0;
   });
 }
 

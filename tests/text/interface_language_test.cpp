@@ -84,6 +84,43 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// QUILLMARK_LANGUAGE over the configuration's choice over the locale;
+// "auto" at either level hands the choice down.
+TEST(InterfaceLanguageTest, TheVariableAndTheConfigurationComeBeforeTheLocale) {
+  using Environment = std::map<std::string, std::string>;
+  const auto from = [](const Environment& environment, LanguageChoice configured) {
+    return InterfaceLanguageFrom(
+        [&](const char* name) -> std::optional<std::string> {
+          const auto found = environment.find(name);
+          return found == environment.end() ? std::nullopt : std::optional(found->second);
+        },
+        configured);
+  };
+  const Environment chineseLocale{{"LANG", "zh_CN.UTF-8"}};
+  const Environment cLocale{{"LANG", "C.UTF-8"}};
+  EXPECT_EQ(from(cLocale, LanguageChoice::English), en);
+  EXPECT_EQ(from({{"LANG", "en_US.UTF-8"}}, LanguageChoice::Chinese), zh);
+  EXPECT_EQ(from({{"LANG", "en_US.UTF-8"}}, LanguageChoice::Auto), en);
+  EXPECT_EQ(from({{"QUILLMARK_LANGUAGE", "en"}, {"LANG", "zh_CN.UTF-8"}}, LanguageChoice::Chinese),
+            en);
+  EXPECT_EQ(from({{"QUILLMARK_LANGUAGE", "zh"}, {"LC_ALL", "en_US"}}, LanguageChoice::English), zh);
+  EXPECT_EQ(from({{"QUILLMARK_LANGUAGE", "auto"}, {"LANG", "C"}}, LanguageChoice::English), en);
+  EXPECT_EQ(from({{"QUILLMARK_LANGUAGE", ""}, {"LANG", "C"}}, LanguageChoice::English), en);
+  // Refused by the front ends; here it chooses nothing.
+  EXPECT_EQ(from({{"QUILLMARK_LANGUAGE", "EN"}, {"LANG", "C"}}, LanguageChoice::Auto), zh);
+  EXPECT_EQ(from(chineseLocale, LanguageChoice::Auto), zh);
+
+  for (const char* valid : {"zh", "en", "auto", ""})
+    EXPECT_EQ(
+        InvalidLanguageVariable([&](const char*) { return std::optional<std::string>(valid); }),
+        std::nullopt)
+        << valid;
+  for (const char* invalid : {"EN", "en_US", "english", " zh"})
+    EXPECT_EQ(
+        InvalidLanguageVariable([&](const char*) { return std::optional<std::string>(invalid); }),
+        std::optional<std::string>(invalid));
+}
+
 TEST(InterfaceTextTest, ValuesGoWhereEachLanguagePutsThem) {
   constexpr InterfaceText text{"已校验%1台（共%2台）", "%1 of %2 devices checked"};
   EXPECT_EQ(text.FillIn(zh, {"3", "10"}), "已校验3台（共10台）");
