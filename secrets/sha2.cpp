@@ -18,9 +18,8 @@ constexpr std::array<std::uint32_t, 64> kRound256 = {
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-constexpr std::array<std::uint32_t, 8> kStart256 = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
-                                                    0xa54ff53a, 0x510e527f, 0x9b05688c,
-                                                    0x1f83d9ab, 0x5be0cd19};
+constexpr std::array<std::uint32_t, 8> kStart256 = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                                    0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
 constexpr std::array<std::uint64_t, 80> kRound512 = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc,
@@ -144,8 +143,9 @@ auto Sha2<Word, Rounds, DigestBytes>::Finish() -> Digest {
   const std::size_t lengthBytes = 2 * sizeof(Word);
   std::array<std::uint8_t, 2 * kBlockBytes> tail{};
   tail[0] = 0x80;
-  const std::size_t pad = (m_used + 1 + lengthBytes <= kBlockBytes ? kBlockBytes : 2 * kBlockBytes) -
-                          m_used - lengthBytes;
+  const std::size_t pad =
+      (m_used + 1 + lengthBytes <= kBlockBytes ? kBlockBytes : 2 * kBlockBytes) - m_used -
+      lengthBytes;
   for (std::size_t i = 0; i < 8; ++i)
     tail[pad + lengthBytes - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
   Add(std::span<const std::uint8_t>(tail.data(), pad + lengthBytes));

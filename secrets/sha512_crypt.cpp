@@ -43,8 +43,7 @@ std::string Encode(const Sha512::Digest& digest) {
     // Bytes i, i + 21 and i + 42, rotated by i's remainder of three.
     unsigned index[3] = {i, i + 21, i + 42};
     const unsigned turn = i % 3;
-    const unsigned high = index[turn], middle = index[(turn + 1) % 3],
-                   low = index[(turn + 2) % 3];
+    const unsigned high = index[turn], middle = index[(turn + 1) % 3], low = index[(turn + 2) % 3];
     put(static_cast<unsigned>(digest[high]) << 16 | static_cast<unsigned>(digest[middle]) << 8 |
             digest[low],
         4);

@@ -13,9 +13,8 @@ namespace quillmark::secrets {
 namespace {
 
 SecretResult<StationKey> Refused(const std::string& path, std::string_view why) {
-  return SecretResult<StationKey>::Failed(
-      EscapeControlCharacters(Fill({"站点密钥文件错误！%1：%2", "Cannot use the station key: %1: %2"},
-                                   {path, why})));
+  return SecretResult<StationKey>::Failed(EscapeControlCharacters(
+      Fill({"站点密钥文件错误！%1：%2", "Cannot use the station key: %1: %2"}, {path, why})));
 }
 
 class Descriptor {
@@ -86,8 +85,8 @@ SecretResult<StationKey> ReadStationKey(const std::string& path) {
                               {ShellWord(path)}));
   StationKey key;
   if (info.st_size != static_cast<off_t>(key.size()))
-    return Refused(path, Fill({"应为 %1 字节", "it should hold %1 bytes"},
-                              {std::to_string(key.size())}));
+    return Refused(path,
+                   Fill({"应为 %1 字节", "it should hold %1 bytes"}, {std::to_string(key.size())}));
   std::size_t done = 0;
   while (done < key.size()) {
     const ssize_t count = ::read(file.get(), key.data() + done, key.size() - done);

@@ -9,9 +9,8 @@ namespace quillmark::secrets {
 namespace {
 
 SecretResult<StationKey> Refused(const std::string& path, std::string_view why) {
-  return SecretResult<StationKey>::Failed(
-      EscapeControlCharacters(Fill({"站点密钥文件错误！%1：%2", "Cannot use the station key: %1: %2"},
-                                   {path, why})));
+  return SecretResult<StationKey>::Failed(EscapeControlCharacters(
+      Fill({"站点密钥文件错误！%1：%2", "Cannot use the station key: %1: %2"}, {path, why})));
 }
 
 std::string SystemError(DWORD code) {
@@ -53,9 +52,9 @@ SecretResult<StationKey> CreateStationKey(const std::string& path, SecretSource&
   if (file.get() == INVALID_HANDLE_VALUE)
     return Refused(path, SystemError(::GetLastError()));
   DWORD written = 0;
-  const bool ok = ::WriteFile(file.get(), key.data(), static_cast<DWORD>(key.size()), &written,
-                              nullptr) != 0 &&
-                  written == key.size() && ::FlushFileBuffers(file.get()) != 0;
+  const bool ok =
+      ::WriteFile(file.get(), key.data(), static_cast<DWORD>(key.size()), &written, nullptr) != 0 &&
+      written == key.size() && ::FlushFileBuffers(file.get()) != 0;
   const DWORD error = ::GetLastError();
   if (!file.Close() || !ok) {
     ::DeleteFileW(wide->c_str());
@@ -79,8 +78,8 @@ SecretResult<StationKey> ReadStationKey(const std::string& path) {
     return Refused(path, Pick({"不是普通文件", "it is not a regular file"}));
   StationKey key;
   if (info.nFileSizeHigh != 0 || info.nFileSizeLow != key.size())
-    return Refused(path, Fill({"应为 %1 字节", "it should hold %1 bytes"},
-                              {std::to_string(key.size())}));
+    return Refused(path,
+                   Fill({"应为 %1 字节", "it should hold %1 bytes"}, {std::to_string(key.size())}));
   DWORD read = 0;
   if (::ReadFile(file.get(), key.data(), static_cast<DWORD>(key.size()), &read, nullptr) == 0 ||
       read != key.size())

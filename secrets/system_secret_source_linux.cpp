@@ -16,9 +16,9 @@ std::string SystemSecretSource::Read(std::span<std::uint8_t> bytes) {
     if (got < 0 && errno == EINTR)
       continue;
     if (got <= 0)
-      return Fill({"无法从操作系统取得随机数：%1",
-                   "Cannot get random bytes from the operating system: %1"},
-                  {std::strerror(got < 0 ? errno : EIO)});
+      return Fill(
+          {"无法从操作系统取得随机数：%1", "Cannot get random bytes from the operating system: %1"},
+          {std::strerror(got < 0 ? errno : EIO)});
     done += static_cast<std::size_t>(got);
   }
   return "";
