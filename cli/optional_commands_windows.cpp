@@ -9,8 +9,8 @@ namespace quillmark::cli {
 std::vector<Subcommand> OptionalSubcommands() {
   return {
       {"ledger",
-       Pick({"MAC账本：初始化、地址池、列出、查看、检查、作废、导出",
-             "the MAC ledger: set up, pools, list, show, check,\nvoid, export"}),
+       std::string(Pick({"MAC账本：初始化、地址池、列出、查看、检查、作废、导出",
+                         "the MAC ledger: set up, pools, list, show, check,\nvoid, export"})),
        &RunLedgerCommand},
   };
 }
