@@ -15,8 +15,9 @@ namespace quillmark::secrets {
 // whole bytes as hold bound - 1, read big end first. A value of those
 // bytes at or above the largest multiple of bound they can hold is thrown
 // away and drawn again: taking it modulo bound would make the lower values
-// more likely (with bytes for 62 letters, 0 … 7 by 5 in 4). Values come
-// in order; the source is asked for exactly the bytes still needed.
+// more likely (a byte modulo 62 gives 0 … 7 five times in 256, the rest
+// four). Values come in order; the source is asked for exactly the bytes
+// still needed.
 SecretResult<std::vector<std::uint32_t>> DrawUniform(SecretSource& source, std::uint32_t bound,
                                                      std::size_t count);
 
