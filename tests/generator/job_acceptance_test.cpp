@@ -264,7 +264,8 @@ TEST_F(JobAcceptanceFaultTest, ShortReadReportsBothCountsAndReleasesTheImage) {
 
 TEST_F(JobAcceptanceFaultTest, TheImageFileIsClosedBeforeTheDirectoryStep) {
   for (const char* directory : {"out", "missing/child"}) {
-    Accept(directory);
+    // Only the open files matter here; the verdicts are the tests' above.
+    static_cast<void>(Accept(directory));
     EXPECT_EQ(m_files.openFiles, 0);
   }
 }
