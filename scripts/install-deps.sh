@@ -18,7 +18,8 @@ case "$purpose" in
                    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
                    dpkg-dev file lintian appstream man-db groff-base locales
                    u-boot-tools libubootenv-tool zlib1g-dev python3
-                   xvfb xdotool x11-apps imagemagick) ;;
+                   xvfb xdotool x11-apps imagemagick
+                   hostapd openssl) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   package) packages+=(dpkg-dev file) ;;
   *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
