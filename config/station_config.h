@@ -20,6 +20,7 @@ struct StationConfig {
   std::optional<std::string> startMac;       // written in full, as acceptance reads it
   std::optional<std::string> deviceCount;    // as the count field's text
   std::optional<std::string> macsPerDevice;  // as the field's text
+  std::optional<std::string> profile;        // a stamp profile's absolute path
 };
 
 struct StationConfigResult {

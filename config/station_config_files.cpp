@@ -108,6 +108,7 @@ void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts) {
   texts.startMac = config.startMac.value_or(texts.startMac);
   texts.deviceCount = config.deviceCount.value_or(texts.deviceCount);
   texts.macsPerDevice = config.macsPerDevice.value_or(texts.macsPerDevice);
+  texts.profilePath = config.profile.value_or(texts.profilePath);
 }
 
 }  // namespace quillmark

@@ -37,7 +37,8 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "label_font = \"文泉驿微米黑\"\n"
       "start_mac = \"04:57:55:00:0A:00\"\n"
       "count = 40\n"
-      "macs_per_device = 2\n",
+      "macs_per_device = 2\n"
+      "profile = \"/etc/quillmark/板卡.toml\"\n",
       kName);
   ASSERT_EQ(read.error, "");
   const StationConfig& c = read.config;
@@ -49,12 +50,14 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
   EXPECT_EQ(c.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(c.deviceCount, "40");
   EXPECT_EQ(c.macsPerDevice, "2");
+  EXPECT_EQ(c.profile, "/etc/quillmark/板卡.toml");
 
   JobRequestTexts texts = DefaultRequestTexts();
   ApplyRequestDefaults(c, texts);
   EXPECT_EQ(texts.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(texts.deviceCount, "40");
   EXPECT_EQ(texts.macsPerDevice, "2");
+  EXPECT_EQ(texts.profilePath, "/etc/quillmark/板卡.toml");
   EXPECT_EQ(texts.outputDirectory, "out");
 }
 
@@ -71,7 +74,8 @@ struct Refused {
 
 TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
   const std::string keys =
-      "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_device）";
+      "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_device、"
+      "profile）";
   const std::string startRule =
       "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
       "\"04:57:55:00:00:00\"）";
@@ -89,6 +93,10 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       {"station = \"\"\n", "第1行：station 应是非空字符串，不含控制字符"},
       {"lot = \"a\\u0007b\"\n", "第1行：lot 应是非空字符串，不含控制字符"},
       {"label_font = \"\"\n", "第1行：label_font 应是非空字符串，不含控制字符"},
+      // A cron job's current folder is not the administrator's.
+      {"profile = \"board.toml\"\n",
+       "第1行：profile 应是绝对路径（如 \"/etc/quillmark/board.toml\"）"},
+      {"profile = \"\"\n", "第1行：profile 应是非空字符串，不含控制字符"},
       {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       // The parser reports an error on the line before it reaches the name,
       // and reaching the name while reporting is where it misbehaves.
@@ -245,7 +253,7 @@ TEST(StationConfigTest, TheShippedExampleIsReadBothAsItIsAndUncommented) {
   ASSERT_EQ(read.error, "") << uncommented;
   const StationConfig& c = read.config;
   EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.labelFont && c.startMac &&
-              c.deviceCount && c.macsPerDevice)
+              c.deviceCount && c.macsPerDevice && c.profile)
       << uncommented;
 }
 
