@@ -20,12 +20,14 @@ bool Allowed(const std::string& path, int mode) {
   return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
 }
 
+std::string Why(int error) {
+  return error == EACCES || error == EPERM ? std::string(Pick({"权限不足", "permission denied"}))
+                                           : std::string(std::strerror(error));
+}
+
 // "the ledger: why", or "the ledger: the file that refused: why".
 std::string What(const std::string& ledger, const std::string& file, int error) {
-  const std::string why = error == EACCES || error == EPERM
-                              ? std::string(Pick({"权限不足", "permission denied"}))
-                              : std::string(std::strerror(error));
-  return (file == ledger ? ledger : ledger + ": " + file) + ": " + why;
+  return (file == ledger ? ledger : ledger + ": " + file) + ": " + Why(error);
 }
 
 LedgerError Unreadable(const std::string& ledger, const std::string& file, int error) {
@@ -46,6 +48,16 @@ LedgerError Unwritable(const std::string& ledger, const std::string& file, int e
                     {What(ledger, file, error)}));
 }
 
+// Whether the effective user may read (and write) the file.
+std::optional<LedgerError> Judge(const std::string& ledger, const std::string& file, bool write) {
+  if (Allowed(file, write ? R_OK | W_OK : R_OK))
+    return std::nullopt;
+  const int error = errno;
+  if (write && Allowed(file, R_OK))
+    return Unwritable(ledger, file, error);
+  return Unreadable(ledger, file, error);
+}
+
 std::optional<gid_t> GroupId(const std::string& group) {
   std::vector<char> buffer(16384);
   struct group entry {};
@@ -61,7 +73,7 @@ std::optional<gid_t> GroupId(const std::string& group) {
 Status SetGroupFailure(const std::string& path, const std::string& group) {
   return Fault(LedgerFault::Failed,
                Fill({"无法将 %1 交给组 %2：%3", "Cannot give %1 to the group %2: %3"},
-                    {path, group, std::strerror(errno)}));
+                    {path, group, Why(errno)}));
 }
 
 // Gives the folder or file to the group with the mode; chmod after chown,
@@ -86,28 +98,25 @@ bool HoldsOnlyTheLedger(const std::filesystem::path& folder, const std::string& 
 }  // namespace
 
 std::optional<LedgerError> SqliteAccessProblem(const std::string& path, bool write) {
-  const int mode = write ? R_OK | W_OK : R_OK;
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
     if (errno == ENOENT)
       return LedgerMissingError(path);
     return Unreadable(path, path, errno);
   }
-  if (!Allowed(path, mode))
-    return write && Allowed(path, R_OK) ? Unwritable(path, path, errno)
-                                        : Unreadable(path, path, errno);
+  if (std::optional<LedgerError> refused = Judge(path, path, write))
+    return refused;
   std::string folder = std::filesystem::path(path).parent_path().string();
   if (folder.empty())
     folder = ".";
   for (const char* suffix : {"-wal", "-shm"}) {
     const std::string file = path + suffix;
     if (::stat(file.c_str(), &status) == 0) {
-      if (!Allowed(file, mode))
-        return write && Allowed(file, R_OK) ? Unwritable(path, file, errno)
-                                            : Unreadable(path, file, errno);
+      if (std::optional<LedgerError> refused = Judge(path, file, write))
+        return refused;
     } else if (errno == ENOENT && !Allowed(folder, W_OK)) {
-      // SQLite makes the file at the first connection; a reader that may
-      // not write in the folder cannot.
+      // SQLite makes the file at the first connection; an account that
+      // may not write in the folder cannot.
       const int error = errno;
       if (write)
         return Unwritable(path, folder, error);
@@ -117,7 +126,7 @@ std::optional<LedgerError> SqliteAccessProblem(const std::string& path, bool wri
                          "The ledger cannot be read: %1: %2 is missing and cannot be made in the "
                          "folder %3 (%4); any ledger command run once by an account that may "
                          "write (such as ledger init) makes it"},
-                        {path, file, folder, std::strerror(error)}));
+                        {path, file, folder, Why(error)}));
     }
   }
   return std::nullopt;
