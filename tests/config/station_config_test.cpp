@@ -170,7 +170,7 @@ TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
             "配置文件错误！" + folders.paths.system +
                 " 第2行：未知的键 bogus"
                 "（可用的键：ledger、station、pool、lot、label_font、start_mac、count、macs_per_"
-                "device）");
+                "device、profile）");
   WriteText(folders.paths.system, "count = 10\n");
   WriteText(folders.paths.user, "count = ten\n");
   EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),
