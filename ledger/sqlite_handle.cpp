@@ -1,7 +1,8 @@
 #include "sqlite_handle.h"
 
-#include "ledger_texts.h"
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <utility>
 
 #include "ledger_texts.h"
@@ -32,6 +33,13 @@ LedgerFault FaultOf(int code) {
     default:
       return LedgerFault::Failed;
   }
+}
+
+bool InSharedFolder(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  struct stat status {};
+  return ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0 &&
+         (status.st_mode & S_ISGID) != 0;
 }
 
 }  // namespace
@@ -96,10 +104,13 @@ Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // The -wal and -shm files stay when the last connection closes: an
+  // In a shared ledger's folder (setgid, as ledger init --group makes it)
+  // the -wal and -shm files stay when the last connection closes: an
   // account that may only read the ledger cannot make them again.
-  int persist = 1;
-  sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  if (InSharedFolder(path)) {
+    int persist = 1;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  }
   // A committed batch survives a power cut; the rule lives in triggers
   // and foreign keys that hold for every writer.
   if (Status set = database.Exec("PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON;"); !set)

@@ -95,7 +95,8 @@ for (const row of document.querySelectorAll('table.batches tbody tr'))
   lines.push('lot|' + row.cells[0].textContent + '|' + row.cells[3].textContent);
 const tops = new Set([...document.querySelectorAll('footer p')].map(
     p => Math.round(p.getBoundingClientRect().top)));
-lines.push('footer|' + tops.size + '|' + document.querySelector('footer').innerText.split('\n').length);
+lines.push('footer|' + tops.size + '|' +
+    document.querySelector('footer').innerText.split('\n').filter(l => l.trim()).length);
 const out = document.createElement('pre');
 out.id = 'measured';
 out.textContent = '\n' + lines.join('\n') + '\n';
