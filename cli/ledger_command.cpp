@@ -79,7 +79,7 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
        .value = &o.macsPerDevice},
       {.name = "--group",
        .valueName = "NAME",
-       .help = Pick({"init：SQLite账本由此组的账户共用（目录 2770，文件 0660）",
+       .help = Pick({"init：SQLite账本由此组的账户共用\n（目录 2770，文件 0660）",
                      "init: the accounts of this group share the SQLite\nledger (folder 2770, "
                      "file 0660)"}),
        .value = &o.group},
