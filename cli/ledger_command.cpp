@@ -42,6 +42,7 @@ struct LedgerOptions {
   std::string startMac;
   std::string count = "1";
   std::string macsPerDevice = "1";
+  std::string group;
   bool allowPrefixCarry = false;
   bool lenient = false;
   bool json = false;
@@ -80,6 +81,12 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
        .valueName = "TEXT",
        .help = Pick({"check：每设备MAC数量", "check: MAC addresses per device"}),
        .value = &o.macsPerDevice},
+      {.name = "--group",
+       .valueName = "NAME",
+       .help = Pick({"init：SQLite账本由此组的账户共用\n（目录 2770，文件 0660）",
+                     "init: the accounts of this group share the SQLite\nledger (folder 2770, "
+                     "file 0660)"}),
+       .value = &o.group},
       {.name = "--allow-prefix-carry",
        .help = Pick({"pool add：允许地址池越过前三个字节（厂商前缀）",
                      "pool add: let the pool run past its first three\nbytes (the vendor "
@@ -131,7 +138,8 @@ int Init(const LedgerOptions& o, const std::vector<std::string>& words) {
   Result<LedgerLocation> location = Location(words.size() > 1 ? words[1] : o.location);
   if (!location)
     return Refuse(location.error().message);
-  Result<InitReport> report = InitLedger(location.value());
+  Result<InitReport> report =
+      o.group.empty() ? InitLedger(location.value()) : InitSharedLedger(location.value(), o.group);
   if (!report)
     return Refuse(report.error().message);
   Print(o.json ? InitJson(location->Display(), report.value())
@@ -371,7 +379,14 @@ int RunLedgerCommand(const std::vector<std::string>& args) {
     return Refuse(location.error().message);
   if (const std::optional<int> status = BeforeOpening(o, words, *first, location.value()))
     return *status;
-  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
+  // What only reads opens the ledger for reading, so an account that may
+  // only read it can list, show, export and check.
+  const bool reads =
+      first->action == LedgerAction::List || first->action == LedgerAction::Show ||
+      first->action == LedgerAction::Export || first->action == LedgerAction::Check ||
+      (first->action == LedgerAction::Pool && words.size() == 2 && words[1] == "list");
+  Result<std::unique_ptr<Ledger>> ledger =
+      OpenLedger(location.value(), reads ? LedgerAccess::ReadOnly : LedgerAccess::ReadWrite);
   if (!ledger)
     return Refuse(ledger.error().message);
   return OnLedger(*ledger.value(), o, words, *first);

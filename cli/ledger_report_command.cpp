@@ -102,7 +102,7 @@ int WriteReport(const ReportOptions& o) {
   SystemFiles files;
   if (const std::string refusal = OutputRefusal(o.html, location.value(), files); !refusal.empty())
     return Refuse(refusal);
-  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value());
+  Result<std::unique_ptr<Ledger>> ledger = OpenLedger(location.value(), LedgerAccess::ReadOnly);
   if (!ledger)
     return Refuse(ledger.error().message);
 

@@ -46,7 +46,7 @@ std::vector<std::string> UsageItems(std::string_view usage) {
 
 const std::vector<LedgerWord>& LedgerWords() {
   static const std::vector<LedgerWord> words = {
-      {"init", {"init [LOCATION]"}, {"初始化", "set up"}, LedgerAction::Init},
+      {"init", {"init [LOCATION] [--group NAME]"}, {"初始化", "set up"}, LedgerAction::Init},
       {"pool", {"pool add NAME FIRST LAST", "pool list"}, {"地址池", "pools"}, LedgerAction::Pool},
       {"list", {"list [--pool NAME] [--since DATE]"}, {"列出", "list"}, LedgerAction::List},
       {"show", {"show ID"}, {"查看", "show"}, LedgerAction::Show},

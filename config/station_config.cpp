@@ -108,6 +108,19 @@ std::string ReadFlag(const toml::node& node, const std::string& key, const std::
   return {};
 }
 
+// A path every job of the station finds whatever its current folder.
+std::string ReadAbsolutePath(const toml::node& node, const std::string& key,
+                             const std::string& name, std::optional<std::string>& value) {
+  if (std::string error = ReadText(node, key, name, value); !error.empty())
+    return error;
+  if (value->front() != '/' && !(value->size() > 2 && (*value)[1] == ':'))
+    return Refusal(name, LineOf(node),
+                   Fill({"%1 应是绝对路径（如 \"/etc/quillmark/board.toml\"）",
+                         "%1 must be an absolute path (such as \"/etc/quillmark/board.toml\")"},
+                        {key}));
+  return {};
+}
+
 std::string ReadKey(const std::string& key, const toml::node& node, const std::string& name,
                     StationConfig& config) {
   if (key == "ledger")
@@ -138,11 +151,13 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
     return ReadLanguage(node, name, config.language);
   if (key == "lenient")
     return ReadFlag(node, key, name, config.lenient);
+  if (key == "profile")
+    return ReadAbsolutePath(node, key, name, config.profile);
   return Refusal(name, LineOf(node),
                  Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、label_font、layout、"
-                       "start_mac、count、macs_per_device、language、lenient）",
+                       "start_mac、count、macs_per_device、language、lenient、profile）",
                        "unknown key %1 (the keys are ledger, station, pool, lot, label_font, "
-                       "layout, start_mac, count, macs_per_device, language, lenient)"},
+                       "layout, start_mac, count, macs_per_device, language, lenient, profile)"},
                       {key}));
 }
 

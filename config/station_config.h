@@ -24,6 +24,7 @@ struct StationConfig {
   std::optional<std::string> labelLayout;    // the labels' stock, as --layout names it
   std::optional<LanguageChoice> language;    // the interface's, below QUILLMARK_LANGUAGE
   std::optional<bool> lenient;               // the command line reads input as the dialog does
+  std::optional<std::string> profile;        // a stamp profile's absolute path
 };
 
 struct [[nodiscard]] StationConfigResult {

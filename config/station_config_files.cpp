@@ -114,6 +114,7 @@ StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformF
   Overlay(config.labelLayout, mine.labelLayout);
   Overlay(config.language, mine.language);
   Overlay(config.lenient, mine.lenient);
+  Overlay(config.profile, mine.profile);
   return system;
 }
 
@@ -137,6 +138,7 @@ void ApplyRequestDefaults(const StationConfig& config, JobRequestTexts& texts) {
   texts.startMac = config.startMac.value_or(texts.startMac);
   texts.deviceCount = config.deviceCount.value_or(texts.deviceCount);
   texts.macsPerDevice = config.macsPerDevice.value_or(texts.macsPerDevice);
+  texts.profilePath = config.profile.value_or(texts.profilePath);
 }
 
 }  // namespace quillmark

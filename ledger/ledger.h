@@ -38,7 +38,11 @@ class Ledger {
 
 // Opens a ledger whose schema is current. Creates nothing: a missing or
 // outdated ledger is an error that points to `ledger init`.
-Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location);
+// An SQLite ledger opened for reading alone (listings, reports, checks)
+// needs only read access; PostgreSQL's roles decide alike for both.
+enum class LedgerAccess { ReadWrite, ReadOnly };
+Result<std::unique_ptr<Ledger>> OpenLedger(const LedgerLocation& location,
+                                           LedgerAccess access = LedgerAccess::ReadWrite);
 
 struct InitReport {
   int versionBefore = 0;  // 0: the ledger was created
@@ -55,6 +59,11 @@ Result<InitReport> InitLedger(const LedgerLocation& location,
 // included, while stations go on writing. A PostgreSQL ledger is refused
 // with the line that names pg_dump.
 Status BackupLedger(const LedgerLocation& location, const std::string& copyPath);
+
+// InitLedger for a ledger several accounts share: the SQLite ledger's
+// file and folder are first given to the group (see
+// PrepareSharedLedgerFiles). Refused for PostgreSQL, whose roles decide.
+Result<InitReport> InitSharedLedger(const LedgerLocation& location, const std::string& group);
 
 // The station's default name: the host name.
 std::string DefaultStationName();

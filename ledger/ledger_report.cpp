@@ -132,9 +132,17 @@ Result<LedgerReport> BuildReport(Ledger& ledger, const ReportRequest& request) {
   for (const BatchDetails& details : all.value()) {
     if (!request.pool.empty() && details.batch.pool != request.pool)
       continue;
+    // Every write of a batch runs from its first device: a device counts
+    // once, on the day a write first got that far, and a rewrite adds
+    // only the devices no earlier write reached.
+    std::int32_t reached = 0;
     for (const WriteRecord& write : details.writes) {
-      if (write.startedAt >= request.since && write.devicesWritten > 0)
-        report.devices[{write.startedAt.substr(0, 10), write.station}] += write.devicesWritten;
+      const std::int32_t fresh = write.devicesWritten - reached;
+      if (fresh <= 0)
+        continue;
+      reached = write.devicesWritten;
+      if (write.startedAt >= request.since)
+        report.devices[{write.startedAt.substr(0, 10), write.station}] += fresh;
     }
   }
   report.batchesInPeriod = batches.size();

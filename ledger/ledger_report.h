@@ -37,7 +37,7 @@ struct LedgerReport {
   std::vector<PoolUsage> pools;
   std::string since;                  // the period's first day
   std::string until;                  // the report's day
-  DailyDevices devices;               // writes started in the period
+  DailyDevices devices;               // devices first written in the period
   std::vector<BatchDetails> batches;  // the period's batches, newest first
   std::size_t batchesInPeriod = 0;    // before the table was cut to its rows
 };

@@ -24,12 +24,15 @@ svg.chart{width:100%;height:45mm;display:block}
 .swatch{margin-right:1mm;font-size:12pt;line-height:1}
 table{border-collapse:collapse;width:100%}
 td,th{border:1px solid #bbb;padding:.5mm 1mm;text-align:left;vertical-align:top}
-table.batches{font-size:7.5pt;table-layout:fixed;word-break:break-all}
-table.batches th:nth-child(1){width:7%}table.batches th:nth-child(2){width:22%}
-table.batches th:nth-child(6){width:13%}table.batches td:nth-child(2){word-break:normal}
+table.batches{font-size:7.5pt;table-layout:fixed}
+table.batches td{word-break:break-all}
+table.batches th{word-break:keep-all;overflow-wrap:normal;hyphens:manual}
+table.batches th:nth-child(1){width:7%}table.batches th:nth-child(2){width:20%}
+table.batches th:nth-child(7){width:12%}table.batches td:nth-child(2){word-break:normal}
 table.numbers{width:auto}table.numbers th{font-weight:normal;color:#555}
 section.pool{break-inside:avoid}thead{display:table-header-group}tr{break-inside:avoid}
 footer{margin-top:5mm;font-size:8pt;color:#555;border-top:1px solid #999;padding-top:1mm}
+footer p{margin:0 0 .5mm}
 @page{size:A4;margin:12mm}@media print{body{padding:0;max-width:none}}
 )";
 
@@ -125,7 +128,7 @@ std::string BatchRow(const BatchDetails& details, const ReportTexts& texts) {
   const WriteRecord* last = details.writes.empty() ? nullptr : &details.writes.back();
   std::string row = "<tr>" + Cell(std::to_string(batch.id)) +
                     Cell(MacText(batch.macs().first) + texts.to + MacText(batch.macs().last())) +
-                    Cell(Html(batch.station));
+                    Cell(Html(batch.station)) + Cell(Html(batch.lot));
   row += Cell(last ? Html(last->imageSha256.substr(0, 12)) : "") +
          Cell(last ? Html(last->outputFolder) : "") + Cell(Html(batch.recordedAt)) +
          Cell(last ? texts.endings[int(last->ending)] : "") + RewritesCell(details, texts);
@@ -193,10 +196,11 @@ std::string RenderReportHtml(const LedgerReport& report, const ReportFooter& foo
   for (const PoolUsage& usage : report.pools)
     html += PoolSection(usage, texts) + "\n";
   html += DevicesSection(report, texts) + "\n" + BatchesSection(report, texts) + "\n";
-  html += "<footer>" + std::string(texts.ledgerLocation) + texts.colon +
-          "<span class=\"location\">" + Html(footer.location) + "</span>" + texts.gap +
-          texts.reportTime + texts.colon + Html(footer.generatedAt) + texts.gap + texts.version +
-          texts.colon + Html(footer.version) + "</footer>\n</body>\n</html>\n";
+  // One line each: spaces between inline items collapse to one.
+  html += "<footer><p>" + std::string(texts.ledgerLocation) + texts.colon +
+          "<span class=\"location\">" + Html(footer.location) + "</span></p><p>" +
+          texts.reportTime + texts.colon + Html(footer.generatedAt) + "</p><p>" + texts.version +
+          texts.colon + Html(footer.version) + "</p></footer>\n</body>\n</html>\n";
   return html;
 }
 

@@ -24,8 +24,8 @@ struct ReportTexts {
   const char* devicesAxis;  // the chart's unit
   const char* batchesHeading;
   const char* noBatches;
-  const char* columns[9];  // id, range, station, image, folder, when, outcome, reruns, voids
-  const char* endings[4];  // none (running or unknown), finished, stopped, failed
+  const char* columns[10];  // id, range, station, lot, image, folder, when, outcome, reruns, voids
+  const char* endings[4];   // none (running or unknown), finished, stopped, failed
   const char* voided;
   const char* tableCut;  // "%1 of %2" where the table lists only the newest batches
   const char* ledgerLocation;

@@ -1,7 +1,8 @@
 #include "sqlite_handle.h"
 
-#include "ledger_texts.h"
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <utility>
 
 #include "ledger_texts.h"
@@ -32,6 +33,13 @@ LedgerFault FaultOf(int code) {
     default:
       return LedgerFault::Failed;
   }
+}
+
+bool InSharedFolder(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  struct stat status {};
+  return ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0 &&
+         (status.st_mode & S_ISGID) != 0;
 }
 
 }  // namespace
@@ -82,9 +90,10 @@ bool SqliteStatement::IsNull(int column) const {
   return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
-Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create) {
+Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create, bool readOnly) {
   sqlite3* db = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  const int flags =
+      readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
   const int opened = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   SqliteDatabase database(db, path);
   if (opened != SQLITE_OK) {
@@ -95,6 +104,13 @@ Result<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // In a shared ledger's folder (setgid, as ledger init --group makes it)
+  // the -wal and -shm files stay when the last connection closes: an
+  // account that may only read the ledger cannot make them again.
+  if (InSharedFolder(path)) {
+    int persist = 1;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  }
   // A committed batch survives a power cut; the rule lives in triggers
   // and foreign keys that hold for every writer.
   if (Status set = database.Exec("PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON;"); !set)

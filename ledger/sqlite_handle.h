@@ -39,7 +39,9 @@ class SqliteStatement {
 // One connection, closed when it goes.
 class SqliteDatabase {
  public:
-  static Result<SqliteDatabase> Open(const std::string& path, bool create);
+  // readOnly opens it for reading alone, as an account that may only read
+  // the ledger can.
+  static Result<SqliteDatabase> Open(const std::string& path, bool create, bool readOnly = false);
   ~SqliteDatabase();
   SqliteDatabase(SqliteDatabase&& other) noexcept;
   SqliteDatabase& operator=(SqliteDatabase&&) = delete;
@@ -60,6 +62,9 @@ class SqliteDatabase {
   const std::string& path() const { return m_path; }
   // Rows the last statement changed.
   int Changes() const { return sqlite3_changes(m_db); }
+  // Whether SQLite opened the file for reading alone (it does so, silently,
+  // with a file the user may not write).
+  bool ReadOnly() const { return sqlite3_db_readonly(m_db, "main") == 1; }
   // The error for the last failing call, with code the failing result.
   LedgerError Error(int code) const;
 

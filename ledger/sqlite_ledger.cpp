@@ -7,6 +7,7 @@
 #include "ledger_system.h"
 #include "ledger_texts.h"
 #include "schema_migrations.h"
+#include "sqlite_access.h"
 #include "sqlite_store.h"
 
 namespace quillmark::ledger {
@@ -89,8 +90,10 @@ Result<int> SqliteSchemaVersion(SqliteDatabase& db) {
 
 SqliteLedger::SqliteLedger(SqliteDatabase db) : m_db(std::move(db)), m_user(SystemUserName()) {}
 
-Result<std::unique_ptr<Ledger>> SqliteLedger::Open(const std::string& path) {
-  Result<SqliteDatabase> db = SqliteDatabase::Open(path, false);
+Result<std::unique_ptr<Ledger>> SqliteLedger::Open(const std::string& path, bool readOnly) {
+  if (std::optional<LedgerError> problem = SqliteAccessProblem(path, !readOnly))
+    return *problem;
+  Result<SqliteDatabase> db = SqliteDatabase::Open(path, false, readOnly);
   if (!db)
     return db.error();
   Result<int> version = SqliteSchemaVersion(db.value());

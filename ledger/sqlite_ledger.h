@@ -14,7 +14,7 @@ namespace quillmark::ledger {
 // a network file system: a shared ledger is what PostgreSQL is for.
 class SqliteLedger final : public Ledger {
  public:
-  static Result<std::unique_ptr<Ledger>> Open(const std::string& path);
+  static Result<std::unique_ptr<Ledger>> Open(const std::string& path, bool readOnly = false);
   static Result<InitReport> Init(const std::string& path, int targetVersion);
 
   Result<Reservation> Reserve(const BatchRequest& request) override;

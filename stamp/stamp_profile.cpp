@@ -124,6 +124,31 @@ class TableReader {
 // Offsets far past any image are refused here, so sums of them never wrap.
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
 
+[[nodiscard]] std::string ReadExpect(const TableReader& reader, const std::string& name, StampField& field) {
+  if (!reader.Has("expect"))
+    return {};
+  std::string expect;
+  if (std::string error = reader.Text("expect", expect); !error.empty())
+    return error;
+  const bool mac = field.type == FieldType::Mac;
+  if (expect == (mac ? "address" : "text"))
+    field.expect = FieldExpect::Form;
+  else if (mac && expect == "blank")
+    field.expect = FieldExpect::Blank;
+  else if (expect == "any")
+    field.expect = FieldExpect::Any;
+  else
+    return Refusal(
+        name, reader.Line("expect"),
+        mac ? std::string(Pick({"mac 字段的 expect 应是 \"address\"、\"blank\" 或 \"any\"",
+                                "expect of a mac field must be \"address\", \"blank\" "
+                                "or \"any\""}))
+            : std::string(Pick({"mac-text 字段的 expect 应是 \"text\" 或 \"any\"",
+                                "expect of a mac-text field must be \"text\" or "
+                                "\"any\""})));
+  return {};
+}
+
 [[nodiscard]] std::string ReadField(const toml::table& table, const std::string& name,
                                     StampField& field) {
   const TableReader reader(table, name);
@@ -133,13 +158,13 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
     return error;
   if (type == "mac") {
     field.type = FieldType::Mac;
-    if (std::string error = reader.Unknown({"type", "offset", "from_end", "address"});
+    if (std::string error = reader.Unknown({"type", "offset", "from_end", "address", "expect"});
         !error.empty())
       return error;
   } else if (type == "mac-text") {
     field.type = FieldType::MacText;
-    if (std::string error =
-            reader.Unknown({"type", "offset", "from_end", "address", "separator", "uppercase"});
+    if (std::string error = reader.Unknown(
+            {"type", "offset", "from_end", "address", "separator", "uppercase", "expect"});
         !error.empty())
       return error;
   } else {
@@ -171,7 +196,7 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
     if (std::string error = reader.Flag("uppercase", field.uppercase); !error.empty())
       return error;
   }
-  return {};
+  return ReadExpect(reader, name, field);
 }
 
 [[nodiscard]] std::string ReadChecksum(const toml::table& table, const std::string& name,

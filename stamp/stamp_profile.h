@@ -11,6 +11,11 @@ namespace quillmark {
 // input image: its addresses as bytes or text, and the firmware's
 // checksums over them, recomputed after the fields are written.
 enum class FieldType { Mac, MacText };
+// What a field's place must hold in the input image before it is written,
+// so that a profile one byte off is refused rather than written: its own
+// form (a mac field a unicast address or blank bytes, a mac-text field hex
+// digits and separators), blank bytes only (mac), or anything.
+enum class FieldExpect { Form, Blank, Any };
 enum class ChecksumType { Crc32, Xor16, Sum16 };
 
 struct StampField {
@@ -20,6 +25,7 @@ struct StampField {
   std::int64_t address = 1;  // which of the device's addresses, from 1
   std::string separator = ":";
   bool uppercase = false;
+  FieldExpect expect = FieldExpect::Form;
   std::int64_t line = 0;  // the profile's line of its [[field]]
 
   std::uint64_t Size() const;
@@ -55,8 +61,9 @@ StampProfileResult ReadStampProfile(const std::string& text, const std::string& 
 
 // Checks a read profile against the accepted image it will be applied to:
 // every place inside the image and apart from the others and from the
-// bytes acceptance checks, every address one the devices have, every
-// checksum one the input image itself satisfies. Resolves the offsets
+// bytes acceptance checks, every field's place holding what it expects,
+// every address one the devices have, every checksum one the input image
+// itself satisfies. Resolves the offsets
 // given from the end and notes what the checksums must keep.
 // checkedBytes says whether a place covers bytes that acceptance reads
 // (the image's signature and build time), which a field may not change.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -89,6 +90,74 @@ bool Overlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uint64_
   return {};
 }
 
+bool IsHexDigit(std::uint8_t c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The bytes as the refusal shows them: printable ASCII as it is, any other
+// byte as \xNN.
+std::string Shown(const std::uint8_t* bytes, std::uint64_t size) {
+  std::string text = "\"";
+  for (std::uint64_t i = 0; i < size; ++i) {
+    char escaped[8];
+    if (bytes[i] >= 0x20 && bytes[i] < 0x7f && bytes[i] != '"' && bytes[i] != '\\')
+      text += static_cast<char>(bytes[i]);
+    else {
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", bytes[i]);
+      text += escaped;
+    }
+  }
+  return text + "\"";
+}
+
+std::string MacShown(const std::uint8_t* bytes) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2],
+                bytes[3], bytes[4], bytes[5]);
+  return text;
+}
+
+// Why the input image's bytes at a checked field are not what the field
+// expects there; empty when they are.
+std::string ExpectedContent(const StampField& field, const std::uint8_t* image) {
+  const std::uint8_t* held = image + field.offset;
+  if (field.expect == FieldExpect::Any)
+    return {};
+  if (field.type == FieldType::MacText) {
+    bool fits = true;
+    for (std::uint64_t i = 0; i < field.Size(); ++i) {
+      const bool separatorPlace = !field.separator.empty() && i % 3 == 2;
+      fits = fits &&
+             (separatorPlace ? held[i] == std::uint8_t(field.separator[0]) : IsHexDigit(held[i]));
+    }
+    if (fits)
+      return {};
+    const std::string form = field.separator.empty()
+                                 ? std::string(Pick({"12个十六进制数字", "12 hexadecimal digits"}))
+                                 : Fill({"6组两位十六进制数字，以 \"%1\" 分隔",
+                                         "6 pairs of hexadecimal digits separated by \"%1\""},
+                                        {field.separator});
+    return Fill({"mac-text 字段处输入映像存有 %1，不是%2（配置与固件不匹配？不检查请写 expect = "
+                 "\"any\"）",
+                 "the input image holds %1 at the mac-text field, not %2 (does the profile fit "
+                 "this firmware? expect = \"any\" waives the check)"},
+                {Shown(held, field.Size()), form});
+  }
+  const bool zeros = std::all_of(held, held + 6, [](std::uint8_t b) { return b == 0x00; });
+  const bool ones = std::all_of(held, held + 6, [](std::uint8_t b) { return b == 0xff; });
+  const bool unicast = (held[0] & 1) == 0;
+  if (zeros || ones || (field.expect == FieldExpect::Form && unicast))
+    return {};
+  return Fill({"mac 字段处输入映像存有 %1，不是%2（配置与固件不匹配？不检查请写 expect = \"any\"）",
+               "the input image holds %1 at the mac field, not %2 (does the profile fit this "
+               "firmware? expect = \"any\" waives the check)"},
+              {MacShown(held),
+               field.expect == FieldExpect::Blank
+                   ? std::string(Pick({"全 00 或全 ff 的空白", "blank bytes (all 00 or all ff)"}))
+                   : std::string(Pick({"单播地址或全 00、全 ff 的空白",
+                                       "a unicast address or blank bytes (all 00 or all ff)"}))});
+}
+
 }  // namespace
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::uint64_t size) {
@@ -153,6 +222,10 @@ StampProfileResult CheckStampProfile(StampProfile profile, const std::string& na
   }
   if (std::string error = CheckPlaces(places, name, size, checkedBytes); !error.empty())
     return {std::nullopt, error};
+  for (const StampField& field : profile.fields) {
+    if (std::string found = ExpectedContent(field, image); !found.empty())
+      return {std::nullopt, Refusal(name, field.line, found)};
+  }
   for (std::size_t i = 0; i < profile.checksums.size(); ++i) {
     StampChecksum& checksum = profile.checksums[i];
     if (std::string error = CheckRange(checksum, name, size); !error.empty())

@@ -17,6 +17,7 @@ struct Step {
   const char* station;
   std::vector<WriteOutcome> writes;  // one Reserve each; none: reserved and never ended
   const char* voidReason;
+  const char* lot;
 };
 
 }  // namespace
@@ -30,21 +31,22 @@ std::string FillSampleLedger(Ledger& ledger) {
       return added.error().message;
   }
   const std::vector<Step> steps = {
-      {kLine3, 100, 1, "line3-a", {{100, 0, false, true}}, nullptr},
-      {kLine3 + 100, 50, 2, "line3-b", {}, nullptr},
-      {kLine3 + 300, 40, 1, "line3-a", {{40, 0, false, true}}, "wrong image"},
-      {kLine3 + 400, 20, 1, "line3-b", {{5, 0, true, false}, {20, 0, false, true}}, nullptr},
-      {kLine3 + 500, 10, 1, "line3-a", {{0, 10, false, false}}, nullptr},
-      {kLine4 + 16, 32, 1, "line4-a", {{32, 0, false, true}}, nullptr},
+      {kLine3, 100, 1, "line3-a", {{100, 0, false, true}}, nullptr, ""},
+      {kLine3 + 100, 50, 2, "line3-b", {}, nullptr, ""},
+      {kLine3 + 300, 40, 1, "line3-a", {{40, 0, false, true}}, "wrong image", ""},
+      {kLine3 + 400, 20, 1, "line3-b", {{5, 0, true, false}, {20, 0, false, true}}, nullptr, ""},
+      {kLine3 + 500, 10, 1, "line3-a", {{0, 10, false, false}}, nullptr, ""},
+      {kLine4 + 16, 32, 1, "line4-a", {{32, 0, false, true}}, nullptr, "lot-0413"},
   };
   for (const Step& step : steps) {
-    const BatchRequest request{step.first,
-                               step.count,
-                               step.n,
-                               "",
-                               step.station,
-                               std::string(64, 'c'),
-                               std::string("/srv/") + step.station};
+    BatchRequest request{step.first,
+                         step.count,
+                         step.n,
+                         "",
+                         step.station,
+                         std::string(64, 'c'),
+                         std::string("/srv/") + step.station};
+    request.lot = step.lot;
     Result<Reservation> reserved = ledger.Reserve(request);
     if (!reserved)
       return reserved.error().message;

@@ -15,7 +15,7 @@ inline constexpr std::uint64_t kLine4 = 0x045755100000;  // pool line4: 256 addr
 // A ledger as a line leaves it: pools line3, line4 and an empty one; in
 // line3 a finished batch, one reserved and never ended, one finished and
 // then voided, one stopped and rerun to the end, one failed, with gaps
-// between; one finished batch in line4. Returns an error text, or "".
+// between; one finished batch in line4, of lot lot-0413. Returns an error text, or "".
 std::string FillSampleLedger(ledger::Ledger& ledger);
 
 // quillmark-cli with the given arguments, to its end.

@@ -250,5 +250,76 @@ TEST_F(StampProfileTest, ProfilesThatDoNotFitAreRefusedBeforeDeviceOne) {
   }
 }
 
+// A field's place must hold what the field expects in the input image: a
+// mac-text field one byte off (the value's "=" or its end in the text), a
+// mac field over a group address, a "blank" field over an address. Each
+// is refused naming the field's line and what was found, and expect =
+// "any" waives the check.
+TEST_F(StampProfileTest, FieldsThatDoNotFindTheirFormInTheImageAreRefused) {
+  char early[24];
+  char late[24];
+  std::snprintf(early, sizeof early, "0x%llX",
+                static_cast<unsigned long long>(m_fixture.ethaddrText - 1));
+  std::snprintf(late, sizeof late, "0x%llX",
+                static_cast<unsigned long long>(m_fixture.ethaddrText + 1));
+  const std::string textField = "[[field]]\ntype = \"mac-text\"\naddress = 1\n";
+  const std::string macField = "[[field]]\ntype = \"mac\"\naddress = 1\noffset = 0x300006\n";
+  std::vector<std::uint8_t> group = m_fixture.image;
+  const std::uint8_t multicast[] = {0x01, 0x00, 0x5e, 0x00, 0x00, 0x01};
+  std::copy(std::begin(multicast), std::end(multicast), group.begin() + 0x300006);
+  WriteFileBytes(m_dir / "group.img", group);
+  struct Case {
+    const char* what;
+    std::string profile;
+    const char* image;
+    std::string line;  // empty: written
+  } cases[] = {
+      {"mac-text one byte early", textField + "separator = \"\"\noffset = " + early + "\n",
+       "image.img",
+       Said("bad.toml 第1行：mac-text 字段处输入映像存有 \"=00:11:22:33\"，不是12个十六进制数字",
+            "bad.toml line 1: the input image holds \"=00:11:22:33\" at the mac-text field, not "
+            "12 hexadecimal digits")},
+      {"mac-text one byte late", textField + "offset = " + late + "\n", "image.img",
+       Said("bad.toml 第1行：mac-text 字段处输入映像存有 \"0:11:22:33:44:55\\x00\"，"
+            "不是6组两位十六进制数字，以 \":\" 分隔",
+            "bad.toml line 1: the input image holds \"0:11:22:33:44:55\\x00\" at the mac-text "
+            "field, not 6 pairs of hexadecimal digits separated by \":\"")},
+      {"waived text", textField + "separator = \"\"\nexpect = \"any\"\noffset = " + early + "\n",
+       "image.img", ""},
+      {"a group address", macField, "group.img",
+       Said("bad.toml 第1行：mac 字段处输入映像存有 01:00:5e:00:00:01，不是单播地址或全 00、全 ff "
+            "的空白",
+            "bad.toml line 1: the input image holds 01:00:5e:00:00:01 at the mac field, not a "
+            "unicast address or blank bytes (all 00 or all ff)")},
+      {"waived address", macField + "expect = \"any\"\n", "group.img", ""},
+      {"blank expected", macField + "expect = \"blank\"\n", "group.img",
+       Said("bad.toml 第1行：mac 字段处输入映像存有 01:00:5e:00:00:01，不是全 00 或全 ff 的空白",
+            "bad.toml line 1: the input image holds 01:00:5e:00:00:01 at the mac field, not blank "
+            "bytes (all 00 or all ff)")},
+      {"unknown expect", macField + "expect = \"unicast\"\n", "image.img",
+       Said("bad.toml 第5行：mac 字段的 expect 应是 \"address\"、\"blank\" 或 \"any\"",
+            "bad.toml line 5: expect of a mac field must be \"address\", \"blank\" or \"any\"")},
+      {"text expect on a mac", macField + "expect = \"text\"\n", "image.img",
+       Said("bad.toml 第5行：mac 字段的 expect", "bad.toml line 5: expect of a mac field")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(m_dir / "bad.toml", Bytes(c.profile));
+    std::vector<std::string> args = Fields("bad.toml");
+    args[0] = std::string("--image=") + c.image;
+    args[1] = std::string("--out=out-") + c.what;
+    const ChildResult run = Run(args);
+    if (c.line.empty()) {
+      EXPECT_EQ(run.exitCode, 0) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind(Said("配置文件错误！", "Cannot use the stamp profile: ") + c.line, 0),
+              0u)
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+}
+
 }  // namespace
 }  // namespace quillmark::test

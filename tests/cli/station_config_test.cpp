@@ -128,9 +128,9 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
       UserFile() +
       Said(
           " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、label_font、"
-          "layout、start_mac、count、macs_per_device、language、lenient）\n",
+          "layout、start_mac、count、macs_per_device、language、lenient、profile）\n",
           " line 2: unknown key colour (the keys are ledger, station, pool, lot, label_font, "
-          "layout, start_mac, count, macs_per_device, language, lenient)\n");
+          "layout, start_mac, count, macs_per_device, language, lenient, profile)\n");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
                                                {"--image=image.img", "--dry-run", "--count=2"},
                                                {"verify", "--image=image.img"},

@@ -45,7 +45,9 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "macs_per_device = 2\n"
       "layout = \"roll-40x20\"\n"
       "language = \"en\"\n"
-      "lenient = true\n",
+      "lenient = true\n"
+
+      "profile = \"/etc/quillmark/板卡.toml\"\n",
       kName);
   ASSERT_EQ(read.error, "");
   const StationConfig& c = read.config;
@@ -64,12 +66,14 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
             LanguageChoice::Chinese);
   EXPECT_EQ(ReadStationConfig("language = \"auto\"\n", kName).config.language,
             LanguageChoice::Auto);
+  EXPECT_EQ(c.profile, "/etc/quillmark/板卡.toml");
 
   JobRequestTexts texts = DefaultRequestTexts();
   ApplyRequestDefaults(c, texts);
   EXPECT_EQ(texts.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(texts.deviceCount, "40");
   EXPECT_EQ(texts.macsPerDevice, "2");
+  EXPECT_EQ(texts.profilePath, "/etc/quillmark/板卡.toml");
   EXPECT_EQ(texts.outputDirectory, "out");
 }
 
@@ -87,7 +91,7 @@ struct Refused {
 TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
   const std::string keys =
       "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、macs_per_"
-      "device、language、lenient）";
+      "device、language、lenient、profile）";
   const std::string startRule =
       "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
       "\"04:57:55:00:00:00\"）";
@@ -110,6 +114,10 @@ TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
       {"language = \"EN\"\n", "第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）"},
       {"language = 1\n", "第1行：language 应是 \"zh\"、\"en\" 或 \"auto\"（按区域设置）"},
       {"lenient = \"yes\"\n", "第1行：lenient 应是 true 或 false"},
+      // A cron job's current folder is not the administrator's.
+      {"profile = \"board.toml\"\n",
+       "第1行：profile 应是绝对路径（如 \"/etc/quillmark/board.toml\"）"},
+      {"profile = \"\"\n", "第1行：profile 应是非空字符串，不含控制字符"},
       {"站 = 1\n", "第1行：注释和字符串之外只能使用ASCII字符"},
       // The parser reports an error on the line before it reaches the name,
       // and reaching the name while reporting is where it misbehaves.
@@ -201,7 +209,7 @@ TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
             "配置文件错误！" + folders.paths.system +
                 " 第2行：未知的键 bogus"
                 "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、"
-                "macs_per_device、language、lenient）");
+                "macs_per_device、language、lenient、profile）");
   WriteText(folders.paths.system, "count = 10\n");
   WriteText(folders.paths.user, "count = ten\n");
   EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),
@@ -284,7 +292,7 @@ TEST(StationConfigTest, TheShippedExampleIsReadBothAsItIsAndUncommented) {
   ASSERT_EQ(read.error, "") << uncommented;
   const StationConfig& c = read.config;
   EXPECT_TRUE(c.ledger && c.station && c.pool && c.lot && c.labelFont && c.startMac &&
-              c.deviceCount && c.macsPerDevice)
+              c.deviceCount && c.macsPerDevice && c.profile)
       << uncommented;
 }
 

@@ -59,6 +59,10 @@ list(SORT found)
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "installed tree:\n  ${found}\nexpected:\n  ${expected}")
 endif()
+# The one folder installed empty: where the station configuration goes.
+if(NOT IS_DIRECTORY ${DEST_DIR}/etc/quillmark)
+  message(FATAL_ERROR "etc/quillmark is not installed")
+endif()
 
 execute_process(COMMAND ${DEST_DIR}/usr/bin/quillmark-cli --version
   OUTPUT_VARIABLE version RESULT_VARIABLE ran)

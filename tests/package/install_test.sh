@@ -124,6 +124,8 @@ bash -c "source '$completion' && complete -p quillmark-cli" >/dev/null ||
   fail "the installed completion does not complete quillmark-cli"
 cmp -s /usr/share/doc/quillmark-cli/examples/quillmark.toml "$here/../../doc/quillmark.toml" ||
   fail "the example station configuration is not installed"
+[[ -d /etc/quillmark ]] && dpkg-query -L quillmark-cli | grep -qx /etc/quillmark ||
+  fail "quillmark-cli does not ship /etc/quillmark"
 example=/usr/share/doc/quillmark-cli/examples/stamp-profile.toml
 cmp -s "$example" "$here/../../doc/stamp-profile.toml" ||
   fail "the sample stamp profile is not installed as $example"
