@@ -124,7 +124,8 @@ class TableReader {
 // Offsets far past any image are refused here, so sums of them never wrap.
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
 
-[[nodiscard]] std::string ReadExpect(const TableReader& reader, const std::string& name, StampField& field) {
+[[nodiscard]] std::string ReadExpect(const TableReader& reader, const std::string& name,
+                                     StampField& field) {
   if (!reader.Has("expect"))
     return {};
   std::string expect;

@@ -46,7 +46,6 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "layout = \"roll-40x20\"\n"
       "language = \"en\"\n"
       "lenient = true\n"
-
       "profile = \"/etc/quillmark/板卡.toml\"\n",
       kName);
   ASSERT_EQ(read.error, "");
