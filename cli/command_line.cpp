@@ -76,7 +76,7 @@ int RunCommandLine(int argc, const char* const* argv) {
 
 int FinishStandardOutput(int status) {
   // A full disk or a closed pipe may show only at the flush or the close.
-  const bool written = std::ferror(stdout) == 0;
+  const bool written = std::ferror(stdout) == 0 && !StandardOutputWriteFailed();
   const bool flushed = std::fflush(stdout) == 0;
   const bool closed = std::fclose(stdout) == 0;
   if (written && flushed && closed)

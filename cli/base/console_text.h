@@ -16,6 +16,10 @@ void PrepareStandardStreams();
 // page; everywhere else as UTF-8 bytes. False when not all of it arrived.
 bool WriteText(std::FILE* stream, std::string_view text);
 
+// True when a write WriteText made to standard output did not arrive
+// whole (bytes the C library still holds are judged by ferror).
+bool StandardOutputWriteFailed();
+
 // True when standard output is a terminal (a console on Windows) that can
 // show a progress line updated in place; false when redirected.
 bool StandardOutputIsConsole();

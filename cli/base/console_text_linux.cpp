@@ -93,6 +93,10 @@ bool WriteUnlessStopped(int fd, std::string_view bytes) {
   return true;
 }
 
+// Writes go around the C library's buffer, so a failed one leaves no mark
+// on ferror(stdout): the failure is kept here for the exit status.
+std::atomic<bool> g_standardOutputFailed{false};
+
 }  // namespace
 
 void PrepareStandardStreams() {}
@@ -102,7 +106,14 @@ bool WriteText(std::FILE* stream, std::string_view text) {
   // What the C library still holds goes first, in order.
   if (std::fflush(stream) != 0)
     return false;
-  return WriteUnlessStopped(::fileno(stream), valid);
+  const bool written = WriteUnlessStopped(::fileno(stream), valid);
+  if (!written && stream == stdout)
+    g_standardOutputFailed = true;
+  return written;
+}
+
+bool StandardOutputWriteFailed() {
+  return g_standardOutputFailed;
 }
 
 bool StandardOutputIsConsole() {

@@ -53,6 +53,12 @@ bool WriteText(std::FILE* stream, std::string_view text) {
   return std::fflush(stream) == 0 && written;
 }
 
+bool StandardOutputWriteFailed() {
+  // Written through the C runtime (or the console, whose failures the
+  // caller sees), so ferror(stdout) holds every failure.
+  return false;
+}
+
 bool StandardOutputIsConsole() {
   const HANDLE console = ConsoleOf(stdout);
   DWORD mode = 0;
