@@ -17,7 +17,7 @@ case "$purpose" in
                    poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
                    g++-mingw-w64-x86-64-posix googletest wine wine64
                    dpkg-dev file lintian appstream man-db groff-base locales
-                   u-boot-tools libubootenv-tool zlib1g-dev python3) ;;
+                   u-boot-tools libubootenv-tool zlib1g-dev python3 python3-stdnum) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;
   package) packages+=(dpkg-dev file) ;;
   *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
