@@ -23,6 +23,7 @@ bool DialogRun::Prepare(const JobRequestTexts& texts) {
     ledger.station = config.config.station.value_or("");
     ledger.pool = config.config.pool.value_or("");
     ledger.lot = config.config.lot.value_or("");
+    ledger.series = config.config.series.value_or("");
   }
   return m_run.Prepare(texts, ledger);
 }

@@ -95,6 +95,8 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
     return ReadText(node, key, name, config.pool);
   if (key == "lot")
     return ReadText(node, key, name, config.lot);
+  if (key == "series")
+    return ReadText(node, key, name, config.series);
   if (key == "label_font")
     return ReadText(node, key, name, config.labelFont);
   if (key == "start_mac")
@@ -104,10 +106,10 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
   if (key == "macs_per_device")
     return ReadCount(node, key, name, kMinMacsPerDevice, kMaxMacsPerDevice, config.macsPerDevice);
   return Refusal(name, LineOf(node),
-                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、label_font、start_mac、"
-                       "count、macs_per_device）",
-                       "unknown key %1 (the keys are ledger, station, pool, lot, label_font, "
-                       "start_mac, count, macs_per_device)"},
+                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、series、label_font、"
+                       "start_mac、count、macs_per_device）",
+                       "unknown key %1 (the keys are ledger, station, pool, lot, series, "
+                       "label_font, start_mac, count, macs_per_device)"},
                       {key}));
 }
 
