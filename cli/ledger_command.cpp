@@ -22,6 +22,7 @@
 #include "ledger_words.h"
 #include "mac_number.h"
 #include "option_table.h"
+#include "serial_series.h"
 #include "utf8_text.h"
 
 namespace quillmark::cli {

@@ -104,13 +104,10 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
        .value = &o.lot},
       {.name = "--series",
        .valueName = "NAME",
-       .help = Pick({"新批次从账本的这个序列号系列取序列号，每台设备一个
-                     "
+       .help = Pick({"新批次从账本的这个序列号系列取序列号，每台设备一个\n"
                      "（默认取工位配置）",
-                     "the ledger's serial series a new batch takes its
-                     "
-                     "serials from, one per device (by default the
-                     "
+                     "the ledger's serial series a new batch takes its\n"
+                     "serials from, one per device (by default the\n"
                      "station configuration's)"}),
        .value = &o.series},
       {.name = "--rerun",
