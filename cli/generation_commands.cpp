@@ -86,8 +86,9 @@ class ConsoleRun final : public RunFrontEnd {
 };
 
 LedgerRequest LedgerOf(const WriteOptions& options) {
-  return {options.useLedger,       options.ledgerLocation, options.station, options.pool,
-          options.NextFreeStart(), options.rerunBatch,     options.lot,     options.rerunReason};
+  return {options.useLedger, options.ledgerLocation,  options.station,
+          options.pool,      options.NextFreeStart(), options.rerunBatch,
+          options.lot,       options.rerunReason,     options.series};
 }
 
 // The text is made only when a manifest is asked for: at the whole
@@ -137,6 +138,8 @@ std::string FinishingCommand(const WriteOptions& options, const GenerationJob& j
       add("--pool", options.pool);
     if (!options.lot.empty())
       add("--lot", options.lot);
+    if (!options.series.empty())
+      add("--series", options.series);
     // A batch written again on purpose is finished the same way: with
     // another image or folder, a plain rerun would be refused.
     if (options.rerunBatch) {

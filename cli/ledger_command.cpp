@@ -23,6 +23,7 @@
 #include "mac_number.h"
 #include "option_table.h"
 #include "request_options.h"
+#include "serial_series.h"
 #include "station_config.h"
 #include "usage_error.h"
 #include "utf8_text.h"
@@ -43,6 +44,10 @@ struct LedgerOptions {
   std::string count = "1";
   std::string macsPerDevice = "1";
   std::string group;
+  std::string templateText;
+  std::string first;
+  std::string series;
+  std::string lot;
   bool allowPrefixCarry = false;
   bool lenient = false;
   bool json = false;
@@ -87,6 +92,23 @@ OptionTable LedgerOptionTable(LedgerOptions& o) {
                      "init: the accounts of this group share the SQLite\nledger (folder 2770, "
                      "file 0660)"}),
        .value = &o.group},
+      {.name = "--template",
+       .valueName = "TEXT",
+       .help = Pick({"series add：序列号模板", "series add: the serial template"}),
+       .value = &o.templateText},
+      {.name = "--first",
+       .valueName = "N",
+       .help =
+           Pick({"series add：首个序号（默认 1）", "series add: the first number (by default 1)"}),
+       .value = &o.first},
+      {.name = "--series",
+       .valueName = "NAME",
+       .help = Pick({"check：序列号系列", "check: the serial series"}),
+       .value = &o.series},
+      {.name = "--lot",
+       .valueName = "TEXT",
+       .help = Pick({"check：生产批号", "check: the production lot"}),
+       .value = &o.lot},
       {.name = "--allow-prefix-carry",
        .help = Pick({"pool add：允许地址池越过前三个字节（厂商前缀）",
                      "pool add: let the pool run past its first three\nbytes (the vendor "
@@ -178,6 +200,35 @@ int Pools(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>
   return kExitSuccess;
 }
 
+int SeriesCommand(Ledger& ledger, const LedgerOptions& o, const std::vector<std::string>& words,
+                  const LedgerWord& row) {
+  if (words.size() == 2 && words[1] == "list") {
+    Result<std::vector<Series>> series = ledger.SeriesList();
+    if (!series)
+      return Refuse(series.error().message);
+    Print(o.json ? SeriesJson(series.value()) : SeriesListing(series.value()));
+    return kExitSuccess;
+  }
+  if (words.size() != 3 || words[1] != "add" || o.templateText.empty())
+    return ReportUsageError(LedgerUsageLine(row));
+  std::optional<std::uint64_t> first;
+  if (!o.first.empty()) {
+    char* end = nullptr;
+    const unsigned long long number = std::strtoull(o.first.c_str(), &end, 10);
+    if (*end != '\0' || o.first.find_first_not_of("0123456789") != std::string::npos ||
+        o.first.size() > 19)
+      return Refuse(
+          Fill({"首个序号须为非负整数，不是 %1", "The first number must be a whole number, not %1"},
+               {o.first}));
+    first = number;
+  }
+  Result<Series> added = ledger.AddSeries(words[2], o.templateText, first);
+  if (!added)
+    return Refuse(added.error().message);
+  Print(o.json ? SeriesJson({added.value()}) : SeriesListing({added.value()}));
+  return kExitSuccess;
+}
+
 // The range is judged by the write's own rules before the ledger is
 // asked, so that what the check approves the write accepts too.
 int Check(Ledger& ledger, const LedgerOptions& o) {
@@ -204,6 +255,8 @@ int Check(Ledger& ledger, const LedgerOptions& o) {
   request.pool = o.pool;
   request.station = DefaultStationName();
   request.imageSha256 = std::string(64, '0');  // no image: the range alone is checked
+  request.series = o.series;
+  request.lot = o.lot;
   Result<Reservation> verdict = ledger.Check(request);
   if (!verdict)
     return Refuse(verdict.error().message);
@@ -271,6 +324,8 @@ int OnLedger(Ledger& ledger, const LedgerOptions& o, const std::vector<std::stri
   switch (action) {
     case LedgerAction::Pool:
       return Pools(ledger, o, words, row);
+    case LedgerAction::Series:
+      return SeriesCommand(ledger, o, words, row);
     case LedgerAction::Check:
       return Check(ledger, o);
     case LedgerAction::List:
@@ -300,6 +355,7 @@ std::optional<int> BeforeOpening(const LedgerOptions& o, const std::vector<std::
       return Init(o, words);
     case LedgerAction::Report:  // taken with its own options before the ledger's
     case LedgerAction::Pool:
+    case LedgerAction::Series:
     case LedgerAction::List:
     case LedgerAction::Show:
     case LedgerAction::Void:

@@ -3,6 +3,7 @@
 #include "json_line.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "serial_series.h"
 
 namespace quillmark::cli {
 namespace {
@@ -23,6 +24,14 @@ void AddRange(JsonLine& object, const MacRange& range) {
   object.Add("first_mac", MacText(range.first))
       .Add("last_mac", MacText(range.last()))
       .Add("addresses", range.count);
+}
+
+// A batch's serials: its series and first and last serial, null for none.
+void AddSerials(JsonLine& object, const SerialIssue& serials, std::int64_t count) {
+  const auto [first, last] = SerialRange(serials, count);
+  object.AddOrNull("series", serials.series)
+      .AddOrNull("first_serial", first)
+      .AddOrNull("last_serial", last);
 }
 
 JsonLine WriteObject(const WriteRecord& write) {
@@ -59,6 +68,7 @@ JsonLine BatchObject(const BatchDetails& details) {
       .AddOrNull("voided_at", batch.voidedAt)
       .AddOrNull("voided_by", batch.voidedBy)
       .AddOrNull("void_reason", batch.voidReason);
+  AddSerials(object, batch.serials, batch.deviceCount);
   return object;
 }
 
@@ -78,6 +88,7 @@ JsonLine ExportRow(const BatchDetails& details, const WriteRecord* write) {
       .AddOrNull("voided_at", batch.voidedAt)
       .AddOrNull("voided_by", batch.voidedBy)
       .AddOrNull("void_reason", batch.voidReason);
+  AddSerials(row, batch.serials, batch.deviceCount);
   if (!write) {
     for (const char* key :
          {"write_id", "write_station", "image_sha256", "output_folder", "written_by", "started_at",
@@ -157,7 +168,24 @@ std::string CheckJson(const Reservation& verdict) {
   object.AddOrNull("batch_id", verdict.rewrite ? std::optional(verdict.batchId) : std::nullopt)
       .Add("rewrite", verdict.rewrite);
   AddRange(object, verdict.macs);
-  return object.AddOrNull("pool", verdict.pool).Line();
+  object.AddOrNull("pool", verdict.pool);
+  AddSerials(object, verdict.serials, verdict.deviceCount);
+  return object.Line();
+}
+
+std::string SeriesJson(const std::vector<Series>& series) {
+  std::string text;
+  for (const Series& one : series) {
+    JsonLine object;
+    text += object.Add("name", one.name)
+                .Add("template", one.templateText)
+                .Add("first_number", one.firstSeq)
+                .Add("last_number", one.endSeq - 1)
+                .Add("created_by", one.createdBy)
+                .Add("created_at", one.createdAt)
+                .Line();
+  }
+  return text;
 }
 
 }  // namespace quillmark::cli

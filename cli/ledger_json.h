@@ -17,5 +17,6 @@ std::string BatchesJson(const std::vector<ledger::BatchDetails>& batches, bool w
 // with the CSV's column names; an empty field is null.
 std::string ExportJson(const std::vector<ledger::BatchDetails>& batches);
 std::string CheckJson(const ledger::Reservation& verdict);
+std::string SeriesJson(const std::vector<ledger::Series>& series);
 
 }  // namespace quillmark::cli

@@ -10,7 +10,7 @@ namespace quillmark::cli {
 
 // What a command word does; the dispatch switches over every one, so a
 // word added here without its command does not compile.
-enum class LedgerAction { Init, Pool, List, Show, Void, Export, Backup, Check, Report };
+enum class LedgerAction { Init, Pool, Series, List, Show, Void, Export, Backup, Check, Report };
 
 // One command word of quillmark-cli ledger. The dispatch, the help's
 // synopsis and the tool's summary of the subcommand come from the one

@@ -103,6 +103,14 @@ OptionTable WriteOptionTable(WriteCommandLine& line) {
                      "characters"}),
        .value = &o.lot,
        .emptyMeansNone = true},
+      {.name = "--series",
+       .valueName = "NAME",
+       .help = Pick({"新批次从账本的这个序列号系列取序列号，每台设备一个\n"
+                     "（默认取工位配置）",
+                     "the ledger's serial series a new batch takes its\n"
+                     "serials from, one per device (by default the\n"
+                     "station configuration's)"}),
+       .value = &o.series},
       {.name = "--rerun",
        .valueName = "BATCH",
        .help = Pick({"有意重写账本中的该批次（换映像、换目录、换工位，\n"
@@ -186,6 +194,10 @@ std::string ResolveLedger(WriteCommandLine& line, const ParsedOptions& parsed,
     return std::string(Pick({"--lot 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）",
                              "--lot needs a ledger (--ledger or the environment variable "
                              "QUILLMARK_LEDGER)"}));
+  if (!o.useLedger && parsed.Given("--series"))
+    return std::string(Pick({"--series 须与账本同用（--ledger 或环境变量 QUILLMARK_LEDGER）",
+                             "--series needs a ledger (--ledger or the environment variable "
+                             "QUILLMARK_LEDGER)"}));
   if (next && o.pool.empty())
     return std::string(
         Pick({"--start-mac=next 须与 --pool 同用", "--start-mac=next needs --pool"}));
@@ -228,6 +240,8 @@ ParsedCommandLine ParseWriteCommandLine(const std::vector<std::string>& args,
   }
   if (!parsed.Given("--lot"))
     line.options.lot = config.lot.value_or(line.options.lot);
+  if (!parsed.Given("--series"))
+    line.options.series = config.series.value_or(line.options.series);
   const std::string ledgerError = ResolveLedger(line, parsed, config);
   line.options.lenient = line.options.lenient || config.lenient.value_or(false);
   const std::string bent =

@@ -30,6 +30,7 @@ struct WriteOptions {
   std::string station;                     // empty: the host name
   std::string pool;                        // empty: whichever pool holds the batch
   std::string lot;                         // the production lot the ledger records; empty: none
+  std::string series;                      // the serial series of a new batch; empty: none
   std::string rerunText;                   // --rerun as given
   std::optional<std::int64_t> rerunBatch;  // the batch written again on purpose
   std::string rerunReason;                 // --reason: why it is written again

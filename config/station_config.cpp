@@ -137,6 +137,8 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
       return Refusal(name, LineOf(node), problem);
     return {};
   }
+  if (key == "series")
+    return ReadText(node, key, name, config.series);
   if (key == "label_font")
     return ReadText(node, key, name, config.labelFont);
   if (key == "start_mac")
@@ -153,12 +155,13 @@ std::string ReadKey(const std::string& key, const toml::node& node, const std::s
     return ReadFlag(node, key, name, config.lenient);
   if (key == "profile")
     return ReadAbsolutePath(node, key, name, config.profile);
-  return Refusal(name, LineOf(node),
-                 Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、label_font、layout、"
-                       "start_mac、count、macs_per_device、language、lenient、profile）",
-                       "unknown key %1 (the keys are ledger, station, pool, lot, label_font, "
-                       "layout, start_mac, count, macs_per_device, language, lenient, profile)"},
-                      {key}));
+  return Refusal(
+      name, LineOf(node),
+      Fill({"未知的键 %1（可用的键：ledger、station、pool、lot、series、label_font、"
+            "layout、start_mac、count、macs_per_device、language、lenient、profile）",
+            "unknown key %1 (the keys are ledger, station, pool, lot, series, label_font, "
+            "layout, start_mac, count, macs_per_device, language, lenient, profile)"},
+           {key}));
 }
 
 }  // namespace

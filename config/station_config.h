@@ -17,6 +17,7 @@ struct StationConfig {
   std::optional<std::string> station;
   std::optional<std::string> pool;
   std::optional<std::string> lot;
+  std::optional<std::string> series;         // the serial series a new batch takes its serials from
   std::optional<std::string> labelFont;      // the family labels are set in
   std::optional<std::string> startMac;       // written in full, as acceptance reads it
   std::optional<std::string> deviceCount;    // as the count field's text

@@ -107,6 +107,7 @@ StationConfigResult LoadStationConfig(const StationConfigPaths& paths, PlatformF
   Overlay(config.station, mine.station);
   Overlay(config.pool, mine.pool);
   Overlay(config.lot, mine.lot);
+  Overlay(config.series, mine.series);
   Overlay(config.labelFont, mine.labelFont);
   Overlay(config.startMac, mine.startMac);
   Overlay(config.deviceCount, mine.deviceCount);

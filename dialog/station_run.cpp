@@ -27,6 +27,7 @@ StationRunSetting StationRunSettingNow() {
     setting.ledger.station = config.config.station.value_or("");
     setting.ledger.pool = config.config.pool.value_or("");
     setting.ledger.lot = config.config.lot.value_or("");
+    setting.ledger.series = config.config.series.value_or("");
   }
   return setting;
 }

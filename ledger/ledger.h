@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,12 @@ class Ledger {
 
   virtual Result<Pool> AddPool(const std::string& name, const MacRange& macs) = 0;
   virtual Result<std::vector<Pool>> Pools() = 0;
+  // A new series of serial numbers whose first number is first (1 when
+  // none is given); refused when the template could run out or does not
+  // read.
+  virtual Result<Series> AddSeries(const std::string& name, const std::string& templateText,
+                                   std::optional<std::uint64_t> first) = 0;
+  virtual Result<std::vector<Series>> SeriesList() = 0;
   // Batches by id, each with its writes, voided ones included.
   virtual Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter) = 0;
   // Marks a batch void; it stays in the ledger and keeps blocking its range.

@@ -2,6 +2,7 @@
 
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "serial_series.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -10,7 +11,7 @@ constexpr const char* kHeader =
     "batch_id,first_mac,last_mac,device_count,macs_per_device,pool,batch_station,recorded_by,"
     "recorded_at,voided_at,voided_by,void_reason,write_id,write_station,image_sha256,"
     "output_folder,written_by,started_at,ended_at,devices_written,devices_failed,ending,lot,"
-    "rerun_reason\n";
+    "rerun_reason,series,first_serial,last_serial\n";
 
 std::string Field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -47,14 +48,18 @@ std::string WriteFields(const WriteRecord& write) {
 std::string ExportCsv(const std::vector<BatchDetails>& batches) {
   std::string csv = kHeader;
   for (const BatchDetails& details : batches) {
-    // The lot and the rerun's reason last, in the order they came, so that
-    // columns read by their place before stay put.
+    // The lot, the rerun's reason and the serials last, in the order they
+    // came, so that columns read by their place before stay put.
     const std::string batch = BatchFields(details.batch);
     const std::string lot = "," + Field(details.batch.lot);
+    const auto [firstSerial, lastSerial] =
+        SerialRange(details.batch.serials, details.batch.deviceCount);
+    const std::string serials = "," + Field(details.batch.serials.series) + "," +
+                                Field(firstSerial) + "," + Field(lastSerial) + "\n";
     if (details.writes.empty())
-      csv += batch + ",,,,,,,,,," + lot + ",\n";
+      csv += batch + ",,,,,,,,,," + lot + "," + serials;
     for (const WriteRecord& write : details.writes)
-      csv += batch + "," + WriteFields(write) + lot + "," + Field(write.rerunReason) + "\n";
+      csv += batch + "," + WriteFields(write) + lot + "," + Field(write.rerunReason) + serials;
   }
   return csv;
 }

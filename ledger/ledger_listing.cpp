@@ -4,6 +4,7 @@
 #include "ledger_texts.h"
 #include "mac_number.h"
 #include "printable_text.h"
+#include "serial_series.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -12,6 +13,12 @@ namespace {
 std::string LotText(const BatchSummary& batch) {
   return batch.lot.empty() ? ""
                            : Fill({"  批号 %1", "  lot %1"}, {EscapeControlCharacters(batch.lot)});
+}
+
+// "  序列号 A 至 B（系列 S）" where the batch has serials.
+std::string SerialsText(const SerialIssue& serials, std::int64_t count) {
+  const std::string range = SerialRangeText(serials, count);
+  return range.empty() ? "" : "  " + range;
 }
 
 std::string Devices(const BatchSummary& batch) {
@@ -79,7 +86,8 @@ std::string BatchListing(const std::vector<BatchDetails>& batches) {
     text += Fill(
         {"%1  %2  %3  池 %4  工位 %5%6  %7  %8\n", "%1  %2  %3  pool %4  station %5%6  %7  %8\n"},
         {std::to_string(batch.id), RangeText(batch.macs()), Devices(batch), OrNone(batch.pool),
-         Shown(batch.station), LotText(batch), batch.recordedAt, StateText(details)});
+         Shown(batch.station), LotText(batch) + SerialsText(batch.serials, batch.deviceCount),
+         batch.recordedAt, StateText(details)});
   }
   return text;
 }
@@ -90,6 +98,8 @@ std::string BatchDetailsText(const BatchDetails& details) {
       Fill({"%1\n  %2  池 %3%4  记录者 %5  %6\n", "%1\n  %2  pool %3%4  recorded by %5  %6\n"},
            {BatchText(batch), Devices(batch), OrNone(batch.pool), LotText(batch),
             Shown(batch.recordedBy), StateText(details)});
+  if (batch.serials.any())
+    text += "  " + SerialRangeText(batch.serials, batch.deviceCount) + "\n";
   if (batch.voided) {
     text += Fill({"  作废 %1  %2：%3\n", "  voided %1  %2: %3\n"},
                  {batch.voidedAt, Shown(batch.voidedBy), Shown(batch.voidReason)});
@@ -100,10 +110,11 @@ std::string BatchDetailsText(const BatchDetails& details) {
 }
 
 std::string CheckText(const Reservation& verdict) {
-  const std::string range = verdict.pool.empty()
-                                ? RangeText(verdict.macs)
-                                : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
-                                       {RangeText(verdict.macs), Shown(verdict.pool)});
+  const std::string macs = verdict.pool.empty()
+                               ? RangeText(verdict.macs)
+                               : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
+                                      {RangeText(verdict.macs), Shown(verdict.pool)});
+  const std::string range = macs + SerialsText(verdict.serials, verdict.deviceCount);
   if (verdict.rewrite)
     return Fill({"账本可以记录：批次 %1 的又一次写入，%2\n",
                  "The ledger can record: another write of batch %1, %2\n"},

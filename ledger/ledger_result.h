@@ -19,6 +19,11 @@ enum class LedgerFault {
   PoolFull,         // no free range of that size is left in the pool
   PoolBusy,         // the range chosen was taken meanwhile, again and again
   PoolConflict,     // a new pool overlaps another or takes a name in use
+  UnknownSeries,    // no serial series has that name
+  SeriesFull,       // the series has fewer numbers left than the batch has devices
+  SeriesConflict,   // a new series takes a name in use, or its template is refused
+  SerialOverlap,    // the serials overlap another batch's (named in the error)
+  SeriesMismatch,   // another write of a batch names another series than it has
   NoSuchBatch,      // no batch (or write) has that id
   AlreadyVoid,      // the batch was voided before
   InvalidRequest,   // a value the ledger cannot record (counts, digest, dates)

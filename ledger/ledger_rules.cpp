@@ -8,6 +8,7 @@
 #include "mac_number.h"
 #include "note_text.h"
 #include "printable_text.h"
+#include "serial_series.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -29,6 +30,8 @@ std::optional<LedgerError> NotUtf8(const BatchRequest& request) {
     return NotUtf8Error(TextField::PoolName, request.pool);
   if (!IsValidUtf8(request.lot))
     return NotUtf8Error(TextField::Lot, request.lot);
+  if (!IsValidUtf8(request.series))
+    return NotUtf8Error(TextField::PoolName, request.series);
   if (!IsValidUtf8(request.rerunReason))
     return NotUtf8Error(TextField::RerunReason, request.rerunReason);
   return std::nullopt;
@@ -133,6 +136,49 @@ Result<std::uint64_t> FirstAddress(RuleStore& store, const BatchRequest& request
   return *start.value();
 }
 
+// The serials of a new batch: the next numbers of its series, issued on
+// the database's day. Refused before anything is recorded when the series
+// has too few left, or when its lot or station cannot go into a serial.
+Result<SerialIssue> NewSerials(RuleStore& store, const BatchRequest& request) {
+  if (request.series.empty())
+    return SerialIssue{};
+  Result<std::optional<Series>> found = store.FindSeries(request.series);
+  if (!found)
+    return found.error();
+  if (!found.value())
+    return UnknownSeriesError(request.series);
+  const Series& series = *found.value();
+  serial::SerialTemplate::Parsed parsed = serial::SerialTemplate::Parse(series.templateText);
+  if (!parsed.value)
+    return SeriesTemplateError(parsed.error);
+  Result<std::string> today = store.Today();
+  if (!today)
+    return today.error();
+  const std::optional<serial::SerialDate> date = serial::ParseSerialDate(today.value());
+  if (!date)
+    return Fault(LedgerFault::Failed, today.value());
+  const std::string refusal =
+      parsed.value->ContextRefusal(serial::SerialContext{*date, request.lot, request.station});
+  if (!refusal.empty())
+    return SeriesTemplateError(refusal);
+  Result<std::optional<std::uint64_t>> end = store.SeriesEnd(series.name);
+  if (!end)
+    return end.error();
+  const std::uint64_t first = std::max(series.firstSeq, end.value().value_or(series.firstSeq));
+  if (first >= series.endSeq || series.endSeq - first < std::uint64_t(request.deviceCount))
+    return SeriesFullError(series, request.deviceCount);
+  // The numbers follow the last batch's; should a batch ever be found in
+  // them, the batches decide, as they do for addresses.
+  Result<std::optional<BatchSummary>> inTheWay =
+      store.FirstSerialOverlap(series.name, first, request.deviceCount);
+  if (!inTheWay)
+    return inTheWay.error();
+  if (inTheWay.value())
+    return SerialOverlapError(*inTheWay.value());
+  return SerialIssue{series.name, series.templateText, first, today.value().substr(0, 10),
+                     request.lot, request.station};
+}
+
 }  // namespace
 
 std::optional<LedgerError> LotRefusal(const std::string& lot) {
@@ -185,6 +231,7 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
     return first.error();
   Reservation reservation;
   reservation.macs = MacRange{first.value(), size};
+  reservation.deviceCount = request.deviceCount;
   Result<std::string> pool = PoolOf(store, reservation.macs, named);
   if (!pool)
     return pool.error();
@@ -208,20 +255,30 @@ Result<Reservation> ApplyReservation(RuleStore& store, const BatchRequest& reque
       if (std::optional<LedgerError> refusal = PlainRerunRefusal(store, *same.value(), request))
         return *refusal;
     }
+    // The same devices keep their serials: another write names the
+    // series the batch has, and takes no new numbers.
+    if (same.value()->serials.series != request.series)
+      return SeriesMismatchError(*same.value(), request.series);
     reservation.batchId = same.value()->id;
     reservation.rewrite = true;
+    reservation.serials = same.value()->serials;
   } else {
     Result<std::optional<BatchSummary>> overlap = store.FirstOverlap(reservation.macs);
     if (!overlap)
       return overlap.error();
     if (overlap.value())
       return chosen ? PoolBusyError(*named) : OverlapError(*overlap.value());
+    Result<SerialIssue> serials = NewSerials(store, request);
+    if (!serials)
+      return serials.error();
+    reservation.serials = serials.value();
   }
   if (!record)
     return reservation;
 
   if (!reservation.rewrite) {
-    Result<std::int64_t> batchId = store.InsertBatch(request, first.value(), reservation.pool);
+    Result<std::int64_t> batchId =
+        store.InsertBatch(request, first.value(), reservation.pool, reservation.serials);
     if (!batchId)
       return batchId.error();
     reservation.batchId = batchId.value();
@@ -322,6 +379,29 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
   if (overlap.value())
     return PoolOverlapError(*overlap.value());
   return store.InsertPool(name, macs);
+}
+
+Result<Series> ApplyAddSeries(RuleStore& store, const std::string& name,
+                              const std::string& templateText, std::optional<std::uint64_t> first) {
+  if (name.empty() || name.size() > 64 || HasControlCharacter(name))
+    return SeriesNameError();
+  if (!IsValidUtf8(name))
+    return NotUtf8Error(TextField::PoolName, name);
+  serial::SerialTemplate::Parsed parsed = serial::SerialTemplate::Parse(templateText);
+  if (!parsed.value)
+    return SeriesTemplateError(parsed.error);
+  const std::uint64_t start = first.value_or(1);
+  if (start >= parsed.value->Capacity())
+    return SeriesTemplateError(
+        Fill({"首个序号 %1 超出模板 %2 所能表示的范围（最大 %3）",
+              "The first number %1 is past what the template %2 can show (at most %3)"},
+             {std::to_string(start), templateText, std::to_string(parsed.value->Capacity() - 1)}));
+  Result<std::optional<Series>> taken = store.FindSeries(name);
+  if (!taken)
+    return taken.error();
+  if (taken.value())
+    return SeriesNameTakenError(name);
+  return store.InsertSeries(Series{name, templateText, start, parsed.value->Capacity(), "", ""});
 }
 
 Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason) {

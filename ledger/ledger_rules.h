@@ -36,7 +36,7 @@ class RuleStore {
   // The batch with the lowest addresses among those overlapping the range.
   virtual Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) = 0;
   virtual Result<std::int64_t> InsertBatch(const BatchRequest& request, std::uint64_t firstMac,
-                                           const std::string& pool) = 0;
+                                           const std::string& pool, const SerialIssue& serials) = 0;
   virtual Result<std::int64_t> InsertWrite(std::int64_t batchId, const BatchRequest& request) = 0;
 
   // The pool with the lowest addresses among those overlapping the range.
@@ -44,6 +44,19 @@ class RuleStore {
   virtual Result<Pool> InsertPool(const std::string& name, const MacRange& macs) = 0;
   virtual Result<std::optional<BatchSummary>> FindBatch(std::int64_t id) = 0;
   virtual Status InsertVoid(std::int64_t batchId, const std::string& reason) = 0;
+
+  virtual Result<std::optional<Series>> FindSeries(const std::string& name) = 0;
+  // The end of the highest numbers a batch took from the series; none
+  // before its first batch.
+  virtual Result<std::optional<std::uint64_t>> SeriesEnd(const std::string& name) = 0;
+  // The batch of the series with the lowest numbers among those that
+  // overlap [first, first + count).
+  virtual Result<std::optional<BatchSummary>> FirstSerialOverlap(const std::string& series,
+                                                                 std::uint64_t first,
+                                                                 std::int64_t count) = 0;
+  // The database's date, UTC: "2024-05-01".
+  virtual Result<std::string> Today() = 0;
+  virtual Result<Series> InsertSeries(const Series& series) = 0;
 
  protected:
   ~RuleStore() = default;
@@ -86,6 +99,11 @@ Result<Reservation> PlanAgainWhileTaken(Attempt attempt) {
 // and that may each start a batch (one octet 1, never octets 2 and 3 both
 // ff), so the next free range is always a valid start.
 Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRange& macs);
+
+// A new series: a name not taken and a template that reads, starting at
+// first (1 by default) below what the template can show.
+Result<Series> ApplyAddSeries(RuleStore& store, const std::string& name,
+                              const std::string& templateText, std::optional<std::uint64_t> first);
 
 // Voids a batch once, with a reason; the batch stays and keeps its range.
 Result<BatchSummary> ApplyVoid(RuleStore& store, std::int64_t batchId, const std::string& reason);

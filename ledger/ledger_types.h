@@ -31,6 +31,32 @@ struct Pool {
   std::string createdAt;  // the database's clock, UTC: "2024-05-01T10:22:03Z"
 };
 
+// A series of serial numbers: its template, and the sequence numbers
+// [firstSeq, endSeq) it may issue, endSeq being what the template can show.
+struct Series {
+  std::string name;
+  std::string templateText;
+  std::uint64_t firstSeq = 0;
+  std::uint64_t endSeq = 0;
+  std::string createdBy;
+  std::string createdAt;
+};
+
+// The serials of a batch: the sequence numbers [firstSeq, firstSeq +
+// device count) of its series, one per device in device order, filled into
+// the series' template on the day they were issued.
+struct SerialIssue {
+  std::string series;  // empty: the batch has no serials
+  std::string templateText;
+  std::uint64_t firstSeq = 0;
+  std::string date;  // "2024-05-01", the database's clock, UTC
+  // The batch's own, which the template may show.
+  std::string lot;
+  std::string station;
+
+  bool any() const { return !series.empty(); }
+};
+
 // A recorded batch: the addresses of count devices with n addresses each.
 struct BatchSummary {
   std::int64_t id = 0;
@@ -46,6 +72,7 @@ struct BatchSummary {
   std::string voidReason;
   std::string voidedBy;
   std::string voidedAt;
+  SerialIssue serials = {};
 
   MacRange macs() const {
     return {firstMac, std::uint64_t(deviceCount) * std::uint64_t(macsPerDevice)};
@@ -103,6 +130,9 @@ struct BatchRequest {
   // Why the batch is written again on purpose, recorded with the write;
   // required with rerunBatch and only with it.
   std::string rerunReason = std::string();
+  // The series a new batch takes its serials from; empty: none. Another
+  // write of a batch names the series the batch has.
+  std::string series = std::string();
 };
 
 // A batch recorded as reserved, or what would be recorded.
@@ -112,6 +142,8 @@ struct Reservation {
   MacRange macs;
   std::string pool;
   bool rewrite = false;  // another write of a batch recorded before
+  SerialIssue serials = {};
+  std::int32_t deviceCount = 0;
 };
 
 struct WriteOutcome {

@@ -235,6 +235,19 @@ Result<std::vector<Pool>> PostgresLedger::Pools() {
                                           [&] { return PostgresRuleStore(m_db).AllPools(); });
 }
 
+Result<Series> PostgresLedger::AddSeries(const std::string& name, const std::string& templateText,
+                                         std::optional<std::uint64_t> first) {
+  return InTransaction<Series>(Access::Write, [&] {
+    PostgresRuleStore store(m_db);
+    return ApplyAddSeries(store, name, templateText, first);
+  });
+}
+
+Result<std::vector<Series>> PostgresLedger::SeriesList() {
+  return InTransaction<std::vector<Series>>(Access::Read,
+                                            [&] { return PostgresRuleStore(m_db).AllSeries(); });
+}
+
 Result<std::vector<BatchDetails>> PostgresLedger::Batches(const BatchFilter& filter) {
   if (std::optional<LedgerError> invalid = ValidateFilter(filter))
     return *invalid;

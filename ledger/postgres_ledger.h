@@ -29,6 +29,9 @@ class PostgresLedger final : public Ledger {
   Status RecordOutcome(std::int64_t writeId, const WriteOutcome& outcome) override;
   Result<Pool> AddPool(const std::string& name, const MacRange& macs) override;
   Result<std::vector<Pool>> Pools() override;
+  Result<Series> AddSeries(const std::string& name, const std::string& templateText,
+                           std::optional<std::uint64_t> first) override;
+  Result<std::vector<Series>> SeriesList() override;
   Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter) override;
   Result<BatchSummary> Void(std::int64_t batchId, const std::string& reason) override;
 

@@ -13,8 +13,14 @@ namespace {
 constexpr std::string_view kBatchColumns =
     "SELECT b.id, b.first_mac, b.device_count, b.macs_per_device, b.pool, b.station,"
     " b.recorded_by, " QUILLMARK_UTC("b.recorded_at") ", v.batch_id IS NOT NULL, v.reason,"
-    " v.voided_by, " QUILLMARK_UTC("v.voided_at") ", b.lot"
-    " FROM quillmark.batches b LEFT JOIN quillmark.voids v ON v.batch_id = b.id ";
+    " v.voided_by, " QUILLMARK_UTC("v.voided_at") ", b.lot, b.series, b.first_seq,"
+    " to_char(b.serial_date, 'YYYY-MM-DD'), s.template"
+    " FROM quillmark.batches b LEFT JOIN quillmark.voids v ON v.batch_id = b.id"
+    " LEFT JOIN quillmark.serial_series s ON s.name = b.series ";
+
+constexpr std::string_view kSeriesColumns =
+    "SELECT name, template, first_seq, end_seq, created_by, " QUILLMARK_UTC(
+        "created_at") " FROM quillmark.serial_series ";
 
 constexpr std::string_view kPoolColumns =
     "SELECT name, lower(macs), upper(macs), created_by, " QUILLMARK_UTC(
@@ -58,7 +64,20 @@ BatchSummary ReadBatch(const PqResult& rows, int row) {
   batch.voidedBy = rows.Text(row, 10);
   batch.voidedAt = rows.Text(row, 11);
   batch.lot = rows.Text(row, 12);
+  if (!rows.Text(row, 13).empty())
+    batch.serials = SerialIssue{
+        rows.Text(row, 13), rows.Text(row, 16), static_cast<std::uint64_t>(rows.Int64(row, 14)),
+        rows.Text(row, 15), batch.lot,          batch.station};
   return batch;
+}
+
+Series ReadSeries(const PqResult& rows, int row) {
+  return Series{rows.Text(row, 0),
+                rows.Text(row, 1),
+                static_cast<std::uint64_t>(rows.Int64(row, 2)),
+                static_cast<std::uint64_t>(rows.Int64(row, 3)),
+                rows.Text(row, 4),
+                rows.Text(row, 5)};
 }
 
 Pool ReadPool(const PqResult& rows, int row) {
@@ -197,13 +216,15 @@ Result<std::optional<BatchSummary>> PostgresRuleStore::FirstOverlap(const MacRan
 }
 
 Result<std::int64_t> PostgresRuleStore::InsertBatch(const BatchRequest& request,
-                                                    std::uint64_t firstMac,
-                                                    const std::string& pool) {
+                                                    std::uint64_t firstMac, const std::string& pool,
+                                                    const SerialIssue& serials) {
   Result<PqResult> rows = m_db.Exec(
-      "INSERT INTO quillmark.batches (first_mac, device_count, macs_per_device, pool, station, lot)"
-      " VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
+      "INSERT INTO quillmark.batches (first_mac, device_count, macs_per_device, pool, station, lot,"
+      " series, first_seq, serial_date) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
       {Number(firstMac), std::to_string(request.deviceCount), std::to_string(request.macsPerDevice),
-       Nullable(pool), request.station, Nullable(request.lot)});
+       Nullable(pool), request.station, Nullable(request.lot), Nullable(serials.series),
+       serials.any() ? std::optional<std::string>(Number(serials.firstSeq)) : std::nullopt,
+       Nullable(serials.date)});
   if (!rows)
     return rows.error();
   return rows->Int64(0, 0);
@@ -244,6 +265,64 @@ Result<std::optional<BatchSummary>> PostgresRuleStore::FindBatch(std::int64_t id
 Status PostgresRuleStore::InsertVoid(std::int64_t batchId, const std::string& reason) {
   return m_db.Run("INSERT INTO quillmark.voids (batch_id, reason) VALUES ($1, $2)",
                   {std::to_string(batchId), reason});
+}
+
+Result<std::optional<Series>> PostgresRuleStore::FindSeries(const std::string& name) {
+  Result<PqResult> rows = m_db.Exec(Sql(kSeriesColumns, "WHERE name = $1"), {name});
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<Series>();
+  return std::optional<Series>(ReadSeries(rows.value(), 0));
+}
+
+Result<std::optional<std::uint64_t>> PostgresRuleStore::SeriesEnd(const std::string& name) {
+  Result<PqResult> rows = m_db.Exec(
+      "SELECT first_seq + device_count FROM quillmark.batches WHERE series = $1"
+      " ORDER BY first_seq DESC LIMIT 1",
+      {name});
+  if (!rows)
+    return rows.error();
+  if (rows->Rows() == 0)
+    return std::optional<std::uint64_t>();
+  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(rows->Int64(0, 0)));
+}
+
+Result<std::optional<BatchSummary>> PostgresRuleStore::FirstSerialOverlap(const std::string& series,
+                                                                          std::uint64_t first,
+                                                                          std::int64_t count) {
+  return OneBatch(
+      "WHERE b.series = $1 AND b.first_seq < $3::bigint"
+      " AND b.first_seq + b.device_count > $2::bigint ORDER BY b.first_seq LIMIT 1",
+      {series, Number(first), Number(first + static_cast<std::uint64_t>(count))});
+}
+
+Result<std::string> PostgresRuleStore::Today() {
+  Result<PqResult> rows = m_db.Exec("SELECT to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD')", {});
+  if (!rows)
+    return rows.error();
+  return rows->Text(0, 0);
+}
+
+Result<Series> PostgresRuleStore::InsertSeries(const Series& series) {
+  Result<PqResult> rows = m_db.Exec(
+      "INSERT INTO quillmark.serial_series (name, template, first_seq, end_seq)"
+      " VALUES ($1, $2, $3, $4) RETURNING name, template, first_seq, end_seq, "
+      "created_by, " QUILLMARK_UTC("created_at"),
+      {series.name, series.templateText, Number(series.firstSeq), Number(series.endSeq)});
+  if (!rows)
+    return rows.error();
+  return ReadSeries(rows.value(), 0);
+}
+
+Result<std::vector<Series>> PostgresRuleStore::AllSeries() {
+  Result<PqResult> rows = m_db.Exec(Sql(kSeriesColumns, "ORDER BY name"));
+  if (!rows)
+    return rows.error();
+  std::vector<Series> all;
+  for (int row = 0; row < rows->Rows(); ++row)
+    all.push_back(ReadSeries(rows.value(), row));
+  return all;
 }
 
 Result<std::vector<Pool>> PostgresRuleStore::AllPools() {

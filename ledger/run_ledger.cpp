@@ -6,6 +6,7 @@
 #include "interface_text.h"
 #include "ledger_texts.h"
 #include "mac_number.h"
+#include "serial_series.h"
 #include "sha256.h"
 
 namespace quillmark::ledger {
@@ -49,6 +50,7 @@ BatchRequest RunLedger::Request(const GenerationJob& job) {
   request.rerunBatch = m_settings.rerunBatch;
   request.lot = m_settings.lot;
   request.rerunReason = m_settings.rerunReason;
+  request.series = m_settings.series;
   return request;
 }
 
@@ -93,10 +95,13 @@ Result<std::optional<BatchSummary>> RunLedger::VoidedBatch() {
 }
 
 std::string ReservationText(const Reservation& reservation) {
-  const std::string range = reservation.pool.empty()
-                                ? RangeText(reservation.macs)
-                                : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
-                                       {RangeText(reservation.macs), reservation.pool});
+  const std::string macs = reservation.pool.empty()
+                               ? RangeText(reservation.macs)
+                               : Fill({"%1（地址池 %2）", "%1 (pool %2)"},
+                                      {RangeText(reservation.macs), reservation.pool});
+  const std::string serials = SerialRangeText(reservation.serials, reservation.deviceCount);
+  const std::string range =
+      serials.empty() ? macs : macs + std::string(Pick({"，", ", "})) + serials;
   const std::string id = std::to_string(reservation.batchId);
   if (reservation.rewrite)
     return Fill(

@@ -20,6 +20,7 @@ struct RunLedgerSettings {
   std::optional<std::int64_t> rerunBatch;   // a batch written again on purpose
   std::string lot;                          // recorded with a new batch; empty: none
   std::string rerunReason = std::string();  // why, with rerunBatch
+  std::string series = std::string();       // the serial series of a new batch; empty: none
 };
 
 // The ledger's part in one run of the batch writer: asked once before

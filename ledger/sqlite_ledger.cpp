@@ -183,6 +183,19 @@ Result<Pool> SqliteLedger::AddPool(const std::string& name, const MacRange& macs
   });
 }
 
+Result<Series> SqliteLedger::AddSeries(const std::string& name, const std::string& templateText,
+                                       std::optional<std::uint64_t> first) {
+  return InTransaction<Series>(m_db, true, [&] {
+    SqliteRuleStore store(m_db, m_user);
+    return ApplyAddSeries(store, name, templateText, first);
+  });
+}
+
+Result<std::vector<Series>> SqliteLedger::SeriesList() {
+  return InTransaction<std::vector<Series>>(
+      m_db, false, [&] { return SqliteRuleStore(m_db, m_user).AllSeries(); });
+}
+
 Result<BatchSummary> SqliteLedger::Void(std::int64_t batchId, const std::string& reason) {
   return InTransaction<BatchSummary>(m_db, true, [&] {
     SqliteRuleStore store(m_db, m_user);

@@ -10,7 +10,11 @@ namespace {
 constexpr std::string_view kBatchColumns =
     "SELECT b.id, b.first_mac, b.device_count, b.macs_per_device, b.pool, b.station,"
     " b.recorded_by, b.recorded_at, v.batch_id IS NOT NULL, v.reason, v.voided_by, v.voided_at,"
-    " b.lot FROM batches b LEFT JOIN voids v ON v.batch_id = b.id ";
+    " b.lot, b.series, b.first_seq, b.serial_date, s.template FROM batches b"
+    " LEFT JOIN voids v ON v.batch_id = b.id LEFT JOIN serial_series s ON s.name = b.series ";
+
+constexpr std::string_view kSeriesColumns =
+    "SELECT name, template, first_seq, end_seq, created_by, created_at FROM serial_series ";
 
 constexpr std::string_view kPoolColumns =
     "SELECT name, first_mac, end_mac, created_by, created_at FROM pools ";
@@ -34,7 +38,18 @@ BatchSummary ReadBatch(const SqliteStatement& row) {
   batch.voidedBy = row.Text(10);
   batch.lot = row.Text(12);
   batch.voidedAt = row.Text(11);
+  batch.serials = SerialIssue{row.Text(13), row.Text(16), static_cast<std::uint64_t>(row.Int64(14)),
+                              row.Text(15), batch.lot,    batch.station};
   return batch;
+}
+
+Series ReadSeries(const SqliteStatement& row) {
+  return Series{row.Text(0),
+                row.Text(1),
+                static_cast<std::uint64_t>(row.Int64(2)),
+                static_cast<std::uint64_t>(row.Int64(3)),
+                row.Text(4),
+                row.Text(5)};
 }
 
 Pool ReadPool(const SqliteStatement& row) {
@@ -195,11 +210,13 @@ Result<std::optional<BatchSummary>> SqliteRuleStore::FirstOverlap(const MacRange
 }
 
 Result<std::int64_t> SqliteRuleStore::InsertBatch(const BatchRequest& request,
-                                                  std::uint64_t firstMac, const std::string& pool) {
+                                                  std::uint64_t firstMac, const std::string& pool,
+                                                  const SerialIssue& serials) {
   Result<SqliteStatement> statement = m_db.Prepare(
-      "INSERT INTO batches"
-      " (first_mac, device_count, macs_per_device, pool, station, lot, recorded_by)"
-      " VALUES (:first, :count, :n, :pool, :station, :lot, :user) RETURNING id");
+      "INSERT INTO batches (first_mac, device_count, macs_per_device, pool, station, lot,"
+      " recorded_by, series, first_seq, serial_date)"
+      " VALUES (:first, :count, :n, :pool, :station, :lot, :user, :series, :seq, :date)"
+      " RETURNING id");
   if (!statement)
     return statement.error();
   statement->Bind(":first", std::int64_t(firstMac))
@@ -208,7 +225,11 @@ Result<std::int64_t> SqliteRuleStore::InsertBatch(const BatchRequest& request,
       .BindNullable(":pool", pool)
       .Bind(":station", request.station)
       .BindNullable(":lot", request.lot)
-      .Bind(":user", m_user);
+      .Bind(":user", m_user)
+      .BindNullable(":series", serials.series)
+      .BindNullable(":date", serials.date);
+  if (serials.any())
+    statement->Bind(":seq", std::int64_t(serials.firstSeq));
   Result<std::optional<std::int64_t>> id = m_db.QueryInt(statement.value());
   if (!id)
     return id.error();
@@ -277,6 +298,93 @@ Status SqliteRuleStore::InsertVoid(std::int64_t batchId, const std::string& reas
     return statement.error();
   statement->Bind(":batch", batchId).Bind(":reason", reason).Bind(":user", m_user);
   return m_db.Run(statement.value());
+}
+
+Result<std::optional<Series>> SqliteRuleStore::FindSeries(const std::string& name) {
+  Result<SqliteStatement> statement = m_db.Prepare(Sql(kSeriesColumns, "WHERE name = :name"));
+  if (!statement)
+    return statement.error();
+  statement->Bind(":name", name);
+  const int code = statement->Step();
+  if (code == SQLITE_DONE)
+    return std::optional<Series>();
+  if (code != SQLITE_ROW)
+    return m_db.Error(code);
+  return std::optional<Series>(ReadSeries(statement.value()));
+}
+
+Result<std::optional<std::uint64_t>> SqliteRuleStore::SeriesEnd(const std::string& name) {
+  Result<SqliteStatement> statement = m_db.Prepare(
+      "SELECT first_seq + device_count FROM batches WHERE series = :series"
+      " ORDER BY first_seq DESC LIMIT 1");
+  if (!statement)
+    return statement.error();
+  statement->Bind(":series", name);
+  Result<std::optional<std::int64_t>> end = m_db.QueryInt(statement.value());
+  if (!end)
+    return end.error();
+  if (!end.value())
+    return std::optional<std::uint64_t>();
+  return std::optional<std::uint64_t>(static_cast<std::uint64_t>(*end.value()));
+}
+
+Result<std::optional<BatchSummary>> SqliteRuleStore::FirstSerialOverlap(const std::string& series,
+                                                                        std::uint64_t first,
+                                                                        std::int64_t count) {
+  Result<SqliteStatement> statement = m_db.Prepare(Sql(
+      kBatchColumns,
+      "WHERE b.series = :series AND b.first_seq < :end AND b.first_seq + b.device_count > :first"
+      " ORDER BY b.first_seq LIMIT 1"));
+  if (!statement)
+    return statement.error();
+  statement->Bind(":series", series)
+      .Bind(":first", std::int64_t(first))
+      .Bind(":end", std::int64_t(first) + count);
+  return OneBatch(statement.value());
+}
+
+Result<std::string> SqliteRuleStore::Today() {
+  Result<SqliteStatement> statement = m_db.Prepare("SELECT strftime('%Y-%m-%d', 'now')");
+  if (!statement)
+    return statement.error();
+  const int code = statement->Step();
+  if (code != SQLITE_ROW)
+    return m_db.Error(code);
+  return statement->Text(0);
+}
+
+Result<Series> SqliteRuleStore::InsertSeries(const Series& series) {
+  Result<SqliteStatement> statement = m_db.Prepare(
+      "INSERT INTO serial_series (name, template, first_seq, end_seq, created_by)"
+      " VALUES (:name, :template, :first, :end, :user)"
+      " RETURNING name, template, first_seq, end_seq, created_by, created_at");
+  if (!statement)
+    return statement.error();
+  statement->Bind(":name", series.name)
+      .Bind(":template", series.templateText)
+      .Bind(":first", std::int64_t(series.firstSeq))
+      .Bind(":end", std::int64_t(series.endSeq))
+      .Bind(":user", m_user);
+  const int code = statement->Step();
+  if (code != SQLITE_ROW)
+    return m_db.Error(code);
+  Series inserted = ReadSeries(statement.value());
+  if (Status rest = m_db.Run(statement.value()); !rest)
+    return rest.error();
+  return inserted;
+}
+
+Result<std::vector<Series>> SqliteRuleStore::AllSeries() {
+  Result<SqliteStatement> statement = m_db.Prepare(Sql(kSeriesColumns, "ORDER BY name"));
+  if (!statement)
+    return statement.error();
+  std::vector<Series> all;
+  int code = SQLITE_ROW;
+  while ((code = statement->Step()) == SQLITE_ROW)
+    all.push_back(ReadSeries(statement.value()));
+  if (code != SQLITE_DONE)
+    return m_db.Error(code);
+  return all;
 }
 
 Result<std::vector<Pool>> SqliteRuleStore::AllPools() {

@@ -24,15 +24,23 @@ class SqliteRuleStore final : public RuleStore {
                                                   std::int32_t macsPerDevice) override;
   Result<std::optional<BatchSummary>> FirstOverlap(const MacRange& range) override;
   Result<std::int64_t> InsertBatch(const BatchRequest& request, std::uint64_t firstMac,
-                                   const std::string& pool) override;
+                                   const std::string& pool, const SerialIssue& serials) override;
   Result<std::int64_t> InsertWrite(std::int64_t batchId, const BatchRequest& request) override;
   Result<std::optional<Pool>> FirstOverlappingPool(const MacRange& range) override;
   Result<Pool> InsertPool(const std::string& name, const MacRange& macs) override;
   Result<std::optional<BatchSummary>> FindBatch(std::int64_t id) override;
   Status InsertVoid(std::int64_t batchId, const std::string& reason) override;
+  Result<std::optional<Series>> FindSeries(const std::string& name) override;
+  Result<std::optional<std::uint64_t>> SeriesEnd(const std::string& name) override;
+  Result<std::optional<BatchSummary>> FirstSerialOverlap(const std::string& series,
+                                                         std::uint64_t first,
+                                                         std::int64_t count) override;
+  Result<std::string> Today() override;
+  Result<Series> InsertSeries(const Series& series) override;
 
   // The listings, read in the same way.
   Result<std::vector<Pool>> AllPools();
+  Result<std::vector<Series>> AllSeries();
   Result<std::vector<BatchDetails>> Batches(const BatchFilter& filter);
   Result<std::vector<WriteRecord>> WritesOf(std::int64_t batchId) override;
 

@@ -24,7 +24,7 @@ LedgerAnswer BatchLedger::Open(const LedgerRequest& request) {
     return Refused(location.error());
   Result<RunLedger> opened = RunLedger::Open(
       RunLedgerSettings{location.value(), request.station, request.pool, request.nextFree,
-                        request.rerunBatch, request.lot, request.rerunReason});
+                        request.rerunBatch, request.lot, request.rerunReason, request.series});
   if (!opened)
     return Refused(opened.error());
   m_ledger.emplace(std::move(opened.value()));

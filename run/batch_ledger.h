@@ -21,6 +21,7 @@ struct LedgerRequest {
   std::optional<std::int64_t> rerunBatch;   // a batch written again on purpose
   std::string lot;                          // the production lot; empty: none
   std::string rerunReason = std::string();  // why, with rerunBatch
+  std::string series = std::string();       // the serial series of a new batch; empty: none
 };
 
 // The ledger a front end uses when no option names one: the one

@@ -17,7 +17,7 @@ case "$purpose" in
                    poppler-utils zbar-tools dmtx-utils chromium tidy nodejs
                    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
                    dpkg-dev file lintian appstream man-db groff-base locales
-                   u-boot-tools libubootenv-tool zlib1g-dev python3
+                   u-boot-tools libubootenv-tool zlib1g-dev python3 python3-stdnum
                    xvfb xdotool x11-apps imagemagick
                    hostapd openssl) ;;
   bench) packages+=(time python3 xfsprogs poppler-utils zbar-tools dmtx-utils postgresql) ;;

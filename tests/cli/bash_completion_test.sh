@@ -41,10 +41,13 @@ touch image.img images/inner.img notes.txt
 
 expect $'labels\nledger\nverify' ""
 expect $'ledger' "le"
-expect $'backup\ncheck\nexport\ninit\nlist\npool\nreport\nshow\nvoid' ledger ""
+expect $'backup\ncheck\nexport\ninit\nlist\npool\nreport\nseries\nshow\nvoid' ledger ""
 expect $'backup' ledger b
 expect $'add\nlist' ledger pool ""
 expect "" ledger pool add ""
+expect $'add\nlist' ledger series ""
+expect $'--template' ledger series add sn --tem
+expect $'--series' ledger check --ser
 expect "" ledger show ""
 expect $'image.img\nimages' ledger backup im
 expect $'image.img\nimages' ledger init im

@@ -93,7 +93,10 @@ TEST_F(JsonLedgerTest, EveryLedgerCommandPrintsOneObjectPerRow) {
                                   {"first_mac", Quoted("04:57:55:00:00:05")},
                                   {"last_mac", Quoted("04:57:55:00:00:08")},
                                   {"addresses", "4"},
-                                  {"pool", Quoted("line3")}}));
+                                  {"pool", Quoted("line3")},
+                                  {"series", "null"},
+                                  {"first_serial", "null"},
+                                  {"last_serial", "null"}}));
 
   // A folder with a control character and a reason with quotes and a
   // backslash (the ledger refuses reasons with control characters or

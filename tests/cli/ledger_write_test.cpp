@@ -453,8 +453,9 @@ TEST_P(LedgerWriteTest, TheLotIsRecordedWithTheBatchAndListed) {
   EXPECT_THAT(Run({"ledger", "show", id, "--ledger", Location()}).out, HasSubstr(lot));
   const std::vector<std::string> csv = Lines(Run({"ledger", "export", "--ledger", Location()}).out);
   ASSERT_EQ(csv.size(), 2u);
-  EXPECT_THAT(csv[0], testing::EndsWith(",lot,rerun_reason"));
-  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412,"));  // no reason: not a rerun
+  EXPECT_THAT(csv[0], testing::EndsWith(",lot,rerun_reason,series,first_serial,last_serial"));
+  // No reason (not a rerun) and no serials.
+  EXPECT_THAT(csv[1], testing::EndsWith(",L-0412,,,,"));
 
   for (const char* lot : {"L1\nL2", "\x1b[2J"}) {
     const ChildResult refused = Write(

@@ -127,9 +127,10 @@ TEST_F(StationConfigCliTest, AFileInErrorStopsEveryCommandThatReadsItWithItsLine
       "quillmark-cli: " + Said("配置文件错误！", "Cannot use the station configuration: ") +
       UserFile() +
       Said(
-          " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、label_font、"
+          " 第2行：未知的键 colour（可用的键：ledger、station、pool、lot、series、label_font、"
           "layout、start_mac、count、macs_per_device、language、lenient、profile）\n",
-          " line 2: unknown key colour (the keys are ledger, station, pool, lot, label_font, "
+          " line 2: unknown key colour (the keys are ledger, station, pool, lot, series, "
+          "label_font, "
           "layout, start_mac, count, macs_per_device, language, lenient, profile)\n");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--image=image.img"},
                                                {"--image=image.img", "--dry-run", "--count=2"},

@@ -39,6 +39,7 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
       "station = \"产线A-1\"   # 名称可以是中文\n"
       "pool = 'lineA'\n"
       "lot = \"WO-2026-0042\"\n"
+      "series = \"ap200-sn\"\n"
       "label_font = \"文泉驿微米黑\"\n"
       "start_mac = \"04:57:55:00:0A:00\"\n"
       "count = 40\n"
@@ -54,6 +55,7 @@ TEST(StationConfigTest, AWholeFileIsReadWithItsCommentsAndNamesBeyondAscii) {
   EXPECT_EQ(c.station, "产线A-1");
   EXPECT_EQ(c.pool, "lineA");
   EXPECT_EQ(c.lot, "WO-2026-0042");
+  EXPECT_EQ(c.series, "ap200-sn");
   EXPECT_EQ(c.labelFont, "文泉驿微米黑");
   EXPECT_EQ(c.startMac, "04:57:55:00:0a:00");
   EXPECT_EQ(c.deviceCount, "40");
@@ -89,7 +91,8 @@ struct Refused {
 
 TEST(StationConfigTest, EachRefusalNamesTheFileAndTheLine) {
   const std::string keys =
-      "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、macs_per_"
+      "（可用的键：ledger、station、pool、lot、series、label_font、layout、start_mac、count、macs_"
+      "per_"
       "device、language、lenient、profile）";
   const std::string startRule =
       "start_mac 应是完整写出的单播、全球管理地址，第二、三字节不同为ff（如 "
@@ -204,11 +207,12 @@ TEST(StationConfigTest, AbsentFilesSetNothingAndEitherFileInErrorRefusesAll) {
   EXPECT_EQ(LoadStationConfig(folders.paths, files).error, "");
   WriteText(folders.paths.user, "count = 10\n");
   WriteText(folders.paths.system, "count = 10\nbogus = 1\n");
-  EXPECT_EQ(LoadStationConfig(folders.paths, files).error,
-            "配置文件错误！" + folders.paths.system +
-                " 第2行：未知的键 bogus"
-                "（可用的键：ledger、station、pool、lot、label_font、layout、start_mac、count、"
-                "macs_per_device、language、lenient、profile）");
+  EXPECT_EQ(
+      LoadStationConfig(folders.paths, files).error,
+      "配置文件错误！" + folders.paths.system +
+          " 第2行：未知的键 bogus"
+          "（可用的键：ledger、station、pool、lot、series、label_font、layout、start_mac、count、"
+          "macs_per_device、language、lenient、profile）");
   WriteText(folders.paths.system, "count = 10\n");
   WriteText(folders.paths.user, "count = ten\n");
   EXPECT_NE(LoadStationConfig(folders.paths, files).error.find(folders.paths.user + " 第1行"),

@@ -34,7 +34,7 @@ TEST_P(LedgerExportTest, OneRowPerWriteWithTheBatchAndItsVoid) {
             "batch_id,first_mac,last_mac,device_count,macs_per_device,pool,batch_station,"
             "recorded_by,recorded_at,voided_at,voided_by,void_reason,write_id,write_station,"
             "image_sha256,output_folder,written_by,started_at,ended_at,devices_written,"
-            "devices_failed,ending,lot,rerun_reason");
+            "devices_failed,ending,lot,rerun_reason,series,first_serial,last_serial");
   const std::string time = "[0-9T:Z-]{20}";
   const std::string batchA = std::to_string(a.batchId) +
                              ",04:57:55:00:00:00,04:57:55:00:00:03,2,2,,line3-a,[^,]+," + time +
@@ -42,15 +42,15 @@ TEST_P(LedgerExportTest, OneRowPerWriteWithTheBatchAndItsVoid) {
   const std::string folder = "\"/srv/out, \"\"lot\"\" 5\"";
   EXPECT_THAT(lines[1], MatchesRegex(batchA + std::to_string(a.writeId) + ",line3-a," + kDigest +
                                      "," + folder + ",[^,]+," + time + "," + time +
-                                     ",2,0,finished,\"L-0412, A\","));
+                                     ",2,0,finished,\"L-0412, A\",,,,"));
   EXPECT_THAT(lines[2], MatchesRegex(batchA + std::to_string(again.writeId) + ",line3-a," +
                                      kDigest + "," + folder + ",[^,]+," + time + "," + time +
-                                     ",1,1,failed,\"L-0412, A\",\"new image, \"\"signed\"\"\""));
+                                     ",1,1,failed,\"L-0412, A\",\"new image, \"\"signed\"\"\",,,"));
   EXPECT_THAT(lines[3], MatchesRegex(std::to_string(b.batchId) +
                                      ",04:57:55:00:01:00,04:57:55:00:01:00,1,1,,line3-a,[^,]+," +
                                      time + "," + time + ",[^,]+,\"wrong line, 线3\"," +
                                      std::to_string(b.writeId) + ",line3-a," + kDigest +
-                                     ",/srv/line3/lot-0412,[^,]+," + time + ",,,,,,"));
+                                     ",/srv/line3/lot-0412,[^,]+," + time + ",,,,,,,,,"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBackends, LedgerExportTest,

@@ -27,6 +27,9 @@ BatchRequest NextRequest(const std::string& mode, std::minstd_rand& random) {
   request.outputFolder = "out";
   request.deviceCount = 1 + static_cast<std::int32_t>(random() % 20);
   request.macsPerDevice = 1 + static_cast<std::int32_t>(random() % 2);
+  // "series": as "fixed", every batch taking its serials from one series.
+  if (mode == "series")
+    request.series = "race";
   if (mode == "next") {
     request.pool = "stress";
   } else if (random() % 8 == 0) {
@@ -86,9 +89,10 @@ int main(int argc, char** argv) {
     const BatchRequest request = NextRequest(mode, random);
     const Result<Reservation> reserved = ReserveUntilAnswered(*ledger, request);
     if (reserved) {
-      std::printf("ok %lld %llu %llu %d\n", static_cast<long long>(reserved->batchId),
+      std::printf("ok %lld %llu %llu %d %llu\n", static_cast<long long>(reserved->batchId),
                   static_cast<unsigned long long>(reserved->macs.first),
-                  static_cast<unsigned long long>(reserved->macs.count), reserved->rewrite ? 1 : 0);
+                  static_cast<unsigned long long>(reserved->macs.count), reserved->rewrite ? 1 : 0,
+                  static_cast<unsigned long long>(reserved->serials.firstSeq));
     } else if (reserved.error().batch) {
       std::printf("refused %d %lld %llu %llu\n", static_cast<int>(reserved.error().fault),
                   static_cast<long long>(reserved.error().batch->id),

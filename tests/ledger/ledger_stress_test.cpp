@@ -11,6 +11,7 @@
 #include "child_process.h"
 #include "ledger_fixture.h"
 #include "postgres_server.h"
+#include "serial_series.h"
 #include "sqlite_handle.h"
 
 namespace quillmark::test {
@@ -169,6 +170,57 @@ TEST_P(LedgerStressTest, EightStationsTakeTheNextFreeRangeAtOnce) {
     EXPECT_EQ(batch.firstMac, next) << "batch " << batch.id;
     next = batch.macs().end();
   }
+}
+
+// Colliding ranges and the same devices again, every batch taking its
+// serials from one series: no serial goes to two batches, and another
+// write of a batch is told the serials the batch has.
+TEST_P(LedgerStressTest, EightStationsTakingSerialsFromOneSeriesNeverShareOne) {
+  {
+    Result<std::unique_ptr<Ledger>> opened = OpenLedger(m_place.location());
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(opened.value()->AddSeries("race", "35{seq:6}{check:luhn}", std::nullopt));
+  }
+  StartStations(m_place.location(), "series");
+  StationLines lines;
+  std::map<std::int64_t, std::uint64_t> toldFirstSerial;
+  for (auto& station : m_stations) {
+    const ChildResult result = station->Finish(kChildTimeout);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ReadLines(result.out, lines);
+    for (const std::string& line : Lines(result.out)) {
+      std::istringstream in(line);
+      std::string kind;
+      std::int64_t id = 0;
+      std::uint64_t first = 0, count = 0, seq = 0;
+      int rewrite = 0;
+      if (in >> kind >> id >> first >> count >> rewrite >> seq && kind == "ok")
+        toldFirstSerial.emplace(id, seq);
+    }
+  }
+  m_stations.clear();
+  EXPECT_EQ(lines.errors, std::vector<std::string>{});
+  EXPECT_GT(lines.refused.size(), 0u);  // the stations did collide
+  const std::vector<BatchSummary> batches = ExpectConsistent(lines);
+  std::map<std::string, std::int64_t> owner;
+  std::uint64_t numbers = 0;
+  for (const BatchSummary& batch : batches) {
+    ASSERT_EQ(batch.serials.series, "race") << "batch " << batch.id;
+    EXPECT_EQ(toldFirstSerial.at(batch.id), batch.serials.firstSeq) << "batch " << batch.id;
+    const std::optional<BatchSerials> serials = BatchSerials::Of(batch.serials);
+    ASSERT_TRUE(serials);
+    for (std::int32_t device = 0; device < batch.deviceCount; ++device) {
+      const auto [where, fresh] = owner.emplace(serials->At(device), batch.id);
+      EXPECT_TRUE(fresh) << where->first << " went to batches " << where->second << " and "
+                         << batch.id;
+    }
+    numbers += static_cast<std::uint64_t>(batch.deviceCount);
+  }
+  // The numbers were taken one batch after another from 1, none skipped.
+  std::uint64_t highest = 0;
+  for (const BatchSummary& batch : batches)
+    highest = std::max(highest, batch.serials.firstSeq + std::uint64_t(batch.deviceCount));
+  EXPECT_EQ(highest, numbers + 1);
 }
 
 TEST_P(LedgerStressTest, StationsKilledMidWayLoseNothingAcknowledged) {

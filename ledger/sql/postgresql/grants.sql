@@ -10,7 +10,8 @@
 --                       (a rerun's reason with its write) by naming their
 --                       columns, and the outcome of its own writes through
 --                       record_write_outcome()
--- quillmark_supervisor  a station that may also add pools and void batches
+-- quillmark_supervisor  a station that may also add pools and serial series
+--                       and void batches
 --
 -- Nobody gets DELETE, TRUNCATE or UPDATE of a recorded row: the tables'
 -- triggers refuse those even to the owner. Who and when is filled in by
@@ -31,7 +32,8 @@ BEGIN
 
   GRANT USAGE ON SCHEMA quillmark TO quillmark_station;
   GRANT SELECT ON ALL TABLES IN SCHEMA quillmark TO quillmark_station;
-  GRANT INSERT (first_mac, device_count, macs_per_device, station, pool, lot)
+  GRANT INSERT (first_mac, device_count, macs_per_device, station, pool, lot, series,
+                first_seq, serial_date)
     ON quillmark.batches TO quillmark_station;
   GRANT INSERT (batch_id, station, image_sha256, output_folder, rerun_reason)
     ON quillmark.batch_writes TO quillmark_station;
@@ -41,6 +43,8 @@ BEGIN
     quillmark.record_write_outcome(bigint, integer, integer, text) TO quillmark_station;
 
   GRANT INSERT (name, macs) ON quillmark.pools TO quillmark_supervisor;
+  GRANT INSERT (name, template, first_seq, end_seq) ON quillmark.serial_series
+    TO quillmark_supervisor;
   GRANT INSERT (batch_id, reason) ON quillmark.voids TO quillmark_supervisor;
 END
 $$;
