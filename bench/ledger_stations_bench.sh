@@ -7,25 +7,7 @@
 set -euo pipefail
 bin="$1"
 seconds="${2:-20}"
-work=$(mktemp -d /tmp/quillmark-stations-bench-XXXXXX)
-pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-as_postgres=()
-if [[ $(id -u) -eq 0 ]]; then
-  chown postgres "$work"
-  as_postgres=(runuser -u postgres --)
-fi
-stop() {
-  "${as_postgres[@]}" "$pg_bin/pg_ctl" stop -D "$work/data" -m fast >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap stop EXIT
-
-"${as_postgres[@]}" "$pg_bin/initdb" -D "$work/data" -U bench --auth=trust -E UTF8 --no-locale >/dev/null
-printf "listen_addresses = ''\nunix_socket_directories = '%s'\nmax_connections = 200\n" "$work" \
-  >> "$work/data/postgresql.conf"
-printf "fsync = on\nsynchronous_commit = on\nfull_page_writes = on\n" >> "$work/data/postgresql.conf"
-"${as_postgres[@]}" "$pg_bin/pg_ctl" start -D "$work/data" -w -l "$work/server.log" >/dev/null
-"${as_postgres[@]}" "$pg_bin/createdb" -h "$work" -U bench ledger
+source "$(dirname "$0")/pg_server.sh"
 "${as_postgres[@]}" "$pg_bin/createdb" -h "$work" -U bench pgbench
 "${as_postgres[@]}" "$pg_bin/pgbench" -h "$work" -U bench -i -q -s 10 pgbench >/dev/null 2>&1
 
@@ -45,7 +27,7 @@ echo "|---:|---|---:|---:|---:|---:|---:|---:|"
 status=0
 run() {
   local clients=$1 mode=$2 line tps
-  if ! line=$("$bin/quillmark-ledger-stations-bench" "host=$work user=bench dbname=ledger" \
+  if ! line=$("$bin/quillmark-ledger-stations-bench" "$pg_conn" \
       "$clients" "$seconds" "$mode"); then
     status=1
   fi

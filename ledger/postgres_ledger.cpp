@@ -102,10 +102,15 @@ Result<T> PostgresLedger::InTransaction(Access access, Body body, const std::str
       if (Status back = m_db.Reconnect(); !back)
         return back.error();
     }
-    bool commitSent = false;
+    // A writer's own row is one statement, a transaction of its own: it
+    // commits as it is sent, so it is never sent twice.
+    const bool oneStatement = access == Access::OwnRow;
+    bool commitSent = oneStatement;
     Result<T> result = [&]() -> Result<T> {
-      if (Status begun = m_db.Run(BeginText(access)); !begun)
-        return begun.error();
+      if (!oneStatement) {
+        if (Status begun = m_db.Run(BeginText(access)); !begun)
+          return begun.error();
+      }
       Status locked = Done{};
       if (access == Access::Write && !pool.empty())
         locked = m_db.Run(kTakePoolLock, {pool});
@@ -116,7 +121,7 @@ Result<T> PostgresLedger::InTransaction(Access access, Body body, const std::str
       if (!locked)
         return locked.error();
       Result<T> done = body();
-      if (!done)
+      if (!done || oneStatement)
         return done;
       commitSent = true;
       if (Status committed = m_db.Run("COMMIT"); !committed)
@@ -125,7 +130,7 @@ Result<T> PostgresLedger::InTransaction(Access access, Body body, const std::str
     }();
     if (result)
       return result;
-    if (!m_db.Lost())
+    if (!m_db.Lost() && !oneStatement)
       (void)m_db.Run("ROLLBACK");
     // Nothing was committed unless COMMIT went out: then it is safe to run
     // the transaction again, on a new connection if the old one broke.
@@ -219,7 +224,7 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
   const Ending ending = outcome.finished  ? Ending::Finished
                         : outcome.stopped ? Ending::Stopped
                                           : Ending::Failed;
-  // The writer's own row, one statement: nothing any other station reads
+  // The writer's own row, in one statement: nothing another station reads
   // to choose a range, so no lock that would queue behind reservations.
   return InTransaction<Done>(Access::OwnRow, [&]() -> Status {
     // Through the ledger's function, which takes only the writer's own
