@@ -263,8 +263,9 @@ TEST_F(JobAcceptanceFaultTest, ShortReadReportsBothCountsAndReleasesTheImage) {
 }
 
 TEST_F(JobAcceptanceFaultTest, TheImageFileIsClosedBeforeTheDirectoryStep) {
+  // Whatever the directory step answers, the image is closed by then.
   for (const char* directory : {"out", "missing/child"}) {
-    Accept(directory);
+    static_cast<void>(Accept(directory));
     EXPECT_EQ(m_files.openFiles, 0);
   }
 }
