@@ -120,5 +120,5 @@ SQL
   echo "### SQLite, $batches batches (made in $(( $(date +%s) - start )) s)"
   measure "$db" "$(stat -c %s "$db")"
   sqlite3 "$db" "EXPLAIN QUERY PLAN SELECT b.id FROM batches b LEFT JOIN voids v ON v.batch_id = b.id
-                 WHERE b.recorded_at >= '$since' ORDER BY b.id"
+                 WHERE likelihood(b.recorded_at >= '$since', 0.001) ORDER BY b.id"
 fi
