@@ -30,7 +30,7 @@ inline std::vector<JsonObject> ParseJsonLines(const std::string& output) {
   std::fwrite(output.data(), 1, output.size(), stream);
   std::fclose(stream);
   const ChildResult parsed =
-      RunChild({"python3", QUILLMARK_SOURCE_DIR "/tests/cli/base/json_lines.py", file});
+      RunChild({"python3", QUILLMARK_SOURCE_DIR "/tests/cli/json_lines.py", file});
   EXPECT_EQ(parsed.exitCode, 0) << parsed.err << "\nof:\n" << output;
   std::vector<JsonObject> objects(Lines(output).size());
   for (const std::string& line : Lines(parsed.out)) {
