@@ -49,8 +49,8 @@ if [[ $which != sqlite ]]; then
   start=$(date +%s)
   # The triggers are off while the history is made (session_replication_role):
   # the stamps of who and when are given here, the free ranges are
-  # computed once at the end from the view that defines them. The
-  # exclusion constraint and the unique index still check every row.
+  # computed once at the end. The exclusion constraint and the unique
+  # index still check every row.
   psql_ledger <<SQL
 SET session_replication_role = replica;
 INSERT INTO quillmark.pools (name, macs, created_by, created_at)
@@ -67,8 +67,13 @@ INSERT INTO quillmark.batch_writes (batch_id, station, image_sha256, output_fold
   SELECT id, station, repeat('e', 64), '/srv/out', 'bench', recorded_at,
          recorded_at + interval '1 minute', 8, 0, 'finished'
   FROM quillmark.batches;
+-- Each pool's batches are packed from its start: its one gap is after
+-- the last of them.
 INSERT INTO quillmark.free_ranges (first_mac, end_mac)
-  SELECT first_mac, end_mac FROM quillmark.pool_gaps;
+  SELECT upper(last.macs), upper(p.macs) FROM quillmark.pools p
+  CROSS JOIN LATERAL (SELECT macs FROM quillmark.batches WHERE first_mac < upper(p.macs)
+                      ORDER BY first_mac DESC LIMIT 1) AS last
+  WHERE upper(last.macs) < upper(p.macs);
 SET session_replication_role = DEFAULT;
 VACUUM ANALYZE;
 SQL
