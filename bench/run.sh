@@ -20,7 +20,8 @@ build=build/bench
 app=OFF
 targets=(quillmark-cli quillmark-reference-writer quillmark-limit-writer quillmark-core-batch
          quillmark-read-limit quillmark-ledger-bench quillmark-ledger-report-bench
-         quillmark-reflink-limit-writer)
+         quillmark-reflink-limit-writer quillmark-ledger-stations-bench
+         quillmark-ledger-history-bench)
 if [[ -f bench/dialog/CMakeLists.txt ]]; then
   app=ON
   targets+=(quillmark-dialog-bench)
@@ -48,3 +49,9 @@ bash bench/ledger_bench.sh "$build/bin" | tee -a "$build/results.md"
 work=$(mktemp -d /tmp/quillmark-report-bench-XXXXXX)
 "$build/bin/quillmark-ledger-report-bench" "$work" "$build/bin/quillmark-cli" | tee -a "$build/results.md"
 rm -rf "$work"
+
+# Many stations reserving from one PostgreSQL ledger at once, beside
+# pgbench -N on the same server; then years of history (1,000,000 batches
+# here: 10,000,000 with `bash bench/ledger_history.sh BIN 10000000`).
+bash bench/ledger_stations_bench.sh "$build/bin" | tee -a "$build/results.md"
+bash bench/ledger_history.sh "$build/bin" 1000000 | tee -a "$build/results.md"

@@ -16,6 +16,9 @@ namespace {
 // a time. The lock is the schema's own function, which the triggers that
 // keep the free ranges take too.
 constexpr std::string_view kTakeLedgerLock = "SELECT quillmark.take_ledger_lock()";
+// The next free range of one pool needs only that pool kept still: its
+// free ranges and batches are nobody else's (pools never overlap).
+constexpr std::string_view kTakePoolLock = "SELECT quillmark.take_pool_lock($1)";
 // An upgrade takes the same lock where the schema has it; an older schema
 // is locked by its version table, so that two upgrades queue. Nothing
 // stands to be locked in an empty database.
@@ -71,6 +74,7 @@ std::string_view BeginText(PostgresLedger::Access access) {
     case PostgresLedger::Access::Snapshot:
       return "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
     case PostgresLedger::Access::Write:
+    case PostgresLedger::Access::OwnRow:
     case PostgresLedger::Access::Upgrade:
       break;
   }
@@ -92,23 +96,32 @@ Result<int> PostgresSchemaVersion(PqConnection& db) {
 }
 
 template <class T, class Body>
-Result<T> PostgresLedger::InTransaction(Access access, Body body) {
+Result<T> PostgresLedger::InTransaction(Access access, Body body, const std::string& pool) {
   for (int attempt = 1;; ++attempt) {
     if (m_db.Lost()) {
       if (Status back = m_db.Reconnect(); !back)
         return back.error();
     }
-    bool commitSent = false;
+    // A writer's own row is one statement, a transaction of its own: it
+    // commits as it is sent, so it is never sent twice.
+    const bool oneStatement = access == Access::OwnRow;
+    bool commitSent = oneStatement;
     Result<T> result = [&]() -> Result<T> {
-      if (Status begun = m_db.Run(BeginText(access)); !begun)
-        return begun.error();
-      if (access == Access::Write || access == Access::Upgrade) {
-        if (Status locked = m_db.Run(access == Access::Write ? kTakeLedgerLock : kTakeUpgradeLock);
-            !locked)
-          return locked.error();
+      if (!oneStatement) {
+        if (Status begun = m_db.Run(BeginText(access)); !begun)
+          return begun.error();
       }
+      Status locked = Done{};
+      if (access == Access::Write && !pool.empty())
+        locked = m_db.Run(kTakePoolLock, {pool});
+      else if (access == Access::Write)
+        locked = m_db.Run(kTakeLedgerLock);
+      else if (access == Access::Upgrade)
+        locked = m_db.Run(kTakeUpgradeLock);
+      if (!locked)
+        return locked.error();
       Result<T> done = body();
-      if (!done)
+      if (!done || oneStatement)
         return done;
       commitSent = true;
       if (Status committed = m_db.Run("COMMIT"); !committed)
@@ -117,7 +130,7 @@ Result<T> PostgresLedger::InTransaction(Access access, Body body) {
     }();
     if (result)
       return result;
-    if (!m_db.Lost())
+    if (!m_db.Lost() && !oneStatement)
       (void)m_db.Run("ROLLBACK");
     // Nothing was committed unless COMMIT went out: then it is safe to run
     // the transaction again, on a new connection if the old one broke.
@@ -186,10 +199,13 @@ Result<Reservation> PostgresLedger::Reserve(const BatchRequest& request) {
   if (std::optional<LedgerError> invalid = ValidateRequest(request))
     return *invalid;
   return PlanAgainWhileTaken([&] {
-    return InTransaction<Reservation>(Access::Write, [&] {
-      PostgresRuleStore store(m_db);
-      return ApplyReservation(store, request, true);
-    });
+    return InTransaction<Reservation>(
+        Access::Write,
+        [&] {
+          PostgresRuleStore store(m_db);
+          return ApplyReservation(store, request, true);
+        },
+        request.pool);
   });
 }
 
@@ -208,7 +224,9 @@ Status PostgresLedger::RecordOutcome(std::int64_t writeId, const WriteOutcome& o
   const Ending ending = outcome.finished  ? Ending::Finished
                         : outcome.stopped ? Ending::Stopped
                                           : Ending::Failed;
-  return InTransaction<Done>(Access::Write, [&]() -> Status {
+  // The writer's own row, in one statement: nothing another station reads
+  // to choose a range, so no lock that would queue behind reservations.
+  return InTransaction<Done>(Access::OwnRow, [&]() -> Status {
     // Through the ledger's function, which takes only the writer's own
     // write that has not ended.
     Result<PqResult> recorded =

@@ -10,16 +10,17 @@ namespace quillmark::ledger {
 
 // A ledger shared by many stations in a PostgreSQL database. The rule is
 // the exclusion constraint on the batches' ranges; every writing
-// transaction first takes the ledger-wide lock (the schema's
-// take_ledger_lock()), so stations
-// racing for the same next range queue instead of deadlocking, and is run
-// again after a deadlock, a serialization failure or an exclusion
-// violation all the same.
+// transaction first takes a lock, so stations racing for the same next
+// range queue instead of deadlocking: a reservation in a named pool that
+// pool's (take_pool_lock()), anything else the ledger-wide one
+// (take_ledger_lock()). It is run again after a deadlock, a serialization
+// failure or an exclusion violation all the same.
 class PostgresLedger final : public Ledger {
  public:
   // How a transaction begins: reading statement by statement, reading one
-  // snapshot, writing under the ledger's lock, or upgrading the schema.
-  enum class Access { Read, Snapshot, Write, Upgrade };
+  // snapshot, writing under the ledger's lock (a pool's, where one is
+  // named), writing a row of the writer's own only, or upgrading the schema.
+  enum class Access { Read, Snapshot, Write, OwnRow, Upgrade };
 
   static Result<std::unique_ptr<Ledger>> Open(const LedgerLocation& location);
   static Result<InitReport> Init(const LedgerLocation& location, int targetVersion);
@@ -38,7 +39,7 @@ class PostgresLedger final : public Ledger {
  private:
   explicit PostgresLedger(PqConnection connection) : m_db(std::move(connection)) {}
   template <class T, class Body>
-  Result<T> InTransaction(Access access, Body body);
+  Result<T> InTransaction(Access access, Body body, const std::string& pool = {});
 
   PqConnection m_db;
 };

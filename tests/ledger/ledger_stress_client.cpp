@@ -1,9 +1,10 @@
 // One station of the concurrency and crash tests: allocates ranges from a
 // ledger and prints one line per answer, flushed, so that whatever kills
 // it, every "ok" line printed was acknowledged by the ledger first.
-//   ledger_stress_client LOCATION fixed|next COUNT SEED
+//   ledger_stress_client LOCATION fixed|next COUNT SEED [POOL]
 // fixed: random ranges among few addresses, so stations collide often;
-// next:  the next free range of pool "stress".
+// next:  the next free range of POOL ("stress" unless named), each write's
+//        outcome recorded after it, as the write command does.
 //   ok ID FIRST SIZE REWRITE | refused FAULT ID FIRST SIZE | error TEXT
 // A ledger that cannot be reached is asked again until it answers.
 #include <chrono>
@@ -20,7 +21,8 @@ using namespace quillmark::ledger;
 
 constexpr std::uint64_t kBase = 0x045755000000;
 
-BatchRequest NextRequest(const std::string& mode, std::minstd_rand& random) {
+BatchRequest NextRequest(const std::string& mode, const std::string& pool,
+                         std::minstd_rand& random) {
   BatchRequest request;
   request.station = "stress";
   request.imageSha256 = std::string(64, 'c');
@@ -31,7 +33,7 @@ BatchRequest NextRequest(const std::string& mode, std::minstd_rand& random) {
   if (mode == "series")
     request.series = "race";
   if (mode == "next") {
-    request.pool = "stress";
+    request.pool = pool;
   } else if (random() % 8 == 0) {
     // The same devices as another station may be writing right now.
     request.firstMac = kBase + 5000 + 100 * (random() % 4);
@@ -74,9 +76,10 @@ Result<Reservation> ReserveUntilAnswered(Ledger& ledger, const BatchRequest& req
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5)
+  if (argc != 5 && argc != 6)
     return 2;
   const std::string mode = argv[2];
+  const std::string pool = argc == 6 ? argv[5] : "stress";
   const int count = std::atoi(argv[3]);
   std::minstd_rand random(static_cast<unsigned>(std::atoi(argv[4])));
   Result<LedgerLocation> location = ParseLedgerLocation(argv[1]);
@@ -86,8 +89,18 @@ int main(int argc, char** argv) {
   if (!ledger)
     return 1;
   for (int i = 0; i < count; ++i) {
-    const BatchRequest request = NextRequest(mode, random);
+    const BatchRequest request = NextRequest(mode, pool, random);
     const Result<Reservation> reserved = ReserveUntilAnswered(*ledger, request);
+    if (reserved && argc == 6) {
+      WriteOutcome outcome;
+      outcome.finished = true;
+      outcome.devicesWritten = request.deviceCount;
+      if (Status ended = ledger->RecordOutcome(reserved->writeId, outcome); !ended) {
+        std::printf("error %s\n", ended.error().message.c_str());
+        std::fflush(stdout);
+        continue;
+      }
+    }
     if (reserved) {
       std::printf("ok %lld %llu %llu %d %llu\n", static_cast<long long>(reserved->batchId),
                   static_cast<unsigned long long>(reserved->macs.first),

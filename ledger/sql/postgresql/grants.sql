@@ -39,7 +39,7 @@ BEGIN
     ON quillmark.batch_writes TO quillmark_station;
   -- The ledger's lock and a write's outcome only through the ledger's own
   -- functions: no station may lock the ledger's tables or change a row.
-  GRANT EXECUTE ON FUNCTION quillmark.take_ledger_lock(),
+  GRANT EXECUTE ON FUNCTION quillmark.take_ledger_lock(), quillmark.take_pool_lock(text),
     quillmark.record_write_outcome(bigint, integer, integer, text) TO quillmark_station;
 
   GRANT INSERT (name, macs) ON quillmark.pools TO quillmark_supervisor;
