@@ -205,7 +205,9 @@ Result<Reservation> PostgresLedger::Reserve(const BatchRequest& request) {
           PostgresRuleStore store(m_db);
           return ApplyReservation(store, request, true);
         },
-        request.pool);
+        // A series is shared by every pool: a batch that takes serials
+        // holds the ledger-wide lock, so no two pools draw the same number.
+        request.series.empty() ? request.pool : std::string());
   });
 }
 

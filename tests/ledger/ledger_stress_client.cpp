@@ -1,7 +1,7 @@
 // One station of the concurrency and crash tests: allocates ranges from a
 // ledger and prints one line per answer, flushed, so that whatever kills
 // it, every "ok" line printed was acknowledged by the ledger first.
-//   ledger_stress_client LOCATION fixed|next COUNT SEED [POOL]
+//   ledger_stress_client LOCATION fixed|next|series|next-series COUNT SEED [POOL]
 // fixed: random ranges among few addresses, so stations collide often;
 // next:  the next free range of POOL ("stress" unless named), each write's
 //        outcome recorded after it, as the write command does.
@@ -29,10 +29,11 @@ BatchRequest NextRequest(const std::string& mode, const std::string& pool,
   request.outputFolder = "out";
   request.deviceCount = 1 + static_cast<std::int32_t>(random() % 20);
   request.macsPerDevice = 1 + static_cast<std::int32_t>(random() % 2);
-  // "series": as "fixed", every batch taking its serials from one series.
-  if (mode == "series")
+  // "series" and "next-series": as "fixed" and "next", every batch taking
+  // its serials from one series.
+  if (mode == "series" || mode == "next-series")
     request.series = "race";
-  if (mode == "next") {
+  if (mode == "next" || mode == "next-series") {
     request.pool = pool;
   } else if (random() % 8 == 0) {
     // The same devices as another station may be writing right now.

@@ -226,6 +226,36 @@ TEST_P(LedgerStressTest, EightStationsTakingSerialsFromOneSeriesNeverShareOne) {
   EXPECT_EQ(highest, numbers + 1);
 }
 
+// Stations on pools of their own, which lock only their pool, all taking
+// serials from one series: the series is shared, so no serial goes to two
+// batches however the pools' writers meet.
+TEST_P(LedgerStressTest, StationsOnPoolsOfTheirOwnDrawOneSeriesWithoutSharingASerial) {
+  Result<std::unique_ptr<Ledger>> opened = OpenLedger(m_place.location());
+  ASSERT_TRUE(opened);
+  ASSERT_TRUE(opened.value()->AddSeries("race", "{seq:8}", std::nullopt));
+  constexpr int kPools = 4;
+  constexpr int kEach = 25;
+  for (int i = 0; i < kPools; ++i) {
+    const std::string name = "own-" + std::to_string(i);
+    ASSERT_TRUE(opened.value()->AddPool(name, MacRange{kVendor + 0x10000 * (i + 1), 0x10000}));
+    StartStation(m_place.location(),
+                 {"next-series", std::to_string(kEach), std::to_string(4000 + i), name});
+  }
+  const StationLines lines = FinishStations(true);
+  EXPECT_EQ(lines.errors, std::vector<std::string>{});
+  std::map<std::string, std::int64_t> owner;
+  for (const BatchSummary& batch : ExpectConsistent(lines)) {
+    const std::optional<BatchSerials> serials = BatchSerials::Of(batch.serials);
+    ASSERT_TRUE(serials) << "batch " << batch.id;
+    for (std::int32_t device = 0; device < batch.deviceCount; ++device) {
+      const auto [where, fresh] = owner.emplace(serials->At(device), batch.id);
+      EXPECT_TRUE(fresh) << where->first << " went to batches " << where->second << " and "
+                         << batch.id;
+    }
+  }
+  EXPECT_FALSE(owner.empty());
+}
+
 TEST_P(LedgerStressTest, StationsKilledMidWayLoseNothingAcknowledged) {
   StartStations(m_place.location(), "next");
   WaitForAcknowledged(100);

@@ -1,4 +1,4 @@
--- Quillmark MAC ledger, schema version 8: a station taking the next free
+-- Quillmark MAC ledger, schema version 9: a station taking the next free
 -- range of a pool locks that pool, not the whole ledger, so stations on
 -- different pools record side by side; and a listing since a day reads
 -- that day's batches, not the whole history.
