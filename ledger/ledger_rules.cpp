@@ -383,7 +383,7 @@ Result<Pool> ApplyAddPool(RuleStore& store, const std::string& name, const MacRa
 
 Result<Series> ApplyAddSeries(RuleStore& store, const std::string& name,
                               const std::string& templateText, std::optional<std::uint64_t> first) {
-  if (name.empty() || name.size() > 64 || HasControlCharacter(name))
+  if (name.empty() || name.size() > 64 || HasControlCharacters(name))
     return SeriesNameError();
   if (!IsValidUtf8(name))
     return NotUtf8Error(TextField::PoolName, name);
