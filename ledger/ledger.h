@@ -50,11 +50,13 @@ struct InitReport {
 Result<InitReport> InitLedger(const LedgerLocation& location,
                               int targetVersion = kLedgerSchemaVersion);
 
-// Copies an SQLite ledger into copyPath, an existing empty file, through
-// SQLite's online backup: what was committed, the write-ahead log
-// included, while stations go on writing. A PostgreSQL ledger is refused
-// with the line that names pg_dump.
-Status BackupLedger(const LedgerLocation& location, const std::string& copyPath);
+// Copies an SQLite ledger into copyFile, an empty file open for reading
+// and writing, through SQLite's online backup: what was committed, the
+// write-ahead log included, while stations go on writing. SQLite reaches
+// the copy through the descriptor alone, never by a name; a copy that
+// cannot be written is an error naming shownAs (its path) and why. A
+// PostgreSQL ledger is refused with the line that names pg_dump.
+Status BackupLedger(const LedgerLocation& location, int copyFile, const std::string& shownAs);
 
 // The station's default name: the host name.
 std::string DefaultStationName();

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <filesystem>
 #include <vector>
 
@@ -35,7 +37,7 @@ void CreatePrivateLedgerFile(const std::string& path) {
   ::close(file);
 }
 
-Status BackupSqliteLedger(const std::string& path, const std::string& copyPath) {
+Status BackupSqliteLedger(const std::string& path, int copyFile, const std::string& shownAs) {
   Result<SqliteDatabase> db = SqliteDatabase::Open(path, false);
   if (!db)
     return db.error();
@@ -46,10 +48,15 @@ Status BackupSqliteLedger(const std::string& path, const std::string& copyPath) 
     return version.error();
   if (version.value() == 0)
     return NotInitializedError(path);
+  // The copy's bits are set on its descriptor, before any of the ledger
+  // is in it: a name could lead elsewhere by now.
   struct stat ledger {};
-  if (::stat(path.c_str(), &ledger) == 0)
-    ::chmod(copyPath.c_str(), ledger.st_mode & 0777);
-  return db->BackupInto(copyPath);
+  if (::stat(path.c_str(), &ledger) != 0 || ::fchmod(copyFile, ledger.st_mode & 0777) != 0)
+    return LedgerError{LedgerFault::Unavailable,
+                       BackupNotWrittenText(shownAs, FileErrorText(errno)),
+                       std::nullopt,
+                       {}};
+  return db->BackupInto(copyFile, shownAs);
 }
 
 }  // namespace quillmark::ledger

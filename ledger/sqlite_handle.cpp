@@ -1,10 +1,9 @@
 #include "sqlite_handle.h"
 
-#include "ledger_texts.h"
-
 #include <utility>
 
 #include "ledger_texts.h"
+#include "sqlite_descriptor_vfs.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -154,15 +153,31 @@ Result<std::optional<std::int64_t>> SqliteDatabase::QueryInt(SqliteStatement& st
   return std::optional<std::int64_t>(value);
 }
 
-Status SqliteDatabase::BackupInto(const std::string& path) {
+Status SqliteDatabase::BackupInto(int fd, const std::string& shownAs) {
+  const DescriptorDatabase target(fd);
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-  SqliteDatabase copy(raw, path);
+  const int opened = sqlite3_open_v2(target.Name().c_str(), &raw, SQLITE_OPEN_READWRITE,
+                                     DescriptorDatabase::Vfs());
+  SqliteDatabase copy(raw, shownAs);
+  // The copy's own failure, with the system's reason where there is one.
+  const auto notWritten = [&](int code) {
+    const std::string reason = target.LastError() != 0 ? FileErrorText(target.LastError())
+                               : copy.m_db != nullptr  ? std::string(sqlite3_errmsg(copy.m_db))
+                                                       : std::string(sqlite3_errstr(code));
+    return LedgerError{LedgerFault::Unavailable, BackupNotWrittenText(shownAs, reason),
+                       std::nullopt, std::to_string(code)};
+  };
   if (opened != SQLITE_OK)
-    return copy.Error(opened);
+    return notWritten(opened);
+  sqlite3_extended_result_codes(copy.m_db, 1);
+  // No journal beside the copy: a failed copy is thrown away whole. Its
+  // pages go through the descriptor alone.
+  if (sqlite3_exec(copy.m_db, "PRAGMA journal_mode = MEMORY; PRAGMA temp_store = MEMORY;", nullptr,
+                   nullptr, nullptr) != SQLITE_OK)
+    return notWritten(sqlite3_errcode(copy.m_db));
   sqlite3_backup* backup = sqlite3_backup_init(copy.m_db, "main", m_db, "main");
   if (backup == nullptr)
-    return copy.Error(sqlite3_errcode(copy.m_db));
+    return notWritten(sqlite3_errcode(copy.m_db));
   // A reader in WAL mode waits for no writer; only the log's recovery by
   // another connection can keep it out for a moment.
   int stepped = SQLITE_OK;
@@ -173,16 +188,23 @@ Status SqliteDatabase::BackupInto(const std::string& path) {
     sqlite3_sleep(kBackupRetryMs);
   }
   const int finished = sqlite3_backup_finish(backup);
-  if (stepped != SQLITE_DONE)
-    return copy.Error(stepped);
-  if (finished != SQLITE_OK)
-    return copy.Error(finished);
+  const int failed = stepped != SQLITE_DONE ? stepped : finished;
+  if (failed != SQLITE_DONE && failed != SQLITE_OK) {
+    // What the descriptor met is the copy's; the rest is the ledger's.
+    if (target.LastError() != 0 || (failed & 0xff) == SQLITE_FULL)
+      return notWritten(failed);
+    const bool ownError = sqlite3_errcode(m_db) != SQLITE_OK;
+    const int code = ownError ? sqlite3_extended_errcode(m_db) : failed;
+    const std::string detail = sqlite3_errmsg(ownError ? m_db : copy.m_db);
+    return LedgerError{FaultOf(code), DatabaseErrorText(FaultOf(code), m_path, detail),
+                       std::nullopt, std::to_string(code)};
+  }
   // Closed here so that a failure to close (the last of the data not
   // written) is seen before the copy is put in place.
   sqlite3* const handle = std::exchange(copy.m_db, nullptr);
   if (const int closed = sqlite3_close(handle); closed != SQLITE_OK) {
     sqlite3_close_v2(handle);
-    return copy.Error(closed);
+    return notWritten(closed);
   }
   return Done{};
 }
