@@ -8,7 +8,6 @@
 #include "ledger.h"
 #include "ledger_texts.h"
 #include "output_path_guard.h"
-#include "path_parts.h"
 #include "platform_file.h"
 #include "utf8_text.h"
 
@@ -22,32 +21,21 @@ int Refuse(const std::string& message) {
   return kExitRejected;
 }
 
-// The copy is made under its temporary name in the target's folder and
-// renamed onto FILE once SQLite has closed it: FILE is never a partial
-// ledger, and a failed backup leaves an older one there as it was.
-Status CopyInto(const LedgerLocation& location, PlatformFiles& files, FolderHandle folder,
-                const PathParts& parts, bool& placed) {
-  const std::string tempName = TemporaryNameFor(parts.name);
-  // A stale one from an interrupted backup, or anything planted there.
-  files.RemoveIn(folder, tempName);
-  const FileHandle file = files.CreateExclusiveIn(folder, tempName);
-  if (file == kNoFile)
-    return Done{};
-  if (!files.Close(file)) {
-    files.RemoveIn(folder, tempName);
-    return Done{};
+// Why the staged copy could not be put in place, after SQLite wrote it.
+std::string NotPlacedReason(OutputWrite written, const StagedOutput& output) {
+  switch (written) {
+    case OutputWrite::Displaced:
+      return Fill({"其临时文件 %1 在写入期间被换成了别的文件",
+                   "its temporary file %1 was replaced by another file meanwhile"},
+                  {output.TemporaryName()});
+    case OutputWrite::NotPlaced:
+      return std::string(Pick({"无法改名为此名称", "it could not be renamed to this name"}));
+    case OutputWrite::FolderNotFlushed:
+      return std::string(
+          Pick({"所在目录无法同步到磁盘", "its folder could not be synchronised to the disk"}));
+    default:
+      return std::string(Pick({"无法写完或同步到磁盘", "it could not be written out to the disk"}));
   }
-  Status copied = BackupLedger(location, JoinPath(parts.folder, tempName));
-  placed = copied && files.RenameIn(folder, tempName, parts.name) && files.FlushFolder(folder);
-  if (!placed) {
-    files.RemoveIn(folder, tempName);
-    files.RemoveIn(folder, tempName + "-journal");
-  }
-  return copied;
-}
-
-std::string BackupNotWritten(const std::string& path) {
-  return Fill({"备份文件无法写入！%1", "Cannot write the backup: %1"}, {path});
 }
 
 }  // namespace
@@ -57,22 +45,31 @@ int RunLedgerBackup(const LedgerLocation& location, const std::string& path) {
     return Refuse(PostgresBackupError().message);
   SystemFiles files;
   OutputPathGuard guard{std::string(Pick({"备份文件", "backup file"})), {}, std::nullopt};
-  for (const std::string& file : LedgerFiles(location))
+  // The ledger's own files by what they are, and their names whether or
+  // not they are there now.
+  for (const std::string& file : LedgerFiles(location)) {
     guard.inputs.push_back({file, std::string(Pick({"账本", "ledger"}))});
+    guard.names.push_back(guard.inputs.back());
+  }
   if (const std::string refusal = CheckOutputPath(path, guard, files); !refusal.empty())
     return Refuse(refusal);
 
-  const PathParts parts = SplitPath(path);
-  const FolderHandle folder = files.OpenFolder(parts.folder);
-  if (folder == kNoFolder)
-    return Refuse(BackupNotWritten(path));
-  bool placed = false;
-  const Status copied = CopyInto(location, files, folder, parts, placed);
-  files.CloseFolder(folder);
+  // The copy is made under a temporary name of its own in the target's
+  // folder, through the descriptor created, and renamed onto FILE once
+  // SQLite has closed it: FILE is never a partial ledger, and a failed
+  // backup leaves an older one there as it was.
+  StagedOutput output(files, path);
+  if (!output.Created())
+    return Refuse(BackupNotWrittenText(
+        path, std::string(Pick({"无法在所在目录中创建文件（目录不存在、无写权限或只读）",
+                                "no file can be made in its folder (it does not exist, is not "
+                                "writable or is read-only)"}))));
+  const Status copied = BackupLedger(location, output.File(), path);
   if (!copied)
     return Refuse(copied.error().message);
-  if (!placed)
-    return Refuse(BackupNotWritten(path));
+  const OutputWrite written = output.Commit(true, /*durable=*/true);
+  if (written != OutputWrite::Written)
+    return Refuse(BackupNotWrittenText(path, NotPlacedReason(written, output)));
   const std::string done =
       Fill({"账本已备份：%1 → %2\n", "Ledger backed up: %1 → %2\n"}, {location.Display(), path});
   return std::fputs(ToValidUtf8(done).c_str(), stdout) < 0 ? kExitRunFailed : kExitSuccess;

@@ -17,7 +17,6 @@
 #include "ledger_texts.h"
 #include "option_table.h"
 #include "output_path_guard.h"
-#include "path_parts.h"
 #include "platform_file.h"
 #include "quillmark_version.h"
 #include "report_html.h"
@@ -82,8 +81,12 @@ std::string UtcNow(const char* format) {
 std::string OutputRefusal(const std::string& path, const LedgerLocation& location,
                           PlatformFiles& files) {
   OutputPathGuard guard{std::string(Pick({"报告文件", "report file"})), {}, std::nullopt};
-  for (const std::string& file : LedgerFiles(location))
+  // The ledger's own files by what they are, and their names whether or
+  // not they are there now.
+  for (const std::string& file : LedgerFiles(location)) {
     guard.inputs.push_back({file, std::string(Pick({"账本", "ledger"}))});
+    guard.names.push_back(guard.inputs.back());
+  }
   return CheckOutputPath(path, guard, files);
 }
 
@@ -118,11 +121,8 @@ int WriteReport(const ReportOptions& o) {
   const std::string page = ToValidUtf8(
       RenderReportHtml(report.value(), footer, ReportTextsFor(CurrentInterfaceLanguage())));
 
-  const PathParts parts = SplitPath(o.html);
-  const ReplaceOutcome written = ReplaceFileWith(
-      files, o.html, TemporaryPathFor(parts.folder, parts.name),
-      reinterpret_cast<const std::uint8_t*>(page.data()), page.size(), /*durable=*/false);
-  if (written != ReplaceOutcome::Replaced)
+  // An older report stays as it was when this one cannot take its place.
+  if (WriteOutputFile(files, o.html, page, /*durable=*/false) != OutputWrite::Written)
     return Refuse(Fill({"写入报告文件出错！%1", "Writing the report failed: %1"}, {o.html}));
   std::printf("%s\n",
               ToValidUtf8(Fill({"报告已写入：%1", "Report written: %1"}, {o.html})).c_str());

@@ -56,15 +56,13 @@ std::string ManifestWriteProblem(const std::string& path, PlatformFiles& files) 
     return Fill({"%1：是目录", "%1: is a folder"}, {path});
   if (!files.IsDirectory(location.directory))
     return Fill({"%1：所在目录不存在", "%1: its folder does not exist"}, {path});
-  const std::string tempPath = TemporaryPathFor(location.directory, location.fileName);
-  files.Remove(tempPath);
-  const FileHandle probe = files.CreateExclusive(tempPath);
-  if (probe == kNoFile)
+  // A trial file of its own, under a temporary name no other file holds.
+  StagedOutput probe(files, path);
+  if (!probe.Created())
     return Fill({"%1：无法在所在目录中创建文件（无写权限或只读）",
                  "%1: no file can be made in its folder (no write permission or read-only)"},
                 {path});
-  const bool closed = files.Close(probe);
-  if (!files.Remove(tempPath) || !closed)
+  if (!probe.Discard())
     return Fill({"%1：所在目录中的试写文件无法写完或删除",
                  "%1: a trial file in its folder could not be written out or removed"},
                 {path});
@@ -80,18 +78,19 @@ ManifestWrite WriteManifest(const std::string& path, const std::string& text, bo
   const ManifestLocation location = Locate(path);
   if (!IsUsableFileName(location.fileName))
     return ManifestWrite::Failed;
-  const ReplaceOutcome outcome =
-      ReplaceFileWith(files, path, TemporaryPathFor(location.directory, location.fileName),
-                      reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), durable);
-  if (outcome != ReplaceOutcome::Replaced) {
-    // A failed create or rename leaves the older file in place.
-    const PathKind older = files.KindOf(path);
-    if (older == PathKind::None || (older == PathKind::RegularFile && files.Remove(path)))
+  switch (WriteOutputFile(files, path, text, durable)) {
+    case OutputWrite::Written:
+      return ManifestWrite::Written;
+    case OutputWrite::FolderNotFlushed:
       return ManifestWrite::Failed;
-    return ManifestWrite::FailedOlderRemains;
+    default:
+      break;
   }
-  const bool flushed = !durable || files.FlushDirectory(location.directory);
-  return flushed ? ManifestWrite::Written : ManifestWrite::Failed;
+  // The older file would pass for this run's: it goes too.
+  const PathKind older = files.KindOf(path);
+  if (older == PathKind::None || (older == PathKind::RegularFile && files.Remove(path)))
+    return ManifestWrite::Failed;
+  return ManifestWrite::FailedOlderRemains;
 }
 
 }  // namespace quillmark::cli

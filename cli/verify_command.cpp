@@ -8,6 +8,7 @@
 #include "console_text.h"
 #include "exit_codes.h"
 #include "exit_statuses.h"
+#include "file_replacement.h"
 #include "interface_text.h"
 #include "json_run.h"
 #include "manifest.h"
@@ -242,8 +243,9 @@ int RunVerify(const VerifyOptions& options, PlatformFiles& files) {
 
   const VerifyReport& report = options.json ? jsonHost.Report() : consoleHost.Report();
   bool reported = true;
+  // An older report stays as it was when this one cannot take its place.
   if (options.hasReport &&
-      WriteManifest(options.reportPath, report.Text(), false, files) != ManifestWrite::Written) {
+      WriteOutputFile(files, options.reportPath, report.Text(), false) != OutputWrite::Written) {
     PrintError(
         Fill({"报告文件写入出错！%1", "Writing the report failed: %1"}, {options.reportPath}));
     reported = false;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform_file.h"
 
@@ -47,16 +49,72 @@ ReplaceOutcome RefuseStagedFile(PlatformFiles& files, FolderHandle folder, Stage
 void DropStagedFile(PlatformFiles& files, FolderHandle folder, StagedFile staged,
                     const std::string& tempName);
 
-// Stages a file written from data in one request and commits it, both in
-// path's folder (tempPath must be in it too). With durable, the data
-// reaches the disk before the rename.
-ReplaceOutcome ReplaceFileWith(PlatformFiles& files, const std::string& path,
-                               const std::string& tempPath, const std::uint8_t* data,
-                               std::uint64_t size, bool durable);
-
 // After fill: flush and close, or remove what must not remain.
 StagedFile FinishStaging(PlatformFiles& files, FolderHandle folder, FileHandle file,
                          const std::string& tempName, bool written, bool durable);
+
+// How a command's own output (a report, a backup, a manifest, a label
+// file) ended.
+enum class OutputWrite {
+  Written,           // in place under its name, whole
+  NotCreated,        // no file could be made in its folder (or the folder not opened)
+  NotWritten,        // its bytes did not all arrive, or the flush or the close failed
+  Displaced,         // its temporary name no longer led to the file written: another
+                     // process moved something else there, which is not put in place
+  NotPlaced,         // the rename onto its name failed
+  FolderNotFlushed,  // in place, but (durable) the folder's entry may not be on the disk
+};
+
+// One output of a command, written under a temporary name in its folder
+// and renamed onto its name once whole. The folder may be one that others
+// can write in too (a station's shared folder), so:
+//  - the temporary file is created new, never through a link, and nothing
+//    found under a temporary name is removed (it may be another's): a name
+//    that is taken gives way to the next (.NAME.part, .NAME.1.part, …);
+//  - every byte goes through the handle created, never through a name;
+//  - before the rename, the temporary name must still lead to that very
+//    file (device and file number), or nothing is put in place;
+//  - a file already under the name stays as it was unless the new one
+//    takes its place.
+class StagedOutput {
+ public:
+  StagedOutput(PlatformFiles& files, const std::string& path);
+  // What was never committed goes: the temporary file, while its name
+  // still leads to it.
+  ~StagedOutput();
+  StagedOutput(const StagedOutput&) = delete;
+  StagedOutput& operator=(const StagedOutput&) = delete;
+
+  bool Created() const { return m_file != kNoFile; }
+  // Open for reading and writing until Commit or Discard.
+  FileHandle File() const { return m_file; }
+  const std::string& TemporaryName() const { return m_tempName; }
+
+  // written: whether every byte went in. Flushes the file (durable) and
+  // closes it, checks its temporary name still leads to it, renames it
+  // onto the name and (durable) flushes the folder. NotCreated when
+  // nothing was created. A file that is not put in place goes, unless its
+  // name no longer leads to it.
+  OutputWrite Commit(bool written, bool durable);
+  // Closes and removes the temporary file; false when the close reported
+  // an error or the file could not be removed.
+  bool Discard();
+
+ private:
+  bool StillOurs(const std::string& name);
+  bool CloseFile();
+
+  PlatformFiles& m_files;
+  FolderHandle m_folder = kNoFolder;
+  std::string m_name;
+  std::string m_tempName;
+  FileHandle m_file = kNoFile;
+  std::optional<FileIdentity> m_identity;  // empty where the platform cannot say
+};
+
+// A StagedOutput of bytes in memory.
+OutputWrite WriteOutputFile(PlatformFiles& files, const std::string& path, std::string_view data,
+                            bool durable);
 
 template <class Fill>
 StagedFile StageFile(PlatformFiles& files, FolderHandle folder, const std::string& tempName,

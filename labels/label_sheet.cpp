@@ -11,7 +11,6 @@
 #include "label_font.h"
 #include "label_painter.h"
 #include "label_texts.h"
-#include "path_parts.h"
 #include "pdf_sink.h"
 #include "text_metrics.h"
 
@@ -117,39 +116,24 @@ LabelSheetOutcome WriteLabelSheet(const std::string& pdfPath, const LabelSheetRe
   }
   const LabelPainter painter(*design.design, font.font->face.get(), request.title);
 
-  const PathParts parts = SplitPath(pdfPath);
-  const std::string tempName = TemporaryNameFor(parts.name);
   const std::string unwritable = UnwritableLabelFileText(pdfPath);
-  // The sheet is written and renamed in its folder, held open meanwhile.
-  struct HeldFolder {
-    PlatformFiles& files;
-    FolderHandle handle;
-    ~HeldFolder() {
-      if (handle != kNoFolder)
-        files.CloseFolder(handle);
-    }
-  } const folder{files, parts.name.empty() ? kNoFolder : files.OpenFolder(parts.folder)};
-  if (folder.handle == kNoFolder || files.IsDirectory(pdfPath)) {
+  if (files.IsDirectory(pdfPath)) {
     failed.error = unwritable;
     return failed;
   }
-  Document document;
-  const StagedFile staged = StageFile(
-      files, folder.handle, tempName,
-      [&](FileHandle file) {
-        document = DrawDocument(files, file, request, painter, manifest);
-        return document.drawn;
-      },
-      false);
-  if (staged == StagedFile::CreateFailed ||
-      (staged == StagedFile::WriteFailed && document.outcome.error.empty())) {
+  // The sheet is written under a temporary name of its own in its folder,
+  // held open meanwhile, and renamed once whole; an older sheet stays
+  // until then.
+  StagedOutput output(files, pdfPath);
+  if (!output.Created()) {
     failed.error = unwritable;
     return failed;
   }
-  if (staged == StagedFile::WriteFailed)
-    return document.outcome;
-  if (CommitStagedFile(files, folder.handle, staged, parts.name, tempName) !=
-      ReplaceOutcome::Replaced) {
+  Document document = DrawDocument(files, output.File(), request, painter, manifest);
+  const OutputWrite written = output.Commit(document.drawn, false);
+  if (!document.outcome.error.empty())
+    return document.outcome;  // a label that cannot be made: its own line
+  if (written != OutputWrite::Written) {
     failed.error = unwritable;
     return failed;
   }

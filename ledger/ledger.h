@@ -10,6 +10,7 @@
 #include "ledger_result.h"
 #include "ledger_schema_version.h"
 #include "ledger_types.h"
+#include "platform_file.h"
 
 namespace quillmark::ledger {
 
@@ -61,11 +62,14 @@ struct InitReport {
 Result<InitReport> InitLedger(const LedgerLocation& location,
                               int targetVersion = kLedgerSchemaVersion);
 
-// Copies an SQLite ledger into copyPath, an existing empty file, through
-// SQLite's online backup: what was committed, the write-ahead log
-// included, while stations go on writing. A PostgreSQL ledger is refused
-// with the line that names pg_dump.
-Status BackupLedger(const LedgerLocation& location, const std::string& copyPath);
+// Copies an SQLite ledger into copyFile, an empty file open for reading
+// and writing, through SQLite's online backup: what was committed, the
+// write-ahead log included, while stations go on writing. SQLite reaches
+// the copy through the descriptor alone, never by a name; a copy that
+// cannot be written is an error naming shownAs (its path) and why. A
+// PostgreSQL ledger is refused with the line that names pg_dump.
+Status BackupLedger(const LedgerLocation& location, FileHandle copyFile,
+                    const std::string& shownAs);
 
 // InitLedger for a ledger several accounts share: the SQLite ledger's
 // file and folder are first given to the group (see

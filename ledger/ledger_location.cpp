@@ -65,9 +65,18 @@ bool UriPasswordMisread(std::string_view conninfo) {
 
 std::vector<std::string> LedgerFiles(const LedgerLocation& location) {
   std::vector<std::string> files;
-  if (location.kind == LedgerKind::SQLite) {
+  if (location.kind != LedgerKind::SQLite)
+    return files;
+  // SQLite names the log and the journal after the file a link leads to.
+  std::vector<std::string> bases{location.target};
+  if (char* real = ::realpath(location.target.c_str(), nullptr)) {
+    if (real != location.target)
+      bases.emplace_back(real);
+    std::free(real);
+  }
+  for (const std::string& base : bases) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      files.push_back(location.target + suffix);
+      files.push_back(base + suffix);
   }
   return files;
 }

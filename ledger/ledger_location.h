@@ -23,8 +23,10 @@ struct LedgerLocation {
 
 // The files an SQLite ledger is: its file and, while in use, its
 // write-ahead log, shared memory and journal (replacing the log would lose
-// what it holds); none for PostgreSQL. No output of a ledger command may
-// replace one of them.
+// what it holds), by the path given and, where a link leads elsewhere, by
+// the path SQLite names them after; none for PostgreSQL. No output of a
+// ledger command may take one of their names, whether or not the file is
+// there now: SQLite removes or replays what it finds there.
 std::vector<std::string> LedgerFiles(const LedgerLocation& location);
 
 // "default" is $XDG_DATA_HOME/quillmark/ledger.sqlite3 (~/.local/share/…);

@@ -6,6 +6,7 @@
 
 #include "ledger_location.h"
 #include "ledger_result.h"
+#include "platform_file.h"
 
 // What the ledger asks of the system it runs on, one source per system:
 // ledger_system_posix.cpp, ledger_system_win32.cpp.
@@ -25,9 +26,11 @@ std::optional<Result<std::string>> BuiltInLedgerPath(std::string_view word);
 // them could be replaced by anyone who uses it.
 Status PrepareLedgerFile(const std::string& path);
 
-// A backup copy takes the ledger's own permissions, where the system has
-// them per file.
-void CopyLedgerPermissions(const std::string& ledgerPath, const std::string& copyPath);
+// A backup copy, open as copyFile, takes the ledger's own permissions
+// where the system has them per file; set on the open file, before any of
+// the ledger is in it, as its name could lead elsewhere by now.
+Status GiveLedgerPermissions(const std::string& ledgerPath, FileHandle copyFile,
+                             const std::string& shownAs);
 
 // What a PostgreSQL location is answered with where no back end may reach
 // it; empty where one may.

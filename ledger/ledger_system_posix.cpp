@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "interface_text.h"
 #include "ledger.h"
 #include "ledger_system.h"
+#include "ledger_texts.h"
 
 namespace quillmark::ledger {
 namespace {
@@ -98,10 +100,16 @@ Status PrepareLedgerFile(const std::string& path) {
   return Done{};
 }
 
-void CopyLedgerPermissions(const std::string& ledgerPath, const std::string& copyPath) {
+Status GiveLedgerPermissions(const std::string& ledgerPath, FileHandle copyFile,
+                             const std::string& shownAs) {
   struct stat ledger {};
-  if (::stat(ledgerPath.c_str(), &ledger) == 0)
-    ::chmod(copyPath.c_str(), ledger.st_mode & 0777);
+  if (::stat(ledgerPath.c_str(), &ledger) != 0 ||
+      ::fchmod(static_cast<int>(copyFile), ledger.st_mode & 0777) != 0)
+    return LedgerError{LedgerFault::Unavailable,
+                       BackupNotWrittenText(shownAs, FileErrorText(errno)),
+                       std::nullopt,
+                       {}};
+  return Done{};
 }
 
 std::string PostgresRefusal() {

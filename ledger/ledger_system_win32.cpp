@@ -174,7 +174,10 @@ std::string DefaultStationName() {
 }
 
 // The copy takes the rights of the folder it is made in.
-void CopyLedgerPermissions(const std::string&, const std::string&) {}
+// The copy takes its folder's access list, as every file made there does.
+Status GiveLedgerPermissions(const std::string&, FileHandle, const std::string&) {
+  return Done{};
+}
 
 std::string PostgresRefusal() {
   return std::string(

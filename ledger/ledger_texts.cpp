@@ -1,5 +1,8 @@
 #include "ledger_texts.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "batch_limits.h"
 #include "interface_text.h"
 #include "ledger_rules.h"
@@ -337,6 +340,31 @@ LedgerError PostgresBackupError() {
                                  "A PostgreSQL ledger cannot be backed up with this command: back "
                                  "up its database with pg_dump (such as pg_dump -Fc -f FILE "
                                  "DBNAME)."})));
+}
+
+std::string BackupNotWrittenText(const std::string& path, const std::string& reason) {
+  return Fill({"备份文件无法写入！%1：%2", "Cannot write the backup: %1: %2"}, {path, reason});
+}
+
+std::string FileErrorText(int error) {
+  switch (error) {
+    case ENOSPC:
+      return std::string(Pick({"磁盘空间不足", "no space left on the volume"}));
+    case EDQUOT:
+      return std::string(Pick({"超出磁盘配额", "the disk quota is used up"}));
+    case EFBIG:
+      return std::string(Pick({"文件超过允许的大小", "the file is larger than allowed"}));
+    case EIO:
+      return std::string(Pick({"输入输出错误", "an input/output error"}));
+    case EROFS:
+      return std::string(Pick({"文件系统只读", "the file system is read-only"}));
+    case EACCES:
+    case EPERM:
+      return std::string(Pick({"没有权限", "no permission"}));
+    default:
+      return Fill({"系统错误 %1（%2）", "system error %1 (%2)"},
+                  {std::to_string(error), std::strerror(error)});
+  }
 }
 
 std::string VoidedDuringWriteText(const BatchSummary& batch) {

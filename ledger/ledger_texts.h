@@ -89,6 +89,10 @@ std::string DatabaseErrorText(LedgerFault fault, const std::string& shownAs,
                               const std::string& detail);
 // A shared ledger is backed up by its database's own tool.
 LedgerError PostgresBackupError();
+// A backup that could not be written: its path and why.
+std::string BackupNotWrittenText(const std::string& path, const std::string& reason);
+// Why a file could not be written or read, from the system's error number.
+std::string FileErrorText(int error);
 
 // The warning of a write whose batch was voided while it ran: its images
 // are there, but their addresses must not be used.

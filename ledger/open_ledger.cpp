@@ -38,10 +38,11 @@ Result<InitReport> InitLedger(const LedgerLocation& location, int targetVersion)
   return SqliteLedger::Init(location.target, targetVersion);
 }
 
-Status BackupLedger(const LedgerLocation& location, const std::string& copyPath) {
+Status BackupLedger(const LedgerLocation& location, FileHandle copyFile,
+                    const std::string& shownAs) {
   if (location.kind == LedgerKind::PostgreSQL)
     return PostgresBackupError();
-  return BackupSqliteLedger(location.target, copyPath);
+  return BackupSqliteLedger(location.target, copyFile, shownAs);
 }
 
 }  // namespace quillmark::ledger

@@ -7,7 +7,8 @@
 
 namespace quillmark::ledger {
 
-Status BackupSqliteLedger(const std::string& path, const std::string& copyPath) {
+Status BackupSqliteLedger(const std::string& path, FileHandle copyFile,
+                          const std::string& shownAs) {
   Result<SqliteDatabase> db = SqliteDatabase::Open(path, false);
   if (!db)
     return db.error();
@@ -18,8 +19,9 @@ Status BackupSqliteLedger(const std::string& path, const std::string& copyPath) 
     return version.error();
   if (version.value() == 0)
     return NotInitializedError(path);
-  CopyLedgerPermissions(path, copyPath);
-  return db->BackupInto(copyPath);
+  if (Status given = GiveLedgerPermissions(path, copyFile, shownAs); !given)
+    return given;
+  return db->BackupInto(copyFile, shownAs);
 }
 
 }  // namespace quillmark::ledger

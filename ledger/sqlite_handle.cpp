@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <utility>
 
+#include "interface_text.h"
 #include "ledger_texts.h"
+#ifndef _WIN32
+#include "sqlite_descriptor_vfs.h"
+#endif
 
 namespace quillmark::ledger {
 namespace {
@@ -170,15 +174,32 @@ Result<std::optional<std::int64_t>> SqliteDatabase::QueryInt(SqliteStatement& st
   return std::optional<std::int64_t>(value);
 }
 
-Status SqliteDatabase::BackupInto(const std::string& path) {
+#ifndef _WIN32
+Status SqliteDatabase::BackupInto(FileHandle file, const std::string& shownAs) {
+  const DescriptorDatabase target(static_cast<int>(file));
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-  SqliteDatabase copy(raw, path);
+  const int opened = sqlite3_open_v2(target.Name().c_str(), &raw, SQLITE_OPEN_READWRITE,
+                                     DescriptorDatabase::Vfs());
+  SqliteDatabase copy(raw, shownAs);
+  // The copy's own failure, with the system's reason where there is one.
+  const auto notWritten = [&](int code) {
+    const std::string reason = target.LastError() != 0 ? FileErrorText(target.LastError())
+                               : copy.m_db != nullptr  ? std::string(sqlite3_errmsg(copy.m_db))
+                                                       : std::string(sqlite3_errstr(code));
+    return LedgerError{LedgerFault::Unavailable, BackupNotWrittenText(shownAs, reason),
+                       std::nullopt, std::to_string(code)};
+  };
   if (opened != SQLITE_OK)
-    return copy.Error(opened);
+    return notWritten(opened);
+  sqlite3_extended_result_codes(copy.m_db, 1);
+  // No journal beside the copy: a failed copy is thrown away whole. Its
+  // pages go through the descriptor alone.
+  if (sqlite3_exec(copy.m_db, "PRAGMA journal_mode = MEMORY; PRAGMA temp_store = MEMORY;", nullptr,
+                   nullptr, nullptr) != SQLITE_OK)
+    return notWritten(sqlite3_errcode(copy.m_db));
   sqlite3_backup* backup = sqlite3_backup_init(copy.m_db, "main", m_db, "main");
   if (backup == nullptr)
-    return copy.Error(sqlite3_errcode(copy.m_db));
+    return notWritten(sqlite3_errcode(copy.m_db));
   // A reader in WAL mode waits for no writer; only the log's recovery by
   // another connection can keep it out for a moment.
   int stepped = SQLITE_OK;
@@ -189,19 +210,72 @@ Status SqliteDatabase::BackupInto(const std::string& path) {
     sqlite3_sleep(kBackupRetryMs);
   }
   const int finished = sqlite3_backup_finish(backup);
-  if (stepped != SQLITE_DONE)
-    return copy.Error(stepped);
-  if (finished != SQLITE_OK)
-    return copy.Error(finished);
+  const int failed = stepped != SQLITE_DONE ? stepped : finished;
+  if (failed != SQLITE_DONE && failed != SQLITE_OK) {
+    // What the descriptor met is the copy's; the rest is the ledger's.
+    if (target.LastError() != 0 || (failed & 0xff) == SQLITE_FULL)
+      return notWritten(failed);
+    const bool ownError = sqlite3_errcode(m_db) != SQLITE_OK;
+    const int code = ownError ? sqlite3_extended_errcode(m_db) : failed;
+    const std::string detail = sqlite3_errmsg(ownError ? m_db : copy.m_db);
+    return LedgerError{FaultOf(code), DatabaseErrorText(FaultOf(code), m_path, detail),
+                       std::nullopt, std::to_string(code)};
+  }
   // Closed here so that a failure to close (the last of the data not
   // written) is seen before the copy is put in place.
   sqlite3* const handle = std::exchange(copy.m_db, nullptr);
   if (const int closed = sqlite3_close(handle); closed != SQLITE_OK) {
     sqlite3_close_v2(handle);
-    return copy.Error(closed);
+    return notWritten(closed);
   }
   return Done{};
 }
+
+#else
+// Windows has no descriptor SQLite could write through: the snapshot is
+// taken into memory, then written into the open copy whole.
+Status SqliteDatabase::BackupInto(FileHandle file, const std::string& shownAs) {
+  sqlite3* raw = nullptr;
+  const int opened =
+      sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  SqliteDatabase copy(raw, shownAs);
+  const auto notWritten = [&](int code, const std::string& reason) {
+    return LedgerError{LedgerFault::Unavailable, BackupNotWrittenText(shownAs, reason),
+                       std::nullopt, std::to_string(code)};
+  };
+  if (opened != SQLITE_OK)
+    return notWritten(opened, sqlite3_errstr(opened));
+  sqlite3_backup* backup = sqlite3_backup_init(copy.m_db, "main", m_db, "main");
+  if (backup == nullptr)
+    return notWritten(sqlite3_errcode(copy.m_db), sqlite3_errmsg(copy.m_db));
+  int stepped = SQLITE_OK;
+  for (int attempt = 0; attempt * kBackupRetryMs < kBusyTimeoutMs; ++attempt) {
+    stepped = sqlite3_backup_step(backup, -1);
+    if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
+      break;
+    sqlite3_sleep(kBackupRetryMs);
+  }
+  const int finished = sqlite3_backup_finish(backup);
+  const int failed = stepped != SQLITE_DONE ? stepped : finished;
+  if (failed != SQLITE_DONE && failed != SQLITE_OK) {
+    const int code = sqlite3_errcode(m_db) != SQLITE_OK ? sqlite3_extended_errcode(m_db) : failed;
+    return LedgerError{FaultOf(code),
+                       DatabaseErrorText(FaultOf(code), m_path, sqlite3_errmsg(m_db)), std::nullopt,
+                       std::to_string(code)};
+  }
+  sqlite3_int64 size = 0;
+  unsigned char* const bytes = sqlite3_serialize(copy.m_db, "main", &size, 0);
+  if (bytes == nullptr)
+    return notWritten(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
+  SystemFiles files;
+  const bool written = files.WriteAll(file, bytes, static_cast<std::uint64_t>(size)) ==
+                       static_cast<std::uint64_t>(size);
+  sqlite3_free(bytes);
+  if (!written)
+    return notWritten(SQLITE_IOERR, std::string(Pick({"写入出错", "writing failed"})));
+  return Done{};
+}
+#endif
 
 LedgerError SqliteDatabase::Error(int code) const {
   const LedgerFault fault = FaultOf(code);

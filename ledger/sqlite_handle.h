@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "ledger_result.h"
+#include "platform_file.h"
 
 namespace quillmark::ledger {
 
@@ -54,11 +55,13 @@ class SqliteDatabase {
   // The single integer a statement returns, if it returns a row.
   Result<std::optional<std::int64_t>> QueryInt(std::string_view sql);
   Result<std::optional<std::int64_t>> QueryInt(SqliteStatement& statement);
-  // Copies every page of this database into the existing file at path
-  // through SQLite's online backup: one read transaction, so the copy is
-  // what was committed when it began, the write-ahead log included, while
-  // other connections go on writing.
-  Status BackupInto(const std::string& path);
+  // Copies every page of this database into the empty file open as fd
+  // (for reading and writing) through SQLite's online backup: one read
+  // transaction, so the copy is what was committed when it began, the
+  // write-ahead log included, while other connections go on writing. The
+  // copy is reached through fd alone, never by a name. A copy that cannot
+  // be written is BackupNotWrittenText naming shownAs and why.
+  Status BackupInto(FileHandle file, const std::string& shownAs);
   const std::string& path() const { return m_path; }
   // Rows the last statement changed.
   int Changes() const { return sqlite3_changes(m_db); }

@@ -20,6 +20,21 @@ std::string InputAt(const std::string& path, const OutputPathGuard& guard, Platf
   return "";
 }
 
+// The role of the guarded name path takes, or empty.
+std::string GuardedNameAt(const std::string& path, const OutputPathGuard& guard,
+                          PlatformFiles& files) {
+  const PathParts parts = SplitPath(path);
+  for (const GuardedInput& name : guard.names) {
+    const PathParts guarded = SplitPath(name.path);
+    if (guarded.name != parts.name)
+      continue;
+    const std::optional<FileIdentity> folder = files.IdentityOf(parts.folder);
+    if (folder && folder == files.IdentityOf(guarded.folder))
+      return name.role;
+  }
+  return "";
+}
+
 // True when path names a device's file or temporary file in the batch's
 // folder (the folder compared by identity, so another spelling counts),
 // or in any folder when the batch's is not known.
@@ -41,7 +56,10 @@ bool IsBatchName(const std::string& path, const GuardedBatch& batch, PlatformFil
 // The refusal for a path the output or its temporary file would replace.
 std::string ReplacementRefusal(const std::string& path, const std::string& subject,
                                const OutputPathGuard& guard, PlatformFiles& files) {
-  if (const std::string role = InputAt(path, guard, files); !role.empty())
+  std::string role = InputAt(path, guard, files);
+  if (role.empty())
+    role = GuardedNameAt(path, guard, files);
+  if (!role.empty())
     return Fill({"%1不能是%2！%3", "The %1 must not be the %2: %3"}, {subject, role, path});
   if (guard.batch && IsBatchName(path, *guard.batch, files))
     return Fill({"%1不能使用本批设备文件的名称！%2",

@@ -33,6 +33,10 @@ struct OutputPathGuard {
   std::string what;
   std::vector<GuardedInput> inputs;
   std::optional<GuardedBatch> batch;
+  // Paths another program makes and removes under their names (a ledger's
+  // -wal, -shm and -journal): refused whether or not a file stands there
+  // now, the folder compared by identity, so another spelling counts.
+  std::vector<GuardedInput> names = {};
 };
 
 // The folder and devices of a job, as the writer names them.
@@ -40,8 +44,8 @@ GuardedBatch GuardedBatchOf(const GenerationJob& job);
 
 // Before anything is written: the one line that refuses path as the
 // output, or empty when it may be written. Refused are an input (compared
-// by device and file number, through links), a device's file or temporary
-// name of the batch, a directory, and anything else that is not a regular
+// by device and file number, through links), a guarded name, a device's
+// file or temporary name of the batch, a directory, and anything else that is not a regular
 // file (a link, a FIFO, a socket, a device node). The output's own
 // temporary file, which is created next to it and renamed onto it, must
 // not be an input or a name of the batch either.

@@ -71,4 +71,8 @@ std::optional<FileState> PlatformFiles::StateAt(const std::string&) {
   return std::nullopt;
 }
 
+std::optional<FileState> PlatformFiles::StateIn(FolderHandle, const std::string&) {
+  return std::nullopt;
+}
+
 }  // namespace quillmark

@@ -120,7 +120,8 @@ class PlatformFiles {
   virtual FolderLock LockFolder(FolderHandle folder) = 0;
   // True while path names the very folder the handle holds.
   virtual bool FolderStillAt(FolderHandle folder, const std::string& path) = 0;
-  // CreateExclusive for a name in the folder.
+  // CreateExclusive for a name in the folder; the file is open for reading
+  // as well as writing (SQLite reads back what it wrote).
   virtual FileHandle CreateExclusiveIn(FolderHandle folder, const std::string& name) = 0;
   // Replaces whatever stands under to (a link itself, never its target).
   virtual bool RenameIn(FolderHandle folder, const std::string& from, const std::string& to) = 0;
@@ -202,6 +203,8 @@ class PlatformFiles {
   // The state of what stands under a path, a link itself never followed;
   // empty when nothing stands there or the platform cannot say.
   virtual std::optional<FileState> StateAt(const std::string& path);
+  // StateAt for a name in a folder held open.
+  virtual std::optional<FileState> StateIn(FolderHandle folder, const std::string& name);
 };
 
 class SystemFiles : public PlatformFiles {
@@ -245,6 +248,7 @@ class SystemFiles : public PlatformFiles {
   bool DropCachedPages(FileHandle file) override;
   std::optional<FileState> StateOf(FileHandle file) override;
   std::optional<FileState> StateAt(const std::string& path) override;
+  std::optional<FileState> StateIn(FolderHandle folder, const std::string& name) override;
 };
 
 }  // namespace quillmark

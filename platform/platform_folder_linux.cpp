@@ -52,7 +52,7 @@ bool SystemFiles::FolderStillAt(FolderHandle folder, const std::string& path) {
 
 FileHandle SystemFiles::CreateExclusiveIn(FolderHandle folder, const std::string& name) {
   const int fd = ::openat(Fd(folder), name.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
   return fd < 0 ? kNoFile : fd;
 }
 
@@ -75,6 +75,17 @@ bool SystemFiles::FlushFolder(FolderHandle folder) {
     return false;
   const bool flushed = ::fsync(fd) == 0;
   return ::close(fd) == 0 && flushed;
+}
+
+std::optional<FileState> SystemFiles::StateIn(FolderHandle folder, const std::string& name) {
+  struct stat info {};
+  if (::fstatat(Fd(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return std::nullopt;
+  return FileState{
+      {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+      static_cast<std::uint64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec),
+      static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
 }
 
 FileHandle SystemFiles::CreateUnnamedIn(FolderHandle folder) {

@@ -124,6 +124,10 @@ bool SystemFiles::RemoveIn(FolderHandle folder, const std::string& name) {
   return Remove(Join(folder, name));
 }
 
+std::optional<FileState> SystemFiles::StateIn(FolderHandle folder, const std::string& name) {
+  return StateAt(Join(folder, name));
+}
+
 bool SystemFiles::FlushFolder(FolderHandle folder) {
   // Windows cannot flush a folder's entries; every rename was written
   // through instead.

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include "english_mode.h"
@@ -278,8 +279,10 @@ TEST(LedgerReportOutput, RefusesWhatIsNotAFileAndTheLedgerItself) {
   ASSERT_TRUE(open);
   ASSERT_TRUE(open.value()->AddPool("line3", {kLine3, 4096}));
   const std::string ledgerBytes = ReadText(ledgerFile);
-  for (const std::string name :
-       {"folder", "fifo", "node", "ledger.sqlite3", "ledger.sqlite3-wal", "folder/.."}) {
+  // The journal is not there in WAL mode, and SQLite would delete a page
+  // under its name.
+  for (const std::string name : {"folder", "fifo", "node", "ledger.sqlite3", "ledger.sqlite3-wal",
+                                 "ledger.sqlite3-journal", "folder/.."}) {
     SCOPED_TRACE(name);
     const ChildResult run =
         RunQuillmarkCli({"ledger", "report", "--html", dir / name, "--ledger", ledgerFile});
@@ -320,6 +323,43 @@ TEST(LedgerReportOutput, RefusesWhatIsNotAFileAndTheLedgerItself) {
     EXPECT_THAT(run.err, HasSubstr(refusal.err));
     EXPECT_THAT(ReadText(report), HasSubstr("</html>\n"));  // the older report stays
   }
+}
+
+// A page the disk will not take leaves the older report as it was, and
+// nothing under a hidden name; a file already under the hidden name is
+// not the report's to remove.
+TEST(LedgerReportOutput, APageNotWrittenKeepsTheOlderReportAndNoOtherFileGoes) {
+  ScratchDir dir;
+  const std::string ledgerFile = dir / "ledger.sqlite3";
+  ASSERT_EQ(RunQuillmarkCli({"ledger", "init", ledgerFile}).exitCode, 0);
+  // A station holds the ledger's shared memory at its size, so the limit
+  // meets the page alone.
+  sqlite3* station = nullptr;
+  ASSERT_EQ(sqlite3_open(ledgerFile.c_str(), &station), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(station, "SELECT count(*) FROM pools", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+  const std::string report = dir / "folder/report.html";
+  WriteFileBytes(report, {'o', 'l', 'd'});
+  WriteFileBytes(dir / "folder/.report.html.part", {'m', 'i', 'n', 'e'});
+
+  ChildOptions limited;
+  limited.fileSizeLimit = 1024;
+  const ChildResult cut =
+      RunQuillmarkCli({"ledger", "report", "--html", report, "--ledger", ledgerFile}, limited);
+  EXPECT_EQ(cut.exitCode, 1);
+  EXPECT_EQ(cut.err, Said("写入报告文件出错！", "Writing the report failed: ") + report + "\n");
+  EXPECT_EQ(ReadText(report), "old");
+  EXPECT_EQ(ReadText(dir / "folder/.report.html.part"), "mine");
+  EXPECT_EQ(dir.List("folder"), (std::vector<std::string>{".report.html.part", "report.html"}));
+
+  const ChildResult whole =
+      RunQuillmarkCli({"ledger", "report", "--html", report, "--ledger", ledgerFile});
+  EXPECT_EQ(whole.exitCode, 0) << whole.err;
+  EXPECT_THAT(ReadText(report), HasSubstr("</html>\n"));
+  EXPECT_EQ(ReadText(dir / "folder/.report.html.part"), "mine");
+  EXPECT_EQ(dir.List("folder"), (std::vector<std::string>{".report.html.part", "report.html"}));
+  sqlite3_close(station);
 }
 
 }  // namespace

@@ -28,6 +28,20 @@ TEST_F(ManifestTest, RunReplacesTheManifestWithTheWrittenDevices) {
   EXPECT_EQ(m_dir.List(), (std::vector<std::string>{"image.img", "list.csv", "out"}));
 }
 
+// A file under the manifest's temporary name, there before the run, is
+// not the run's to remove: neither the check before the first device nor
+// the manifest's own write touches it.
+TEST_F(ManifestTest, AFileUnderTheTemporaryNameStays) {
+  WriteFileBytes(m_dir / ".list.csv.part", {'m', 'i', 'n', 'e'});
+  const ChildResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
+                                  "--macs-per-device=2", "--manifest=list.csv", "--quiet"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(ReadText(m_dir / "list.csv"), kThreeDevicesTwoEach);
+  EXPECT_EQ(ReadText(m_dir / ".list.csv.part"), "mine");
+  EXPECT_EQ(m_dir.List(),
+            (std::vector<std::string>{".list.csv.part", "image.img", "list.csv", "out"}));
+}
+
 TEST_F(ManifestTest, DryRunPrintsThePlanAndWritesNoImage) {
   const ChildResult result = Run({"--image=image.img", "--start-mac=04:57:55:00:00:fe", "--count=3",
                                   "--macs-per-device=2", "--dry-run"});

@@ -69,8 +69,8 @@ std::string FillSampleLedger(Ledger& ledger) {
   return "";
 }
 
-ChildResult RunQuillmarkCli(const std::vector<std::string>& args) {
-  return RunChild(CommandLine(QUILLMARK_CLI_PATH, args));
+ChildResult RunQuillmarkCli(const std::vector<std::string>& args, const ChildOptions& options) {
+  return RunChild(CommandLine(QUILLMARK_CLI_PATH, args), options);
 }
 
 std::string ReadText(const std::string& path) {

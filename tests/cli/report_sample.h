@@ -19,7 +19,7 @@ inline constexpr std::uint64_t kLine4 = 0x045755100000;  // pool line4: 256 addr
 std::string FillSampleLedger(ledger::Ledger& ledger);
 
 // quillmark-cli with the given arguments, to its end.
-ChildResult RunQuillmarkCli(const std::vector<std::string>& args);
+ChildResult RunQuillmarkCli(const std::vector<std::string>& args, const ChildOptions& options = {});
 
 // The whole file, or "" when it cannot be read.
 std::string ReadText(const std::string& path);

@@ -306,6 +306,31 @@ TEST_F(VerifyTest, AReportThatCannotBeWrittenRefusesTheRequest) {
   EXPECT_EQ(result.out, "");
 }
 
+// A report the disk will not take fails the verification and leaves the
+// older report as it was; a file already under the report's temporary
+// name is not verify's to remove, whether the report is written or not.
+TEST_F(VerifyTest, AReportNotWrittenKeepsTheOlderOneAndNoOtherFileGoes) {
+  WriteFileBytes(m_dir / "report.csv", {'o', 'l', 'd'});
+  WriteFileBytes(m_dir / ".report.csv.part", {'m', 'i', 'n', 'e'});
+  ChildOptions limited;
+  limited.fileSizeLimit = 64;
+  const ChildResult cut = Verify(With(kFields, {"--report=report.csv", "--quiet"}), limited);
+  EXPECT_EQ(cut.exitCode, 3);
+  EXPECT_EQ(cut.err,
+            Said("报告文件写入出错！report.csv\n", "Writing the report failed: report.csv\n"));
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / "report.csv")), "old");
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / ".report.csv.part")), "mine");
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{".report.csv.part", "image.img", "lot.csv",
+                                                    "out", "report.csv"}));
+
+  const ChildResult whole = Verify(With(kFields, {"--report=report.csv", "--quiet"}));
+  EXPECT_EQ(whole.exitCode, 0) << whole.err;
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / "report.csv")).rfind("file,result,detail\n", 0), 0u);
+  EXPECT_EQ(Text(ReadFileBytes(m_dir / ".report.csv.part")), "mine");
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{".report.csv.part", "image.img", "lot.csv",
+                                                    "out", "report.csv"}));
+}
+
 TEST_F(VerifyTest, ARefusedRequestChecksNothingAndCreatesNothing) {
   struct Case {
     std::vector<std::string> args;

@@ -1,6 +1,8 @@
 // What quillmark-cli labels refuses, and that a refusal leaves nothing
 // behind: a bad manifest (the manifest reader's own verdict), a code too
 // dense for its label, an output that cannot be written, a bad command line.
+#include <unistd.h>
+
 #include "batch_manifest.h"
 #include "english_mode.h"
 #include "labels_fixture.h"
@@ -123,6 +125,34 @@ TEST_F(LabelsTest, OutputThatCannotBeWrittenIsRefusedAndNothingStays) {
   EXPECT_EQ(cut.exitCode, 1);
   EXPECT_EQ(cut.err, Said("标签文件无法写入！lot.pdf\n", "Cannot write the label file: lot.pdf\n"));
   EXPECT_EQ(m_dir.List(), before);
+}
+
+// A file under the label file's temporary name, there before the run, is
+// not the run's to remove: the sheet takes another temporary name.
+TEST_F(LabelsTest, AFileUnderTheTemporaryNameStays) {
+  WriteText(m_dir / "lot.csv", ManifestText("04:57:55:00:10:00", 3, 2));
+  const struct {
+    std::vector<std::string> args;
+    std::string file;
+  } cases[] = {
+      {{"--pdf", "lot.pdf"}, "lot.pdf"},
+      {{"--zpl", "lot.zpl", "--layout", "roll-50x25"}, "lot.zpl"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string planted = "." + c.file + ".part";
+    WriteText(m_dir / planted, "mine");
+    std::vector<std::string> args = {"--manifest", "lot.csv"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ChildResult run = Labels(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::uint8_t> kept = ReadFileBytes(m_dir / planted);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "mine");
+    EXPECT_GT(ReadFileBytes(m_dir / c.file).size(), 100u);
+    ASSERT_EQ(::unlink((m_dir / planted).c_str()), 0);
+    ASSERT_EQ(::unlink((m_dir / c.file).c_str()), 0);
+    EXPECT_EQ(m_dir.List(), std::vector<std::string>{"lot.csv"});
+  }
 }
 
 TEST_F(LabelsTest, UsageErrorsExitTwoAndWriteNothing) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device_file_writer.h"
+#include "file_replacement.h"
 #include "fixture_image.h"
 #include "platform_file.h"
 #include "scratch_dir.h"
@@ -231,6 +232,26 @@ TEST_F(PlatformFilesTest, AHeldFolderKnowsWhetherItsPathStillNamesIt) {
       ::MoveFileExW(ToWide(m_dir / "out")->c_str(), ToWide(m_dir / "moved")->c_str(), 0) != 0;
   EXPECT_EQ(m_files.FolderStillAt(folder, m_dir / "out"), !moved);
   m_files.CloseFolder(folder);
+}
+
+// A command's own output (verify's report, the manifest) takes a
+// temporary name of its own, leaves a file under another's as it was, is
+// put in place only as the file it wrote, and keeps an older file when it
+// cannot take its place.
+TEST_F(PlatformFilesTest, AnOutputTakesATemporaryNameOfItsOwnAndKeepsTheOlderFile) {
+  Create(m_dir / ".report.csv.part", kOld);
+  Create(m_dir / "report.csv", kOld);
+  const std::string text(kNew.begin(), kNew.end());
+  EXPECT_EQ(WriteOutputFile(m_files, m_dir / "report.csv", text, true), OutputWrite::Written);
+  EXPECT_EQ(ReadFileBytes(m_dir / "report.csv"), kNew);
+  EXPECT_EQ(ReadFileBytes(m_dir / ".report.csv.part"), kOld);
+  EXPECT_EQ(m_dir.List(), (std::vector<std::string>{".report.csv.part", "report.csv"}));
+
+  // A folder under the name refuses the rename; nothing is left of the try.
+  ASSERT_TRUE(m_files.MakeDirectory(m_dir / "folder.csv"));
+  EXPECT_EQ(WriteOutputFile(m_files, m_dir / "folder.csv", text, false), OutputWrite::NotPlaced);
+  EXPECT_EQ(m_dir.List(),
+            (std::vector<std::string>{".report.csv.part", "folder.csv", "report.csv"}));
 }
 
 }  // namespace
