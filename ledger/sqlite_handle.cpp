@@ -19,6 +19,20 @@ namespace {
 constexpr int kBusyTimeoutMs = 15000;
 constexpr int kBackupRetryMs = 50;
 
+// Copies every page in one step, asked again while another connection
+// keeps the ledger out for a moment; the step's failure, else the finish's.
+int CopyWhole(sqlite3_backup* backup) {
+  int stepped = SQLITE_OK;
+  for (int attempt = 0; attempt * kBackupRetryMs < kBusyTimeoutMs; ++attempt) {
+    stepped = sqlite3_backup_step(backup, -1);
+    if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
+      break;
+    sqlite3_sleep(kBackupRetryMs);
+  }
+  const int finished = sqlite3_backup_finish(backup);
+  return stepped != SQLITE_DONE ? stepped : finished;
+}
+
 LedgerFault FaultOf(int code) {
   switch (code & 0xff) {
     case SQLITE_BUSY:
@@ -202,15 +216,7 @@ Status SqliteDatabase::BackupInto(FileHandle file, const std::string& shownAs) {
     return notWritten(sqlite3_errcode(copy.m_db));
   // A reader in WAL mode waits for no writer; only the log's recovery by
   // another connection can keep it out for a moment.
-  int stepped = SQLITE_OK;
-  for (int attempt = 0; attempt * kBackupRetryMs < kBusyTimeoutMs; ++attempt) {
-    stepped = sqlite3_backup_step(backup, -1);
-    if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
-      break;
-    sqlite3_sleep(kBackupRetryMs);
-  }
-  const int finished = sqlite3_backup_finish(backup);
-  const int failed = stepped != SQLITE_DONE ? stepped : finished;
+  const int failed = CopyWhole(backup);
   if (failed != SQLITE_DONE && failed != SQLITE_OK) {
     // What the descriptor met is the copy's; the rest is the ledger's.
     if (target.LastError() != 0 || (failed & 0xff) == SQLITE_FULL)
@@ -248,15 +254,7 @@ Status SqliteDatabase::BackupInto(FileHandle file, const std::string& shownAs) {
   sqlite3_backup* backup = sqlite3_backup_init(copy.m_db, "main", m_db, "main");
   if (backup == nullptr)
     return notWritten(sqlite3_errcode(copy.m_db), sqlite3_errmsg(copy.m_db));
-  int stepped = SQLITE_OK;
-  for (int attempt = 0; attempt * kBackupRetryMs < kBusyTimeoutMs; ++attempt) {
-    stepped = sqlite3_backup_step(backup, -1);
-    if (stepped != SQLITE_BUSY && stepped != SQLITE_LOCKED)
-      break;
-    sqlite3_sleep(kBackupRetryMs);
-  }
-  const int finished = sqlite3_backup_finish(backup);
-  const int failed = stepped != SQLITE_DONE ? stepped : finished;
+  const int failed = CopyWhole(backup);
   if (failed != SQLITE_DONE && failed != SQLITE_OK) {
     const int code = sqlite3_errcode(m_db) != SQLITE_OK ? sqlite3_extended_errcode(m_db) : failed;
     return LedgerError{FaultOf(code),
