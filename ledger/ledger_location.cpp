@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -69,11 +70,10 @@ std::vector<std::string> LedgerFiles(const LedgerLocation& location) {
     return files;
   // SQLite names the log and the journal after the file a link leads to.
   std::vector<std::string> bases{location.target};
-  if (char* real = ::realpath(location.target.c_str(), nullptr)) {
-    if (real != location.target)
-      bases.emplace_back(real);
-    std::free(real);
-  }
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::canonical(location.target, error);
+  if (!error && real.string() != location.target)
+    bases.push_back(real.string());
   for (const std::string& base : bases) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
       files.push_back(base + suffix);

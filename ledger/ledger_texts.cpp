@@ -350,8 +350,10 @@ std::string FileErrorText(int error) {
   switch (error) {
     case ENOSPC:
       return std::string(Pick({"磁盘空间不足", "no space left on the volume"}));
+#ifdef EDQUOT
     case EDQUOT:
       return std::string(Pick({"超出磁盘配额", "the disk quota is used up"}));
+#endif
     case EFBIG:
       return std::string(Pick({"文件超过允许的大小", "the file is larger than allowed"}));
     case EIO:

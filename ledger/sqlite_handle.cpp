@@ -53,11 +53,17 @@ LedgerFault FaultOf(int code) {
   }
 }
 
-bool InSharedFolder(const std::string& path) {
+// A folder a group shares (setgid), where a reader may find the -wal and
+// -shm kept; Windows has no such folders.
+bool InSharedFolder([[maybe_unused]] const std::string& path) {
+#ifdef _WIN32
+  return false;
+#else
   std::string folder = std::filesystem::path(path).parent_path().string();
   struct stat status {};
   return ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0 &&
          (status.st_mode & S_ISGID) != 0;
+#endif
 }
 
 }  // namespace
