@@ -233,11 +233,8 @@ int SeriesCommand(Ledger& ledger, const LedgerOptions& o, const std::vector<std:
 // asked, so that what the check approves the write accepts too.
 int Check(Ledger& ledger, const LedgerOptions& o) {
   const bool next = o.startMac == "next";
-  // The numbers are read as the write reads them, and bent the same way
-  // with the same warning; the start is taken only exactly.
-  for (const std::string& line :
-       BentInputLines(JobRequestTexts{"", o.count, o.macsPerDevice, "", "", ""}))
-    std::fprintf(stderr, "%s\n", ToValidUtf8(line).c_str());
+  // The numbers are read as the write reads them (a bent one was refused
+  // or warned of by JudgeBentInput); the start is taken only exactly.
   GenerationJob job;
   const JobVerdict accepted = AcceptAddressing(
       job, JobRequestTexts{o.startMac, o.count, o.macsPerDevice, "", "", ""},
