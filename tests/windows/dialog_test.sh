@@ -26,6 +26,21 @@ expect_control() {
   shown=$(probe get "$1" | tr -d '\r')
   [[ "$shown" == "$2" ]] || fail "control $1 shows '$shown', not '$2'"
 }
+# window_named TITLE: the id of the visible window with that title. A
+# search meets windows that vanish while it looks (a picker closing), and
+# xdotool then stops with an X error: such a search is simply made again.
+window_named() {
+  local deadline=$((SECONDS + 120)) found
+  while ((SECONDS < deadline)); do
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
+    if [[ -n "$found" ]]; then
+      echo "$found"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
 poll() {  # poll SECONDS COMMAND...: until the command succeeds
   local deadline=$((SECONDS + $1))
   shift
@@ -54,7 +69,7 @@ export DISPLAY=":$(head -n1 "$work/display")"
 "${wine[@]}" "$quillmark" >"$work/quillmark.log" 2>&1 &
 dialog=$!
 probe wait-dialog || fail "the dialog did not appear"
-window=$(xdotool search --sync --onlyvisible --name '^Quillmark$' | head -n1)
+window=$(window_named Quillmark) || fail "no window named Quillmark"
 keys() {  # real keys typed into the dialog's window
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
   xdotool key --delay 50 "$@"
@@ -72,12 +87,21 @@ choose_image() {  # through the real picker: Tab to "choose file", the path type
   keys Tab space
   local title
   title=$(said "选择固件镜像" "Choose Firmware Image")
-  xdotool search --sync --onlyvisible --name "^$title\$" >/dev/null
-  sleep 0.5  # the picker's first paint; the focus is on its name field
-  xdotool type --delay 20 "$(windows_path "$work/image.img")"
-  xdotool key Return
-  probe wait-text 1001 "$(windows_path "$work/image.img")" ||
-    fail "the picker did not set the image: $(probe get 1001)"
+  local picker attempt
+  # Typed once the picker has painted and put the focus on its name field;
+  # a picker slower than that gets the path again.
+  for attempt in 1 2 3; do
+    picker=$(window_named "$title") || fail "the picker did not open"
+    sleep "$attempt"
+    xdotool windowfocus "$picker" 2>/dev/null || true
+    xdotool type --delay 20 "$(windows_path "$work/image.img")"
+    xdotool key Return
+    if probe wait-text 1001 "$(windows_path "$work/image.img")"; then
+      break
+    fi
+    ((attempt < 3)) || fail "the picker did not set the image: $(probe get 1001)"
+    xdotool key ctrl+a  # the name field again, emptied by what is typed next
+  done
   # The focus stays on "choose file": back to the start button.
   keys shift+Tab
 }
@@ -100,7 +124,7 @@ case "$case_name" in
     [[ "$about" == "$(said "Quillmark 1.0 版" "Quillmark version 1.0")"$'\n'"$(said \
       "固件镜像由产线固件组提供" "Firmware images come from the line's firmware group")"$'\n0' ]] ||
       fail "the about box shows: $about"
-    about_box=$(xdotool search --sync --onlyvisible --name "^$(said "关于 Quillmark" "About Quillmark")\$" | head -n1)
+    about_box=$(window_named "$(said "关于 Quillmark" "About Quillmark")") || fail "no about box"
     xdotool windowfocus --sync "$about_box" 2>/dev/null || xdotool windowfocus "$about_box"
     xdotool key Return
     probe wait-dialog-enabled || fail "the about box stays"
