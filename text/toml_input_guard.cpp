@@ -155,8 +155,12 @@ std::string_view Trimmed(std::string_view text) {
 std::string KeyOf(std::string_view line) {
   std::string_view key = Trimmed(line);
   if (!key.empty() && key.front() == '[') {
-    key =
-        Trimmed(key.substr(key.find_first_not_of('['), key.find(']') - key.find_first_not_of('[')));
+    // "[" alone, or "[[" with nothing after, names no key.
+    const std::size_t open = key.find_first_not_of('[');
+    if (open == std::string_view::npos)
+      return {};
+    const std::size_t close = key.find(']', open);
+    key = Trimmed(key.substr(open, close == std::string_view::npos ? close : close - open));
   } else {
     key = Trimmed(key.substr(0, key.find('=')));
   }
@@ -172,9 +176,10 @@ std::string TomlParseErrorText(std::string_view description, std::string_view te
                                std::int64_t line) {
   // The parser's own words name a quoted key wrongly ("'\"cocount\" '"), so
   // the key is read from the line it reports.
-  const std::string key = KeyOf(LineAt(text, line));
-  if (description.find("cannot redefine existing ") != std::string_view::npos && !key.empty())
-    return Fill({"键 %1 重复", "the key %1 is given twice"}, {key});
+  if (description.find("cannot redefine existing ") != std::string_view::npos) {
+    if (const std::string key = KeyOf(LineAt(text, line)); !key.empty())
+      return Fill({"键 %1 重复", "the key %1 is given twice"}, {key});
+  }
   return Fill({"不是有效的TOML：%1", "not valid TOML: %1"}, {std::string(description)});
 }
 
