@@ -153,7 +153,7 @@ TEST(StationConfigTest, TextThatIsNotTomlIsRefusedAtItsLine) {
         std::pair{"<?xml version=\"1.0\"?>\n", 1},
         // A table header with no name once made the refusal's own reading
         // of the line throw.
-        std::pair{"[\n", 1}, std::pair{"[[\n", 1}, std::pair{"lot = \"a\"\n[", 2}}) {
+        std::pair{"[", 1}, std::pair{"[[", 1}, std::pair{"lot = \"a\"\n[", 2}}) {
     SCOPED_TRACE(text);
     const std::string error = ReadStationConfig(text, kName).error;
     EXPECT_EQ(error.rfind(std::string("配置文件错误！") + kName + " 第" + std::to_string(line) +
